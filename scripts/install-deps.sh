@@ -1,0 +1,35 @@
+#!/usr/bin/env bash
+# Installs the Debian packages Quillon needs to build, run and test.
+# A quick no-op when everything is present; runs `apt-get update` at most once.
+set -euo pipefail
+
+packages=(
+  cmake ninja-build g++ pkg-config
+  qt6-base-dev
+  librtmidi-dev
+  libfluidsynth-dev timgm6mb-soundfont
+  jackd2
+  libcli11-dev
+  libgtest-dev libgmock-dev libbenchmark-dev
+  fonts-liberation
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+    missing+=("$p")
+  fi
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+  exit 0
+fi
+
+echo "install-deps: installing ${missing[*]}"
+sudo_cmd=()
+if [ "$(id -u)" -ne 0 ]; then
+  sudo_cmd=(sudo)
+fi
+export DEBIAN_FRONTEND=noninteractive
+"${sudo_cmd[@]}" apt-get update -q
+"${sudo_cmd[@]}" apt-get install -y -q --no-install-recommends "${missing[@]}"

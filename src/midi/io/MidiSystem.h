@@ -1,0 +1,111 @@
+#pragma once
+// The one way to MIDI hardware (and to the built-in keyboard): ordered, named
+// port lists across every backend that works on this machine, sending one
+// complete SysEx message, and opening an input whose short messages are
+// handed to a callback on the backend's own thread.
+//
+// Thread: everything here except the input callback is called from one
+// thread (the window thread, or the CLI's main thread).
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace quillon::midi {
+
+enum class SendResult { Sent, OpenFailed, PrepareFailed, SendFailed };
+
+enum class Direction { Output, Input };
+
+// A port's identity, stable across re-enumeration: which backend, the port's
+// name, and where it stood in that backend's list when it was chosen.
+struct PortRef {
+    std::string backend; // "Virtual", "ALSA", "JACK", or a test backend's name
+    std::string name;
+    int index = -1;
+    bool operator==(const PortRef&) const = default;
+};
+
+struct PortInfo {
+    PortRef ref;
+    std::string label; // what a list shows
+};
+
+// The user's choice for one direction, as the session keeps it.
+struct PortChoice {
+    enum class Kind { NotChosen, DefaultRoute, Port };
+    Kind kind = Kind::NotChosen;
+    PortRef port; // meaningful for Kind::Port
+    static PortChoice notChosen() { return {}; }
+    static PortChoice defaultRoute() { return {Kind::DefaultRoute, {}}; }
+    static PortChoice of(PortRef ref) { return {Kind::Port, std::move(ref)}; }
+    bool operator==(const PortChoice&) const = default;
+};
+
+// Packed short message: status in the lowest byte, then data 1, then data 2.
+using ShortMessageCallback = std::function<void(std::uint32_t packed)>;
+
+// An open output. send() returns only when the message has left the program
+// (bounded wait; SendFailed on timeout).
+class OutputConnection {
+public:
+    virtual ~OutputConnection() = default;
+    virtual SendResult send(std::span<const std::uint8_t> message) = 0;
+};
+
+// An open input. Closing twice is harmless; destruction closes.
+class InputConnection {
+public:
+    virtual ~InputConnection() = default;
+    virtual void close() = 0;
+};
+
+// One MIDI API (or the built-in keyboard, or a test fake).
+class Backend {
+public:
+    virtual ~Backend() = default;
+    virtual std::string name() const = 0;
+    // Ports that could be queried, in the backend's order; PortRef::index is the backend's own index.
+    virtual std::vector<PortInfo> outputs() = 0;
+    virtual std::vector<PortInfo> inputs() = 0;
+    // nullptr when the port cannot be opened (gone, held by another program).
+    virtual std::unique_ptr<OutputConnection> openOutput(const PortRef& port) = 0;
+    virtual std::unique_ptr<InputConnection> openInput(const PortRef& port, ShortMessageCallback onMessage) = 0;
+};
+
+class VirtualKeyboard;
+
+class MidiSystem {
+public:
+    explicit MidiSystem(std::vector<std::unique_ptr<Backend>> backends);
+    ~MidiSystem();
+    MidiSystem(const MidiSystem&) = delete;
+    MidiSystem& operator=(const MidiSystem&) = delete;
+
+    // The built-in keyboard first, then every RtMidi API that starts on this machine.
+    static std::unique_ptr<MidiSystem> createDefault();
+
+    std::vector<PortInfo> outputs();
+    std::vector<PortInfo> inputs();
+
+    // Finds the port a choice means now: by backend and name (index breaks ties
+    // between equal names). DefaultRoute for output = the first real output
+    // port, or the built-in keyboard when there is none. nullopt = not chosen or gone.
+    std::optional<PortRef> resolve(const PortChoice& choice, Direction direction);
+
+    std::unique_ptr<OutputConnection> openOutput(const PortChoice& choice);
+    // Open, send one message, close: a change of port takes effect with the next message.
+    SendResult sendOne(const PortChoice& choice, std::span<const std::uint8_t> message);
+    std::unique_ptr<InputConnection> openInput(const PortChoice& choice, ShortMessageCallback onMessage);
+
+    // The built-in keyboard, or nullptr when this system was built without one (tests).
+    VirtualKeyboard* keyboard();
+
+private:
+    std::vector<std::unique_ptr<Backend>> m_backends;
+};
+
+} // namespace quillon::midi

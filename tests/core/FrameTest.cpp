@@ -1,0 +1,105 @@
+#include "midi/core/DeviceFrame.h"
+
+#include <gtest/gtest.h>
+
+#include <numeric>
+#include <random>
+
+using namespace quillon::frame;
+
+namespace {
+Bytes bytes(std::initializer_list<int> values)
+{
+    Bytes out;
+    for (int v : values)
+        out.push_back(static_cast<std::uint8_t>(v));
+    return out;
+}
+} // namespace
+
+TEST(Pack7, WorkedExamples)
+{
+    EXPECT_EQ(pack7(bytes({0x61, 0x62, 0x63})), bytes({0x00, 0x61, 0x62, 0x63}));
+    EXPECT_EQ(pack7(bytes({0xFF, 0x01})), bytes({0x40, 0x7F, 0x01}));
+    EXPECT_EQ(pack7(bytes({0x80, 0, 0, 0, 0, 0, 0x01, 0x81})),
+              bytes({0x40, 0, 0, 0, 0, 0, 0, 0x01, 0x40, 0x01}));
+}
+
+TEST(Pack7, LengthsAndEmptyInput)
+{
+    EXPECT_TRUE(pack7({}).empty());
+    EXPECT_EQ(pack7(Bytes(7, 0xAA)).size(), 8u);
+    EXPECT_EQ(pack7(Bytes(8, 0xAA)).size(), 10u);
+    EXPECT_EQ(packedLength(10000), 11429u);
+    EXPECT_EQ(packedLength(7168), 8192u);
+}
+
+TEST(Pack7, EveryPackedByteIsSevenBitAndUnpackRestoresTheInput)
+{
+    std::mt19937 rng(1234);
+    for (std::size_t length : {0u, 1u, 6u, 7u, 8u, 13u, 14u, 1000u, 4099u}) {
+        Bytes data(length);
+        for (auto& b : data)
+            b = static_cast<std::uint8_t>(rng());
+        const Bytes packed = pack7(data);
+        ASSERT_EQ(packed.size(), packedLength(length));
+        for (auto b : packed)
+            ASSERT_LT(b, 0x80);
+        EXPECT_EQ(unpack7(packed), data) << "length " << length;
+    }
+}
+
+TEST(Blocks, CountsAndLengths)
+{
+    EXPECT_EQ(blockCount(0), 0u);
+    EXPECT_EQ(blockCount(1024), 1u);
+    EXPECT_EQ(blockLength(1024, 0), 1024u);
+    EXPECT_EQ(blockCount(1025), 2u);
+    EXPECT_EQ(blockLength(1025, 1), 1u);
+    EXPECT_EQ(blockCount(11429), 12u);
+    EXPECT_EQ(blockLength(11429, 10), 1024u);
+    EXPECT_EQ(blockLength(11429, 11), 165u);
+    EXPECT_EQ(blockCount(8192), 8u);
+    EXPECT_EQ(blockLength(8192, 7), 1024u);
+    EXPECT_EQ(blockLength(2500, 2), 452u);
+}
+
+TEST(Messages, TransferControlIsFixed)
+{
+    EXPECT_EQ(buildTransferControl(),
+              bytes({0xF0, 0x00, 0x20, 0x63, 0x00, 0x02, 0x00, 0x00, 0x00, 0x01, 0x00, 0x01, 0x29, 0xF7}));
+}
+
+TEST(Messages, HeadersCarrySlotAndBlockCount)
+{
+    EXPECT_EQ(buildRomHeader(12),
+              bytes({0xF0, 0x00, 0x20, 0x63, 0x00, 0x01, 0x00, 0x04, 0x00, 0x18, 0x00, 0x0C, 0x29, 0xF7}));
+    EXPECT_EQ(buildSongHeader(5, 3),
+              bytes({0xF0, 0x00, 0x20, 0x63, 0x00, 0x01, 0x00, 0x02, 0x00, 0x05, 0x00, 0x03, 0x29, 0xF7}));
+}
+
+TEST(Messages, DataBlockNumberIsTheIndexTruncatedTo14Bits)
+{
+    const Bytes payload = bytes({0x01});
+    const Bytes block128 = buildDataBlock(1, 128, payload);
+    ASSERT_EQ(block128.size(), 15u);
+    EXPECT_EQ(block128[10], 0x01);
+    EXPECT_EQ(block128[11], 0x00);
+    EXPECT_EQ(block128[12], 0x89);
+    EXPECT_EQ(block128[13], 0x01);
+    EXPECT_EQ(block128[14], 0xF7);
+
+    const Bytes wrapped = buildDataBlock(1, 0x4000 + 3, payload);
+    EXPECT_EQ(wrapped[10], 0x00);
+    EXPECT_EQ(wrapped[11], 0x03);
+}
+
+TEST(Messages, BlockBytesSliceThePackedData)
+{
+    Bytes packed(2500);
+    std::iota(packed.begin(), packed.end(), 0);
+    auto last = blockBytes(packed, 2);
+    ASSERT_EQ(last.size(), 452u);
+    EXPECT_EQ(last.front(), packed[2048]);
+    EXPECT_TRUE(blockBytes(packed, 3).empty());
+}

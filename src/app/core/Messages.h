@@ -1,0 +1,71 @@
+#pragma once
+// Every text the user reads in a message box, a caption or a status line, in
+// one place, exactly as the keyboard's users know them (spelling included).
+// The core returns reasons; windows map them onto these texts.
+#include <string_view>
+
+namespace quillon::text {
+
+// Titles
+inline constexpr std::string_view kProgramTitle = "Quillon v1.1 Beta";
+inline constexpr std::string_view kApplicationName = "Quillon";
+inline constexpr std::string_view kUpdataTitle = "Quillon Updata";
+inline constexpr std::string_view kMidiFormatTitle = "Hox software V1.0";
+inline constexpr std::string_view kAboutTitle = "About Quillon";
+inline constexpr std::string_view kAboutMenuEntry = "\u5173\u4e8e Quillon v1.1 Beta(&A)...";
+
+// Listing
+inline constexpr std::string_view kTooManyFiles = "The file name is excess!";
+
+// Devices and sending
+inline constexpr std::string_view kOutputNotOpened = "The Midi Output device is not opened!\r\n";
+inline constexpr std::string_view kInputNotOpened = "The Midi Input device is not opened!\r\n";
+inline constexpr std::string_view kNoOutputDevices = "There are no MIDI output devices!";
+inline constexpr std::string_view kNoInputDevices = "There are no MIDI input devices!";
+inline constexpr std::string_view kCurveOpenFailed = "Open the device is err, please set device!";
+inline constexpr std::string_view kSendFailed = "Send the longMSG is err!";
+
+// File commands
+inline constexpr std::string_view kDeleteSongsQuestion = "This file will be deleted! Are you sure? ";
+inline constexpr std::string_view kDeleteRomQuestion = "This file will be deleted! Are you sure?\r\n";
+
+// Name prompt and replace prompt
+inline constexpr std::string_view kNamePromptDefault = "QZ USER";
+inline constexpr std::string_view kNamePromptTitle = "Filename";
+inline constexpr std::string_view kNamePromptText = "Please input the filename!";
+inline constexpr std::string_view kNamePromptLabel = "Filename:";
+inline constexpr std::string_view kEnterFileName = "Please enter the file name.";
+inline constexpr std::string_view kFileExistsReplace = "The file have existed, Replace it\uFF1F";
+inline constexpr std::string_view kReplaceTitle = "Save file";
+inline constexpr std::string_view kReplaceQuestion = "Replace the existing file\uFF1F";
+
+// Curve editor
+inline constexpr std::string_view kSendDefaultCurveQuestion = "The default crv file will be Send! Are you sure? ";
+inline constexpr std::string_view kSaveNeedsName = "Please enter the file name!\r\n";
+inline constexpr std::string_view kCurveHint =
+    "Hint: Use the left mouse button to drag key-points; use the right mouse button to create, send, redraw or delete.";
+
+// Song preparation and ROM update
+inline constexpr std::string_view kTooManySongs = "The Number of select files exceed 28!\n\n Please select again!";
+inline constexpr std::string_view kTooManyRomImages = "The Number of select files exceed one!\n\nPlease select again!";
+inline constexpr std::string_view kCannotOpenFile =
+    "The file can't be opened,please Select Right Download File, try again!";
+inline constexpr std::string_view kCannotOpenFileAtTurn =
+    "The file can't be opened,please Select Right Download File, try again!!\r\n";
+inline constexpr std::string_view kNotMidiFile = "ERROR, The input file is not a MIDI file!";
+inline constexpr std::string_view kNotFormat0 =
+    "   Sorry, this program only process MIDI file format 0!\n \nYou can use the tool Smfshift to change the midi file format!";
+inline constexpr std::string_view kConfirmSend = "The file will be sent to midi device. Are you sure?\r\n";
+
+// Send File dialog status line
+inline constexpr std::string_view kStatusIdle = "Click the  \" Send \" button to send file!";
+inline constexpr std::string_view kStatusSendingSongs = "Sending Midi song, please waitting.......";
+inline constexpr std::string_view kStatusUpdatingRom = "Updating the device ROM, please waitting.......";
+inline constexpr std::string_view kStatusSucceeded = "Succeed in sending, you can exit!";
+inline constexpr std::string_view kStatusFileSentPrefix = "The file ";
+inline constexpr std::string_view kStatusFileSentSuffix = " succeed in sending!";
+
+// Player
+inline constexpr std::string_view kPlayStatusFormat = "Play Status:   %02d:%02d / %02d:%02d";
+
+} // namespace quillon::text

@@ -65,6 +65,17 @@ inline constexpr std::string_view kStatusSucceeded = "Succeed in sending, you ca
 inline constexpr std::string_view kStatusFileSentPrefix = "The file ";
 inline constexpr std::string_view kStatusFileSentSuffix = " succeed in sending!";
 
+// Send File close button
+inline constexpr std::string_view kCloseCancel = "Cancel";
+inline constexpr std::string_view kCloseOkSongs = "Ok";
+inline constexpr std::string_view kCloseOkRomShortEnd = "Ok";
+inline constexpr std::string_view kCloseOkRomFullEnd = "OK";
+inline constexpr std::string_view kCloseAfterStop = "Close";
+
+// A file that cannot be read when its turn comes stops the transfer; the status line names it.
+inline constexpr std::string_view kStatusStoppedPrefix = "The file ";
+inline constexpr std::string_view kStatusStoppedSuffix = " can't be opened, sending stopped!";
+
 // Player
 inline constexpr std::string_view kPlayStatusFormat = "Play Status:   %02d:%02d / %02d:%02d";
 

@@ -1,0 +1,51 @@
+#include "transfer/core/FileAccess.h"
+
+#include <fstream>
+#include <iterator>
+#include <system_error>
+
+namespace quillon::transfer {
+
+namespace {
+// A directory opens as a stream on some systems but has no bytes to give.
+bool openForReading(const std::filesystem::path& path, std::ifstream& stream)
+{
+    std::error_code error;
+    if (std::filesystem::is_directory(path, error))
+        return false;
+    stream.open(path, std::ios::binary);
+    return stream.is_open();
+}
+} // namespace
+
+std::optional<FileHead> DiskFiles::inspect(const std::filesystem::path& path, std::size_t headLength) const
+{
+    std::ifstream stream;
+    if (!openForReading(path, stream))
+        return std::nullopt;
+    stream.seekg(0, std::ios::end);
+    const std::streamoff end = stream.tellg();
+    if (end < 0)
+        return std::nullopt;
+    stream.seekg(0, std::ios::beg);
+
+    FileHead head;
+    head.length = static_cast<std::uintmax_t>(end);
+    head.firstBytes.resize(headLength);
+    stream.read(reinterpret_cast<char*>(head.firstBytes.data()), static_cast<std::streamsize>(headLength));
+    head.firstBytes.resize(static_cast<std::size_t>(stream.gcount()));
+    return head;
+}
+
+Result<frame::Bytes> readWholeFile(const std::filesystem::path& path)
+{
+    std::ifstream stream;
+    if (!openForReading(path, stream))
+        return fail("cannot open " + path.string());
+    frame::Bytes content{std::istreambuf_iterator<char>(stream), std::istreambuf_iterator<char>()};
+    if (stream.bad())
+        return fail("cannot read " + path.string());
+    return content;
+}
+
+} // namespace quillon::transfer

@@ -1,0 +1,118 @@
+#include "transfer/core/SongCheck.h"
+
+#include "app/core/Messages.h"
+
+#include <array>
+#include <cstdio>
+
+namespace quillon::transfer {
+
+namespace {
+constexpr std::array<std::uint8_t, 4> kMidiFileTag = {'M', 'T', 'h', 'd'};
+constexpr std::size_t kFormatLowByte = 9;
+
+Preparation prepare(TransferKind kind, const FileInspector& files, const std::filesystem::path& folder,
+                    const std::vector<std::string>& names)
+{
+    Preparation result;
+    result.list.kind = kind;
+    if (const auto refusal = checkSelectionCount(names.size(), kind)) {
+        result.refusal = refusal;
+        return result;
+    }
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        const auto path = folder / names[i];
+        const FileVerdict verdict =
+            kind == TransferKind::Songs ? checkSongFile(files, path) : checkRomFile(files, path);
+        if (!verdict.ok()) {
+            result.refusal = verdict.refusal;
+            result.refusedFile = names[i];
+            return result;
+        }
+        result.list.entries.push_back({names[i], verdict.sizeText, static_cast<int>(i) + kFirstSlot});
+    }
+    return result;
+}
+} // namespace
+
+std::string_view messageText(CheckReason reason)
+{
+    switch (reason) {
+    case CheckReason::TooManySongs:
+        return text::kTooManySongs;
+    case CheckReason::TooManyRomImages:
+        return text::kTooManyRomImages;
+    case CheckReason::CannotOpenFile:
+        return text::kCannotOpenFile;
+    case CheckReason::NotMidiFile:
+        return text::kNotMidiFile;
+    case CheckReason::NotFormat0:
+        return text::kNotFormat0;
+    }
+    return {};
+}
+
+std::string sizeText(std::uintmax_t lengthInBytes)
+{
+    char number[64];
+    std::snprintf(number, sizeof number, "%5.2f", static_cast<double>(lengthInBytes) / 1024.0);
+    return std::string(number) + "K";
+}
+
+std::optional<CheckReason> checkSelectionCount(std::size_t count, TransferKind kind)
+{
+    if (kind == TransferKind::Songs && count > kMaxSongs)
+        return CheckReason::TooManySongs;
+    if (kind == TransferKind::RomImage && count > kMaxRomImages)
+        return CheckReason::TooManyRomImages;
+    return std::nullopt;
+}
+
+std::optional<CheckReason> checkSongHead(std::span<const std::uint8_t> firstBytes)
+{
+    if (firstBytes.size() <= kFormatLowByte)
+        return CheckReason::NotMidiFile;
+    for (std::size_t i = 0; i < kMidiFileTag.size(); ++i) {
+        if (firstBytes[i] != kMidiFileTag[i])
+            return CheckReason::NotMidiFile;
+    }
+    // Only the low byte of the big-endian format field decides.
+    if (firstBytes[kFormatLowByte] != 0)
+        return CheckReason::NotFormat0;
+    return std::nullopt;
+}
+
+FileVerdict checkSongFile(const FileInspector& files, const std::filesystem::path& path)
+{
+    const auto head = files.inspect(path, kSongHeadLength);
+    if (!head)
+        return {CheckReason::CannotOpenFile, {}};
+    return {checkSongHead(head->firstBytes), sizeText(head->length)};
+}
+
+FileVerdict checkSongFile(const std::filesystem::path& path)
+{
+    return checkSongFile(DiskFiles{}, path);
+}
+
+FileVerdict checkRomFile(const FileInspector& files, const std::filesystem::path& path)
+{
+    const auto head = files.inspect(path, 0);
+    if (!head)
+        return {CheckReason::CannotOpenFile, {}};
+    return {std::nullopt, sizeText(head->length)};
+}
+
+Preparation prepareSongs(const FileInspector& files, const std::filesystem::path& folder,
+                         const std::vector<std::string>& names)
+{
+    return prepare(TransferKind::Songs, files, folder, names);
+}
+
+Preparation prepareRomImage(const FileInspector& files, const std::filesystem::path& folder,
+                            const std::vector<std::string>& names)
+{
+    return prepare(TransferKind::RomImage, files, folder, names);
+}
+
+} // namespace quillon::transfer

@@ -1,0 +1,114 @@
+#pragma once
+// One file transfer to the keyboard as a state machine with no window in it.
+// It is built when Send is pressed (after the device checks), from the transfer
+// list and a way to read a file whole. start() and every short MIDI message
+// from the keyboard answer with the actions the caller carries out in order:
+// send these bytes, move the progress bar, show this status, relabel the close
+// button, close the input. The keyboard's replies are the only clock.
+//
+// Guarantees: nothing is sent before start(); replies before the first file is
+// announced change nothing; a file that cannot be read at its turn stops the
+// transfer (input closed, status naming the file) and nothing more is sent;
+// after the transfer has finished or stopped every reply is ignored.
+#include "app/core/Result.h"
+#include "midi/core/DeviceFrame.h"
+#include "transfer/core/TransferList.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <variant>
+#include <vector>
+
+namespace quillon::transfer {
+
+// Song data blocks carry the hidden Num value, which is always 1.
+inline constexpr std::uint8_t kSongBlockTarget = 1;
+
+struct SendMessage {
+    frame::Bytes bytes;
+};
+struct SetProgressRange {
+    unsigned maximum; // the range is 0..maximum
+};
+struct SetProgressPosition {
+    unsigned position;
+};
+struct SetStatus {
+    std::string text;
+};
+struct RelabelClose {
+    std::string text;
+};
+struct CloseInput {};
+struct Finished {};
+enum class StopReason { FileUnreadable };
+struct Stopped {
+    StopReason reason;
+    std::string fileName;
+    std::string detail; // the reader's own reason
+};
+
+using Action = std::variant<SendMessage, SetProgressRange, SetProgressPosition, SetStatus, RelabelClose,
+                            CloseInput, Finished, Stopped>;
+using Actions = std::vector<Action>;
+
+class TransferHandshake {
+public:
+    // Given an entry's file name, the whole file or a reason.
+    using FileReader = std::function<Result<frame::Bytes>(const std::string& fileName)>;
+
+    enum class Phase {
+        Idle,       // built, start() not called
+        Waiting,    // control message sent, no file announced yet
+        Announced,  // a file has been announced; blocks follow on the replies
+        Finished,   // last song done or last ROM block sent; input closed
+        Stopped,    // a file could not be read; input closed
+    };
+
+    TransferHandshake(TransferList list, FileReader readFile);
+
+    // Sends the control message. Refused (nothing happens) for an empty list,
+    // a ROM list of more than one image, a song slot outside 1..28, or a second call.
+    Result<Actions> start();
+
+    // A short message from the keyboard: only Note On (status 0x90) counts, and
+    // only its note number; the velocity is not looked at.
+    Actions onShortMessage(std::uint8_t status, std::uint8_t note);
+
+    Phase phase() const { return m_phase; }
+    bool isFinished() const { return m_phase == Phase::Finished; }
+    bool isStopped() const { return m_phase == Phase::Stopped; }
+    const TransferList& list() const { return m_list; }
+    int songIndex() const { return m_song; }           // entry being sent
+    long long blockIndex() const { return m_block; }   // next block to send
+    unsigned blockCount() const { return m_blockCount; }
+    std::size_t packedLength() const { return m_packedLength; } // of the current file
+    std::uint64_t bytesSent() const { return m_bytesSent; }     // every message byte so far
+
+private:
+    Actions onSongReply(frame::Reply reply);
+    Actions onRomReply(frame::Reply reply);
+    // Loads entry i, packing it; on failure stops the transfer and says so in actions.
+    bool loadEntry(int index, Actions& actions);
+    void announce(frame::Bytes header, Actions& actions);
+    void sendBlock(std::uint8_t target, Actions& actions);
+    void send(frame::Bytes bytes, Actions& actions);
+    int entryCount() const { return static_cast<int>(m_list.entries.size()); }
+    long long lastBlock() const { return static_cast<long long>(m_blockCount) - 1; }
+
+    TransferList m_list;
+    FileReader m_readFile;
+    Phase m_phase = Phase::Idle;
+    int m_song = 0;
+    long long m_block = 0;
+    unsigned m_blockCount = 0;
+    std::size_t m_lastBlockLength = 0;
+    std::size_t m_packedLength = 0;
+    frame::Bytes m_packed;
+    bool m_romStarted = false;
+    std::uint64_t m_bytesSent = 0;
+};
+
+} // namespace quillon::transfer

@@ -1,0 +1,139 @@
+#include "app/core/FileListing.h"
+
+#include "TempFolder.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace quillon::listing {
+namespace {
+
+using Names = std::vector<std::string>;
+using quillon::testing::TempFolder;
+
+FileTime at(std::int64_t seconds, std::uint32_t nanoseconds = 0) { return {seconds, nanoseconds}; }
+
+TEST(ListingOrder, DeliversNewestFirstWhateverTheScanOrder)
+{
+    EXPECT_EQ(listingOrder({{"b", at(20)}, {"a", at(10)}, {"d", at(40)}, {"c", at(30)}}),
+              (Names{"d", "c", "b", "a"}));
+    EXPECT_EQ(listingOrder({{"old", at(5, 999'999'999)}, {"new", at(6, 0)}, {"mid", at(6, 1)}}),
+              (Names{"mid", "new", "old"}));
+    EXPECT_EQ(listingOrder({{"before", at(-3)}, {"epoch", at(0)}}), (Names{"epoch", "before"}));
+    EXPECT_TRUE(listingOrder({}).empty());
+    EXPECT_EQ(listingOrder({{"only", at(1)}}), (Names{"only"}));
+}
+
+TEST(ListingOrder, TiesFollowTheExchangeProcedureNotAStableSort)
+{
+    // Equal times never exchange, so equal entries come out in reverse scan order.
+    EXPECT_EQ(listingOrder({{"a", at(7)}, {"b", at(7)}, {"c", at(7)}}), (Names{"c", "b", "a"}));
+
+    // Here the exchange of "a" with the older "c" jumps "a" over its twin "b":
+    // oldest first becomes c, b, a (a stable sort would give c, a, b).
+    EXPECT_EQ(listingOrder({{"a", at(1)}, {"b", at(1)}, {"c", at(0)}}), (Names{"a", "b", "c"}));
+
+    // Ties in nanoseconds count as ties too, and the later exchanges keep them apart.
+    EXPECT_EQ(listingOrder({{"x", at(2, 5)}, {"y", at(1)}, {"z", at(2, 5)}, {"w", at(1)}}),
+              (Names{"x", "z", "w", "y"}));
+}
+
+TEST(PatternMatch, ExtensionPatternsAreCaseSensitive)
+{
+    EXPECT_TRUE(matchesPattern("song.mid", "*.mid"));
+    EXPECT_TRUE(matchesPattern("two.dots.mid", "*.mid"));
+    EXPECT_TRUE(matchesPattern(".mid", "*.mid"));
+    EXPECT_FALSE(matchesPattern("SONG.MID", "*.mid"));
+    EXPECT_FALSE(matchesPattern("song.midi", "*.mid"));
+    EXPECT_FALSE(matchesPattern("song.mid.bak", "*.mid"));
+    EXPECT_FALSE(matchesPattern("mid", "*.mid"));
+    EXPECT_TRUE(matchesPattern("a1.crv", "a?.crv"));
+    EXPECT_FALSE(matchesPattern("a12.crv", "a?.crv"));
+    EXPECT_TRUE(matchesPattern("x.mid.mid", "*.mid"));
+    EXPECT_TRUE(matchesPattern("anything", "*"));
+    EXPECT_FALSE(matchesPattern("anything", ""));
+}
+
+TEST(ListFolder, MissingFolderListsEmptyWithoutRefusal)
+{
+    TempFolder temp;
+    const FileList list = listFolder(temp.path() / "absent", "*.mid");
+    EXPECT_FALSE(list.tooMany);
+    EXPECT_TRUE(list.names.empty());
+}
+
+TEST(ListFolder, ListsOnlyMatchingFiles)
+{
+    TempFolder temp;
+    temp.touch("mid/song.mid");
+    temp.touch("mid/notes.txt");
+    temp.touch("mid/LOUD.MID");
+    temp.touch("mid/folder.mid/inner.mid"); // a folder whose name matches is not a file
+    const FileList list = listFolder(temp.path() / "mid", "*.mid");
+    EXPECT_FALSE(list.tooMany);
+    EXPECT_EQ(list.names, (Names{"song.mid"}));
+}
+
+TEST(ListFolder, RefusesFromThreeHundredMatchesOn)
+{
+    TempFolder temp;
+    for (int i = 0; i < 299; ++i)
+        temp.touch("mid/song" + std::to_string(i) + ".mid");
+    for (int i = 0; i < 5; ++i)
+        temp.touch("mid/rom" + std::to_string(i) + ".bin"); // not counted against "*.mid"
+
+    const FileList full = listFolder(temp.path() / "mid", "*.mid");
+    EXPECT_FALSE(full.tooMany);
+    EXPECT_EQ(full.names.size(), 299u);
+
+    temp.touch("mid/song299.mid");
+    const FileList refused = listFolder(temp.path() / "mid", "*.mid");
+    EXPECT_TRUE(refused.tooMany);
+    EXPECT_TRUE(refused.names.empty());
+
+    const FileList roms = listFolder(temp.path() / "mid", "*.bin");
+    EXPECT_FALSE(roms.tooMany);
+    EXPECT_EQ(roms.names.size(), 5u);
+}
+
+TEST(ListFolder, RealFilesComeNewestFirstByCreation)
+{
+    TempFolder temp;
+    for (const char* name : {"first.crv", "second.crv", "third.crv"}) {
+        temp.touch(std::string("crv/") + name);
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    EXPECT_EQ(listFolder(temp.path() / "crv", "*.crv").names, (Names{"third.crv", "second.crv", "first.crv"}));
+}
+
+TEST(ListFolder, RewritingAFileKeepsItsCreationPlaceWhereBirthTimesExist)
+{
+    TempFolder temp;
+    const auto older = temp.touch("crv/older.crv");
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    temp.touch("crv/newer.crv");
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    temp.touch("crv/older.crv", "rewritten"); // modification time now the latest
+
+    FileTime olderTime;
+    FileTime newerTime;
+    ASSERT_TRUE(creationTime(older, olderTime));
+    ASSERT_TRUE(creationTime(temp.path() / "crv/newer.crv", newerTime));
+    if (!(olderTime < newerTime))
+        GTEST_SKIP() << "this file system records no birth times";
+    EXPECT_EQ(listFolder(temp.path() / "crv", "*.crv").names, (Names{"newer.crv", "older.crv"}));
+}
+
+TEST(CreationTime, FailsForAMissingFile)
+{
+    TempFolder temp;
+    FileTime time;
+    EXPECT_FALSE(creationTime(temp.path() / "nothing.mid", time));
+}
+
+} // namespace
+} // namespace quillon::listing

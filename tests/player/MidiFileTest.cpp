@@ -1,0 +1,252 @@
+// The MIDI file reader, tempo map and merged timeline against files built in memory.
+#include "player/core/MidiFile.h"
+#include "player/core/TempoMap.h"
+#include "player/core/Timeline.h"
+
+#include "SmfBuilder.h"
+
+#include <gtest/gtest.h>
+
+using namespace quillon::player;
+using namespace quillon::testing;
+
+namespace {
+
+MidiFile readOk(const Bytes& bytes)
+{
+    auto file = readMidiFile(bytes);
+    EXPECT_TRUE(file.ok()) << (file.ok() ? "" : file.reason());
+    return file.ok() ? *file : MidiFile{};
+}
+
+std::string reasonOf(const Bytes& bytes)
+{
+    auto file = readMidiFile(bytes);
+    EXPECT_FALSE(file.ok());
+    return file.ok() ? std::string("(accepted)") : file.reason();
+}
+
+} // namespace
+
+TEST(MidiFileReader, Format0EventsWithRunningStatusAndAbsoluteTicks)
+{
+    TrackBytes t;
+    t.event(0, {0x90, 60, 100})
+        .event(96, {62, 90})   // running status: another note on
+        .event(96, {0x80, 60, 0})
+        .event(0, {62, 0})     // running status on the note off
+        .event(10, {0xC1, 5})  // one data byte
+        .event(0, {7})         // running status with one data byte
+        .end(4);
+    MidiFile file = readOk(smf(0, 96, {t}));
+
+    ASSERT_EQ(file.format, 0);
+    EXPECT_EQ(file.division.kind, Division::Kind::TicksPerQuarter);
+    EXPECT_EQ(file.division.ticksPerQuarter, 96);
+    ASSERT_EQ(file.tracks.size(), 1u);
+    const auto& ev = file.tracks[0].events;
+    ASSERT_EQ(ev.size(), 7u);
+    EXPECT_EQ(ev[1].status, 0x90);
+    EXPECT_EQ(ev[1].data1, 62);
+    EXPECT_EQ(ev[1].data2, 90);
+    EXPECT_EQ(ev[1].tick, 96u);
+    EXPECT_EQ(ev[3].status, 0x80);
+    EXPECT_EQ(ev[3].data1, 62);
+    EXPECT_EQ(ev[3].tick, 192u);
+    EXPECT_EQ(ev[5].status, 0xC1);
+    EXPECT_EQ(ev[5].data1, 7);
+    EXPECT_EQ(ev[5].tick, 202u);
+    EXPECT_EQ(ev[6].kind, EventKind::Meta);
+    EXPECT_EQ(ev[6].metaType, kMetaEndOfTrack);
+    EXPECT_EQ(file.tracks[0].endTick, 206u);
+}
+
+TEST(MidiFileReader, SysExMetaAndLongDeltaTimes)
+{
+    TrackBytes t;
+    t.event(0, {0xF0, 0x05, 0x7E, 0x7F, 0x09, 0x01, 0xF7})
+        .event(0x0FFFFFFF, {0xF7, 0x02, 0xF8, 0xFA}) // largest 4-byte delta, escape packet
+        .event(0, {0xFF, 0x03, 0x04, 'S', 'o', 'n', 'g'})
+        .end();
+    MidiFile file = readOk(smf(0, 480, {t}));
+    const auto& ev = file.tracks[0].events;
+    ASSERT_EQ(ev.size(), 4u);
+    EXPECT_EQ(ev[0].kind, EventKind::SysEx);
+    EXPECT_EQ(ev[0].payload, (Bytes{0x7E, 0x7F, 0x09, 0x01, 0xF7}));
+    EXPECT_EQ(ev[1].status, 0xF7);
+    EXPECT_EQ(ev[1].tick, 0x0FFFFFFFu);
+    EXPECT_EQ(ev[2].metaType, 0x03);
+    EXPECT_EQ(ev[2].payload, (Bytes{'S', 'o', 'n', 'g'}));
+}
+
+TEST(MidiFileReader, Format1TracksUnknownChunksAndTrailingBytes)
+{
+    TrackBytes conductor;
+    conductor.tempo(0, 600000).end(0);
+    TrackBytes notes;
+    notes.event(48, {0x91, 64, 80}).event(48, {0x81, 64, 0}).end().raw({0x12, 0x34}); // junk after End of Track
+    Bytes bytes = header(1, 2, 96);
+    append(bytes, chunk("XFIH", {1, 2, 3}));
+    append(bytes, conductor.chunk());
+    append(bytes, chunk("Junk", {}));
+    append(bytes, notes.chunk());
+    append(bytes, {0xDE, 0xAD}); // after the last announced track
+
+    MidiFile file = readOk(bytes);
+    EXPECT_EQ(file.format, 1);
+    ASSERT_EQ(file.tracks.size(), 2u);
+    EXPECT_EQ(file.tracks[0].events.size(), 2u);
+    ASSERT_EQ(file.tracks[1].events.size(), 3u);
+    EXPECT_EQ(file.tracks[1].events[1].tick, 96u);
+}
+
+TEST(MidiFileReader, RefusesBadHeadersAndFormats)
+{
+    EXPECT_NE(reasonOf({}).find("MThd"), std::string::npos);
+    EXPECT_NE(reasonOf({'R', 'I', 'F', 'F', 0, 0, 0, 6}).find("MThd"), std::string::npos);
+    EXPECT_NE(reasonOf({'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 0}).find("past the end"), std::string::npos);
+    EXPECT_NE(reasonOf({'M', 'T', 'h', 'd', 0, 0, 0, 4, 0, 0, 0, 1}).find("shorter"), std::string::npos);
+
+    TrackBytes t;
+    t.end();
+    EXPECT_NE(reasonOf(smf(2, 96, {t})).find("format 2"), std::string::npos);
+    EXPECT_NE(reasonOf(smf(3, 96, {t})).find("format 3"), std::string::npos);
+    EXPECT_NE(reasonOf(smf(0, 96, {t, t})).find("exactly one track"), std::string::npos);
+    EXPECT_NE(reasonOf(smf(0, 0, {t})).find("zero ticks"), std::string::npos);
+    EXPECT_NE(reasonOf(smf(1, 0xE700, {t})).find("SMPTE"), std::string::npos); // -25 fps, 0 ticks per frame
+    EXPECT_NE(reasonOf(smf(1, 0xEE08, {t})).find("SMPTE"), std::string::npos); // -18 fps
+    EXPECT_NE(reasonOf(header(1, 0, 96)).find("no tracks"), std::string::npos);
+}
+
+TEST(MidiFileReader, RefusesMissingAndTruncatedChunks)
+{
+    TrackBytes t;
+    t.event(0, {0x90, 60, 100}).end(10);
+
+    Bytes oneOfTwo = header(1, 2, 96);
+    append(oneOfTwo, t.chunk());
+    EXPECT_NE(reasonOf(oneOfTwo).find("missing track"), std::string::npos);
+
+    Bytes cutHeader = header(0, 1, 96);
+    append(cutHeader, {'M', 'T', 'r', 'k', 0, 0});
+    EXPECT_NE(reasonOf(cutHeader).find("truncated chunk"), std::string::npos);
+
+    Bytes whole = smf(0, 96, {t});
+    Bytes cutBody(whole.begin(), whole.end() - 1);
+    EXPECT_NE(reasonOf(cutBody).find("past the end of the file"), std::string::npos);
+
+    Bytes hugeUnknown = header(0, 1, 96);
+    append(hugeUnknown, {'X', 'X', 'X', 'X', 0xFF, 0xFF, 0xFF, 0xF0});
+    EXPECT_NE(reasonOf(hugeUnknown).find("past the end of the file"), std::string::npos);
+}
+
+TEST(MidiFileReader, RefusesMalformedEventsInsideATrack)
+{
+    auto inTrack = [](std::initializer_list<int> body) {
+        TrackBytes t;
+        t.raw(body);
+        return reasonOf(smf(0, 96, {t}));
+    };
+    EXPECT_NE(inTrack({0x81, 0x80, 0x80, 0x80, 0x00, 0x90, 60, 1}).find("longer than 4 bytes"), std::string::npos);
+    EXPECT_NE(inTrack({0x81, 0x80}).find("delta time runs past"), std::string::npos);
+    EXPECT_NE(inTrack({0x00}).find("event missing"), std::string::npos);
+    EXPECT_NE(inTrack({0x00, 60, 100}).find("no running status"), std::string::npos);
+    EXPECT_NE(inTrack({0x00, 0x90, 60}).find("cut off"), std::string::npos);
+    EXPECT_NE(inTrack({0x00, 0xC0}).find("cut off"), std::string::npos);
+    EXPECT_NE(inTrack({0x00, 0xF0, 0x10, 0x01}).find("SysEx length 16"), std::string::npos);
+    EXPECT_NE(inTrack({0x00, 0xF0, 0xFF, 0xFF, 0xFF, 0xFF, 0x01}).find("longer than 4"), std::string::npos);
+    EXPECT_NE(inTrack({0x00, 0xFF, 0x01, 0x05, 'a'}).find("meta event length 5"), std::string::npos);
+    EXPECT_NE(inTrack({0x00, 0xFF}).find("without a type"), std::string::npos);
+    EXPECT_NE(inTrack({0x00, 0xFF, 0x51, 0x02, 1, 2}).find("tempo event"), std::string::npos);
+    EXPECT_NE(inTrack({0x00, 0xF8}).find("cannot stand"), std::string::npos);
+    EXPECT_NE(inTrack({0x00, 0x90, 0x3C, 0x40, 0x00, 0x90, 0xFF, 0x01}).find("above 127"), std::string::npos);
+}
+
+TEST(MidiFileReader, EveryPrefixOfAValidFileIsRefusedNotOverread)
+{
+    TrackBytes t;
+    t.tempo(0, 400000).event(0, {0xF0, 0x03, 1, 2, 0xF7}).event(200, {0x90, 60, 100}).event(200, {60, 0}).end();
+    const Bytes whole = smf(0, 96, {t});
+    ASSERT_TRUE(readMidiFile(whole).ok());
+    // The track chunk announces its full length, so a file cut anywhere is refused;
+    // each prefix is a fresh, exactly sized buffer (sanitizers catch an overread).
+    for (std::size_t n = 0; n < whole.size(); ++n) {
+        Bytes prefix(whole.begin(), whole.begin() + static_cast<std::ptrdiff_t>(n));
+        EXPECT_FALSE(readMidiFile(prefix).ok()) << "prefix of " << n << " bytes";
+    }
+}
+
+TEST(TempoMap, TicksToTimeAcrossTempoChanges)
+{
+    TrackBytes conductor;
+    // 120 bpm by default for one quarter, then 60 bpm, then 240 bpm from tick 192.
+    conductor.tempo(96, 1000000).tempo(96, 250000).end(96);
+    TrackBytes notes;
+    notes.end(0);
+    MidiFile file = readOk(smf(1, 96, {conductor, notes}));
+    TempoMap map(file);
+    EXPECT_EQ(map.microsAt(0), 0);
+    EXPECT_EQ(map.microsAt(48), 250000);
+    EXPECT_EQ(map.microsAt(96), 500000);
+    EXPECT_EQ(map.microsAt(144), 1000000);
+    EXPECT_EQ(map.microsAt(192), 1500000);
+    EXPECT_EQ(map.microsAt(288), 1750000);
+    EXPECT_EQ(map.microsAt(96 * 1000 + 192), 1500000 + 1000 * 250000);
+}
+
+TEST(TempoMap, TempoInALaterTrackAppliesToAllAndSmpteIgnoresTempo)
+{
+    TrackBytes first;
+    first.event(96, {0x90, 60, 1}).end();
+    TrackBytes second;
+    second.tempo(48, 1000000).end(48);
+    TempoMap ppq(readOk(smf(1, 96, {first, second})));
+    EXPECT_EQ(ppq.microsAt(96), 250000 + 500000);
+
+    // 25 frames per second, 40 ticks per frame: one tick is one millisecond.
+    TrackBytes t;
+    t.tempo(0, 1000000).event(1000, {0x90, 60, 1}).end(500);
+    MidiFile smpte = readOk(smf(0, 0xE728, {t}));
+    EXPECT_EQ(smpte.division.kind, Division::Kind::Smpte);
+    EXPECT_EQ(smpte.division.framesPerSecond, 25);
+    EXPECT_EQ(smpte.division.ticksPerFrame, 40);
+    Timeline timeline = buildTimeline(smpte);
+    ASSERT_EQ(timeline.events.size(), 1u);
+    EXPECT_EQ(timeline.events[0].micros, 1000000);
+    EXPECT_EQ(timeline.lengthMs(), 1500);
+
+    // 29.97 frames per second drop frame, 100 ticks per frame.
+    TempoMap drop(readOk(smf(0, 0xE364, {t})));
+    EXPECT_EQ(drop.microsAt(2997), 1000000);
+}
+
+TEST(Timeline, MergesTracksInTimeOrderWithSysExAndLength)
+{
+    TrackBytes conductor;
+    conductor.tempo(0, 1000000).event(96, {0xF0, 0x02, 0x7F, 0xF7}).end(0); // 1 s per quarter
+    TrackBytes a;
+    a.event(0, {0x90, 60, 100}).event(96, {0x80, 60, 0}).end(192);
+    TrackBytes b;
+    b.event(48, {0x91, 64, 100}).event(48, {0x81, 64, 0}).event(0, {0xFF, 0x01, 0x01, 'x'}).end(0);
+    auto timeline = loadTimeline(smf(1, 96, {conductor, a, b}));
+    ASSERT_TRUE(timeline.ok());
+
+    const auto& ev = timeline->events;
+    ASSERT_EQ(ev.size(), 5u);
+    EXPECT_EQ(ev[0].status, 0x90);
+    EXPECT_EQ(ev[0].micros, 0);
+    EXPECT_EQ(ev[1].status, 0x91);
+    EXPECT_EQ(ev[1].micros, 500000);
+    // Three events at one second: the conductor's SysEx first, then track order.
+    EXPECT_TRUE(ev[2].isSysEx());
+    EXPECT_EQ(ev[2].micros, 1000000);
+    EXPECT_EQ(timeline->sysex[ev[2].sysex], (Bytes{0xF0, 0x7F, 0xF7}));
+    EXPECT_EQ(ev[3].status, 0x80);
+    EXPECT_EQ(ev[4].status, 0x81);
+    EXPECT_EQ(timeline->lengthMicros, 3000000); // track a ends at tick 288
+    EXPECT_EQ(timeline->lengthMs(), 3000);
+    EXPECT_EQ(timeline->firstAtOrAfter(500001), 2u);
+    EXPECT_EQ(timeline->firstAtOrAfter(5000000), 5u);
+
+    EXPECT_FALSE(loadTimeline(Bytes{1, 2, 3}).ok());
+}

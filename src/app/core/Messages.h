@@ -79,4 +79,13 @@ inline constexpr std::string_view kStatusStoppedSuffix = " can't be opened, send
 // Player
 inline constexpr std::string_view kPlayStatusFormat = "Play Status:   %02d:%02d / %02d:%02d";
 
+// Main window, file commands, device choice and prompts (this program's own wording)
+inline constexpr std::string_view kAboutNotice = "Copyright (C) 2026 the Quillon developers";
+inline constexpr std::string_view kCannotDeleteFile = "The file can't be deleted: "; // + path, "\r\n", reason
+inline constexpr std::string_view kNameRefused = "This name can't be used: ";      // + reason, then the hint
+inline constexpr std::string_view kNameRefusedHint = ".\r\nPlease input another name.";
+inline constexpr std::string_view kDefaultOutputEntry = "Default MIDI output";
+inline constexpr std::string_view kPortMissingSuffix = " (not connected)";
+inline constexpr std::string_view kCurveEditorMissing = "The curve editor is not part of this build yet.";
+
 } // namespace quillon::text

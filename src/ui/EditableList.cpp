@@ -1,0 +1,313 @@
+#include "ui/EditableList.h"
+
+#include <QComboBox>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QPointer>
+#include <QScrollBar>
+#include <QStandardItemModel>
+#include <QStyledItemDelegate>
+#include <algorithm>
+
+namespace quillon::ui {
+
+namespace {
+
+constexpr int kNarrowestComboColumn = 10;
+constexpr int kMostDropDownRows = 11;
+
+// A drop-down list editor that reports when its opened list closes, whether
+// or not an entry was chosen: that ends the edit.
+class InPlaceCombo : public QComboBox {
+public:
+    using QComboBox::QComboBox;
+    std::function<void()> onListClosed;
+
+    void hidePopup() override
+    {
+        QComboBox::hidePopup();
+        if (onListClosed) {
+            onListClosed();
+        }
+    }
+};
+
+bool contains(const std::vector<int>& columns, int column)
+{
+    return std::find(columns.begin(), columns.end(), column) != columns.end();
+}
+
+void setMember(std::vector<int>& columns, int column, bool on)
+{
+    const auto found = std::find(columns.begin(), columns.end(), column);
+    if (on && found == columns.end()) {
+        columns.push_back(column);
+    } else if (!on && found != columns.end()) {
+        columns.erase(found);
+    }
+}
+
+} // namespace
+
+// Makes the two editors and keeps Enter and Escape inside them.
+class EditableListDelegate : public QStyledItemDelegate {
+public:
+    explicit EditableListDelegate(EditableList* list) : QStyledItemDelegate(list), m_list(list) {}
+
+    void prepareCombo(QStringList choices, bool scroll)
+    {
+        m_choices = std::move(choices);
+        m_scroll = scroll;
+    }
+
+    QWidget* editor() const { return m_editor.data(); }
+
+    QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem&, const QModelIndex& index) const override
+    {
+        QWidget* made = nullptr;
+        if (m_list->isComboColumn(index.column())) {
+            auto* combo = new InPlaceCombo(parent);
+            combo->addItems(m_choices);
+            combo->setMaxVisibleItems(EditableList::dropDownRows(static_cast<int>(m_choices.size())));
+            combo->view()->setVerticalScrollBarPolicy(m_scroll ? Qt::ScrollBarAsNeeded : Qt::ScrollBarAlwaysOff);
+            auto* self = const_cast<EditableListDelegate*>(this);
+            QPointer<InPlaceCombo> guard(combo);
+            // The chosen entry becomes current only after the list has closed,
+            // so the edit ends on the next turn of the event loop.
+            combo->onListClosed = [self, guard] {
+                QMetaObject::invokeMethod(
+                    self,
+                    [self, guard] {
+                        if (guard && guard == self->m_list->activeEditor()) {
+                            emit self->commitData(guard);
+                            emit self->closeEditor(guard, QAbstractItemDelegate::NoHint);
+                        }
+                    },
+                    Qt::QueuedConnection);
+            };
+            made = combo;
+        } else {
+            auto* line = new QLineEdit(parent);
+            line->setFrame(false);
+            made = line;
+        }
+        made->setFont(m_list->font());
+        m_editor = made;
+        return made;
+    }
+
+    void setEditorData(QWidget* editor, const QModelIndex& index) const override
+    {
+        const QString text = index.data(Qt::DisplayRole).toString();
+        if (auto* combo = qobject_cast<QComboBox*>(editor)) {
+            // First choice that the cell's text begins, ignoring case; else none.
+            combo->setCurrentIndex(text.isEmpty() ? -1 : combo->findText(text, Qt::MatchStartsWith));
+        } else if (auto* line = qobject_cast<QLineEdit*>(editor)) {
+            line->setText(text);
+            line->selectAll();
+        }
+    }
+
+    void setModelData(QWidget* editor, QAbstractItemModel* model, const QModelIndex& index) const override
+    {
+        if (auto* combo = qobject_cast<QComboBox*>(editor)) {
+            model->setData(index, combo->currentIndex() < 0 ? QString() : combo->currentText());
+        } else if (auto* line = qobject_cast<QLineEdit*>(editor)) {
+            model->setData(index, line->text());
+        }
+    }
+
+protected:
+    bool eventFilter(QObject* object, QEvent* event) override
+    {
+        auto* editor = qobject_cast<QWidget*>(object);
+        if (editor && event->type() == QEvent::KeyPress) {
+            const int key = static_cast<QKeyEvent*>(event)->key();
+            if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+                emit commitData(editor);
+                emit closeEditor(editor, QAbstractItemDelegate::NoHint);
+                return true;
+            }
+            if (key == Qt::Key_Escape) {
+                emit closeEditor(editor, QAbstractItemDelegate::RevertModelCache);
+                return true;
+            }
+        }
+        if (editor && event->type() == QEvent::ShortcutOverride) {
+            // Claim Enter and Escape before any shortcut of the window does.
+            auto* keyEvent = static_cast<QKeyEvent*>(event);
+            const int key = keyEvent->key();
+            if (key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Escape) {
+                keyEvent->accept();
+                return true;
+            }
+        }
+        return QStyledItemDelegate::eventFilter(object, event);
+    }
+
+private:
+    EditableList* m_list;
+    QStringList m_choices;
+    bool m_scroll = false;
+    mutable QPointer<QWidget> m_editor;
+};
+
+EditableList::EditableList(QWidget* parent)
+    : QTableView(parent), m_model(new QStandardItemModel(this)), m_delegate(new EditableListDelegate(this))
+{
+    setModel(m_model);
+    setItemDelegate(m_delegate);
+    setEditTriggers(QAbstractItemView::NoEditTriggers); // edits start only from beginEdit()
+    setSelectionBehavior(QAbstractItemView::SelectRows);
+    setSelectionMode(QAbstractItemView::ExtendedSelection);
+    setShowGrid(true);
+    setWordWrap(false);
+    setTabKeyNavigation(false);
+    verticalHeader()->hide();
+    verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
+    horizontalHeader()->setStretchLastSection(false);
+    horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    horizontalHeader()->setHighlightSections(false);
+    horizontalHeader()->setMinimumSectionSize(0); // the owner's widths hold, however narrow
+    connect(horizontalScrollBar(), &QScrollBar::actionTriggered, this, &EditableList::endEditOnScroll);
+    connect(verticalScrollBar(), &QScrollBar::actionTriggered, this, &EditableList::endEditOnScroll);
+}
+
+EditableList::~EditableList() = default;
+
+void EditableList::addColumn(const QString& heading, int width)
+{
+    const int column = m_model->columnCount();
+    m_model->insertColumn(column);
+    auto* header = new QStandardItem(heading);
+    header->setTextAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    m_model->setHorizontalHeaderItem(column, header);
+    setColumnWidth(column, width);
+}
+
+int EditableList::columnCount() const { return m_model->columnCount(); }
+
+int EditableList::rowCount() const { return m_model->rowCount(); }
+
+int EditableList::addRow(const QStringList& cells)
+{
+    QList<QStandardItem*> items;
+    for (int column = 0; column < m_model->columnCount(); ++column) {
+        items.append(new QStandardItem(column < cells.size() ? cells[column] : QString()));
+    }
+    m_model->appendRow(items);
+    const int row = m_model->rowCount() - 1;
+    setCurrentIndex(m_model->index(row, 0));
+    selectRow(row);
+    return row;
+}
+
+void EditableList::clearRows() { m_model->removeRows(0, m_model->rowCount()); }
+
+QString EditableList::cellText(int row, int column) const
+{
+    return m_model->index(row, column).data(Qt::DisplayRole).toString();
+}
+
+void EditableList::setCellText(int row, int column, const QString& text)
+{
+    m_model->setData(m_model->index(row, column), text);
+}
+
+void EditableList::setComboColumn(int column, bool on) { setMember(m_comboColumns, column, on); }
+
+void EditableList::setReadOnlyColumn(int column, bool on) { setMember(m_readOnlyColumns, column, on); }
+
+bool EditableList::isComboColumn(int column) const { return contains(m_comboColumns, column); }
+
+bool EditableList::isReadOnlyColumn(int column) const { return contains(m_readOnlyColumns, column); }
+
+void EditableList::setComboScroll(bool on) { m_comboScroll = on; }
+
+bool EditableList::comboScroll() const { return m_comboScroll; }
+
+void EditableList::setChoiceProvider(ChoiceProvider provider) { m_choiceProvider = std::move(provider); }
+
+QWidget* EditableList::activeEditor() const { return m_editIndex.isValid() ? m_delegate->editor() : nullptr; }
+
+QRect EditableList::cellRect(int row, int column) const { return visualRect(m_model->index(row, column)); }
+
+int EditableList::dropDownRows(int choiceCount) { return std::min(std::max(choiceCount, 0) + 1, kMostDropDownRows); }
+
+void EditableList::mousePressEvent(QMouseEvent* event)
+{
+    const QModelIndex index = indexAt(event->position().toPoint());
+    if (!index.isValid()) {
+        event->accept(); // outside every cell: not even the selection changes
+        return;
+    }
+    QTableView::mousePressEvent(event);
+    if (event->button() != Qt::LeftButton) {
+        return;
+    }
+    if (event->modifiers() & (Qt::ShiftModifier | Qt::ControlModifier)) {
+        return; // extending a selection never opens an editor
+    }
+    if (currentIndex() != index) {
+        return;
+    }
+    beginEdit(index);
+}
+
+void EditableList::mouseDoubleClickEvent(QMouseEvent* event)
+{
+    if (!indexAt(event->position().toPoint()).isValid()) {
+        event->accept();
+        return;
+    }
+    QTableView::mouseDoubleClickEvent(event);
+}
+
+void EditableList::beginEdit(const QModelIndex& index)
+{
+    const int column = index.column();
+    const bool combo = isComboColumn(column);
+    if (!combo && isReadOnlyColumn(column)) {
+        return;
+    }
+    if (combo) {
+        if (columnWidth(column) < kNarrowestComboColumn) {
+            return;
+        }
+        m_delegate->prepareCombo(m_choiceProvider ? m_choiceProvider(column) : QStringList(), m_comboScroll);
+    }
+    scrollTo(index);
+    m_editIndex = index;
+    if (!edit(index, QAbstractItemView::AllEditTriggers, nullptr)) {
+        m_editIndex = QPersistentModelIndex();
+        return;
+    }
+    if (QWidget* editor = m_delegate->editor()) {
+        editor->setFocus(Qt::MouseFocusReason);
+    }
+}
+
+void EditableList::closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint)
+{
+    const QPersistentModelIndex edited = m_editIndex;
+    m_editIndex = QPersistentModelIndex();
+    // Tab leaves the edit like any other loss of focus; it never walks on to
+    // the next cell, which might belong to a read-only column.
+    const bool walks = hint == QAbstractItemDelegate::EditNextItem || hint == QAbstractItemDelegate::EditPreviousItem;
+    QTableView::closeEditor(editor, walks ? QAbstractItemDelegate::NoHint : hint);
+    if (edited.isValid()) {
+        emit cellEdited(edited.row(), edited.column(), cellText(edited.row(), edited.column()));
+    }
+}
+
+void EditableList::endEditOnScroll()
+{
+    if (m_editIndex.isValid() && !hasFocus()) {
+        setFocus(Qt::OtherFocusReason);
+    }
+}
+
+} // namespace quillon::ui

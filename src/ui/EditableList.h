@@ -1,0 +1,87 @@
+#pragma once
+// A report-style list (header, rows, grid lines, whole-row selection) whose
+// cells the user edits in place.
+//
+// Guarantees:
+// - one left click on an editable cell selects its row and opens an editor
+//   exactly over the cell, scrolled into view: a line edit, or a drop-down for
+//   the owner's combo columns (whose choices are asked from the owner just
+//   before it opens);
+// - Shift/Ctrl clicks only select; a click outside every cell does nothing,
+//   not even change the selection; read-only columns open nothing, unless the
+//   column is a combo column too;
+// - Enter commits, Escape restores the old text; neither reaches the window
+//   holding the list (a dialog's default button never fires from an edit);
+// - after every edit, even a cancelled one, the cell holds the final text and
+//   cellEdited() has been emitted once.
+#include <QAbstractItemDelegate>
+#include <QPersistentModelIndex>
+#include <QStringList>
+#include <QTableView>
+#include <functional>
+#include <vector>
+
+class QStandardItemModel;
+
+namespace quillon::ui {
+
+class EditableListDelegate;
+
+class EditableList : public QTableView {
+    Q_OBJECT
+public:
+    // Asked just before a drop-down opens: column index -> choices, in order.
+    using ChoiceProvider = std::function<QStringList(int column)>;
+
+    explicit EditableList(QWidget* parent = nullptr);
+    ~EditableList() override;
+
+    void addColumn(const QString& heading, int width);
+    int columnCount() const;
+    int rowCount() const;
+    // Appends a row and makes it the selected, current row. Returns its index.
+    int addRow(const QStringList& cells);
+    void clearRows();
+    QString cellText(int row, int column) const;
+    void setCellText(int row, int column, const QString& text);
+
+    void setComboColumn(int column, bool on);
+    void setReadOnlyColumn(int column, bool on);
+    bool isComboColumn(int column) const;
+    bool isReadOnlyColumn(int column) const;
+    // Whether an open drop-down list may show a vertical scroll bar.
+    void setComboScroll(bool on);
+    bool comboScroll() const;
+    void setChoiceProvider(ChoiceProvider provider);
+
+    // The in-place editor that is open now, or nullptr.
+    QWidget* activeEditor() const;
+    // Where a cell is drawn, in viewport coordinates.
+    QRect cellRect(int row, int column) const;
+
+    // How many rows a drop-down of n choices shows at once: one per choice
+    // plus one, at most eleven.
+    static int dropDownRows(int choiceCount);
+
+signals:
+    void cellEdited(int row, int column, const QString& text);
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) override;
+
+private:
+    void beginEdit(const QModelIndex& index);
+    void endEditOnScroll();
+
+    QStandardItemModel* m_model;
+    EditableListDelegate* m_delegate;
+    std::vector<int> m_comboColumns;
+    std::vector<int> m_readOnlyColumns;
+    ChoiceProvider m_choiceProvider;
+    bool m_comboScroll = false;
+    QPersistentModelIndex m_editIndex;
+};
+
+} // namespace quillon::ui

@@ -1,0 +1,310 @@
+// The in-place editing list, driven the way a user drives it: mouse clicks on
+// cells, typing, Enter, Escape and focus changes.
+#include "ui/EditableList.h"
+
+#include <QComboBox>
+#include <QDialog>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QVBoxLayout>
+#include <QtTest>
+
+using quillon::ui::EditableList;
+
+namespace {
+
+const QStringList kSlots = {"No.01", "No.02", "No.03", "No.04", "No.05"};
+
+// A dialog with a default button around a three-column list: "Name" edited as
+// text, "Slot" by drop-down, "Size" read-only.
+struct Fixture {
+    QDialog dialog;
+    EditableList* list = new EditableList(&dialog);
+    QPushButton* okButton = new QPushButton("OK", &dialog);
+    QList<int> askedColumns;
+
+    Fixture()
+    {
+        auto* layout = new QVBoxLayout(&dialog);
+        layout->addWidget(list);
+        layout->addWidget(okButton);
+        okButton->setDefault(true);
+        QObject::connect(okButton, &QPushButton::clicked, &dialog, &QDialog::accept);
+        list->addColumn("Name", 120);
+        list->addColumn("Slot", 70);
+        list->addColumn("Size", 60);
+        list->setComboColumn(1, true);
+        list->setReadOnlyColumn(2, true);
+        list->setChoiceProvider([this](int column) {
+            askedColumns.append(column);
+            return column == 1 ? kSlots : QStringList();
+        });
+        list->addRow({"first.mid", "No.01", "1.00K"});
+        list->addRow({"second.mid", "no.04", "2.00K"});
+        list->addRow({"third.mid", "Slot 9", "3.00K"});
+        dialog.resize(320, 220);
+        dialog.show();
+    }
+
+    void click(int row, int column, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
+    {
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, modifiers, list->cellRect(row, column).center());
+    }
+
+    QList<int> selectedRows() const
+    {
+        QList<int> rows;
+        for (const auto& index : list->selectionModel()->selectedRows())
+            rows.append(index.row());
+        std::sort(rows.begin(), rows.end());
+        return rows;
+    }
+};
+
+} // namespace
+
+class EditableListTest : public QObject {
+    Q_OBJECT
+private slots:
+    void textEditorOpensOverTheCellAndCommitsOnEnter()
+    {
+        Fixture f;
+        QVERIFY(QTest::qWaitForWindowActive(&f.dialog));
+        QSignalSpy edited(f.list, &EditableList::cellEdited);
+
+        f.click(1, 0);
+        auto* editor = qobject_cast<QLineEdit*>(f.list->activeEditor());
+        QVERIFY(editor);
+        QCOMPARE(editor->geometry(), f.list->cellRect(1, 0));
+        QCOMPARE(editor->text(), QString("second.mid"));
+        QCOMPARE(editor->selectedText(), QString("second.mid"));
+        QCOMPARE(f.selectedRows(), QList<int>{1});
+
+        QTest::keyClicks(editor, "renamed.mid");
+        QTest::keyClick(editor, Qt::Key_Return);
+
+        QCOMPARE(f.list->cellText(1, 0), QString("renamed.mid"));
+        QCOMPARE(edited.count(), 1);
+        QCOMPARE(edited[0], (QList<QVariant>{1, 0, QString("renamed.mid")}));
+        QVERIFY(!f.list->activeEditor());
+        QVERIFY(f.dialog.isVisible());
+        QCOMPARE(f.dialog.result(), 0);
+    }
+
+    void escapeRestoresTheOldTextAndStillReports()
+    {
+        Fixture f;
+        QVERIFY(QTest::qWaitForWindowActive(&f.dialog));
+        QSignalSpy edited(f.list, &EditableList::cellEdited);
+        QSignalSpy accepted(&f.dialog, &QDialog::accepted);
+        QSignalSpy rejected(&f.dialog, &QDialog::rejected);
+
+        f.click(0, 0);
+        auto* editor = qobject_cast<QLineEdit*>(f.list->activeEditor());
+        QVERIFY(editor);
+        QTest::keyClicks(editor, "thrown away");
+        QTest::keyClick(editor, Qt::Key_Escape);
+
+        QCOMPARE(f.list->cellText(0, 0), QString("first.mid"));
+        QCOMPARE(edited.count(), 1);
+        QCOMPARE(edited[0], (QList<QVariant>{0, 0, QString("first.mid")}));
+        QVERIFY(!f.list->activeEditor());
+        // Neither Enter nor Escape of an edit reaches the dialog.
+        QCOMPARE(accepted.count(), 0);
+        QCOMPARE(rejected.count(), 0);
+        QVERIFY(f.dialog.isVisible());
+    }
+
+    void clickingAnotherCellCommitsTheFirstEdit()
+    {
+        Fixture f;
+        QVERIFY(QTest::qWaitForWindowActive(&f.dialog));
+        QSignalSpy edited(f.list, &EditableList::cellEdited);
+
+        f.click(0, 0);
+        QTest::keyClicks(f.list->activeEditor(), "a.mid");
+        f.click(2, 0);
+
+        QCOMPARE(f.list->cellText(0, 0), QString("a.mid"));
+        QVERIFY(edited.count() >= 1);
+        QCOMPARE(edited[0], (QList<QVariant>{0, 0, QString("a.mid")}));
+        auto* second = qobject_cast<QLineEdit*>(f.list->activeEditor());
+        QVERIFY(second);
+        QCOMPARE(second->text(), QString("third.mid"));
+        QCOMPARE(f.selectedRows(), QList<int>{2});
+    }
+
+    void readOnlyColumnsOpenNothingUnlessTheyAreDropDowns()
+    {
+        Fixture f;
+        QVERIFY(QTest::qWaitForWindowActive(&f.dialog));
+        QSignalSpy edited(f.list, &EditableList::cellEdited);
+
+        f.click(1, 2);
+        QVERIFY(!f.list->activeEditor());
+        QCOMPARE(f.selectedRows(), QList<int>{1}); // the row is still selected
+        QCOMPARE(edited.count(), 0);
+
+        f.list->setReadOnlyColumn(1, true);
+        QVERIFY(f.list->isReadOnlyColumn(1) && f.list->isComboColumn(1));
+        f.click(0, 1);
+        QVERIFY(qobject_cast<QComboBox*>(f.list->activeEditor()));
+
+        // Turning a column's roles off again restores plain text editing.
+        QTest::keyClick(f.list->activeEditor(), Qt::Key_Escape);
+        f.list->setComboColumn(1, false);
+        f.list->setReadOnlyColumn(1, false);
+        f.list->setReadOnlyColumn(1, false);
+        QVERIFY(!f.list->isComboColumn(1) && !f.list->isReadOnlyColumn(1));
+        f.click(0, 1);
+        QVERIFY(qobject_cast<QLineEdit*>(f.list->activeEditor()));
+    }
+
+    void dropDownOffersTheOwnersChoicesAndPreselectsByPrefix()
+    {
+        Fixture f;
+        QVERIFY(QTest::qWaitForWindowActive(&f.dialog));
+        f.list->setComboScroll(true);
+
+        // "no.04" matches "No.04" whatever the case.
+        f.click(1, 1);
+        QCOMPARE(f.askedColumns, QList<int>{1});
+        auto* combo = qobject_cast<QComboBox*>(f.list->activeEditor());
+        QVERIFY(combo);
+        QCOMPARE(combo->geometry(), f.list->cellRect(1, 1));
+        QStringList offered;
+        for (int i = 0; i < combo->count(); ++i)
+            offered.append(combo->itemText(i));
+        QCOMPARE(offered, kSlots);
+        QCOMPARE(combo->currentText(), QString("No.04"));
+        QCOMPARE(combo->maxVisibleItems(), 6);
+        QCOMPARE(combo->view()->verticalScrollBarPolicy(), Qt::ScrollBarAsNeeded);
+
+        // Choosing another entry from the opened list ends the edit with it.
+        QSignalSpy edited(f.list, &EditableList::cellEdited);
+        combo->showPopup();
+        combo->setCurrentIndex(4);
+        combo->hidePopup();
+        QTRY_COMPARE(edited.count(), 1);
+        QCOMPARE(edited[0], (QList<QVariant>{1, 1, QString("No.05")}));
+        QCOMPARE(f.list->cellText(1, 1), QString("No.05"));
+        QVERIFY(!f.list->activeEditor());
+    }
+
+    void dropDownWithoutAMatchSelectsNothingAndLeavingEmptiesTheCell()
+    {
+        Fixture f;
+        QVERIFY(QTest::qWaitForWindowActive(&f.dialog));
+        QSignalSpy edited(f.list, &EditableList::cellEdited);
+
+        f.click(2, 1);
+        auto* combo = qobject_cast<QComboBox*>(f.list->activeEditor());
+        QVERIFY(combo);
+        QCOMPARE(combo->currentIndex(), -1);
+        QCOMPARE(combo->view()->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
+        QTest::keyClick(combo, Qt::Key_Return);
+
+        QCOMPARE(f.list->cellText(2, 1), QString());
+        QCOMPARE(edited.count(), 1);
+        QCOMPARE(edited[0], (QList<QVariant>{2, 1, QString()}));
+
+        // Escape in a drop-down keeps the text it had.
+        f.click(0, 1);
+        combo = qobject_cast<QComboBox*>(f.list->activeEditor());
+        QVERIFY(combo);
+        combo->setCurrentIndex(2);
+        QTest::keyClick(combo, Qt::Key_Escape);
+        QCOMPARE(f.list->cellText(0, 1), QString("No.01"));
+        QCOMPARE(edited.count(), 2);
+        QVERIFY(f.dialog.isVisible());
+    }
+
+    void dropDownHeightGrowsWithTheChoicesUpToElevenRows()
+    {
+        QCOMPARE(EditableList::dropDownRows(0), 1);
+        QCOMPARE(EditableList::dropDownRows(3), 4);
+        QCOMPARE(EditableList::dropDownRows(9), 10);
+        QCOMPARE(EditableList::dropDownRows(10), 11);
+        QCOMPARE(EditableList::dropDownRows(28), 11);
+    }
+
+    void shiftAndControlClicksSelectWithoutEditing()
+    {
+        Fixture f;
+        QVERIFY(QTest::qWaitForWindowActive(&f.dialog));
+        f.list->clearSelection();
+
+        f.click(0, 2);
+        f.click(2, 0, Qt::ShiftModifier);
+        QVERIFY(!f.list->activeEditor());
+        QCOMPARE(f.selectedRows(), (QList<int>{0, 1, 2}));
+
+        f.click(1, 0, Qt::ControlModifier);
+        QVERIFY(!f.list->activeEditor());
+        QCOMPARE(f.selectedRows(), (QList<int>{0, 2}));
+        QVERIFY(f.askedColumns.isEmpty());
+    }
+
+    void clicksOutsideEveryCellChangeNothing()
+    {
+        Fixture f;
+        QVERIFY(QTest::qWaitForWindowActive(&f.dialog));
+        f.click(0, 2); // selects row 0 only
+        const QRect lastRow = f.list->cellRect(2, 2);
+
+        // Below the last row, and right of the last column.
+        QTest::mouseClick(f.list->viewport(), Qt::LeftButton, {}, QPoint(10, lastRow.bottom() + 20));
+        QTest::mouseClick(f.list->viewport(), Qt::LeftButton, {}, QPoint(lastRow.right() + 5, lastRow.center().y()));
+
+        QVERIFY(!f.list->activeEditor());
+        QCOMPARE(f.selectedRows(), QList<int>{0});
+        QCOMPARE(f.list->currentIndex().row(), 0);
+    }
+
+    void aCellPartlyOutOfViewIsScrolledInBeforeEditing()
+    {
+        Fixture f;
+        f.dialog.resize(160, 220);
+        QVERIFY(QTest::qWaitForWindowActive(&f.dialog));
+        const QRect before = f.list->cellRect(0, 1);
+        QVERIFY(before.right() > f.list->viewport()->width()); // partly hidden
+
+        QTest::mouseClick(f.list->viewport(), Qt::LeftButton, {}, QPoint(before.left() + 3, before.center().y()));
+        QWidget* editor = f.list->activeEditor();
+        QVERIFY(editor);
+        QVERIFY(editor->geometry().right() < f.list->viewport()->width());
+        QCOMPARE(editor->geometry(), f.list->cellRect(0, 1));
+    }
+
+    void aVeryNarrowDropDownColumnCannotBeEdited()
+    {
+        Fixture f;
+        QVERIFY(QTest::qWaitForWindowActive(&f.dialog));
+        f.list->setColumnWidth(1, 9);
+        f.click(0, 1);
+        QVERIFY(!f.list->activeEditor());
+        f.list->setColumnWidth(1, 10);
+        f.click(0, 1);
+        QVERIFY(qobject_cast<QComboBox*>(f.list->activeEditor()));
+    }
+
+    void newRowsBecomeTheSelectedCurrentRow()
+    {
+        EditableList list;
+        list.addColumn("A", 50);
+        list.addColumn("B", 50);
+        QCOMPARE(list.addRow({"a0", "b0"}), 0);
+        QCOMPARE(list.addRow({"a1"}), 1);
+        QCOMPARE(list.rowCount(), 2);
+        QCOMPARE(list.columnCount(), 2);
+        QCOMPARE(list.cellText(1, 1), QString()); // missing cells are empty
+        QCOMPARE(list.currentIndex().row(), 1);
+        QVERIFY(list.selectionModel()->isRowSelected(1, {}));
+        list.clearRows();
+        QCOMPARE(list.rowCount(), 0);
+    }
+};
+
+QTEST_MAIN(EditableListTest)
+#include "EditableListTest.moc"

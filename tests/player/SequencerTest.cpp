@@ -1,0 +1,242 @@
+// The sequencer plays into a recording sink on a virtual clock: what comes out, when, and
+// what halting, seeking and changing the sink do.
+#include "player/engine/RecordingSink.h"
+#include "player/engine/Sequencer.h"
+
+#include "PlayerFixtures.h"
+#include "VirtualClock.h"
+
+#include <gtest/gtest.h>
+
+using namespace quillon::player;
+using namespace quillon::testing;
+using namespace std::chrono_literals;
+
+namespace {
+
+bool isSilence(const RecordedMessage& m)
+{
+    return m.bytes.size() == 3 && (m.bytes[0] & 0xF0) == 0xB0 && (m.bytes[1] == 123 || m.bytes[1] == 64) &&
+           m.bytes[2] == 0;
+}
+
+// True when `messages` holds, from `from` on, sustain off and all notes off for each of the 16 channels.
+bool silencesEveryChannel(const std::vector<RecordedMessage>& messages, std::size_t from)
+{
+    bool allNotesOff[16] = {};
+    bool sustainOff[16] = {};
+    for (std::size_t i = from; i < messages.size(); ++i) {
+        if (!isSilence(messages[i]))
+            return false;
+        const int channel = messages[i].bytes[0] & 0x0F;
+        (messages[i].bytes[1] == 123 ? allNotesOff : sustainOff)[channel] = true;
+    }
+    for (int c = 0; c < 16; ++c)
+        if (!allNotesOff[c] || !sustainOff[c])
+            return false;
+    return true;
+}
+
+std::vector<RecordedMessage> notesOnly(const std::vector<RecordedMessage>& messages)
+{
+    std::vector<RecordedMessage> out;
+    for (const auto& m : messages)
+        if (!isSilence(m))
+            out.push_back(m);
+    return out;
+}
+
+class SequencerTest : public ::testing::Test {
+protected:
+    VirtualClock clock;
+    std::shared_ptr<RecordingSink> sink = std::make_shared<RecordingSink>(clock);
+    Sequencer sequencer{sink, clock};
+
+    void load(const Bytes& song) { sequencer.load(timelineOf(song)); }
+};
+
+// Four notes at 0, 250, 500 and 1000 ms, the song ending at 1500 ms.
+Bytes fourNotes()
+{
+    TrackBytes t = millisecondTrack();
+    t.event(0, {0x90, 60, 100})
+        .event(250, {0x90, 64, 100})
+        .event(250, {0xF0, 0x03, 0x7E, 0x01, 0xF7})
+        .event(500, {0x80, 60, 0})
+        .end(500);
+    return millisecondSong(t);
+}
+
+} // namespace
+
+TEST_F(SequencerTest, SendsEveryEventInOrderAtItsTimeThenSilencesAtTheEnd)
+{
+    load(fourNotes());
+    EXPECT_EQ(sequencer.lengthMs(), 1500);
+    clock.runUntil(10s);
+    sequencer.play();
+    clock.runFor(5s);
+
+    const auto messages = sink->messages();
+    ASSERT_EQ(messages.size(), 4u + 32u);
+    EXPECT_EQ(messages[0].bytes, (Bytes{0x90, 60, 100}));
+    EXPECT_EQ(messages[0].at, 10s);
+    EXPECT_EQ(messages[1].bytes, (Bytes{0x90, 64, 100}));
+    EXPECT_EQ(messages[1].at, 10250ms);
+    EXPECT_EQ(messages[2].bytes, (Bytes{0xF0, 0x7E, 0x01, 0xF7}));
+    EXPECT_EQ(messages[2].at, 10500ms);
+    EXPECT_EQ(messages[3].bytes, (Bytes{0x80, 60, 0}));
+    EXPECT_EQ(messages[3].at, 11s);
+    EXPECT_EQ(messages[4].at, 11500ms);
+    EXPECT_TRUE(silencesEveryChannel(messages, 4));
+
+    // The song has ended, but it is still "playing" and stands at its end.
+    EXPECT_TRUE(sequencer.isPlaying());
+    EXPECT_EQ(sequencer.positionMs(), 1500);
+}
+
+TEST_F(SequencerTest, SendsOnlyWhatIsDueAndTheClockDrivesThePosition)
+{
+    load(fourNotes());
+    sequencer.play();
+    clock.runUntil(600ms);
+    EXPECT_EQ(sink->messages().size(), 3u);
+    EXPECT_EQ(sequencer.positionMs(), 600);
+    clock.runUntil(999ms);
+    EXPECT_EQ(sink->messages().size(), 3u);
+    clock.runUntil(1000ms);
+    EXPECT_EQ(sink->messages().size(), 4u);
+}
+
+TEST_F(SequencerTest, PauseSilencesKeepsThePositionAndPlayGoesOnFromThere)
+{
+    load(fourNotes());
+    sequencer.play();
+    clock.runUntil(700ms);
+    sink->take();
+    sequencer.pause();
+    auto paused = sink->take();
+    EXPECT_EQ(paused.size(), 32u);
+    EXPECT_TRUE(silencesEveryChannel(paused, 0));
+    EXPECT_FALSE(sequencer.isPlaying());
+
+    clock.runUntil(3s);
+    EXPECT_TRUE(sink->messages().empty());
+    EXPECT_EQ(sequencer.positionMs(), 700);
+
+    sequencer.play();
+    clock.runUntil(3400ms);
+    const auto resumed = notesOnly(sink->take());
+    ASSERT_EQ(resumed.size(), 1u);
+    EXPECT_EQ(resumed[0].bytes, (Bytes{0x80, 60, 0}));
+    EXPECT_EQ(resumed[0].at, 3300ms); // 300 ms of song were left before it
+}
+
+TEST_F(SequencerTest, StopSilencesAndGoesBackToTheStart)
+{
+    load(fourNotes());
+    sequencer.play();
+    clock.runUntil(300ms);
+    sink->take();
+    sequencer.stop();
+    EXPECT_TRUE(silencesEveryChannel(sink->take(), 0));
+    EXPECT_EQ(sequencer.positionMs(), 0);
+
+    sequencer.play();
+    clock.runFor(1ms);
+    const auto again = sink->messages();
+    ASSERT_FALSE(again.empty());
+    EXPECT_EQ(again[0].bytes, (Bytes{0x90, 60, 100}));
+}
+
+TEST_F(SequencerTest, SeeksAreClampedToTheSongAndAPlayingSongGoesOn)
+{
+    load(fourNotes());
+    sequencer.seekMs(-4000);
+    EXPECT_EQ(sequencer.positionMs(), 0);
+    sequencer.seekMs(99999);
+    EXPECT_EQ(sequencer.positionMs(), 1500);
+    sequencer.seekMs(400);
+    EXPECT_EQ(sequencer.positionMs(), 400);
+    EXPECT_FALSE(sequencer.isPlaying());
+
+    sequencer.play();
+    clock.runFor(100ms);
+    sequencer.seekMs(900);
+    EXPECT_TRUE(sequencer.isPlaying());
+    sink->take();
+    clock.runFor(100ms);
+    const auto after = notesOnly(sink->take());
+    ASSERT_EQ(after.size(), 1u);
+    EXPECT_EQ(after[0].bytes, (Bytes{0x80, 60, 0}));
+
+    sequencer.seekMs(1'000'000); // beyond the end while playing: at the end, silenced, nothing more
+    clock.runFor(1s);
+    EXPECT_TRUE(notesOnly(sink->take()).empty());
+    EXPECT_EQ(sequencer.positionMs(), 1500);
+}
+
+TEST_F(SequencerTest, StartingMidSongRestoresProgramsControllersAndBend)
+{
+    TrackBytes t = millisecondTrack();
+    t.event(0, {0xC2, 40})
+        .event(0, {0xB2, 7, 90})
+        .event(0, {0xE2, 0x00, 0x50})
+        .event(0, {0x92, 60, 100})
+        .event(100, {0xB2, 7, 70}) // the later volume wins
+        .event(100, {0xC2, 41})
+        .event(800, {0x82, 60, 0})
+        .end(0);
+    load(millisecondSong(t));
+    sequencer.seekMs(500);
+    sequencer.play();
+    clock.runFor(1s);
+    const auto messages = notesOnly(sink->messages());
+    ASSERT_EQ(messages.size(), 4u);
+    EXPECT_EQ(messages[0].bytes, (Bytes{0xC2, 41}));
+    EXPECT_EQ(messages[1].bytes, (Bytes{0xB2, 7, 70}));
+    EXPECT_EQ(messages[2].bytes, (Bytes{0xE2, 0x00, 0x50}));
+    EXPECT_EQ(messages[3].bytes, (Bytes{0x82, 60, 0}));
+    EXPECT_EQ(messages[3].at - messages[0].at, 500ms);
+}
+
+TEST_F(SequencerTest, ChangingTheSinkWhilePlayingSilencesTheOldOneAndGoesOnInTheNew)
+{
+    load(fourNotes());
+    sequencer.play();
+    clock.runUntil(300ms);
+    auto other = std::make_shared<RecordingSink>(clock);
+    sequencer.setSink(other);
+    const auto old = sink->messages();
+    EXPECT_TRUE(silencesEveryChannel(old, 2));
+    clock.runUntil(2s);
+    const auto moved = notesOnly(other->messages());
+    ASSERT_EQ(moved.size(), 2u);
+    EXPECT_EQ(moved[0].at, 500ms);
+    EXPECT_EQ(moved[1].at, 1000ms);
+    EXPECT_EQ(sink->messages().size(), old.size());
+}
+
+TEST_F(SequencerTest, OpenReadsFilesAndRefusesBadOnesWithAReason)
+{
+    TempFolder folder("sequencer");
+    const std::string good = folder.write("good.mid", fourNotes());
+    const std::string bad = folder.write("bad.mid", Bytes{'M', 'T', 'h', 'd', 0, 0});
+
+    EXPECT_TRUE(sequencer.open(good).ok());
+    EXPECT_EQ(sequencer.lengthMs(), 1500);
+    auto refused = sequencer.open(bad);
+    ASSERT_FALSE(refused.ok());
+    EXPECT_NE(refused.reason().find("header"), std::string::npos);
+    EXPECT_FALSE(sequencer.isOpen());
+    EXPECT_FALSE(sequencer.open((folder.path() / "none.mid").string()).ok());
+
+    // Destruction while playing joins the thread and silences.
+    auto local = std::make_unique<Sequencer>(sink, clock);
+    local->load(timelineOf(fourNotes()));
+    local->play();
+    clock.runFor(100ms);
+    sink->take();
+    local.reset();
+    EXPECT_TRUE(silencesEveryChannel(sink->take(), 0));
+}

@@ -44,6 +44,8 @@ inline constexpr std::string_view kSendDefaultCurveQuestion = "The default crv f
 inline constexpr std::string_view kSaveNeedsName = "Please enter the file name!\r\n";
 inline constexpr std::string_view kCurveHint =
     "Hint: Use the left mouse button to drag key-points; use the right mouse button to create, send, redraw or delete.";
+inline constexpr std::string_view kCannotLoadCurve = "The curve file can't be used: "; // + path, "\r\n", reason
+inline constexpr std::string_view kCannotSaveCurve = "The curve file can't be saved: "; // + path, "\r\n", reason
 
 // Song preparation and ROM update
 inline constexpr std::string_view kTooManySongs = "The Number of select files exceed 28!\n\n Please select again!";

@@ -22,13 +22,13 @@ inline TrackBytes millisecondTrack()
 
 inline Bytes millisecondSong(TrackBytes track) { return smf(0, 1000, {track}); }
 
-// A song of the given whole seconds with a note on at every whole second.
+// A song of exactly the given whole seconds with a note on at every whole second.
 inline Bytes tickingSong(int seconds)
 {
     TrackBytes t = millisecondTrack();
     for (int s = 0; s < seconds; ++s)
         t.event(s == 0 ? 0 : 500, {0x90, 60, 100}).event(500, {0x80, 60, 0});
-    t.end(0);
+    t.end(500);
     return millisecondSong(t);
 }
 

@@ -63,6 +63,9 @@ Result<std::unique_ptr<SynthSink>> SynthSink::create(const SynthOptions& options
         if (soundFont.empty())
             return fail("no General MIDI soundfont found (install timgm6mb-soundfont)");
     }
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(soundFont, error))
+        return fail("soundfont not found: " + soundFont);
 
     std::unique_ptr<SynthSink> sink(new SynthSink());
     sink->m_handles = std::make_unique<Handles>();

@@ -1,0 +1,114 @@
+// The built-in synthesizer really makes sound, and the port sink sends whole, correctly sized messages.
+#include "player/engine/PortSink.h"
+#include "player/engine/RecordingSink.h"
+#include "player/engine/Sequencer.h"
+#include "player/engine/SynthSink.h"
+
+#include "PlayerFixtures.h"
+#include "VirtualClock.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+using namespace quillon::player;
+using namespace quillon::testing;
+using namespace std::chrono_literals;
+
+namespace {
+
+double rms(const std::vector<float>& samples)
+{
+    double sum = 0;
+    for (float s : samples)
+        sum += static_cast<double>(s) * s;
+    return samples.empty() ? 0.0 : std::sqrt(sum / static_cast<double>(samples.size()));
+}
+
+std::unique_ptr<SynthSink> offlineSynth()
+{
+    auto synth = SynthSink::create({.soundFont = "", .openAudio = false, .sampleRate = 44100.0});
+    EXPECT_TRUE(synth.ok()) << (synth.ok() ? "" : synth.reason());
+    return synth.ok() ? std::move(synth).value() : nullptr;
+}
+
+class FakeConnection final : public quillon::midi::OutputConnection {
+public:
+    explicit FakeConnection(std::vector<Bytes>& sent, bool refuse) : m_sent(sent), m_refuse(refuse) {}
+    quillon::midi::SendResult send(std::span<const std::uint8_t> message) override
+    {
+        m_sent.emplace_back(message.begin(), message.end());
+        return m_refuse ? quillon::midi::SendResult::SendFailed : quillon::midi::SendResult::Sent;
+    }
+
+private:
+    std::vector<Bytes>& m_sent;
+    bool m_refuse;
+};
+
+} // namespace
+
+TEST(SynthSink, ASongPlayedIntoTheSynthesizerRendersSoundAndSilenceAfterAllNotesOff)
+{
+    auto synth = offlineSynth();
+    ASSERT_NE(synth, nullptr);
+    EXPECT_FALSE(synth->hasAudio());
+    EXPECT_TRUE(synth->audioDriver().empty());
+
+    EXPECT_LT(rms(synth->render(4410)), 1e-6); // nothing played yet
+
+    // A short song: GM reset, piano chord, pitch bend; sent through a sequencer in virtual time.
+    TrackBytes t = millisecondTrack();
+    t.event(0, {0xF0, 0x05, 0x7E, 0x7F, 0x09, 0x01, 0xF7})
+        .event(0, {0xC0, 0})
+        .event(0, {0x90, 60, 110})
+        .event(0, {0x90, 64, 110})
+        .event(0, {0xE0, 0x00, 0x48})
+        .end(400);
+    VirtualClock clock;
+    std::shared_ptr<SynthSink> shared = std::move(synth);
+    Sequencer sequencer(shared, clock);
+    sequencer.load(timelineOf(millisecondSong(t)));
+    sequencer.play();
+    clock.runFor(100ms); // the notes are on, the end (and its silencing) is not reached
+
+    const auto sounding = shared->render(11025);
+    EXPECT_GT(rms(sounding), 1e-3);
+
+    sequencer.pause(); // all notes off, sustain off
+    shared->render(44100 * 2); // release tails die away
+    EXPECT_LT(rms(shared->render(4410)), 1e-4);
+}
+
+TEST(SynthSink, RefusesAMissingSoundFontWithAReason)
+{
+    auto synth = SynthSink::create({.soundFont = "/nonexistent/none.sf2", .openAudio = false, .sampleRate = 44100.0});
+    ASSERT_FALSE(synth.ok());
+    EXPECT_NE(synth.reason().find("none.sf2"), std::string::npos);
+}
+
+TEST(PortSink, SendsEachMessageWithItsOwnLengthAndCountsRefusals)
+{
+    std::vector<Bytes> sent;
+    PortSink sink(std::make_unique<FakeConnection>(sent, false));
+    sink.sendShort(0x93, 60, 100);
+    sink.sendShort(0xC5, 12, 0);
+    sink.sendShort(0xD1, 99, 0);
+    sink.sendShort(0xE0, 0x00, 0x40);
+    const Bytes sysex{0xF0, 0x7E, 0x7F, 0x09, 0x01, 0xF7};
+    sink.sendSysEx(sysex);
+    sink.sendSysEx(Bytes{0xF8}); // an escape packet is no message of its own
+    ASSERT_EQ(sent.size(), 5u);
+    EXPECT_EQ(sent[0], (Bytes{0x93, 60, 100}));
+    EXPECT_EQ(sent[1], (Bytes{0xC5, 12}));
+    EXPECT_EQ(sent[2], (Bytes{0xD1, 99}));
+    EXPECT_EQ(sent[3], (Bytes{0xE0, 0x00, 0x40}));
+    EXPECT_EQ(sent[4], sysex);
+    EXPECT_EQ(sink.failures(), 0);
+
+    std::vector<Bytes> refusedLog;
+    PortSink refusing(std::make_unique<FakeConnection>(refusedLog, true));
+    silenceAllChannels(refusing);
+    EXPECT_EQ(refusedLog.size(), 32u);
+    EXPECT_EQ(refusing.failures(), 32);
+}

@@ -1,0 +1,226 @@
+// The song player's answers and flag rules, on a virtual clock with a recording sink.
+#include "player/engine/RecordingSink.h"
+#include "player/engine/SongPlayer.h"
+
+#include "PlayerFixtures.h"
+#include "VirtualClock.h"
+
+#include <gtest/gtest.h>
+
+using namespace quillon::player;
+using namespace quillon::testing;
+using namespace std::chrono_literals;
+
+namespace {
+
+class SongPlayerTest : public ::testing::Test {
+protected:
+    TempFolder folder{"songplayer"};
+    VirtualClock clock;
+    std::shared_ptr<RecordingSink> sink = std::make_shared<RecordingSink>(clock);
+    SongPlayer player{sink, clock};
+    std::string long200 = folder.write("long.mid", tickingSong(200)); // 3 min 20 s
+
+    std::int64_t positionMs() const
+    {
+        const MinutesSeconds p = player.position();
+        return p.totalSeconds() * 1000;
+    }
+    // Times at which note-ons arrived, relative to `since`.
+    std::vector<Micros> noteOnsSince(Micros since)
+    {
+        std::vector<Micros> out;
+        for (const auto& m : sink->messages())
+            if (m.bytes[0] == 0x90 && m.at >= since)
+                out.push_back(m.at - since);
+        return out;
+    }
+};
+
+} // namespace
+
+TEST_F(SongPlayerTest, ClosedPlayerAnswersFalseAndMinusOne)
+{
+    int minutes = 7, seconds = 7;
+    EXPECT_FALSE(player.getLength(minutes, seconds));
+    EXPECT_EQ(minutes, -1);
+    EXPECT_EQ(seconds, -1);
+    EXPECT_EQ(player.positionMinutes(), -1);
+    EXPECT_EQ(player.positionSeconds(), -1);
+    EXPECT_FALSE(player.position().valid());
+    EXPECT_FALSE(player.play());
+    EXPECT_FALSE(player.pause());
+    EXPECT_FALSE(player.stop());
+    EXPECT_FALSE(player.close());
+    EXPECT_FALSE(player.seekTo(0, 10));
+    EXPECT_FALSE(player.skipForward(8));
+    EXPECT_FALSE(player.skipBack(8));
+    EXPECT_TRUE(sink->messages().empty());
+}
+
+TEST_F(SongPlayerTest, OpenRefusesMissingAndBadFilesAndASecondSong)
+{
+    EXPECT_FALSE(player.open((folder.path() / "missing.mid").string()));
+    EXPECT_FALSE(player.lastError().empty());
+    EXPECT_FALSE(player.open(folder.write("bad.mid", {'M', 'T', 'h', 'd'})));
+    EXPECT_FALSE(player.isOpen());
+
+    ASSERT_TRUE(player.open(long200));
+    EXPECT_TRUE(player.lastError().empty());
+    int minutes = 0, seconds = 0;
+    EXPECT_TRUE(player.getLength(minutes, seconds));
+    EXPECT_EQ(minutes, 3);
+    EXPECT_EQ(seconds, 20);
+    EXPECT_EQ(player.position().totalSeconds(), 0);
+
+    // Stop and Pause before Play are refused.
+    EXPECT_FALSE(player.stop());
+    EXPECT_FALSE(player.pause());
+
+    ASSERT_TRUE(player.play());
+    clock.runFor(65s);
+    ASSERT_TRUE(player.pause());
+    // A second open keeps the old song, its position and its state.
+    EXPECT_FALSE(player.open(folder.write("short.mid", tickingSong(2))));
+    EXPECT_EQ(player.length().totalSeconds(), 200);
+    EXPECT_EQ(player.positionMinutes(), 1);
+    EXPECT_EQ(player.positionSeconds(), 5);
+    EXPECT_TRUE(player.isPlaying());
+    EXPECT_TRUE(player.isPaused());
+
+    EXPECT_TRUE(player.close());
+    EXPECT_FALSE(player.isPlaying());
+    EXPECT_FALSE(player.close());
+}
+
+TEST_F(SongPlayerTest, PlayAfterPauseResumesAtTheWholeSecond)
+{
+    ASSERT_TRUE(player.open(long200));
+    ASSERT_TRUE(player.play());
+    clock.runUntil(83700ms); // 1 min 23.7 s
+    ASSERT_TRUE(player.pause());
+    EXPECT_TRUE(player.pause()); // pausing again is still a pause
+    clock.runFor(10s);
+    EXPECT_EQ(player.positionSeconds(), 23);
+
+    const Micros resumedAt = clock.now();
+    ASSERT_TRUE(player.play());
+    EXPECT_FALSE(player.isPaused());
+    EXPECT_EQ(positionMs(), 83000);
+    clock.runFor(1600ms);
+    // The note of second 83 sounds again right away, the next one a second later.
+    EXPECT_EQ(noteOnsSince(resumedAt), (std::vector<Micros>{0ms, 1s}));
+}
+
+TEST_F(SongPlayerTest, StopSilencesRewindsAndKeepsTheSongOpen)
+{
+    ASSERT_TRUE(player.open(long200));
+    ASSERT_TRUE(player.play());
+    clock.runFor(5500ms);
+    sink->take();
+    ASSERT_TRUE(player.stop());
+    const auto halted = sink->take();
+    ASSERT_EQ(halted.size(), 32u);
+    int allNotesOff = 0;
+    for (const auto& m : halted)
+        allNotesOff += m.bytes[1] == 123 ? 1 : 0;
+    EXPECT_EQ(allNotesOff, 16);
+    EXPECT_TRUE(player.isOpen());
+    EXPECT_FALSE(player.isPlaying());
+    EXPECT_EQ(player.position().totalSeconds(), 0);
+    EXPECT_FALSE(player.stop());
+    EXPECT_FALSE(player.pause());
+}
+
+TEST_F(SongPlayerTest, SeekToResumesOnlyARunningSong)
+{
+    ASSERT_TRUE(player.open(long200));
+    // Stopped: only moves, and the next Play starts at the target second.
+    EXPECT_FALSE(player.seekTo(1, 40));
+    EXPECT_EQ(positionMs(), 100000);
+    ASSERT_TRUE(player.play());
+    EXPECT_EQ(positionMs(), 100000);
+
+    clock.runFor(2500ms);
+    EXPECT_TRUE(player.seekTo(0, 30));
+    EXPECT_TRUE(player.isPlaying());
+    clock.runFor(1s);
+    EXPECT_EQ(player.position().totalSeconds(), 31);
+
+    ASSERT_TRUE(player.pause());
+    EXPECT_FALSE(player.seekTo(2, 0));
+    EXPECT_TRUE(player.isPaused());
+    EXPECT_EQ(player.position().totalSeconds(), 120);
+    clock.runFor(3s);
+    EXPECT_EQ(player.position().totalSeconds(), 120);
+
+    ASSERT_TRUE(player.play());
+    EXPECT_TRUE(player.seekTo(9, 0)); // beyond the end: to the end
+    EXPECT_EQ(player.position().totalSeconds(), 200);
+}
+
+TEST_F(SongPlayerTest, SkipsStepFromThePositionClampAtTheStartAndStopAtTheEnd)
+{
+    ASSERT_TRUE(player.open(long200));
+    EXPECT_FALSE(player.skipForward(8)); // not running: moves only
+    EXPECT_EQ(positionMs(), 8000);
+    EXPECT_FALSE(player.skipBack(8));
+    EXPECT_EQ(positionMs(), 0);
+
+    ASSERT_TRUE(player.play());
+    clock.runFor(3s);
+    EXPECT_TRUE(player.skipBack(8)); // within the first 8 seconds: back to the start, not a wrap
+    EXPECT_EQ(positionMs(), 0);
+    EXPECT_TRUE(player.isPlaying());
+
+    clock.runFor(10500ms);
+    EXPECT_TRUE(player.skipForward(8)); // 10.5 s + 8 s, resumed at the whole second
+    EXPECT_EQ(positionMs(), 18000);
+
+    ASSERT_TRUE(player.seekTo(3, 15));
+    EXPECT_TRUE(player.skipForward(8)); // within the last 8 seconds: to the end
+    EXPECT_EQ(player.position().totalSeconds(), 200);
+
+    ASSERT_TRUE(player.pause());
+    EXPECT_FALSE(player.skipBack(8)); // paused: moves only
+    EXPECT_EQ(player.position().totalSeconds(), 192);
+}
+
+TEST_F(SongPlayerTest, ASongRunToItsEndStaysPlayingAndShortSongsMeasureZero)
+{
+    const std::string twoSeconds = folder.write("two.mid", tickingSong(2));
+    ASSERT_TRUE(player.open(twoSeconds));
+    ASSERT_TRUE(player.play());
+    clock.runFor(10s);
+    EXPECT_TRUE(player.isPlaying());
+    EXPECT_EQ(player.position().totalSeconds(), 2);
+    EXPECT_TRUE(player.pause());
+    EXPECT_TRUE(player.play()); // from the end: nothing more is heard
+    const Micros replayAt = clock.now();
+    clock.runFor(5s);
+    EXPECT_TRUE(noteOnsSince(replayAt).empty());
+    EXPECT_TRUE(player.stop());
+    EXPECT_TRUE(player.close());
+
+    TrackBytes blip = millisecondTrack();
+    blip.event(0, {0x90, 60, 100}).event(999, {0x80, 60, 0}).end();
+    ASSERT_TRUE(player.open(folder.write("blip.mid", millisecondSong(blip))));
+    int minutes = -1, seconds = -1;
+    EXPECT_TRUE(player.getLength(minutes, seconds));
+    EXPECT_EQ(minutes, 0);
+    EXPECT_EQ(seconds, 0);
+}
+
+TEST_F(SongPlayerTest, ThePositionIsOneReadingSplitIntoMinutesAndSeconds)
+{
+    ASSERT_TRUE(player.open(long200));
+    ASSERT_TRUE(player.play());
+    clock.runFor(119999ms);
+    const MinutesSeconds before = player.position();
+    EXPECT_EQ(before.minutes, 1);
+    EXPECT_EQ(before.seconds, 59);
+    clock.runFor(1ms);
+    const MinutesSeconds after = player.position();
+    EXPECT_EQ(after.minutes, 2);
+    EXPECT_EQ(after.seconds, 0);
+}

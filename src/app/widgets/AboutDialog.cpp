@@ -1,0 +1,43 @@
+#include "app/widgets/AboutDialog.h"
+
+#include "app/core/Messages.h"
+#include "ui/DialogUnits.h"
+#include "ui/ProgramIcon.h"
+
+#include <QLabel>
+#include <QPushButton>
+
+namespace quillon::app {
+
+namespace {
+QString qt(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
+} // namespace
+
+AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent)
+{
+    setWindowTitle(qt(text::kAboutTitle));
+    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+    setFont(ui::dialogFont("Times New Roman", 9));
+    const ui::DialogUnits units(font());
+    setFixedSize(units.size(202, 56));
+
+    auto* icon = new QLabel(this);
+    icon->setPixmap(ui::programPixmap(32));
+    icon->setGeometry(QRect(units.point(11, 12), QSize(32, 32)));
+
+    auto* name = new QLabel(qt(text::kProgramTitle), this);
+    name->setTextFormat(Qt::PlainText);
+    units.place(*name, 40, 10, 111, 8);
+
+    auto* notice = new QLabel(qt(text::kAboutNotice), this);
+    notice->setTextFormat(Qt::PlainText);
+    units.place(*notice, 39, 25, 119, 8);
+
+    auto* ok = new QPushButton(QStringLiteral("Ok"), this);
+    ok->setObjectName(QStringLiteral("ok"));
+    ok->setDefault(true);
+    units.place(*ok, 153, 7, 42, 14);
+    connect(ok, &QPushButton::clicked, this, &QDialog::accept);
+}
+
+} // namespace quillon::app

@@ -1,0 +1,101 @@
+#pragma once
+// Quillon's main window: the button row that opens the other tools, the file
+// category drop-down, the file list of the chosen data folder (newest first)
+// and its context menus. Closing it (close box, Enter, Esc) ends the program.
+// Sending and playing belong to other windows: the application plugs them in
+// through MainWindowHooks.
+#include "app/widgets/Session.h"
+
+#include <QDialog>
+#include <QPoint>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+class QComboBox;
+class QGroupBox;
+class QMenu;
+class QPushButton;
+
+namespace quillon::app {
+
+class FileListWidget;
+
+// What a file command works on: the list as the user sees it.
+struct FileSelection {
+    FileCategory category = FileCategory::None;
+    std::vector<int> rows;          // selected rows, ascending
+    std::vector<std::string> names; // the file names of those rows
+    int caretRow = -1;              // the current entry, -1 when there is none
+    std::string caretName;
+};
+
+struct MainWindowHooks {
+    std::function<void(QWidget& parent)> openCurveEditor;
+    std::function<void(QWidget& parent, const FileSelection&)> sendSongs;
+    std::function<void(QWidget& parent, const FileSelection&)> sendRomImage;
+    // Called after the session's playHandOver has been set.
+    std::function<void(QWidget& parent, const FileSelection&)> playSongs;
+};
+
+class MainWindow : public QDialog {
+    Q_OBJECT
+public:
+    static constexpr int kDragStripHeight = 50;
+    static constexpr int kCategoryPadding = 85; // blanks before each category pattern
+    static inline const QString kHomePage = QStringLiteral("https://quillon.example.org/");
+
+    explicit MainWindow(Session& session, QWidget* parent = nullptr);
+
+    void setHooks(MainWindowHooks hooks) { m_hooks = std::move(hooks); }
+
+    // The pop-up of a category's commands, built afresh; nullptr for no category.
+    // Its actions run the commands when triggered.
+    QMenu* buildFileMenu(FileCategory category, QWidget* parent);
+    // Shows the current category's menu at a screen point.
+    void showFileMenu(const QPoint& screenPoint);
+
+    FileSelection currentSelection() const;
+    void refillFileList();
+
+    // The commands of the menus.
+    void playSelected();
+    void sendSelectedSongs();
+    void sendSelectedRomImage();
+    void deleteSelectedSongs();
+    void deleteCaretRomImage();
+
+    QComboBox& categoryList() const { return *m_categories; }
+    FileListWidget& fileList() const { return *m_files; }
+    QPushButton& button(const QString& text) const;
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    bool event(QEvent* event) override;
+
+private:
+    void buildControls();
+    void onCategoryChanged(int index);
+    void onRightPressed(const QPoint& screenPoint);
+    void openDeviceDialog();
+    void openAbout();
+    void openHelp();
+    bool inDragStrip(const QPoint& screenPoint) const;
+    // Removes one listed file; false (after telling the user) when it could not be removed.
+    bool removeListedFile(const std::filesystem::path& path);
+
+    Session& m_session;
+    MainWindowHooks m_hooks;
+    QComboBox* m_categories = nullptr;
+    FileListWidget* m_files = nullptr;
+    QGroupBox* m_frame = nullptr;
+    std::vector<QPushButton*> m_buttons;
+    bool m_dragging = false;
+    QPoint m_dragOffset;
+};
+
+} // namespace quillon::app

@@ -1,0 +1,58 @@
+// The main window's Delete commands: songs remove every selected entry, ROM
+// images only the current one. A file that cannot be removed stops the command
+// there; what was removed stays removed and nothing after it is touched.
+#include "app/core/Messages.h"
+#include "app/widgets/FileListWidget.h"
+#include "app/widgets/MainWindow.h"
+#include "ui/MessageService.h"
+
+#include <system_error>
+
+namespace quillon::app {
+
+bool MainWindow::removeListedFile(const std::filesystem::path& path)
+{
+    std::error_code error;
+    const auto status = std::filesystem::symlink_status(path, error);
+    if (!error && !std::filesystem::exists(status))
+        error = std::make_error_code(std::errc::no_such_file_or_directory);
+    else if (!error && std::filesystem::is_directory(status))
+        error = std::make_error_code(std::errc::is_a_directory); // a list entry is never meant to be a folder
+    else if (!error && !std::filesystem::remove(path, error) && !error)
+        error = std::make_error_code(std::errc::no_such_file_or_directory);
+    if (!error)
+        return true;
+    const std::string message =
+        std::string(text::kCannotDeleteFile) + path.generic_string() + "\r\n" + error.message();
+    m_session.messages().inform(this, text::kProgramTitle, message, ui::MessageIcon::Stop);
+    return false;
+}
+
+void MainWindow::deleteSelectedSongs()
+{
+    if (!m_session.messages().askYesNo(this, text::kProgramTitle, text::kDeleteSongsQuestion, ui::MessageIcon::Stop))
+        return;
+    const std::vector<int> selected = m_files->selectedRows();
+    for (std::size_t k = 0; k < selected.size(); ++k) {
+        // k entries above this one are already gone from the list.
+        const int row = selected[k] - static_cast<int>(k);
+        const std::string name = m_files->item(row)->text().toStdString();
+        if (!removeListedFile(m_session.folders().songPath(name)))
+            return;
+        delete m_files->takeItem(row);
+    }
+}
+
+void MainWindow::deleteCaretRomImage()
+{
+    if (!m_session.messages().askYesNo(this, text::kProgramTitle, text::kDeleteRomQuestion, ui::MessageIcon::Stop))
+        return;
+    const int row = m_files->currentRow();
+    if (row < 0)
+        return;
+    const std::string name = m_files->item(row)->text().toStdString();
+    if (removeListedFile(m_session.folders().romPath(name)))
+        delete m_files->takeItem(row);
+}
+
+} // namespace quillon::app

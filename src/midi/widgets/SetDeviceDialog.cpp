@@ -1,0 +1,141 @@
+#include "midi/widgets/SetDeviceDialog.h"
+
+#include "app/core/Messages.h"
+#include "ui/DialogUnits.h"
+
+#include <QAbstractItemView>
+#include <QComboBox>
+#include <QFrame>
+#include <QGroupBox>
+#include <QLabel>
+#include <QPushButton>
+
+namespace quillon::midi {
+
+namespace {
+QString qt(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
+
+// Where a stored choice stands in a list of entries; -1 when it is not there.
+int positionOf(const std::vector<PortChoice>& entries, const PortChoice& choice)
+{
+    for (std::size_t i = 0; i < entries.size(); ++i)
+        if (entries[i] == choice)
+            return static_cast<int>(i);
+    return -1;
+}
+} // namespace
+
+SetDeviceDialog::SetDeviceDialog(MidiSystem& midi, PortChoice output, PortChoice input, QWidget* parent)
+    : QDialog(parent), m_midi(midi)
+{
+    setWindowTitle(QStringLiteral("Set device"));
+    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+    setFont(ui::dialogFont("Arial", 9));
+    buildControls();
+    // Before any choice: the default output route and the first input.
+    if (output.kind == PortChoice::Kind::NotChosen)
+        output = PortChoice::defaultRoute();
+    fill(output, input);
+}
+
+void SetDeviceDialog::buildControls()
+{
+    const ui::DialogUnits units(font());
+    setFixedSize(units.size(222, 71));
+
+    auto* frame = new QGroupBox(QStringLiteral("Device settings"), this);
+    units.place(*frame, 7, 3, 208, 43);
+
+    auto* inLabel = new QLabel(QStringLiteral("MIDI In "), this);
+    units.place(*inLabel, 11, 13, 29, 8);
+    m_inputList = new QComboBox(this);
+    const QRect inRect = units.rect(11, 23, 93, 12);
+    m_inputList->setGeometry(inRect.x(), inRect.y(), inRect.width(),
+                             std::max(inRect.height(), m_inputList->sizeHint().height()));
+
+    auto* divider = new QFrame(this);
+    divider->setFrameShape(QFrame::VLine);
+    divider->setFrameShadow(QFrame::Sunken);
+    const QRect line = units.rect(109, 8, 1, 33);
+    divider->setGeometry(line.x() - 1, line.y(), 3, line.height());
+
+    auto* outLabel = new QLabel(QStringLiteral("MIDI Out"), this);
+    units.place(*outLabel, 117, 13, 29, 8);
+    m_outputList = new QComboBox(this);
+    const QRect outRect = units.rect(117, 23, 93, 12);
+    m_outputList->setGeometry(outRect.x(), outRect.y(), outRect.width(),
+                              std::max(outRect.height(), m_outputList->sizeHint().height()));
+
+    m_refresh = new QPushButton(QStringLiteral("Refresh"), this);
+    units.place(*m_refresh, 39, 50, 39, 14);
+    m_cancel = new QPushButton(QStringLiteral("Cancel"), this);
+    units.place(*m_cancel, 92, 50, 39, 14);
+    m_ok = new QPushButton(QStringLiteral("OK"), this);
+    units.place(*m_ok, 145, 50, 39, 14);
+    m_ok->setDefault(true);
+
+    connect(m_refresh, &QPushButton::clicked, this, &SetDeviceDialog::refresh);
+    connect(m_cancel, &QPushButton::clicked, this, &QDialog::reject);
+    connect(m_ok, &QPushButton::clicked, this, &QDialog::accept);
+}
+
+void SetDeviceDialog::fill(const PortChoice& output, const PortChoice& input)
+{
+    m_outputs.clear();
+    m_inputs.clear();
+    m_outputList->clear();
+    m_inputList->clear();
+
+    m_outputs.push_back(PortChoice::defaultRoute());
+    m_outputList->addItem(qt(text::kDefaultOutputEntry));
+    for (const PortInfo& port : m_midi.outputs()) {
+        m_outputs.push_back(PortChoice::of(port.ref));
+        m_outputList->addItem(QString::fromStdString(port.label));
+    }
+    for (const PortInfo& port : m_midi.inputs()) {
+        m_inputs.push_back(PortChoice::of(port.ref));
+        m_inputList->addItem(QString::fromStdString(port.label));
+    }
+
+    // A stored port is looked up by identity; when it has gone it keeps an entry
+    // of its own, so confirming again does not swap it for whatever stands there now.
+    const auto select = [](QComboBox& list, std::vector<PortChoice>& entries, const PortChoice& stored,
+                           Direction direction, MidiSystem& midi) {
+        int position = 0;
+        if (stored.kind == PortChoice::Kind::Port) {
+            const auto now = midi.resolve(stored, direction);
+            position = now ? positionOf(entries, PortChoice::of(*now)) : -1;
+            if (position < 0) {
+                entries.push_back(stored);
+                list.addItem(QString::fromStdString(stored.port.name) + qt(text::kPortMissingSuffix));
+                position = static_cast<int>(entries.size()) - 1;
+            }
+        }
+        list.setCurrentIndex(position < static_cast<int>(entries.size()) ? position : -1);
+    };
+    select(*m_outputList, m_outputs, output, Direction::Output, m_midi);
+    select(*m_inputList, m_inputs, input, Direction::Input, m_midi);
+
+    for (QComboBox* list : {m_outputList, m_inputList})
+        list->view()->setMinimumWidth(list->view()->sizeHintForColumn(0) + 8);
+}
+
+void SetDeviceDialog::refresh() { fill(PortChoice::defaultRoute(), PortChoice::notChosen()); }
+
+PortChoice SetDeviceDialog::chosenOutput() const
+{
+    const int position = m_outputList->currentIndex();
+    if (position < 0 || position >= static_cast<int>(m_outputs.size()))
+        return PortChoice::of(PortRef{});
+    return m_outputs[static_cast<std::size_t>(position)];
+}
+
+PortChoice SetDeviceDialog::chosenInput() const
+{
+    const int position = m_inputList->currentIndex();
+    if (position < 0 || position >= static_cast<int>(m_inputs.size()))
+        return PortChoice::of(PortRef{});
+    return m_inputs[static_cast<std::size_t>(position)];
+}
+
+} // namespace quillon::midi

@@ -1,0 +1,53 @@
+#pragma once
+// "Set device": where the user picks the MIDI output and input that lead to
+// the keyboard. Every list entry carries its port's identity, so the choice
+// means the port that was shown even when ports before it are missing or the
+// list has changed since. A stored port that has gone is shown as
+// "(not connected)" and kept as it is: the window that uses it reports that it
+// cannot be opened; it is never silently replaced by another port.
+#include "midi/io/MidiSystem.h"
+
+#include <QDialog>
+
+#include <vector>
+
+class QComboBox;
+class QPushButton;
+
+namespace quillon::midi {
+
+class SetDeviceDialog : public QDialog {
+    Q_OBJECT
+public:
+    SetDeviceDialog(MidiSystem& midi, PortChoice output, PortChoice input, QWidget* parent = nullptr);
+
+    // What OK stores. An empty list yields a choice that names no port, so the
+    // window that later opens it reports the failure.
+    PortChoice chosenOutput() const;
+    PortChoice chosenInput() const;
+
+    QComboBox& outputList() const { return *m_outputList; }
+    QComboBox& inputList() const { return *m_inputList; }
+    QPushButton& refreshButton() const { return *m_refresh; }
+    QPushButton& okButton() const { return *m_ok; }
+    QPushButton& cancelButton() const { return *m_cancel; }
+
+    // Forgets what is shown, lists the ports again and selects the first entries
+    // (the default output route and the first input).
+    void refresh();
+
+private:
+    void buildControls();
+    void fill(const PortChoice& output, const PortChoice& input);
+
+    MidiSystem& m_midi;
+    std::vector<PortChoice> m_outputs; // one per output list entry, in list order
+    std::vector<PortChoice> m_inputs;  // one per input list entry, in list order
+    QComboBox* m_outputList = nullptr;
+    QComboBox* m_inputList = nullptr;
+    QPushButton* m_refresh = nullptr;
+    QPushButton* m_ok = nullptr;
+    QPushButton* m_cancel = nullptr;
+};
+
+} // namespace quillon::midi

@@ -1,0 +1,53 @@
+#include "curve/core/CurveMessage.h"
+#include "curve/core/Presets.h"
+
+#include <gtest/gtest.h>
+
+namespace quillon::curve {
+namespace {
+
+const frame::Bytes kHead{0xF0, 0x00, 0x20, 0x63, 0x00, 0x02, 0x00, 0x05, 0x01, 0x18, 0x00, 0x01, 0x29};
+
+frame::Bytes payloadOf(const frame::Bytes& message) { return {message.begin() + 13, message.end() - 1}; }
+
+TEST(CurveMessage, DefaultCurveCarriesZeroToSeventyF)
+{
+    const Result<frame::Bytes> message = buildCurveMessage(VelocityCurve{}.table());
+    ASSERT_TRUE(message) << message.reason();
+    ASSERT_EQ(message->size(), kCurveMessageSize);
+    EXPECT_EQ((frame::Bytes{message->begin(), message->begin() + 13}), kHead);
+    EXPECT_EQ(message->back(), 0xF7);
+    const frame::Bytes payload = payloadOf(*message);
+    for (std::size_t v = 0; v < kTableSize; ++v)
+        EXPECT_EQ(payload[v], v) << "at " << v;
+}
+
+TEST(CurveMessage, PresetPayloadIsTheTableInOrder)
+{
+    const Table fixup3 = computeCurveTable(presetCurves()[*findPreset("Fixup3.crv")].points);
+    const Result<frame::Bytes> full = buildCurveMessage(fixup3);
+    ASSERT_TRUE(full);
+    EXPECT_EQ(payloadOf(*full), frame::Bytes(kTableSize, 0x7F));
+
+    const Table soft2 = computeCurveTable(presetCurves()[0].points);
+    const Result<frame::Bytes> soft = buildCurveMessage(soft2);
+    ASSERT_TRUE(soft);
+    EXPECT_EQ(payloadOf(*soft), frame::Bytes(soft2.begin(), soft2.end()));
+}
+
+TEST(CurveMessage, RefusesEntriesOutsideSevenBits)
+{
+    Table table = VelocityCurve{}.table();
+    table[40] = 128;
+    const Result<frame::Bytes> high = buildCurveMessage(table);
+    ASSERT_FALSE(high);
+    EXPECT_NE(high.reason().find("entry 40"), std::string::npos) << high.reason();
+
+    table[40] = -1;
+    EXPECT_FALSE(buildCurveMessage(table));
+    table[40] = 127;
+    EXPECT_TRUE(buildCurveMessage(table));
+}
+
+} // namespace
+} // namespace quillon::curve

@@ -1,0 +1,219 @@
+#include "curve/core/Presets.h"
+#include "curve/core/VelocityCurve.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <limits>
+#include <random>
+#include <vector>
+#include <string_view>
+
+namespace quillon::curve {
+namespace {
+
+Table presetTable(std::string_view name)
+{
+    const auto index = findPreset(name);
+    EXPECT_TRUE(index.has_value()) << name;
+    return computeCurveTable(presetCurves().at(index.value_or(0)).points);
+}
+
+TEST(CurveTable, DefaultKeyPointsGiveTheIdentity)
+{
+    const Table table = computeCurveTable(defaultKeyPoints());
+    for (std::size_t v = 0; v < kTableSize; ++v)
+        EXPECT_EQ(table[v], static_cast<std::int32_t>(v)) << "at " << v;
+
+    const VelocityCurve fresh;
+    EXPECT_EQ(fresh.keyPoints(), defaultKeyPoints());
+    EXPECT_EQ(fresh.table(), table);
+}
+
+TEST(CurveTable, FixupPresetsAreConstantIncludingEntryZero)
+{
+    for (auto [name, level] : {std::pair{"Fixup3.crv", 127}, {"Fixup2.crv", 100}, {"Fixup1.crv", 64}}) {
+        const Table table = presetTable(name);
+        for (std::size_t v = 0; v < kTableSize; ++v)
+            ASSERT_EQ(table[v], level) << name << " at " << v;
+    }
+}
+
+TEST(CurveTable, PresetWorkedExamples)
+{
+    const Table hard2 = presetTable("Hard2.crv");
+    EXPECT_EQ(hard2[1], 9);
+    EXPECT_EQ(hard2[2], 12);
+    EXPECT_EQ(hard2[3], 18);
+    EXPECT_EQ(hard2[10], 43);
+    EXPECT_EQ(hard2[64], 110);
+    EXPECT_EQ(hard2[96], 121);
+    EXPECT_EQ(hard2[126], 126);
+    EXPECT_EQ(hard2[127], 127);
+
+    const Table soft2 = presetTable("Soft2.crv");
+    EXPECT_EQ(soft2[1], 0);
+    EXPECT_EQ(soft2[2], 0);
+    EXPECT_EQ(soft2[3], 0);
+    EXPECT_EQ(soft2[10], 2);
+    EXPECT_EQ(soft2[64], 22);
+    EXPECT_EQ(soft2[100], 53);
+    EXPECT_EQ(soft2[126], 124); // the second segment's later sample overwrites (the first would give 120)
+
+    const Table compress = presetTable("Compress.crv");
+    EXPECT_EQ(compress[1], 6);
+    EXPECT_EQ(compress[64], 62);
+    EXPECT_EQ(compress[100], 76);
+    EXPECT_EQ(compress[126], 125);
+
+    const Table normal = presetTable("Normal.crv");
+    EXPECT_EQ(normal[68], 67);
+    EXPECT_EQ(normal[96], 97);
+    EXPECT_NE(normal, computeCurveTable(defaultKeyPoints()));
+}
+
+TEST(CurveTable, EveryPresetKeepsTheInvariantsAndEndsOnItsOuterKeyPoints)
+{
+    for (const Preset& preset : presetCurves()) {
+        EXPECT_TRUE(checkKeyPoints(preset.points)) << preset.name;
+        const Table table = computeCurveTable(preset.points);
+        EXPECT_TRUE(tableInRange(table)) << preset.name;
+        EXPECT_EQ(table[0], preset.points.y[0]) << preset.name;
+        EXPECT_EQ(table[127], preset.points.y[6]) << preset.name;
+    }
+}
+
+TEST(Presets, NamesInListOrderAndLookup)
+{
+    const std::array<std::string_view, kPresetCount> expected{"Soft2.crv",  "Soft1.crv",  "Normal.crv", "Hard2.crv",
+                                                              "Hard1.crv",  "Fixup3.crv", "Fixup2.crv", "Fixup1.crv",
+                                                              "Expand.crv", "Compress.crv"};
+    for (std::size_t i = 0; i < kPresetCount; ++i) {
+        EXPECT_EQ(presetCurves()[i].name, expected[i]);
+        EXPECT_EQ(findPreset(expected[i]), i);
+    }
+    EXPECT_FALSE(findPreset("hard2.crv").has_value());
+    EXPECT_FALSE(findPreset("Hard2").has_value());
+}
+
+TEST(CurveTable, RaisedFirstKeyPointSetsEntryZeroButGapsFillFromZero)
+{
+    // A flat curve at 100 whose control points crowd the first segment's
+    // samples to the right: its first sample beyond 0 lands on index 2, so
+    // index 1 is a gap filled from the running start (0, 0), halfway to 100.
+    KeyPoints flat;
+    flat.x = {0, 100, 110, 120, 122, 125, 127};
+    flat.y.fill(100);
+    const Table table = computeCurveTable(flat);
+    EXPECT_EQ(table[0], 100);
+    EXPECT_EQ(table[1], 50);
+    for (std::size_t v = 2; v < kTableSize; ++v)
+        ASSERT_EQ(table[v], 100) << "at " << v;
+
+    // Lowering it again changes entry 0 and the curve's start, nothing at the far end.
+    flat.y[0] = 0;
+    const Table lowered = computeCurveTable(flat);
+    EXPECT_EQ(lowered[0], 0);
+    EXPECT_LT(lowered[1], 50);
+    EXPECT_EQ(lowered[127], 100);
+}
+
+TEST(VelocityCurve, ComputeTablePinsTheFirstKeyPointAfterwards)
+{
+    VelocityCurve curve;
+    KeyPoints shifted = defaultKeyPoints();
+    shifted.x[0] = 10;
+    curve.setKeyPoints(shifted);
+    curve.computeTable();
+    EXPECT_EQ(curve.keyPoints().x[0], 0);
+    EXPECT_EQ(curve.table(), computeCurveTable(shifted)); // computed with the point where it was
+    EXPECT_NE(curve.table(), computeCurveTable(defaultKeyPoints()));
+}
+
+TEST(CheckKeyPoints, RefusesEachBrokenInvariant)
+{
+    EXPECT_TRUE(checkKeyPoints(defaultKeyPoints()));
+    auto broken = [](auto change) {
+        KeyPoints points = defaultKeyPoints();
+        change(points);
+        return checkKeyPoints(points);
+    };
+    EXPECT_FALSE(broken([](KeyPoints& p) { p.x[0] = 1; }));
+    EXPECT_FALSE(broken([](KeyPoints& p) { p.x[6] = 126; }));
+    EXPECT_FALSE(broken([](KeyPoints& p) { p.x[3] = p.x[2]; }));
+    EXPECT_FALSE(broken([](KeyPoints& p) { p.x[4] = 30; }));
+    EXPECT_FALSE(broken([](KeyPoints& p) { p.y[5] = 128; }));
+    EXPECT_FALSE(broken([](KeyPoints& p) { p.y[2] = -1; }));
+    const Status status = broken([](KeyPoints& p) { p.y[2] = -1; });
+    EXPECT_NE(status.reason().find("key-point 2"), std::string::npos) << status.reason();
+}
+
+// Random curves drawn as the editor allows them: x strictly increasing from 0 to 127, y anywhere in 0..127.
+KeyPoints randomValidPoints(std::mt19937& random)
+{
+    KeyPoints points;
+    std::uniform_int_distribution<int> velocity(0, 127);
+    std::vector<int> inner;
+    while (inner.size() < 5) {
+        const int x = std::uniform_int_distribution<int>(1, 126)(random);
+        if (std::find(inner.begin(), inner.end(), x) == inner.end())
+            inner.push_back(x);
+    }
+    std::sort(inner.begin(), inner.end());
+    points.x = {0, inner[0], inner[1], inner[2], inner[3], inner[4], 127};
+    for (auto& y : points.y)
+        y = velocity(random);
+    return points;
+}
+
+TEST(CurveTableProperty, ValidKeyPointsAlwaysGiveAValidTable)
+{
+    std::mt19937 random(20261206);
+    for (int run = 0; run < 20000; ++run) {
+        const KeyPoints points = randomValidPoints(random);
+        ASSERT_TRUE(checkKeyPoints(points));
+        const Table table = computeCurveTable(points);
+        ASSERT_TRUE(tableInRange(table)) << "run " << run;
+        ASSERT_EQ(table[0], points.y[0]);
+        ASSERT_EQ(table[127], points.y[6]);
+    }
+}
+
+TEST(CurveTableProperty, RisingKeyPointsGiveARisingTableAfterEntryZero)
+{
+    // Entry 0 is set apart (it may lie above entry 1, whose gap fills from 0),
+    // but from entry 1 on a curve whose key-points rise never falls.
+    std::mt19937 random(1234);
+    for (int run = 0; run < 20000; ++run) {
+        KeyPoints points = randomValidPoints(random);
+        std::sort(points.y.begin(), points.y.end());
+        const Table table = computeCurveTable(points);
+        for (std::size_t v = 2; v < kTableSize; ++v)
+            ASSERT_LE(table[v - 1], table[v]) << "run " << run << " at " << v;
+    }
+}
+
+TEST(CurveTableProperty, GarbageKeyPointsStayInsideTheTable)
+{
+    // Run under the sanitizers this also proves no index leaves the table;
+    // in any build the values must stay 7-bit.
+    std::mt19937 random(7);
+    std::uniform_int_distribution<std::int32_t> any(std::numeric_limits<std::int32_t>::min(),
+                                                     std::numeric_limits<std::int32_t>::max());
+    std::uniform_int_distribution<std::int32_t> near(-40, 170);
+    for (int run = 0; run < 20000; ++run) {
+        KeyPoints points;
+        for (std::size_t i = 0; i < kKeyPointCount; ++i) {
+            points.x[i] = run % 2 ? any(random) : near(random);
+            points.y[i] = run % 3 ? near(random) : any(random);
+        }
+        VelocityCurve curve;
+        curve.setKeyPoints(points);
+        curve.computeTable();
+        ASSERT_TRUE(tableInRange(curve.table())) << "run " << run;
+        ASSERT_EQ(curve.keyPoints().x[0], 0);
+    }
+}
+
+} // namespace
+} // namespace quillon::curve

@@ -18,6 +18,12 @@ bool openForReading(const std::filesystem::path& path, std::ifstream& stream)
 }
 } // namespace
 
+const FileInspector& FileInspector::disk()
+{
+    static const DiskFiles files;
+    return files;
+}
+
 std::optional<FileHead> DiskFiles::inspect(const std::filesystem::path& path, std::size_t headLength) const
 {
     std::ifstream stream;

@@ -23,6 +23,9 @@ public:
     virtual ~FileInspector() = default;
     // Nothing when the file cannot be opened for reading.
     virtual std::optional<FileHead> inspect(const std::filesystem::path& path, std::size_t headLength) const = 0;
+
+    // The real file system (a stateless DiskFiles).
+    static const FileInspector& disk();
 };
 
 class DiskFiles final : public FileInspector {

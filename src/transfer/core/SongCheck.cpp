@@ -92,7 +92,7 @@ FileVerdict checkSongFile(const FileInspector& files, const std::filesystem::pat
 
 FileVerdict checkSongFile(const std::filesystem::path& path)
 {
-    return checkSongFile(DiskFiles{}, path);
+    return checkSongFile(FileInspector::disk(), path);
 }
 
 FileVerdict checkRomFile(const FileInspector& files, const std::filesystem::path& path)
@@ -101,6 +101,11 @@ FileVerdict checkRomFile(const FileInspector& files, const std::filesystem::path
     if (!head)
         return {CheckReason::CannotOpenFile, {}};
     return {std::nullopt, sizeText(head->length)};
+}
+
+FileVerdict checkRomFile(const std::filesystem::path& path)
+{
+    return checkRomFile(FileInspector::disk(), path);
 }
 
 Preparation prepareSongs(const FileInspector& files, const std::filesystem::path& folder,

@@ -54,6 +54,7 @@ FileVerdict checkSongFile(const FileInspector& files, const std::filesystem::pat
 FileVerdict checkSongFile(const std::filesystem::path& path);
 // A ROM image is only opened and measured; its content is never judged.
 FileVerdict checkRomFile(const FileInspector& files, const std::filesystem::path& path);
+FileVerdict checkRomFile(const std::filesystem::path& path);
 
 // A whole selection checked in order, stopping at the first refusal. The list
 // holds every entry that passed before it; slots start as 1, 2, 3, ... in order.

@@ -73,6 +73,13 @@ Actions TransferHandshake::onShortMessage(std::uint8_t status, std::uint8_t note
     return m_list.kind == TransferKind::Songs ? onSongReply(*reply) : onRomReply(*reply);
 }
 
+Actions TransferHandshake::onMidiMessage(std::span<const std::uint8_t> message)
+{
+    if (message.size() < 2)
+        return {};
+    return onShortMessage(message[0], message[1]);
+}
+
 Actions TransferHandshake::onSongReply(frame::Reply reply)
 {
     Actions actions;

@@ -17,6 +17,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <span>
 #include <string>
 #include <variant>
 #include <vector>
@@ -76,6 +77,9 @@ public:
     // A short message from the keyboard: only Note On (status 0x90) counts, and
     // only its note number; the velocity is not looked at.
     Actions onShortMessage(std::uint8_t status, std::uint8_t note);
+    // The same for a short message as it arrived (status, note, velocity);
+    // shorter messages are ignored. A Note On with velocity 0 counts like any other.
+    Actions onMidiMessage(std::span<const std::uint8_t> message);
 
     Phase phase() const { return m_phase; }
     bool isFinished() const { return m_phase == Phase::Finished; }

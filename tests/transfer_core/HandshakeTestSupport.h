@@ -1,0 +1,101 @@
+#pragma once
+// A keyboard-side view of a handshake: an in-memory file store, replies by
+// name, and readers for the actions the handshake answers with.
+#include "midi/core/DeviceFrame.h"
+#include "transfer/core/TransferHandshake.h"
+
+#include <map>
+#include <string>
+#include <vector>
+
+namespace quillon::transfer::testing {
+
+using frame::Bytes;
+
+// Raw bytes whose packed length is what a test needs (N raw -> N + ceil(N/7) packed).
+inline Bytes fileData(std::size_t rawLength)
+{
+    Bytes data(rawLength);
+    for (std::size_t i = 0; i < rawLength; ++i)
+        data[i] = static_cast<std::uint8_t>(i * 37 + 11);
+    return data;
+}
+
+struct FileStore {
+    std::map<std::string, Bytes> files;
+    std::vector<std::string> reads;
+
+    TransferHandshake::FileReader reader()
+    {
+        return [this](const std::string& name) -> Result<Bytes> {
+            reads.push_back(name);
+            const auto found = files.find(name);
+            if (found == files.end())
+                return fail("cannot open " + name);
+            return found->second;
+        };
+    }
+};
+
+inline Actions reply(TransferHandshake& handshake, frame::Reply code)
+{
+    return handshake.onShortMessage(frame::kReplyStatus, static_cast<std::uint8_t>(code));
+}
+
+template <typename T>
+std::vector<T> all(const Actions& actions)
+{
+    std::vector<T> found;
+    for (const auto& action : actions) {
+        if (const auto* item = std::get_if<T>(&action))
+            found.push_back(*item);
+    }
+    return found;
+}
+
+inline std::vector<Bytes> sent(const Actions& actions)
+{
+    std::vector<Bytes> messages;
+    for (const auto& message : all<SendMessage>(actions))
+        messages.push_back(message.bytes);
+    return messages;
+}
+
+inline std::vector<unsigned> positions(const Actions& actions)
+{
+    std::vector<unsigned> values;
+    for (const auto& position : all<SetProgressPosition>(actions))
+        values.push_back(position.position);
+    return values;
+}
+
+inline std::vector<std::string> statuses(const Actions& actions)
+{
+    std::vector<std::string> texts;
+    for (const auto& status : all<SetStatus>(actions))
+        texts.push_back(status.text);
+    return texts;
+}
+
+// Reading a message back: its target byte, its 14-bit number and its payload length.
+inline unsigned target(const Bytes& message) { return message.at(frame::kOffTarget); }
+inline unsigned number(const Bytes& message)
+{
+    return (message.at(frame::kOffNumberHigh) << 7) | message.at(frame::kOffNumberLow);
+}
+inline std::size_t payloadLength(const Bytes& message) { return message.size() - frame::kFrameOverhead; }
+
+inline TransferList songs(std::vector<std::pair<std::string, int>> namesAndSlots)
+{
+    TransferList list{TransferKind::Songs, {}};
+    for (auto& [name, slot] : namesAndSlots)
+        list.entries.push_back({name, " 1.00K", slot});
+    return list;
+}
+
+inline TransferList romImage(const std::string& name)
+{
+    return TransferList{TransferKind::RomImage, {{name, " 1.00K", 1}}};
+}
+
+} // namespace quillon::transfer::testing

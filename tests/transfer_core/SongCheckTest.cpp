@@ -1,0 +1,146 @@
+// Selection checks, song header checks, size texts and slot labels.
+#include "app/core/Messages.h"
+#include "transfer/core/SongCheck.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <map>
+
+using namespace quillon;
+using namespace quillon::transfer;
+using frame::Bytes;
+
+namespace {
+
+Bytes midiHead(std::uint8_t formatHigh, std::uint8_t formatLow)
+{
+    return {'M', 'T', 'h', 'd', 0, 0, 0, 6, formatHigh, formatLow, 0, 1, 0, 0x60};
+}
+
+// Files in memory; remembers which ones were looked at.
+class MemoryFiles final : public FileInspector {
+public:
+    std::map<std::string, Bytes> files;
+    mutable std::vector<std::string> inspected;
+
+    std::optional<FileHead> inspect(const std::filesystem::path& path, std::size_t headLength) const override
+    {
+        inspected.push_back(path.filename().string());
+        const auto found = files.find(path.filename().string());
+        if (found == files.end())
+            return std::nullopt;
+        const Bytes& content = found->second;
+        return FileHead{content.size(), Bytes(content.begin(), content.begin() + std::min(headLength, content.size()))};
+    }
+};
+
+TEST(SongHead, AcceptsFormatZeroAndRefusesEverythingElse)
+{
+    EXPECT_FALSE(checkSongHead(midiHead(0, 0)).has_value());
+    EXPECT_FALSE(checkSongHead(midiHead(1, 0)).has_value()); // only the low byte decides
+    EXPECT_EQ(checkSongHead(midiHead(0, 1)), CheckReason::NotFormat0);
+    Bytes riff = midiHead(0, 0);
+    riff[0] = 'R';
+    EXPECT_EQ(checkSongHead(riff), CheckReason::NotMidiFile);
+    EXPECT_EQ(checkSongHead({}), CheckReason::NotMidiFile);
+}
+
+TEST(SongHead, FileTooShortForTheFormatFieldIsNotAMidiFile)
+{
+    const Bytes full = midiHead(0, 0);
+    EXPECT_EQ(checkSongHead(std::span(full).first(9)), CheckReason::NotMidiFile);
+    EXPECT_EQ(checkSongHead(std::span(full).first(4)), CheckReason::NotMidiFile);
+    EXPECT_FALSE(checkSongHead(std::span(full).first(10)).has_value());
+}
+
+TEST(SizeText, KilobytesWithTwoDecimalsPaddedToFive)
+{
+    EXPECT_EQ(sizeText(1024), " 1.00K");
+    EXPECT_EQ(sizeText(102400), "100.00K");
+    EXPECT_EQ(sizeText(3584), " 3.50K");
+    EXPECT_EQ(sizeText(0), " 0.00K");
+    EXPECT_EQ(sizeText(10240), "10.00K");
+}
+
+TEST(Selection, CountLimitsComeBeforeAnyFileIsOpened)
+{
+    MemoryFiles files;
+    std::vector<std::string> names;
+    for (int i = 0; i < 29; ++i) {
+        names.push_back("s" + std::to_string(i) + ".mid");
+        files.files[names.back()] = midiHead(0, 0);
+    }
+    const auto tooMany = prepareSongs(files, "mid", names);
+    EXPECT_EQ(tooMany.refusal, CheckReason::TooManySongs);
+    EXPECT_TRUE(files.inspected.empty());
+    EXPECT_EQ(messageText(*tooMany.refusal), text::kTooManySongs);
+
+    names.pop_back();
+    const auto full = prepareSongs(files, "mid", names);
+    ASSERT_TRUE(full.ok());
+    ASSERT_EQ(full.list.entries.size(), 28u);
+    EXPECT_EQ(full.list.entries[27].slot, 28);
+    EXPECT_EQ(full.list.entries[27].sizeText, " 0.01K");
+
+    EXPECT_EQ(prepareRomImage(files, "bin", {"a.bin", "b.bin"}).refusal, CheckReason::TooManyRomImages);
+    EXPECT_TRUE(prepareSongs(files, "mid", {}).ok());
+}
+
+TEST(Selection, StopsAtTheFirstRefusalKeepingEarlierEntries)
+{
+    MemoryFiles files;
+    files.files["a.mid"] = midiHead(0, 0);
+    files.files["b.mid"] = midiHead(0, 1);
+    files.files["c.mid"] = midiHead(0, 0);
+    const auto result = prepareSongs(files, "mid", {"a.mid", "b.mid", "c.mid"});
+    EXPECT_EQ(result.refusal, CheckReason::NotFormat0);
+    EXPECT_EQ(result.refusedFile, "b.mid");
+    ASSERT_EQ(result.list.entries.size(), 1u);
+    EXPECT_EQ(result.list.entries[0].fileName, "a.mid");
+    EXPECT_EQ(files.inspected, (std::vector<std::string>{"a.mid", "b.mid"}));
+
+    EXPECT_EQ(prepareSongs(files, "mid", {"missing.mid"}).refusal, CheckReason::CannotOpenFile);
+}
+
+TEST(Selection, RomImageContentIsNeverJudged)
+{
+    MemoryFiles files;
+    files.files["rom.bin"] = Bytes(3584, 0xFF);
+    const auto result = prepareRomImage(files, "bin", {"rom.bin"});
+    ASSERT_TRUE(result.ok());
+    EXPECT_EQ(result.list.kind, TransferKind::RomImage);
+    EXPECT_EQ(result.list.entries.at(0).sizeText, " 3.50K");
+    EXPECT_EQ(prepareRomImage(files, "bin", {"other.bin"}).refusal, CheckReason::CannotOpenFile);
+}
+
+TEST(DiskFiles, ReadsNoMoreThanTheFileHas)
+{
+    const auto folder = std::filesystem::temp_directory_path() / "quillon-songcheck-test";
+    std::filesystem::create_directories(folder);
+    const auto shortSong = folder / "short.mid";
+    std::ofstream(shortSong, std::ios::binary).write("MThd\0\0\0\6\0", 9);
+
+    const auto head = DiskFiles{}.inspect(shortSong, kSongHeadLength);
+    ASSERT_TRUE(head.has_value());
+    EXPECT_EQ(head->length, 9u);
+    EXPECT_EQ(head->firstBytes.size(), 9u);
+    EXPECT_EQ(checkSongFile(shortSong).refusal, CheckReason::NotMidiFile);
+    EXPECT_EQ(readWholeFile(shortSong)->size(), 9u);
+
+    EXPECT_EQ(checkSongFile(folder).refusal, CheckReason::CannotOpenFile); // a folder is no file
+    EXPECT_FALSE(readWholeFile(folder / "absent.mid").ok());
+    std::filesystem::remove_all(folder);
+}
+
+TEST(SlotLabels, TwoDigitNamesForSlotsOneToTwentyEight)
+{
+    EXPECT_EQ(slotLabel(5), "No.05");
+    EXPECT_EQ(slotLabel(28), "No.28");
+    EXPECT_EQ(parseSlotLabel("No.01"), 1);
+    EXPECT_EQ(parseSlotLabel("No.28"), 28);
+    for (const char* other : {"No.00", "No.29", "No.5", "No.051", "no.05", "", "Yes"})
+        EXPECT_FALSE(parseSlotLabel(other).has_value()) << other;
+}
+
+} // namespace

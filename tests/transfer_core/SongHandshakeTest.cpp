@@ -1,0 +1,187 @@
+// Song transfers driven reply by reply, as the keyboard paces them.
+#include "HandshakeTestSupport.h"
+
+#include "app/core/Messages.h"
+
+#include <gtest/gtest.h>
+
+using namespace quillon;
+using namespace quillon::transfer;
+using namespace quillon::transfer::testing;
+using frame::Reply;
+
+namespace {
+
+class SongHandshake : public ::testing::Test {
+protected:
+    FileStore store;
+
+    TransferHandshake started(TransferList list)
+    {
+        TransferHandshake handshake(std::move(list), store.reader());
+        auto actions = handshake.start();
+        EXPECT_TRUE(actions.ok());
+        EXPECT_EQ(sent(*actions), std::vector<Bytes>{frame::buildTransferControl()});
+        return handshake;
+    }
+};
+
+TEST_F(SongHandshake, ThreeBlockSongGoesOutOneBlockPerReplyThenFinishes)
+{
+    const Bytes data = fileData(2187); // packs to 2,500 bytes
+    store.files["a.mid"] = data;
+    auto handshake = started(songs({{"a.mid", 7}}));
+
+    const Actions ready = reply(handshake, Reply::Ready);
+    EXPECT_EQ(statuses(ready), std::vector<std::string>{std::string(text::kStatusSendingSongs)});
+    EXPECT_EQ(sent(ready), std::vector<Bytes>{frame::buildSongHeader(7, 3)});
+    ASSERT_EQ(all<SetProgressRange>(ready).size(), 1u);
+    EXPECT_EQ(all<SetProgressRange>(ready)[0].maximum, 3u);
+    EXPECT_EQ(positions(ready), std::vector<unsigned>{0});
+
+    Bytes payloads;
+    const std::size_t lengths[] = {1024, 1024, 452};
+    for (unsigned block = 0; block < 3; ++block) {
+        const Actions actions = reply(handshake, Reply::SongBlockDone);
+        const auto messages = sent(actions);
+        ASSERT_EQ(messages.size(), 1u);
+        EXPECT_EQ(target(messages[0]), kSongBlockTarget);
+        EXPECT_EQ(number(messages[0]), block);
+        EXPECT_EQ(payloadLength(messages[0]), lengths[block]);
+        payloads.insert(payloads.end(), messages[0].begin() + 13, messages[0].end() - 1);
+        EXPECT_EQ(positions(actions), std::vector<unsigned>{block + 1});
+        const auto expectedStatus =
+            block == 2 ? std::vector<std::string>{"The file a.mid succeed in sending!"} : std::vector<std::string>{};
+        EXPECT_EQ(statuses(actions), expectedStatus);
+    }
+    EXPECT_EQ(frame::unpack7(payloads), data);
+
+    const Actions done = reply(handshake, Reply::SongDone);
+    ASSERT_EQ(done.size(), 5u);
+    EXPECT_EQ(std::get<SetStatus>(done[0]).text, text::kStatusSucceeded);
+    EXPECT_EQ(std::get<RelabelClose>(done[1]).text, "Ok");
+    EXPECT_TRUE(std::holds_alternative<CloseInput>(done[2]));
+    EXPECT_EQ(std::get<SendMessage>(done[3]).bytes, frame::buildTransferControl());
+    EXPECT_TRUE(std::holds_alternative<Finished>(done[4]));
+    EXPECT_TRUE(handshake.isFinished());
+    EXPECT_TRUE(reply(handshake, Reply::Ready).empty());
+}
+
+TEST_F(SongHandshake, PackedLengthOf2048EndsWithAFullLastBlock)
+{
+    store.files["b.mid"] = fileData(1792); // packs to 2,048 bytes
+    auto handshake = started(songs({{"b.mid", 1}}));
+    EXPECT_EQ(sent(reply(handshake, Reply::Ready)), std::vector<Bytes>{frame::buildSongHeader(1, 2)});
+    const Actions first = reply(handshake, Reply::SongBlockDone);
+    EXPECT_TRUE(statuses(first).empty());
+    const Actions second = reply(handshake, Reply::SongBlockDone);
+    ASSERT_EQ(sent(second).size(), 1u);
+    EXPECT_EQ(payloadLength(sent(second)[0]), 1024u);
+    EXPECT_EQ(positions(second), std::vector<unsigned>{2});
+    EXPECT_EQ(statuses(second), std::vector<std::string>{"The file b.mid succeed in sending!"});
+
+    // Past the last block a reply only counts on.
+    EXPECT_TRUE(reply(handshake, Reply::SongBlockDone).empty());
+    EXPECT_EQ(handshake.blockIndex(), 3);
+}
+
+TEST_F(SongHandshake, HeadersCarryTheChosenSlotsInTableOrder)
+{
+    for (const char* name : {"x.mid", "y.mid", "z.mid"})
+        store.files[name] = fileData(10);
+    auto handshake = started(songs({{"x.mid", 5}, {"y.mid", 1}, {"z.mid", 5}}));
+    std::vector<unsigned> slots;
+    for (Reply code : {Reply::Ready, Reply::SongDone, Reply::SongDone}) {
+        const auto messages = sent(reply(handshake, code));
+        ASSERT_EQ(messages.size(), 1u);
+        EXPECT_EQ(messages[0][frame::kOffKind], frame::kKindSongHeader);
+        slots.push_back(target(messages[0]));
+    }
+    EXPECT_EQ(slots, (std::vector<unsigned>{5, 1, 5}));
+    EXPECT_EQ(store.reads, (std::vector<std::string>{"x.mid", "y.mid", "z.mid"}));
+    EXPECT_FALSE(handshake.isFinished());
+    reply(handshake, Reply::SongDone);
+    EXPECT_TRUE(handshake.isFinished());
+}
+
+TEST_F(SongHandshake, RepeatedReadyRestartsTheFirstSongOnly)
+{
+    store.files["a.mid"] = fileData(2187);
+    store.files["b.mid"] = fileData(10);
+    auto handshake = started(songs({{"a.mid", 3}, {"b.mid", 4}}));
+    reply(handshake, Reply::Ready);
+    reply(handshake, Reply::SongBlockDone);
+    reply(handshake, Reply::SongBlockDone);
+    EXPECT_EQ(handshake.blockIndex(), 2);
+
+    const Actions again = reply(handshake, Reply::Ready);
+    EXPECT_EQ(sent(again), std::vector<Bytes>{frame::buildSongHeader(3, 3)});
+    EXPECT_EQ(positions(again), std::vector<unsigned>{0});
+    EXPECT_EQ(handshake.blockIndex(), 0);
+    EXPECT_EQ(store.reads.size(), 2u); // reloaded
+    EXPECT_EQ(number(sent(reply(handshake, Reply::SongBlockDone)).at(0)), 0u);
+
+    // Once the second song is under way a ready reply changes nothing.
+    reply(handshake, Reply::SongDone);
+    EXPECT_EQ(handshake.songIndex(), 1);
+    EXPECT_TRUE(reply(handshake, Reply::Ready).empty());
+}
+
+TEST_F(SongHandshake, SongDoneBeforeTheLastBlockMovesOnToTheNextSong)
+{
+    store.files["a.mid"] = fileData(2187);
+    store.files["b.mid"] = fileData(100);
+    auto handshake = started(songs({{"a.mid", 1}, {"b.mid", 2}}));
+    reply(handshake, Reply::Ready);
+    reply(handshake, Reply::SongBlockDone);
+    const Actions next = reply(handshake, Reply::SongDone);
+    EXPECT_EQ(sent(next), std::vector<Bytes>{frame::buildSongHeader(2, 1)});
+    EXPECT_TRUE(statuses(next).empty()); // the status line stays as it was
+    EXPECT_EQ(handshake.songIndex(), 1);
+    EXPECT_EQ(handshake.blockIndex(), 0);
+}
+
+TEST_F(SongHandshake, OnlyNoteOnRepliesWithAKnownNoteCount)
+{
+    store.files["a.mid"] = fileData(10);
+    auto handshake = started(songs({{"a.mid", 1}}));
+    const std::uint8_t noteOff[] = {0x80, 54, 64};
+    const std::uint8_t otherChannel[] = {0x91, 54, 64};
+    const std::uint8_t unknownNote[] = {0x90, 52, 64};
+    const std::uint8_t romReply[] = {0x90, 51, 64};
+    const std::uint8_t tooShort[] = {0x90};
+    for (auto message : {std::span<const std::uint8_t>(noteOff), std::span<const std::uint8_t>(otherChannel),
+                         std::span<const std::uint8_t>(unknownNote), std::span<const std::uint8_t>(romReply),
+                         std::span<const std::uint8_t>(tooShort)})
+        EXPECT_TRUE(handshake.onMidiMessage(message).empty());
+    EXPECT_EQ(handshake.phase(), TransferHandshake::Phase::Waiting);
+
+    const std::uint8_t silentReady[] = {0x90, 54, 0};
+    EXPECT_EQ(sent(handshake.onMidiMessage(silentReady)).size(), 1u);
+    EXPECT_EQ(handshake.phase(), TransferHandshake::Phase::Announced);
+}
+
+TEST_F(SongHandshake, EmptySongAnnouncesNoBlocksAndSendsNone)
+{
+    store.files["e.mid"] = {};
+    auto handshake = started(songs({{"e.mid", 2}}));
+    EXPECT_EQ(sent(reply(handshake, Reply::Ready)), std::vector<Bytes>{frame::buildSongHeader(2, 0)});
+    EXPECT_TRUE(reply(handshake, Reply::SongBlockDone).empty());
+    EXPECT_EQ(handshake.blockIndex(), 1);
+    EXPECT_TRUE(handshake.onShortMessage(0x90, 55).size() > 0);
+    EXPECT_TRUE(handshake.isFinished());
+}
+
+TEST_F(SongHandshake, BytesSentCountsEveryMessage)
+{
+    store.files["a.mid"] = fileData(2187);
+    auto handshake = started(songs({{"a.mid", 1}}));
+    reply(handshake, Reply::Ready);
+    for (int i = 0; i < 3; ++i)
+        reply(handshake, Reply::SongBlockDone);
+    EXPECT_EQ(handshake.bytesSent(), 14u + 14u + (2500u + 3 * 14u));
+    EXPECT_EQ(handshake.packedLength(), 2500u);
+    EXPECT_EQ(handshake.blockCount(), 3u);
+}
+
+} // namespace

@@ -87,6 +87,7 @@ Result<Track> readTrack(std::span<const std::uint8_t> body, int trackIndex)
 {
     Cursor in(body);
     Track track;
+    track.events.reserve(body.size() / 3); // most events take three or four bytes
     std::uint64_t tick = 0;
     std::uint8_t running = 0;
     bool ended = false;

@@ -3,6 +3,8 @@
 #include "player/core/TempoMap.h"
 
 #include <algorithm>
+#include <functional>
+#include <queue>
 
 namespace quillon::player {
 
@@ -17,32 +19,46 @@ Timeline buildTimeline(const MidiFile& file)
 {
     const TempoMap tempo(file);
 
-    struct Pending {
+    // The tracks are each in tick order already: merge them, the earlier track first on equal ticks.
+    struct Head {
         std::uint64_t tick;
-        const TrackEvent* event;
+        std::size_t track;
+        std::size_t index;
+        bool operator>(const Head& other) const
+        {
+            return tick != other.tick ? tick > other.tick : track > other.track;
+        }
     };
-    std::vector<Pending> pending;
+    std::priority_queue<Head, std::vector<Head>, std::greater<>> heads;
     std::size_t count = 0;
-    for (const Track& track : file.tracks)
-        count += track.events.size();
-    pending.reserve(count);
-
     std::uint64_t endTick = 0;
-    for (const Track& track : file.tracks) {
-        endTick = std::max(endTick, track.endTick);
-        for (const TrackEvent& event : track.events)
-            if (event.kind != EventKind::Meta)
-                pending.push_back({event.tick, &event});
+    auto pushNext = [&](std::size_t track, std::size_t index) {
+        const auto& events = file.tracks[track].events;
+        while (index < events.size() && events[index].kind == EventKind::Meta)
+            ++index;
+        if (index < events.size())
+            heads.push({events[index].tick, track, index});
+    };
+    for (std::size_t t = 0; t < file.tracks.size(); ++t) {
+        endTick = std::max(endTick, file.tracks[t].endTick);
+        count += file.tracks[t].events.size();
+        pushNext(t, 0);
     }
-    std::stable_sort(pending.begin(), pending.end(),
-                     [](const Pending& a, const Pending& b) { return a.tick < b.tick; });
+    std::vector<const TrackEvent*> pending;
+    pending.reserve(count);
+    while (!heads.empty()) {
+        const Head head = heads.top();
+        heads.pop();
+        pending.push_back(&file.tracks[head.track].events[head.index]);
+        pushNext(head.track, head.index + 1);
+    }
 
     Timeline timeline;
     timeline.events.reserve(pending.size());
-    for (const Pending& p : pending) {
-        const TrackEvent& e = *p.event;
+    for (const TrackEvent* p : pending) {
+        const TrackEvent& e = *p;
         PlayEvent out;
-        out.micros = tempo.microsAt(p.tick);
+        out.micros = tempo.microsAt(e.tick);
         out.status = e.status;
         if (e.kind == EventKind::SysEx) {
             out.sysex = static_cast<std::uint32_t>(timeline.sysex.size());

@@ -5,6 +5,12 @@
 #include <fstream>
 #include <iterator>
 
+#ifdef __linux__
+#include <pthread.h>
+#include <sched.h>
+#include <sys/prctl.h>
+#endif
+
 namespace quillon::player {
 
 namespace {
@@ -18,6 +24,19 @@ Result<std::vector<std::uint8_t>> readWholeFile(const std::string& path)
     if (in.bad())
         return fail("cannot read " + path);
     return bytes;
+}
+
+// Best effort, for timing only: a timely wake-up (no timer slack) and, where the
+// system allows it, a modest real-time priority as audio programs use. The
+// thread always sleeps between events, so the priority cannot starve others.
+void tunePlayingThread()
+{
+#ifdef __linux__
+    prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
+    sched_param param{};
+    param.sched_priority = std::min(10, sched_get_priority_max(SCHED_FIFO));
+    pthread_setschedparam(pthread_self(), SCHED_FIFO, &param); // refused without the right: fine
+#endif
 }
 
 } // namespace
@@ -157,6 +176,7 @@ void Sequencer::halt()
 
 void Sequencer::run()
 {
+    tunePlayingThread();
     std::shared_ptr<OutputSink> sink = m_sink;
     std::unique_lock lock(m_mutex);
     if (sink && m_next > 0) {

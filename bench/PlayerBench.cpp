@@ -1,0 +1,157 @@
+// Local playback timing: how late a dense song's events leave the sequencer on
+// the real clock, and how long opening and measuring a 1 MiB MIDI file takes
+// (against plain reading of the same bytes as the baseline).
+#include "player/core/Timeline.h"
+#include "player/engine/RecordingSink.h"
+#include "player/engine/Sequencer.h"
+
+#include "SmfBuilder.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <thread>
+#include <vector>
+
+using namespace quillon::player;
+using namespace quillon::testing;
+using namespace std::chrono_literals;
+
+namespace {
+
+std::size_t timelineEventsOf(const std::vector<std::uint8_t>& bytes)
+{
+    auto timeline = loadTimeline(bytes);
+    return timeline.ok() ? timeline->events.size() : 0;
+}
+
+// Events evenly spaced at one tick (100 us) resolution on all 16 channels.
+Bytes denseSong(int seconds, int eventsPerSecond)
+{
+    TrackBytes t;
+    t.tempo(0, 100000); // 1000 ticks per quarter at 0.1 s per quarter: 1 tick = 100 us
+    const int ticks = seconds * 10000;
+    const int step = std::max(1, 10000 / eventsPerSecond);
+    int last = 0;
+    int n = 0;
+    for (int tick = 0; tick < ticks; tick += step, ++n) {
+        const int channel = n % 16;
+        const int note = 36 + (n * 7) % 60;
+        if (n % 2 == 0)
+            t.event(static_cast<std::uint32_t>(tick - last), {0x90 | channel, note, 80});
+        else
+            t.event(static_cast<std::uint32_t>(tick - last), {0x80 | ((n - 1) % 16), 36 + ((n - 1) * 7) % 60, 0});
+        last = tick;
+    }
+    t.end(static_cast<std::uint32_t>(ticks - last));
+    return smf(0, 1000, {t});
+}
+
+// About `bytes` of note data spread over eight tracks.
+Bytes bigSong(std::size_t bytes)
+{
+    std::vector<TrackBytes> tracks(8);
+    tracks[0].tempo(0, 500000);
+    std::size_t size = 0;
+    int n = 0;
+    while (size < bytes) {
+        TrackBytes& t = tracks[static_cast<std::size_t>(n % 8)];
+        const int before = static_cast<int>(t.bytes().size());
+        t.event(n % 3 == 0 ? 24 : 0, {0x90 | (n % 8), 40 + n % 50, 90}).event(12, {40 + n % 50, 0});
+        size += t.bytes().size() - static_cast<std::size_t>(before);
+        ++n;
+    }
+    Bytes out = header(1, 8, 480);
+    for (auto& t : tracks) {
+        t.end();
+        append(out, t.chunk());
+    }
+    return out;
+}
+
+template <typename T>
+T percentile(std::vector<T> values, double p)
+{
+    std::sort(values.begin(), values.end());
+    const auto index = static_cast<std::size_t>(p * static_cast<double>(values.size() - 1) + 0.5);
+    return values[index];
+}
+
+void latenessRun(int eventsPerSecond, int seconds)
+{
+    const Timeline timeline = *loadTimeline(denseSong(seconds, eventsPerSecond));
+    SteadyClock clock;
+    auto sink = std::make_shared<RecordingSink>(clock);
+    sink->reserve(timeline.events.size() + 64);
+    Sequencer sequencer(sink, clock);
+    sequencer.load(timeline);
+
+    const Micros start = clock.now();
+    sequencer.play();
+    std::this_thread::sleep_for(std::chrono::microseconds(timeline.lengthMicros) + 200ms);
+    sequencer.stop();
+
+    const auto messages = sink->messages();
+    std::vector<double> lateUs;
+    for (std::size_t i = 0; i < timeline.events.size() && i < messages.size(); ++i)
+        lateUs.push_back(static_cast<double>((messages[i].at - start).count() - timeline.events[i].micros));
+    std::printf("dense song: %zu events in %d s (%zu events/s), %zu sent\n", timeline.events.size(), seconds,
+                timeline.events.size() / static_cast<std::size_t>(seconds), lateUs.size());
+    std::printf("  lateness  median %.1f us   p99 %.1f us   max %.1f us\n", percentile(lateUs, 0.5),
+                percentile(lateUs, 0.99), *std::max_element(lateUs.begin(), lateUs.end()));
+}
+
+void openRun()
+{
+    const Bytes song = bigSong(1 << 20);
+    const auto path = std::filesystem::temp_directory_path() / "quillon-bench-1mib.mid";
+    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(song.data()),
+                                                static_cast<std::streamsize>(song.size()));
+    SteadyClock clock;
+    Sequencer sequencer(nullptr, clock);
+    std::vector<double> openMs, readMs;
+    std::int64_t length = 0;
+    std::size_t events = 0;
+    for (int i = 0; i < 15; ++i) {
+        auto t0 = std::chrono::steady_clock::now();
+        std::ifstream in(path, std::ios::binary);
+        std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        auto t1 = std::chrono::steady_clock::now();
+        const bool opened = sequencer.open(path.string()).ok();
+        length = sequencer.lengthMs();
+        auto t2 = std::chrono::steady_clock::now();
+        if (!opened || bytes.size() != song.size()) {
+            std::printf("open failed\n");
+            return;
+        }
+        events = timelineEventsOf(bytes);
+        readMs.push_back(std::chrono::duration<double, std::milli>(t1 - t0).count());
+        openMs.push_back(std::chrono::duration<double, std::milli>(t2 - t1).count());
+    }
+    std::filesystem::remove(path);
+    const double open = percentile(openMs, 0.5);
+    const double read = percentile(readMs, 0.5);
+    std::printf("1 MiB MIDI file (%zu bytes, %zu events, %lld ms long), median of 15:\n", song.size(), events,
+                static_cast<long long>(length));
+    std::printf("  open+measure %.2f ms   plain read (baseline) %.2f ms   ratio %.1fx\n", open, read, open / read);
+}
+
+} // namespace
+
+int main()
+{
+    // The machine's load at the start, since it shapes every number below.
+    if (std::FILE* load = std::fopen("/proc/loadavg", "r")) {
+        char line[128] = {};
+        if (std::fgets(line, sizeof line, load))
+            std::printf("load average at start: %s", line);
+        std::fclose(load);
+    }
+    latenessRun(2000, 5);
+    latenessRun(5000, 5);
+    openRun();
+    return 0;
+}

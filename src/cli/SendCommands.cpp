@@ -1,11 +1,343 @@
+// quillon-cli ports, send-curve, send-songs and send-rom: the device list as
+// the Set device window numbers it, and every kind of sending, run by the same
+// core handshake as the Send File window, with a progress bar on stderr.
+// Exit status: 0 done, 1 the keyboard or a port failed, 2 bad input.
 #include "cli/Commands.h"
+
+#include "curve/core/CurveMessage.h"
+#include "curve/core/Presets.h"
+#include "curve/core/VelocityCurve.h"
+#include "midi/io/MidiSystem.h"
+#include "midi/io/TransferRunner.h"
+#include "midi/io/VirtualKeyboard.h"
+#include "transfer/core/FileAccess.h"
+#include "transfer/core/SongCheck.h"
+#include "transfer/core/TransferHandshake.h"
+
+#include <charconv>
+#include <iostream>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <unistd.h>
 
 namespace quillon::cli {
 
+namespace {
+
+// Not given on the command line: use the built-in keyboard.
+constexpr int kBuiltInKeyboard = -1000;
+
+struct PortOptions {
+    int out = kBuiltInKeyboard;
+    int in = kBuiltInKeyboard;
+    int replyTimeoutMs = 5000;
+    bool openPerMessage = false;
+};
+
+void addPortOptions(CLI::App& command, PortOptions& options, bool withInput)
+{
+    command.add_option("--out", options.out, "output port index from `quillon-cli ports` (-1 = default route)");
+    if (!withInput)
+        return;
+    command.add_option("--in", options.in, "input port index from `quillon-cli ports`");
+    command.add_option("--reply-timeout", options.replyTimeoutMs, "milliseconds to wait for each keyboard reply")
+        ->check(CLI::Range(1, 600000));
+    command.add_flag("--open-per-message", options.openPerMessage,
+                     "open and close the output for every message instead of once per transfer");
+}
+
+void fail(CommandContext& context, const std::string& message)
+{
+    std::cerr << "quillon-cli: " << message << '\n';
+    context.exitCode = 1;
+}
+
+// The port a command-line index names, or a reason it names none.
+Result<midi::PortChoice> choosePort(midi::MidiSystem& system, int index, midi::Direction direction)
+{
+    const bool output = direction == midi::Direction::Output;
+    if (index == kBuiltInKeyboard)
+        return midi::PortChoice::of({midi::VirtualKeyboard::kBackendName, midi::VirtualKeyboard::kPortName, 0});
+    const auto choice = system.choiceForIndex(index, direction);
+    if (choice.kind == midi::PortChoice::Kind::NotChosen)
+        return quillon::fail("no " + std::string(output ? "output" : "input") + " port " + std::to_string(index)
+                             + " (see `quillon-cli ports`)");
+    return choice;
+}
+
+// "[##########----------]  50% " redrawn in place on stderr.
+class ProgressBar {
+public:
+    explicit ProgressBar(std::string label) : m_label(std::move(label)) {}
+    ~ProgressBar() { finish(); }
+
+    void show(unsigned position, unsigned range)
+    {
+        if (!m_terminal)
+            return; // a log gets the status lines only
+        const unsigned percent = range == 0 ? 100 : position * 100 / range;
+        if (percent == m_lastPercent)
+            return;
+        m_lastPercent = percent;
+        constexpr unsigned width = 30;
+        const unsigned filled = percent * width / 100;
+        std::cerr << '\r' << m_label << " [" << std::string(filled, '#') << std::string(width - filled, '-') << "] "
+                  << percent << "%" << std::flush;
+        m_drawn = true;
+    }
+    void setLabel(std::string label)
+    {
+        finish();
+        if (!m_terminal)
+            std::cerr << label << '\n';
+        m_label = std::move(label);
+        m_lastPercent = 101;
+    }
+    void finish()
+    {
+        if (m_drawn)
+            std::cerr << '\n';
+        m_drawn = false;
+    }
+
+private:
+    std::string m_label;
+    bool m_terminal = isatty(STDERR_FILENO) != 0;
+    unsigned m_lastPercent = 101;
+    bool m_drawn = false;
+};
+
+std::string outcomeMessage(const midi::TransferReport& report, const PortOptions& options)
+{
+    switch (report.outcome) {
+    case midi::TransferOutcome::NoOutput:
+        return "output port " + std::to_string(options.out) + " cannot be opened (gone, or refused)";
+    case midi::TransferOutcome::NoInput:
+        return "input port " + std::to_string(options.in) + " cannot be opened (gone, or held by another program)";
+    case midi::TransferOutcome::NoReply:
+        return "no reply from the keyboard within " + std::to_string(options.replyTimeoutMs) + " ms";
+    case midi::TransferOutcome::SendFailed:
+        return "a message did not leave the output port in time (port vanished?)";
+    default:
+        return std::string(midi::outcomeName(report.outcome)) + (report.detail.empty() ? "" : ": " + report.detail);
+    }
+}
+
+void runAndReport(CommandContext& context, transfer::TransferList list, const PortOptions& options)
+{
+    auto system = midi::MidiSystem::createDefault();
+    const auto out = choosePort(*system, options.out, midi::Direction::Output);
+    const auto in = choosePort(*system, options.in, midi::Direction::Input);
+    if (!out || !in)
+        return fail(context, !out ? out.reason() : in.reason());
+
+    transfer::TransferHandshake handshake(std::move(list), [](const std::string& path) {
+        return transfer::readWholeFile(path);
+    });
+    ProgressBar bar("sending");
+    midi::TransferOptions transferOptions{.output = *out,
+                                          .input = *in,
+                                          .replyTimeout = std::chrono::milliseconds(options.replyTimeoutMs),
+                                          .keepOutputOpen = !options.openPerMessage,
+                                          .onProgress = [&bar](unsigned p, unsigned r) { bar.show(p, r); },
+                                          .onStatus = [&bar](const std::string& status) { bar.setLabel(status); }};
+    const auto report = midi::runTransfer(*system, handshake, transferOptions);
+    bar.finish();
+    if (report.outcome != midi::TransferOutcome::Finished)
+        return fail(context, outcomeMessage(report, options));
+
+    const double seconds = std::chrono::duration<double>(report.elapsed).count();
+    std::cout << "sent " << report.messagesSent << " messages, " << report.bytesSent << " bytes in " << seconds
+              << " s\n";
+    if (auto* keyboard = system->keyboard(); keyboard && options.out == kBuiltInKeyboard) {
+        for (const auto& [slot, bytes] : keyboard->songs())
+            std::cout << "built-in keyboard: slot " << slot << " holds " << bytes.size() << " bytes\n";
+        if (const auto rom = keyboard->romImage())
+            std::cout << "built-in keyboard: ROM image of " << rom->size() << " bytes\n";
+    }
+}
+
+Result<std::vector<int>> parseSlots(const std::string& text, std::size_t expected)
+{
+    std::vector<int> slots;
+    std::size_t start = 0;
+    while (start <= text.size()) {
+        const std::size_t comma = std::min(text.find(',', start), text.size());
+        int slot = 0;
+        const auto [end, error] = std::from_chars(text.data() + start, text.data() + comma, slot);
+        if (error != std::errc() || end != text.data() + comma || !transfer::isValidSlot(slot))
+            return quillon::fail("--slots: \"" + text.substr(start, comma - start) + "\" is not a slot 1..28");
+        slots.push_back(slot);
+        start = comma + 1;
+    }
+    if (slots.size() != expected)
+        return quillon::fail("--slots: " + std::to_string(slots.size()) + " slots for " + std::to_string(expected)
+                             + " files");
+    return slots;
+}
+
+struct SongsOptions {
+    std::vector<std::string> files;
+    std::string slots;
+    PortOptions ports;
+};
+
+void sendSongs(CommandContext& context, const SongsOptions& options)
+{
+    if (const auto tooMany = transfer::checkSelectionCount(options.files.size(), transfer::TransferKind::Songs))
+        return reportBadInput(context, std::string(transfer::messageText(*tooMany)));
+    std::vector<int> slots;
+    if (!options.slots.empty()) {
+        auto parsed = parseSlots(options.slots, options.files.size());
+        if (!parsed)
+            return reportBadInput(context, parsed.reason());
+        slots = *parsed;
+    }
+    transfer::TransferList list{transfer::TransferKind::Songs, {}};
+    for (std::size_t i = 0; i < options.files.size(); ++i) {
+        const auto verdict = transfer::checkSongFile(options.files[i]);
+        if (!verdict.ok())
+            return reportBadInput(context, options.files[i] + ": " + std::string(transfer::messageText(*verdict.refusal)));
+        const int slot = slots.empty() ? static_cast<int>(i) + 1 : slots[i];
+        list.entries.push_back({options.files[i], verdict.sizeText, slot});
+    }
+    runAndReport(context, std::move(list), options.ports);
+}
+
+struct RomOptions {
+    std::string file;
+    PortOptions ports;
+};
+
+void sendRom(CommandContext& context, const RomOptions& options)
+{
+    const auto verdict = transfer::checkRomFile(transfer::FileInspector::disk(), options.file);
+    if (!verdict.ok())
+        return reportBadInput(context, options.file + ": " + std::string(transfer::messageText(*verdict.refusal)));
+    transfer::TransferList list{transfer::TransferKind::RomImage, {{options.file, verdict.sizeText, 1}}};
+    runAndReport(context, std::move(list), options.ports);
+}
+
+struct CurveSendOptions {
+    std::string preset;
+    std::string points;
+    std::string values;
+    PortOptions ports;
+};
+
+Result<std::array<std::int32_t, curve::kKeyPointCount>> parseSeven(const std::string& text, const char* option)
+{
+    std::array<std::int32_t, curve::kKeyPointCount> numbers{};
+    std::size_t count = 0;
+    std::size_t start = 0;
+    while (start <= text.size()) {
+        const std::size_t comma = std::min(text.find(',', start), text.size());
+        std::int32_t value = 0;
+        const auto [end, error] = std::from_chars(text.data() + start, text.data() + comma, value);
+        if (error != std::errc() || end != text.data() + comma || count == numbers.size())
+            return quillon::fail(std::string(option) + ": expected 7 comma-separated whole numbers");
+        numbers[count++] = value;
+        start = comma + 1;
+    }
+    if (count != numbers.size())
+        return quillon::fail(std::string(option) + ": expected 7 comma-separated whole numbers");
+    return numbers;
+}
+
+Result<curve::KeyPoints> curvePoints(const CurveSendOptions& options)
+{
+    const bool preset = !options.preset.empty();
+    if (preset == (!options.points.empty() || !options.values.empty())
+        || options.points.empty() != options.values.empty())
+        return quillon::fail("give either --preset NAME or both --points X0,..,X6 and --values Y0,..,Y6");
+    if (preset) {
+        const auto index = curve::findPreset(options.preset);
+        if (!index)
+            return quillon::fail("unknown preset \"" + options.preset + "\"");
+        return curve::presetCurves()[*index].points;
+    }
+    const auto x = parseSeven(options.points, "--points");
+    const auto y = parseSeven(options.values, "--values");
+    if (!x || !y)
+        return quillon::fail(!x ? x.reason() : y.reason());
+    curve::KeyPoints points{*x, *y};
+    if (const auto valid = curve::checkKeyPoints(points); !valid)
+        return quillon::fail(valid.reason());
+    return points;
+}
+
+void sendCurve(CommandContext& context, const CurveSendOptions& options)
+{
+    const auto points = curvePoints(options);
+    if (!points)
+        return reportBadInput(context, points.reason());
+    const auto message = curve::buildCurveMessage(curve::computeCurveTable(*points));
+    if (!message)
+        return reportBadInput(context, message.reason());
+
+    auto system = midi::MidiSystem::createDefault();
+    const auto out = choosePort(*system, options.ports.out, midi::Direction::Output);
+    if (!out)
+        return fail(context, out.reason());
+    ProgressBar bar("sending curve");
+    bar.show(0, 1);
+    const auto result = system->sendOne(*out, *message);
+    if (result == midi::SendResult::OpenFailed)
+        return fail(context, "output port " + std::to_string(options.ports.out) + " cannot be opened");
+    if (result == midi::SendResult::SendFailed)
+        return fail(context, "the curve did not leave the output port in time (port vanished?)");
+    bar.show(1, 1);
+    bar.finish();
+    std::cout << "sent curve message of " << message->size() << " bytes\n";
+    if (auto* keyboard = system->keyboard(); keyboard && options.ports.out == kBuiltInKeyboard && keyboard->curve())
+        std::cout << "built-in keyboard: curve stored\n";
+}
+
+void listPorts()
+{
+    auto system = midi::MidiSystem::createDefault();
+    const auto outputs = system->outputs();
+    const auto inputs = system->inputs();
+    std::cout << "outputs:\n  -1  default route";
+    if (const auto route = system->resolve(midi::PortChoice::defaultRoute(), midi::Direction::Output))
+        std::cout << " (" << route->backend << ": " << route->name << ")";
+    std::cout << '\n';
+    for (std::size_t i = 0; i < outputs.size(); ++i)
+        std::cout << "  " << i << "  " << outputs[i].label << '\n';
+    std::cout << "inputs:\n";
+    for (std::size_t i = 0; i < inputs.size(); ++i)
+        std::cout << "  " << i << "  " << inputs[i].label << '\n';
+}
+
+} // namespace
+
 void registerSendCommands(CLI::App& app, CommandContext& context)
 {
-    (void)app;
-    (void)context;
+    app.add_subcommand("ports", "list MIDI output and input ports with the indices --out and --in take")
+        ->callback([] { listPorts(); });
+
+    auto curveOptions = std::make_shared<CurveSendOptions>();
+    auto* curveCommand = app.add_subcommand("send-curve", "send a velocity curve (one SysEx message)");
+    curveCommand->add_option("--preset", curveOptions->preset, "a preset by its list name, e.g. Hard2.crv");
+    curveCommand->add_option("--points", curveOptions->points, "seven key-point source velocities X0,..,X6");
+    curveCommand->add_option("--values", curveOptions->values, "seven key-point new velocities Y0,..,Y6");
+    addPortOptions(*curveCommand, curveOptions->ports, false);
+    curveCommand->callback([&context, curveOptions] { sendCurve(context, *curveOptions); });
+
+    auto songOptions = std::make_shared<SongsOptions>();
+    auto* songsCommand = app.add_subcommand("send-songs", "send format-0 MIDI files into keyboard song slots");
+    songsCommand->add_option("files", songOptions->files, "the .mid files, at most 28")->required();
+    songsCommand->add_option("--slots", songOptions->slots, "slot of each file, e.g. 5,1,5 (default 1,2,3,...)");
+    addPortOptions(*songsCommand, songOptions->ports, true);
+    songsCommand->callback([&context, songOptions] { sendSongs(context, *songOptions); });
+
+    auto romOptions = std::make_shared<RomOptions>();
+    auto* romCommand = app.add_subcommand("send-rom", "update the keyboard's ROM from an image file");
+    romCommand->add_option("file", romOptions->file, "the .bin image")->required();
+    addPortOptions(*romCommand, romOptions->ports, true);
+    romCommand->callback([&context, romOptions] { sendRom(context, *romOptions); });
 }
 
 } // namespace quillon::cli

@@ -137,7 +137,7 @@ Reaction KeyboardModel::onCurve(std::span<const std::uint8_t> payload)
     CurveTable table{};
     std::copy(payload.begin(), payload.end(), table.begin());
     m_curve = table;
-    return {std::nullopt, "curve stored", false};
+    return {std::nullopt, "curve stored", false, Stored::Curve, 0};
 }
 
 Reaction KeyboardModel::onHeader(ItemKind kind, int slot, unsigned blocks)
@@ -196,12 +196,13 @@ Reaction KeyboardModel::finishItem()
     const std::size_t size = data.size();
     if (m_item.kind == ItemKind::Song) {
         m_songs[m_item.slot] = std::move(data);
-        return {Reply::SongDone, slotName(m_item.slot) + " stored: " + std::to_string(size) + " bytes", false};
+        return {Reply::SongDone, slotName(m_item.slot) + " stored: " + std::to_string(size) + " bytes", false,
+                Stored::Song, m_item.slot};
     }
     // A ROM update ends without a closing control message: the transfer is over.
     m_rom = std::move(data);
     m_transferOpen = false;
-    return {std::nullopt, "ROM image stored: " + std::to_string(size) + " bytes", false};
+    return {std::nullopt, "ROM image stored: " + std::to_string(size) + " bytes", false, Stored::Rom, 0};
 }
 
 } // namespace quillon::keyboard

@@ -37,11 +37,15 @@ std::string_view errorKindName(ErrorKind kind);
 
 using CurveTable = std::array<std::uint8_t, 128>;
 
+enum class Stored { Nothing, Song, Rom, Curve };
+
 // What one message did.
 struct Reaction {
     std::optional<frame::Reply> reply; // the Note On the keyboard answers with
     std::string event;                 // one human-readable line
     bool error = false;
+    Stored stored = Stored::Nothing; // what this message completed
+    int slot = 0;                    // for Stored::Song
 };
 
 class KeyboardModel {

@@ -104,7 +104,15 @@ public:
     // The built-in keyboard, or nullptr when this system was built without one (tests).
     VirtualKeyboard* keyboard();
 
+    // The choice that a list index means, as the device dialog and quillon-cli number
+    // ports: 0..n-1 into outputs()/inputs(), -1 = default route (output only).
+    // Any other index, or one past the end, is NotChosen.
+    PortChoice choiceForIndex(int index, Direction direction);
+
+    // Connections must not outlive the system that opened them.
 private:
+    Backend* backendNamed(const std::string& name);
+
     std::vector<std::unique_ptr<Backend>> m_backends;
 };
 

@@ -1,0 +1,141 @@
+#include "midi/io/MidiSystem.h"
+
+#include "midi/io/RtMidiBackends.h"
+#include "midi/io/VirtualKeyboard.h"
+
+namespace quillon::midi {
+
+namespace {
+
+std::vector<PortInfo> portsOf(Backend& backend, Direction direction)
+{
+    return direction == Direction::Output ? backend.outputs() : backend.inputs();
+}
+
+} // namespace
+
+MidiSystem::MidiSystem(std::vector<std::unique_ptr<Backend>> backends) : m_backends(std::move(backends)) {}
+
+MidiSystem::~MidiSystem() = default;
+
+std::unique_ptr<MidiSystem> MidiSystem::createDefault()
+{
+    std::vector<std::unique_ptr<Backend>> backends;
+    backends.push_back(std::make_unique<VirtualKeyboard>());
+    for (auto& backend : startRtMidiBackends("Quillon"))
+        backends.push_back(std::move(backend));
+    return std::make_unique<MidiSystem>(std::move(backends));
+}
+
+std::vector<PortInfo> MidiSystem::outputs()
+{
+    std::vector<PortInfo> all;
+    for (auto& backend : m_backends) {
+        auto ports = backend->outputs();
+        all.insert(all.end(), ports.begin(), ports.end());
+    }
+    return all;
+}
+
+std::vector<PortInfo> MidiSystem::inputs()
+{
+    std::vector<PortInfo> all;
+    for (auto& backend : m_backends) {
+        auto ports = backend->inputs();
+        all.insert(all.end(), ports.begin(), ports.end());
+    }
+    return all;
+}
+
+Backend* MidiSystem::backendNamed(const std::string& name)
+{
+    for (auto& backend : m_backends) {
+        if (backend->name() == name)
+            return backend.get();
+    }
+    return nullptr;
+}
+
+std::optional<PortRef> MidiSystem::resolve(const PortChoice& choice, Direction direction)
+{
+    switch (choice.kind) {
+    case PortChoice::Kind::NotChosen:
+        return std::nullopt;
+    case PortChoice::Kind::DefaultRoute: {
+        std::optional<PortRef> builtIn;
+        for (auto& backend : m_backends) {
+            const auto ports = portsOf(*backend, direction);
+            if (ports.empty())
+                continue;
+            if (backend->name() != VirtualKeyboard::kBackendName)
+                return ports.front().ref;
+            if (!builtIn)
+                builtIn = ports.front().ref;
+        }
+        return builtIn;
+    }
+    case PortChoice::Kind::Port: {
+        Backend* backend = backendNamed(choice.port.backend);
+        if (!backend)
+            return std::nullopt;
+        std::optional<PortRef> sameName;
+        for (const auto& port : portsOf(*backend, direction)) {
+            if (port.ref.name != choice.port.name)
+                continue;
+            if (port.ref.index == choice.port.index)
+                return port.ref;
+            if (!sameName)
+                sameName = port.ref;
+        }
+        return sameName;
+    }
+    }
+    return std::nullopt;
+}
+
+std::unique_ptr<OutputConnection> MidiSystem::openOutput(const PortChoice& choice)
+{
+    const auto port = resolve(choice, Direction::Output);
+    if (!port)
+        return nullptr;
+    Backend* backend = backendNamed(port->backend);
+    return backend ? backend->openOutput(*port) : nullptr;
+}
+
+SendResult MidiSystem::sendOne(const PortChoice& choice, std::span<const std::uint8_t> message)
+{
+    auto connection = openOutput(choice);
+    if (!connection)
+        return SendResult::OpenFailed;
+    return connection->send(message);
+}
+
+std::unique_ptr<InputConnection> MidiSystem::openInput(const PortChoice& choice, ShortMessageCallback onMessage)
+{
+    const auto port = resolve(choice, Direction::Input);
+    if (!port)
+        return nullptr;
+    Backend* backend = backendNamed(port->backend);
+    return backend ? backend->openInput(*port, std::move(onMessage)) : nullptr;
+}
+
+VirtualKeyboard* MidiSystem::keyboard()
+{
+    for (auto& backend : m_backends) {
+        if (auto* builtIn = dynamic_cast<VirtualKeyboard*>(backend.get()))
+            return builtIn;
+    }
+    return nullptr;
+}
+
+PortChoice MidiSystem::choiceForIndex(int index, Direction direction)
+{
+    if (index == -1 && direction == Direction::Output)
+        return PortChoice::defaultRoute();
+    const auto ports = direction == Direction::Output ? outputs() : inputs();
+    if (index < 0 || index >= static_cast<int>(ports.size()))
+        return PortChoice::notChosen();
+    return PortChoice::of(ports[static_cast<std::size_t>(index)].ref);
+}
+
+} // namespace quillon::midi

@@ -1,0 +1,13 @@
+#pragma once
+// MIDI backends for the APIs RtMidi was built with (ALSA sequencer, JACK).
+// An API that cannot start on this machine (no sequencer device, no JACK
+// server) is skipped without a word: the program simply lists fewer ports.
+#include "midi/io/MidiSystem.h"
+
+namespace quillon::midi {
+
+// Every compiled API that starts, in RtMidi's order. clientName is how the
+// program appears to other MIDI programs.
+std::vector<std::unique_ptr<Backend>> startRtMidiBackends(const std::string& clientName);
+
+} // namespace quillon::midi

@@ -1,0 +1,135 @@
+#include "midi/io/TransferRunner.h"
+
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+
+namespace quillon::midi {
+
+namespace {
+
+// Short messages from the input's thread, waited for by the transfer's thread.
+class ReplyQueue {
+public:
+    void push(std::uint32_t packed)
+    {
+        {
+            std::lock_guard lock(m_mutex);
+            m_messages.push_back(packed);
+        }
+        m_changed.notify_one();
+    }
+
+    std::optional<std::uint32_t> waitUntil(std::chrono::steady_clock::time_point deadline)
+    {
+        std::unique_lock lock(m_mutex);
+        if (!m_changed.wait_until(lock, deadline, [this] { return !m_messages.empty(); }))
+            return std::nullopt;
+        const std::uint32_t packed = m_messages.front();
+        m_messages.pop_front();
+        return packed;
+    }
+
+private:
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    std::deque<std::uint32_t> m_messages;
+};
+
+} // namespace
+
+std::string_view outcomeName(TransferOutcome outcome)
+{
+    switch (outcome) {
+    case TransferOutcome::Finished:
+        return "finished";
+    case TransferOutcome::Refused:
+        return "refused";
+    case TransferOutcome::NoOutput:
+        return "output port cannot be opened";
+    case TransferOutcome::NoInput:
+        return "input port cannot be opened";
+    case TransferOutcome::SendFailed:
+        return "send failed";
+    case TransferOutcome::NoReply:
+        return "no reply from the keyboard";
+    case TransferOutcome::FileUnreadable:
+        return "file cannot be read";
+    }
+    return "unknown";
+}
+
+TransferReport runTransfer(MidiSystem& system, transfer::TransferHandshake& handshake, const TransferOptions& options)
+{
+    const auto started = std::chrono::steady_clock::now();
+    TransferReport report;
+    const auto finish = [&](TransferOutcome outcome, std::string detail) {
+        report.outcome = outcome;
+        report.detail = std::move(detail);
+        report.elapsed = std::chrono::steady_clock::now() - started;
+        return report;
+    };
+
+    auto first = handshake.start();
+    if (!first)
+        return finish(TransferOutcome::Refused, first.reason());
+
+    // The queue outlives the input: close() guarantees no callback afterwards.
+    ReplyQueue replies;
+    auto input = system.openInput(options.input, [&replies](std::uint32_t packed) { replies.push(packed); });
+    if (!input)
+        return finish(TransferOutcome::NoInput, "");
+    std::unique_ptr<OutputConnection> output;
+    if (options.keepOutputOpen) {
+        output = system.openOutput(options.output);
+        if (!output)
+            return finish(TransferOutcome::NoOutput, "");
+    }
+
+    transfer::Actions actions = std::move(*first);
+    unsigned progressRange = 0;
+    while (true) {
+        for (auto& action : actions) {
+            if (auto* message = std::get_if<transfer::SendMessage>(&action)) {
+                const SendResult result =
+                    output ? output->send(message->bytes) : system.sendOne(options.output, message->bytes);
+                if (result == SendResult::OpenFailed)
+                    return finish(TransferOutcome::NoOutput, "");
+                if (result != SendResult::Sent)
+                    return finish(TransferOutcome::SendFailed, "");
+                ++report.messagesSent;
+                report.bytesSent += message->bytes.size();
+            } else if (auto* range = std::get_if<transfer::SetProgressRange>(&action)) {
+                progressRange = range->maximum;
+                if (options.onProgress)
+                    options.onProgress(0, progressRange);
+            } else if (auto* position = std::get_if<transfer::SetProgressPosition>(&action)) {
+                if (options.onProgress)
+                    options.onProgress(position->position, progressRange);
+            } else if (auto* status = std::get_if<transfer::SetStatus>(&action)) {
+                if (options.onStatus)
+                    options.onStatus(status->text);
+            } else if (std::holds_alternative<transfer::CloseInput>(action)) {
+                input->close();
+            } else if (std::holds_alternative<transfer::Finished>(action)) {
+                // Later actions (the closing control message) are still carried out.
+            } else if (auto* stopped = std::get_if<transfer::Stopped>(&action)) {
+                return finish(TransferOutcome::FileUnreadable, stopped->fileName + ": " + stopped->detail);
+            }
+        }
+        if (handshake.isFinished())
+            return finish(TransferOutcome::Finished, "");
+
+        const auto deadline = std::chrono::steady_clock::now() + options.replyTimeout;
+        actions.clear();
+        while (actions.empty()) {
+            const auto packed = replies.waitUntil(deadline);
+            if (!packed)
+                return finish(TransferOutcome::NoReply, "");
+            actions = handshake.onShortMessage(static_cast<std::uint8_t>(*packed & 0xFF),
+                                               static_cast<std::uint8_t>((*packed >> 8) & 0xFF));
+        }
+    }
+}
+
+} // namespace quillon::midi

@@ -1,0 +1,50 @@
+#pragma once
+// Runs one reply-driven file transfer on the calling thread, without a window:
+// the core handshake decides what to send, the MidiSystem sends it, and the
+// keyboard's replies (arriving on the input's thread) are waited for on a
+// condition variable with a deadline. Used by quillon-cli, the benchmarks and
+// the tests; the Send File window drives the same handshake from its signals.
+#include "midi/io/MidiSystem.h"
+#include "transfer/core/TransferHandshake.h"
+
+#include <chrono>
+#include <functional>
+#include <string>
+
+namespace quillon::midi {
+
+struct TransferOptions {
+    PortChoice output;
+    PortChoice input;
+    // How long the keyboard may take to answer a message before the run gives up.
+    std::chrono::milliseconds replyTimeout{5000};
+    // Keep one output connection for the whole transfer (faster) instead of
+    // opening and closing the port for every message.
+    bool keepOutputOpen = true;
+    std::function<void(unsigned position, unsigned range)> onProgress;
+    std::function<void(const std::string& status)> onStatus;
+};
+
+enum class TransferOutcome {
+    Finished,
+    Refused,      // the handshake would not start (empty list, bad slot)
+    NoOutput,     // output port not chosen, gone, or cannot be opened
+    NoInput,      // input port not chosen, gone, or held by another program
+    SendFailed,   // a message did not leave within its time
+    NoReply,      // the keyboard did not answer in time
+    FileUnreadable,
+};
+
+struct TransferReport {
+    TransferOutcome outcome = TransferOutcome::Finished;
+    std::string detail;
+    unsigned messagesSent = 0;
+    std::uint64_t bytesSent = 0;
+    std::chrono::nanoseconds elapsed{0};
+};
+
+TransferReport runTransfer(MidiSystem& system, transfer::TransferHandshake& handshake, const TransferOptions& options);
+
+std::string_view outcomeName(TransferOutcome outcome);
+
+} // namespace quillon::midi

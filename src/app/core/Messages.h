@@ -80,6 +80,10 @@ inline constexpr std::string_view kStatusStoppedSuffix = " can't be opened, send
 
 // Player
 inline constexpr std::string_view kPlayStatusFormat = "Play Status:   %02d:%02d / %02d:%02d";
+inline constexpr std::string_view kPlayerTitle = "Midiplay";
+inline constexpr std::string_view kPlayerReady = "Select a song and press Play";
+inline constexpr std::string_view kPlayerNoAudio = "No audio: songs play silently";
+inline constexpr std::string_view kPlayerSynthesizer = "Built-in synthesizer";
 
 // Main window, file commands, device choice and prompts (this program's own wording)
 inline constexpr std::string_view kAboutNotice = "Copyright (C) 2026 the Quillon developers";

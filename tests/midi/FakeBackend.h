@@ -1,0 +1,86 @@
+#pragma once
+// A scriptable MIDI backend for tests: ports can appear and vanish, an input
+// can be "held by another program", and short messages can be injected from
+// any thread as if a driver delivered them.
+#include "midi/io/MidiSystem.h"
+
+#include <mutex>
+
+namespace quillon::midi::testing {
+
+class FakeBackend : public Backend {
+public:
+    explicit FakeBackend(std::string name) : m_name(std::move(name)) {}
+
+    std::string name() const override { return m_name; }
+    std::vector<PortInfo> outputs() override { return list(m_outputs); }
+    std::vector<PortInfo> inputs() override { return list(m_inputs); }
+
+    std::unique_ptr<OutputConnection> openOutput(const PortRef& port) override
+    {
+        if (!listed(m_outputs, port))
+            return nullptr;
+        return std::make_unique<Output>(*this);
+    }
+
+    std::unique_ptr<InputConnection> openInput(const PortRef& port, ShortMessageCallback onMessage) override
+    {
+        if (!listed(m_inputs, port) || inputHeldElsewhere)
+            return nullptr;
+        std::lock_guard lock(m_mutex);
+        m_callback = std::move(onMessage);
+        return std::make_unique<Input>(*this);
+    }
+
+    // Delivers as a driver thread would; nothing when no input is open.
+    void inject(std::uint32_t packed)
+    {
+        std::lock_guard lock(m_mutex);
+        if (m_callback)
+            m_callback(packed);
+    }
+
+    std::vector<std::string> m_outputs;
+    std::vector<std::string> m_inputs;
+    bool inputHeldElsewhere = false;
+    std::vector<std::vector<std::uint8_t>> sent;
+
+private:
+    struct Output : OutputConnection {
+        explicit Output(FakeBackend& owner) : owner(owner) {}
+        SendResult send(std::span<const std::uint8_t> message) override
+        {
+            owner.sent.emplace_back(message.begin(), message.end());
+            return SendResult::Sent;
+        }
+        FakeBackend& owner;
+    };
+    struct Input : InputConnection {
+        explicit Input(FakeBackend& owner) : owner(owner) {}
+        ~Input() override { close(); }
+        void close() override
+        {
+            std::lock_guard lock(owner.m_mutex);
+            owner.m_callback = nullptr;
+        }
+        FakeBackend& owner;
+    };
+
+    std::vector<PortInfo> list(const std::vector<std::string>& names) const
+    {
+        std::vector<PortInfo> ports;
+        for (std::size_t i = 0; i < names.size(); ++i)
+            ports.push_back({{m_name, names[i], static_cast<int>(i)}, m_name + ": " + names[i]});
+        return ports;
+    }
+    static bool listed(const std::vector<std::string>& names, const PortRef& port)
+    {
+        return port.index >= 0 && static_cast<std::size_t>(port.index) < names.size() && names[port.index] == port.name;
+    }
+
+    std::string m_name;
+    std::mutex m_mutex;
+    ShortMessageCallback m_callback;
+};
+
+} // namespace quillon::midi::testing

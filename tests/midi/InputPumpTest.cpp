@@ -1,0 +1,132 @@
+// The input pump hands short messages from a driver thread to the thread it
+// lives on, in arrival order, and stays quiet once closed.
+#include "FakeBackend.h"
+
+#include "midi/io/MidiInputPump.h"
+#include "midi/io/VirtualKeyboard.h"
+
+#include <QCoreApplication>
+#include <QTest>
+#include <QThread>
+
+#include <gtest/gtest.h>
+
+#include <thread>
+
+using namespace quillon;
+using namespace quillon::midi;
+using midi::testing::FakeBackend;
+
+namespace {
+
+struct App {
+    int argc = 1;
+    char name[8] = "pump";
+    char* argv[1] = {name};
+    QCoreApplication app{argc, argv};
+};
+
+struct Received {
+    std::vector<quint32> messages;
+    bool allOnMainThread = true;
+};
+
+void record(MidiInputPump& pump, Received& received)
+{
+    QObject::connect(&pump, &MidiInputPump::shortMessage, &pump, [&received](quint32 packed) {
+        received.messages.push_back(packed);
+        if (QThread::currentThread() != QCoreApplication::instance()->thread())
+            received.allOnMainThread = false;
+    });
+}
+
+std::unique_ptr<MidiSystem> fakeSystem(FakeBackend** fake)
+{
+    std::vector<std::unique_ptr<Backend>> backends;
+    backends.push_back(std::make_unique<VirtualKeyboard>());
+    auto backend = std::make_unique<FakeBackend>("Fake");
+    backend->m_inputs = {"keyboard"};
+    *fake = backend.get();
+    backends.push_back(std::move(backend));
+    return std::make_unique<MidiSystem>(std::move(backends));
+}
+
+} // namespace
+
+TEST(MidiInputPump, DeliversEveryMessageInOrderOnItsOwnThread)
+{
+    App app;
+    FakeBackend* fake = nullptr;
+    auto system = fakeSystem(&fake);
+    MidiInputPump pump(*system);
+    Received received;
+    record(pump, received);
+    ASSERT_TRUE(pump.open(system->choiceForIndex(1, Direction::Input)));
+
+    constexpr quint32 count = 5000;
+    std::thread driver([fake] {
+        for (quint32 i = 0; i < count; ++i)
+            fake->inject(0x90 | (i << 8));
+    });
+    const bool all = QTest::qWaitFor([&] { return received.messages.size() == count; }, 10000);
+    driver.join();
+    ASSERT_TRUE(all) << received.messages.size() << " of " << count;
+    for (quint32 i = 0; i < count; ++i)
+        ASSERT_EQ(received.messages[i], 0x90 | (i << 8)) << "message " << i;
+    EXPECT_TRUE(received.allOnMainThread);
+}
+
+TEST(MidiInputPump, NothingArrivesAfterCloseAndClosingTwiceIsHarmless)
+{
+    App app;
+    FakeBackend* fake = nullptr;
+    auto system = fakeSystem(&fake);
+    MidiInputPump pump(*system);
+    Received received;
+    record(pump, received);
+    ASSERT_TRUE(pump.open(system->choiceForIndex(1, Direction::Input)));
+    for (int i = 0; i < 10; ++i)
+        fake->inject(0x3690); // posted, not yet handled
+    pump.close();
+    pump.close();
+    EXPECT_FALSE(pump.isOpen());
+    fake->inject(0x3690);
+    QTest::qWait(50);
+    EXPECT_TRUE(received.messages.empty());
+
+    // The same pump opens again and works.
+    ASSERT_TRUE(pump.open(system->choiceForIndex(1, Direction::Input)));
+    fake->inject(0x3790);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return received.messages.size() == 1; }, 2000));
+    EXPECT_EQ(received.messages.at(0), 0x3790u);
+}
+
+TEST(MidiInputPump, BusyOrMissingInputIsNotOpened)
+{
+    App app;
+    FakeBackend* fake = nullptr;
+    auto system = fakeSystem(&fake);
+    MidiInputPump pump(*system);
+    fake->inputHeldElsewhere = true;
+    EXPECT_FALSE(pump.open(system->choiceForIndex(1, Direction::Input)));
+    EXPECT_FALSE(pump.isOpen());
+    EXPECT_FALSE(pump.open(PortChoice::notChosen()));
+    pump.close();
+}
+
+TEST(MidiInputPump, BuiltInKeyboardRepliesReachTheWindowThread)
+{
+    App app;
+    FakeBackend* fake = nullptr;
+    auto system = fakeSystem(&fake);
+    MidiInputPump pump(*system);
+    Received received;
+    record(pump, received);
+    const auto keyboard = system->choiceForIndex(0, Direction::Input);
+    ASSERT_TRUE(pump.open(keyboard));
+    EXPECT_EQ(system->sendOne(system->choiceForIndex(0, Direction::Output), frame::buildTransferControl()),
+              SendResult::Sent);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !received.messages.empty(); }, 2000));
+    EXPECT_EQ(received.messages[0], VirtualKeyboard::packReply(frame::Reply::Ready));
+    EXPECT_TRUE(received.allOnMainThread);
+}

@@ -1,0 +1,290 @@
+// The MIDI layer through its public face: port lists and choices, the built-in
+// keyboard driven by the core handshake, failures of vanished or busy ports.
+#include "FakeBackend.h"
+
+#include "curve/core/CurveMessage.h"
+#include "curve/core/Presets.h"
+#include "midi/io/MidiSystem.h"
+#include "midi/io/TransferRunner.h"
+#include "midi/io/VirtualKeyboard.h"
+
+#include <gtest/gtest.h>
+
+#include <condition_variable>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <thread>
+
+using namespace quillon;
+using namespace quillon::midi;
+using namespace std::chrono_literals;
+using midi::testing::FakeBackend;
+
+namespace {
+
+frame::Bytes randomBytes(std::size_t length, unsigned seed)
+{
+    std::mt19937 rng(seed);
+    frame::Bytes bytes(length);
+    for (auto& b : bytes)
+        b = static_cast<std::uint8_t>(rng());
+    return bytes;
+}
+
+frame::Bytes songFile(std::size_t bodyLength, unsigned seed)
+{
+    frame::Bytes song = {'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 0, 0, 1, 0, 96};
+    const auto body = randomBytes(bodyLength, seed);
+    song.insert(song.end(), body.begin(), body.end());
+    return song;
+}
+
+// Files live in a fresh folder; the handshake reads them back by name.
+class Files {
+public:
+    Files() : m_folder(std::filesystem::temp_directory_path() / ("quillon-midi-test-" + std::to_string(::getpid())))
+    {
+        std::filesystem::create_directories(m_folder);
+    }
+    ~Files() { std::filesystem::remove_all(m_folder); }
+
+    std::string write(const std::string& name, const frame::Bytes& bytes)
+    {
+        const auto path = m_folder / name;
+        std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
+                                                    static_cast<std::streamsize>(bytes.size()));
+        return path.string();
+    }
+
+    transfer::TransferHandshake::FileReader reader() const
+    {
+        return [](const std::string& path) -> Result<frame::Bytes> {
+            std::ifstream in(path, std::ios::binary);
+            if (!in)
+                return fail("cannot open " + path);
+            return frame::Bytes(std::istreambuf_iterator<char>(in), {});
+        };
+    }
+
+private:
+    std::filesystem::path m_folder;
+};
+
+PortChoice builtIn()
+{
+    return PortChoice::of({VirtualKeyboard::kBackendName, VirtualKeyboard::kPortName, 0});
+}
+
+std::unique_ptr<MidiSystem> systemWithKeyboard(FakeBackend** fake = nullptr)
+{
+    std::vector<std::unique_ptr<Backend>> backends;
+    backends.push_back(std::make_unique<VirtualKeyboard>());
+    auto extra = std::make_unique<FakeBackend>("Fake");
+    if (fake)
+        *fake = extra.get();
+    backends.push_back(std::move(extra));
+    return std::make_unique<MidiSystem>(std::move(backends));
+}
+
+TransferReport transferTo(MidiSystem& system, transfer::TransferList list, const Files& files, bool keepOpen = true,
+                          std::chrono::milliseconds timeout = 3000ms)
+{
+    transfer::TransferHandshake handshake(std::move(list), files.reader());
+    return runTransfer(system, handshake,
+                       {.output = builtIn(), .input = builtIn(), .replyTimeout = timeout, .keepOutputOpen = keepOpen});
+}
+
+} // namespace
+
+TEST(BuiltInKeyboard, SongsArriveByteExactInTheirSlotsWithPortKeptOpenOrNot)
+{
+    Files files;
+    const auto a = songFile(100, 1);
+    const auto b = songFile(20000, 2);  // many blocks
+    const auto c = songFile(1778, 3);   // packs to exactly 2048 bytes
+    for (bool keepOpen : {true, false}) {
+        auto system = systemWithKeyboard();
+        transfer::TransferList list{transfer::TransferKind::Songs,
+                                    {{files.write("a.mid", a), "", 5}, {files.write("b.mid", b), "", 1},
+                                     {files.write("c.mid", c), "", 28}, {files.write("a2.mid", b), "", 5}}};
+        const auto report = transferTo(*system, list, files, keepOpen);
+        ASSERT_EQ(report.outcome, TransferOutcome::Finished) << outcomeName(report.outcome);
+        auto* keyboard = system->keyboard();
+        ASSERT_NE(keyboard, nullptr);
+        EXPECT_EQ(keyboard->songs().size(), 3u);
+        EXPECT_EQ(keyboard->song(5), b); // the later song for slot 5 wins
+        EXPECT_EQ(keyboard->song(1), b);
+        EXPECT_EQ(keyboard->song(28), c);
+        EXPECT_TRUE(keyboard->errors().empty());
+        EXPECT_FALSE(keyboard->transferOpen()); // the closing control message arrived
+        // control + per song (header + blocks) + control
+        unsigned expected = 2;
+        for (const auto* song : {&a, &b, &c, &b})
+            expected += 1 + frame::blockCount(frame::packedLength(song->size()));
+        EXPECT_EQ(report.messagesSent, expected);
+        EXPECT_EQ(keyboard->messagesReceived(), expected);
+    }
+}
+
+TEST(BuiltInKeyboard, RomImageAndCurveArriveByteExact)
+{
+    Files files;
+    auto system = systemWithKeyboard();
+    const auto image = randomBytes(10000, 7);
+    const auto report =
+        transferTo(*system, {transfer::TransferKind::RomImage, {{files.write("rom.bin", image), "", 1}}}, files);
+    ASSERT_EQ(report.outcome, TransferOutcome::Finished);
+    ASSERT_TRUE(system->keyboard()->romImage().has_value());
+    EXPECT_EQ(*system->keyboard()->romImage(), image);
+
+    const auto preset = curve::findPreset("Hard2.crv");
+    ASSERT_TRUE(preset.has_value());
+    const auto table = curve::computeCurveTable(curve::presetCurves()[*preset].points);
+    const auto message = curve::buildCurveMessage(table);
+    ASSERT_TRUE(message.ok());
+    EXPECT_EQ(system->sendOne(builtIn(), *message), SendResult::Sent);
+    const auto stored = system->keyboard()->curve();
+    ASSERT_TRUE(stored.has_value());
+    for (std::size_t v = 0; v < table.size(); ++v)
+        EXPECT_EQ((*stored)[v], table[v]) << "entry " << v;
+    EXPECT_TRUE(system->keyboard()->errors().empty());
+}
+
+TEST(BuiltInKeyboard, RepliesComeFromTheKeyboardsThreadNotFromSend)
+{
+    auto system = systemWithKeyboard();
+    std::mutex mutex;
+    std::condition_variable arrived;
+    std::vector<std::pair<std::uint32_t, std::thread::id>> replies;
+    auto input = system->openInput(builtIn(), [&](std::uint32_t packed) {
+        std::lock_guard lock(mutex);
+        replies.emplace_back(packed, std::this_thread::get_id());
+        arrived.notify_one();
+    });
+    ASSERT_NE(input, nullptr);
+    EXPECT_EQ(system->sendOne(builtIn(), frame::buildTransferControl()), SendResult::Sent);
+    EXPECT_EQ(system->sendOne(builtIn(), frame::buildSongHeader(3, 0)), SendResult::Sent);
+    std::unique_lock lock(mutex);
+    ASSERT_TRUE(arrived.wait_for(lock, 2s, [&] { return replies.size() == 2; }));
+    EXPECT_EQ(replies[0].first, 0x7F3690u); // Note On, note 54 (ready), velocity 127
+    EXPECT_EQ(replies[1].first, 0x7F3790u); // note 55: the zero-block song is done
+    EXPECT_NE(replies[0].second, std::this_thread::get_id());
+    lock.unlock();
+    input->close();
+    input->close(); // twice is harmless
+}
+
+TEST(BuiltInKeyboard, SilentKeyboardOrLostReplyEndsInNoReply)
+{
+    Files files;
+    const auto song = songFile(5000, 4);
+    const transfer::TransferList list{transfer::TransferKind::Songs, {{files.write("s.mid", song), "", 2}}};
+
+    auto silent = systemWithKeyboard();
+    silent->keyboard()->setAnswering(false);
+    EXPECT_EQ(transferTo(*silent, list, files, true, 200ms).outcome, TransferOutcome::NoReply);
+    EXPECT_TRUE(silent->keyboard()->transferOpen()); // it heard the control message, it just did not answer
+
+    auto lossy = systemWithKeyboard();
+    lossy->keyboard()->dropReplies(1); // the ready reply is lost: nothing follows the control message
+    const auto report = transferTo(*lossy, list, files, true, 200ms);
+    EXPECT_EQ(report.outcome, TransferOutcome::NoReply);
+    EXPECT_EQ(report.messagesSent, 1u);
+}
+
+TEST(BuiltInKeyboard, MalformedMessageIsRecordedAndNotAnswered)
+{
+    auto system = systemWithKeyboard();
+    std::atomic<int> replies{0};
+    auto input = system->openInput(builtIn(), [&](std::uint32_t) { ++replies; });
+    auto bad = frame::buildTransferControl();
+    bad[2] = 0x21;
+    EXPECT_EQ(system->sendOne(builtIn(), bad), SendResult::Sent);
+    EXPECT_EQ(system->sendOne(builtIn(), frame::buildTransferControl()), SendResult::Sent);
+    // The good message's reply comes after the bad one's would have: seeing it proves there was none before.
+    for (int i = 0; i < 200 && replies.load() == 0; ++i)
+        std::this_thread::sleep_for(5ms);
+    std::this_thread::sleep_for(20ms);
+    EXPECT_EQ(replies.load(), 1);
+    ASSERT_EQ(system->keyboard()->errors().size(), 1u);
+    EXPECT_EQ(system->keyboard()->errors()[0].kind, keyboard::ErrorKind::MalformedFrame);
+}
+
+TEST(PortChoices, DefaultRouteIsTheFirstRealOutputElseTheBuiltInKeyboard)
+{
+    FakeBackend* fake = nullptr;
+    auto system = systemWithKeyboard(&fake);
+    const auto route = system->resolve(PortChoice::defaultRoute(), Direction::Output);
+    ASSERT_TRUE(route.has_value());
+    EXPECT_EQ(route->backend, VirtualKeyboard::kBackendName);
+
+    fake->m_outputs = {"synth", "keyboard"};
+    const auto real = system->resolve(PortChoice::defaultRoute(), Direction::Output);
+    ASSERT_TRUE(real.has_value());
+    EXPECT_EQ(*real, (PortRef{"Fake", "synth", 0}));
+    EXPECT_EQ(system->sendOne(PortChoice::defaultRoute(), frame::buildTransferControl()), SendResult::Sent);
+    EXPECT_EQ(fake->sent.size(), 1u);
+    EXPECT_EQ(system->resolve(PortChoice::notChosen(), Direction::Output), std::nullopt);
+}
+
+TEST(PortChoices, ListIndicesMatchTheListsAndChoicesFollowPortsByName)
+{
+    FakeBackend* fake = nullptr;
+    auto system = systemWithKeyboard(&fake);
+    fake->m_outputs = {"a", "b", "b"};
+    ASSERT_EQ(system->outputs().size(), 4u);
+    EXPECT_EQ(system->outputs()[0].ref.name, VirtualKeyboard::kPortName);
+    EXPECT_EQ(system->choiceForIndex(-1, Direction::Output), PortChoice::defaultRoute());
+    EXPECT_EQ(system->choiceForIndex(-1, Direction::Input).kind, PortChoice::Kind::NotChosen);
+    EXPECT_EQ(system->choiceForIndex(4, Direction::Output).kind, PortChoice::Kind::NotChosen);
+    EXPECT_EQ(system->choiceForIndex(-5, Direction::Output).kind, PortChoice::Kind::NotChosen);
+
+    const auto secondB = system->choiceForIndex(3, Direction::Output);
+    EXPECT_EQ(secondB.port, (PortRef{"Fake", "b", 2}));
+    EXPECT_EQ(system->resolve(secondB, Direction::Output), (PortRef{"Fake", "b", 2}));
+    // "a" unplugged: the second "b" moved up, and the choice still finds a port of its name.
+    fake->m_outputs = {"b", "b"};
+    EXPECT_EQ(system->resolve(secondB, Direction::Output), (PortRef{"Fake", "b", 0}));
+}
+
+TEST(VanishedPorts, SendingToAPortThatWentAwayIsOpenFailed)
+{
+    FakeBackend* fake = nullptr;
+    auto system = systemWithKeyboard(&fake);
+    fake->m_outputs = {"keyboard"};
+    fake->m_inputs = {"keyboard"};
+    const auto out = system->choiceForIndex(1, Direction::Output);
+    const auto in = system->choiceForIndex(1, Direction::Input);
+    EXPECT_EQ(system->sendOne(out, frame::buildTransferControl()), SendResult::Sent);
+
+    fake->m_outputs.clear();
+    fake->m_inputs.clear();
+    EXPECT_EQ(system->sendOne(out, frame::buildTransferControl()), SendResult::OpenFailed);
+    EXPECT_EQ(system->openOutput(out), nullptr);
+    EXPECT_EQ(system->openInput(in, [](std::uint32_t) {}), nullptr);
+    EXPECT_EQ(system->sendOne(PortChoice::notChosen(), frame::buildTransferControl()), SendResult::OpenFailed);
+    EXPECT_EQ(fake->sent.size(), 1u);
+
+    Files files;
+    transfer::TransferHandshake handshake({transfer::TransferKind::Songs, {{files.write("x.mid", songFile(10, 1)), "", 1}}},
+                                          files.reader());
+    EXPECT_EQ(runTransfer(*system, handshake, {.output = out, .input = builtIn()}).outcome, TransferOutcome::NoOutput);
+}
+
+TEST(VanishedPorts, AnInputHeldByAnotherProgramCannotBeOpened)
+{
+    FakeBackend* fake = nullptr;
+    auto system = systemWithKeyboard(&fake);
+    fake->m_inputs = {"keyboard"};
+    fake->inputHeldElsewhere = true;
+    EXPECT_EQ(system->openInput(system->choiceForIndex(1, Direction::Input), [](std::uint32_t) {}), nullptr);
+
+    Files files;
+    transfer::TransferHandshake handshake({transfer::TransferKind::Songs, {{files.write("x.mid", songFile(10, 1)), "", 1}}},
+                                          files.reader());
+    const auto report = runTransfer(*system, handshake,
+                                    {.output = builtIn(), .input = system->choiceForIndex(1, Direction::Input)});
+    EXPECT_EQ(report.outcome, TransferOutcome::NoInput);
+    EXPECT_EQ(system->keyboard()->messagesReceived(), 0u); // nothing is sent without an input
+}

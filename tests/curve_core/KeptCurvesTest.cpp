@@ -8,47 +8,33 @@ namespace {
 
 KeyPoints preset(std::size_t index) { return presetCurves()[index].points; }
 
-TEST(KeptCurves, KeepMakesASlotUsableAndRestoreHandsItBackOnce)
+TEST(KeptCurves, KeepShowAndRestoreOnUsableSlots)
 {
     KeptCurves slots;
-    for (std::size_t i = 0; i < KeptCurves::kSlotCount; ++i)
-        EXPECT_FALSE(slots.isUsable(i));
-
-    slots.keep(1, preset(3));
-    EXPECT_TRUE(slots.isUsable(1));
     EXPECT_FALSE(slots.isUsable(0));
-    EXPECT_EQ(slots.slot(1).points, preset(3));
-    EXPECT_FALSE(slots.takePendingRestore().has_value()) << "nothing pending yet";
+    EXPECT_FALSE(slots.toggleShown(0)) << "an empty slot offers nothing";
+    EXPECT_FALSE(slots.requestRestore(0));
 
-    ASSERT_TRUE(slots.requestRestore(1));
-    EXPECT_TRUE(slots.slot(1).restorePending);
-    EXPECT_EQ(slots.takePendingRestore(), preset(3));
-    EXPECT_FALSE(slots.slot(1).restorePending);
-    EXPECT_FALSE(slots.takePendingRestore().has_value()) << "a restore applies at one drawing only";
-}
-
-TEST(KeptCurves, RestoreIsPendingForOneSlotOnly)
-{
-    KeptCurves slots;
     slots.keep(0, preset(0));
     slots.keep(2, preset(9));
-    ASSERT_TRUE(slots.requestRestore(0));
-    ASSERT_TRUE(slots.requestRestore(2));
-    EXPECT_FALSE(slots.slot(0).restorePending);
-    EXPECT_TRUE(slots.slot(2).restorePending);
-    EXPECT_EQ(slots.takePendingRestore(), preset(9));
-}
+    EXPECT_TRUE(slots.isUsable(0));
+    EXPECT_FALSE(slots.isUsable(1));
+    EXPECT_EQ(slots.slot(2).points, preset(9));
 
-TEST(KeptCurves, ShowTogglesOnUsableSlotsOnly)
-{
-    KeptCurves slots;
-    EXPECT_FALSE(slots.toggleShown(0));
-    EXPECT_FALSE(slots.slot(0).shown);
-    slots.keep(0, preset(1));
     EXPECT_TRUE(slots.toggleShown(0));
     EXPECT_TRUE(slots.slot(0).shown);
     EXPECT_TRUE(slots.toggleShown(0));
     EXPECT_FALSE(slots.slot(0).shown);
+
+    EXPECT_FALSE(slots.takePendingRestore().has_value()) << "nothing pending yet";
+    ASSERT_TRUE(slots.requestRestore(0));
+    ASSERT_TRUE(slots.requestRestore(2));
+    EXPECT_FALSE(slots.slot(0).restorePending) << "only one slot is pending";
+    EXPECT_EQ(slots.takePendingRestore(), preset(9));
+    EXPECT_FALSE(slots.takePendingRestore().has_value()) << "a restore applies at one drawing only";
+
+    slots.keep(3, preset(1)); // there is no fourth slot
+    EXPECT_FALSE(slots.isUsable(3));
 }
 
 TEST(KeptCurves, DeletedSlotStaysUnusableAfterKeepUntilReset)
@@ -118,18 +104,6 @@ TEST(KeptCurves, LoadEmptiesSlotsNewDropsPendingRestoreResetClearsAll)
         EXPECT_FALSE(slot.kept || slot.shown || slot.deleted || slot.restorePending) << "slot " << i;
         EXPECT_EQ(slot.points.x, (std::array<std::int32_t, 7>{}));
     }
-}
-
-TEST(KeptCurves, SlotNumbersBeyondThreeAreIgnored)
-{
-    KeptCurves slots;
-    slots.keep(3, preset(0));
-    EXPECT_FALSE(slots.isUsable(3));
-    EXPECT_FALSE(slots.toggleShown(7));
-    EXPECT_FALSE(slots.requestRestore(3));
-    EXPECT_FALSE(slots.slot(3).kept);
-    for (std::size_t i = 0; i < KeptCurves::kSlotCount; ++i)
-        EXPECT_FALSE(slots.slot(i).kept);
 }
 
 } // namespace

@@ -83,15 +83,12 @@ TEST(CurveTable, EveryPresetKeepsTheInvariantsAndEndsOnItsOuterKeyPoints)
     }
 }
 
-TEST(Presets, NamesInListOrderAndLookup)
+TEST(Presets, NamesInListOrderFoundByExactName)
 {
-    const std::array<std::string_view, kPresetCount> expected{"Soft2.crv",  "Soft1.crv",  "Normal.crv", "Hard2.crv",
-                                                              "Hard1.crv",  "Fixup3.crv", "Fixup2.crv", "Fixup1.crv",
-                                                              "Expand.crv", "Compress.crv"};
-    for (std::size_t i = 0; i < kPresetCount; ++i) {
-        EXPECT_EQ(presetCurves()[i].name, expected[i]);
-        EXPECT_EQ(findPreset(expected[i]), i);
-    }
+    const char* expected[] = {"Soft2.crv",  "Soft1.crv",  "Normal.crv", "Hard2.crv",  "Hard1.crv",
+                              "Fixup3.crv", "Fixup2.crv", "Fixup1.crv", "Expand.crv", "Compress.crv"};
+    for (std::size_t i = 0; i < kPresetCount; ++i)
+        EXPECT_EQ(findPreset(expected[i]), i) << expected[i];
     EXPECT_FALSE(findPreset("hard2.crv").has_value());
     EXPECT_FALSE(findPreset("Hard2").has_value());
 }
@@ -141,11 +138,10 @@ TEST(CheckKeyPoints, RefusesEachBrokenInvariant)
     EXPECT_FALSE(broken([](KeyPoints& p) { p.x[0] = 1; }));
     EXPECT_FALSE(broken([](KeyPoints& p) { p.x[6] = 126; }));
     EXPECT_FALSE(broken([](KeyPoints& p) { p.x[3] = p.x[2]; }));
-    EXPECT_FALSE(broken([](KeyPoints& p) { p.x[4] = 30; }));
     EXPECT_FALSE(broken([](KeyPoints& p) { p.y[5] = 128; }));
-    EXPECT_FALSE(broken([](KeyPoints& p) { p.y[2] = -1; }));
-    const Status status = broken([](KeyPoints& p) { p.y[2] = -1; });
-    EXPECT_NE(status.reason().find("key-point 2"), std::string::npos) << status.reason();
+    const Status negative = broken([](KeyPoints& p) { p.y[2] = -1; });
+    ASSERT_FALSE(negative);
+    EXPECT_NE(negative.reason().find("key-point 2"), std::string::npos) << negative.reason();
 }
 
 // Random curves drawn as the editor allows them: x strictly increasing from 0 to 127, y anywhere in 0..127.

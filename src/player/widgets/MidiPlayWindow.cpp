@@ -1,0 +1,338 @@
+#include "player/widgets/MidiPlayWindow.h"
+
+#include "app/core/FileListing.h"
+#include "app/core/Messages.h"
+#include "player/engine/PortSink.h"
+#include "player/engine/SynthSink.h"
+#include "player/widgets/PositionSlider.h"
+#include "ui/DialogUnits.h"
+#include "ui/MessageService.h"
+
+#include <QContextMenuEvent>
+#include <QLabel>
+#include <QListWidget>
+#include <QMenu>
+#include <QPushButton>
+
+#include <cstdio>
+
+namespace quillon::player {
+
+namespace {
+
+QString qt(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
+
+const QColor kBackground(247, 251, 220);
+const QColor kSongText(210, 184, 130);
+
+// The built-in synthesizer through the desktop's audio; silent (with the reason) when it cannot be heard.
+std::shared_ptr<OutputSink> makeFluidSynth(QString& silentReason)
+{
+    auto synth = SynthSink::create({});
+    if (!synth) {
+        silentReason = QString::fromStdString(synth.reason());
+        return nullptr;
+    }
+    if (!synth.value()->hasAudio())
+        silentReason = qt(text::kPlayerNoAudio);
+    return std::shared_ptr<OutputSink>(std::move(synth).value());
+}
+
+} // namespace
+
+MidiPlayWindow::MidiPlayWindow(app::Session& session, MidiPlayOptions options, QWidget* parent)
+    : QDialog(parent), m_session(session), m_options(std::move(options))
+{
+    setWindowTitle(qt(text::kPlayerTitle));
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowCloseButtonHint);
+    setFont(ui::dialogFont("System", 9));
+
+    if (m_options.clock) {
+        m_clock = m_options.clock;
+    } else {
+        m_ownClock = std::make_unique<SteadyClock>();
+        m_clock = m_ownClock.get();
+    }
+    if (!m_options.makeSynthesizer)
+        m_options.makeSynthesizer = makeFluidSynth;
+    m_player = std::make_unique<SongPlayer>(m_options.makeSynthesizer(m_silentReason), *m_clock);
+    m_outputDescription = qt(text::kPlayerSynthesizer);
+
+    buildControls();
+    applyColours();
+    m_timer.setInterval(kTickMs);
+    connect(&m_timer, &QTimer::timeout, this, &MidiPlayWindow::tick);
+
+    fillSongList();
+    m_slider->setRange(0, kSliderSteps);
+    m_slider->setPageStep(5);
+    m_slider->setTickInterval(10);
+    m_slider->setTickPosition(QSlider::NoTicks);
+    m_statusText = isSilent() ? m_silentReason : qt(text::kPlayerReady);
+    m_status->setToolTip(isSilent() ? m_silentReason : QString());
+    showStatus();
+}
+
+MidiPlayWindow::~MidiPlayWindow() { halt(); }
+
+void MidiPlayWindow::buildControls()
+{
+    const ui::DialogUnits units(font());
+    setFixedSize(units.size(146, 90));
+
+    struct ButtonPlace {
+        const char* text;
+        int x, width;
+        void (MidiPlayWindow::*handler)();
+    };
+    const ButtonPlace row[] = {
+        {"&Play", 3, 21, &MidiPlayWindow::playPressed},   {"&Pause", 24, 24, &MidiPlayWindow::pausePressed},
+        {"<<", 48, 17, &MidiPlayWindow::rewind},          {">>", 65, 18, &MidiPlayWindow::fastForward},
+        {"&Stop", 83, 20, &MidiPlayWindow::stopPressed},  {"<", 103, 17, &MidiPlayWindow::previousSong},
+        {">", 120, 17, &MidiPlayWindow::nextSong},
+    };
+    for (const ButtonPlace& place : row) {
+        auto* button = new QPushButton(QLatin1String(place.text), this);
+        button->setAutoDefault(false);
+        units.place(*button, place.x, 3, place.width, 10);
+        connect(button, &QPushButton::clicked, this, place.handler);
+        m_buttons.push_back(button);
+    }
+
+    m_slider = new PositionSlider(this);
+    units.place(*m_slider, 0, 16, 144, 10);
+    connect(m_slider, &PositionSlider::released, this, &MidiPlayWindow::sliderReleased);
+
+    m_songs = new QListWidget(this);
+    m_songs->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_songs->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    m_songs->setSortingEnabled(false);
+    units.place(*m_songs, 2, 27, 140, 53);
+    connect(m_songs, &QListWidget::itemDoubleClicked, this, &MidiPlayWindow::songDoubleClicked);
+
+    m_status = new QLabel(this);
+    m_status->setAlignment(Qt::AlignCenter);
+    units.place(*m_status, 3, 79, 136, 8);
+    m_status->setEnabled(false);
+}
+
+void MidiPlayWindow::applyColours()
+{
+    QPalette window = palette();
+    window.setColor(QPalette::Window, kBackground);
+    setPalette(window);
+    setAutoFillBackground(true);
+
+    // The status line paints its own opaque background in the window's colour.
+    QPalette status = m_status->palette();
+    status.setColor(QPalette::Window, kBackground);
+    m_status->setPalette(status);
+    m_status->setAutoFillBackground(true);
+
+    // The song names in a light brown on the list's usual background.
+    QPalette songs = m_songs->palette();
+    for (auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled})
+        songs.setColor(group, QPalette::Text, kSongText);
+    m_songs->setPalette(songs);
+}
+
+QPushButton& MidiPlayWindow::button(const QString& text) const
+{
+    for (QPushButton* b : m_buttons)
+        if (b->text() == text)
+            return *b;
+    return *m_buttons.front();
+}
+
+void MidiPlayWindow::fillSongList()
+{
+    m_songs->clear();
+    const app::PlayHandOver& handOver = m_session.playHandOver;
+    if (handOver.category == app::PlayHandOver::kSongsOfMidFolder) {
+        const listing::FileList files =
+            listing::listFolder(m_session.folders().songFolder(), DataFolders::kSongPattern);
+        if (files.tooMany)
+            m_session.messages().inform(this, text::kApplicationName, text::kTooManyFiles, ui::MessageIcon::None);
+        for (const std::string& name : files.names)
+            m_songs->addItem(QString::fromStdString(name));
+    }
+    selectIndex(handOver.index);
+}
+
+int MidiPlayWindow::selectedIndex() const
+{
+    const auto selected = m_songs->selectedItems();
+    return selected.isEmpty() ? -1 : m_songs->row(selected.front());
+}
+
+void MidiPlayWindow::selectIndex(int index)
+{
+    if (index >= 0 && index < m_songs->count())
+        m_songs->setCurrentRow(index);
+    else
+        m_songs->clearSelection();
+}
+
+void MidiPlayWindow::showStatus() { m_status->setText(m_statusText); }
+
+void MidiPlayWindow::playPressed()
+{
+    if (m_paused)
+        m_paused = false;
+    else
+        stopPressed();
+
+    const int index = selectedIndex();
+    if (index < 0)
+        return;
+    const std::string name = m_songs->item(index)->text().toStdString();
+    m_timer.start();
+    // Refused while the paused song is still open: that song is the one that goes on.
+    m_player->open(m_session.folders().songPath(name).string());
+    m_player->getLength(m_lengthMinutes, m_lengthSeconds);
+    m_totalSeconds = m_lengthMinutes * 60 + m_lengthSeconds;
+    m_status->setEnabled(true);
+    showStatus();
+    m_player->play();
+}
+
+void MidiPlayWindow::pausePressed()
+{
+    m_player->pause();
+    m_paused = true;
+    m_timer.stop();
+}
+
+void MidiPlayWindow::stopPressed()
+{
+    m_status->setEnabled(false);
+    m_player->stop();
+    m_player->close();
+    m_timer.stop();
+    m_slider->setValue(0);
+}
+
+void MidiPlayWindow::previousSong()
+{
+    const int index = selectedIndex();
+    if (index <= 0)
+        return;
+    selectIndex(index - 1);
+    m_player->close();
+    playPressed();
+}
+
+void MidiPlayWindow::nextSong()
+{
+    const int index = selectedIndex();
+    if (index >= m_songs->count() - 1)
+        return;
+    selectIndex(index + 1);
+    m_player->close();
+    playPressed();
+}
+
+void MidiPlayWindow::songDoubleClicked()
+{
+    m_player->close();
+    playPressed();
+}
+
+void MidiPlayWindow::rewind() { m_player->skipBack(kSkipSeconds); }
+
+void MidiPlayWindow::fastForward() { m_player->skipForward(kSkipSeconds); }
+
+void MidiPlayWindow::sliderReleased()
+{
+    // Each of the 200 steps stands for a 200th of the song, truncated to whole seconds.
+    const int target = m_totalSeconds > 0 ? m_slider->value() * m_totalSeconds / kSliderSteps : 0;
+    m_player->seekTo(target / 60, target % 60);
+    showStatus();
+}
+
+void MidiPlayWindow::tick()
+{
+    if (!m_player->isOpen())
+        return;
+    const MinutesSeconds position = m_player->position(); // one reading for minutes and seconds
+    m_positionSeconds = position.totalSeconds();
+    m_slider->setValue(m_totalSeconds > 0 ? m_positionSeconds * kSliderSteps / m_totalSeconds : 0);
+    char line[64];
+    std::snprintf(line, sizeof line, text::kPlayStatusFormat.data(), m_totalSeconds / 60, m_totalSeconds % 60,
+                  m_positionSeconds / 60, m_positionSeconds % 60);
+    m_statusText = QString::fromLatin1(line);
+    showStatus();
+}
+
+QStringList MidiPlayWindow::outputNames() const
+{
+    QStringList names{qt(text::kPlayerSynthesizer)};
+    if (midi::MidiSystem* midi = m_session.midi())
+        for (const midi::PortInfo& port : midi->outputs())
+            names << QString::fromStdString(port.label);
+    return names;
+}
+
+bool MidiPlayWindow::chooseOutput(int index)
+{
+    if (index == 0) {
+        m_silentReason.clear();
+        m_player->setSink(m_options.makeSynthesizer(m_silentReason));
+        m_outputDescription = qt(text::kPlayerSynthesizer);
+    } else {
+        midi::MidiSystem* midi = m_session.midi();
+        if (!midi || index < 0)
+            return false;
+        const auto ports = midi->outputs();
+        if (static_cast<std::size_t>(index) > ports.size())
+            return false;
+        const midi::PortInfo& port = ports[static_cast<std::size_t>(index - 1)];
+        auto connection = midi->openOutput(midi::PortChoice::of(port.ref));
+        if (!connection)
+            return false;
+        m_player->setSink(std::make_shared<PortSink>(std::move(connection)));
+        m_silentReason.clear();
+        m_outputDescription = QString::fromStdString(port.label);
+    }
+    m_status->setToolTip(isSilent() ? m_silentReason : m_outputDescription);
+    if (!m_player->isOpen()) {
+        m_statusText = isSilent() ? m_silentReason : m_outputDescription;
+        showStatus();
+    }
+    return true;
+}
+
+void MidiPlayWindow::contextMenuEvent(QContextMenuEvent* event)
+{
+    QMenu menu(this);
+    const QStringList names = outputNames();
+    for (int i = 0; i < names.size(); ++i) {
+        QAction* action = menu.addAction(names[i]);
+        action->setCheckable(true);
+        action->setChecked(names[i] == m_outputDescription);
+        action->setData(i);
+    }
+    if (QAction* chosen = m_session.messages().execMenu(menu, event->globalPos()))
+        chooseOutput(chosen->data().toInt());
+}
+
+void MidiPlayWindow::halt()
+{
+    m_timer.stop();
+    stopPressed();
+}
+
+void MidiPlayWindow::done(int result)
+{
+    halt(); // playback never outlives the window
+    QDialog::done(result);
+}
+
+void runMidiPlayWindow(app::Session& session, QWidget& parent)
+{
+    MidiPlayWindow window(session, {}, &parent);
+    session.messages().execDialog(window);
+}
+
+} // namespace quillon::player

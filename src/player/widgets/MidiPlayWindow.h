@@ -1,0 +1,109 @@
+#pragma once
+// The "Midiplay" window: the songs of the data folder's "mid" folder, listed
+// by the same rule (and so in the same order) as the main window, transport
+// buttons, a 200-step position slider and a status line updated once a second.
+// It starts on the entry the main window handed over. Songs play into the
+// built-in synthesizer, or into a MIDI output port chosen from the window's
+// context menu. Playback never outlives the window.
+#include "app/widgets/Session.h"
+#include "player/engine/Clock.h"
+#include "player/engine/SongPlayer.h"
+
+#include <QDialog>
+#include <QString>
+#include <QTimer>
+
+#include <functional>
+#include <memory>
+
+class QLabel;
+class QListWidget;
+class QPushButton;
+
+namespace quillon::player {
+
+class PositionSlider;
+
+struct MidiPlayOptions {
+    Clock* clock = nullptr; // null: the steady clock
+    // Makes the built-in synthesizer's sink. Sets `silentReason` when it makes no
+    // sound (no audio output, no soundfont); may return null. Null function: FluidSynth.
+    std::function<std::shared_ptr<OutputSink>(QString& silentReason)> makeSynthesizer;
+};
+
+class MidiPlayWindow : public QDialog {
+    Q_OBJECT
+public:
+    static constexpr int kSliderSteps = 200;
+    static constexpr int kSkipSeconds = 8;
+    static constexpr int kTickMs = 1000;
+
+    MidiPlayWindow(app::Session& session, MidiPlayOptions options = {}, QWidget* parent = nullptr);
+    ~MidiPlayWindow() override;
+
+    // The window's controls and commands, as the buttons, the list and the slider use them.
+    void playPressed();
+    void pausePressed();
+    void stopPressed();
+    void previousSong();
+    void nextSong();
+    void rewind();
+    void fastForward();
+    void songDoubleClicked();
+    void sliderReleased();
+    void tick();
+
+    // Outputs: index 0 is the built-in synthesizer, then the MIDI output ports.
+    QStringList outputNames() const;
+    bool chooseOutput(int index);
+    const QString& outputDescription() const { return m_outputDescription; }
+    bool isSilent() const { return !m_silentReason.isEmpty(); }
+
+    QListWidget& songList() const { return *m_songs; }
+    PositionSlider& slider() const { return *m_slider; }
+    QLabel& statusLabel() const { return *m_status; }
+    QPushButton& button(const QString& text) const;
+    bool isTicking() const { return m_timer.isActive(); }
+    const SongPlayer& songPlayer() const { return *m_player; }
+    int totalSeconds() const { return m_totalSeconds; }
+
+    void done(int result) override;
+
+protected:
+    void contextMenuEvent(QContextMenuEvent* event) override;
+
+private:
+    void buildControls();
+    void applyColours();
+    void fillSongList();
+    int selectedIndex() const;
+    void selectIndex(int index);
+    void showStatus();
+    void halt();
+
+    app::Session& m_session;
+    std::unique_ptr<Clock> m_ownClock;
+    Clock* m_clock;
+    MidiPlayOptions m_options;
+    std::unique_ptr<SongPlayer> m_player;
+    QString m_silentReason;
+    QString m_outputDescription;
+
+    bool m_paused = false;
+    int m_lengthMinutes = -1;
+    int m_lengthSeconds = -1;
+    int m_totalSeconds = 0;
+    int m_positionSeconds = 0;
+    QString m_statusText;
+
+    QTimer m_timer;
+    QListWidget* m_songs = nullptr;
+    PositionSlider* m_slider = nullptr;
+    QLabel* m_status = nullptr;
+    std::vector<QPushButton*> m_buttons;
+};
+
+// What the main window's "&MidiPlay" runs: the window, modal, on the session's hand-over values.
+void runMidiPlayWindow(app::Session& session, QWidget& parent);
+
+} // namespace quillon::player

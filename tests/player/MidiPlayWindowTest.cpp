@@ -1,0 +1,387 @@
+// The Midiplay window driven offscreen: a recording sink stands in for the
+// synthesizer and a virtual clock for time; timer ticks are called directly.
+// The moc needs only the test class; the standard library headers below are kept from it.
+#ifndef Q_MOC_RUN
+#include "app/core/FileListing.h"
+#include "app/core/Messages.h"
+#include "app/widgets/Session.h"
+#include "player/engine/RecordingSink.h"
+#include "player/widgets/MidiPlayWindow.h"
+#include "player/widgets/PositionSlider.h"
+#include "ui/MessageService.h"
+
+#include "PlayerFixtures.h"
+#include "VirtualClock.h"
+#endif
+
+#include <QLabel>
+#include <QListWidget>
+#include <QMenu>
+#include <QPushButton>
+#include <QTest>
+
+using namespace quillon;
+using namespace quillon::player;
+using namespace quillon::testing;
+using namespace std::chrono_literals;
+
+namespace {
+
+// One MIDI output port whose messages are kept.
+class OnePortBackend final : public midi::Backend {
+public:
+    std::vector<std::vector<std::uint8_t>> sent;
+
+    std::string name() const override { return "Test"; }
+    std::vector<midi::PortInfo> outputs() override { return {{{"Test", "Synth", 0}, "Test: Synth"}}; }
+    std::vector<midi::PortInfo> inputs() override { return {}; }
+    std::unique_ptr<midi::OutputConnection> openOutput(const midi::PortRef& port) override
+    {
+        if (port.name != "Synth")
+            return nullptr;
+        struct Connection final : midi::OutputConnection {
+            explicit Connection(OnePortBackend& owner) : owner(owner) {}
+            midi::SendResult send(std::span<const std::uint8_t> message) override
+            {
+                owner.sent.emplace_back(message.begin(), message.end());
+                return midi::SendResult::Sent;
+            }
+            OnePortBackend& owner;
+        };
+        return std::make_unique<Connection>(*this);
+    }
+    std::unique_ptr<midi::InputConnection> openInput(const midi::PortRef&, midi::ShortMessageCallback) override
+    {
+        return nullptr;
+    }
+};
+
+// A data folder with songs of 200, 30, 50 and 10 seconds, a recording sink and a virtual clock.
+struct Rig {
+    TempFolder folder{"window"};
+    ui::RecordingMessageService messages;
+    std::unique_ptr<midi::MidiSystem> midiSystem;
+    OnePortBackend* port = nullptr;
+    std::unique_ptr<app::Session> session;
+    VirtualClock clock;
+    std::shared_ptr<RecordingSink> sink = std::make_shared<RecordingSink>(clock);
+    QString silentReason;
+
+    explicit Rig(int handedIndex = -1, int category = app::PlayHandOver::kSongsOfMidFolder)
+    {
+        auto backend = std::make_unique<OnePortBackend>();
+        port = backend.get();
+        std::vector<std::unique_ptr<midi::Backend>> backends;
+        backends.push_back(std::move(backend));
+        midiSystem = std::make_unique<midi::MidiSystem>(std::move(backends));
+        session = std::make_unique<app::Session>(midiSystem.get(), messages, DataFolders(folder.path()));
+        std::filesystem::create_directories(session->folders().songFolder());
+        for (auto [name, seconds] : {std::pair{"long.mid", 200}, {"thirty.mid", 30}, {"fifty.mid", 50}, {"ten.mid", 10}})
+            folder.write("Quillon/mid/" + std::string(name), tickingSong(seconds));
+        session->playHandOver = {category, handedIndex};
+    }
+
+    std::unique_ptr<MidiPlayWindow> window()
+    {
+        MidiPlayOptions options;
+        options.clock = &clock;
+        options.makeSynthesizer = [this](QString& silent) -> std::shared_ptr<OutputSink> {
+            silent = silentReason;
+            return sink;
+        };
+        return std::make_unique<MidiPlayWindow>(*session, options);
+    }
+
+    std::vector<std::string> listing() const
+    {
+        return listing::listFolder(session->folders().songFolder(), DataFolders::kSongPattern).names;
+    }
+    int rowOf(const std::string& name) const
+    {
+        const auto names = listing();
+        return static_cast<int>(std::find(names.begin(), names.end(), name) - names.begin());
+    }
+};
+
+bool hasAllNotesOff(const std::vector<RecordedMessage>& messages)
+{
+    int channels = 0;
+    for (const auto& m : messages)
+        channels += (m.bytes.size() == 3 && (m.bytes[0] & 0xF0) == 0xB0 && m.bytes[1] == 123) ? 1 : 0;
+    return channels >= 16;
+}
+
+} // namespace
+
+class MidiPlayWindowTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void showsTheSongsInTheSharedListingOrderWithTheHandedEntrySelected()
+    {
+        Rig rig(2);
+        auto window = rig.window();
+        QCOMPARE(window->windowTitle(), QStringLiteral("Midiplay"));
+        const auto expected = rig.listing();
+        QCOMPARE(window->songList().count(), 4);
+        for (int i = 0; i < 4; ++i)
+            QCOMPARE(window->songList().item(i)->text().toStdString(), expected[static_cast<std::size_t>(i)]);
+        QCOMPARE(window->songList().selectedItems().size(), 1);
+        QCOMPARE(window->songList().currentRow(), 2);
+
+        for (const char* text : {"&Play", "&Pause", "<<", ">>", "&Stop", "<", ">"})
+            QCOMPARE(window->button(QLatin1String(text)).text(), QLatin1String(text));
+        QCOMPARE(window->slider().minimum(), 0);
+        QCOMPARE(window->slider().maximum(), 200);
+        QCOMPARE(window->slider().pageStep(), 5);
+        QVERIFY(!window->statusLabel().isEnabled());
+        QCOMPARE(window->statusLabel().text(), QString::fromUtf8(text::kPlayerReady.data()));
+        QVERIFY(rig.messages.messages().empty());
+
+        // Colours: the window and the status line on a pale yellow, song names in light brown.
+        QCOMPARE(window->palette().color(QPalette::Window), QColor(247, 251, 220));
+        QCOMPARE(window->statusLabel().palette().color(QPalette::Window), QColor(247, 251, 220));
+        QVERIFY(window->statusLabel().autoFillBackground());
+        QCOMPARE(window->songList().palette().color(QPalette::Text), QColor(210, 184, 130));
+    }
+
+    void selectsNothingForAnIndexOutsideTheListAndListsNothingForAnotherCategory()
+    {
+        Rig beyond(4);
+        auto window = beyond.window();
+        QVERIFY(window->songList().selectedItems().isEmpty());
+
+        Rig other(0, 1);
+        auto empty = other.window();
+        QCOMPARE(empty->songList().count(), 0);
+        empty->playPressed();
+        empty->nextSong();
+        empty->previousSong();
+        QVERIFY(!empty->songPlayer().isOpen());
+        QVERIFY(other.sink->messages().size() <= 32u); // at most the silencing of a stop
+    }
+
+    void refusesThreeHundredSongsWithTheExcessMessage()
+    {
+        Rig rig;
+        for (int i = 0; i < 296; ++i)
+            rig.folder.write("Quillon/mid/extra" + std::to_string(i) + ".mid", {});
+        auto window = rig.window();
+        QCOMPARE(window->songList().count(), 0);
+        QCOMPARE(rig.messages.messages().size(), std::size_t{1});
+        QCOMPARE(rig.messages.messages()[0].text, std::string(text::kTooManyFiles));
+        QCOMPARE(rig.messages.messages()[0].title, std::string(text::kApplicationName));
+
+        std::filesystem::remove(rig.folder.path() / "Quillon/mid/extra0.mid");
+        rig.messages.clear();
+        auto fewer = rig.window();
+        QCOMPARE(fewer->songList().count(), 299);
+        QVERIFY(rig.messages.messages().empty());
+    }
+
+    void playTicksTheStatusLineAndTheSliderEverySecond()
+    {
+        Rig rig;
+        rig.session->playHandOver.index = rig.rowOf("long.mid");
+        auto window = rig.window();
+        window->playPressed();
+        QVERIFY(window->isTicking());
+        QVERIFY(window->statusLabel().isEnabled());
+        QVERIFY(window->songPlayer().isPlaying());
+        QCOMPARE(window->totalSeconds(), 200);
+
+        rig.clock.runFor(65500ms);
+        window->tick();
+        QCOMPARE(window->statusLabel().text(), QStringLiteral("Play Status:   03:20 / 01:05"));
+        QCOMPARE(window->slider().value(), 65);
+
+        rig.clock.runFor(500s); // past the end: still "playing", the length shown twice
+        window->tick();
+        QCOMPARE(window->statusLabel().text(), QStringLiteral("Play Status:   03:20 / 03:20"));
+        QCOMPARE(window->slider().value(), 200);
+        QVERIFY(window->songPlayer().isPlaying());
+
+        window->playPressed(); // starts again from the beginning
+        window->tick();
+        QCOMPARE(window->statusLabel().text(), QStringLiteral("Play Status:   03:20 / 00:00"));
+    }
+
+    void pauseThenPlayResumesTheSameSongAtTheWholeSecond()
+    {
+        Rig rig;
+        rig.session->playHandOver.index = rig.rowOf("long.mid");
+        auto window = rig.window();
+        window->playPressed();
+        rig.clock.runFor(83700ms);
+        window->tick();
+        window->pausePressed();
+        QVERIFY(!window->isTicking());
+        const QString frozen = window->statusLabel().text();
+        const int frozenSlider = window->slider().value();
+
+        // Another entry is selected meanwhile; Play still resumes the paused song.
+        window->songList().setCurrentRow(rig.rowOf("ten.mid"));
+        rig.clock.runFor(30s);
+        QCOMPARE(window->statusLabel().text(), frozen);
+        QCOMPARE(window->slider().value(), frozenSlider);
+        window->playPressed();
+        QCOMPARE(window->songPlayer().length().totalSeconds(), 200);
+        QCOMPARE(window->songPlayer().position().totalSeconds(), 83);
+        window->tick();
+        QCOMPARE(window->statusLabel().text(), QStringLiteral("Play Status:   03:20 / 01:23"));
+    }
+
+    void pauseThenNextStartsTheNextSongFromItsBeginning()
+    {
+        Rig rig;
+        rig.session->playHandOver.index = 0;
+        auto window = rig.window();
+        window->playPressed();
+        rig.clock.runFor(7s);
+        window->pausePressed();
+        window->nextSong();
+        QCOMPARE(window->songList().currentRow(), 1);
+        QVERIFY(window->songPlayer().isPlaying());
+        QVERIFY(!window->songPlayer().isPaused());
+        QCOMPARE(window->songPlayer().position().totalSeconds(), 0);
+        const std::string second = rig.listing()[1];
+        const int expectedLength = second == "long.mid" ? 200 : second == "thirty.mid" ? 30 : second == "fifty.mid" ? 50 : 10;
+        QCOMPARE(window->totalSeconds(), expectedLength);
+    }
+
+    void previousAndNextStopAtTheEndsOfTheList()
+    {
+        Rig rig;
+        auto window = rig.window();
+        window->previousSong(); // nothing selected: nothing happens
+        QVERIFY(!window->songPlayer().isOpen());
+        window->nextSong(); // nothing selected: the first song plays
+        QCOMPARE(window->songList().currentRow(), 0);
+        QVERIFY(window->songPlayer().isPlaying());
+        window->previousSong(); // on the first: nothing happens
+        QCOMPARE(window->songList().currentRow(), 0);
+
+        window->songList().setCurrentRow(3);
+        window->songDoubleClicked();
+        QVERIFY(window->songPlayer().isPlaying());
+        rig.clock.runFor(2s);
+        window->nextSong(); // on the last: nothing happens
+        QCOMPARE(window->songList().currentRow(), 3);
+        QCOMPARE(window->songPlayer().position().totalSeconds(), 2);
+        window->previousSong();
+        QCOMPARE(window->songList().currentRow(), 2);
+        QCOMPARE(window->songPlayer().position().totalSeconds(), 0);
+    }
+
+    void stopSilencesRewindsTheSliderAndGreysTheStatus()
+    {
+        Rig rig;
+        rig.session->playHandOver.index = rig.rowOf("long.mid");
+        auto window = rig.window();
+        window->playPressed();
+        rig.clock.runFor(100s);
+        window->tick();
+        QCOMPARE(window->slider().value(), 100);
+        rig.sink->take();
+        window->stopPressed();
+        QVERIFY(hasAllNotesOff(rig.sink->take()));
+        QCOMPARE(window->slider().value(), 0);
+        QVERIFY(!window->statusLabel().isEnabled());
+        QCOMPARE(window->statusLabel().text(), QStringLiteral("Play Status:   03:20 / 01:40")); // kept
+        QVERIFY(!window->songPlayer().isOpen());
+        QVERIFY(!window->isTicking());
+        window->tick(); // nothing open: nothing changes
+        QCOMPARE(window->slider().value(), 0);
+    }
+
+    void sliderReleaseSeeksByTwoHundredthsAndSkipsClamp()
+    {
+        Rig rig;
+        rig.session->playHandOver.index = rig.rowOf("long.mid");
+        auto window = rig.window();
+
+        // No song open: the slider only moves, the next Play starts at the beginning.
+        window->slider().setValue(120);
+        window->sliderReleased();
+        window->playPressed();
+        QCOMPARE(window->songPlayer().position().totalSeconds(), 0);
+
+        window->slider().setValue(100);
+        emit window->slider().released();
+        QCOMPARE(window->songPlayer().position().totalSeconds(), 100); // 1 min 40 s
+        QVERIFY(window->songPlayer().isPlaying());
+
+        window->slider().setValue(2);
+        window->sliderReleased();
+        window->rewind(); // within the first 8 seconds: to the start
+        QCOMPARE(window->songPlayer().position().totalSeconds(), 0);
+        window->slider().setValue(198);
+        window->sliderReleased();
+        window->fastForward(); // within the last 8 seconds: to the end
+        QCOMPARE(window->songPlayer().position().totalSeconds(), 200);
+        window->tick();
+        QCOMPARE(window->slider().value(), 200);
+
+        // The buttons are wired to the same commands.
+        window->slider().setValue(50);
+        window->sliderReleased();
+        QTest::mouseClick(&window->button(QStringLiteral("<<")), Qt::LeftButton);
+        QCOMPARE(window->songPlayer().position().totalSeconds(), 42);
+        QTest::mouseClick(&window->button(QStringLiteral("&Pause")), Qt::LeftButton);
+        QVERIFY(window->songPlayer().isPaused());
+        QTest::mouseClick(&window->button(QStringLiteral("&Stop")), Qt::LeftButton);
+        QVERIFY(!window->songPlayer().isOpen());
+    }
+
+    void closingTheWindowStopsPlayback()
+    {
+        Rig rig;
+        rig.session->playHandOver.index = 0;
+        auto window = rig.window();
+        window->playPressed();
+        rig.clock.runFor(1s);
+        rig.sink->take();
+        window->reject(); // Escape or the close box
+        QVERIFY(!window->songPlayer().isOpen());
+        QVERIFY(!window->isTicking());
+        QVERIFY(hasAllNotesOff(rig.sink->take()));
+
+        window->playPressed();
+        rig.clock.runFor(1s);
+        rig.sink->take();
+        window.reset(); // destruction without closing first
+        QVERIFY(hasAllNotesOff(rig.sink->take()));
+    }
+
+    void playsIntoAChosenMidiPortAndSaysWhenTheSynthesizerIsSilent()
+    {
+        Rig rig;
+        rig.silentReason = QString::fromUtf8(text::kPlayerNoAudio.data());
+        rig.session->playHandOver.index = 0;
+        auto window = rig.window();
+        QVERIFY(window->isSilent());
+        QCOMPARE(window->statusLabel().text(), rig.silentReason);
+        QCOMPARE(window->outputNames(), (QStringList{QStringLiteral("Built-in synthesizer"), QStringLiteral("Test: Synth")}));
+
+        rig.messages.chooseNextMenuEntry(QStringLiteral("Test: Synth"));
+        QContextMenuEvent menuEvent(QContextMenuEvent::Mouse, QPoint(5, 5), window->mapToGlobal(QPoint(5, 5)));
+        QApplication::sendEvent(window.get(), &menuEvent);
+        QCOMPARE(window->outputDescription(), QStringLiteral("Test: Synth"));
+        QVERIFY(!window->isSilent());
+
+        window->playPressed();
+        rig.clock.runFor(1500ms);
+        bool noteOn = false;
+        for (const auto& m : rig.port->sent)
+            noteOn = noteOn || (m.size() == 3 && m[0] == 0x90 && m[1] == 60);
+        QVERIFY(noteOn);
+
+        QVERIFY(!window->chooseOutput(5));
+        QVERIFY(window->chooseOutput(0));
+        QCOMPARE(window->outputDescription(), QStringLiteral("Built-in synthesizer"));
+        QVERIFY(window->isSilent());
+    }
+};
+
+QTEST_MAIN(MidiPlayWindowTest)
+#include "MidiPlayWindowTest.moc"

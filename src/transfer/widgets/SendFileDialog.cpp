@@ -1,0 +1,317 @@
+#include "transfer/widgets/SendFileDialog.h"
+
+#include "app/core/Messages.h"
+#include "app/widgets/Session.h"
+#include "midi/io/MidiInputPump.h"
+#include "midi/io/MidiSystem.h"
+#include "transfer/core/FileAccess.h"
+#include "ui/DialogUnits.h"
+#include "ui/EditableList.h"
+#include "ui/MessageService.h"
+#include "ui/PercentBar.h"
+
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QStyle>
+#include <QVBoxLayout>
+
+namespace quillon::transfer {
+
+namespace {
+
+QString qt(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
+
+const QColor kStatusColour(0, 0, 250);
+constexpr int kVisibleRows = 8;
+
+struct ColumnSpec {
+    const char* heading;
+    int width;
+};
+constexpr ColumnSpec kColumns[] = {{"FileName", 212}, {"Size", 80}, {"Nume", 65}, {"Send", 65}};
+constexpr const char* kSendCellText = "Yes";
+
+} // namespace
+
+SendFileDialog::SendFileDialog(app::Session& session, QWidget* parent)
+    : QDialog(parent), m_session(session), m_transfers(session.transfers)
+{
+    setWindowTitle(QStringLiteral("Send File"));
+    setFont(ui::dialogFont(QStringLiteral("Arial"), 9));
+    buildControls();
+
+    setStatus(qt(text::kStatusIdle));
+    m_closeButton->setText(qt(text::kCloseCancel));
+    m_progress->setRange(0, 1);
+    m_progress->setPosition(0);
+    fillList();
+    // Nothing to send: Send would only announce a transfer without a file.
+    m_sendButton->setEnabled(!m_transfers.entries.empty());
+
+    m_silence.setSingleShot(true);
+    m_silence.setInterval(kDefaultSilenceTimeout);
+    connect(&m_silence, &QTimer::timeout, this, &SendFileDialog::onSilence);
+}
+
+SendFileDialog::~SendFileDialog() { endTransfer(); }
+
+void SendFileDialog::buildControls()
+{
+    m_list = new ui::EditableList(this);
+    m_list->setSelectionMode(QAbstractItemView::SingleSelection);
+
+    m_status = new QLabel(this);
+    m_status->setAutoFillBackground(true); // opaque, so a shorter text leaves nothing behind
+    QPalette statusPalette = m_status->palette();
+    statusPalette.setColor(QPalette::WindowText, kStatusColour);
+    m_status->setPalette(statusPalette);
+
+    m_progress = new ui::PercentBar(this);
+    m_sendButton = new QPushButton(QStringLiteral("Send"), this);
+    m_sendButton->setAutoDefault(false);
+    m_closeButton = new QPushButton(this);
+    m_closeButton->setDefault(true);
+    connect(m_sendButton, &QPushButton::clicked, this, &SendFileDialog::send);
+    connect(m_closeButton, &QPushButton::clicked, this, &QDialog::accept);
+
+    int listWidth = 2 * m_list->frameWidth() + m_list->style()->pixelMetric(QStyle::PM_ScrollBarExtent);
+    for (const auto& column : kColumns)
+        listWidth += column.width;
+    const ui::DialogUnits units(font());
+    m_list->setFixedWidth(listWidth);
+    m_list->setMinimumHeight(m_list->horizontalHeader()->sizeHint().height() +
+                             kVisibleRows * m_list->verticalHeader()->defaultSectionSize() +
+                             2 * m_list->frameWidth());
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(m_sendButton);
+    buttons->addStretch();
+    buttons->addWidget(m_closeButton);
+    m_sendButton->setMinimumWidth(units.toPixelsX(50));
+    m_closeButton->setMinimumWidth(units.toPixelsX(50));
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(units.toPixelsX(7), units.toPixelsY(7), units.toPixelsX(7), units.toPixelsY(7));
+    layout->addWidget(m_list);
+    layout->addWidget(m_status);
+    layout->addWidget(m_progress);
+    layout->addLayout(buttons);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+}
+
+void SendFileDialog::fillList()
+{
+    for (const auto& column : kColumns)
+        m_list->addColumn(QString::fromLatin1(column.heading), column.width);
+    const bool songs = m_transfers.kind == TransferKind::Songs;
+    m_list->setReadOnlyColumn(FileNameColumn, true);
+    m_list->setReadOnlyColumn(SizeColumn, true);
+    m_list->setReadOnlyColumn(SendColumn, true);
+    if (songs)
+        m_list->setComboColumn(SlotColumn, true);
+    else
+        m_list->setReadOnlyColumn(SlotColumn, true);
+    m_list->setComboScroll(true);
+    m_list->setChoiceProvider([this](int column) { return choicesFor(column); });
+
+    for (std::size_t i = 0; i < m_transfers.entries.size(); ++i) {
+        const auto& entry = m_transfers.entries[i];
+        const QString slot = songs ? qt(slotLabel(static_cast<int>(i) + kFirstSlot)) : QString();
+        m_list->addRow({qt(entry.fileName), qt(entry.sizeText), slot, QString::fromLatin1(kSendCellText)});
+    }
+}
+
+QStringList SendFileDialog::choicesFor(int column) const
+{
+    QStringList choices;
+    if (column != SlotColumn || m_active || m_handshake)
+        return choices;
+    for (int slot = kFirstSlot; slot <= kLastSlot; ++slot)
+        choices.append(qt(slotLabel(slot)));
+    return choices;
+}
+
+void SendFileDialog::readSlotChoices()
+{
+    for (int column = 0; column < m_list->columnCount(); ++column) {
+        m_list->setComboColumn(column, false);
+        m_list->setReadOnlyColumn(column, true);
+    }
+    if (m_transfers.kind != TransferKind::Songs)
+        return;
+    for (int row = 0; row < m_list->rowCount() && row < static_cast<int>(m_transfers.entries.size()); ++row) {
+        // Any text other than a slot label leaves the slot as it was.
+        if (const auto slot = parseSlotLabel(m_list->cellText(row, SlotColumn).toStdString()))
+            m_transfers.entries[static_cast<std::size_t>(row)].slot = *slot;
+    }
+    m_session.transfers = m_transfers;
+}
+
+void SendFileDialog::setSilenceTimeout(std::chrono::milliseconds timeout) { m_silence.setInterval(timeout); }
+
+QString SendFileDialog::statusText() const { return m_status->text(); }
+
+QColor SendFileDialog::statusColour() const { return m_status->palette().color(QPalette::WindowText); }
+
+void SendFileDialog::setStatus(const QString& text)
+{
+    m_status->setText(text);
+    emit statusChanged(text);
+}
+
+void SendFileDialog::send()
+{
+    if (m_handshake || m_transfers.entries.empty())
+        return;
+    auto& messages = m_session.messages();
+    if (m_session.outputChoice.kind == midi::PortChoice::Kind::NotChosen) {
+        messages.inform(this, text::kProgramTitle, text::kOutputNotOpened, ui::MessageIcon::Stop);
+        return;
+    }
+    if (m_session.inputChoice.kind == midi::PortChoice::Kind::NotChosen) {
+        messages.inform(this, text::kProgramTitle, text::kInputNotOpened, ui::MessageIcon::Stop);
+        return;
+    }
+    midi::MidiSystem* system = m_session.midi();
+    if (system) {
+        m_input = new midi::MidiInputPump(*system, this);
+        connect(m_input, &midi::MidiInputPump::shortMessage, this, &SendFileDialog::onShortMessage);
+    }
+    if (!m_input || !m_input->open(m_session.inputChoice)) {
+        messages.inform(this, text::kUpdataTitle, text::kNoInputDevices, ui::MessageIcon::None);
+        accept();
+        return;
+    }
+    m_sendButton->setEnabled(false); // a run cannot be restarted
+    readSlotChoices();
+
+    const DataFolders& folders = m_session.folders();
+    const TransferKind kind = m_transfers.kind;
+    m_handshake = std::make_unique<TransferHandshake>(
+        m_transfers, [folders, kind](const std::string& name) {
+            return readWholeFile(kind == TransferKind::Songs ? folders.songPath(name) : folders.romPath(name));
+        });
+    m_output = system->openOutput(m_session.outputChoice);
+    auto started = m_handshake->start();
+    if (!started) {
+        setStatus(qt(started.reason()));
+        endTransfer();
+        return;
+    }
+    m_active = true;
+    m_silence.start();
+    m_handling = true;
+    apply(*started);
+    handlePending();
+}
+
+void SendFileDialog::onShortMessage(quint32 packed)
+{
+    m_pending.push_back(packed);
+    if (m_handling)
+        return;
+    m_handling = true;
+    handlePending();
+}
+
+void SendFileDialog::handlePending()
+{
+    while (!m_pending.empty() && m_active) {
+        const quint32 next = m_pending.front();
+        m_pending.pop_front();
+        if (m_silenceShown) {
+            m_silenceShown = false;
+            setStatus(m_statusBeforeSilence);
+        }
+        const auto actions = m_handshake->onShortMessage(static_cast<std::uint8_t>(next & 0xFF),
+                                                         static_cast<std::uint8_t>((next >> 8) & 0xFF));
+        if (m_active)
+            m_silence.start();
+        apply(actions);
+    }
+    m_pending.clear();
+    m_handling = false;
+}
+
+void SendFileDialog::apply(const Actions& actions)
+{
+    for (const Action& action : actions) {
+        // A message box below runs a nested event loop; if the user closed the
+        // window meanwhile, nothing more may happen.
+        if (!m_active)
+            return;
+        if (const auto* message = std::get_if<SendMessage>(&action)) {
+            sendMessage(message->bytes);
+        } else if (const auto* range = std::get_if<SetProgressRange>(&action)) {
+            m_progress->setRange(0, static_cast<int>(range->maximum));
+        } else if (const auto* position = std::get_if<SetProgressPosition>(&action)) {
+            m_progress->setPosition(static_cast<int>(position->position));
+            emit progressChanged(m_progress->position(), m_progress->maximum());
+        } else if (const auto* status = std::get_if<SetStatus>(&action)) {
+            setStatus(qt(status->text));
+        } else if (const auto* relabel = std::get_if<RelabelClose>(&action)) {
+            m_closeButton->setText(qt(relabel->text));
+        } else if (std::holds_alternative<CloseInput>(action)) {
+            if (m_input)
+                m_input->close();
+            m_silence.stop();
+        } else if (std::holds_alternative<Finished>(action)) {
+            endTransfer();
+        } else if (const auto* stopped = std::get_if<Stopped>(&action)) {
+            endTransfer();
+            if (stopped->reason == StopReason::FileUnreadable)
+                m_session.messages().show(this, {std::string(text::kProgramTitle), std::string(text::kCannotOpenFileAtTurn),
+                                                 ui::MessageIcon::Stop, ui::MessageButtons::YesNo});
+        }
+    }
+}
+
+void SendFileDialog::sendMessage(const frame::Bytes& bytes)
+{
+    // The output stays open for the run; one that could not be opened is
+    // tried again with every message, as each message would open it anew.
+    if (!m_output && m_session.midi())
+        m_output = m_session.midi()->openOutput(m_session.outputChoice);
+    const midi::SendResult result = m_output ? m_output->send(bytes) : midi::SendResult::OpenFailed;
+    switch (result) {
+    case midi::SendResult::Sent:
+    case midi::SendResult::PrepareFailed: // silently not sent
+        break;
+    case midi::SendResult::OpenFailed:
+        m_session.messages().inform(this, text::kUpdataTitle, text::kNoOutputDevices, ui::MessageIcon::None);
+        break;
+    case midi::SendResult::SendFailed:
+        m_session.messages().inform(this, text::kApplicationName, text::kSendFailed, ui::MessageIcon::None);
+        break;
+    }
+}
+
+void SendFileDialog::onSilence()
+{
+    if (!m_active || m_silenceShown)
+        return;
+    m_statusBeforeSilence = m_status->text();
+    m_silenceShown = true;
+    setStatus(QString::fromLatin1(kStatusKeyboardSilent));
+}
+
+void SendFileDialog::endTransfer()
+{
+    m_active = false;
+    m_silence.stop();
+    m_pending.clear();
+    if (m_input)
+        m_input->close();
+    m_output.reset();
+}
+
+void SendFileDialog::done(int result)
+{
+    endTransfer();
+    QDialog::done(result);
+}
+
+} // namespace quillon::transfer

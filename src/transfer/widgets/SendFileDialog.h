@@ -1,0 +1,110 @@
+#pragma once
+// The "Send File" window: lists the session's transfer list, lets the user
+// give each song a keyboard slot, and on Send carries out the transfer.
+//
+// The window only applies what the transfer handshake answers (send these
+// bytes, move the bar, show this status, relabel the close button, close the
+// input); the keyboard's replies arrive from the MIDI input pump as queued
+// signals, so the window thread never waits for the keyboard and stays
+// responsive. All messages of one run go through one output connection that
+// is opened at Send and kept until the run ends. Closing the window at any
+// moment closes the input and sends nothing more.
+#include "transfer/core/TransferHandshake.h"
+
+#include <QDialog>
+#include <QTimer>
+
+#include <chrono>
+#include <deque>
+#include <memory>
+
+class QLabel;
+class QPushButton;
+
+namespace quillon::app {
+class Session;
+}
+namespace quillon::midi {
+class MidiInputPump;
+class OutputConnection;
+}
+namespace quillon::ui {
+class EditableList;
+class PercentBar;
+}
+
+namespace quillon::transfer {
+
+class SendFileDialog : public QDialog {
+    Q_OBJECT
+public:
+    enum Column { FileNameColumn = 0, SizeColumn = 1, SlotColumn = 2, SendColumn = 3 };
+
+    // Shown when the keyboard has not answered for a while; replaced again by
+    // the transfer's own status as soon as it answers.
+    static constexpr const char* kStatusKeyboardSilent =
+        "The keyboard has not answered for a few seconds, still waiting... (Cancel stops the transfer)";
+    static constexpr std::chrono::milliseconds kDefaultSilenceTimeout{5000};
+
+    explicit SendFileDialog(app::Session& session, QWidget* parent = nullptr);
+    ~SendFileDialog() override;
+
+    // How long without a reply before the status line says the keyboard is silent.
+    void setSilenceTimeout(std::chrono::milliseconds timeout);
+
+    void send(); // what the Send button does
+
+    ui::EditableList& list() const { return *m_list; }
+    ui::PercentBar& progress() const { return *m_progress; }
+    QPushButton& sendButton() const { return *m_sendButton; }
+    QPushButton& closeButton() const { return *m_closeButton; }
+    QString statusText() const;
+    QColor statusColour() const;
+    // True from Send until the transfer finishes, stops or the window closes.
+    bool isTransferring() const { return m_active; }
+    const TransferHandshake* handshake() const { return m_handshake.get(); }
+
+    void done(int result) override;
+
+signals:
+    // Every new text of the status line, and every new position of the bar.
+    void statusChanged(const QString& text);
+    void progressChanged(int position, int maximum);
+
+private:
+    void buildControls();
+    void fillList();
+    QStringList choicesFor(int column) const;
+    // Slot choices of the list into the transfer list; the drop-down ends here.
+    void readSlotChoices();
+    void onShortMessage(quint32 packed);
+    // Handles queued replies one after another; m_handling is set by the caller.
+    void handlePending();
+    void apply(const Actions& actions);
+    void sendMessage(const frame::Bytes& bytes);
+    void onSilence();
+    void setStatus(const QString& text);
+    void endTransfer();
+
+    app::Session& m_session;
+    TransferList m_transfers;
+    ui::EditableList* m_list = nullptr;
+    QLabel* m_status = nullptr;
+    ui::PercentBar* m_progress = nullptr;
+    QPushButton* m_sendButton = nullptr;
+    QPushButton* m_closeButton = nullptr;
+
+    std::unique_ptr<TransferHandshake> m_handshake;
+    std::unique_ptr<midi::OutputConnection> m_output;
+    midi::MidiInputPump* m_input = nullptr;
+    bool m_active = false;
+    // Replies that arrive while a message box of this window is open wait here,
+    // so that one reply is handled completely before the next.
+    std::deque<quint32> m_pending;
+    bool m_handling = false;
+    QTimer m_silence;
+    bool m_silenceShown = false;
+    QString m_statusBeforeSilence;
+};
+
+} // namespace quillon::transfer

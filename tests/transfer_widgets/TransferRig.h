@@ -1,0 +1,120 @@
+#pragma once
+// A data folder in a temporary directory, the built-in keyboard as the only
+// MIDI backend (chosen for both directions), a recording message service and
+// the session tying them together. The keyboard's stored items are recorded
+// in arrival order, so a slot written twice shows both writes.
+#include "app/widgets/Session.h"
+#include "midi/core/DeviceFrame.h"
+#include "midi/io/MidiSystem.h"
+#include "midi/io/VirtualKeyboard.h"
+#include "transfer/widgets/SendFileDialog.h"
+#include "ui/MessageService.h"
+
+#include <QDir>
+#include <QFile>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QWidget>
+
+#include <functional>
+#include <random>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace quillon::testing {
+
+inline std::vector<std::unique_ptr<midi::Backend>> keyboardOnly()
+{
+    std::vector<std::unique_ptr<midi::Backend>> backends;
+    backends.push_back(std::make_unique<midi::VirtualKeyboard>());
+    return backends;
+}
+
+struct StoredItem {
+    int slot = 0; // 0 for a ROM image
+    frame::Bytes bytes;
+    bool operator==(const StoredItem&) const = default;
+};
+
+class TransferRig {
+public:
+    TransferRig()
+        : folders(std::filesystem::path(directory.path().toStdString())), system(keyboardOnly()),
+          keyboard(*system.keyboard()), session(&system, messages, folders)
+    {
+        std::filesystem::create_directories(folders.songFolder());
+        std::filesystem::create_directories(folders.romFolder());
+        session.outputChoice = midi::PortChoice::of(system.outputs().front().ref);
+        session.inputChoice = midi::PortChoice::of(system.inputs().front().ref);
+        // Called on the thread that sent the message, outside the keyboard's lock.
+        keyboard.setEventListener([this](const std::string& line) {
+            static const QRegularExpression songStored(QStringLiteral("song slot (\\d+) stored"));
+            const auto match = songStored.match(QString::fromStdString(line));
+            if (match.hasMatch()) {
+                const int slot = match.captured(1).toInt();
+                stored.push_back({slot, keyboard.song(slot).value_or(frame::Bytes{})});
+            } else if (line.find("ROM image stored") != std::string::npos) {
+                stored.push_back({0, keyboard.romImage().value_or(frame::Bytes{})});
+            }
+        });
+    }
+
+    ~TransferRig() { keyboard.setEventListener({}); }
+
+    // A format-0 song of exactly `size` bytes (at least 14): header, then noise.
+    frame::Bytes writeSong(const std::string& name, std::size_t size, unsigned seed)
+    {
+        frame::Bytes bytes = noise(size, seed);
+        const std::uint8_t head[14] = {'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 0, 0, 1, 0, 96};
+        std::copy(std::begin(head), std::end(head), bytes.begin());
+        write(folders.songPath(name), bytes);
+        return bytes;
+    }
+
+    frame::Bytes writeRom(const std::string& name, std::size_t size, unsigned seed)
+    {
+        frame::Bytes bytes = noise(size, seed);
+        write(folders.romPath(name), bytes);
+        return bytes;
+    }
+
+    static void write(const std::filesystem::path& path, const frame::Bytes& bytes)
+    {
+        QFile file(QString::fromStdString(path.string()));
+        file.open(QIODevice::WriteOnly);
+        file.write(reinterpret_cast<const char*>(bytes.data()), static_cast<qint64>(bytes.size()));
+    }
+
+    static frame::Bytes noise(std::size_t size, unsigned seed)
+    {
+        std::mt19937 random(seed);
+        frame::Bytes bytes(size);
+        for (auto& byte : bytes)
+            byte = static_cast<std::uint8_t>(random());
+        return bytes;
+    }
+
+    // Runs a command that opens the Send File window; `during` drives the
+    // window while it is open (shown and active), as the user would.
+    void whileWindowOpen(std::function<void(transfer::SendFileDialog&)> during)
+    {
+        messages.onNextDialog([during = std::move(during)](QDialog& dialog) {
+            auto& window = dynamic_cast<transfer::SendFileDialog&>(dialog);
+            window.show();
+            window.activateWindow();
+            during(window);
+        });
+    }
+
+    QTemporaryDir directory;
+    DataFolders folders;
+    midi::MidiSystem system;
+    midi::VirtualKeyboard& keyboard;
+    ui::RecordingMessageService messages;
+    app::Session session;
+    QWidget owner;
+    std::vector<StoredItem> stored;
+};
+
+} // namespace quillon::testing

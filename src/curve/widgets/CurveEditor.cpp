@@ -1,0 +1,555 @@
+#include "curve/widgets/CurveEditor.h"
+
+#include "app/core/FileListing.h"
+#include "app/core/Messages.h"
+#include "app/widgets/NamePrompt.h"
+#include "curve/core/CurveFile.h"
+#include "curve/core/Presets.h"
+#include "curve/widgets/CurveCanvas.h"
+#include "curve/widgets/CurveSender.h"
+#include "ui/ColourListBox.h"
+#include "ui/DialogUnits.h"
+#include "ui/MessageService.h"
+#include "ui/PercentBar.h"
+
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QPushButton>
+
+#include <filesystem>
+#include <system_error>
+
+namespace quillon::curve {
+
+namespace {
+
+const QColor kPresetColour(154, 154, 154);
+const QColor kBarColour(99, 162, 104);
+const QColor kBarTextColour(250, 1, 1);
+
+constexpr std::array<int, CurveEditorState::kRows> kRowY{13, 27, 42, 58, 72, 86, 100, 116, 130, 145, 160, 175, 190, 205};
+constexpr int kDialogWidth = 451;
+constexpr int kDialogHeight = 266;
+constexpr int kAreaX = 9;
+constexpr int kAreaY = 13;
+constexpr int kAreaWidth = 291;
+constexpr int kAreaHeight = 203;
+
+QString qText(std::string_view text) { return ui::displayText(text); }
+
+// The window is laid out in dialog units of its font, but the drawing area has
+// a fixed pixel size. Units are taken from the smallest font size (the window's
+// own or larger) at which the area's place holds those pixels, so the area
+// never covers the controls beside and below it.
+ui::DialogUnits layoutUnits(const QFont& windowFont) {
+    for (int size = windowFont.pointSize(); size < 40; ++size) {
+        QFont candidate = windowFont;
+        candidate.setPointSize(size);
+        const ui::DialogUnits units(candidate);
+        if (units.toPixelsX(kAreaWidth) >= CurveCanvas::kWidth && units.toPixelsY(kAreaHeight) >= CurveCanvas::kHeight)
+            return units;
+    }
+    return ui::DialogUnits(windowFont);
+}
+
+QString slotName(std::size_t slot) { return QStringLiteral("Curve%1").arg(slot + 1); }
+
+int selectedRowOf(const QListWidget& list) {
+    const int row = list.currentRow();
+    return row >= 0 && list.item(row)->isSelected() ? row : -1;
+}
+
+} // namespace
+
+CurveEditor::CurveEditor(app::Session& session, QWidget* parent) : QDialog(parent), m_session(session) {
+    setWindowTitle(QStringLiteral("V.Curve"));
+    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                   Qt::WindowCloseButtonHint);
+    setFont(ui::dialogFont(QStringLiteral("Arial"), 9));
+    buildControls();
+
+    m_state.grid = m_state.vertex = m_state.realTime = true;
+    m_state.forgetDrag();
+    resetEditor();
+
+    fillFileList();
+    if (m_files->count() > 0) {
+        m_fillingLists = true;
+        m_files->setCurrentRow(0);
+        m_fillingLists = false;
+        m_fileName = m_files->item(0)->text();
+    } else {
+        m_fileName.clear();
+    }
+    showMembers();
+    redraw();
+
+    m_progress->hide();
+    m_progress->setRange(0, 1);
+    m_progress->setPosition(0);
+}
+
+CurveEditor::~CurveEditor() = default;
+
+ui::ColourListBox& CurveEditor::presetList() const { return *m_presets; }
+
+bool CurveEditor::sendWaiting() const { return m_sender->waiting(); }
+
+void CurveEditor::buildControls() {
+    const ui::DialogUnits units = layoutUnits(font());
+    resize(units.size(kDialogWidth, kDialogHeight));
+    setFixedSize(size());
+
+    auto label = [&](const QString& text, int x, int y, int w, int h) {
+        auto* made = new QLabel(text, this);
+        units.place(*made, x, y, w, h);
+        return made;
+    };
+    auto pushButton = [&](const QString& text, int x, int y, int w, int h) {
+        auto* made = new QPushButton(text, this);
+        made->setAutoDefault(false);
+        units.place(*made, x, y, w, h);
+        return made;
+    };
+    auto checkBox = [&](const QString& text, int x, int y, int w, int h) {
+        auto* made = new QCheckBox(text, this);
+        units.place(*made, x, y, w, h);
+        return made;
+    };
+    auto group = [&](int x, int y, int w, int h) {
+        auto* made = new QGroupBox(this);
+        units.place(*made, x, y, w, h);
+        made->lower();
+        return made;
+    };
+    auto cell = [&](int x, int y) {
+        auto* made = new QLineEdit(this);
+        made->setReadOnly(true);
+        made->setAlignment(Qt::AlignCenter);
+        made->setFocusPolicy(Qt::NoFocus);
+        units.place(*made, x, y, 27, 12);
+        return made;
+    };
+
+    m_canvas = new CurveCanvas(this);
+    m_canvas->move(units.point(kAreaX, kAreaY));
+    label(QStringLiteral("V. Curve Show"), 106, 3, 49, 8);
+    label(QStringLiteral("Source"), 309, 3, 24, 9);
+    label(QStringLiteral("New"), 343, 3, 15, 8);
+    for (std::size_t r = 0; r < kRowY.size(); ++r) {
+        m_sourceCells[r] = cell(307, kRowY[r]);
+        m_newCells[r] = cell(337, kRowY[r]);
+    }
+
+    label(QStringLiteral("FileName"), 371, 3, 50, 8);
+    m_fileNameField = new QLineEdit(this);
+    units.place(*m_fileNameField, 370, 13, 68, 12);
+    m_presets = new ui::ColourListBox(this);
+    units.place(*m_presets, 370, 25, 68, 74);
+    m_files = new QListWidget(this);
+    m_files->setSortingEnabled(false);
+    m_files->setSelectionMode(QAbstractItemView::SingleSelection);
+    units.place(*m_files, 370, 99, 68, 66);
+
+    group(370, 165, 71, 53);
+    m_deleteButton = pushButton(QStringLiteral("Delete"), 380, 172, 53, 12);
+    m_deleteButton->setEnabled(false);
+    QPushButton* loadButton = pushButton(QStringLiteral("Load"), 380, 187, 53, 12);
+    QPushButton* sendButton = pushButton(QStringLiteral("Send"), 380, 202, 53, 12);
+
+    QPushButton* newButton = pushButton(QStringLiteral("New"), 20, 229, 43, 12);
+    group(71, 222, 159, 23);
+    m_grid = checkBox(QStringLiteral(" Grid"), 80, 231, 32, 10);
+    m_vertex = checkBox(QStringLiteral(" Vertex"), 126, 231, 39, 10);
+    m_realTime = checkBox(QStringLiteral("Real_time"), 179, 231, 49, 10);
+    QPushButton* saveButton = pushButton(QStringLiteral("Save"), 236, 229, 43, 12);
+    QPushButton* defaultButton = pushButton(QStringLiteral("Default"), 308, 229, 53, 12);
+    QPushButton* exitButton = pushButton(QStringLiteral("Exit"), 379, 229, 53, 12);
+    exitButton->setDefault(true);
+
+    m_hint = label(qText(text::kCurveHint), 0, 251, 449, 13);
+    m_hint->setFrameStyle(QFrame::Box | QFrame::Plain);
+    m_hint->setEnabled(false); // shown greyed
+    m_progress = new ui::PercentBar(this);
+    units.place(*m_progress, 2, 254, 444, 10);
+    m_progress->setBarColour(kBarColour);
+    m_progress->setTextOverBarColour(kBarTextColour);
+
+    m_sender = new CurveSender(m_session, *this, *m_progress);
+    m_sender->setParent(this);
+
+    connect(m_canvas, &CurveCanvas::leftPressed, this, &CurveEditor::onCanvasPressed);
+    connect(m_canvas, &CurveCanvas::mouseMoved, this, &CurveEditor::onCanvasMoved);
+    connect(m_canvas, &CurveCanvas::leftReleased, this, &CurveEditor::onCanvasReleased);
+    connect(m_canvas, &CurveCanvas::rightPressed, this, &CurveEditor::onContextMenu);
+
+    // A click on the entry that is already highlighted still counts as a choice.
+    connect(m_presets, &QListWidget::currentRowChanged, this, &CurveEditor::onPresetChosen);
+    connect(m_presets, &QListWidget::itemClicked, this, &CurveEditor::onPresetChosen);
+    connect(m_files, &QListWidget::currentRowChanged, this, &CurveEditor::onFileChosen);
+    connect(m_files, &QListWidget::itemClicked, this, &CurveEditor::onFileChosen);
+
+    connect(m_deleteButton, &QPushButton::clicked, this, &CurveEditor::deleteSelectedFile);
+    connect(loadButton, &QPushButton::clicked, this, &CurveEditor::load);
+    connect(sendButton, &QPushButton::clicked, this, &CurveEditor::sendSelected);
+    connect(newButton, &QPushButton::clicked, this, &CurveEditor::newCurve);
+    connect(saveButton, &QPushButton::clicked, this, &CurveEditor::save);
+    connect(defaultButton, &QPushButton::clicked, this, &CurveEditor::defaultCurve);
+    connect(exitButton, &QPushButton::clicked, this, &QDialog::accept);
+
+    connect(m_grid, &QCheckBox::toggled, this, [this](bool on) {
+        m_state.grid = on;
+        redraw();
+    });
+    connect(m_vertex, &QCheckBox::toggled, this, [this](bool on) {
+        m_state.vertex = on;
+        redraw();
+    });
+    connect(m_realTime, &QCheckBox::toggled, this, [this](bool on) { m_state.realTime = on; });
+}
+
+QPushButton* CurveEditor::button(const QString& text) const {
+    for (QPushButton* candidate : findChildren<QPushButton*>())
+        if (candidate->text() == text)
+            return candidate;
+    return nullptr;
+}
+
+// --- state shown in the window ----------------------------------------------
+
+void CurveEditor::resetEditor() {
+    m_activeList = ActiveList::None;
+    m_state.reset();
+    m_fillingLists = true;
+    m_presets->clear();
+    for (const Preset& preset : presetCurves())
+        m_presets->addEntry(QString::fromLatin1(preset.name.data(), static_cast<qsizetype>(preset.name.size())),
+                            kPresetColour);
+    m_fillingLists = false;
+    m_deleteButton->setEnabled(false);
+    showMembers();
+}
+
+void CurveEditor::fillFileList() {
+    const listing::FileList listed =
+        listing::listFolder(m_session.folders().curveFolder(), DataFolders::kCurvePattern);
+    m_fillingLists = true;
+    m_files->clear();
+    for (const std::string& name : listed.names)
+        m_files->addItem(QString::fromStdString(name));
+    m_fillingLists = false;
+    if (listed.tooMany)
+        m_session.messages().inform(this, text::kApplicationName, text::kTooManyFiles, ui::MessageIcon::None);
+}
+
+void CurveEditor::redraw() {
+    m_canvas->showPicture(m_state.picture());
+    showColumns();
+}
+
+void CurveEditor::showColumns() {
+    const auto values = m_state.newColumn();
+    for (std::size_t r = 0; r < values.size(); ++r) {
+        m_sourceCells[r]->setText(QString::number(CurveEditorState::kSourceColumn[r]));
+        m_newCells[r]->setText(QString::number(values[r]));
+    }
+}
+
+void CurveEditor::showMembers() {
+    m_fileNameField->setText(m_fileName);
+    const QSignalBlocker gridBlock(m_grid);
+    const QSignalBlocker vertexBlock(m_vertex);
+    const QSignalBlocker realTimeBlock(m_realTime);
+    m_grid->setChecked(m_state.grid);
+    m_vertex->setChecked(m_state.vertex);
+    m_realTime->setChecked(m_state.realTime);
+    showColumns();
+}
+
+void CurveEditor::showProgressAtZero() {
+    m_hint->hide();
+    m_progress->show();
+    m_progress->setPosition(0);
+}
+
+void CurveEditor::showFailure(const std::string& message) {
+    m_session.messages().inform(this, text::kApplicationName, message, ui::MessageIcon::Stop);
+}
+
+// --- lists --------------------------------------------------------------------
+
+int CurveEditor::selectedPreset() const { return selectedRowOf(*m_presets); }
+int CurveEditor::selectedFile() const { return selectedRowOf(*m_files); }
+
+void CurveEditor::onPresetChosen() {
+    const int row = selectedPreset();
+    if (m_fillingLists || row < 0)
+        return;
+    m_fileName = m_presets->item(row)->text();
+    m_activeList = ActiveList::Presets;
+    m_deleteButton->setEnabled(false);
+    m_fillingLists = true;
+    m_files->clearSelection();
+    m_files->setCurrentRow(-1);
+    m_fillingLists = false;
+    m_fileNameField->setText(m_fileName);
+}
+
+void CurveEditor::onFileChosen() {
+    const int row = selectedFile();
+    if (m_fillingLists || row < 0)
+        return;
+    m_fileName = m_files->item(row)->text();
+    m_activeList = ActiveList::Files;
+    m_deleteButton->setEnabled(true);
+    m_fillingLists = true;
+    m_presets->clearSelection();
+    m_presets->setCurrentRow(-1);
+    m_fillingLists = false;
+    m_fileNameField->setText(m_fileName);
+}
+
+bool CurveEditor::fileListHolds(const std::string& entry, Qt::CaseSensitivity sensitivity) const {
+    const QString wanted = QString::fromStdString(entry);
+    for (int row = 0; row < m_files->count(); ++row)
+        if (m_files->item(row)->text().compare(wanted, sensitivity) == 0)
+            return true;
+    return false;
+}
+
+// --- drawing area ---------------------------------------------------------------
+
+void CurveEditor::onCanvasPressed(QPoint position) {
+    m_state.press(position.x());
+    if (m_state.realTime) {
+        m_hint->hide();
+        m_progress->show();
+    } else {
+        m_hint->show();
+        m_progress->hide();
+    }
+    m_progress->setPosition(0);
+}
+
+void CurveEditor::onCanvasMoved(QPoint position) {
+    if (m_state.moveTo(position.x(), position.y()))
+        redraw();
+}
+
+void CurveEditor::onCanvasReleased(QPoint) {
+    if (!m_state.release())
+        return;
+    if (m_state.realTime) {
+        showProgressAtZero();
+        sendCurveNow(m_state.working().table());
+    }
+}
+
+void CurveEditor::onContextMenu(QPoint globalPosition) {
+    QMenu* menu = buildContextMenu(this);
+    m_session.messages().execMenu(*menu, globalPosition);
+    menu->deleteLater();
+}
+
+QMenu* CurveEditor::buildContextMenu(QWidget* parent) {
+    auto* menu = new QMenu(parent);
+    const KeptCurves& kept = m_state.keptCurves();
+    connect(menu->addAction(QStringLiteral("&New")), &QAction::triggered, this, &CurveEditor::newCurve);
+    menu->addSeparator();
+
+    using SlotCommand = void (CurveEditor::*)(std::size_t);
+    auto addSlotMenu = [&](const QString& title, SlotCommand command, bool onlyUsable, auto checked) {
+        QMenu* submenu = menu->addMenu(title);
+        for (std::size_t i = 0; i < KeptCurves::kSlotCount; ++i) {
+            QAction* action = submenu->addAction(slotName(i));
+            action->setEnabled(!onlyUsable || kept.isUsable(i));
+            action->setCheckable(true);
+            action->setChecked(checked(i));
+            connect(action, &QAction::triggered, this, [this, command, i] { (this->*command)(i); });
+        }
+    };
+    auto usable = [&](std::size_t i) { return kept.isUsable(i); };
+    auto shown = [&](std::size_t i) { return kept.slot(i).shown && !kept.slot(i).deleted; };
+    auto unchecked = [](std::size_t) { return false; };
+
+    addSlotMenu(QStringLiteral("Keep Curve"), &CurveEditor::keepCurve, false, usable);
+    addSlotMenu(QStringLiteral("Show Curve"), &CurveEditor::showCurve, true, shown);
+    addSlotMenu(QStringLiteral("Restore Curve"), &CurveEditor::restoreCurve, true, unchecked);
+    menu->addSeparator();
+    addSlotMenu(QStringLiteral("&Send"), &CurveEditor::sendKeptCurve, true, unchecked);
+    addSlotMenu(QStringLiteral("&Delete"), &CurveEditor::deleteKeptCurve, true, unchecked);
+    menu->addSeparator();
+    menu->addAction(QStringLiteral("&Cancel")); // closes the menu, nothing more
+    return menu;
+}
+
+// --- kept curves ----------------------------------------------------------------
+
+void CurveEditor::keepCurve(std::size_t slot) { m_state.keptCurves().keep(slot, m_state.working().keyPoints()); }
+
+void CurveEditor::showCurve(std::size_t slot) {
+    m_state.keptCurves().toggleShown(slot);
+    redraw();
+}
+
+void CurveEditor::restoreCurve(std::size_t slot) {
+    m_state.keptCurves().requestRestore(slot);
+    redraw();
+}
+
+void CurveEditor::deleteKeptCurve(std::size_t slot) {
+    m_state.keptCurves().remove(slot);
+    redraw();
+}
+
+void CurveEditor::sendKeptCurve(std::size_t slot) {
+    if (!m_state.keptCurves().isUsable(slot))
+        return;
+    const Table table = computeCurveTable(m_state.keptCurves().slot(slot).points);
+    showProgressAtZero();
+    m_sender->sendAfterPause(table);
+}
+
+// --- commands -------------------------------------------------------------------
+
+void CurveEditor::sendCurveNow(const Table& table) { m_sender->sendNow(table); }
+
+void CurveEditor::newCurve() {
+    m_state.working().setDefaultKeyPoints();
+    m_state.recompute();
+    showColumns();
+    m_state.keptCurves().clearForNew();
+    redraw();
+    if (m_session.messages().askYesNo(this, text::kProgramTitle, text::kSendDefaultCurveQuestion,
+                                      ui::MessageIcon::Stop)) {
+        showProgressAtZero();
+        sendCurveNow(m_state.working().table());
+    }
+}
+
+void CurveEditor::defaultCurve() {
+    resetEditor();
+    m_state.forgetDrag();
+    m_state.vertex = m_state.realTime = true;
+    showMembers();
+    redraw();
+    if (m_session.messages().askYesNo(this, text::kProgramTitle, text::kSendDefaultCurveQuestion,
+                                      ui::MessageIcon::Stop)) {
+        showProgressAtZero();
+        sendCurveNow(m_state.working().table());
+    }
+}
+
+void CurveEditor::load() {
+    if (m_activeList == ActiveList::Presets && selectedPreset() >= 0) {
+        m_state.working().setKeyPoints(presetCurves()[static_cast<std::size_t>(selectedPreset())].points);
+    } else if (m_activeList == ActiveList::Files && selectedFile() >= 0) {
+        const std::string entry = m_files->item(selectedFile())->text().toStdString();
+        const std::filesystem::path path = m_session.folders().curvePath(entry);
+        const Status loaded = loadCurveFile(path, m_state.working());
+        if (!loaded) {
+            showFailure(std::string(text::kCannotLoadCurve) + path.string() + "\r\n" + loaded.reason());
+            return;
+        }
+    } else {
+        return;
+    }
+    m_state.keptCurves().clearForLoad();
+    redraw();
+}
+
+void CurveEditor::save() {
+    // Only a name accepted by this very prompt may be used: a prompt that was
+    // repeated and then cancelled leaves an older name in the session, which
+    // the user did not ask for now.
+    const std::string earlierName = m_session.chosenName;
+    m_session.chosenName.clear();
+    const bool confirmed = app::askForName(m_session, this);
+    if (m_session.chosenName.empty()) {
+        m_session.chosenName = earlierName;
+        if (confirmed && earlierName.empty())
+            m_session.messages().inform(this, text::kProgramTitle, text::kSaveNeedsName, ui::MessageIcon::Stop);
+        return;
+    }
+    if (!confirmed)
+        return;
+    const std::string name = m_session.chosenName;
+    const std::string entry = name + std::string(DataFolders::kCurveExtension);
+    const std::filesystem::path path = m_session.folders().curvePathForName(name);
+
+    const bool listed = fileListHolds(entry, Qt::CaseInsensitive);
+    if (listed && !app::askToReplace(m_session, this)) {
+        showMembers();
+        return;
+    }
+    const Status written = writeCurveFile(path, storedCurveOf(m_state.working()));
+    if (!written) {
+        showFailure(std::string(text::kCannotSaveCurve) + path.string() + "\r\n" + written.reason());
+    } else if (!listed || !fileListHolds(entry, Qt::CaseSensitive)) {
+        // A new file (also one whose name differs from a listed one only in case,
+        // which is a different file here) must show in the list.
+        fillFileList();
+    }
+    showMembers();
+}
+
+void CurveEditor::deleteSelectedFile() {
+    const int row = selectedFile();
+    if (m_activeList != ActiveList::Files || row < 0)
+        return;
+    const std::string entry = m_files->item(row)->text().toStdString();
+    const std::filesystem::path path = m_session.folders().curvePath(entry);
+    std::error_code error;
+    std::filesystem::remove(path, error); // a file that is already gone is no failure
+    if (error) {
+        // The entry stays listed while its file is still there.
+        showFailure(std::string(text::kCannotDeleteFile) + path.string() + "\r\n" + error.message());
+        return;
+    }
+    m_fillingLists = true;
+    delete m_files->takeItem(row);
+    if (m_files->count() == 0) {
+        m_fileName.clear();
+    } else {
+        const int next = row > 0 ? row - 1 : 0;
+        m_files->setCurrentRow(next);
+        m_fileName = m_files->item(next)->text();
+    }
+    m_fillingLists = false;
+    showMembers();
+}
+
+void CurveEditor::sendSelected() {
+    if (m_activeList == ActiveList::Presets) {
+        showProgressAtZero();
+        const int row = selectedPreset();
+        if (row >= 0)
+            m_sender->sendAfterPause(computeCurveTable(presetCurves()[static_cast<std::size_t>(row)].points));
+    } else if (m_activeList == ActiveList::Files) {
+        Table table = m_state.working().table();
+        if (const int row = selectedFile(); row >= 0) {
+            const std::filesystem::path path =
+                m_session.folders().curvePath(m_files->item(row)->text().toStdString());
+            const Result<StoredCurve> stored = readCurveFile(path);
+            if (!stored) {
+                showFailure(std::string(text::kCannotLoadCurve) + path.string() + "\r\n" + stored.reason());
+                return;
+            }
+            table = stored->table; // as stored: the keyboard gets exactly the file's table
+        }
+        showProgressAtZero();
+        m_sender->sendAfterPause(table);
+    }
+}
+
+void CurveEditor::done(int result) {
+    // Sends the user asked for still leave, even when the window closes during the pause.
+    m_sender->flush();
+    QDialog::done(result);
+}
+
+} // namespace quillon::curve

@@ -1,0 +1,246 @@
+#include "player/core/Format0Converter.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <queue>
+#include <string>
+#include <system_error>
+
+namespace quillon::player {
+
+namespace {
+
+constexpr std::uint32_t kLargestVlq = 0x0FFFFFFF; // four 7-bit groups
+constexpr int kMaxNameAttempts = 99;
+
+void putBigEndian(std::vector<std::uint8_t>& out, std::uint32_t value, int width)
+{
+    for (int i = width - 1; i >= 0; --i)
+        out.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
+}
+
+void putVlq(std::vector<std::uint8_t>& out, std::uint32_t value)
+{
+    std::uint8_t groups[4];
+    int count = 0;
+    do {
+        groups[count++] = static_cast<std::uint8_t>(value & 0x7F);
+        value >>= 7;
+    } while (value != 0);
+    while (count > 1)
+        out.push_back(static_cast<std::uint8_t>(0x80 | groups[--count]));
+    out.push_back(groups[0]);
+}
+
+// The header's division word as it stood in the file.
+std::uint16_t divisionWord(const Division& division)
+{
+    if (division.kind == Division::Kind::TicksPerQuarter)
+        return division.ticksPerQuarter;
+    const auto negativeFps = static_cast<std::uint8_t>(-division.framesPerSecond);
+    return static_cast<std::uint16_t>((negativeFps << 8) | (division.ticksPerFrame & 0xFF));
+}
+
+bool isEndOfTrack(const TrackEvent& event)
+{
+    return event.kind == EventKind::Meta && event.metaType == kMetaEndOfTrack;
+}
+
+void putEvent(std::vector<std::uint8_t>& out, const TrackEvent& event)
+{
+    switch (event.kind) {
+    case EventKind::Channel:
+        // Every message carries its own status byte: no running status.
+        out.push_back(event.status);
+        out.push_back(event.data1);
+        if (channelDataLength(event.status) == 2)
+            out.push_back(event.data2);
+        break;
+    case EventKind::SysEx:
+        out.push_back(event.status);
+        putVlq(out, static_cast<std::uint32_t>(event.payload.size()));
+        out.insert(out.end(), event.payload.begin(), event.payload.end());
+        break;
+    case EventKind::Meta:
+        out.push_back(0xFF);
+        out.push_back(event.metaType);
+        putVlq(out, static_cast<std::uint32_t>(event.payload.size()));
+        out.insert(out.end(), event.payload.begin(), event.payload.end());
+        break;
+    }
+}
+
+} // namespace
+
+MidiFile mergeToFormat0(const MidiFile& file)
+{
+    MidiFile merged;
+    merged.format = 0;
+    merged.division = file.division;
+    Track& out = merged.tracks.emplace_back();
+
+    std::size_t count = 0;
+    for (const Track& track : file.tracks) {
+        count += track.events.size();
+        out.endTick = std::max(out.endTick, track.endTick);
+    }
+    out.events.reserve(count + 1);
+
+    // A k-way merge over the tracks' heads: the earliest tick first, the lower track on
+    // equal ticks; a track's own events never pass each other.
+    struct Head {
+        std::uint64_t tick;
+        std::size_t track;
+        std::size_t index;
+        bool operator>(const Head& other) const
+        {
+            return tick != other.tick ? tick > other.tick : track > other.track;
+        }
+    };
+    std::priority_queue<Head, std::vector<Head>, std::greater<>> heads;
+    auto pushNext = [&](std::size_t track, std::size_t index) {
+        const auto& events = file.tracks[track].events;
+        while (index < events.size() && isEndOfTrack(events[index]))
+            ++index;
+        if (index < events.size())
+            heads.push({events[index].tick, track, index});
+    };
+    for (std::size_t t = 0; t < file.tracks.size(); ++t)
+        pushNext(t, 0);
+    while (!heads.empty()) {
+        const Head head = heads.top();
+        heads.pop();
+        out.events.push_back(file.tracks[head.track].events[head.index]);
+        pushNext(head.track, head.index + 1);
+    }
+
+    TrackEvent end;
+    end.tick = out.endTick;
+    end.kind = EventKind::Meta;
+    end.status = 0xFF;
+    end.metaType = kMetaEndOfTrack;
+    out.events.push_back(std::move(end));
+    return merged;
+}
+
+Result<std::vector<std::uint8_t>> writeFormat0(const MidiFile& file)
+{
+    if (file.tracks.size() != 1)
+        return fail("a format 0 file holds exactly one track, this one has " + std::to_string(file.tracks.size()));
+    const Track& track = file.tracks.front();
+
+    std::vector<std::uint8_t> body;
+    body.reserve(track.events.size() * 4 + 4);
+    std::uint64_t previous = 0;
+    for (const TrackEvent& event : track.events) {
+        const std::uint64_t delta = event.tick - previous;
+        if (event.tick < previous || delta > kLargestVlq)
+            return fail("a gap of more than " + std::to_string(kLargestVlq) + " ticks cannot be written (at tick " +
+                        std::to_string(event.tick) + ")");
+        putVlq(body, static_cast<std::uint32_t>(delta));
+        putEvent(body, event);
+        previous = event.tick;
+    }
+    if (track.events.empty() || !isEndOfTrack(track.events.back())) {
+        const std::uint64_t end = std::max(previous, track.endTick);
+        if (end - previous > kLargestVlq)
+            return fail("the track ends too long after its last event to be written");
+        putVlq(body, static_cast<std::uint32_t>(end - previous));
+        body.insert(body.end(), {0xFF, kMetaEndOfTrack, 0x00});
+    }
+    if (body.size() > 0xFFFFFFFFu)
+        return fail("the merged track is longer than a MIDI file can hold");
+
+    std::vector<std::uint8_t> out{'M', 'T', 'h', 'd'};
+    putBigEndian(out, 6, 4);
+    putBigEndian(out, 0, 2); // format
+    putBigEndian(out, 1, 2); // one track
+    putBigEndian(out, divisionWord(file.division), 2);
+    out.insert(out.end(), {'M', 'T', 'r', 'k'});
+    putBigEndian(out, static_cast<std::uint32_t>(body.size()), 4);
+    out.insert(out.end(), body.begin(), body.end());
+    return out;
+}
+
+Result<std::vector<std::uint8_t>> convertToFormat0(std::span<const std::uint8_t> smf)
+{
+    auto file = readMidiFile(smf);
+    if (!file)
+        return fail(file.reason());
+    return writeFormat0(mergeToFormat0(*file));
+}
+
+Result<std::filesystem::path> format0TargetPath(const std::filesystem::path& original)
+{
+    const std::string stem = original.stem().string();
+    if (stem.empty())
+        return fail("\"" + original.string() + "\" names no file");
+    std::string extension = original.extension().string();
+    if (extension.empty())
+        extension = ".mid";
+    const std::filesystem::path folder = original.parent_path();
+    for (int attempt = 1; attempt <= kMaxNameAttempts; ++attempt) {
+        std::string name = stem + "-0";
+        if (attempt > 1)
+            name += "-" + std::to_string(attempt);
+        const std::filesystem::path candidate = folder / (name + extension);
+        // A dangling link counts as taken: writing through it would put the song elsewhere.
+        std::error_code error;
+        const auto status = std::filesystem::symlink_status(candidate, error);
+        if (status.type() == std::filesystem::file_type::not_found)
+            return candidate;
+        if (error)
+            return fail("cannot look at \"" + candidate.string() + "\": " + error.message());
+    }
+    return fail("every name from \"" + stem + "-0" + extension + "\" to \"" + stem + "-0-" +
+                std::to_string(kMaxNameAttempts) + extension + "\" is taken");
+}
+
+Status writeNewFile(const std::filesystem::path& path, std::span<const std::uint8_t> bytes)
+{
+    // "x": the open itself fails when the file exists, so no other writer can slip in between a check and the write.
+    struct Closer {
+        void operator()(std::FILE* f) const { std::fclose(f); }
+    };
+    std::unique_ptr<std::FILE, Closer> out(std::fopen(path.c_str(), "wbx"));
+    if (!out) {
+        std::error_code error;
+        if (std::filesystem::exists(std::filesystem::symlink_status(path, error)))
+            return fail("\"" + path.string() + "\" exists already and is left as it is");
+        return fail("cannot create \"" + path.string() + "\"");
+    }
+    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), out.get()) == bytes.size();
+    const bool closed = std::fclose(out.release()) == 0;
+    if (!written || !closed) {
+        std::error_code ignored;
+        std::filesystem::remove(path, ignored); // no half-written song may stay behind
+        return fail("cannot write \"" + path.string() + "\"");
+    }
+    return success();
+}
+
+Result<std::filesystem::path> convertSongBeside(const std::filesystem::path& original)
+{
+    std::ifstream in(original, std::ios::binary);
+    if (!in)
+        return fail("cannot open \"" + original.string() + "\"");
+    const std::vector<std::uint8_t> bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    if (in.bad())
+        return fail("cannot read \"" + original.string() + "\"");
+    auto converted = convertToFormat0(bytes);
+    if (!converted)
+        return fail(original.filename().string() + ": " + converted.reason());
+    auto target = format0TargetPath(original);
+    if (!target)
+        return fail(target.reason());
+    auto written = writeNewFile(*target, *converted);
+    if (!written)
+        return fail(written.reason());
+    return *target;
+}
+
+} // namespace quillon::player

@@ -1,0 +1,122 @@
+// quillon-cli convert-format0, run as a user would run it.
+#include "../player/SmfBuilder.h"
+#include "player/core/MidiFile.h"
+#include "player/core/Timeline.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+
+namespace {
+
+namespace fs = std::filesystem;
+using quillon::testing::Bytes;
+using quillon::testing::TrackBytes;
+
+struct CliRun {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+class ConvertCli : public ::testing::Test {
+protected:
+    fs::path folder = fs::temp_directory_path() / ("quillon-cli-convert-" + std::to_string(::getpid()));
+
+    void SetUp() override { fs::create_directories(folder); }
+    void TearDown() override { fs::remove_all(folder); }
+
+    fs::path write(const std::string& name, const Bytes& bytes)
+    {
+        std::ofstream out(folder / name, std::ios::binary);
+        out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+        return folder / name;
+    }
+    static Bytes read(const fs::path& path)
+    {
+        std::ifstream in(path, std::ios::binary);
+        return Bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    }
+    static std::string slurp(const fs::path& path)
+    {
+        std::ostringstream text;
+        text << std::ifstream(path).rdbuf();
+        return text.str();
+    }
+
+    CliRun run(const std::string& arguments)
+    {
+        const std::string binary = std::string(QUILLON_BINARY_DIR) + "/src/cli/quillon-cli";
+        const std::string command = "'" + binary + "' convert-format0 " + arguments + " >'" +
+                                    (folder / "out").string() + "' 2>'" + (folder / "err").string() + "'";
+        const int raw = std::system(command.c_str());
+        return CliRun{WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, slurp(folder / "out"), slurp(folder / "err")};
+    }
+
+    static Bytes twoTrackSong()
+    {
+        TrackBytes tempo;
+        tempo.tempo(0, 250000).tempo(96, 1000000).end();
+        TrackBytes notes;
+        notes.event(0, {0x90, 60, 90}).event(96, {60, 0}).event(96, {0x90, 64, 90}).end(96);
+        return quillon::testing::smf(1, 96, {tempo, notes});
+    }
+};
+
+TEST_F(ConvertCli, WritesAFormat0FileThatPlaysLikeTheOriginal)
+{
+    const fs::path in = write("in.mid", twoTrackSong());
+    const CliRun result = run("'" + in.string() + "' '" + (folder / "out.mid").string() + "'");
+    ASSERT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(result.out, (folder / "out.mid").string() + "\n");
+
+    const Bytes converted = read(folder / "out.mid");
+    auto file = quillon::player::readMidiFile(converted);
+    ASSERT_TRUE(file.ok());
+    EXPECT_EQ(file->format, 0);
+    auto before = quillon::player::loadTimeline(twoTrackSong());
+    auto after = quillon::player::loadTimeline(converted);
+    ASSERT_EQ(after->events.size(), 3u);
+    for (std::size_t i = 0; i < 3; ++i)
+        EXPECT_EQ(after->events[i].micros, before->events[i].micros);
+    EXPECT_EQ(after->events[1].micros, 250000);
+    EXPECT_EQ(after->events[2].micros, 1250000);
+    EXPECT_EQ(after->lengthMicros, 2250000);
+}
+
+TEST_F(ConvertCli, NeverOverwritesAndRefusesBadSongsWithStatus2)
+{
+    const fs::path in = write("in.mid", twoTrackSong());
+    const fs::path existing = write("taken.mid", {'o', 'l', 'd'});
+    const CliRun refused = run("'" + in.string() + "' '" + existing.string() + "'");
+    EXPECT_EQ(refused.status, 2);
+    EXPECT_NE(refused.err.find("exists"), std::string::npos) << refused.err;
+    EXPECT_EQ(read(existing), (Bytes{'o', 'l', 'd'}));
+
+    const fs::path text = write("notes.mid", {'h', 'e', 'l', 'l', 'o'});
+    EXPECT_EQ(run("'" + text.string() + "' '" + (folder / "x.mid").string() + "'").status, 2);
+    EXPECT_EQ(run("'" + (folder / "absent.mid").string() + "' '" + (folder / "y.mid").string() + "'").status, 2);
+    EXPECT_FALSE(fs::exists(folder / "x.mid"));
+    EXPECT_FALSE(fs::exists(folder / "y.mid"));
+}
+
+TEST_F(ConvertCli, WithoutAnOutputNameTheCopyGoesBesideTheSong)
+{
+    const fs::path in = write("song.mid", twoTrackSong());
+    const CliRun first = run("'" + in.string() + "'");
+    ASSERT_EQ(first.status, 0) << first.err;
+    EXPECT_EQ(first.out, (folder / "song-0.mid").string() + "\n");
+    const CliRun second = run("'" + in.string() + "'");
+    ASSERT_EQ(second.status, 0) << second.err;
+    EXPECT_EQ(second.out, (folder / "song-0-2.mid").string() + "\n");
+    EXPECT_EQ(read(folder / "song-0.mid"), read(folder / "song-0-2.mid"));
+}
+
+} // namespace

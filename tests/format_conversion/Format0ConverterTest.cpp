@@ -1,0 +1,283 @@
+// Format 0 conversion: the merged song plays event for event at the same times
+// as the original, passes the song checks, keeps its meta events and division,
+// and new files never replace existing ones.
+#include "../player/SmfBuilder.h"
+#include "player/core/Format0Converter.h"
+#include "player/core/MidiFile.h"
+#include "player/core/Timeline.h"
+#include "transfer/core/SongCheck.h"
+
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <random>
+
+using namespace quillon;
+using namespace quillon::player;
+using quillon::testing::Bytes;
+using quillon::testing::TrackBytes;
+using quillon::testing::smf;
+
+namespace {
+
+namespace fs = std::filesystem;
+
+Bytes convertOrDie(const Bytes& original)
+{
+    auto converted = convertToFormat0(original);
+    EXPECT_TRUE(converted.ok()) << (converted ? "" : converted.reason());
+    return converted ? *converted : Bytes{};
+}
+
+// Same events, same order, same microsecond (and so millisecond) times, same SysEx bytes, same length.
+void expectPlaysTheSame(const Bytes& original, const Bytes& converted)
+{
+    auto a = loadTimeline(original);
+    auto b = loadTimeline(converted);
+    ASSERT_TRUE(a.ok() && b.ok());
+    ASSERT_EQ(a->events.size(), b->events.size());
+    for (std::size_t i = 0; i < a->events.size(); ++i) {
+        const PlayEvent& x = a->events[i];
+        const PlayEvent& y = b->events[i];
+        ASSERT_EQ(x.micros, y.micros) << "event " << i;
+        ASSERT_EQ(x.micros / 1000, y.micros / 1000) << "event " << i;
+        ASSERT_EQ(x.status, y.status) << "event " << i;
+        ASSERT_EQ(x.data1, y.data1) << "event " << i;
+        ASSERT_EQ(x.data2, y.data2) << "event " << i;
+        if (x.isSysEx()) {
+            ASSERT_EQ(a->sysex[x.sysex], b->sysex[y.sysex]) << "event " << i;
+        }
+    }
+    EXPECT_EQ(a->lengthMicros, b->lengthMicros);
+}
+
+std::multimap<int, Bytes> metaEventsBesidesEnd(const MidiFile& file)
+{
+    std::multimap<int, Bytes> metas;
+    for (const Track& track : file.tracks)
+        for (const TrackEvent& e : track.events)
+            if (e.kind == EventKind::Meta && e.metaType != kMetaEndOfTrack)
+                metas.emplace(e.metaType, e.payload);
+    return metas;
+}
+
+// Tempo map in track 0 (with a change), notes in tracks 1 and 2 written with
+// running status, equal ticks across tracks, a SysEx, a tempo change in the
+// last track, and the last track ending latest.
+Bytes threeTrackSong()
+{
+    TrackBytes conductor;
+    conductor.event(0, {0xFF, 0x03, 4, 'S', 'o', 'n', 'g'})
+        .event(0, {0xFF, 0x58, 4, 3, 2, 24, 8})
+        .tempo(0, 600000)
+        .tempo(480, 400000)
+        .end(960);
+    TrackBytes piano;
+    piano.event(0, {0xFF, 0x03, 5, 'P', 'i', 'a', 'n', 'o'})
+        .event(0, {0xC0, 5})
+        .event(0, {0x90, 60, 100})
+        .event(240, {62, 90}) // running status
+        .event(240, {60, 0})
+        .event(0, {0xB0, 7, 100})
+        .event(480, {0x80, 62, 64})
+        .end(0);
+    TrackBytes strings;
+    strings.event(0, {0x91, 48, 70})
+        .event(480, {0xF0, 3, 0x7E, 0x10, 0xF7})
+        .event(0, {0x81, 48, 0})
+        .tempo(480, 300000)
+        .event(0, {0x91, 50, 80})
+        .event(120, {0xE1, 0x00, 0x40})
+        .end(600);
+    return smf(1, 480, {conductor, piano, strings});
+}
+
+TEST(Format0Conversion, MultiTrackSongWithTempoChangesPlaysTheSameAndPassesTheSongChecks)
+{
+    const Bytes original = threeTrackSong();
+    ASSERT_EQ(transfer::checkSongHead(original), transfer::CheckReason::NotFormat0);
+
+    const Bytes converted = convertOrDie(original);
+    EXPECT_FALSE(transfer::checkSongHead(converted).has_value());
+    expectPlaysTheSame(original, converted);
+
+    auto before = readMidiFile(original);
+    auto after = readMidiFile(converted);
+    ASSERT_TRUE(before.ok() && after.ok());
+    EXPECT_EQ(after->format, 0);
+    ASSERT_EQ(after->tracks.size(), 1u);
+    EXPECT_EQ(after->division.ticksPerQuarter, 480);
+    EXPECT_EQ(metaEventsBesidesEnd(*after), metaEventsBesidesEnd(*before));
+
+    // Exactly one End of Track, last, at the latest track's end (tick 1080 + 600 in the strings track).
+    const auto& events = after->tracks[0].events;
+    EXPECT_EQ(std::count_if(events.begin(), events.end(),
+                            [](const TrackEvent& e) { return e.kind == EventKind::Meta && e.metaType == kMetaEndOfTrack; }),
+              1);
+    EXPECT_EQ(events.back().metaType, kMetaEndOfTrack);
+    EXPECT_EQ(events.back().tick, 1680u);
+    EXPECT_EQ(after->tracks[0].endTick, 1680u);
+}
+
+TEST(Format0Conversion, EqualTicksKeepTrackOrderThenEventOrderMetaEventsIncluded)
+{
+    TrackBytes first;
+    first.event(0, {0xFF, 0x06, 1, 'A'}).event(0, {0x90, 1, 1}).event(10, {0x90, 4, 1}).end();
+    TrackBytes second;
+    second.event(0, {0x90, 2, 1}).event(0, {0xFF, 0x06, 1, 'B'}).event(10, {0x90, 5, 1}).end();
+    TrackBytes third;
+    third.event(0, {0x90, 3, 1}).event(10, {0xFF, 0x06, 1, 'C'}).end();
+    auto merged = readMidiFile(convertOrDie(smf(1, 96, {first, second, third})));
+    ASSERT_TRUE(merged.ok());
+
+    std::vector<std::string> order;
+    for (const TrackEvent& e : merged->tracks[0].events) {
+        if (e.kind == EventKind::Channel)
+            order.push_back(std::to_string(e.tick) + ":note" + std::to_string(e.data1));
+        else if (e.metaType == 0x06)
+            order.push_back(std::to_string(e.tick) + ":" + std::string(e.payload.begin(), e.payload.end()));
+        else
+            order.push_back(std::to_string(e.tick) + ":end");
+    }
+    EXPECT_EQ(order, (std::vector<std::string>{"0:A", "0:note1", "0:note2", "0:B", "0:note3", "10:note4", "10:note5",
+                                               "10:C", "10:end"}));
+}
+
+TEST(Format0Conversion, WritesEveryStatusByteAndKeepsTheDivisionWordByteForByte)
+{
+    TrackBytes a;
+    a.event(0, {0x90, 60, 100}).event(0x80, {61, 101}).end(1);
+    TrackBytes b;
+    b.event(0x40, {0xC2, 9}).end();
+    const Bytes converted = convertOrDie(smf(1, 0x0180, {a, b}));
+    const Bytes expected{'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 0, 0, 1, 0x01, 0x80, 'M', 'T', 'r', 'k', 0, 0, 0, 15,
+                         0x00, 0x90, 60, 100,    // tick 0
+                         0x40, 0xC2, 9,          // tick 0x40, from the second track
+                         0x40, 0x90, 61, 101,    // tick 0x80: its status written again, no running status
+                         0x01, 0xFF, 0x2F, 0x00}; // the one End of Track, at the first track's end 0x81
+    EXPECT_EQ(converted, expected);
+
+    // An SMPTE division (25 frames per second, 40 ticks per frame) comes through unchanged.
+    TrackBytes c;
+    c.event(0, {0x90, 60, 1}).end(10);
+    const Bytes smpte = convertOrDie(smf(1, 0xE728, {c}));
+    ASSERT_GE(smpte.size(), 14u);
+    EXPECT_EQ(smpte[12], 0xE7);
+    EXPECT_EQ(smpte[13], 0x28);
+    expectPlaysTheSame(smf(1, 0xE728, {c}), smpte);
+}
+
+// Random songs: 2 to 6 tracks, tempo changes in any track, many equal ticks.
+TEST(Format0Conversion, GeneratedSongsPlayTheSameEventForEvent)
+{
+    std::mt19937 random(20261206);
+    auto pick = [&](int low, int high) { return std::uniform_int_distribution<int>(low, high)(random); };
+    for (int song = 0; song < 40; ++song) {
+        const int trackCount = pick(2, 6);
+        Bytes bytes = quillon::testing::header(1, trackCount, static_cast<std::uint16_t>(pick(24, 960)));
+        for (int t = 0; t < trackCount; ++t) {
+            TrackBytes track;
+            const int events = pick(0, 60);
+            for (int e = 0; e < events; ++e) {
+                const std::uint32_t delta = pick(0, 3) == 0 ? 0 : static_cast<std::uint32_t>(pick(1, 2000));
+                switch (pick(0, 5)) {
+                case 0:
+                    track.tempo(delta, static_cast<std::uint32_t>(pick(200000, 1500000)));
+                    break;
+                case 1:
+                    track.event(delta, {0xC0 | pick(0, 15), pick(0, 127)});
+                    break;
+                case 2:
+                    track.event(delta, {0xF0, 2, pick(0, 127), 0xF7});
+                    break;
+                default:
+                    track.event(delta, {0x90 | pick(0, 15), pick(0, 127), pick(0, 127)});
+                    break;
+                }
+            }
+            track.end(static_cast<std::uint32_t>(pick(0, 500)));
+            quillon::testing::append(bytes, track.chunk());
+        }
+        SCOPED_TRACE("song " + std::to_string(song));
+        const Bytes converted = convertOrDie(bytes);
+        EXPECT_FALSE(transfer::checkSongHead(converted).has_value());
+        expectPlaysTheSame(bytes, converted);
+        // Converting again changes nothing: the result is already in its final form.
+        EXPECT_EQ(convertOrDie(converted), converted);
+    }
+}
+
+TEST(Format0Conversion, RefusesWhatIsNoUsableMidiFile)
+{
+    const Bytes notMidi{'R', 'I', 'F', 'F', 0, 0, 0, 4, 1, 2, 3, 4};
+    EXPECT_FALSE(convertToFormat0(notMidi).ok());
+    TrackBytes t;
+    t.event(0, {0x90, 60, 1}).end();
+    EXPECT_FALSE(convertToFormat0(smf(2, 96, {t, t})).ok()); // independent patterns have no one time order
+    Bytes cut = smf(1, 96, {t, t});
+    cut.resize(cut.size() - 3);
+    EXPECT_FALSE(convertToFormat0(cut).ok());
+}
+
+class Format0Files : public ::testing::Test {
+protected:
+    fs::path folder = fs::temp_directory_path() / ("quillon-format0-" + std::to_string(::getpid()));
+    void SetUp() override { fs::create_directories(folder); }
+    void TearDown() override { fs::remove_all(folder); }
+
+    fs::path write(const std::string& name, const Bytes& bytes)
+    {
+        std::ofstream out(folder / name, std::ios::binary);
+        out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+        return folder / name;
+    }
+    static Bytes read(const fs::path& path)
+    {
+        std::ifstream in(path, std::ios::binary);
+        return Bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    }
+};
+
+TEST_F(Format0Files, TargetNameIsBesideTheOriginalAndSkipsTakenNames)
+{
+    const fs::path song = write("my song.mid", threeTrackSong());
+    EXPECT_EQ(*format0TargetPath(song), folder / "my song-0.mid");
+    write("my song-0.mid", {1});
+    EXPECT_EQ(*format0TargetPath(song), folder / "my song-0-2.mid");
+    write("my song-0-2.mid", {2});
+    EXPECT_EQ(*format0TargetPath(song), folder / "my song-0-3.mid");
+    EXPECT_EQ(*format0TargetPath(folder / "LOUD.MID"), folder / "LOUD-0.MID");
+
+    for (int n = 3; n <= 99; ++n)
+        write("my song-0-" + std::to_string(n) + ".mid", {3});
+    EXPECT_FALSE(format0TargetPath(song).ok());
+}
+
+TEST_F(Format0Files, ConvertingBesideWritesANewFileAndNeverReplacesOne)
+{
+    const fs::path song = write("tune.mid", threeTrackSong());
+    const fs::path taken = write("tune-0.mid", {'k', 'e', 'e', 'p'});
+
+    auto made = convertSongBeside(song);
+    ASSERT_TRUE(made.ok()) << made.reason();
+    EXPECT_EQ(*made, folder / "tune-0-2.mid");
+    EXPECT_EQ(read(taken), (Bytes{'k', 'e', 'e', 'p'}));
+    EXPECT_EQ(read(*made), convertOrDie(threeTrackSong()));
+    EXPECT_EQ(read(song), threeTrackSong());
+
+    EXPECT_FALSE(writeNewFile(taken, Bytes{1, 2, 3}).ok());
+    EXPECT_EQ(read(taken), (Bytes{'k', 'e', 'e', 'p'}));
+
+    // A song that cannot be converted leaves no file behind.
+    const fs::path broken = write("broken.mid", {'M', 'T', 'h', 'd', 0, 0});
+    EXPECT_FALSE(convertSongBeside(broken).ok());
+    EXPECT_FALSE(fs::exists(folder / "broken-0.mid"));
+    EXPECT_FALSE(convertSongBeside(folder / "absent.mid").ok());
+}
+
+} // namespace

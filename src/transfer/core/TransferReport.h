@@ -1,0 +1,112 @@
+#pragma once
+// What each transfer did, for the user to look back on: one plain-text line
+// per file (time, file name, bytes, blocks, slot, result, duration, rate)
+// appended to "Quillon/transfer-log.txt", and the rate and time left that the
+// Send File window shows while sending.
+//
+// TransferRecorder watches a TransferHandshake through the actions it hands
+// out and turns them into records; it needs nothing else from the window but
+// the time. Not thread-safe: use it on the thread that drives the handshake.
+#include "app/core/DataFolders.h"
+#include "app/core/Result.h"
+#include "transfer/core/TransferHandshake.h"
+
+#include <chrono>
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace quillon::transfer {
+
+using WallClock = std::chrono::system_clock;
+
+enum class FileResult {
+    Sent,       // every block went out and the keyboard took the file
+    Stopped,    // the transfer ended (closed, no reply) before the file was complete
+    Unreadable, // the file could not be read when its turn came
+};
+
+std::string_view resultWord(FileResult result); // "sent", "stopped", "unreadable"
+
+struct TransferRecord {
+    WallClock::time_point finished;  // when the file's line was settled
+    std::string fileName;
+    std::uintmax_t bytes = 0;        // the file's own length
+    unsigned blocksSent = 0;
+    unsigned blockCount = 0;
+    std::optional<int> slot;         // songs only; nothing for a ROM image
+    FileResult result = FileResult::Sent;
+    std::chrono::milliseconds duration{0}; // from the file's announcement to its last message
+    std::uint64_t bytesSent = 0;     // message bytes that went out for this file (header and blocks)
+
+    // bytesSent over the duration, in KiB per second; 0 when no time has passed.
+    double kibPerSecond() const;
+};
+
+// One line, fields separated by a tab, times in UTC:
+// "2026-12-06 18:40:12 UTC<TAB>song.mid<TAB>3584 bytes<TAB>4/4 blocks<TAB>slot 5<TAB>sent<TAB>1.250 s<TAB>3.28 KiB/s"
+// A ROM image shows "ROM" in place of the slot. No line break at the end.
+std::string formatRecord(const TransferRecord& record);
+
+// "Quillon/transfer-log.txt" (relative when the folders are).
+std::filesystem::path transferLogPath(const DataFolders& folders);
+
+// Appends one line per record ("\n" after each), keeping what the file held.
+// Creates the file but no folder: without the data folder nothing is written.
+Status appendTransferLog(const std::filesystem::path& logFile, const std::vector<TransferRecord>& records);
+
+// Turns one handshake's actions into one record per file it started.
+class TransferRecorder {
+public:
+    // The length of a listed file in bytes (nothing when it cannot be measured).
+    using FileSizer = std::function<std::optional<std::uintmax_t>(const std::string& fileName)>;
+
+    explicit TransferRecorder(FileSizer sizeOf);
+
+    // Call after every start() and onShortMessage()/onMidiMessage() with the actions
+    // they returned, the handshake itself and the present time.
+    void observe(const Actions& actions, const TransferHandshake& handshake, WallClock::time_point now);
+    // The transfer is over (window closed, keyboard silent): a file still under way is stopped.
+    void finish(WallClock::time_point now);
+
+    // Records settled so far, in the order the files were started.
+    const std::vector<TransferRecord>& records() const { return m_records; }
+    // Records settled since the last call, for appending to the log.
+    std::vector<TransferRecord> takeNewRecords();
+
+private:
+    struct Current {
+        TransferRecord record;
+        WallClock::time_point started;
+        WallClock::time_point lastMessage;
+    };
+    void open(const TransferHandshake& handshake, WallClock::time_point now);
+    void settle(FileResult result, WallClock::time_point now);
+
+    FileSizer m_sizeOf;
+    std::optional<Current> m_current;
+    int m_currentIndex = -1;
+    std::vector<TransferRecord> m_records;
+    std::size_t m_taken = 0;
+};
+
+// The total message bytes a transfer of files of these lengths sends, control
+// messages included: what the handshake's bytesSent() reaches at the end.
+std::uint64_t expectedTransferBytes(TransferKind kind, const std::vector<std::uintmax_t>& fileLengths);
+
+// Speed and time left from what has gone out so far. The rate is the average
+// since the start; time left assumes it holds.
+struct RateEstimate {
+    double kibPerSecond = 0;
+    std::optional<double> secondsLeft; // nothing while nothing has gone out yet
+};
+
+RateEstimate estimateRate(std::uint64_t bytesDone, std::uint64_t bytesTotal, std::chrono::nanoseconds elapsed);
+
+// "12.5 KiB/s, 8 s left" (seconds rounded up), "12.5 KiB/s" when the time left is unknown.
+std::string rateText(const RateEstimate& estimate);
+
+} // namespace quillon::transfer

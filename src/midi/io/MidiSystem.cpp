@@ -3,6 +3,8 @@
 #include "midi/io/RtMidiBackends.h"
 #include "midi/io/VirtualKeyboard.h"
 
+#include <string_view>
+
 namespace quillon::midi {
 
 namespace {
@@ -10,6 +12,23 @@ namespace {
 std::vector<PortInfo> portsOf(Backend& backend, Direction direction)
 {
     return direction == Direction::Output ? backend.outputs() : backend.inputs();
+}
+
+// ALSA port names end in the port's address (" 128:0"), which a restarted
+// program or a replugged keyboard need not get again; without it the name
+// still tells the device.
+std::string_view withoutAddress(std::string_view name)
+{
+    const auto colon = name.rfind(':');
+    const auto blank = name.rfind(' ');
+    if (colon == std::string_view::npos || blank == std::string_view::npos || blank > colon || blank == 0)
+        return name;
+    auto digitsOnly = [](std::string_view part) {
+        return !part.empty() && part.find_first_not_of("0123456789") == std::string_view::npos;
+    };
+    if (!digitsOnly(name.substr(blank + 1, colon - blank - 1)) || !digitsOnly(name.substr(colon + 1)))
+        return name;
+    return name.substr(0, blank);
 }
 
 } // namespace
@@ -47,6 +66,14 @@ std::vector<PortInfo> MidiSystem::inputs()
     return all;
 }
 
+std::vector<std::string> MidiSystem::backendNames() const
+{
+    std::vector<std::string> names;
+    for (const auto& backend : m_backends)
+        names.push_back(backend->name());
+    return names;
+}
+
 Backend* MidiSystem::backendNamed(const std::string& name)
 {
     for (auto& backend : m_backends) {
@@ -79,15 +106,19 @@ std::optional<PortRef> MidiSystem::resolve(const PortChoice& choice, Direction d
         if (!backend)
             return std::nullopt;
         std::optional<PortRef> sameName;
+        std::optional<PortRef> sameDevice;
         for (const auto& port : portsOf(*backend, direction)) {
-            if (port.ref.name != choice.port.name)
+            if (port.ref.name != choice.port.name) {
+                if (!sameDevice && withoutAddress(port.ref.name) == withoutAddress(choice.port.name))
+                    sameDevice = port.ref;
                 continue;
+            }
             if (port.ref.index == choice.port.index)
                 return port.ref;
             if (!sameName)
                 sameName = port.ref;
         }
-        return sameName;
+        return sameName ? sameName : sameDevice;
     }
     }
     return std::nullopt;

@@ -109,6 +109,9 @@ public:
     // Any other index, or one past the end, is NotChosen.
     PortChoice choiceForIndex(int index, Direction direction);
 
+    // Names of the backends that started, in list order ("Virtual", "ALSA", "JACK", ...).
+    std::vector<std::string> backendNames() const;
+
     // Connections must not outlive the system that opened them.
 private:
     Backend* backendNamed(const std::string& name);

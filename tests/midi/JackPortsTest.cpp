@@ -1,0 +1,139 @@
+// Real JACK ports (a server must be running; run-tests.sh starts one with the
+// dummy driver). Skipped when no JACK server is reachable.
+#include "midi/core/DeviceFrame.h"
+#include "midi/io/MidiSystem.h"
+
+#include <rtmidi/RtMidi.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+#include <unistd.h>
+
+using namespace quillon;
+using namespace quillon::midi;
+using namespace std::chrono_literals;
+
+namespace {
+
+// A JACK MIDI input port inside the test that keeps every message it gets.
+class Sink {
+public:
+    explicit Sink(const std::string& client) : m_in(RtMidi::UNIX_JACK, client, 1000)
+    {
+        m_in.ignoreTypes(false, true, true);
+        m_in.setBufferSize(64 * 1024, 4);
+        m_in.setCallback(&Sink::onMessage, this);
+        m_in.openVirtualPort("in");
+        portName = client + ":in";
+    }
+
+    bool waitFor(std::size_t count, std::chrono::milliseconds timeout)
+    {
+        std::unique_lock lock(m_mutex);
+        return m_changed.wait_for(lock, timeout, [&] { return messages.size() >= count; });
+    }
+    std::vector<frame::Bytes> received()
+    {
+        std::lock_guard lock(m_mutex);
+        return messages;
+    }
+    void close() { m_in.closePort(); }
+
+    std::string portName;
+
+private:
+    static void onMessage(double, std::vector<unsigned char>* message, void* self)
+    {
+        auto* sink = static_cast<Sink*>(self);
+        std::lock_guard lock(sink->m_mutex);
+        sink->messages.emplace_back(message->begin(), message->end());
+        sink->m_changed.notify_all();
+    }
+
+    RtMidiIn m_in;
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    std::vector<frame::Bytes> messages;
+};
+
+class JackPorts : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        system = MidiSystem::createDefault();
+        const auto names = system->backendNames();
+        if (std::find(names.begin(), names.end(), "JACK") == names.end())
+            GTEST_SKIP() << "no JACK server reachable (set JACK_DEFAULT_SERVER or start jackd)";
+        sink = std::make_unique<Sink>("quillon-sink-" + std::to_string(::getpid()));
+    }
+
+    PortChoice sinkChoice()
+    {
+        for (const auto& port : system->outputs()) {
+            if (port.ref.backend == "JACK" && port.ref.name == sink->portName)
+                return PortChoice::of(port.ref);
+        }
+        return PortChoice::notChosen();
+    }
+
+    static frame::Bytes block(unsigned index)
+    {
+        frame::Bytes payload(1024);
+        for (std::size_t i = 0; i < payload.size(); ++i)
+            payload[i] = static_cast<std::uint8_t>((i * 7 + index) & 0x7F);
+        return frame::buildDataBlock(24, index, payload);
+    }
+
+    std::unique_ptr<MidiSystem> system;
+    std::unique_ptr<Sink> sink;
+};
+
+} // namespace
+
+TEST_F(JackPorts, BackToBackBigSysExAllArriveInOrderOnAKeptOpenPort)
+{
+    const auto choice = sinkChoice();
+    ASSERT_EQ(choice.kind, PortChoice::Kind::Port) << "the test's own port is not listed";
+    auto output = system->openOutput(choice);
+    ASSERT_NE(output, nullptr);
+    constexpr unsigned count = 64; // 66 KiB without a pause: far more than one JACK cycle carries
+    for (unsigned i = 0; i < count; ++i)
+        ASSERT_EQ(output->send(block(i)), SendResult::Sent) << "block " << i;
+    ASSERT_TRUE(sink->waitFor(count, 5s)) << sink->received().size() << " of " << count << " arrived";
+    const auto received = sink->received();
+    ASSERT_EQ(received.size(), count);
+    for (unsigned i = 0; i < count; ++i)
+        EXPECT_EQ(received[i], block(i)) << "block " << i;
+}
+
+TEST_F(JackPorts, OpenPerMessageDeliversEachMessageExactlyOnce)
+{
+    const auto choice = sinkChoice();
+    ASSERT_EQ(choice.kind, PortChoice::Kind::Port);
+    for (unsigned i = 0; i < 5; ++i)
+        ASSERT_EQ(system->sendOne(choice, block(i)), SendResult::Sent);
+    ASSERT_TRUE(sink->waitFor(5, 3s));
+    std::this_thread::sleep_for(100ms); // long enough for a repeated stale buffer to show up
+    const auto received = sink->received();
+    ASSERT_EQ(received.size(), 5u);
+    for (unsigned i = 0; i < 5; ++i)
+        EXPECT_EQ(received[i], block(i));
+}
+
+TEST_F(JackPorts, APortThatVanishedFailsCleanly)
+{
+    const auto choice = sinkChoice();
+    ASSERT_EQ(choice.kind, PortChoice::Kind::Port);
+    auto kept = system->openOutput(choice);
+    ASSERT_NE(kept, nullptr);
+    sink->close();
+    EXPECT_EQ(system->sendOne(choice, block(0)), SendResult::OpenFailed);
+    EXPECT_EQ(system->openOutput(choice), nullptr);
+    // The connection opened before the port went away notices and refuses.
+    std::this_thread::sleep_for(50ms);
+    EXPECT_EQ(kept->send(block(1)), SendResult::SendFailed);
+}

@@ -1,0 +1,66 @@
+#!/usr/bin/env bash
+# Songs, a ROM image and a curve sent by quillon-cli across real JACK ports to
+# quillon-keyboard, which stores what arrived; every stored file must equal
+# the file sent, byte for byte. Exit 77 (skipped) when no JACK server answers.
+set -euo pipefail
+bin=${1:?usage: jack_transfer_test.sh BINARY_DIR}
+cli="$bin/src/cli/quillon-cli"
+keyboard="$bin/src/cli/quillon-keyboard"
+
+if ! command -v jack_lsp >/dev/null || ! jack_lsp >/dev/null 2>&1; then
+  echo "SKIPPED: no JACK server reachable (JACK_DEFAULT_SERVER=${JACK_DEFAULT_SERVER:-default})"
+  exit 77
+fi
+
+work=$(mktemp -d)
+name="quillon-kbd-$$"
+keyboard_pid=
+cleanup() {
+  if [ -n "$keyboard_pid" ]; then kill "$keyboard_pid" 2>/dev/null || true; wait "$keyboard_pid" 2>/dev/null || true; fi
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+song() { # song FILE BODY_BYTES: a format-0 header followed by random bytes
+  printf 'MThd\000\000\000\006\000\000\000\001\000\140' >"$1"
+  head -c "$2" /dev/urandom >>"$1"
+}
+song "$work/a.mid" 100
+song "$work/b.mid" 30000
+song "$work/c.mid" 1778
+head -c 10000 /dev/urandom >"$work/rom.bin"
+
+"$keyboard" --api jack --name "$name" --store "$work/store" >"$work/keyboard.log" 2>&1 &
+keyboard_pid=$!
+for _ in $(seq 100); do grep -q '^listening' "$work/keyboard.log" && break; sleep 0.1; done
+grep -q '^listening' "$work/keyboard.log" || { echo "quillon-keyboard did not start:"; cat "$work/keyboard.log"; exit 1; }
+
+"$cli" ports >"$work/ports.txt"
+out=$(awk -v p="JACK: $name:in" '/^outputs:/{s=1;next} /^inputs:/{s=0} s && index($0,p){print $1; exit}' "$work/ports.txt")
+in=$(awk -v p="JACK: $name-out:out" '/^inputs:/{s=1;next} s && index($0,p){print $1; exit}' "$work/ports.txt")
+if [ -z "$out" ] || [ -z "$in" ]; then echo "keyboard ports not listed:"; cat "$work/ports.txt"; exit 1; fi
+
+"$cli" send-songs "$work/a.mid" "$work/b.mid" "$work/c.mid" --slots 5,1,28 --out "$out" --in "$in"
+"$cli" send-songs "$work/c.mid" --slots 2 --out "$out" --in "$in" --open-per-message
+"$cli" send-rom "$work/rom.bin" --out "$out" --in "$in"
+"$cli" send-curve --preset Fixup3.crv --out "$out"
+
+sleep 0.3 # the keyboard writes its last file after the curve has left
+cmp "$work/a.mid" "$work/store/slot05.mid"
+cmp "$work/b.mid" "$work/store/slot01.mid"
+cmp "$work/c.mid" "$work/store/slot28.mid"
+cmp "$work/c.mid" "$work/store/slot02.mid"
+cmp "$work/rom.bin" "$work/store/rom.bin"
+[ "$(tr -s ' \n' '\n\n' <"$work/store/curve.txt" | grep -c '^127$')" -eq 128 ] || { echo "curve.txt is not all 127:"; cat "$work/store/curve.txt"; exit 1; }
+if grep -q '^error' "$work/keyboard.log"; then echo "the keyboard saw protocol errors:"; grep '^error' "$work/keyboard.log"; exit 1; fi
+
+# A keyboard that is gone: the port is no longer listed, so sending names no port.
+kill -TERM "$keyboard_pid"
+wait "$keyboard_pid"
+keyboard_pid=
+grep -q '^stopped' "$work/keyboard.log"
+if "$cli" send-songs "$work/a.mid" --out "$out" --in "$in" --reply-timeout 500 2>"$work/err.txt"; then
+  echo "sending to a vanished keyboard succeeded"; exit 1
+fi
+cat "$work/err.txt"
+echo "all files arrived byte for byte"

@@ -143,6 +143,11 @@ private slots:
         QCOMPARE(window->statusLabel().palette().color(QPalette::Window), QColor(247, 251, 220));
         QVERIFY(window->statusLabel().autoFillBackground());
         QCOMPARE(window->songList().palette().color(QPalette::Text), QColor(210, 184, 130));
+
+        // A picture of the window for people to look at; 146 x 90 dialog units is wider than tall.
+        const QPixmap picture = window->grab();
+        QVERIFY(picture.width() > picture.height());
+        QVERIFY(picture.save(QStringLiteral(QUILLON_BINARY_DIR "/player-window.png")));
     }
 
     void selectsNothingForAnIndexOutsideTheListAndListsNothingForAnotherCategory()

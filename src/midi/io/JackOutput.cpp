@@ -172,8 +172,12 @@ std::unique_ptr<OutputConnection> JackWriterClient::connect(const std::string& d
     auto writer = std::make_unique<JackPortWriter>(*this, port);
     for (auto& slot : m_writers) {
         JackPortWriter* empty = nullptr;
-        if (slot.compare_exchange_strong(empty, writer.get()))
+        if (slot.compare_exchange_strong(empty, writer.get())) {
+            // The server puts a new connection into its graph at a cycle
+            // boundary; a message written before then reaches nobody.
+            waitCycles(2);
             return writer;
+        }
     }
     return nullptr; // every slot taken; the writer's destructor unregisters the port
 }

@@ -194,6 +194,8 @@ public:
             in->openPort(*index, "in");
             if (!in->isPortOpen() || !lastError->empty())
                 return nullptr; // held by another program, or gone meanwhile
+            if (m_jack)
+                m_jack->waitCycles(2); // the new connection is in the server's graph only from a cycle boundary on
             auto connection = std::make_unique<RtMidiInputConnection>(std::move(in), std::move(lastError),
                                                                       std::move(onMessage));
             connection->start();

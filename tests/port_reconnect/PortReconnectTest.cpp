@@ -1,0 +1,292 @@
+// A chosen port that disappears and comes back (a keyboard unplugged and
+// plugged in again) is found again by its backend and name: with a backend
+// whose port list changes under the system, and across a real JACK server by
+// stopping and restarting quillon-keyboard (skipped when no JACK server answers).
+#include "midi/core/DeviceFrame.h"
+#include "midi/io/MidiSystem.h"
+#include "midi/io/TransferRunner.h"
+#include "transfer/core/FileAccess.h"
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+using namespace quillon;
+using namespace quillon::midi;
+using namespace std::chrono_literals;
+
+namespace {
+
+// Ports come and go as the test says; opening checks that the port is there now.
+class ChangingBackend : public Backend {
+public:
+    explicit ChangingBackend(std::string name) : m_name(std::move(name)) {}
+
+    std::string name() const override { return m_name; }
+    std::vector<PortInfo> outputs() override { return list(outputNames); }
+    std::vector<PortInfo> inputs() override { return list(inputNames); }
+    std::unique_ptr<OutputConnection> openOutput(const PortRef& port) override
+    {
+        if (!listedNow(outputNames, port))
+            return nullptr;
+        struct Output : OutputConnection {
+            explicit Output(std::vector<std::string>& log, std::string name) : log(log), name(std::move(name)) {}
+            SendResult send(std::span<const std::uint8_t>) override
+            {
+                log.push_back(name);
+                return SendResult::Sent;
+            }
+            std::vector<std::string>& log;
+            std::string name;
+        };
+        return std::make_unique<Output>(sentTo, port.name);
+    }
+    std::unique_ptr<InputConnection> openInput(const PortRef& port, ShortMessageCallback) override
+    {
+        if (!listedNow(inputNames, port))
+            return nullptr;
+        struct Input : InputConnection {
+            void close() override {}
+        };
+        return std::make_unique<Input>();
+    }
+
+    std::vector<std::string> outputNames;
+    std::vector<std::string> inputNames;
+    std::vector<std::string> sentTo;
+
+private:
+    std::vector<PortInfo> list(const std::vector<std::string>& names) const
+    {
+        std::vector<PortInfo> ports;
+        for (std::size_t i = 0; i < names.size(); ++i)
+            ports.push_back({{m_name, names[i], static_cast<int>(i)}, m_name + ": " + names[i]});
+        return ports;
+    }
+    static bool listedNow(const std::vector<std::string>& names, const PortRef& port)
+    {
+        return port.index >= 0 && static_cast<std::size_t>(port.index) < names.size() &&
+               names[static_cast<std::size_t>(port.index)] == port.name;
+    }
+
+    std::string m_name;
+};
+
+struct TwoBackends {
+    ChangingBackend* alsa = nullptr;
+    ChangingBackend* jack = nullptr;
+    std::unique_ptr<MidiSystem> system;
+
+    TwoBackends()
+    {
+        auto first = std::make_unique<ChangingBackend>("ALSA");
+        auto second = std::make_unique<ChangingBackend>("JACK");
+        alsa = first.get();
+        jack = second.get();
+        std::vector<std::unique_ptr<Backend>> backends;
+        backends.push_back(std::move(first));
+        backends.push_back(std::move(second));
+        system = std::make_unique<MidiSystem>(std::move(backends));
+    }
+};
+
+TEST(PortReconnect, ChoiceFindsItsPortAgainAfterItVanishedAndCameBackElsewhereInTheList)
+{
+    TwoBackends midi;
+    midi.jack->outputNames = {"synth:in", "keys:in"};
+    midi.jack->inputNames = {"keys-out:out"};
+    const PortChoice out = midi.system->choiceForIndex(1, Direction::Output);
+    const PortChoice in = midi.system->choiceForIndex(0, Direction::Input);
+    ASSERT_EQ(out.port, (PortRef{"JACK", "keys:in", 1}));
+
+    // Unplugged: the choice names nothing, sending fails, the choice itself stays.
+    midi.jack->outputNames = {"synth:in"};
+    midi.jack->inputNames = {};
+    EXPECT_EQ(midi.system->resolve(out, Direction::Output), std::nullopt);
+    EXPECT_EQ(midi.system->resolve(in, Direction::Input), std::nullopt);
+    EXPECT_EQ(midi.system->sendOne(out, frame::buildTransferControl()), SendResult::OpenFailed);
+    EXPECT_EQ(midi.system->openInput(in, [](std::uint32_t) {}), nullptr);
+
+    // Plugged in again after two other devices: same name, new place in the list.
+    midi.jack->outputNames = {"drums:in", "synth:in", "pad:in", "keys:in"};
+    midi.jack->inputNames = {"drums-out:out", "keys-out:out"};
+    EXPECT_EQ(midi.system->resolve(out, Direction::Output), (PortRef{"JACK", "keys:in", 3}));
+    EXPECT_EQ(midi.system->resolve(in, Direction::Input), (PortRef{"JACK", "keys-out:out", 1}));
+    EXPECT_EQ(midi.system->sendOne(out, frame::buildTransferControl()), SendResult::Sent);
+    EXPECT_NE(midi.system->openInput(in, [](std::uint32_t) {}), nullptr);
+    EXPECT_EQ(midi.jack->sentTo, (std::vector<std::string>{"keys:in"}));
+}
+
+TEST(PortReconnect, OnlyTheSameBackendAndTheSameDeviceCount)
+{
+    TwoBackends midi;
+    midi.jack->outputNames = {"keys:in"};
+    const PortChoice out = midi.system->choiceForIndex(0, Direction::Output);
+    midi.jack->outputNames = {};
+    midi.alsa->outputNames = {"keys:in"}; // same name, other backend: not the chosen port
+    EXPECT_EQ(midi.system->resolve(out, Direction::Output), std::nullopt);
+    midi.jack->outputNames = {"keys:in2", "keyss:in", "Keys:in"};
+    EXPECT_EQ(midi.system->resolve(out, Direction::Output), std::nullopt);
+    EXPECT_EQ(midi.system->sendOne(out, frame::buildTransferControl()), SendResult::OpenFailed);
+    EXPECT_TRUE(midi.alsa->sentTo.empty());
+}
+
+TEST(PortReconnect, AlsaPortComesBackUnderANewClientNumber)
+{
+    // ALSA names end in the port's address, which a replugged keyboard or a
+    // restarted program need not get again.
+    TwoBackends midi;
+    midi.alsa->outputNames = {"Midi Through:Midi Through Port-0 14:0", "Keys:Keys MIDI 1 24:0"};
+    const PortChoice out = midi.system->choiceForIndex(1, Direction::Output);
+    midi.alsa->outputNames = {"Midi Through:Midi Through Port-0 14:0"};
+    EXPECT_EQ(midi.system->resolve(out, Direction::Output), std::nullopt);
+
+    midi.alsa->outputNames = {"Midi Through:Midi Through Port-0 14:0", "Other:Other MIDI 1 24:0",
+                              "Keys:Keys MIDI 1 28:0"};
+    EXPECT_EQ(midi.system->resolve(out, Direction::Output), (PortRef{"ALSA", "Keys:Keys MIDI 1 28:0", 2}));
+    EXPECT_EQ(midi.system->sendOne(out, frame::buildTransferControl()), SendResult::Sent);
+
+    // The exact name still comes first when it is there, and another port of the device is not taken for it.
+    midi.alsa->outputNames = {"Keys:Keys MIDI 1 28:0", "Keys:Keys MIDI 1 24:0"};
+    EXPECT_EQ(midi.system->resolve(out, Direction::Output), (PortRef{"ALSA", "Keys:Keys MIDI 1 24:0", 1}));
+    midi.alsa->outputNames = {"Keys:Keys MIDI 2 24:1"};
+    EXPECT_EQ(midi.system->resolve(out, Direction::Output), std::nullopt);
+}
+
+// quillon-keyboard on the JACK server the environment names, started and stopped by the test.
+class KeyboardProcess {
+public:
+    KeyboardProcess(std::string name, std::filesystem::path log) : m_name(std::move(name)), m_log(std::move(log)) {}
+    ~KeyboardProcess() { stop(); }
+
+    // True once it says it is listening.
+    bool start()
+    {
+        const std::string binary = std::string(QUILLON_BINARY_DIR) + "/src/cli/quillon-keyboard";
+        posix_spawn_file_actions_t files;
+        posix_spawn_file_actions_init(&files);
+        posix_spawn_file_actions_addopen(&files, STDOUT_FILENO, m_log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        posix_spawn_file_actions_adddup2(&files, STDOUT_FILENO, STDERR_FILENO);
+        std::vector<std::string> args{binary, "--api", "jack", "--name", m_name};
+        std::vector<char*> argv;
+        for (auto& arg : args)
+            argv.push_back(arg.data());
+        argv.push_back(nullptr);
+        const int error = posix_spawn(&m_pid, binary.c_str(), &files, nullptr, argv.data(), environ);
+        posix_spawn_file_actions_destroy(&files);
+        if (error != 0) {
+            m_pid = -1;
+            return false;
+        }
+        for (int i = 0; i < 100; ++i) {
+            if (log().find("listening") != std::string::npos)
+                return true;
+            int status = 0;
+            if (waitpid(m_pid, &status, WNOHANG) == m_pid) {
+                m_pid = -1;
+                return false;
+            }
+            std::this_thread::sleep_for(50ms);
+        }
+        return false;
+    }
+
+    bool stop()
+    {
+        if (m_pid <= 0)
+            return true;
+        kill(m_pid, SIGTERM);
+        int status = 0;
+        const bool ended = waitpid(m_pid, &status, 0) == m_pid && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+        m_pid = -1;
+        return ended;
+    }
+
+    std::string log() const
+    {
+        std::ostringstream text;
+        text << std::ifstream(m_log).rdbuf();
+        return text.str();
+    }
+
+private:
+    std::string m_name;
+    std::filesystem::path m_log;
+    pid_t m_pid = -1;
+};
+
+std::optional<PortRef> portNamed(const std::vector<PortInfo>& ports, const std::string& name)
+{
+    for (const auto& port : ports)
+        if (port.ref.backend == "JACK" && port.ref.name == name)
+            return port.ref;
+    return std::nullopt;
+}
+
+TEST(PortReconnectJack, SendingWorksAgainAfterTheKeyboardProgramRestarts)
+{
+    const std::filesystem::path folder =
+        std::filesystem::temp_directory_path() / ("quillon-reconnect-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(folder);
+    const std::string name = "quillon-kbd-reconnect-" + std::to_string(::getpid());
+    KeyboardProcess keyboard(name, folder / "keyboard.log");
+    if (!keyboard.start()) {
+        std::filesystem::remove_all(folder);
+        GTEST_SKIP() << "quillon-keyboard could not start on JACK (no server reachable?): " << keyboard.log();
+    }
+
+    auto system = MidiSystem::createDefault();
+    const auto outRef = portNamed(system->outputs(), name + ":in");
+    const auto inRef = portNamed(system->inputs(), name + "-out:out");
+    if (!outRef || !inRef) {
+        keyboard.stop();
+        std::filesystem::remove_all(folder);
+        GTEST_SKIP() << "this program reaches no JACK server of its own";
+    }
+    const PortChoice out = PortChoice::of(*outRef);
+    const PortChoice in = PortChoice::of(*inRef);
+
+    const std::string song = (folder / "song.mid").string();
+    {
+        frame::Bytes bytes{'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 0, 0, 1, 0, 96};
+        for (int i = 0; i < 3000; ++i)
+            bytes.push_back(static_cast<std::uint8_t>(i * 31));
+        std::ofstream(song, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
+                                                    static_cast<std::streamsize>(bytes.size()));
+    }
+    auto sendSong = [&] {
+        transfer::TransferHandshake handshake({transfer::TransferKind::Songs, {{song, "", 3}}},
+                                              [](const std::string& path) { return transfer::readWholeFile(path); });
+        TransferOptions options;
+        options.output = out;
+        options.input = in;
+        options.replyTimeout = 3000ms;
+        return runTransfer(*system, handshake, options).outcome;
+    };
+
+    EXPECT_EQ(sendSong(), TransferOutcome::Finished) << keyboard.log();
+
+    ASSERT_TRUE(keyboard.stop());
+    EXPECT_EQ(system->resolve(out, Direction::Output), std::nullopt);
+    EXPECT_EQ(system->resolve(in, Direction::Input), std::nullopt);
+    EXPECT_EQ(system->sendOne(out, frame::buildTransferControl()), SendResult::OpenFailed);
+
+    ASSERT_TRUE(keyboard.start()) << keyboard.log();
+    EXPECT_TRUE(system->resolve(out, Direction::Output).has_value());
+    EXPECT_TRUE(system->resolve(in, Direction::Input).has_value());
+    EXPECT_EQ(sendSong(), TransferOutcome::Finished) << keyboard.log();
+    EXPECT_NE(keyboard.log().find("song"), std::string::npos) << keyboard.log();
+    keyboard.stop();
+    std::filesystem::remove_all(folder);
+}
+
+} // namespace

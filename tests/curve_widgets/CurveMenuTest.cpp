@@ -1,0 +1,191 @@
+// The drawing area's context menu and the three kept-curve slots: which
+// entries are offered, their check marks, and what Keep, Show, Restore and
+// Delete do to the curve and the drawing.
+#include "EditorHarness.h"
+
+#include "curve/core/VelocityCurve.h"
+
+using quillon::curve::defaultKeyPoints;
+using quillon::curve::KeyPoints;
+using quillon::testing::EditorHarness;
+using quillon::ui::MessageAnswer;
+
+namespace {
+
+struct EntryState {
+    bool enabled;
+    bool checked;
+};
+
+EntryState entry(quillon::curve::CurveEditor& editor, const QString& title, int slot) {
+    std::unique_ptr<QMenu> menu(editor.buildContextMenu(nullptr));
+    for (QAction* action : menu->actions())
+        if (action->text() == title) {
+            QAction* inner = action->menu()->actions().at(slot);
+            return {inner->isEnabled(), inner->isChecked()};
+        }
+    return {false, false};
+}
+
+bool offered(quillon::curve::CurveEditor& editor, int slot) {
+    bool all = true;
+    bool none = true;
+    for (const char* title : {"Show Curve", "Restore Curve", "&Send", "&Delete"}) {
+        const bool enabled = entry(editor, title, slot).enabled;
+        all = all && enabled;
+        none = none && !enabled;
+    }
+    if (!all && !none)
+        qWarning("slot %d is offered by some entries only", slot);
+    return all;
+}
+
+// Counts pixels of the kept-curve colour in the drawing area.
+int keptCurvePixels(quillon::curve::CurveEditor& editor) {
+    const QImage& image = editor.canvas().image();
+    int count = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            if (image.pixelColor(x, y) == QColor(0, 252, 250))
+                ++count;
+    return count;
+}
+
+} // namespace
+
+class CurveMenuTest : public QObject {
+    Q_OBJECT
+private slots:
+    void init() {
+        h = std::make_unique<EditorHarness>();
+        h->open();
+        h->editor->realTimeBox().setChecked(false);
+    }
+    void cleanup() { h.reset(); }
+
+    void menuListsItsEntriesInOrder();
+    void freshSlotsOfferOnlyKeep();
+    void keepOffersTheSlotAndShowDrawsIt();
+    void restoreMakesTheKeptCurveTheWorkingCurveAtOnce();
+    void aDeletedSlotStaysUnusableUntilDefault();
+    void loadingEmptiesTheSlotsButKeepsDeletions();
+    void newLeavesSlotsKept();
+
+private:
+    std::unique_ptr<EditorHarness> h;
+};
+
+void CurveMenuTest::menuListsItsEntriesInOrder() {
+    h->chooseFromMenu("&Cancel");
+    QCOMPARE(h->messages.menus().size(), std::size_t(1));
+    const std::vector<QString> expected{"&New", "", "Keep Curve", "Show Curve", "Restore Curve", "",
+                                        "&Send", "&Delete", "", "&Cancel"};
+    QCOMPARE(h->messages.menus()[0], expected);
+    QVERIFY(h->messages.messages().empty()); // Cancel did nothing
+    std::unique_ptr<QMenu> menu(h->editor->buildContextMenu(nullptr));
+    for (QAction* action : menu->actions())
+        if (action->menu()) {
+            QCOMPARE(action->menu()->actions().size(), 3);
+            QCOMPARE(action->menu()->actions().at(2)->text(), QString("Curve3"));
+        }
+}
+
+void CurveMenuTest::freshSlotsOfferOnlyKeep() {
+    for (int slot = 0; slot < 3; ++slot) {
+        QVERIFY(!offered(*h->editor, slot));
+        QVERIFY(entry(*h->editor, "Keep Curve", slot).enabled);
+        QVERIFY(!entry(*h->editor, "Keep Curve", slot).checked);
+    }
+    // A greyed entry cannot be chosen: the slot stays as it was.
+    h->chooseFromMenu("Show Curve", "Curve1");
+    QVERIFY(!h->editor->state().keptCurves().slot(0).shown);
+}
+
+void CurveMenuTest::keepOffersTheSlotAndShowDrawsIt() {
+    h->drag(QPoint(160, 200), QPoint(180, 30));
+    const KeyPoints kept = h->editor->state().working().keyPoints();
+    h->chooseFromMenu("Keep Curve", "Curve3");
+    QCOMPARE(h->editor->state().keptCurves().slot(2).points, kept);
+    QVERIFY(offered(*h->editor, 2));
+    QVERIFY(!offered(*h->editor, 0));
+    QVERIFY(entry(*h->editor, "Keep Curve", 2).checked);
+    QCOMPARE(keptCurvePixels(*h->editor), 0);
+
+    h->chooseFromMenu("Show Curve", "Curve3");
+    QVERIFY(entry(*h->editor, "Show Curve", 2).checked);
+
+    // The kept curve stays as kept (and shows beside it) while the working one moves on;
+    // before, the wider working line covered it.
+    h->drag(QPoint(180, 30), QPoint(180, 350));
+    QCOMPARE(h->editor->state().keptCurves().slot(2).points, kept);
+    QVERIFY(keptCurvePixels(*h->editor) > 60);
+
+    h->chooseFromMenu("Show Curve", "Curve3"); // toggles off
+    QVERIFY(!entry(*h->editor, "Show Curve", 2).checked);
+    QCOMPARE(keptCurvePixels(*h->editor), 0);
+}
+
+void CurveMenuTest::restoreMakesTheKeptCurveTheWorkingCurveAtOnce() {
+    h->drag(QPoint(160, 200), QPoint(180, 30));
+    h->chooseFromMenu("Keep Curve", "Curve2");
+    const KeyPoints kept = h->editor->state().working().keyPoints();
+    h->drag(QPoint(508, 0), QPoint(508, 200));
+    QVERIFY(!(h->editor->state().working().keyPoints() == kept));
+
+    h->chooseFromMenu("Restore Curve", "Curve2");
+    QCOMPARE(h->editor->state().working().keyPoints(), kept);
+    QCOMPARE(h->editor->state().working().table(), quillon::curve::computeCurveTable(kept));
+    QVERIFY(!h->editor->state().keptCurves().slot(1).restorePending);
+    QCOMPARE(h->editor->newCell(13).text(), QString("127"));
+}
+
+void CurveMenuTest::aDeletedSlotStaysUnusableUntilDefault() {
+    h->chooseFromMenu("Keep Curve", "Curve1");
+    h->chooseFromMenu("Show Curve", "Curve1");
+    h->chooseFromMenu("&Delete", "Curve1");
+    QVERIFY(!offered(*h->editor, 0));
+    QVERIFY(!entry(*h->editor, "Show Curve", 0).checked);
+    QCOMPARE(keptCurvePixels(*h->editor), 0);
+
+    h->chooseFromMenu("Keep Curve", "Curve1");
+    QVERIFY(!offered(*h->editor, 0));
+    QVERIFY(!entry(*h->editor, "Keep Curve", 0).checked);
+    QVERIFY(h->editor->state().keptCurves().slot(0).kept);
+
+    h->messages.answerNext(MessageAnswer::No);
+    h->clickButton("Default");
+    QVERIFY(!offered(*h->editor, 0));
+    h->chooseFromMenu("Keep Curve", "Curve1");
+    QVERIFY(offered(*h->editor, 0));
+}
+
+void CurveMenuTest::loadingEmptiesTheSlotsButKeepsDeletions() {
+    h->chooseFromMenu("Keep Curve", "Curve1");
+    h->chooseFromMenu("Keep Curve", "Curve2");
+    h->chooseFromMenu("Show Curve", "Curve2");
+    h->chooseFromMenu("&Delete", "Curve1");
+    h->clickPreset("Soft1.crv");
+    h->clickButton("Load");
+    QVERIFY(!offered(*h->editor, 1));
+    QVERIFY(!h->editor->state().keptCurves().slot(1).shown);
+    QCOMPARE(keptCurvePixels(*h->editor), 0);
+    h->chooseFromMenu("Keep Curve", "Curve1");
+    h->chooseFromMenu("Keep Curve", "Curve2");
+    QVERIFY(!offered(*h->editor, 0)); // still deleted
+    QVERIFY(offered(*h->editor, 1));
+}
+
+void CurveMenuTest::newLeavesSlotsKept() {
+    h->drag(QPoint(160, 200), QPoint(180, 30));
+    h->chooseFromMenu("Keep Curve", "Curve1");
+    h->chooseFromMenu("Show Curve", "Curve1");
+    h->messages.answerNext(MessageAnswer::No);
+    h->chooseFromMenu("&New");
+    QCOMPARE(h->editor->state().working().keyPoints(), defaultKeyPoints());
+    QVERIFY(offered(*h->editor, 0));
+    QVERIFY(entry(*h->editor, "Show Curve", 0).checked);
+    QVERIFY(keptCurvePixels(*h->editor) > 127);
+}
+
+QTEST_MAIN(CurveMenuTest)
+#include "CurveMenuTest.moc"

@@ -29,16 +29,19 @@ public:
     {
         m_error = fluid_set_log_function(FLUID_ERR, nullptr, nullptr);
         m_warning = fluid_set_log_function(FLUID_WARN, nullptr, nullptr);
+        m_info = fluid_set_log_function(FLUID_INFO, nullptr, nullptr);
     }
     ~QuietFluidLog()
     {
         fluid_set_log_function(FLUID_ERR, m_error, nullptr);
         fluid_set_log_function(FLUID_WARN, m_warning, nullptr);
+        fluid_set_log_function(FLUID_INFO, m_info, nullptr);
     }
 
 private:
     fluid_log_function_t m_error;
     fluid_log_function_t m_warning;
+    fluid_log_function_t m_info;
 };
 
 } // namespace

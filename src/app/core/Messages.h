@@ -92,6 +92,5 @@ inline constexpr std::string_view kNameRefused = "This name can't be used: ";   
 inline constexpr std::string_view kNameRefusedHint = ".\r\nPlease input another name.";
 inline constexpr std::string_view kDefaultOutputEntry = "Default MIDI output";
 inline constexpr std::string_view kPortMissingSuffix = " (not connected)";
-inline constexpr std::string_view kCurveEditorMissing = "The curve editor is not part of this build yet.";
 
 } // namespace quillon::text

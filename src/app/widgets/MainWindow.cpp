@@ -3,9 +3,11 @@
 #include "app/core/FileListing.h"
 #include "app/core/Messages.h"
 #include "app/widgets/AboutDialog.h"
+#include "app/widgets/CategoryList.h"
 #include "app/widgets/FileListWidget.h"
 #include "midi/widgets/SetDeviceDialog.h"
 #include "ui/DialogUnits.h"
+#include "ui/GroupFrame.h"
 #include "ui/MessageService.h"
 #include "ui/ProgramIcon.h"
 
@@ -81,11 +83,10 @@ void MainWindow::buildControls()
     });
     connect(m_buttons[2], &QPushButton::clicked, this, [this] { m_session.messages().openUrl(QUrl(kHomePage)); });
 
-    m_frame = new QGroupBox(QStringLiteral("UpData"), this);
+    m_frame = ui::makeGroupFrame(QStringLiteral("UpData"), this);
     units.place(*m_frame, 10, 25, 210, 205);
 
-    m_categories = new QComboBox(this);
-    m_categories->setEditable(false);
+    m_categories = new CategoryList(this);
     m_categories->setMaxVisibleItems(2);
     const QRect comboRect = units.rect(20, 35, 190, 12);
     m_categories->setGeometry(comboRect.x(), comboRect.y(), comboRect.width(),

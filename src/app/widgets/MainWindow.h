@@ -20,6 +20,7 @@ class QPushButton;
 
 namespace quillon::app {
 
+class CategoryList;
 class FileListWidget;
 
 // What a file command works on: the list as the user sees it.
@@ -66,7 +67,7 @@ public:
     void deleteSelectedSongs();
     void deleteCaretRomImage();
 
-    QComboBox& categoryList() const { return *m_categories; }
+    CategoryList& categoryList() const { return *m_categories; }
     FileListWidget& fileList() const { return *m_files; }
     QPushButton& button(const QString& text) const;
 
@@ -90,7 +91,7 @@ private:
 
     Session& m_session;
     MainWindowHooks m_hooks;
-    QComboBox* m_categories = nullptr;
+    CategoryList* m_categories = nullptr;
     FileListWidget* m_files = nullptr;
     QGroupBox* m_frame = nullptr;
     std::vector<QPushButton*> m_buttons;

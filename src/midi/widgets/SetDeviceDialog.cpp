@@ -2,11 +2,11 @@
 
 #include "app/core/Messages.h"
 #include "ui/DialogUnits.h"
+#include "ui/GroupFrame.h"
 
 #include <QAbstractItemView>
 #include <QComboBox>
 #include <QFrame>
-#include <QGroupBox>
 #include <QLabel>
 #include <QPushButton>
 
@@ -43,7 +43,7 @@ void SetDeviceDialog::buildControls()
     const ui::DialogUnits units(font());
     setFixedSize(units.size(222, 71));
 
-    auto* frame = new QGroupBox(QStringLiteral("Device settings"), this);
+    auto* frame = ui::makeGroupFrame(QStringLiteral("Device settings"), this);
     units.place(*frame, 7, 3, 208, 43);
 
     auto* inLabel = new QLabel(QStringLiteral("MIDI In "), this);

@@ -1,0 +1,197 @@
+// The Set device window over a fake port list: what each confirmation stores,
+// and that a stored choice keeps meaning the port that was shown.
+#include "FakeBackend.h"
+
+#include "app/widgets/MainWindow.h"
+#include "app/widgets/Session.h"
+#include "midi/widgets/SetDeviceDialog.h"
+#include "ui/MessageService.h"
+
+#include <QComboBox>
+#include <QPushButton>
+#include <QtTest>
+
+using quillon::midi::Direction;
+using quillon::midi::PortChoice;
+using quillon::midi::PortRef;
+using quillon::midi::SetDeviceDialog;
+using quillon::testing::FakeMidi;
+
+namespace {
+
+QStringList entries(const QComboBox& list)
+{
+    QStringList texts;
+    for (int i = 0; i < list.count(); ++i)
+        texts << list.itemText(i);
+    return texts;
+}
+
+void standardPorts(FakeMidi& midi)
+{
+    midi.backend->setOutputs({{0, "Out A"}, {1, "Out B"}, {2, "Out C"}});
+    midi.backend->setInputs({{0, "In A"}, {1, "In B"}, {2, "In C"}});
+}
+
+} // namespace
+
+class DeviceDialogTest : public QObject {
+    Q_OBJECT
+private slots:
+    void firstOpeningShowsDefaultRouteAndFirstInput()
+    {
+        FakeMidi midi;
+        standardPorts(midi);
+        SetDeviceDialog dialog(*midi.system, PortChoice::notChosen(), PortChoice::notChosen());
+        QCOMPARE(dialog.windowTitle(), QStringLiteral("Set device"));
+        QCOMPARE(entries(dialog.outputList()), QStringList({"Default MIDI output", "Out A", "Out B", "Out C"}));
+        QCOMPARE(entries(dialog.inputList()), QStringList({"In A", "In B", "In C"}));
+        QCOMPARE(dialog.outputList().currentIndex(), 0);
+        QCOMPARE(dialog.inputList().currentIndex(), 0);
+        QVERIFY(dialog.chosenOutput() == PortChoice::defaultRoute());
+        QVERIFY(dialog.chosenInput() == PortChoice::of(midi.backend->ref(0, "In A")));
+    }
+
+    void chosenEntriesStoreTheirPorts()
+    {
+        FakeMidi midi;
+        standardPorts(midi);
+        SetDeviceDialog dialog(*midi.system, PortChoice::notChosen(), PortChoice::notChosen());
+        dialog.outputList().setCurrentIndex(1);
+        dialog.inputList().setCurrentIndex(2);
+        QVERIFY(dialog.chosenOutput() == PortChoice::of(midi.backend->ref(0, "Out A")));
+        QVERIFY(dialog.chosenInput() == PortChoice::of(midi.backend->ref(2, "In C")));
+
+        // Reopening shows the stored choice again.
+        SetDeviceDialog again(*midi.system, dialog.chosenOutput(), dialog.chosenInput());
+        QCOMPARE(again.outputList().currentText(), QStringLiteral("Out A"));
+        QCOMPARE(again.inputList().currentText(), QStringLiteral("In C"));
+    }
+
+    void aPortMissingInTheMiddleDoesNotShiftTheChoice()
+    {
+        FakeMidi midi;
+        // The query of the second port of each kind failed: it is not listed.
+        midi.backend->setOutputs({{0, "Out A"}, {2, "Out C"}, {3, "Out D"}});
+        midi.backend->setInputs({{0, "In A"}, {2, "In C"}});
+        SetDeviceDialog dialog(*midi.system, PortChoice::notChosen(), PortChoice::notChosen());
+        dialog.outputList().setCurrentIndex(2);
+        dialog.inputList().setCurrentIndex(1);
+        const PortChoice output = dialog.chosenOutput();
+        const PortChoice input = dialog.chosenInput();
+        QVERIFY(output == PortChoice::of(midi.backend->ref(2, "Out C")));
+        QVERIFY(input == PortChoice::of(midi.backend->ref(2, "In C")));
+        QVERIFY(midi.system->resolve(output, Direction::Output) == midi.backend->ref(2, "Out C"));
+
+        // The missing port comes back: the choice still means the same ports.
+        standardPorts(midi);
+        SetDeviceDialog later(*midi.system, output, input);
+        QCOMPARE(later.outputList().currentText(), QStringLiteral("Out C"));
+        QCOMPARE(later.inputList().currentText(), QStringLiteral("In C"));
+    }
+
+    void aChangedListStillFindsTheChosenPort()
+    {
+        FakeMidi midi;
+        standardPorts(midi);
+        const PortChoice output = PortChoice::of(midi.backend->ref(1, "Out B"));
+        midi.backend->setOutputs({{0, "New port"}, {1, "Out A"}, {2, "Out B"}, {3, "Out C"}});
+        SetDeviceDialog dialog(*midi.system, output, PortChoice::notChosen());
+        QCOMPARE(dialog.outputList().currentText(), QStringLiteral("Out B"));
+        QVERIFY(dialog.chosenOutput() == PortChoice::of(midi.backend->ref(2, "Out B")));
+    }
+
+    void aGonePortIsKeptNotReplaced()
+    {
+        FakeMidi midi;
+        standardPorts(midi);
+        const PortChoice output = PortChoice::of(midi.backend->ref(2, "Out C"));
+        const PortChoice input = PortChoice::of(midi.backend->ref(1, "In B"));
+        midi.backend->setOutputs({{0, "Out A"}, {1, "Out B"}});
+        midi.backend->setInputs({{0, "In A"}});
+        SetDeviceDialog dialog(*midi.system, output, input);
+        QCOMPARE(dialog.outputList().currentText(), QStringLiteral("Out C (not connected)"));
+        QCOMPARE(dialog.inputList().currentText(), QStringLiteral("In B (not connected)"));
+        QVERIFY(dialog.chosenOutput() == output);
+        QVERIFY(dialog.chosenInput() == input);
+        // Using it fails instead of reaching another port.
+        QVERIFY(!midi.system->resolve(dialog.chosenOutput(), Direction::Output).has_value());
+    }
+
+    void refreshSelectsTheFirstEntries()
+    {
+        FakeMidi midi;
+        standardPorts(midi);
+        SetDeviceDialog dialog(*midi.system, PortChoice::of(midi.backend->ref(2, "Out C")),
+                               PortChoice::of(midi.backend->ref(2, "In C")));
+        midi.backend->setOutputs({{0, "Out A"}, {1, "Out B"}, {2, "Out C"}, {3, "Out D"}});
+        QTest::mouseClick(&dialog.refreshButton(), Qt::LeftButton);
+        QCOMPARE(dialog.outputList().count(), 5);
+        QVERIFY(dialog.chosenOutput() == PortChoice::defaultRoute());
+        QVERIFY(dialog.chosenInput() == PortChoice::of(midi.backend->ref(0, "In A")));
+    }
+
+    void emptyListsStoreAChoiceThatOpensNothing()
+    {
+        FakeMidi midi;
+        SetDeviceDialog dialog(*midi.system, PortChoice::notChosen(), PortChoice::notChosen());
+        QCOMPARE(dialog.inputList().count(), 0);
+        QCOMPARE(dialog.outputList().count(), 1); // the default route is always offered
+        const PortChoice input = dialog.chosenInput();
+        QVERIFY(input.kind == PortChoice::Kind::Port);
+        QVERIFY(!midi.system->resolve(input, Direction::Input).has_value());
+    }
+
+    void theMainWindowKeepsOrChangesTheSessionChoice()
+    {
+        FakeMidi midi;
+        standardPorts(midi);
+        quillon::ui::RecordingMessageService messages;
+        quillon::app::Session session(midi.system.get(), messages);
+        quillon::app::MainWindow window(session);
+        QPushButton& devices = window.button("Devcie");
+
+        // Confirming right after start: first input, default output.
+        messages.onNextDialog([](QDialog& d) { static_cast<SetDeviceDialog&>(d).okButton().click(); });
+        devices.click();
+        QVERIFY(session.outputChoice == PortChoice::defaultRoute());
+        QVERIFY(session.inputChoice == PortChoice::of(midi.backend->ref(0, "In A")));
+
+        messages.onNextDialog([](QDialog& d) {
+            auto& dialog = static_cast<SetDeviceDialog&>(d);
+            dialog.outputList().setCurrentIndex(3);
+            dialog.inputList().setCurrentIndex(1);
+            dialog.okButton().click();
+        });
+        devices.click();
+        const PortChoice chosenOut = PortChoice::of(midi.backend->ref(2, "Out C"));
+        const PortChoice chosenIn = PortChoice::of(midi.backend->ref(1, "In B"));
+        QVERIFY(session.outputChoice == chosenOut);
+        QVERIFY(session.inputChoice == chosenIn);
+
+        // Refresh then Cancel keeps the stored choice.
+        messages.onNextDialog([](QDialog& d) {
+            auto& dialog = static_cast<SetDeviceDialog&>(d);
+            QCOMPARE(dialog.outputList().currentText(), QStringLiteral("Out C"));
+            dialog.refreshButton().click();
+            dialog.cancelButton().click();
+        });
+        devices.click();
+        QVERIFY(session.outputChoice == chosenOut);
+        QVERIFY(session.inputChoice == chosenIn);
+
+        // Refresh then OK stores the first input and the default route.
+        messages.onNextDialog([](QDialog& d) {
+            auto& dialog = static_cast<SetDeviceDialog&>(d);
+            dialog.refreshButton().click();
+            dialog.okButton().click();
+        });
+        devices.click();
+        QVERIFY(session.outputChoice == PortChoice::defaultRoute());
+        QVERIFY(session.inputChoice == PortChoice::of(midi.backend->ref(0, "In A")));
+        QCOMPARE(messages.dialogTitles().size(), std::size_t(4));
+    }
+};
+
+QTEST_MAIN(DeviceDialogTest)
+#include "DeviceDialogTest.moc"

@@ -1,0 +1,398 @@
+// Drives the main window as a user would: the listed files, the categories,
+// the context menus, the Delete commands, the buttons, keys and dragging.
+#include "DataFolderFixture.h"
+
+#include "app/core/Messages.h"
+#include "app/widgets/CategoryList.h"
+#include "app/widgets/FileListWidget.h"
+#include "app/widgets/MainWindow.h"
+#include "app/widgets/Session.h"
+#include "ui/MessageService.h"
+
+#include <QComboBox>
+#include <QMenu>
+#include <QPushButton>
+#include <QtTest>
+
+using quillon::app::FileCategory;
+using quillon::app::FileSelection;
+using quillon::app::MainWindow;
+using quillon::app::Session;
+using quillon::testing::DataFolderFixture;
+using quillon::ui::MessageAnswer;
+using quillon::ui::MessageButtons;
+using quillon::ui::MessageIcon;
+using quillon::ui::RecordingMessageService;
+
+namespace {
+
+QStringList listed(const MainWindow& window)
+{
+    QStringList names;
+    for (int row = 0; row < window.fileList().count(); ++row)
+        names << window.fileList().item(row)->text();
+    return names;
+}
+
+QPoint rowCentre(const MainWindow& window, int row)
+{
+    return window.fileList().visualItemRect(window.fileList().item(row)).center();
+}
+
+// Click the first row, Ctrl+click the others: the last one becomes the current entry.
+void selectRows(MainWindow& window, const std::vector<int>& rows)
+{
+    QWidget* viewport = window.fileList().viewport();
+    QTest::mouseClick(viewport, Qt::LeftButton, {}, rowCentre(window, rows.front()));
+    for (std::size_t i = 1; i < rows.size(); ++i)
+        QTest::mouseClick(viewport, Qt::LeftButton, Qt::ControlModifier, rowCentre(window, rows[i]));
+}
+
+void rightClickRow(MainWindow& window, int row)
+{
+    QTest::mouseClick(window.fileList().viewport(), Qt::RightButton, {}, rowCentre(window, row));
+}
+
+bool exists(const DataFolderFixture& data, const char* folder, const char* name)
+{
+    return std::filesystem::exists(data.folder(folder) / name);
+}
+
+// The window, the service it reports to, and a session, over a fresh data folder.
+struct Harness {
+    DataFolderFixture data;
+    RecordingMessageService messages;
+    Session session{nullptr, messages};
+    std::unique_ptr<MainWindow> window;
+
+    void open()
+    {
+        window = std::make_unique<MainWindow>(session);
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+    }
+};
+
+} // namespace
+
+class MainWindowTest : public QObject {
+    Q_OBJECT
+private slots:
+    void startsWithSongsNewestFirstAndNothingChosen()
+    {
+        Harness h;
+        h.data.createInOrder("mid", {"first.mid", "second.mid", "third.mid"});
+        h.data.createInOrder("bin", {"rom.bin"});
+        h.session.category = FileCategory::RomImages;
+        h.session.outputChoice = quillon::midi::PortChoice::defaultRoute();
+        h.open();
+
+        QCOMPARE(h.window->windowTitle(), QStringLiteral("Quillon v1.1 Beta"));
+        QCOMPARE(h.window->categoryList().count(), 2);
+        QCOMPARE(h.window->categoryList().currentIndex(), 0);
+        QCOMPARE(h.window->categoryList().itemText(0), QString(85, ' ') + "*.mid");
+        QCOMPARE(h.window->categoryList().itemText(1), QString(85, ' ') + "*.bin");
+        QCOMPARE(h.window->categoryList().itemText(0).size(), 90);
+        QCOMPARE(listed(*h.window), QStringList({"third.mid", "second.mid", "first.mid"}));
+        QVERIFY(h.session.category == FileCategory::Songs);
+        QVERIFY(h.session.outputChoice == quillon::midi::PortChoice::notChosen());
+        QVERIFY(h.session.inputChoice == quillon::midi::PortChoice::notChosen());
+        QCOMPARE(h.window->fileList().selectionMode(), QAbstractItemView::ExtendedSelection);
+    }
+
+    void switchingCategoriesListsTheOtherFolder()
+    {
+        Harness h;
+        h.data.createInOrder("mid", {"song.mid"});
+        h.data.createInOrder("bin", {"old.bin", "new.bin", "notes.txt"});
+        h.open();
+        h.window->categoryList().setCurrentIndex(1);
+        QVERIFY(h.session.category == FileCategory::RomImages);
+        QCOMPARE(listed(*h.window), QStringList({"new.bin", "old.bin"}));
+        h.window->categoryList().setCurrentIndex(0);
+        QVERIFY(h.session.category == FileCategory::Songs);
+        QCOMPARE(listed(*h.window), QStringList({"song.mid"}));
+        QVERIFY(h.messages.messages().empty());
+    }
+
+    void missingDataFolderListsNothingWithoutComplaint()
+    {
+        Harness h;
+        std::filesystem::remove_all(h.data.root() / "Quillon");
+        h.open();
+        QCOMPARE(h.window->fileList().count(), 0);
+        QVERIFY(h.messages.messages().empty());
+    }
+
+    void threeHundredFilesAreRefusedWithTheMessage()
+    {
+        Harness h;
+        for (int i = 0; i < 300; ++i)
+            std::ofstream(h.data.folder("mid") / ("s" + std::to_string(i) + ".mid")) << i;
+        h.open();
+        QCOMPARE(h.window->fileList().count(), 0);
+        QCOMPARE(h.messages.messages().size(), std::size_t(1));
+        QCOMPARE(h.messages.messages()[0].text, std::string("The file name is excess!"));
+        QCOMPARE(h.messages.messages()[0].title, std::string("Quillon"));
+        QVERIFY(h.messages.messages()[0].icon == MessageIcon::None);
+
+        std::filesystem::remove(h.data.folder("mid") / "s0.mid");
+        h.messages.clear();
+        h.window->refillFileList();
+        QCOMPARE(h.window->fileList().count(), 299);
+        QVERIFY(h.messages.messages().empty());
+    }
+
+    void menusHoldTheirCommands()
+    {
+        Harness h;
+        h.open();
+        std::unique_ptr<QMenu> songs(h.window->buildFileMenu(FileCategory::Songs, nullptr));
+        std::unique_ptr<QMenu> roms(h.window->buildFileMenu(FileCategory::RomImages, nullptr));
+        QVERIFY(songs && roms);
+        QCOMPARE(quillon::ui::menuEntries(*songs),
+                 std::vector<QString>({"&MidiPlay", "&Send", "", "&Delete", "", "&Cancel"}));
+        QCOMPARE(quillon::ui::menuEntries(*roms), std::vector<QString>({"&Send", "", "&Delete", "", "&Cancel"}));
+        QVERIFY(h.window->buildFileMenu(FileCategory::None, nullptr) == nullptr);
+    }
+
+    void rightClickNeedsASelectionAndKeepsIt()
+    {
+        Harness h;
+        h.data.createInOrder("mid", {"a.mid", "b.mid", "c.mid"});
+        h.open();
+        rightClickRow(*h.window, 1);
+        QVERIFY(h.messages.menus().empty());
+        QVERIFY(h.window->fileList().selectedRows().empty());
+
+        selectRows(*h.window, {0, 2});
+        rightClickRow(*h.window, 1);
+        QCOMPARE(h.messages.menus().size(), std::size_t(1));
+        QCOMPARE(h.messages.menus()[0].size(), std::size_t(6));
+        QCOMPARE(h.window->fileList().selectedRows(), std::vector<int>({0, 2}));
+        QCOMPARE(h.window->fileList().currentRow(), 2);
+
+        h.window->categoryList().setCurrentIndex(1);
+        h.data.createInOrder("bin", {"r.bin"});
+        h.window->refillFileList();
+        selectRows(*h.window, {0});
+        rightClickRow(*h.window, 0);
+        QCOMPARE(h.messages.menus().size(), std::size_t(2));
+        QCOMPARE(h.messages.menus()[1].front(), QString("&Send"));
+        QCOMPARE(h.messages.menus()[1].size(), std::size_t(5));
+    }
+
+    void doubleClickAlwaysShowsTheMenu()
+    {
+        Harness h;
+        h.data.createInOrder("mid", {"a.mid", "b.mid"});
+        h.open();
+        QTest::mouseDClick(h.window->fileList().viewport(), Qt::LeftButton, {}, rowCentre(*h.window, 1));
+        QCOMPARE(h.messages.menus().size(), std::size_t(1));
+        QCOMPARE(h.messages.menus()[0].front(), QString("&MidiPlay"));
+        QCOMPARE(h.window->fileList().currentRow(), 1);
+    }
+
+    void sendAndPlayHandTheSelectionOn()
+    {
+        Harness h;
+        h.data.createInOrder("mid", {"a.mid", "b.mid", "c.mid", "d.mid", "e.mid"});
+        h.open();
+        std::vector<FileSelection> sent;
+        std::vector<FileSelection> played;
+        quillon::app::MainWindowHooks hooks;
+        hooks.sendSongs = [&](QWidget&, const FileSelection& s) { sent.push_back(s); };
+        hooks.playSongs = [&](QWidget&, const FileSelection& s) { played.push_back(s); };
+        h.window->setHooks(hooks);
+
+        selectRows(*h.window, {1, 4});
+        h.messages.chooseNextMenuEntry("&Send");
+        rightClickRow(*h.window, 0);
+        QCOMPARE(sent.size(), std::size_t(1));
+        QVERIFY(sent[0].category == FileCategory::Songs);
+        QCOMPARE(sent[0].rows, std::vector<int>({1, 4}));
+        QCOMPARE(sent[0].names, std::vector<std::string>({"d.mid", "a.mid"}));
+        QCOMPARE(sent[0].caretRow, 4);
+
+        h.messages.chooseNextMenuEntry("&MidiPlay");
+        rightClickRow(*h.window, 0);
+        QCOMPARE(played.size(), std::size_t(1));
+        QCOMPARE(h.session.playHandOver.index, 4);
+        QCOMPARE(h.session.playHandOver.category, quillon::app::PlayHandOver::kSongsOfMidFolder);
+        QCOMPARE(played[0].caretName, std::string("a.mid"));
+
+        h.messages.chooseNextMenuEntry("&Cancel");
+        rightClickRow(*h.window, 0);
+        QCOMPARE(sent.size(), std::size_t(1));
+        QCOMPARE(listed(*h.window).size(), 5);
+    }
+
+    void deletingSongsRemovesEverySelectedOne()
+    {
+        Harness h;
+        h.data.createInOrder("mid", {"a.mid", "b.mid", "c.mid", "d.mid", "e.mid"});
+        h.open();
+        QCOMPARE(listed(*h.window), QStringList({"e.mid", "d.mid", "c.mid", "b.mid", "a.mid"}));
+        selectRows(*h.window, {0, 2, 3});
+
+        h.messages.chooseNextMenuEntry("&Delete");
+        h.messages.answerNext(MessageAnswer::No);
+        rightClickRow(*h.window, 0);
+        QCOMPARE(listed(*h.window).size(), 5);
+        QVERIFY(exists(h.data, "mid", "e.mid"));
+
+        h.messages.chooseNextMenuEntry("&Delete");
+        h.messages.answerNext(MessageAnswer::Yes);
+        rightClickRow(*h.window, 0);
+        QCOMPARE(listed(*h.window), QStringList({"d.mid", "a.mid"}));
+        QVERIFY(!exists(h.data, "mid", "e.mid"));
+        QVERIFY(!exists(h.data, "mid", "c.mid"));
+        QVERIFY(!exists(h.data, "mid", "b.mid"));
+        QVERIFY(exists(h.data, "mid", "d.mid"));
+        QVERIFY(exists(h.data, "mid", "a.mid"));
+
+        const auto& shown = h.messages.messages();
+        QCOMPARE(shown.size(), std::size_t(2));
+        const quillon::ui::ShownMessage question{"Quillon v1.1 Beta", "This file will be deleted! Are you sure? ",
+                                                 MessageIcon::Stop, MessageButtons::YesNo};
+        QVERIFY(shown[0] == question);
+        QVERIFY(shown[1] == question);
+    }
+
+    void songRemovalFailingMidwayStopsThere()
+    {
+        Harness h;
+        h.data.createInOrder("mid", {"a.mid", "b.mid", "c.mid", "d.mid", "e.mid"});
+        h.open();
+        selectRows(*h.window, {0, 2, 3});
+        // The third song goes away behind the list's back.
+        std::filesystem::remove(h.data.folder("mid") / "c.mid");
+
+        h.messages.chooseNextMenuEntry("&Delete");
+        h.messages.answerNext(MessageAnswer::Yes);
+        rightClickRow(*h.window, 0);
+        QCOMPARE(listed(*h.window), QStringList({"d.mid", "c.mid", "b.mid", "a.mid"}));
+        QVERIFY(!exists(h.data, "mid", "e.mid"));
+        QVERIFY(exists(h.data, "mid", "b.mid"));
+        QCOMPARE(h.messages.messages().size(), std::size_t(2));
+        const auto& report = h.messages.messages()[1];
+        QCOMPARE(report.title, std::string("Quillon v1.1 Beta"));
+        QVERIFY(report.text.starts_with("The file can't be deleted: Quillon/mid/c.mid\r\n"));
+        QVERIFY(report.text.find("No such file") != std::string::npos);
+    }
+
+    void anEntryThatIsAFolderIsNotRemoved()
+    {
+        Harness h;
+        h.data.createInOrder("mid", {"a.mid", "b.mid", "c.mid"});
+        h.open();
+        selectRows(*h.window, {0, 1, 2});
+        // b.mid turns into a folder with a file in it: neither it nor a.mid may be touched.
+        std::filesystem::remove(h.data.folder("mid") / "b.mid");
+        std::filesystem::create_directory(h.data.folder("mid") / "b.mid");
+        std::ofstream(h.data.folder("mid") / "b.mid" / "keep.txt") << "x";
+
+        h.messages.chooseNextMenuEntry("&Delete");
+        h.messages.answerNext(MessageAnswer::Yes);
+        rightClickRow(*h.window, 0);
+        QCOMPARE(listed(*h.window), QStringList({"b.mid", "a.mid"}));
+        QVERIFY(std::filesystem::exists(h.data.folder("mid") / "b.mid" / "keep.txt"));
+        QVERIFY(exists(h.data, "mid", "a.mid"));
+        QVERIFY(h.messages.messages().back().text.starts_with("The file can't be deleted: Quillon/mid/b.mid"));
+    }
+
+    void deletingARomImageRemovesOnlyTheCurrentOne()
+    {
+        Harness h;
+        h.data.createInOrder("bin", {"a.bin", "b.bin", "c.bin", "d.bin"});
+        h.open();
+        h.window->categoryList().setCurrentIndex(1);
+        QCOMPARE(listed(*h.window), QStringList({"d.bin", "c.bin", "b.bin", "a.bin"}));
+        selectRows(*h.window, {0, 3, 1}); // the current entry is c.bin
+
+        h.messages.chooseNextMenuEntry("&Delete");
+        h.messages.answerNext(MessageAnswer::Yes);
+        rightClickRow(*h.window, 2);
+        QCOMPARE(listed(*h.window), QStringList({"d.bin", "b.bin", "a.bin"}));
+        QVERIFY(!exists(h.data, "bin", "c.bin"));
+        QVERIFY(exists(h.data, "bin", "d.bin"));
+        QVERIFY(exists(h.data, "bin", "a.bin"));
+        const quillon::ui::ShownMessage question{"Quillon v1.1 Beta", "This file will be deleted! Are you sure?\r\n",
+                                                 MessageIcon::Stop, MessageButtons::YesNo};
+        QVERIFY(h.messages.messages().front() == question);
+    }
+
+    void buttonsOpenTheirTargets()
+    {
+        Harness h;
+        h.open();
+        QTest::mouseClick(&h.window->button("HomePage"), Qt::LeftButton);
+        QTest::mouseClick(&h.window->button("Help"), Qt::LeftButton);
+        QCOMPARE(h.messages.openedUrls().size(), std::size_t(2));
+        QCOMPARE(h.messages.openedUrls()[0], QUrl(MainWindow::kHomePage));
+        const QUrl help = h.messages.openedUrls()[1];
+        QVERIFY(help.isLocalFile());
+        QVERIFY(QDir::isAbsolutePath(help.toLocalFile()));
+        QCOMPARE(std::filesystem::path(help.toLocalFile().toStdString()),
+                 std::filesystem::canonical(h.data.root()) / "Quillon/helpfiles/Index.htm");
+
+        QTest::mouseClick(&h.window->button("About"), Qt::LeftButton);
+        QCOMPARE(h.messages.dialogTitles(), std::vector<QString>({"About Quillon"}));
+
+        int editorOpened = 0;
+        quillon::app::MainWindowHooks hooks;
+        hooks.openCurveEditor = [&](QWidget&) { ++editorOpened; };
+        h.window->setHooks(hooks);
+        QTest::mouseClick(&h.window->button("V.Curve"), Qt::LeftButton);
+        QCOMPARE(editorOpened, 1);
+        QCOMPARE(h.window->button("Devcie").text(), QStringLiteral("Devcie"));
+    }
+
+    void enterAndEscapeEndTheWindowButF1DoesNot()
+    {
+        Harness h;
+        h.open();
+        QTest::keyClick(h.window.get(), Qt::Key_F1);
+        QVERIFY(h.window->isVisible());
+        QVERIFY(h.messages.openedUrls().empty());
+
+        h.window->categoryList().setFocus();
+        QTest::keyClick(&h.window->categoryList(), Qt::Key_Return);
+        QVERIFY(!h.window->isVisible());
+        QCOMPARE(h.window->result(), int(QDialog::Accepted));
+
+        h.open();
+        QTest::keyClick(&h.window->fileList(), Qt::Key_Escape);
+        QVERIFY(!h.window->isVisible());
+        QCOMPARE(h.window->result(), int(QDialog::Rejected));
+    }
+
+    void theTopStripDragsTheWindow()
+    {
+        Harness h;
+        h.open();
+        auto drag = [&](QPoint local, QPoint by) {
+            const QPoint start = h.window->mapToGlobal(local);
+            QMouseEvent press(QEvent::MouseButtonPress, QPointF(local), QPointF(start), Qt::LeftButton,
+                              Qt::LeftButton, Qt::NoModifier);
+            QApplication::sendEvent(h.window.get(), &press);
+            QMouseEvent moveEvent(QEvent::MouseMove, QPointF(local + by), QPointF(start + by), Qt::NoButton,
+                                  Qt::LeftButton, Qt::NoModifier);
+            QApplication::sendEvent(h.window.get(), &moveEvent);
+            QMouseEvent release(QEvent::MouseButtonRelease, QPointF(local + by), QPointF(start + by),
+                                Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
+            QApplication::sendEvent(h.window.get(), &release);
+        };
+        const QPoint before = h.window->pos();
+        const int stripTop = h.window->mapToGlobal(QPoint(0, 0)).y() - h.window->frameGeometry().top();
+        drag(QPoint(h.window->width() - 3, 40 - stripTop), QPoint(30, 20));
+        QCOMPARE(h.window->pos(), before + QPoint(30, 20));
+
+        const QPoint moved = h.window->pos();
+        drag(QPoint(3, h.window->height() - 3), QPoint(30, 20));
+        QCOMPARE(h.window->pos(), moved);
+    }
+};
+
+QTEST_MAIN(MainWindowTest)
+#include "MainWindowTest.moc"

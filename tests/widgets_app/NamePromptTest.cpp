@@ -1,0 +1,200 @@
+// The name prompt and the replace prompt, answered the way a user would:
+// defaults, empty names, existing .syx files, refused names, nested prompts.
+#include "DataFolderFixture.h"
+
+#include "app/widgets/FileNameRules.h"
+#include "app/widgets/NamePrompt.h"
+#include "app/widgets/Session.h"
+#include "ui/MessageService.h"
+
+#include <QLineEdit>
+#include <QPushButton>
+#include <QtTest>
+
+using quillon::app::NameDialog;
+using quillon::app::ReplaceDialog;
+using quillon::testing::DataFolderFixture;
+using quillon::ui::MessageAnswer;
+using quillon::ui::MessageButtons;
+using quillon::ui::MessageIcon;
+using quillon::ui::RecordingMessageService;
+
+namespace {
+
+// A dialog action that types a name and presses OK.
+quillon::ui::RecordingMessageService::DialogAction typeAndOk(QString name)
+{
+    return [name](QDialog& d) {
+        auto& dialog = static_cast<NameDialog&>(d);
+        QCOMPARE(dialog.nameField().text(), QStringLiteral("QZ USER"));
+        dialog.nameField().setText(name);
+        dialog.okButton().click();
+    };
+}
+
+void cancel(QDialog& d) { static_cast<NameDialog&>(d).cancelButton().click(); }
+
+struct Harness {
+    DataFolderFixture data;
+    RecordingMessageService messages;
+    quillon::app::Session session{nullptr, messages};
+
+    bool ask() { return quillon::app::askForName(session, nullptr); }
+    void touchSyx(const char* name) const { std::ofstream(data.folder("syx") / name) << "F0"; }
+};
+
+} // namespace
+
+class NamePromptTest : public QObject {
+    Q_OBJECT
+private slots:
+    void acceptingTheDefaultStoresIt()
+    {
+        Harness h;
+        h.messages.onNextDialog(typeAndOk("QZ USER"));
+        QVERIFY(h.ask());
+        QCOMPARE(h.session.chosenName, std::string("QZ USER"));
+        QCOMPARE(h.messages.dialogTitles(), std::vector<QString>({"Filename"}));
+        QVERIFY(h.messages.messages().empty());
+    }
+
+    void cancelChangesNothing()
+    {
+        Harness h;
+        h.session.chosenName = "earlier";
+        h.messages.onNextDialog(cancel);
+        QVERIFY(!h.ask());
+        QCOMPARE(h.session.chosenName, std::string("earlier"));
+    }
+
+    void anEmptyNameAsksAgainInAFreshPrompt()
+    {
+        Harness h;
+        h.messages.onNextDialog(typeAndOk(""));
+        h.messages.onNextDialog(typeAndOk("a"));
+        QVERIFY(h.ask());
+        QCOMPARE(h.session.chosenName, std::string("a"));
+        QCOMPARE(h.messages.dialogTitles().size(), std::size_t(2));
+        const quillon::ui::ShownMessage expected{"Quillon", "Please enter the file name.", MessageIcon::Stop,
+                                                 MessageButtons::Ok};
+        QCOMPARE(h.messages.messages().size(), std::size_t(1));
+        QVERIFY(h.messages.messages()[0] == expected);
+    }
+
+    void aCancelledFreshPromptStillEndsWithOk()
+    {
+        Harness h;
+        h.session.chosenName = "kept";
+        h.messages.onNextDialog(typeAndOk(""));
+        h.messages.onNextDialog(cancel);
+        QVERIFY(h.ask());
+        QCOMPARE(h.session.chosenName, std::string("kept"));
+    }
+
+    void anExistingSyxFileAsksFirst()
+    {
+        Harness h;
+        h.touchSyx("song.syx");
+        h.messages.onNextDialog(typeAndOk("song"));
+        h.messages.answerNext(MessageAnswer::Yes);
+        QVERIFY(h.ask());
+        QCOMPARE(h.session.chosenName, std::string("song"));
+        const quillon::ui::ShownMessage question{"Quillon v1.1 Beta", "The file have existed, Replace it\xEF\xBC\x9F",
+                                                 MessageIcon::Stop, MessageButtons::YesNo};
+        QVERIFY(h.messages.messages().at(0) == question);
+
+        // No: a fresh prompt, and the refused name is not stored.
+        h.session.chosenName = "before";
+        h.messages.clear();
+        h.messages.onNextDialog(typeAndOk("song"));
+        h.messages.answerNext(MessageAnswer::No);
+        h.messages.onNextDialog(typeAndOk("other"));
+        QVERIFY(h.ask());
+        QCOMPARE(h.session.chosenName, std::string("other"));
+        QCOMPARE(h.messages.dialogTitles().size(), std::size_t(2));
+    }
+
+    void theSyxCheckIsCaseSensitiveAndToleratesAMissingFolder()
+    {
+        Harness h;
+        h.touchSyx("Song.syx");
+        h.messages.onNextDialog(typeAndOk("song"));
+        QVERIFY(h.ask());
+        QCOMPARE(h.session.chosenName, std::string("song"));
+        QVERIFY(h.messages.messages().empty());
+
+        std::filesystem::remove_all(h.data.folder("syx"));
+        h.messages.onNextDialog(typeAndOk("Song"));
+        QVERIFY(h.ask());
+        QCOMPARE(h.session.chosenName, std::string("Song"));
+        QVERIFY(h.messages.messages().empty());
+    }
+
+    void namesThatLeaveTheFolderAreRefusedAndThePromptStaysOpen_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::newRow("parent folder") << "../escape";
+        QTest::newRow("slash") << "sub/name";
+        QTest::newRow("backslash") << "sub\\name";
+        QTest::newRow("dots only") << "..";
+        QTest::newRow("single dot") << ".";
+        QTest::newRow("tab") << "tab\tname";
+        QTest::newRow("line break") << "two\nlines";
+        QTest::newRow("too long") << QString(252, 'x');
+    }
+
+    void namesThatLeaveTheFolderAreRefusedAndThePromptStaysOpen()
+    {
+        QFETCH(QString, name);
+        Harness h;
+        h.session.chosenName = "before";
+        bool stayedOpen = false;
+        h.messages.onNextDialog([&](QDialog& d) {
+            auto& dialog = static_cast<NameDialog&>(d);
+            dialog.nameField().setText(name);
+            dialog.okButton().click();
+            stayedOpen = dialog.result() != QDialog::Accepted;
+            QCOMPARE(h.session.chosenName, std::string("before"));
+            dialog.nameField().setText("fine name");
+            dialog.okButton().click();
+        });
+        QVERIFY(h.ask());
+        QVERIFY(stayedOpen);
+        QCOMPARE(h.session.chosenName, std::string("fine name"));
+        QCOMPARE(h.messages.dialogTitles().size(), std::size_t(1));
+        QCOMPARE(h.messages.messages().size(), std::size_t(1));
+        QVERIFY(h.messages.messages()[0].text.starts_with("This name can't be used: "));
+        QVERIFY(h.messages.messages()[0].text.ends_with("Please input another name."));
+    }
+
+    void nameRulesAcceptOrdinaryNames()
+    {
+        using quillon::app::whyNameIsRefused;
+        QVERIFY(!whyNameIsRefused("QZ USER"));
+        QVERIFY(!whyNameIsRefused("soft.v2"));
+        QVERIFY(!whyNameIsRefused("Kurve \xC3\xBC"));
+        QVERIFY(!whyNameIsRefused(std::string(251, 'x')));
+        QVERIFY(whyNameIsRefused(std::string(252, 'x')));
+        QVERIFY(whyNameIsRefused(std::string("a\x7F")));
+        QVERIFY(whyNameIsRefused("a..b"));
+    }
+
+    void replacePromptAnswersYesOrNo()
+    {
+        Harness h;
+        h.messages.onNextDialog([](QDialog& d) {
+            static_cast<ReplaceDialog&>(d).yesButton().click();
+        });
+        QVERIFY(quillon::app::askToReplace(h.session, nullptr));
+        h.messages.onNextDialog([](QDialog& d) {
+            static_cast<ReplaceDialog&>(d).noButton().click();
+        });
+        QVERIFY(!quillon::app::askToReplace(h.session, nullptr));
+        h.messages.onNextDialog([](QDialog& d) { QTest::keyClick(&d, Qt::Key_Escape); });
+        QVERIFY(!quillon::app::askToReplace(h.session, nullptr));
+        QCOMPARE(h.messages.dialogTitles(), std::vector<QString>({"Save file", "Save file", "Save file"}));
+    }
+};
+
+QTEST_MAIN(NamePromptTest)
+#include "NamePromptTest.moc"

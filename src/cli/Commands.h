@@ -16,6 +16,7 @@ void registerCurveCommands(CLI::App& app, CommandContext& context);
 void registerFrameCommands(CLI::App& app, CommandContext& context);
 void registerFileCommands(CLI::App& app, CommandContext& context);
 void registerSendCommands(CLI::App& app, CommandContext& context);
+void registerDemoCommands(CLI::App& app, CommandContext& context);
 void registerConvertCommands(CLI::App& app, CommandContext& context);
 
 } // namespace quillon::cli

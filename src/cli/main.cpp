@@ -21,6 +21,7 @@ int main(int argc, char** argv)
     registerFrameCommands(app, context);
     registerFileCommands(app, context);
     registerSendCommands(app, context);
+    registerDemoCommands(app, context);
     registerConvertCommands(app, context);
     try {
         app.parse(argc, argv);

@@ -1,0 +1,38 @@
+// quillon: the desktop program. It shows the main window and ends when that
+// window closes; nothing is saved between runs. The data folder "Quillon/" is
+// found relative to the working directory.
+#include "app/widgets/MainWindow.h"
+#include "app/widgets/Session.h"
+#include "curve/widgets/CurveEditor.h"
+#include "midi/io/MidiSystem.h"
+#include "player/widgets/MidiPlayWindow.h"
+#include "transfer/widgets/SendHooks.h"
+#include "ui/MessageService.h"
+#include "ui/ProgramIcon.h"
+
+#include <QApplication>
+
+int main(int argc, char** argv)
+{
+    QApplication application(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Quillon"));
+    QApplication::setWindowIcon(quillon::ui::programIcon());
+
+    const auto midi = quillon::midi::MidiSystem::createDefault();
+    quillon::ui::DesktopMessageService messages;
+    quillon::app::Session session(midi.get(), messages);
+
+    quillon::app::MainWindow window(session);
+    quillon::app::MainWindowHooks hooks;
+    hooks.openCurveEditor = [&session](QWidget& parent) {
+        quillon::curve::CurveEditor editor(session, &parent);
+        session.messages().execDialog(editor);
+    };
+    hooks.playSongs = [&session](QWidget& parent, const quillon::app::FileSelection&) {
+        quillon::player::runMidiPlayWindow(session, parent);
+    };
+    quillon::transfer::installSendHooks(hooks, session);
+    window.setHooks(std::move(hooks));
+    window.exec();
+    return 0;
+}

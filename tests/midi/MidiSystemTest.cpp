@@ -87,12 +87,22 @@ std::unique_ptr<MidiSystem> systemWithKeyboard(FakeBackend** fake = nullptr)
     return std::make_unique<MidiSystem>(std::move(backends));
 }
 
+TransferOptions options(PortChoice out, PortChoice in, std::chrono::milliseconds timeout = 5000ms, bool keepOpen = true)
+{
+    TransferOptions chosen;
+    chosen.output = std::move(out);
+    chosen.input = std::move(in);
+    chosen.replyTimeout = timeout;
+    chosen.keepOutputOpen = keepOpen;
+    return chosen;
+}
+
 TransferReport transferTo(MidiSystem& system, transfer::TransferList list, const Files& files, bool keepOpen = true,
                           std::chrono::milliseconds timeout = 3000ms)
 {
     transfer::TransferHandshake handshake(std::move(list), files.reader());
     return runTransfer(system, handshake,
-                       {.output = builtIn(), .input = builtIn(), .replyTimeout = timeout, .keepOutputOpen = keepOpen});
+                       options(builtIn(), builtIn(), timeout, keepOpen));
 }
 
 } // namespace
@@ -269,7 +279,7 @@ TEST(VanishedPorts, SendingToAPortThatWentAwayIsOpenFailed)
     Files files;
     transfer::TransferHandshake handshake({transfer::TransferKind::Songs, {{files.write("x.mid", songFile(10, 1)), "", 1}}},
                                           files.reader());
-    EXPECT_EQ(runTransfer(*system, handshake, {.output = out, .input = builtIn()}).outcome, TransferOutcome::NoOutput);
+    EXPECT_EQ(runTransfer(*system, handshake, options(out, builtIn())).outcome, TransferOutcome::NoOutput);
 }
 
 TEST(VanishedPorts, AnInputHeldByAnotherProgramCannotBeOpened)
@@ -284,7 +294,7 @@ TEST(VanishedPorts, AnInputHeldByAnotherProgramCannotBeOpened)
     transfer::TransferHandshake handshake({transfer::TransferKind::Songs, {{files.write("x.mid", songFile(10, 1)), "", 1}}},
                                           files.reader());
     const auto report = runTransfer(*system, handshake,
-                                    {.output = builtIn(), .input = system->choiceForIndex(1, Direction::Input)});
+                                    options(builtIn(), system->choiceForIndex(1, Direction::Input)));
     EXPECT_EQ(report.outcome, TransferOutcome::NoInput);
     EXPECT_EQ(system->keyboard()->messagesReceived(), 0u); // nothing is sent without an input
 }

@@ -169,6 +169,14 @@ std::unique_ptr<OutputConnection> JackWriterClient::connect(const std::string& d
         jack_port_unregister(m_client, port);
         return nullptr;
     }
+    // The server applies a new connection at a cycle boundary; until then the
+    // port reads as unconnected and a send would be refused.
+    for (int cycle = 0; cycle < 8 && jack_port_connected(port) == 0; ++cycle)
+        waitCycles(1);
+    if (jack_port_connected(port) == 0) {
+        jack_port_unregister(m_client, port);
+        return nullptr;
+    }
     auto writer = std::make_unique<JackPortWriter>(*this, port);
     for (auto& slot : m_writers) {
         JackPortWriter* empty = nullptr;

@@ -4,6 +4,8 @@
 #ifndef Q_MOC_RUN
 #include "app/core/FileListing.h"
 #include "app/core/Messages.h"
+#include "app/widgets/FileListWidget.h"
+#include "app/widgets/MainWindow.h"
 #include "app/widgets/Session.h"
 #include "player/engine/RecordingSink.h"
 #include "player/widgets/MidiPlayWindow.h"
@@ -385,6 +387,35 @@ private slots:
         QVERIFY(window->chooseOutput(0));
         QCOMPARE(window->outputDescription(), QStringLiteral("Built-in synthesizer"));
         QVERIFY(window->isSilent());
+    }
+
+    void midiPlayOnTheMainWindowsFifthEntryOpensThePlayerOnTheFifthSong()
+    {
+        Rig rig;
+        rig.folder.write("Quillon/mid/five.mid", tickingSong(5));
+        app::MainWindow main(*rig.session);
+        app::MainWindowHooks hooks;
+        hooks.playSongs = [&](QWidget& parent, const app::FileSelection&) { runMidiPlayWindow(*rig.session, parent); };
+        main.setHooks(std::move(hooks));
+        QCOMPARE(main.fileList().count(), 5);
+        main.fileList().setCurrentRow(4);
+        const QString fifth = main.fileList().item(4)->text();
+
+        QString selected;
+        bool silentOrSounding = false;
+        rig.messages.onNextDialog([&](QDialog& dialog) {
+            auto* player = qobject_cast<MidiPlayWindow*>(&dialog);
+            QVERIFY(player != nullptr);
+            QCOMPARE(player->windowTitle(), QStringLiteral("Midiplay"));
+            const auto items = player->songList().selectedItems();
+            selected = items.isEmpty() ? QString() : items.front()->text();
+            // The real synthesizer: either heard, or the window says it is silent.
+            silentOrSounding = player->isSilent() == (player->statusLabel().text() != QString::fromUtf8(text::kPlayerReady.data()));
+        });
+        main.playSelected();
+        QCOMPARE(rig.messages.pendingDialogs(), std::size_t{0});
+        QCOMPARE(selected, fifth);
+        QVERIFY(silentOrSounding);
     }
 };
 

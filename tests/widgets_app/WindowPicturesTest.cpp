@@ -83,7 +83,7 @@ private slots:
     void mainWindow()
     {
         quillon::testing::DataFolderFixture data;
-        data.createInOrder("mid", {"Scale in C.mid", "Arpeggio.mid", "Little tune.mid"});
+        data.createInOrder("mid", {"C major scale.mid", "Broken chords.mid", "Little tune.mid"});
         quillon::ui::RecordingMessageService messages;
         quillon::app::Session session(nullptr, messages);
         quillon::app::MainWindow window(session);

@@ -2,6 +2,7 @@
 // plugged in again) is found again by its backend and name: with a backend
 // whose port list changes under the system, and across a real JACK server by
 // stopping and restarting quillon-keyboard (skipped when no JACK server answers).
+#include "../midi/FakeBackend.h"
 #include "midi/core/DeviceFrame.h"
 #include "midi/io/MidiSystem.h"
 #include "midi/io/TransferRunner.h"
@@ -26,140 +27,68 @@ using namespace std::chrono_literals;
 
 namespace {
 
-// Ports come and go as the test says; opening checks that the port is there now.
-class ChangingBackend : public Backend {
-public:
-    explicit ChangingBackend(std::string name) : m_name(std::move(name)) {}
-
-    std::string name() const override { return m_name; }
-    std::vector<PortInfo> outputs() override { return list(outputNames); }
-    std::vector<PortInfo> inputs() override { return list(inputNames); }
-    std::unique_ptr<OutputConnection> openOutput(const PortRef& port) override
-    {
-        if (!listedNow(outputNames, port))
-            return nullptr;
-        struct Output : OutputConnection {
-            explicit Output(std::vector<std::string>& log, std::string name) : log(log), name(std::move(name)) {}
-            SendResult send(std::span<const std::uint8_t>) override
-            {
-                log.push_back(name);
-                return SendResult::Sent;
-            }
-            std::vector<std::string>& log;
-            std::string name;
-        };
-        return std::make_unique<Output>(sentTo, port.name);
-    }
-    std::unique_ptr<InputConnection> openInput(const PortRef& port, ShortMessageCallback) override
-    {
-        if (!listedNow(inputNames, port))
-            return nullptr;
-        struct Input : InputConnection {
-            void close() override {}
-        };
-        return std::make_unique<Input>();
-    }
-
-    std::vector<std::string> outputNames;
-    std::vector<std::string> inputNames;
-    std::vector<std::string> sentTo;
-
-private:
-    std::vector<PortInfo> list(const std::vector<std::string>& names) const
-    {
-        std::vector<PortInfo> ports;
-        for (std::size_t i = 0; i < names.size(); ++i)
-            ports.push_back({{m_name, names[i], static_cast<int>(i)}, m_name + ": " + names[i]});
-        return ports;
-    }
-    static bool listedNow(const std::vector<std::string>& names, const PortRef& port)
-    {
-        return port.index >= 0 && static_cast<std::size_t>(port.index) < names.size() &&
-               names[static_cast<std::size_t>(port.index)] == port.name;
-    }
-
-    std::string m_name;
-};
+using quillon::midi::testing::FakeBackend;
 
 struct TwoBackends {
-    ChangingBackend* alsa = nullptr;
-    ChangingBackend* jack = nullptr;
+    FakeBackend* alsa = nullptr;
+    FakeBackend* jack = nullptr;
     std::unique_ptr<MidiSystem> system;
 
     TwoBackends()
     {
-        auto first = std::make_unique<ChangingBackend>("ALSA");
-        auto second = std::make_unique<ChangingBackend>("JACK");
-        alsa = first.get();
-        jack = second.get();
         std::vector<std::unique_ptr<Backend>> backends;
-        backends.push_back(std::move(first));
-        backends.push_back(std::move(second));
+        alsa = static_cast<FakeBackend*>(backends.emplace_back(std::make_unique<FakeBackend>("ALSA")).get());
+        jack = static_cast<FakeBackend*>(backends.emplace_back(std::make_unique<FakeBackend>("JACK")).get());
         system = std::make_unique<MidiSystem>(std::move(backends));
     }
+    std::optional<PortRef> out(const PortChoice& choice) { return system->resolve(choice, Direction::Output); }
 };
 
 TEST(PortReconnect, ChoiceFindsItsPortAgainAfterItVanishedAndCameBackElsewhereInTheList)
 {
     TwoBackends midi;
-    midi.jack->outputNames = {"synth:in", "keys:in"};
-    midi.jack->inputNames = {"keys-out:out"};
+    midi.jack->m_outputs = {"synth:in", "keys:in"};
+    midi.jack->m_inputs = {"keys-out:out"};
     const PortChoice out = midi.system->choiceForIndex(1, Direction::Output);
     const PortChoice in = midi.system->choiceForIndex(0, Direction::Input);
-    ASSERT_EQ(out.port, (PortRef{"JACK", "keys:in", 1}));
 
-    // Unplugged: the choice names nothing, sending fails, the choice itself stays.
-    midi.jack->outputNames = {"synth:in"};
-    midi.jack->inputNames = {};
-    EXPECT_EQ(midi.system->resolve(out, Direction::Output), std::nullopt);
-    EXPECT_EQ(midi.system->resolve(in, Direction::Input), std::nullopt);
+    // Unplugged: the choice names nothing and sending fails; the choice itself stays.
+    midi.jack->m_outputs = {"synth:in"};
+    midi.jack->m_inputs = {};
+    EXPECT_EQ(midi.out(out), std::nullopt);
     EXPECT_EQ(midi.system->sendOne(out, frame::buildTransferControl()), SendResult::OpenFailed);
     EXPECT_EQ(midi.system->openInput(in, [](std::uint32_t) {}), nullptr);
 
-    // Plugged in again after two other devices: same name, new place in the list.
-    midi.jack->outputNames = {"drums:in", "synth:in", "pad:in", "keys:in"};
-    midi.jack->inputNames = {"drums-out:out", "keys-out:out"};
-    EXPECT_EQ(midi.system->resolve(out, Direction::Output), (PortRef{"JACK", "keys:in", 3}));
+    // Plugged in again after other devices: same name, new place in the list.
+    midi.jack->m_outputs = {"drums:in", "synth:in", "pad:in", "keys:in"};
+    midi.jack->m_inputs = {"drums-out:out", "keys-out:out"};
+    EXPECT_EQ(midi.out(out), (PortRef{"JACK", "keys:in", 3}));
     EXPECT_EQ(midi.system->resolve(in, Direction::Input), (PortRef{"JACK", "keys-out:out", 1}));
     EXPECT_EQ(midi.system->sendOne(out, frame::buildTransferControl()), SendResult::Sent);
     EXPECT_NE(midi.system->openInput(in, [](std::uint32_t) {}), nullptr);
-    EXPECT_EQ(midi.jack->sentTo, (std::vector<std::string>{"keys:in"}));
-}
+    EXPECT_EQ(midi.jack->sent.size(), 1u);
 
-TEST(PortReconnect, OnlyTheSameBackendAndTheSameDeviceCount)
-{
-    TwoBackends midi;
-    midi.jack->outputNames = {"keys:in"};
-    const PortChoice out = midi.system->choiceForIndex(0, Direction::Output);
-    midi.jack->outputNames = {};
-    midi.alsa->outputNames = {"keys:in"}; // same name, other backend: not the chosen port
-    EXPECT_EQ(midi.system->resolve(out, Direction::Output), std::nullopt);
-    midi.jack->outputNames = {"keys:in2", "keyss:in", "Keys:in"};
-    EXPECT_EQ(midi.system->resolve(out, Direction::Output), std::nullopt);
-    EXPECT_EQ(midi.system->sendOne(out, frame::buildTransferControl()), SendResult::OpenFailed);
-    EXPECT_TRUE(midi.alsa->sentTo.empty());
+    // Only the same backend and the same name count.
+    midi.jack->m_outputs = {"keys:in2", "Keys:in"};
+    midi.alsa->m_outputs = {"keys:in"};
+    EXPECT_EQ(midi.out(out), std::nullopt);
 }
 
 TEST(PortReconnect, AlsaPortComesBackUnderANewClientNumber)
 {
-    // ALSA names end in the port's address, which a replugged keyboard or a
-    // restarted program need not get again.
+    // ALSA names end in the port's address, which a replugged keyboard need not get again.
     TwoBackends midi;
-    midi.alsa->outputNames = {"Midi Through:Midi Through Port-0 14:0", "Keys:Keys MIDI 1 24:0"};
+    midi.alsa->m_outputs = {"Through:Through Port-0 14:0", "Keys:Keys MIDI 1 24:0"};
     const PortChoice out = midi.system->choiceForIndex(1, Direction::Output);
-    midi.alsa->outputNames = {"Midi Through:Midi Through Port-0 14:0"};
-    EXPECT_EQ(midi.system->resolve(out, Direction::Output), std::nullopt);
-
-    midi.alsa->outputNames = {"Midi Through:Midi Through Port-0 14:0", "Other:Other MIDI 1 24:0",
-                              "Keys:Keys MIDI 1 28:0"};
-    EXPECT_EQ(midi.system->resolve(out, Direction::Output), (PortRef{"ALSA", "Keys:Keys MIDI 1 28:0", 2}));
+    midi.alsa->m_outputs = {"Through:Through Port-0 14:0", "Other:Other MIDI 1 24:0", "Keys:Keys MIDI 1 28:0"};
+    EXPECT_EQ(midi.out(out), (PortRef{"ALSA", "Keys:Keys MIDI 1 28:0", 2}));
     EXPECT_EQ(midi.system->sendOne(out, frame::buildTransferControl()), SendResult::Sent);
 
-    // The exact name still comes first when it is there, and another port of the device is not taken for it.
-    midi.alsa->outputNames = {"Keys:Keys MIDI 1 28:0", "Keys:Keys MIDI 1 24:0"};
-    EXPECT_EQ(midi.system->resolve(out, Direction::Output), (PortRef{"ALSA", "Keys:Keys MIDI 1 24:0", 1}));
-    midi.alsa->outputNames = {"Keys:Keys MIDI 2 24:1"};
-    EXPECT_EQ(midi.system->resolve(out, Direction::Output), std::nullopt);
+    // The exact name still comes first; another port of the same device is not taken for it.
+    midi.alsa->m_outputs = {"Keys:Keys MIDI 1 28:0", "Keys:Keys MIDI 1 24:0"};
+    EXPECT_EQ(midi.out(out), (PortRef{"ALSA", "Keys:Keys MIDI 1 24:0", 1}));
+    midi.alsa->m_outputs = {"Keys:Keys MIDI 2 24:1"};
+    EXPECT_EQ(midi.out(out), std::nullopt);
 }
 
 // quillon-keyboard on the JACK server the environment names, started and stopped by the test.

@@ -73,26 +73,12 @@ struct Rig {
 
 TEST(TransferLine, OneTabSeparatedLineWithEveryField)
 {
-    TransferRecord song;
-    song.finished = at(18, 40, 12);
-    song.fileName = "my song.mid";
-    song.bytes = 3584;
-    song.blocksSent = 4;
-    song.blockCount = 4;
-    song.slot = 5;
-    song.result = FileResult::Sent;
-    song.duration = 1250ms;
-    song.bytesSent = 4200; // 4200 / 1024 / 1.25 = 3.28 KiB/s
+    // 4200 bytes in 1.25 s: 3.28 KiB/s.
+    const TransferRecord song{at(18, 40, 12), "my song.mid", 3584, 4, 4, 5, FileResult::Sent, 1250ms, 4200};
     EXPECT_EQ(formatRecord(song),
               "2026-12-06 18:40:12 UTC\tmy song.mid\t3584 bytes\t4/4 blocks\tslot 5\tsent\t1.250 s\t3.28 KiB/s");
 
-    TransferRecord rom;
-    rom.finished = at(0, 0, 0);
-    rom.fileName = "update.bin";
-    rom.bytes = 70000;
-    rom.blocksSent = 0;
-    rom.blockCount = 79;
-    rom.result = FileResult::Stopped;
+    TransferRecord rom{at(0, 0, 0), "update.bin", 70000, 0, 79, std::nullopt, FileResult::Stopped, 0ms, 0};
     EXPECT_EQ(formatRecord(rom),
               "2026-12-06 00:00:00 UTC\tupdate.bin\t70000 bytes\t0/79 blocks\tROM\tstopped\t0.000 s\t0.00 KiB/s");
     rom.result = FileResult::Unreadable;

@@ -54,6 +54,7 @@ private slots:
     void deleteRemovesTheFileAndSelectsItsNeighbour();
     void deleteNeedsTheFileListActive();
     void threeHundredFilesAreRefused();
+    void shippedCurvesLoad();
 
 private:
     std::unique_ptr<EditorHarness> h;
@@ -292,6 +293,26 @@ void CurveFilesTest::threeHundredFilesAreRefused() {
     QCOMPARE(h->messages.messages().size(), std::size_t(1));
     QCOMPARE(h->messages.messages()[0].text, std::string(quillon::text::kTooManyFiles));
     QCOMPARE(h->messages.messages()[0].title, std::string(quillon::text::kApplicationName));
+}
+
+// The curves that come with the program open in the editor without a complaint.
+void CurveFilesTest::shippedCurvesLoad() {
+    quillon::ui::RecordingMessageService messages;
+    quillon::app::Session session(nullptr, messages, quillon::DataFolders(QUILLON_SOURCE_DIR));
+    quillon::curve::CurveEditor editor(session);
+    editor.show();
+    QVERIFY(editor.fileList().count() >= 2);
+    for (int row = 0; row < editor.fileList().count(); ++row) {
+        const QString name = editor.fileList().item(row)->text();
+        auto& list = editor.fileList();
+        QTest::mouseClick(list.viewport(), Qt::LeftButton, {}, list.visualItemRect(list.item(row)).center());
+        QCOMPARE(editor.activeList(), ActiveList::Files);
+        editor.load();
+        QVERIFY2(messages.messages().empty(), qPrintable(name));
+        const auto& working = editor.state().working();
+        QVERIFY2(!(working.keyPoints() == defaultKeyPoints()), qPrintable(name));
+        QCOMPARE(working.table(), computeCurveTable(working.keyPoints()));
+    }
 }
 
 QTEST_MAIN(CurveFilesTest)

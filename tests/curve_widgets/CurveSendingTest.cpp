@@ -47,6 +47,7 @@ private slots:
     void storedFileIsSentAsStored();
     void storedTableOutOfRangeIsRefused();
     void keptSlotSendLeavesTheEditedCurveWhole();
+    void closingDuringThePauseStillSends();
 
 private:
     std::unique_ptr<EditorHarness> h;
@@ -283,6 +284,18 @@ void CurveSendingTest::keptSlotSendLeavesTheEditedCurveWhole() {
     QTRY_COMPARE_WITH_TIMEOUT(h->keyboard->messagesReceived(), std::size_t(1), 2000);
     QCOMPARE(*h->keyboard->curve(), asBytes(computeCurveTable(kept)));
     QCOMPARE(editor.state().working().keyPoints(), edited);
+}
+
+void CurveSendingTest::closingDuringThePauseStillSends() {
+    auto& editor = h->open();
+    h->clickPreset("Fixup1.crv");
+    h->clickButton("Send");
+    QVERIFY(editor.sendWaiting());
+    h->clickButton("Exit");
+    QVERIFY(!editor.isVisible());
+    QVERIFY(!editor.sendWaiting());
+    QCOMPARE(h->keyboard->messagesReceived(), std::size_t(1));
+    QCOMPARE(*h->keyboard->curve(), asBytes(constantTable(64)));
 }
 
 QTEST_MAIN(CurveSendingTest)

@@ -6,7 +6,8 @@
 // baseline is a raw RtMidi ping-pong measured in the same run: one 1038-byte
 // block out, wait for the keyboard's Note On, repeat. Printed: KiB/s of file
 // data, host time per block, CPU used by this process per wall second, and
-// the ratio of our per-block time to the raw one.
+// the ratio of our per-block time to the raw one. The keyboard process logs
+// to /tmp/quillon-bench-keyboard.log (one line per message it received).
 #include "midi/core/DeviceFrame.h"
 #include "midi/io/MidiSystem.h"
 #include "midi/io/TransferRunner.h"
@@ -130,10 +131,14 @@ Measure rawPingPong(const std::string& keyboardIn, const std::string& keyboardOu
     };
     const int inIndex = find(in, keyboardOut);
     const int outIndex = find(out, keyboardIn);
-    if (inIndex < 0 || outIndex < 0)
+    if (inIndex < 0 || outIndex < 0) {
+        std::printf("  raw: keyboard ports not found\n");
         return {};
+    }
     in.openPort(static_cast<unsigned>(inIndex));
     out.openPort(static_cast<unsigned>(outIndex));
+    // RtMidi cannot tell when its new JACK connections are live; give them a few cycles.
+    std::this_thread::sleep_for(200ms);
 
     const auto exchange = [&](const frame::Bytes& message) {
         std::unique_lock lock(mutex);
@@ -145,19 +150,26 @@ Measure rawPingPong(const std::string& keyboardIn, const std::string& keyboardOu
     };
     // Open a ROM update with room for every block, so that each block earns a reply.
     Measure m;
-    if (!exchange(frame::buildTransferControl()) || !exchange(frame::buildRomHeader(blocks + 1)))
+    if (!exchange(frame::buildTransferControl()) || !exchange(frame::buildRomHeader(blocks + 1))) {
+        std::printf("  raw: the keyboard did not answer the opening messages\n");
         return m;
+    }
     const frame::Bytes payload(frame::kBlockSize, 0x55);
     const double cpu0 = cpuSeconds();
     const auto start = Clock::now();
     for (unsigned i = 0; i < blocks; ++i) {
-        if (!exchange(frame::buildDataBlock(frame::kRomTarget, i, payload)))
+        if (!exchange(frame::buildDataBlock(frame::kRomTarget, i, payload))) {
+            std::printf("  raw: no reply to block %u\n", i);
             return m;
+        }
     }
     m.seconds = std::chrono::duration<double>(Clock::now() - start).count();
     m.cpu = cpuSeconds() - cpu0;
     m.blocks = blocks;
     m.ok = true;
+    // The last announced block ends the update (it earns no reply), leaving the keyboard idle.
+    out.sendMessage(frame::buildDataBlock(frame::kRomTarget, blocks, payload).data(), frame::kBlockSize + 14);
+    std::this_thread::sleep_for(100ms);
     in.closePort();
     out.closePort();
     return m;
@@ -170,7 +182,7 @@ public:
     {
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+        posix_spawn_file_actions_addopen(&actions, 1, "/tmp/quillon-bench-keyboard.log", O_WRONLY | O_CREAT | O_TRUNC, 0644);
         std::vector<std::string> args = {binary, "--api", "jack", "--name", name};
         std::vector<char*> argv;
         for (auto& arg : args)
@@ -242,6 +254,9 @@ int main()
     const auto out = midi::PortChoice::of(*kIn);
     const auto in = midi::PortChoice::of(*kOut);
 
+    const double idleCpu0 = cpuSeconds();
+    std::this_thread::sleep_for(1s);
+    std::printf("JACK idle (clients open, nothing sent): CPU %.1f%%\n", 100.0 * (cpuSeconds() - idleCpu0));
     const Measure raw = rawPingPong(kIn->name, kOut->name, blocks);
     print("JACK raw RtMidi ping-pong (1038-byte block)", raw, nullptr);
     sendSong(*system, out, in, songPath, true); // warm-up

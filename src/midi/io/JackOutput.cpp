@@ -171,12 +171,17 @@ std::unique_ptr<OutputConnection> JackWriterClient::connect(const std::string& d
     }
     // The server applies a new connection at a cycle boundary; until then the
     // port reads as unconnected and a send would be refused.
-    for (int cycle = 0; cycle < 8 && jack_port_connected(port) == 0; ++cycle)
+    // A loaded machine can take a while; give it half a second.
+    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::milliseconds(500);
+    while (jack_port_connected(port) == 0 && std::chrono::steady_clock::now() < giveUp)
         waitCycles(1);
     if (jack_port_connected(port) == 0) {
         jack_port_unregister(m_client, port);
         return nullptr;
     }
+    // The connection shows before the cycle that first carries it has begun:
+    // a message written in that cycle was seen to get lost. One more cycle.
+    waitCycles(1);
     auto writer = std::make_unique<JackPortWriter>(*this, port);
     for (auto& slot : m_writers) {
         JackPortWriter* empty = nullptr;

@@ -16,6 +16,7 @@
 #include <atomic>
 
 using namespace quillon;
+using quillon::testing::chooseSlot;
 using quillon::testing::StoredItem;
 using quillon::testing::TransferRig;
 using transfer::SendFileDialog;
@@ -23,19 +24,6 @@ using transfer::SendFileDialog;
 namespace {
 
 QString qt(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
-
-// Picks a slot in the "Nume" drop-down of a row, as the user does.
-bool chooseSlot(SendFileDialog& window, int row, const QString& label)
-{
-    auto& list = window.list();
-    QTest::mouseClick(list.viewport(), Qt::LeftButton, {}, list.cellRect(row, SendFileDialog::SlotColumn).center());
-    auto* combo = qobject_cast<QComboBox*>(list.activeEditor());
-    if (!combo)
-        return false;
-    combo->setCurrentIndex(combo->findText(label));
-    QTest::keyClick(combo, Qt::Key_Return);
-    return list.cellText(row, SendFileDialog::SlotColumn) == label;
-}
 
 QList<int> positions(const QSignalSpy& spy)
 {

@@ -7,14 +7,17 @@
 #include "midi/core/DeviceFrame.h"
 #include "midi/io/MidiSystem.h"
 #include "midi/io/VirtualKeyboard.h"
+#include "ui/EditableList.h"
 #include "transfer/widgets/SendFileDialog.h"
 #include "ui/MessageService.h"
 
+#include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QWidget>
+#include <QtTest>
 
 #include <functional>
 #include <random>
@@ -23,6 +26,19 @@
 #include <vector>
 
 namespace quillon::testing {
+
+// Picks a slot in the "Nume" drop-down of a row, as the user does.
+inline bool chooseSlot(transfer::SendFileDialog& window, int row, const QString& label)
+{
+    auto& list = window.list();
+    QTest::mouseClick(list.viewport(), Qt::LeftButton, {}, list.cellRect(row, transfer::SendFileDialog::SlotColumn).center());
+    auto* combo = qobject_cast<QComboBox*>(list.activeEditor());
+    if (!combo)
+        return false;
+    combo->setCurrentIndex(combo->findText(label));
+    QTest::keyClick(combo, Qt::Key_Return);
+    return list.cellText(row, transfer::SendFileDialog::SlotColumn) == label;
+}
 
 inline std::vector<std::unique_ptr<midi::Backend>> keyboardOnly()
 {

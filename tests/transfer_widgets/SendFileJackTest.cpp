@@ -1,0 +1,127 @@
+// The Send File window across real JACK ports to quillon-keyboard, which
+// stores what arrives as files. Skipped when no JACK server answers (the test
+// runner starts one with the dummy driver).
+#include "TransferRig.h"
+
+#include "transfer/widgets/SendCommands.h"
+
+#include <QProcess>
+#include <QPushButton>
+#include <QtTest>
+
+using namespace quillon;
+using quillon::testing::chooseSlot;
+using quillon::testing::TransferRig;
+using transfer::SendFileDialog;
+
+namespace {
+
+frame::Bytes readAll(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    const QByteArray bytes = file.readAll();
+    return frame::Bytes(bytes.begin(), bytes.end());
+}
+
+std::optional<midi::PortRef> jackPort(const std::vector<midi::PortInfo>& ports, const QString& portName)
+{
+    for (const auto& port : ports) {
+        if (port.ref.backend == "JACK" && QString::fromStdString(port.ref.name).contains(portName))
+            return port.ref;
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
+class SendFileJackTest : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase()
+    {
+        QProcess probe;
+        probe.setStandardOutputFile(QProcess::nullDevice());
+        probe.setStandardErrorFile(QProcess::nullDevice());
+        probe.start(QStringLiteral("jack_lsp"), {});
+        if (!probe.waitForFinished() || probe.exitStatus() != QProcess::NormalExit || probe.exitCode() != 0)
+            QSKIP("no JACK server reachable");
+    }
+
+    void songsAndARomImageCrossRealPorts()
+    {
+        QTemporaryDir files;
+        QTemporaryDir store;
+        const DataFolders folders(std::filesystem::path(files.path().toStdString()));
+        std::filesystem::create_directories(folders.songFolder());
+        std::filesystem::create_directories(folders.romFolder());
+        frame::Bytes songs[3];
+        for (unsigned i = 0; i < 3; ++i) {
+            songs[i] = TransferRig::noise(1500 + 4000 * i, i + 1);
+            const std::uint8_t head[14] = {'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 0, 0, 1, 0, 96};
+            std::copy(std::begin(head), std::end(head), songs[i].begin());
+            TransferRig::write(folders.songPath("song" + std::to_string(i) + ".mid"), songs[i]);
+        }
+        const frame::Bytes image = TransferRig::noise(10000, 9);
+        TransferRig::write(folders.romPath("image.bin"), image);
+
+        const QString name = QStringLiteral("quillon-send-%1").arg(QCoreApplication::applicationPid());
+        QProcess keyboard;
+        keyboard.setProcessChannelMode(QProcess::MergedChannels);
+        keyboard.start(QStringLiteral(QUILLON_BINARY_DIR "/src/cli/quillon-keyboard"),
+                       {"--api", "jack", "--name", name, "--store", store.path()});
+        QVERIFY(keyboard.waitForStarted());
+        QByteArray log;
+        QTRY_VERIFY_WITH_TIMEOUT((log += keyboard.readAll()).contains("listening"), 10000);
+
+        auto system = midi::MidiSystem::createDefault();
+        const auto output = jackPort(system->outputs(), name + ":in");
+        const auto input = jackPort(system->inputs(), name + "-out:out");
+        QVERIFY(output && input);
+        ui::RecordingMessageService messages;
+        app::Session session(system.get(), messages, folders);
+        session.outputChoice = midi::PortChoice::of(*output);
+        session.inputChoice = midi::PortChoice::of(*input);
+        QWidget owner;
+
+        auto finishWith = [](const QString& closeText, const QStringList& slotsToChoose) {
+            return [closeText, slotsToChoose](SendFileDialog& window) {
+                QVERIFY(QTest::qWaitForWindowActive(&window));
+                for (int row = 0; row < slotsToChoose.size(); ++row)
+                    QVERIFY(chooseSlot(window, row, slotsToChoose[row]));
+                window.sendButton().click();
+                QTRY_COMPARE_WITH_TIMEOUT(window.closeButton().text(), closeText, 30000);
+                window.closeButton().click();
+            };
+        };
+        auto openWindow = [&](auto&& action) {
+            messages.answerNext(ui::MessageAnswer::Yes);
+            messages.onNextDialog([action](QDialog& dialog) {
+                auto& window = dynamic_cast<SendFileDialog&>(dialog);
+                window.show();
+                window.activateWindow();
+                action(window);
+            });
+        };
+
+        openWindow(finishWith("Ok", {"No.05", "No.01", "No.05"}));
+        transfer::sendSongs(owner, session, {"song0.mid", "song1.mid", "song2.mid"});
+        openWindow(finishWith("Ok", {}));
+        transfer::sendRomImage(owner, session, {"image.bin"});
+
+        QTRY_VERIFY_WITH_TIMEOUT((log += keyboard.readAll()).contains("rom.bin"), 10000);
+        keyboard.terminate();
+        keyboard.waitForFinished();
+        log += keyboard.readAll();
+        QCOMPARE(log.count("slot05.mid"), 2); // written twice: first song, then the third
+        QVERIFY(readAll(store.path() + "/slot05.mid") == songs[2]);
+        QVERIFY(readAll(store.path() + "/slot01.mid") == songs[1]);
+        QVERIFY(readAll(store.path() + "/rom.bin") == image);
+        QVERIFY2(!log.contains("\nerror"), log.constData());
+        QVERIFY(messages.messages().size() == 2u); // the two confirmations, nothing else
+    }
+};
+
+QTEST_MAIN(SendFileJackTest)
+#include "SendFileJackTest.moc"

@@ -220,15 +220,6 @@ private slots:
         QVERIFY(f.dialog.isVisible());
     }
 
-    void dropDownHeightGrowsWithTheChoicesUpToElevenRows()
-    {
-        QCOMPARE(EditableList::dropDownRows(0), 1);
-        QCOMPARE(EditableList::dropDownRows(3), 4);
-        QCOMPARE(EditableList::dropDownRows(9), 10);
-        QCOMPARE(EditableList::dropDownRows(10), 11);
-        QCOMPARE(EditableList::dropDownRows(28), 11);
-    }
-
     void shiftAndControlClicksSelectWithoutEditing()
     {
         Fixture f;

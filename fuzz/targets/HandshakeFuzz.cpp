@@ -1,0 +1,227 @@
+// The transfer handshake fed a random stream of keyboard replies. The first
+// input byte picks songs or a ROM image, how many files (1..4) and which one
+// (if any) cannot be read; two bytes per file give its length and slot; every
+// further byte is one reply. A shadow of the transfer checks each action:
+//   - every message sent is a well-formed frame;
+//   - headers announce the file's true block count and slot;
+//   - data blocks go out in order, never past the count, each carrying exactly
+//     the packed bytes of its place in the current file;
+//   - nothing is sent after Finished or Stopped, and each happens at most once;
+//   - success is claimed only once every song was announced and had blocks sent;
+//   - a progress position never exceeds its range;
+//   - a keyboard model fed everything sent stores only exact file contents.
+#include "midi/core/DeviceFrame.h"
+#include "midi/core/KeyboardModel.h"
+#include "transfer/core/TransferHandshake.h"
+
+#include "FuzzCheck.h"
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+using namespace quillon;
+using namespace quillon::transfer;
+using frame::Bytes;
+
+namespace {
+
+constexpr std::size_t kMaxFileLength = 4000; // up to five blocks once packed
+
+Bytes fileContent(std::size_t entry, std::size_t length)
+{
+    Bytes bytes(length);
+    std::uint32_t state = 0x9E3779B9u * static_cast<std::uint32_t>(entry + 1);
+    for (auto& b : bytes) {
+        state = state * 1664525u + 1013904223u;
+        b = static_cast<std::uint8_t>(state >> 24);
+    }
+    return bytes;
+}
+
+bool wellFormed(const Bytes& m)
+{
+    if (m.size() < frame::kFrameOverhead || m.size() > frame::kFrameOverhead + frame::kBlockSize)
+        return false;
+    if (m.front() != frame::kSysExStart || m.back() != frame::kSysExEnd)
+        return false;
+    if (!std::equal(std::begin(frame::kManufacturer), std::end(frame::kManufacturer), m.begin() + 1))
+        return false;
+    const std::uint8_t command = m[frame::kOffCommand];
+    if (command != frame::kCommandControl && command != frame::kCommandData)
+        return false;
+    for (std::size_t i = 1; i + 1 < m.size(); ++i) {
+        if (i != frame::kOffCommand && m[i] >= 0x80)
+            return false;
+    }
+    return true;
+}
+
+unsigned numberOf(const Bytes& m) { return (unsigned{m[frame::kOffNumberHigh]} << 7) | m[frame::kOffNumberLow]; }
+
+struct Shadow {
+    TransferKind kind = TransferKind::Songs;
+    std::vector<std::optional<Bytes>> files; // nothing: unreadable
+    std::vector<int> slots;
+    std::optional<std::size_t> current; // entry whose header went out last
+    std::map<std::size_t, unsigned> blocksSentFor; // by entry, since its latest header
+    Bytes packed;
+    unsigned blocks = 0;
+    unsigned nextBlock = 0;
+    bool ended = false;
+    unsigned messages = 0;
+    std::uint64_t bytesSent = 0;
+    std::optional<unsigned> progressRange;
+    keyboard::KeyboardModel keyboard;
+
+    void checkSent(const Bytes& m, std::size_t songIndex)
+    {
+        FUZZ_CHECK(wellFormed(m));
+        ++messages;
+        bytesSent += m.size();
+        const std::uint8_t kind = m[frame::kOffKind];
+        if (kind == frame::kKindControl) {
+            FUZZ_CHECK(m == frame::buildTransferControl());
+        } else if (kind == frame::kKindSongHeader || kind == frame::kKindRomHeader) {
+            FUZZ_CHECK((kind == frame::kKindSongHeader) == (this->kind == TransferKind::Songs));
+            FUZZ_CHECK(songIndex < files.size() && files[songIndex].has_value());
+            current = songIndex;
+            blocksSentFor[songIndex] = 0;
+            packed = frame::pack7(*files[songIndex]);
+            blocks = frame::blockCount(packed.size());
+            nextBlock = 0;
+            FUZZ_CHECK(numberOf(m) == (blocks & 0x3FFF));
+            if (kind == frame::kKindSongHeader)
+                FUZZ_CHECK(m[frame::kOffTarget] == slots[songIndex]);
+        } else {
+            FUZZ_CHECK(kind == frame::kKindDataBlock);
+            FUZZ_CHECK(current.has_value());
+            FUZZ_CHECK(numberOf(m) == nextBlock);
+            FUZZ_CHECK(nextBlock < blocks);
+            const auto expected = frame::blockBytes(packed, nextBlock);
+            FUZZ_CHECK(m.size() == expected.size() + frame::kFrameOverhead);
+            FUZZ_CHECK(std::equal(expected.begin(), expected.end(), m.begin() + frame::kHeadLength));
+            FUZZ_CHECK(m[frame::kOffTarget] == (this->kind == TransferKind::Songs ? 1 : frame::kRomTarget));
+            ++nextBlock;
+            ++blocksSentFor[*current];
+        }
+
+        const keyboard::Reaction reaction = keyboard.feed(m);
+        if (reaction.stored == keyboard::Stored::Song) {
+            FUZZ_CHECK(current.has_value());
+            FUZZ_CHECK(keyboard.song(reaction.slot) == files[*current]);
+        } else if (reaction.stored == keyboard::Stored::Rom) {
+            FUZZ_CHECK(keyboard.romImage() == files[0]);
+        }
+    }
+
+    void check(const Actions& actions, const TransferHandshake& handshake)
+    {
+        for (const Action& action : actions) {
+            if (const auto* send = std::get_if<SendMessage>(&action)) {
+                FUZZ_CHECK(!ended);
+                checkSent(send->bytes, static_cast<std::size_t>(handshake.songIndex()));
+            } else if (const auto* range = std::get_if<SetProgressRange>(&action)) {
+                progressRange = range->maximum;
+            } else if (const auto* position = std::get_if<SetProgressPosition>(&action)) {
+                FUZZ_CHECK(progressRange.has_value() && position->position <= *progressRange);
+            } else if (std::holds_alternative<Finished>(action)) {
+                FUZZ_CHECK(!ended);
+                ended = true;
+                FUZZ_CHECK(handshake.isFinished());
+                if (kind == TransferKind::Songs) {
+                    FUZZ_CHECK(current == files.size() - 1);
+                    for (std::size_t i = 0; i < files.size(); ++i) {
+                        FUZZ_CHECK(blocksSentFor.count(i) == 1);
+                        FUZZ_CHECK(files[i]->empty() || blocksSentFor[i] > 0);
+                    }
+                } else
+                    FUZZ_CHECK(nextBlock == blocks);
+            } else if (const auto* stopped = std::get_if<Stopped>(&action)) {
+                FUZZ_CHECK(!ended);
+                ended = true;
+                FUZZ_CHECK(handshake.isStopped());
+                const auto index = static_cast<std::size_t>(handshake.songIndex());
+                FUZZ_CHECK(index < files.size() && !files[index].has_value());
+                FUZZ_CHECK(stopped->fileName == "file" + std::to_string(index));
+            }
+        }
+        FUZZ_CHECK(handshake.bytesSent() == bytesSent);
+        FUZZ_CHECK(ended == (handshake.isFinished() || handshake.isStopped()));
+    }
+};
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    if (size < 1)
+        return 0;
+    Shadow shadow;
+    const std::uint8_t setup = data[0];
+    shadow.kind = (setup & 1) ? TransferKind::RomImage : TransferKind::Songs;
+    const std::size_t count = shadow.kind == TransferKind::Songs ? 1 + ((setup >> 1) & 3) : 1;
+    const std::size_t unreadable = (setup >> 3) & 7;
+    std::size_t at = 1;
+    TransferList list{shadow.kind, {}};
+    std::map<std::string, Bytes> disk;
+    for (std::size_t i = 0; i < count; ++i) {
+        const std::uint8_t lengthByte = at < size ? data[at++] : 0;
+        const std::uint8_t slotByte = at < size ? data[at++] : 0;
+        const std::size_t length = (std::size_t{lengthByte} * 977) % kMaxFileLength;
+        const int slot = 1 + slotByte % 28;
+        const std::string name = "file" + std::to_string(i);
+        list.entries.push_back({name, " 1.00K", slot});
+        shadow.slots.push_back(slot);
+        if (i == unreadable) {
+            shadow.files.push_back(std::nullopt);
+        } else {
+            shadow.files.push_back(fileContent(i, length));
+            disk[name] = *shadow.files.back();
+        }
+    }
+
+    TransferHandshake handshake(list, [&disk](const std::string& name) -> Result<Bytes> {
+        const auto found = disk.find(name);
+        if (found == disk.end())
+            return fail("cannot open " + name);
+        return found->second;
+    });
+
+    // Replies before start change nothing.
+    FUZZ_CHECK(handshake.onShortMessage(frame::kReplyStatus, static_cast<std::uint8_t>(frame::Reply::Ready)).empty());
+    auto started = handshake.start();
+    FUZZ_CHECK(started.ok());
+    FUZZ_CHECK(frame::buildTransferControl() == std::get<SendMessage>(started->front()).bytes);
+    shadow.check(*started, handshake);
+    FUZZ_CHECK(!handshake.start().ok());
+
+    static constexpr std::uint8_t kReplies[] = {
+        static_cast<std::uint8_t>(frame::Reply::Ready), static_cast<std::uint8_t>(frame::Reply::SongBlockDone),
+        static_cast<std::uint8_t>(frame::Reply::SongDone), static_cast<std::uint8_t>(frame::Reply::RomBlockDone)};
+    while (at < size) {
+        const std::uint8_t r = data[at++];
+        Actions actions;
+        if (r < 0xC0) {
+            actions = handshake.onShortMessage(frame::kReplyStatus, kReplies[r & 3]);
+        } else if (r < 0xE0) {
+            // Any other note, or any status: most are to be ignored.
+            const std::uint8_t note = at < size ? data[at++] : 0;
+            actions = handshake.onShortMessage((r & 1) ? frame::kReplyStatus : static_cast<std::uint8_t>(note | 0x80),
+                                               note & 0x7F);
+        } else {
+            // A message as it arrived, of length 0..3 taken from the input.
+            const std::size_t length = std::min<std::size_t>(r & 3, size - at);
+            actions = handshake.onMidiMessage(std::span<const std::uint8_t>(data + at, length));
+            at += length;
+        }
+        shadow.check(actions, handshake);
+        FUZZ_CHECK(handshake.blockIndex() >= 0);
+    }
+    return 0;
+}

@@ -96,6 +96,11 @@ Actions TransferHandshake::onSongReply(frame::Reply reply)
     case frame::Reply::SongDone:
         if (m_phase != Phase::Announced)
             break;
+        // Straight after a header, before any of its blocks went out, a song-done
+        // reply cannot be about this song: it is a repeat of the one that asked for
+        // the header. Taking it would skip the song, or claim success without it.
+        if (m_block == 0 && m_blockCount > 0)
+            break;
         // Moves on even when blocks of the current song are still unsent.
         if (m_song < entryCount() - 1) {
             ++m_song;

@@ -1,0 +1,242 @@
+// Files as users really have them: hundreds of songs, names with spaces,
+// accents, other scripts, wildcard characters and the longest names the file
+// system takes; things in the song folder that are not files; and a song
+// changed or removed between the checks and its turn in the transfer.
+#include "Wire.h"
+
+#include "app/core/FileListing.h"
+#include "transfer/core/FileAccess.h"
+#include "transfer/core/SongCheck.h"
+
+#include "../app_core/TempFolder.h"
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <fstream>
+#include <future>
+#include <set>
+
+using namespace quillon;
+using namespace quillon::faults;
+using quillon::testing::TempFolder;
+
+namespace {
+
+// A format 0 song whose bytes after the header depend on the seed.
+Bytes songBytes(std::uint8_t seed, std::size_t extra = 40)
+{
+    Bytes song = {'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 0, 0, 1, 0, 96};
+    const Bytes body = fileData(extra, seed);
+    song.insert(song.end(), body.begin(), body.end());
+    return song;
+}
+
+void writeFile(const std::filesystem::path& path, const Bytes& bytes)
+{
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
+
+std::vector<std::string> oddNames()
+{
+    return {
+        "My Song.mid",
+        "  leading and trailing spaces  .mid",
+        "Élégie für Klavier – Übung №5.mid",
+        "日本の歌.mid",
+        "emoji 🎹 keys.mid",
+        "star*and?question[1].mid",
+        "-starts-with-dash.mid",
+        "semi;colon & 'quotes' \"double\".mid",
+        "tab\tinside.mid",
+        "Case.mid",
+        "case.mid",
+        std::string(251, 'L') + ".mid", // 255 bytes: the longest name ext4 takes
+        std::string(120, 'x') + "ÄÖÜ" + std::string(120, 'y') + ".mid",
+    };
+}
+
+} // namespace
+
+TEST(OddNames, ListedOnceEachAndCheckedAndSentUnderTheirOwnNames)
+{
+    TempFolder temp;
+    const auto folder = temp.path() / "mid";
+    std::filesystem::create_directories(folder);
+    const auto names = oddNames();
+    std::map<std::string, Bytes> contents;
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        contents[names[i]] = songBytes(static_cast<std::uint8_t>(i));
+        writeFile(folder / names[i], contents[names[i]]);
+    }
+    writeFile(folder / "not a song.MID", songBytes(99)); // other case: not "*.mid"
+
+    const auto listed = listing::listFolder(folder, "*.mid");
+    ASSERT_FALSE(listed.tooMany);
+    EXPECT_EQ(std::multiset<std::string>(listed.names.begin(), listed.names.end()),
+              std::multiset<std::string>(names.begin(), names.end()));
+
+    const auto prepared = transfer::prepareSongs(transfer::FileInspector::disk(), folder, listed.names);
+    ASSERT_TRUE(prepared.ok()) << prepared.refusedFile;
+    ASSERT_EQ(prepared.list.entries.size(), names.size());
+    for (const auto& entry : prepared.list.entries)
+        EXPECT_EQ(entry.sizeText, transfer::sizeText(contents.at(entry.fileName).size())) << entry.fileName;
+
+    // Each song reaches the keyboard from the file of exactly its name.
+    Wire wire(prepared.list, {});
+    for (const auto& name : listed.names) {
+        auto read = transfer::readWholeFile(folder / name);
+        ASSERT_TRUE(read.ok()) << read.reason();
+        wire.files[name] = *read;
+    }
+    ASSERT_TRUE(wire.run());
+    ASSERT_TRUE(wire.finished());
+    for (const auto& entry : prepared.list.entries)
+        EXPECT_EQ(wire.keyboard.song(entry.slot), contents.at(entry.fileName)) << entry.fileName;
+}
+
+TEST(ManyFiles, ThreeHundredOddNamesAreRefusedAndTwoHundredNinetyNineAllChecked)
+{
+    TempFolder temp;
+    const auto folder = temp.path() / "mid";
+    std::filesystem::create_directories(folder);
+    std::vector<std::string> created;
+    for (int i = 0; i < 299; ++i) {
+        const std::string name = "Lied Nr. " + std::to_string(i) + " – Ä " + std::string(static_cast<std::size_t>(i % 200), 'z') + ".mid";
+        writeFile(folder / name, songBytes(static_cast<std::uint8_t>(i), static_cast<std::size_t>(i)));
+        created.push_back(name);
+    }
+    const auto listed = listing::listFolder(folder, "*.mid");
+    ASSERT_FALSE(listed.tooMany);
+    ASSERT_EQ(listed.names.size(), 299u);
+    EXPECT_EQ(std::set<std::string>(listed.names.begin(), listed.names.end()),
+              std::set<std::string>(created.begin(), created.end()));
+
+    // Every listed song passes the checks in selections of at most 28, and 29 are refused whole.
+    for (std::size_t from = 0; from < listed.names.size(); from += transfer::kMaxSongs) {
+        const std::size_t to = std::min(from + transfer::kMaxSongs, listed.names.size());
+        const std::vector<std::string> selection(listed.names.begin() + static_cast<std::ptrdiff_t>(from),
+                                                 listed.names.begin() + static_cast<std::ptrdiff_t>(to));
+        const auto prepared = transfer::prepareSongs(transfer::FileInspector::disk(), folder, selection);
+        ASSERT_TRUE(prepared.ok()) << prepared.refusedFile;
+        EXPECT_EQ(prepared.list.entries.size(), selection.size());
+    }
+    const std::vector<std::string> tooMany(listed.names.begin(), listed.names.begin() + 29);
+    const auto refused = transfer::prepareSongs(transfer::FileInspector::disk(), folder, tooMany);
+    EXPECT_EQ(refused.refusal, transfer::CheckReason::TooManySongs);
+    EXPECT_TRUE(refused.list.entries.empty());
+
+    writeFile(folder / "one more.mid", songBytes(1));
+    writeFile(folder / "and another.mid", songBytes(2));
+    const auto over = listing::listFolder(folder, "*.mid");
+    EXPECT_TRUE(over.tooMany);
+    EXPECT_TRUE(over.names.empty());
+}
+
+TEST(NotFiles, FoldersPipesAndDanglingLinksNeitherListNorHang)
+{
+    TempFolder temp;
+    const auto folder = temp.path() / "mid";
+    std::filesystem::create_directories(folder / "a folder.mid");
+    ASSERT_EQ(::mkfifo((folder / "a pipe.mid").c_str(), 0644), 0);
+    std::filesystem::create_symlink(folder / "nowhere.mid", folder / "dangling.mid");
+    writeFile(folder / "real.mid", songBytes(5));
+
+    const auto listed = listing::listFolder(folder, "*.mid");
+    EXPECT_EQ(listed.names, std::vector<std::string>{"real.mid"});
+
+    // Checking or reading a pipe by name must not wait for a writer that never comes.
+    auto check = std::async(std::launch::async, [&] {
+        const auto verdict = transfer::checkSongFile(folder / "a pipe.mid");
+        const auto read = transfer::readWholeFile(folder / "a pipe.mid");
+        return !verdict.ok() && verdict.refusal == transfer::CheckReason::CannotOpenFile && !read.ok();
+    });
+    if (check.wait_for(std::chrono::seconds(5)) != std::future_status::ready) {
+        // Play the writer until every blocked open has returned, so the test can end, then fail.
+        while (check.wait_for(std::chrono::milliseconds(20)) != std::future_status::ready) {
+            const int writer = ::open((folder / "a pipe.mid").c_str(), O_WRONLY | O_NONBLOCK);
+            if (writer >= 0)
+                ::close(writer);
+        }
+        FAIL() << "opening a pipe in the song folder blocked";
+    }
+    EXPECT_TRUE(check.get());
+}
+
+TEST(ChangedOnDisk, ASongChangedAfterTheChecksIsSentWholeAsItIsAtItsTurn)
+{
+    TempFolder temp;
+    const auto folder = temp.path() / "mid";
+    std::filesystem::create_directories(folder);
+    writeFile(folder / "first.mid", songBytes(1, 2000));
+    writeFile(folder / "second.mid", songBytes(2, 100));
+    writeFile(folder / "third.mid", songBytes(3, 100));
+    const auto prepared =
+        transfer::prepareSongs(transfer::FileInspector::disk(), folder, {"first.mid", "second.mid", "third.mid"});
+    ASSERT_TRUE(prepared.ok());
+
+    // Between the checks and the transfer: one grows past a block, one shrinks to nothing.
+    const Bytes grown = songBytes(7, 5000);
+    writeFile(folder / "second.mid", grown);
+    writeFile(folder / "third.mid", {});
+
+    transfer::TransferHandshake handshake(prepared.list, [&](const std::string& name) {
+        return transfer::readWholeFile(folder / name);
+    });
+    keyboard::KeyboardModel keyboard;
+    std::vector<transfer::Action> pending = *handshake.start();
+    while (!pending.empty()) {
+        std::vector<transfer::Action> next;
+        for (const auto& action : pending) {
+            if (const auto* send = std::get_if<transfer::SendMessage>(&action)) {
+                const auto reaction = keyboard.feed(send->bytes);
+                if (reaction.reply) {
+                    auto more = handshake.onShortMessage(frame::kReplyStatus, static_cast<std::uint8_t>(*reaction.reply));
+                    next.insert(next.end(), more.begin(), more.end());
+                }
+            }
+        }
+        pending = std::move(next);
+    }
+    EXPECT_TRUE(handshake.isFinished());
+    EXPECT_TRUE(keyboard.errors().empty());
+    EXPECT_EQ(keyboard.song(1), songBytes(1, 2000));
+    EXPECT_EQ(keyboard.song(2), grown);
+    EXPECT_EQ(keyboard.song(3), Bytes{});
+}
+
+TEST(ChangedOnDisk, ASongRemovedBeforeItsTurnStopsTheTransferAndNothingMoreIsSent)
+{
+    TempFolder temp;
+    const auto folder = temp.path() / "mid";
+    std::filesystem::create_directories(folder);
+    writeFile(folder / "kept.mid", songBytes(1, 1500));
+    writeFile(folder / "gone later.mid", songBytes(2, 300));
+    const auto prepared = transfer::prepareSongs(transfer::FileInspector::disk(), folder, {"kept.mid", "gone later.mid"});
+    ASSERT_TRUE(prepared.ok());
+
+    std::filesystem::remove(folder / "gone later.mid");
+
+    // What the disk gives at each song's turn.
+    Wire wire(prepared.list, {});
+    for (const auto& entry : prepared.list.entries) {
+        if (auto read = transfer::readWholeFile(folder / entry.fileName))
+            wire.files[entry.fileName] = *read;
+    }
+    ASSERT_TRUE(wire.run());
+    EXPECT_FALSE(wire.finished());
+    EXPECT_EQ(wire.keyboard.song(1), songBytes(1, 1500));
+    EXPECT_FALSE(wire.keyboard.song(2).has_value());
+    ASSERT_FALSE(wire.actions.empty());
+    const auto* stopped = std::get_if<transfer::Stopped>(&wire.actions.back());
+    ASSERT_NE(stopped, nullptr) << "the transfer must end on the stop, with nothing sent after it";
+    EXPECT_EQ(stopped->fileName, "gone later.mid");
+    // Nothing was sent for the missing song: the last message is the first song's last block.
+    EXPECT_EQ(wire.sent.back().at(frame::kOffKind), frame::kKindDataBlock);
+}

@@ -1,0 +1,246 @@
+// Replies duplicated, dropped or late, and messages lost, repeated or damaged
+// on the way: whatever goes wrong, the transfer never claims success for a
+// song the keyboard does not hold byte for byte, every block it sends carries
+// exactly its place in the announced file, and the keyboard's store shows
+// exactly what arrived.
+#include "Wire.h"
+
+#include "app/core/Messages.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+using namespace quillon;
+using namespace quillon::faults;
+using transfer::TransferKind;
+using transfer::TransferList;
+
+namespace {
+
+// Three songs of 3, 1 and 2 blocks into slots 3, 17 and 28.
+TransferList threeSongs()
+{
+    return TransferList{TransferKind::Songs, {{"a.mid", " 2.05K", 3}, {"b.mid", " 0.49K", 17}, {"c.mid", " 0.98K", 28}}};
+}
+std::map<std::string, Bytes> threeFiles()
+{
+    return {{"a.mid", fileData(2100, 1)}, {"b.mid", fileData(500, 2)}, {"c.mid", fileData(1000, 3)}};
+}
+const std::map<int, std::string> kSlotFiles = {{3, "a.mid"}, {17, "b.mid"}, {28, "c.mid"}};
+
+unsigned numberOf(const Bytes& m) { return (unsigned{m.at(frame::kOffNumberHigh)} << 7) | m.at(frame::kOffNumberLow); }
+
+// Walks what was sent: each block must be the next one of the file its header announced.
+void expectEveryBlockInItsPlace(const Wire& wire, TransferKind kind)
+{
+    Bytes packed;
+    unsigned next = 0;
+    bool announced = false;
+    for (const Bytes& m : wire.sent) {
+        const std::uint8_t messageKind = m.at(frame::kOffKind);
+        if (messageKind == frame::kKindSongHeader || messageKind == frame::kKindRomHeader) {
+            const std::string& name = kind == TransferKind::Songs ? kSlotFiles.at(m.at(frame::kOffTarget)) : "rom.bin";
+            packed = frame::pack7(wire.files.at(name));
+            ASSERT_EQ(numberOf(m), frame::blockCount(packed.size())) << "header of " << name;
+            next = 0;
+            announced = true;
+        } else if (messageKind == frame::kKindDataBlock) {
+            ASSERT_TRUE(announced) << "a block before any header";
+            ASSERT_LT(next, frame::blockCount(packed.size())) << "a block past the announced count";
+            ASSERT_EQ(numberOf(m), next);
+            const auto expected = frame::blockBytes(packed, next);
+            ASSERT_TRUE(std::equal(expected.begin(), expected.end(), m.begin() + frame::kHeadLength,
+                                   m.end() - 1))
+                << "block " << next << " does not carry its part of the file";
+            ++next;
+        }
+    }
+}
+
+// The keyboard holds only exact songs; success means it holds all of them.
+void expectNothingWrongStored(const Wire& wire)
+{
+    for (const auto& [slot, stored] : wire.keyboard.songs()) {
+        ASSERT_TRUE(kSlotFiles.count(slot)) << "a song in slot " << slot << " that nobody sent";
+        EXPECT_EQ(stored, wire.files.at(kSlotFiles.at(slot))) << "slot " << slot;
+    }
+    // (The keyboard may have refused extra copies on the way; what counts is what it holds.)
+    if (wire.finished()) {
+        EXPECT_EQ(wire.keyboard.songs().size(), kSlotFiles.size()) << "success claimed with songs missing";
+    }
+}
+
+bool claimsSuccess(const Wire& wire)
+{
+    for (const auto& action : wire.actions) {
+        if (const auto* status = std::get_if<transfer::SetStatus>(&action);
+            status && status->text == text::kStatusSucceeded)
+            return true;
+    }
+    return false;
+}
+
+std::size_t cleanReplyCount()
+{
+    Wire wire(threeSongs(), threeFiles());
+    wire.run();
+    return wire.replyCount;
+}
+
+} // namespace
+
+TEST(ReplyFaults, CleanRunStoresEverySongByteForByte)
+{
+    Wire wire(threeSongs(), threeFiles());
+    ASSERT_TRUE(wire.run());
+    EXPECT_TRUE(wire.finished());
+    EXPECT_TRUE(claimsSuccess(wire));
+    EXPECT_EQ(wire.keyboard.songs().size(), 3u);
+    EXPECT_EQ(wire.dataBlocks().size(), 6u);
+    EXPECT_TRUE(wire.keyboard.errors().empty());
+    // Ready, one per header and block: 1 + 3 headers + 6 blocks.
+    EXPECT_EQ(wire.replyCount, 10u);
+    expectEveryBlockInItsPlace(wire, TransferKind::Songs);
+    expectNothingWrongStored(wire);
+}
+
+TEST(ReplyFaults, ADuplicatedReplyAnywhereNeverStoresAWrongSong)
+{
+    int finishedRuns = 0;
+    for (std::size_t i = 0; i < cleanReplyCount(); ++i) {
+        SCOPED_TRACE("reply " + std::to_string(i) + " duplicated");
+        Wire wire(threeSongs(), threeFiles());
+        wire.replyFaults[i] = ReplyFault::Duplicate;
+        ASSERT_TRUE(wire.run());
+        expectEveryBlockInItsPlace(wire, TransferKind::Songs);
+        expectNothingWrongStored(wire);
+        EXPECT_EQ(claimsSuccess(wire), wire.finished());
+        // A stall is always visible on the keyboard's side as a recorded error.
+        if (!wire.finished()) {
+            EXPECT_FALSE(wire.keyboard.errors().empty());
+        }
+        finishedRuns += wire.finished() ? 1 : 0;
+    }
+    // A repeated block-done reply is harmless: those runs still deliver everything.
+    EXPECT_GT(finishedRuns, 0);
+}
+
+TEST(ReplyFaults, ADroppedReplyStallsTheTransferWithoutClaimingSuccess)
+{
+    for (std::size_t i = 0; i < cleanReplyCount(); ++i) {
+        SCOPED_TRACE("reply " + std::to_string(i) + " dropped");
+        Wire wire(threeSongs(), threeFiles());
+        wire.replyFaults[i] = ReplyFault::Drop;
+        ASSERT_TRUE(wire.run());
+        EXPECT_FALSE(wire.finished());
+        EXPECT_FALSE(claimsSuccess(wire));
+        // Only the last reply's loss leaves every song on the keyboard (still no success claimed).
+        if (i + 1 < wire.replyCount) {
+            EXPECT_LT(wire.keyboard.songs().size(), 3u);
+        }
+        expectEveryBlockInItsPlace(wire, TransferKind::Songs);
+        expectNothingWrongStored(wire);
+    }
+}
+
+TEST(ReplyFaults, LateRepliesOnlyDelayOrReorderNeverMisplace)
+{
+    for (std::size_t i = 0; i < cleanReplyCount(); ++i) {
+        SCOPED_TRACE("reply " + std::to_string(i) + " late");
+        Wire late(threeSongs(), threeFiles());
+        late.replyFaults[i] = ReplyFault::HoldBack;
+        ASSERT_TRUE(late.run());
+        // With one reply outstanding at a time, late is merely slow.
+        EXPECT_TRUE(late.finished());
+        expectNothingWrongStored(late);
+
+        SCOPED_TRACE("and the one after it duplicated");
+        Wire reordered(threeSongs(), threeFiles());
+        reordered.replyFaults[i] = ReplyFault::Duplicate;
+        reordered.replyFaults[i + 1] = ReplyFault::HoldBack;
+        ASSERT_TRUE(reordered.run());
+        expectEveryBlockInItsPlace(reordered, TransferKind::Songs);
+        expectNothingWrongStored(reordered);
+    }
+}
+
+TEST(MessageFaults, LostOrRepeatedMessagesAreRecordedNeverStoredWrong)
+{
+    Wire clean(threeSongs(), threeFiles());
+    clean.run();
+    for (std::size_t i = 0; i < clean.sent.size(); ++i) {
+        SCOPED_TRACE("message " + std::to_string(i));
+        Wire lost(threeSongs(), threeFiles());
+        lost.messageFaults[i] = MessageFault::Drop;
+        ASSERT_TRUE(lost.run());
+        expectNothingWrongStored(lost);
+        // Only the closing control message can go missing without stalling the transfer.
+        if (i + 1 < clean.sent.size()) {
+            EXPECT_FALSE(lost.finished());
+        }
+
+        Wire repeated(threeSongs(), threeFiles());
+        repeated.messageFaults[i] = MessageFault::Repeat;
+        ASSERT_TRUE(repeated.run());
+        expectNothingWrongStored(repeated);
+        if (clean.sent[i].at(frame::kOffKind) == frame::kKindDataBlock) {
+            // The keyboard refuses the copy and says so; the transfer itself carries on.
+            ASSERT_EQ(repeated.keyboard.errors().size(), 1u);
+            const auto kind = repeated.keyboard.errors().front().kind;
+            EXPECT_TRUE(kind == keyboard::ErrorKind::BlockOutOfOrder || kind == keyboard::ErrorKind::BlockCountMismatch)
+                << repeated.keyboard.errors().front().detail;
+            EXPECT_EQ(repeated.keyboard.songs().size(), 3u);
+        }
+    }
+}
+
+TEST(MessageFaults, ADamagedBlockIsStoredAsItArrivedAndTheByteCheckFindsIt)
+{
+    Wire clean(threeSongs(), threeFiles());
+    clean.run();
+    for (std::size_t i = 0; i < clean.sent.size(); ++i) {
+        if (clean.sent[i].at(frame::kOffKind) != frame::kKindDataBlock)
+            continue;
+        SCOPED_TRACE("block message " + std::to_string(i) + " damaged");
+        Wire wire(threeSongs(), threeFiles());
+        wire.messageFaults[i] = MessageFault::FlipPayloadBit;
+        ASSERT_TRUE(wire.run());
+        // The sender cannot know; the keyboard holds the damaged bytes and nothing else differs.
+        EXPECT_TRUE(wire.finished());
+        std::size_t differing = 0;
+        for (const auto& [slot, stored] : wire.keyboard.songs()) {
+            const Bytes& original = wire.files.at(kSlotFiles.at(slot));
+            ASSERT_EQ(stored.size(), original.size());
+            for (std::size_t b = 0; b < stored.size(); ++b)
+                differing += stored[b] != original[b] ? 1 : 0;
+        }
+        EXPECT_EQ(differing, 1u);
+    }
+}
+
+TEST(RomFaults, DuplicatesNeverMisplaceABlockAndDropsNeverClaimSuccess)
+{
+    const auto rom = [] { return TransferList{TransferKind::RomImage, {{"rom.bin", " 3.91K", 1}}}; };
+    const std::map<std::string, Bytes> image = {{"rom.bin", fileData(4000, 9)}};
+    Wire clean(rom(), image);
+    ASSERT_TRUE(clean.run());
+    ASSERT_TRUE(clean.finished());
+    ASSERT_EQ(clean.keyboard.romImage(), image.at("rom.bin"));
+    for (std::size_t i = 0; i < clean.replyCount; ++i) {
+        SCOPED_TRACE("reply " + std::to_string(i));
+        Wire duplicated(rom(), image);
+        duplicated.replyFaults[i] = ReplyFault::Duplicate;
+        ASSERT_TRUE(duplicated.run());
+        expectEveryBlockInItsPlace(duplicated, TransferKind::RomImage);
+        if (duplicated.keyboard.romImage()) {
+            EXPECT_EQ(duplicated.keyboard.romImage(), image.at("rom.bin"));
+        }
+
+        Wire dropped(rom(), image);
+        dropped.replyFaults[i] = ReplyFault::Drop;
+        ASSERT_TRUE(dropped.run());
+        EXPECT_FALSE(dropped.finished());
+        EXPECT_FALSE(dropped.keyboard.romImage().has_value());
+    }
+}

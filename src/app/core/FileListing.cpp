@@ -78,7 +78,8 @@ FileList listFolder(const std::filesystem::path& folder, std::string_view patter
         if (!matchesPattern(name, pattern))
             continue;
         std::error_code typeError;
-        if (it->is_directory(typeError))
+        // Folders, pipes, sockets and devices are not files: opening a pipe would wait for a writer.
+        if (!it->is_regular_file(typeError))
             continue;
         Entry entry{name, {}};
         if (!creationTime(it->path(), entry.created))

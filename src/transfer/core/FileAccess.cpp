@@ -7,11 +7,12 @@
 namespace quillon::transfer {
 
 namespace {
-// A directory opens as a stream on some systems but has no bytes to give.
+// A directory opens as a stream on some systems but has no bytes to give, and
+// opening a pipe waits for a writer that may never come: only files are read.
 bool openForReading(const std::filesystem::path& path, std::ifstream& stream)
 {
     std::error_code error;
-    if (std::filesystem::is_directory(path, error))
+    if (!std::filesystem::is_regular_file(path, error))
         return false;
     stream.open(path, std::ios::binary);
     return stream.is_open();

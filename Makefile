@@ -1,8 +1,14 @@
 # The two commands of the README, plus a few conveniences.
 BUILD ?= build
 CMAKE_FLAGS ?=
+# On CI (CI=true) warnings in Quillon's own code fail the build; Qt and other
+# imported libraries come in as system headers and cannot trip it.
+ifeq ($(CI),true)
+CMAKE_FLAGS += -DQUILLON_WERROR=ON
+endif
+FUZZ_SECONDS ?= 60
 
-.PHONY: all deps configure build run test bench clean
+.PHONY: all deps configure build run test bench clean test-asan test-tsan fuzz lint
 
 all: build
 
@@ -23,6 +29,23 @@ run: build
 
 test: build
 	scripts/run-tests.sh $(BUILD)
+	@if [ "$(CI)" = true ]; then $(MAKE) --no-print-directory test-asan; fi
+
+# The non-widget test programs again under AddressSanitizer + UndefinedBehaviorSanitizer.
+test-asan: deps
+	CMAKE_FLAGS="$(CMAKE_FLAGS)" scripts/run-sanitized-tests.sh asan build-asan
+
+# The thread hand-over tests under ThreadSanitizer.
+test-tsan: deps
+	CMAKE_FLAGS="$(CMAKE_FLAGS)" scripts/run-sanitized-tests.sh tsan build-tsan
+
+# Every fuzz target for FUZZ_SECONDS each, built with clang in build-fuzz.
+fuzz: deps
+	FUZZ_SECONDS=$(FUZZ_SECONDS) scripts/run-fuzz.sh build-fuzz
+
+# Formatting (checked, never rewritten) and clang-tidy on the core.
+lint: configure
+	scripts/lint.sh $(BUILD)
 
 bench: build
 	scripts/run-bench.sh $(BUILD)

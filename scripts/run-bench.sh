@@ -1,0 +1,73 @@
+#!/usr/bin/env bash
+# Runs every benchmark program in <build>/bench/ and writes <build>/bench-report.md:
+# one table of every figure with its ratio against the baseline measured in the
+# same run, then each program's full output. bench/README.md has the conventions.
+# Usage: scripts/run-bench.sh [build-folder]
+set -uo pipefail
+build=${1:-build}
+timeout_seconds=${BENCH_TIMEOUT:-600}
+report="$build/bench-report.md"
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+mapfile -t programs < <(find "$build/bench" -maxdepth 1 -type f -perm -u+x | sort)
+if [ ${#programs[@]} -eq 0 ]; then
+  echo "run-bench: no benchmark programs in $build/bench (build first)" >&2
+  exit 1
+fi
+
+rows="$work/rows"
+: >"$rows"
+failed=0
+for program in "${programs[@]}"; do
+  name=$(basename "$program")
+  echo "== $name"
+  if grep -q -a -- '--benchmark_format' "$program"; then
+    timeout "$timeout_seconds" "$program" --benchmark_format=json >"$work/$name.json" 2>"$work/$name.out"
+    status=$?
+    # Google Benchmark: real time per benchmark, against the one named *Baseline*.
+    python3 - "$name" "$work/$name.json" >>"$rows" <<'PY' || status=1
+import json, sys
+name, path = sys.argv[1], sys.argv[2]
+runs = [b for b in json.load(open(path))["benchmarks"] if b.get("run_type", "iteration") == "iteration"]
+base = next((b for b in runs if "Baseline" in b["name"]), None)
+for b in runs:
+    ratio = "%.3f" % (b["real_time"] / base["real_time"]) if base and b is not base else "-"
+    print("| %s | %s | %.3f | %s | %s |" % (name, b["name"], b["real_time"], b["time_unit"], ratio))
+PY
+    cat "$work/$name.json" >>"$work/$name.out"
+  else
+    timeout "$timeout_seconds" "$program" >"$work/$name.out" 2>&1
+    status=$?
+    grep -E '^\|[^|]+\|[^|]+\|[^|]+\|[^|]+\|[[:space:]]*$' "$work/$name.out" | grep -vE '^\|[ -]*\|' |
+      sed "s/^|/| $name |/" >>"$rows"
+  fi
+  if [ $status -ne 0 ]; then
+    echo "run-bench: $name failed (exit $status)" >&2
+    echo "| $name | FAILED (exit $status) | | | |" >>"$rows"
+    failed=1
+  fi
+  cat "$work/$name.out"
+done
+
+{
+  echo "# Quillon benchmarks"
+  echo
+  echo "Run $(date -u '+%Y-%m-%d %H:%M UTC') on $(nproc) cores, load average at the end: $(cut -d' ' -f1-3 /proc/loadavg)."
+  echo "Each ratio is against a baseline measured in the same run (see each program's output below)."
+  echo
+  echo "| program | figure | value | unit | ratio |"
+  echo "|---|---|---|---|---|"
+  cat "$rows"
+  for program in "${programs[@]}"; do
+    name=$(basename "$program")
+    echo
+    echo "## $name"
+    echo
+    echo '```'
+    cat "$work/$name.out"
+    echo '```'
+  done
+} >"$report"
+echo "run-bench: wrote $report"
+exit $failed

@@ -12,6 +12,7 @@ packages=(
   libcli11-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-liberation
+  clang libclang-rt-14-dev clang-format clang-tidy
 )
 
 missing=()

@@ -18,7 +18,7 @@ fi
 if [ ! -f "$build/build.ninja" ]; then
   CC=clang CXX=clang++ cmake -S "$root" -B "$build" -G Ninja -DQUILLON_FUZZ=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo
 fi
-cmake --build "$build" --target "${targets[@]/#/fuzz_}"
+cmake --build "$build" -j "${JOBS:-2}" --target "${targets[@]/#/fuzz_}"
 
 status=0
 for target in "${targets[@]}"; do

@@ -45,7 +45,7 @@ else
   done
 fi
 
-cmake --build "$build" --target "${tests[@]}"
+cmake --build "$build" -j "${JOBS:-2}" --target "${tests[@]}"
 
 export QT_QPA_PLATFORM=offscreen
 export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1:strict_string_checks=1:detect_stack_use_after_return=1"

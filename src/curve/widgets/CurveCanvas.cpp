@@ -4,6 +4,8 @@
 #include <QPainter>
 #include <QRadialGradient>
 
+#include <algorithm>
+
 namespace quillon::curve {
 
 namespace {
@@ -12,6 +14,12 @@ const QColor kGridColour(125, 125, 125);
 const QColor kKeptColour(0, 252, 250);
 const QColor kWorkingColour(250, 250, 0);
 const QColor kPolygonColour(250, 0, 250);
+const QColor kLatestKeyColour(255, 140, 0);
+const QColor kPlayedKeysColour(170, 95, 20);
+const QColor kHistogramBarColour(90, 200, 120);
+const QColor kHistogramFill(18, 18, 18);
+const QColor kHistogramFrame(90, 90, 90);
+const QColor kHistogramText(170, 170, 170);
 
 constexpr int kHorizontalGridLines = 16;
 constexpr int kVerticalGridLines = 12;
@@ -59,6 +67,74 @@ void drawKeyPoints(QPainter& painter, const CurvePicture& picture) {
     painter.drawPolyline(corners, 7);
 }
 
+// The corner box of the played velocities, low on the right where curves
+// seldom run (a loud touch that comes out soft is rare).
+QRect histogramBox() {
+    constexpr int width = MonitorPicture::kBins * 4 + 4;
+    constexpr int height = 62;
+    return {CurveCanvas::kWidth - 6 - width, CurveCanvas::kHeight - 10 - height, width, height};
+}
+
+int heightOfVelocity(int velocity) { return CurveCanvas::pointFor(0, velocity).y(); }
+
+// Behind the curves: the played-velocity histogram, each recent key's mapped
+// velocity as a bar on the new-velocity axis (longer for more keys), and
+// guides from the last key's source up to the curve and across to that axis.
+void drawMonitorBehind(QPainter& painter, const MonitorPicture& monitor) {
+    const QRect box = histogramBox();
+    painter.setPen(QPen(kHistogramFrame, 1));
+    painter.setBrush(kHistogramFill);
+    painter.drawRect(box.adjusted(0, 0, -1, -1));
+    painter.setBrush(Qt::NoBrush);
+
+    int binPeak = 0;
+    for (const int count : monitor.playedBins)
+        binPeak = std::max(binPeak, count);
+    const int barRoom = box.height() - 16;
+    const int baseline = box.bottom() - 2;
+    for (std::size_t i = 0; i < monitor.playedBins.size() && binPeak > 0; ++i) {
+        const int count = monitor.playedBins[i];
+        if (count == 0)
+            continue;
+        const int height = std::max(1, (count * barRoom + binPeak / 2) / binPeak);
+        painter.fillRect(box.left() + 2 + static_cast<int>(i) * 4, baseline - height + 1, 3, height,
+                         kHistogramBarColour);
+    }
+    QFont small = painter.font();
+    small.setPixelSize(10);
+    painter.setFont(small);
+    painter.setPen(kHistogramText);
+    painter.drawText(box.adjusted(4, 1, -4, 0), Qt::AlignLeft | Qt::AlignTop,
+                     QStringLiteral("%1 keys").arg(monitor.keys));
+
+    for (int v = 0; v < 128 && monitor.mappedPeak > 0; ++v) {
+        const int count = monitor.mapped[static_cast<std::size_t>(v)];
+        if (count > 0)
+            painter.fillRect(0, heightOfVelocity(v) - 1, 3 + (count * 21) / monitor.mappedPeak, 2,
+                             kPlayedKeysColour);
+    }
+
+    if (monitor.latest) {
+        const QPoint landing = CurveCanvas::pointFor(monitor.latest->source, monitor.latest->mapped);
+        painter.setPen(QPen(kLatestKeyColour, 1, Qt::DashLine));
+        painter.drawLine(landing.x(), CurveCanvas::kHeight - 1, landing.x(), landing.y());
+        painter.drawLine(landing.x(), landing.y(), 0, landing.y());
+    }
+}
+
+// Over everything: where the last key landed on the new-velocity axis, and
+// where it was played on the source axis.
+void drawLatestKey(QPainter& painter, const MonitorPicture::Landing& latest) {
+    const QPoint landing = CurveCanvas::pointFor(latest.source, latest.mapped);
+    painter.fillRect(0, landing.y() - 1, 16, 3, kLatestKeyColour);
+    const int bottom = CurveCanvas::kHeight - 1;
+    const QPoint tip[3] = {{landing.x(), bottom - 7}, {landing.x() - 4, bottom}, {landing.x() + 4, bottom}};
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(kLatestKeyColour);
+    painter.drawPolygon(tip, 3);
+    painter.setBrush(Qt::NoBrush);
+}
+
 } // namespace
 
 CurveCanvas::CurveCanvas(QWidget* parent)
@@ -93,6 +169,8 @@ void CurveCanvas::showPicture(const CurvePicture& picture) {
     QPainter painter(&m_image);
     if (picture.grid)
         drawGrid(painter);
+    if (picture.monitor)
+        drawMonitorBehind(painter, *picture.monitor);
 
     painter.setPen(QPen(kKeptColour, 1, Qt::SolidLine));
     for (const auto& table : picture.keptTables)
@@ -103,6 +181,8 @@ void CurveCanvas::showPicture(const CurvePicture& picture) {
 
     if (picture.vertex)
         drawKeyPoints(painter, picture);
+    if (picture.monitor && picture.monitor->latest)
+        drawLatestKey(painter, *picture.monitor->latest);
     painter.end();
     update();
 }

@@ -1,7 +1,8 @@
 #pragma once
 // The curve drawing area: a fixed 510 x 381 pixel surface that shows a
 // CurvePicture (grid, shown kept curves, the working curve, the key-point
-// beads and their control polygon) and reports the mouse in its own pixel
+// beads and their control polygon, and while the velocity monitor is on the
+// keys played lately) and reports the mouse in its own pixel
 // coordinates. Each picture is rendered whole into an off-screen image that
 // the paint event copies in one piece, so a redraw never flickers.
 //

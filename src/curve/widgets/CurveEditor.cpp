@@ -7,6 +7,7 @@
 #include "curve/core/Presets.h"
 #include "curve/widgets/CurveCanvas.h"
 #include "curve/widgets/CurveSender.h"
+#include "curve/widgets/MonitorFeed.h"
 #include "ui/ColourListBox.h"
 #include "ui/DialogUnits.h"
 #include "ui/MessageService.h"
@@ -93,11 +94,18 @@ CurveEditor::CurveEditor(app::Session& session, QWidget* parent) : QDialog(paren
     m_progress->setPosition(0);
 }
 
-CurveEditor::~CurveEditor() = default;
+CurveEditor::~CurveEditor() {
+    // The input goes before anything its messages could reach.
+    m_monitorFeed->stop();
+}
 
 ui::ColourListBox& CurveEditor::presetList() const { return *m_presets; }
 
 bool CurveEditor::sendWaiting() const { return m_sender->waiting(); }
+
+const VelocityMonitor& CurveEditor::velocityMonitor() const { return m_monitorFeed->monitor(); }
+
+bool CurveEditor::monitorInputOpen() const { return m_monitorFeed->isOpen(); }
 
 void CurveEditor::buildControls() {
     const ui::DialogUnits units = layoutUnits(font());
@@ -138,6 +146,8 @@ void CurveEditor::buildControls() {
     m_canvas = new CurveCanvas(this);
     m_canvas->move(units.point(kAreaX, kAreaY));
     label(QStringLiteral("V. Curve Show"), 106, 3, 49, 8);
+    // Over the drawing area's right end: the box belongs to the graph it changes.
+    m_monitor = checkBox(QStringLiteral("Monitor"), 258, 2, 42, 10);
     label(QStringLiteral("Source"), 309, 3, 24, 9);
     label(QStringLiteral("New"), 343, 3, 15, 8);
     for (std::size_t r = 0; r < kRowY.size(); ++r) {
@@ -181,6 +191,7 @@ void CurveEditor::buildControls() {
 
     m_sender = new CurveSender(m_session, *this, *m_progress);
     m_sender->setParent(this);
+    m_monitorFeed = new MonitorFeed(m_session, this);
 
     connect(m_canvas, &CurveCanvas::leftPressed, this, &CurveEditor::onCanvasPressed);
     connect(m_canvas, &CurveCanvas::mouseMoved, this, &CurveEditor::onCanvasMoved);
@@ -210,6 +221,8 @@ void CurveEditor::buildControls() {
         redraw();
     });
     connect(m_realTime, &QCheckBox::toggled, this, [this](bool on) { m_state.realTime = on; });
+    connect(m_monitor, &QCheckBox::toggled, this, &CurveEditor::onMonitorToggled);
+    connect(m_monitorFeed, &MonitorFeed::keysArrived, this, &CurveEditor::redraw);
 }
 
 QPushButton* CurveEditor::button(const QString& text) const {
@@ -247,7 +260,10 @@ void CurveEditor::fillFileList() {
 }
 
 void CurveEditor::redraw() {
-    m_canvas->showPicture(m_state.picture());
+    CurvePicture picture = m_state.picture();
+    if (m_monitorFeed->isOpen())
+        picture.monitor = m_monitorFeed->picture(picture.workingTable);
+    m_canvas->showPicture(picture);
     showColumns();
 }
 
@@ -385,6 +401,30 @@ QMenu* CurveEditor::buildContextMenu(QWidget* parent) {
     menu->addSeparator();
     menu->addAction(QStringLiteral("&Cancel")); // closes the menu, nothing more
     return menu;
+}
+
+// --- velocity monitor -------------------------------------------------------------
+
+void CurveEditor::onMonitorToggled(bool on) {
+    if (!on) {
+        m_monitorFeed->stop();
+        redraw();
+        return;
+    }
+    const MonitorFeed::Start started = m_monitorFeed->start();
+    if (started != MonitorFeed::Start::Started) {
+        {
+            const QSignalBlocker block(m_monitor);
+            m_monitor->setChecked(false);
+        }
+        // The same words as a transfer that finds no input.
+        m_session.messages().inform(
+            this, text::kProgramTitle,
+            started == MonitorFeed::Start::NotChosen ? text::kInputNotOpened : text::kNoInputDevices,
+            ui::MessageIcon::Stop);
+        return;
+    }
+    redraw();
 }
 
 // --- kept curves ----------------------------------------------------------------
@@ -549,6 +589,11 @@ void CurveEditor::sendSelected() {
 void CurveEditor::done(int result) {
     // Sends the user asked for still leave, even when the window closes during the pause.
     m_sender->flush();
+    m_monitorFeed->stop();
+    {
+        const QSignalBlocker block(m_monitor);
+        m_monitor->setChecked(false);
+    }
     QDialog::done(result);
 }
 

@@ -10,6 +10,11 @@
 // Sends of another curve than the one being edited wait a short pause on a
 // timer; the window keeps drawing meanwhile and the edited curve (key-points
 // and table) is never touched by them.
+//
+// With "Monitor" checked the window listens to the chosen MIDI input and
+// shows where each struck key lands under the present curve. The input is
+// open only while the box is checked and the window is up: closing the window
+// closes it, so a transfer started afterwards finds the input free.
 #include "app/widgets/Session.h"
 #include "curve/widgets/CurveEditorState.h"
 
@@ -35,6 +40,8 @@ namespace quillon::curve {
 
 class CurveCanvas;
 class CurveSender;
+class MonitorFeed;
+class VelocityMonitor;
 
 class CurveEditor : public QDialog {
     Q_OBJECT
@@ -58,6 +65,10 @@ public:
     QCheckBox& gridBox() const { return *m_grid; }
     QCheckBox& vertexBox() const { return *m_vertex; }
     QCheckBox& realTimeBox() const { return *m_realTime; }
+    QCheckBox& monitorBox() const { return *m_monitor; }
+    // The keys counted since "Monitor" was last checked.
+    const VelocityMonitor& velocityMonitor() const;
+    bool monitorInputOpen() const;
     QLabel& hintLine() const { return *m_hint; }
     ui::PercentBar& progressBar() const { return *m_progress; }
     // The push button with this text, or nullptr.
@@ -100,6 +111,7 @@ private:
     void onCanvasMoved(QPoint position);
     void onCanvasReleased(QPoint position);
     void onContextMenu(QPoint globalPosition);
+    void onMonitorToggled(bool on);
 
     int selectedPreset() const;
     int selectedFile() const;
@@ -121,6 +133,8 @@ private:
     QCheckBox* m_grid = nullptr;
     QCheckBox* m_vertex = nullptr;
     QCheckBox* m_realTime = nullptr;
+    QCheckBox* m_monitor = nullptr;
+    MonitorFeed* m_monitorFeed = nullptr;
     QPushButton* m_deleteButton = nullptr;
     QLabel* m_hint = nullptr;
     ui::PercentBar* m_progress = nullptr;

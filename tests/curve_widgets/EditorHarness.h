@@ -69,7 +69,8 @@ class EditorHarness {
     QTemporaryDir m_dir; // first: everything else may use the folder
 
 public:
-    EditorHarness() {
+    // Extra backends come after the built-in keyboard and the scripted port.
+    explicit EditorHarness(std::vector<std::unique_ptr<midi::Backend>> extra = {}) {
         std::filesystem::create_directories(crvFolder());
         auto keyboard = std::make_unique<midi::VirtualKeyboard>();
         auto scripted = std::make_unique<ScriptedBackend>();
@@ -78,6 +79,8 @@ public:
         std::vector<std::unique_ptr<midi::Backend>> backends;
         backends.push_back(std::move(keyboard));
         backends.push_back(std::move(scripted));
+        for (auto& backend : extra)
+            backends.push_back(std::move(backend));
         midi = std::make_unique<midi::MidiSystem>(std::move(backends));
         session = std::make_unique<app::Session>(midi.get(), messages, DataFolders(base()));
         chooseKeyboard();

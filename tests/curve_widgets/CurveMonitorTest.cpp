@@ -34,7 +34,8 @@ public:
     std::vector<midi::PortInfo> outputs() override { return {}; }
     std::vector<midi::PortInfo> inputs() override { return {{port(), "played keys"}}; }
     std::unique_ptr<midi::OutputConnection> openOutput(const midi::PortRef&) override { return nullptr; }
-    std::unique_ptr<midi::InputConnection> openInput(const midi::PortRef&, midi::ShortMessageCallback onMessage) override {
+    std::unique_ptr<midi::InputConnection> openInput(const midi::PortRef&,
+                                                     midi::ShortMessageCallback onMessage) override {
         std::lock_guard lock(m_mutex);
         if (m_listener)
             return nullptr;

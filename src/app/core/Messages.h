@@ -59,6 +59,12 @@ inline constexpr std::string_view kNotFormat0 =
     "   Sorry, this program only process MIDI file format 0!\n \nYou can use the tool Smfshift to change the midi file format!";
 inline constexpr std::string_view kConfirmSend = "The file will be sent to midi device. Are you sure?\r\n";
 
+// Offered after a song is refused for its format: a format 0 copy made beside it.
+inline constexpr std::string_view kConvertQuestionPrefix = "Make a format 0 copy of "; // + file name
+inline constexpr std::string_view kConvertQuestionSuffix =
+    " beside it, to send in its place?\r\nThe original file stays as it is.";
+inline constexpr std::string_view kCannotConvert = "The song can't be converted: "; // + file name, "\r\n", reason
+
 // Send File dialog status line
 inline constexpr std::string_view kStatusIdle = "Click the  \" Send \" button to send file!";
 inline constexpr std::string_view kStatusSendingSongs = "Sending Midi song, please waitting.......";

@@ -141,6 +141,21 @@ void MainWindow::refillFileList()
         m_files->addItem(QString::fromStdString(name));
 }
 
+bool MainWindow::refillAndSelect(const std::string& fileName)
+{
+    refillFileList();
+    const QString wanted = QString::fromStdString(fileName);
+    for (int row = 0; row < m_files->count(); ++row) {
+        if (m_files->item(row)->text() != wanted)
+            continue;
+        m_files->clearSelection();
+        m_files->setCurrentRow(row, QItemSelectionModel::ClearAndSelect);
+        m_files->scrollToItem(m_files->item(row));
+        return true;
+    }
+    return false;
+}
+
 FileSelection MainWindow::currentSelection() const
 {
     FileSelection selection;

@@ -59,6 +59,9 @@ public:
 
     FileSelection currentSelection() const;
     void refillFileList();
+    // Lists the current category afresh and selects only the file of this
+    // name, making it the current entry; false when it is not listed.
+    bool refillAndSelect(const std::string& fileName);
 
     // The commands of the menus.
     void playSelected();

@@ -2,6 +2,7 @@
 
 #include "app/core/Messages.h"
 #include "app/widgets/Session.h"
+#include "player/core/Format0Converter.h"
 #include "transfer/core/SongCheck.h"
 #include "transfer/widgets/SendFileDialog.h"
 #include "ui/MessageService.h"
@@ -18,11 +19,35 @@ void reportRefusal(QWidget& parent, ui::MessageService& messages, CheckReason re
                     aboutContent ? ui::MessageIcon::None : ui::MessageIcon::Stop);
 }
 
-bool confirm(QWidget& parent, app::Session& session, const Preparation& preparation)
+// Asks whether to copy the refused song into format 0; on Yes makes the copy
+// beside it and hands its name on, or tells why it could not be made.
+void offerFormat0Copy(QWidget& parent, app::Session& session, const std::string& fileName,
+                      const ShowNewSong& showNewSong)
+{
+    auto& messages = session.messages();
+    const std::string question =
+        std::string(text::kConvertQuestionPrefix) + fileName + std::string(text::kConvertQuestionSuffix);
+    if (!messages.askYesNo(&parent, text::kProgramTitle, question, ui::MessageIcon::Question))
+        return;
+    const auto copy = player::convertSongBeside(session.folders().songPath(fileName));
+    if (!copy) {
+        messages.inform(&parent, text::kProgramTitle,
+                        std::string(text::kCannotConvert) + fileName + "\r\n" + copy.reason(),
+                        ui::MessageIcon::Stop);
+        return;
+    }
+    if (showNewSong)
+        showNewSong(copy->filename().string());
+}
+
+bool confirm(QWidget& parent, app::Session& session, const Preparation& preparation,
+             const ShowNewSong& showNewSong = {})
 {
     session.transfers = preparation.list;
     if (!preparation.ok()) {
         reportRefusal(parent, session.messages(), *preparation.refusal);
+        if (*preparation.refusal == CheckReason::NotFormat0 && !preparation.refusedFile.empty())
+            offerFormat0Copy(parent, session, preparation.refusedFile, showNewSong);
         return false;
     }
     return session.messages().askYesNo(&parent, text::kProgramTitle, text::kConfirmSend, ui::MessageIcon::Stop);
@@ -36,9 +61,10 @@ void runDialog(QWidget& parent, app::Session& session)
 
 } // namespace
 
-bool confirmSongSend(QWidget& parent, app::Session& session, const std::vector<std::string>& names)
+bool confirmSongSend(QWidget& parent, app::Session& session, const std::vector<std::string>& names,
+                     const ShowNewSong& showNewSong)
 {
-    return confirm(parent, session, prepareSongs(DiskFiles(), session.folders().songFolder(), names));
+    return confirm(parent, session, prepareSongs(DiskFiles(), session.folders().songFolder(), names), showNewSong);
 }
 
 bool confirmRomSend(QWidget& parent, app::Session& session, const std::vector<std::string>& names)
@@ -46,9 +72,10 @@ bool confirmRomSend(QWidget& parent, app::Session& session, const std::vector<st
     return confirm(parent, session, prepareRomImage(DiskFiles(), session.folders().romFolder(), names));
 }
 
-void sendSongs(QWidget& parent, app::Session& session, const std::vector<std::string>& names)
+void sendSongs(QWidget& parent, app::Session& session, const std::vector<std::string>& names,
+               const ShowNewSong& showNewSong)
 {
-    if (confirmSongSend(parent, session, names))
+    if (confirmSongSend(parent, session, names, showNewSong))
         runDialog(parent, session);
 }
 

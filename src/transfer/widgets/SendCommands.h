@@ -3,7 +3,10 @@
 // for songs "MThd" and format 0), put them in the session's transfer list with
 // their size texts, ask the user to confirm, and run the Send File window.
 // Every refusal is one message box with its exact text; nothing is opened
-// after a refusal and no file is changed.
+// after a refusal and no file is changed. A song refused for not being of
+// format 0 may then be copied, on the user's Yes, into a new format 0 file
+// beside it (never replacing a file); the copy is shown in the caller's list.
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -15,13 +18,20 @@ class Session;
 
 namespace quillon::transfer {
 
+// Called with the name of a format 0 copy just made in the song folder, so
+// that the list the user chose from can show and select it.
+using ShowNewSong = std::function<void(const std::string& fileName)>;
+
 // The checks and the confirmation; true when the user answered Yes. The
 // session's transfer list holds every file that passed, even after a refusal.
-bool confirmSongSend(QWidget& parent, app::Session& session, const std::vector<std::string>& names);
+// After a format refusal the copy is offered; showNewSong may be empty.
+bool confirmSongSend(QWidget& parent, app::Session& session, const std::vector<std::string>& names,
+                     const ShowNewSong& showNewSong = {});
 bool confirmRomSend(QWidget& parent, app::Session& session, const std::vector<std::string>& names);
 
 // The whole commands: the checks, then the Send File window, run modally.
-void sendSongs(QWidget& parent, app::Session& session, const std::vector<std::string>& names);
+void sendSongs(QWidget& parent, app::Session& session, const std::vector<std::string>& names,
+               const ShowNewSong& showNewSong = {});
 void sendRomImage(QWidget& parent, app::Session& session, const std::vector<std::string>& names);
 
 } // namespace quillon::transfer

@@ -34,10 +34,19 @@ struct ColumnSpec {
 constexpr ColumnSpec kColumns[] = {{"FileName", 212}, {"Size", 80}, {"Nume", 65}, {"Send", 65}};
 constexpr const char* kSendCellText = "Yes";
 
+std::optional<std::uintmax_t> fileLength(const std::filesystem::path& path)
+{
+    const auto head = FileInspector::disk().inspect(path, 0);
+    if (!head)
+        return std::nullopt;
+    return head->length;
+}
+
 } // namespace
 
 SendFileDialog::SendFileDialog(app::Session& session, QWidget* parent)
-    : QDialog(parent), m_session(session), m_transfers(session.transfers)
+    : QDialog(parent), m_session(session), m_transfers(session.transfers),
+      m_recorder([this](const std::string& fileName) { return fileLength(pathOf(fileName)); })
 {
     setWindowTitle(QStringLiteral("Send File"));
     setFont(ui::dialogFont(QStringLiteral("Arial"), 9));
@@ -54,6 +63,8 @@ SendFileDialog::SendFileDialog(app::Session& session, QWidget* parent)
     m_silence.setSingleShot(true);
     m_silence.setInterval(kDefaultSilenceTimeout);
     connect(&m_silence, &QTimer::timeout, this, &SendFileDialog::onSilence);
+    m_rateTimer.setInterval(kDefaultRateInterval);
+    connect(&m_rateTimer, &QTimer::timeout, this, [this] { showRate(true); });
 }
 
 SendFileDialog::~SendFileDialog() { endTransfer(); }
@@ -70,6 +81,8 @@ void SendFileDialog::buildControls()
     m_status->setPalette(statusPalette);
 
     m_progress = new ui::PercentBar(this);
+    m_rate = new QLabel(this);
+    m_rate->setAlignment(Qt::AlignCenter);
     m_sendButton = new QPushButton(QStringLiteral("Send"), this);
     m_sendButton->setAutoDefault(false);
     m_closeButton = new QPushButton(this);
@@ -88,6 +101,8 @@ void SendFileDialog::buildControls()
 
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(m_sendButton);
+    buttons->addStretch();
+    buttons->addWidget(m_rate);
     buttons->addStretch();
     buttons->addWidget(m_closeButton);
     m_sendButton->setMinimumWidth(units.toPixelsX(50));
@@ -152,7 +167,17 @@ void SendFileDialog::readSlotChoices()
 
 void SendFileDialog::setSilenceTimeout(std::chrono::milliseconds timeout) { m_silence.setInterval(timeout); }
 
+void SendFileDialog::setRateInterval(std::chrono::milliseconds interval) { m_rateTimer.setInterval(interval); }
+
+std::filesystem::path SendFileDialog::pathOf(const std::string& fileName) const
+{
+    const DataFolders& folders = m_session.folders();
+    return m_transfers.kind == TransferKind::Songs ? folders.songPath(fileName) : folders.romPath(fileName);
+}
+
 QString SendFileDialog::statusText() const { return m_status->text(); }
+
+QString SendFileDialog::rateText() const { return m_rate->text(); }
 
 QColor SendFileDialog::statusColour() const { return m_status->palette().color(QPalette::WindowText); }
 
@@ -188,12 +213,8 @@ void SendFileDialog::send()
     m_sendButton->setEnabled(false); // a run cannot be restarted
     readSlotChoices();
 
-    const DataFolders& folders = m_session.folders();
-    const TransferKind kind = m_transfers.kind;
     m_handshake = std::make_unique<TransferHandshake>(
-        m_transfers, [folders, kind](const std::string& name) {
-            return readWholeFile(kind == TransferKind::Songs ? folders.songPath(name) : folders.romPath(name));
-        });
+        m_transfers, [this](const std::string& name) { return readWholeFile(pathOf(name)); });
     m_output = system->openOutput(m_session.outputChoice);
     auto started = m_handshake->start();
     if (!started) {
@@ -201,9 +222,18 @@ void SendFileDialog::send()
         endTransfer();
         return;
     }
+    // The whole run's bytes, for the time left; a file that cannot be measured counts as empty.
+    std::vector<std::uintmax_t> lengths;
+    for (const TransferEntry& entry : m_transfers.entries)
+        lengths.push_back(fileLength(pathOf(entry.fileName)).value_or(0));
+    m_expectedBytes = expectedTransferBytes(m_transfers.kind, lengths);
+    m_startedAt = std::chrono::steady_clock::now();
+    m_rateTimer.start();
+
     m_active = true;
     m_silence.start();
     m_handling = true;
+    m_recorder.observe(*started, *m_handshake, WallClock::now());
     apply(*started);
     handlePending();
 }
@@ -230,6 +260,7 @@ void SendFileDialog::handlePending()
                                                          static_cast<std::uint8_t>((next >> 8) & 0xFF));
         if (m_active)
             m_silence.start();
+        m_recorder.observe(actions, *m_handshake, WallClock::now());
         apply(actions);
     }
     m_pending.clear();
@@ -298,9 +329,28 @@ void SendFileDialog::onSilence()
     setStatus(QString::fromLatin1(kStatusKeyboardSilent));
 }
 
+void SendFileDialog::showRate(bool withTimeLeft)
+{
+    if (!m_handshake)
+        return;
+    auto estimate = estimateRate(m_handshake->bytesSent(), m_expectedBytes,
+                                 std::chrono::steady_clock::now() - m_startedAt);
+    if (!withTimeLeft)
+        estimate.secondsLeft.reset();
+    m_rate->setText(qt(transfer::rateText(estimate)));
+}
+
 void SendFileDialog::endTransfer()
 {
+    const bool wasActive = m_active;
     m_active = false;
+    m_rateTimer.stop();
+    if (wasActive) {
+        showRate(false);
+        m_recorder.finish(WallClock::now());
+        // The log is a convenience: a folder that cannot take it must not bother the user.
+        (void)appendTransferLog(transferLogPath(m_session.folders()), m_recorder.takeNewRecords());
+    }
     m_silence.stop();
     m_pending.clear();
     if (m_input)

@@ -9,13 +9,21 @@
 // responsive. All messages of one run go through one output connection that
 // is opened at Send and kept until the run ends. Closing the window at any
 // moment closes the input and sends nothing more.
+//
+// While sending, a label beside the buttons shows the average rate and the
+// time left. When a run ends (finished, stopped, or the window closed in the
+// middle) one line per file is appended to the data folder's transfer log;
+// a log that cannot be written is left alone without a word.
 #include "transfer/core/TransferHandshake.h"
+#include "transfer/core/TransferReport.h"
 
 #include <QDialog>
 #include <QTimer>
 
 #include <chrono>
+#include <cstdint>
 #include <deque>
+#include <filesystem>
 #include <memory>
 
 class QLabel;
@@ -45,12 +53,15 @@ public:
     static constexpr const char* kStatusKeyboardSilent =
         "The keyboard has not answered for a few seconds, still waiting... (Cancel stops the transfer)";
     static constexpr std::chrono::milliseconds kDefaultSilenceTimeout{5000};
+    // How often the rate and time left are worked out afresh while sending.
+    static constexpr std::chrono::milliseconds kDefaultRateInterval{250};
 
     explicit SendFileDialog(app::Session& session, QWidget* parent = nullptr);
     ~SendFileDialog() override;
 
     // How long without a reply before the status line says the keyboard is silent.
     void setSilenceTimeout(std::chrono::milliseconds timeout);
+    void setRateInterval(std::chrono::milliseconds interval);
 
     void send(); // what the Send button does
 
@@ -60,6 +71,9 @@ public:
     QPushButton& closeButton() const { return *m_closeButton; }
     QString statusText() const;
     QColor statusColour() const;
+    // "5.0 KiB/s, 4 s left" while sending, the average rate alone once the
+    // run has ended, empty before the first estimate.
+    QString rateText() const;
     // True from Send until the transfer finishes, stops or the window closes.
     bool isTransferring() const { return m_active; }
     const TransferHandshake* handshake() const { return m_handshake.get(); }
@@ -74,6 +88,8 @@ signals:
 private:
     void buildControls();
     void fillList();
+    // Where a listed file of this run lives.
+    std::filesystem::path pathOf(const std::string& fileName) const;
     QStringList choicesFor(int column) const;
     // Slot choices of the list into the transfer list; the drop-down ends here.
     void readSlotChoices();
@@ -84,12 +100,14 @@ private:
     void sendMessage(const frame::Bytes& bytes);
     void onSilence();
     void setStatus(const QString& text);
+    void showRate(bool withTimeLeft);
     void endTransfer();
 
     app::Session& m_session;
     TransferList m_transfers;
     ui::EditableList* m_list = nullptr;
     QLabel* m_status = nullptr;
+    QLabel* m_rate = nullptr;
     ui::PercentBar* m_progress = nullptr;
     QPushButton* m_sendButton = nullptr;
     QPushButton* m_closeButton = nullptr;
@@ -105,6 +123,11 @@ private:
     QTimer m_silence;
     bool m_silenceShown = false;
     QString m_statusBeforeSilence;
+
+    TransferRecorder m_recorder;
+    std::uint64_t m_expectedBytes = 0;
+    std::chrono::steady_clock::time_point m_startedAt;
+    QTimer m_rateTimer;
 };
 
 } // namespace quillon::transfer

@@ -39,7 +39,8 @@ const ShownMessage kRefusal{"Hox software V1.0",
 ShownMessage offerFor(const std::string& name)
 {
     return {"Quillon v1.1 Beta",
-            "Make a format 0 copy of " + name + " beside it, to send in its place?\r\nThe original file stays as it is.",
+            "Make a format 0 copy of " + name +
+                " beside it, to send in its place?\r\nThe original file stays as it is.",
             MessageIcon::Question, MessageButtons::YesNo};
 }
 

@@ -4,6 +4,7 @@
 #include "cli/Commands.h"
 #include "curve/core/CurveFile.h"
 #include "curve/core/VelocityCurve.h"
+#include "player/core/SmfWriter.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -16,27 +17,10 @@ namespace quillon::cli {
 
 namespace {
 
+using player::putBigEndian;
+using player::putVariableLength;
 using Bytes = std::vector<std::uint8_t>;
 constexpr int kTicksPerQuarter = 96;
-
-void putVariableLength(Bytes& out, std::uint32_t value)
-{
-    std::uint8_t groups[5];
-    int count = 0;
-    do {
-        groups[count++] = static_cast<std::uint8_t>(value & 0x7F);
-        value >>= 7;
-    } while (value != 0);
-    while (count > 1)
-        out.push_back(static_cast<std::uint8_t>(groups[--count] | 0x80));
-    out.push_back(groups[0]);
-}
-
-void putBigEndian(Bytes& out, std::uint32_t value, int width)
-{
-    for (int shift = (width - 1) * 8; shift >= 0; shift -= 8)
-        out.push_back(static_cast<std::uint8_t>((value >> shift) & 0xFF));
-}
 
 // One track of timed events; notes are written as On/Off pairs in time order.
 class Track {
@@ -95,16 +79,7 @@ private:
 // A Standard MIDI File of format 0: one header, one track.
 Bytes formatZeroFile(Track track)
 {
-    const Bytes body = track.finish();
-    Bytes file{'M', 'T', 'h', 'd'};
-    putBigEndian(file, 6, 4);
-    putBigEndian(file, 0, 2); // format 0
-    putBigEndian(file, 1, 2); // one track
-    putBigEndian(file, kTicksPerQuarter, 2);
-    file.insert(file.end(), {'M', 'T', 'r', 'k'});
-    putBigEndian(file, static_cast<std::uint32_t>(body.size()), 4);
-    file.insert(file.end(), body.begin(), body.end());
-    return file;
+    return player::format0File(kTicksPerQuarter, track.finish());
 }
 
 Track startTrack(const std::string& name, std::uint32_t tempo, std::uint8_t instrument)

@@ -1,5 +1,7 @@
 #include "player/core/Format0Converter.h"
 
+#include "player/core/SmfWriter.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <functional>
@@ -14,27 +16,7 @@ namespace quillon::player {
 
 namespace {
 
-constexpr std::uint32_t kLargestVlq = 0x0FFFFFFF; // four 7-bit groups
 constexpr int kMaxNameAttempts = 99;
-
-void putBigEndian(std::vector<std::uint8_t>& out, std::uint32_t value, int width)
-{
-    for (int i = width - 1; i >= 0; --i)
-        out.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
-}
-
-void putVlq(std::vector<std::uint8_t>& out, std::uint32_t value)
-{
-    std::uint8_t groups[4];
-    int count = 0;
-    do {
-        groups[count++] = static_cast<std::uint8_t>(value & 0x7F);
-        value >>= 7;
-    } while (value != 0);
-    while (count > 1)
-        out.push_back(static_cast<std::uint8_t>(0x80 | groups[--count]));
-    out.push_back(groups[0]);
-}
 
 // The header's division word as it stood in the file.
 std::uint16_t divisionWord(const Division& division)
@@ -62,13 +44,13 @@ void putEvent(std::vector<std::uint8_t>& out, const TrackEvent& event)
         break;
     case EventKind::SysEx:
         out.push_back(event.status);
-        putVlq(out, static_cast<std::uint32_t>(event.payload.size()));
+        putVariableLength(out, static_cast<std::uint32_t>(event.payload.size()));
         out.insert(out.end(), event.payload.begin(), event.payload.end());
         break;
     case EventKind::Meta:
         out.push_back(0xFF);
         out.push_back(event.metaType);
-        putVlq(out, static_cast<std::uint32_t>(event.payload.size()));
+        putVariableLength(out, static_cast<std::uint32_t>(event.payload.size()));
         out.insert(out.end(), event.payload.begin(), event.payload.end());
         break;
     }
@@ -138,32 +120,24 @@ Result<std::vector<std::uint8_t>> writeFormat0(const MidiFile& file)
     std::uint64_t previous = 0;
     for (const TrackEvent& event : track.events) {
         const std::uint64_t delta = event.tick - previous;
-        if (event.tick < previous || delta > kLargestVlq)
-            return fail("a gap of more than " + std::to_string(kLargestVlq) + " ticks cannot be written (at tick " +
-                        std::to_string(event.tick) + ")");
-        putVlq(body, static_cast<std::uint32_t>(delta));
+        if (event.tick < previous || delta > kLargestVariableLength)
+            return fail("a gap of more than " + std::to_string(kLargestVariableLength) +
+                        " ticks cannot be written (at tick " + std::to_string(event.tick) + ")");
+        putVariableLength(body, static_cast<std::uint32_t>(delta));
         putEvent(body, event);
         previous = event.tick;
     }
     if (track.events.empty() || !isEndOfTrack(track.events.back())) {
         const std::uint64_t end = std::max(previous, track.endTick);
-        if (end - previous > kLargestVlq)
+        if (end - previous > kLargestVariableLength)
             return fail("the track ends too long after its last event to be written");
-        putVlq(body, static_cast<std::uint32_t>(end - previous));
+        putVariableLength(body, static_cast<std::uint32_t>(end - previous));
         body.insert(body.end(), {0xFF, kMetaEndOfTrack, 0x00});
     }
     if (body.size() > 0xFFFFFFFFu)
         return fail("the merged track is longer than a MIDI file can hold");
 
-    std::vector<std::uint8_t> out{'M', 'T', 'h', 'd'};
-    putBigEndian(out, 6, 4);
-    putBigEndian(out, 0, 2); // format
-    putBigEndian(out, 1, 2); // one track
-    putBigEndian(out, divisionWord(file.division), 2);
-    out.insert(out.end(), {'M', 'T', 'r', 'k'});
-    putBigEndian(out, static_cast<std::uint32_t>(body.size()), 4);
-    out.insert(out.end(), body.begin(), body.end());
-    return out;
+    return format0File(divisionWord(file.division), body);
 }
 
 Result<std::vector<std::uint8_t>> convertToFormat0(std::span<const std::uint8_t> smf)

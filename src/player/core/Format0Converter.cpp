@@ -1,14 +1,13 @@
 #include "player/core/Format0Converter.h"
 
 #include "player/core/SmfWriter.h"
+#include "player/core/TrackMerge.h"
 
 #include <algorithm>
 #include <cstdio>
-#include <functional>
 #include <fstream>
 #include <iterator>
 #include <memory>
-#include <queue>
 #include <string>
 #include <system_error>
 
@@ -65,40 +64,14 @@ MidiFile mergeToFormat0(const MidiFile& file)
     merged.division = file.division;
     Track& out = merged.tracks.emplace_back();
 
-    std::size_t count = 0;
-    for (const Track& track : file.tracks) {
-        count += track.events.size();
+    for (const Track& track : file.tracks)
         out.endTick = std::max(out.endTick, track.endTick);
-    }
-    out.events.reserve(count + 1);
 
-    // A k-way merge over the tracks' heads: the earliest tick first, the lower track on
-    // equal ticks; a track's own events never pass each other.
-    struct Head {
-        std::uint64_t tick;
-        std::size_t track;
-        std::size_t index;
-        bool operator>(const Head& other) const
-        {
-            return tick != other.tick ? tick > other.tick : track > other.track;
-        }
-    };
-    std::priority_queue<Head, std::vector<Head>, std::greater<>> heads;
-    auto pushNext = [&](std::size_t track, std::size_t index) {
-        const auto& events = file.tracks[track].events;
-        while (index < events.size() && isEndOfTrack(events[index]))
-            ++index;
-        if (index < events.size())
-            heads.push({events[index].tick, track, index});
-    };
-    for (std::size_t t = 0; t < file.tracks.size(); ++t)
-        pushNext(t, 0);
-    while (!heads.empty()) {
-        const Head head = heads.top();
-        heads.pop();
-        out.events.push_back(file.tracks[head.track].events[head.index]);
-        pushNext(head.track, head.index + 1);
-    }
+    // Every track's End of Track gives way to the one added below.
+    const auto events = mergeTracks(file.tracks, isEndOfTrack);
+    out.events.reserve(events.size() + 1);
+    for (const TrackEvent* event : events)
+        out.events.push_back(*event);
 
     TrackEvent end;
     end.tick = out.endTick;

@@ -1,10 +1,9 @@
 #include "player/core/Timeline.h"
 
 #include "player/core/TempoMap.h"
+#include "player/core/TrackMerge.h"
 
 #include <algorithm>
-#include <functional>
-#include <queue>
 
 namespace quillon::player {
 
@@ -19,39 +18,11 @@ Timeline buildTimeline(const MidiFile& file)
 {
     const TempoMap tempo(file);
 
-    // The tracks are each in tick order already: merge them, the earlier track first on equal ticks.
-    struct Head {
-        std::uint64_t tick;
-        std::size_t track;
-        std::size_t index;
-        bool operator>(const Head& other) const
-        {
-            return tick != other.tick ? tick > other.tick : track > other.track;
-        }
-    };
-    std::priority_queue<Head, std::vector<Head>, std::greater<>> heads;
-    std::size_t count = 0;
     std::uint64_t endTick = 0;
-    auto pushNext = [&](std::size_t track, std::size_t index) {
-        const auto& events = file.tracks[track].events;
-        while (index < events.size() && events[index].kind == EventKind::Meta)
-            ++index;
-        if (index < events.size())
-            heads.push({events[index].tick, track, index});
-    };
-    for (std::size_t t = 0; t < file.tracks.size(); ++t) {
-        endTick = std::max(endTick, file.tracks[t].endTick);
-        count += file.tracks[t].events.size();
-        pushNext(t, 0);
-    }
-    std::vector<const TrackEvent*> pending;
-    pending.reserve(count);
-    while (!heads.empty()) {
-        const Head head = heads.top();
-        heads.pop();
-        pending.push_back(&file.tracks[head.track].events[head.index]);
-        pushNext(head.track, head.index + 1);
-    }
+    for (const Track& track : file.tracks)
+        endTick = std::max(endTick, track.endTick);
+    // Meta events are not played.
+    const auto pending = mergeTracks(file.tracks, [](const TrackEvent& e) { return e.kind == EventKind::Meta; });
 
     Timeline timeline;
     timeline.events.reserve(pending.size());

@@ -2,13 +2,13 @@
 // exact message that would carry it to the keyboard, from a preset or from
 // seven key-points typed on the command line.
 #include "cli/Commands.h"
+#include "cli/Output.h"
 
 #include "curve/core/CurveMessage.h"
 #include "curve/core/Presets.h"
 #include "curve/core/VelocityCurve.h"
 
 #include <charconv>
-#include <cstdio>
 #include <iostream>
 #include <memory>
 #include <string>
@@ -102,19 +102,6 @@ void printTable(const curve::Table& table)
     std::cout << line << '\n';
 }
 
-void printHex(const frame::Bytes& bytes)
-{
-    std::string line;
-    for (std::size_t i = 0; i < bytes.size(); ++i) {
-        char pair[4];
-        std::snprintf(pair, sizeof pair, "%02X", static_cast<unsigned>(bytes[i]));
-        if (i != 0)
-            line += ' ';
-        line += pair;
-    }
-    std::cout << line << '\n';
-}
-
 CLI::App* addCurveCommand(CLI::App& app, const std::string& name, const std::string& description,
                           CurveOptions& options)
 {
@@ -158,7 +145,7 @@ void registerCurveCommands(CLI::App& app, CommandContext& context)
             reportBadInput(context, "curve-message: " + bytes.reason());
             return;
         }
-        printHex(*bytes);
+        std::cout << hexLine(*bytes) << '\n';
     });
 }
 

@@ -1,13 +1,13 @@
 // quillon-cli frames and check-song: the exact bytes a transfer sends, and the
 // verdict of the song checks, computed by the same code the Send File window uses.
 #include "cli/Commands.h"
+#include "cli/Output.h"
 
 #include "midi/core/DeviceFrame.h"
 #include "transfer/core/FileAccess.h"
 #include "transfer/core/SongCheck.h"
 #include "transfer/core/TransferHandshake.h"
 
-#include <cstdio>
 #include <iostream>
 #include <memory>
 #include <string>
@@ -21,20 +21,6 @@ namespace {
 using frame::Bytes;
 using transfer::TransferHandshake;
 using transfer::TransferKind;
-
-std::string hexLine(const Bytes& bytes)
-{
-    std::string line;
-    line.reserve(bytes.size() * 3);
-    for (std::size_t i = 0; i < bytes.size(); ++i) {
-        char pair[4];
-        std::snprintf(pair, sizeof pair, "%02X", static_cast<unsigned>(bytes[i]));
-        if (i != 0)
-            line += ' ';
-        line += pair;
-    }
-    return line;
-}
 
 // Keeps each verdict on one line: line breaks inside a message are written as \n and \r.
 std::string escapeLineBreaks(std::string_view text)

@@ -1,15 +1,11 @@
 // quillon-cli's curve and file commands, run as a user would run them.
+#include "../support/RunCli.h"
 #include "TempFolder.h"
 
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-#include <unistd.h>
-
+#include <chrono>
 #include <cstdint>
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -19,31 +15,8 @@ namespace {
 
 using quillon::testing::TempFolder;
 
-struct CliRun {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
-
-std::string slurpAndRemove(const std::string& file)
-{
-    std::stringstream text;
-    text << std::ifstream(file).rdbuf();
-    std::filesystem::remove(file);
-    return text.str();
-}
-
-// Runs the built tool inside a folder; arguments are passed through the shell.
-CliRun runCli(const std::string& arguments, const std::filesystem::path& folder = std::filesystem::temp_directory_path())
-{
-    static int counter = 0;
-    const std::string capture = (std::filesystem::temp_directory_path() / "quillon-cli-test-").string() +
-                                std::to_string(::getpid()) + "-" + std::to_string(++counter);
-    const std::string command = "cd '" + folder.string() + "' && '" QUILLON_BINARY_DIR "/src/cli/quillon-cli' " +
-                                arguments + " >'" + capture + ".out' 2>'" + capture + ".err'";
-    const int raw = std::system(command.c_str());
-    return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, slurpAndRemove(capture + ".out"), slurpAndRemove(capture + ".err")};
-}
+using quillon::testing::CliRun;
+using quillon::testing::runCli;
 
 std::vector<std::string> words(const std::string& line)
 {

@@ -1,30 +1,23 @@
 // quillon-cli convert-format0, run as a user would run it.
 #include "../player/SmfBuilder.h"
+#include "../support/RunCli.h"
 #include "player/core/MidiFile.h"
 #include "player/core/Timeline.h"
 
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <sstream>
 
 namespace {
 
 namespace fs = std::filesystem;
 using quillon::testing::Bytes;
+using quillon::testing::CliRun;
 using quillon::testing::TrackBytes;
-
-struct CliRun {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
 
 class ConvertCli : public ::testing::Test {
 protected:
@@ -44,21 +37,7 @@ protected:
         std::ifstream in(path, std::ios::binary);
         return Bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
     }
-    static std::string slurp(const fs::path& path)
-    {
-        std::ostringstream text;
-        text << std::ifstream(path).rdbuf();
-        return text.str();
-    }
-
-    CliRun run(const std::string& arguments)
-    {
-        const std::string binary = std::string(QUILLON_BINARY_DIR) + "/src/cli/quillon-cli";
-        const std::string command = "'" + binary + "' convert-format0 " + arguments + " >'" +
-                                    (folder / "out").string() + "' 2>'" + (folder / "err").string() + "'";
-        const int raw = std::system(command.c_str());
-        return CliRun{WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, slurp(folder / "out"), slurp(folder / "err")};
-    }
+    static CliRun run(const std::string& arguments) { return quillon::testing::runCli("convert-format0 " + arguments); }
 
     static Bytes twoTrackSong()
     {

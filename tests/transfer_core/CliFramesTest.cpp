@@ -1,11 +1,11 @@
 // quillon-cli frames and check-song, run as a user would run them.
+#include "../support/RunCli.h"
+
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -15,12 +15,7 @@
 namespace {
 
 namespace fs = std::filesystem;
-
-struct CliRun {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
+using quillon::testing::CliRun;
 
 class Cli : public ::testing::Test {
 protected:
@@ -36,21 +31,7 @@ protected:
         return path;
     }
 
-    static std::string slurp(const fs::path& path)
-    {
-        std::ostringstream text;
-        text << std::ifstream(path).rdbuf();
-        return text.str();
-    }
-
-    CliRun run(const std::string& arguments)
-    {
-        const std::string binary = std::string(QUILLON_BINARY_DIR) + "/src/cli/quillon-cli";
-        const std::string command = "'" + binary + "' " + arguments + " >'" + (folder / "out").string() + "' 2>'" +
-                                    (folder / "err").string() + "'";
-        const int raw = std::system(command.c_str());
-        return CliRun{WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, slurp(folder / "out"), slurp(folder / "err")};
-    }
+    static CliRun run(const std::string& arguments) { return quillon::testing::runCli(arguments); }
 };
 
 const std::string kFormat0 = std::string("MThd\0\0\0\6\0\0\0\1\0\x60", 14);

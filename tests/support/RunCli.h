@@ -1,0 +1,53 @@
+#pragma once
+// Runs the built quillon-cli as a user would, through the shell, and hands back
+// what it printed and its exit status. Arguments are one shell string, so paths
+// with spaces must be quoted by the caller. Needs QUILLON_BINARY_DIR, which every
+// test program gets.
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+namespace quillon::testing {
+
+struct CliRun {
+    int status = -1; // the exit status; -1 when the program did not exit normally
+    std::string out;
+    std::string err;
+};
+
+namespace detail {
+
+inline std::string readAndRemove(const std::filesystem::path& file)
+{
+    std::ostringstream text;
+    text << std::ifstream(file, std::ios::binary).rdbuf();
+    std::error_code ignored;
+    std::filesystem::remove(file, ignored);
+    return text.str();
+}
+
+} // namespace detail
+
+// Runs `quillon-cli <arguments>`, inside `folder` when one is given. The output
+// is captured in files of its own, so runs never see each other's output.
+inline CliRun runCli(const std::string& arguments, const std::filesystem::path& folder = {})
+{
+    static int counter = 0;
+    const std::filesystem::path capture = std::filesystem::temp_directory_path() /
+                                          ("quillon-cli-run-" + std::to_string(::getpid()) + "-" +
+                                           std::to_string(++counter));
+    const std::string out = capture.string() + ".out";
+    const std::string err = capture.string() + ".err";
+    std::string command = "'" QUILLON_BINARY_DIR "/src/cli/quillon-cli' " + arguments + " >'" + out + "' 2>'" + err + "'";
+    if (!folder.empty())
+        command = "cd '" + folder.string() + "' && " + command;
+    const int raw = std::system(command.c_str());
+    return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, detail::readAndRemove(out), detail::readAndRemove(err)};
+}
+
+} // namespace quillon::testing

@@ -117,7 +117,8 @@ std::string outcomeMessage(const midi::TransferReport& report, const PortOptions
     case midi::TransferOutcome::NoInput:
         return "input port " + std::to_string(options.in) + " cannot be opened (gone, or held by another program)";
     case midi::TransferOutcome::NoReply:
-        return "no reply from the keyboard within " + std::to_string(options.replyTimeoutMs) + " ms";
+        return "no reply from the keyboard within " + std::to_string(options.replyTimeoutMs) + " ms"
+            + (report.detail.empty() ? "" : " (" + report.detail + ")");
     case midi::TransferOutcome::SendFailed:
         return "a message did not leave the output port in time (port vanished?)";
     default:

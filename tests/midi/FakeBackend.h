@@ -15,6 +15,7 @@ public:
     std::string name() const override { return m_name; }
     std::vector<PortInfo> outputs() override { return list(m_outputs); }
     std::vector<PortInfo> inputs() override { return list(m_inputs); }
+    std::uint64_t missedCycles() const override { return missed; }
 
     std::unique_ptr<OutputConnection> openOutput(const PortRef& port) override
     {
@@ -44,6 +45,10 @@ public:
     std::vector<std::string> m_inputs;
     bool inputHeldElsewhere = false;
     std::vector<std::vector<std::uint8_t>> sent;
+    // Each send makes the backend report this many more missed cycles, as a
+    // server that drops cycles while messages are under way.
+    std::uint64_t cyclesMissedPerSend = 0;
+    std::uint64_t missed = 0;
 
 private:
     struct Output : OutputConnection {
@@ -51,6 +56,7 @@ private:
         SendResult send(std::span<const std::uint8_t> message) override
         {
             owner.sent.emplace_back(message.begin(), message.end());
+            owner.missed += owner.cyclesMissedPerSend;
             return SendResult::Sent;
         }
         FakeBackend& owner;

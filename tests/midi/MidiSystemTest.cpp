@@ -203,6 +203,33 @@ TEST(BuiltInKeyboard, SilentKeyboardOrLostReplyEndsInNoReply)
     EXPECT_EQ(report.messagesSent, 1u);
 }
 
+TEST(VanishedPorts, AStallAfterMissedServerCyclesSaysMessagesMayBeLost)
+{
+    FakeBackend* fake = nullptr;
+    auto system = systemWithKeyboard(&fake);
+    fake->m_outputs = {"keyboard"};
+    fake->m_inputs = {"keyboard"};
+    fake->missed = 5; // cycles missed before the transfer are not its business
+    Files files;
+    const transfer::TransferList list{transfer::TransferKind::Songs, {{files.write("s.mid", songFile(10, 1)), "", 1}}};
+    const auto run = [&] {
+        transfer::TransferHandshake handshake(list, files.reader());
+        return runTransfer(*system, handshake,
+                           options(system->choiceForIndex(1, Direction::Output),
+                                   system->choiceForIndex(1, Direction::Input), 100ms));
+    };
+
+    const auto quiet = run();
+    EXPECT_EQ(quiet.outcome, TransferOutcome::NoReply);
+    EXPECT_EQ(quiet.detail, "");
+
+    fake->cyclesMissedPerSend = 3;
+    const auto disturbed = run();
+    EXPECT_EQ(disturbed.outcome, TransferOutcome::NoReply);
+    EXPECT_EQ(disturbed.detail,
+              "the MIDI server missed 3 cycles during the transfer; a message or reply may have been lost");
+}
+
 TEST(BuiltInKeyboard, MalformedMessageIsRecordedAndNotAnswered)
 {
     auto system = systemWithKeyboard();

@@ -112,7 +112,12 @@ std::unique_ptr<JackWriterClient> JackWriterClient::open(const std::string& clie
     if (!client)
         return nullptr;
     std::unique_ptr<JackWriterClient> self(new JackWriterClient(client));
-    if (jack_set_process_callback(client, &JackWriterClient::process, self.get()) != 0 || jack_activate(client) != 0)
+    const auto countXrun = [](void* owner) {
+        static_cast<JackWriterClient*>(owner)->m_xruns.fetch_add(1, std::memory_order_relaxed);
+        return 0;
+    };
+    if (jack_set_xrun_callback(client, countXrun, self.get()) != 0
+        || jack_set_process_callback(client, &JackWriterClient::process, self.get()) != 0 || jack_activate(client) != 0)
         return nullptr;
     return self;
 }

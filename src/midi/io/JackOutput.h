@@ -39,6 +39,11 @@ public:
     // Sleeps until `cycles` more process cycles have completed (bounded).
     bool waitCycles(int cycles);
 
+    // Cycles the server reported as missed (xruns) since the client opened.
+    // When a reading program misses a cycle, what was written for it in that
+    // cycle is gone, though the writer saw it leave.
+    std::uint64_t xruns() const { return m_xruns.load(std::memory_order_relaxed); }
+
 private:
     friend class JackPortWriter;
     explicit JackWriterClient(jack_client_t* client);
@@ -49,6 +54,7 @@ private:
     jack_client_t* m_client;
     std::array<std::atomic<JackPortWriter*>, kMaxPorts> m_writers{};
     std::atomic<std::uint64_t> m_cycles{0};
+    std::atomic<std::uint64_t> m_xruns{0};
     std::atomic<int> m_cycleWaiters{0};
     sem_t m_cycleDone;
     unsigned m_nextPortNumber = 1;

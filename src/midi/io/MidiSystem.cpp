@@ -66,6 +66,14 @@ std::vector<PortInfo> MidiSystem::inputs()
     return all;
 }
 
+std::uint64_t MidiSystem::missedCycles() const
+{
+    std::uint64_t total = 0;
+    for (const auto& backend : m_backends)
+        total += backend->missedCycles();
+    return total;
+}
+
 std::vector<std::string> MidiSystem::backendNames() const
 {
     std::vector<std::string> names;

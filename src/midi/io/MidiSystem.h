@@ -74,6 +74,11 @@ public:
     // nullptr when the port cannot be opened (gone, held by another program).
     virtual std::unique_ptr<OutputConnection> openOutput(const PortRef& port) = 0;
     virtual std::unique_ptr<InputConnection> openInput(const PortRef& port, ShortMessageCallback onMessage) = 0;
+    // How often, since the backend started, it learned that messages between
+    // programs may have been dropped (a JACK server that missed a cycle).
+    // A message written in such a cycle can vanish without any error on
+    // either side, so a stalled transfer reports this count.
+    virtual std::uint64_t missedCycles() const { return 0; }
 };
 
 class VirtualKeyboard;
@@ -90,6 +95,9 @@ public:
 
     std::vector<PortInfo> outputs();
     std::vector<PortInfo> inputs();
+
+    // Sum of every backend's missedCycles().
+    std::uint64_t missedCycles() const;
 
     // Finds the port a choice means now: by backend and name (index breaks ties
     // between equal names). DefaultRoute for output = the first real output

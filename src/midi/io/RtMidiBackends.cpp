@@ -155,6 +155,7 @@ public:
 
     std::vector<PortInfo> outputs() override { return listPorts(*m_outLister, m_listError, m_name); }
     std::vector<PortInfo> inputs() override { return listPorts(*m_inLister, m_listError, m_name); }
+    std::uint64_t missedCycles() const override { return m_jack ? m_jack->xruns() : 0; }
 
     std::unique_ptr<OutputConnection> openOutput(const PortRef& port) override
     {

@@ -86,6 +86,7 @@ TransferReport runTransfer(MidiSystem& system, transfer::TransferHandshake& hand
             return finish(TransferOutcome::NoOutput, "");
     }
 
+    const std::uint64_t missedBefore = system.missedCycles();
     transfer::Actions actions = std::move(*first);
     unsigned progressRange = 0;
     while (true) {
@@ -124,8 +125,13 @@ TransferReport runTransfer(MidiSystem& system, transfer::TransferHandshake& hand
         actions.clear();
         while (actions.empty()) {
             const auto packed = replies.waitUntil(deadline);
-            if (!packed)
-                return finish(TransferOutcome::NoReply, "");
+            if (!packed) {
+                const std::uint64_t missed = system.missedCycles() - missedBefore;
+                return finish(TransferOutcome::NoReply,
+                              missed == 0 ? std::string()
+                                          : "the MIDI server missed " + std::to_string(missed)
+                                              + " cycles during the transfer; a message or reply may have been lost");
+            }
             actions = handshake.onShortMessage(static_cast<std::uint8_t>(*packed & 0xFF),
                                                static_cast<std::uint8_t>((*packed >> 8) & 0xFF));
         }

@@ -5,9 +5,11 @@
 #include <cerrno>
 #include <ctime>
 #include <mutex>
+#include <thread>
 #include <vector>
 
 #include <jack/midiport.h>
+#include <jack/ringbuffer.h>
 
 namespace quillon::midi {
 
@@ -104,6 +106,86 @@ private:
     sem_t m_done;
 };
 
+// One registered input port. The process callback copies short messages into
+// a lock-free ring and posts a semaphore; a thread of its own hands them to
+// the callback, so the real-time thread never waits on the program.
+class JackPortReader : public InputConnection {
+public:
+    JackPortReader(JackWriterClient& owner, jack_port_t* port, ShortMessageCallback onMessage)
+        : m_owner(owner), m_port(port), m_onMessage(std::move(onMessage)),
+          m_ring(jack_ringbuffer_create(kRingBytes))
+    {
+        sem_init(&m_ready, 0, 0);
+        m_thread = std::thread([this] { dispatch(); });
+    }
+    ~JackPortReader() override
+    {
+        close();
+        jack_ringbuffer_free(m_ring);
+        sem_destroy(&m_ready);
+    }
+
+    void close() override
+    {
+        if (m_closed)
+            return;
+        m_closed = true;
+        m_owner.releaseReader(this, m_port); // after this no cycle touches the reader
+        m_stop.store(true, std::memory_order_release);
+        sem_post(&m_ready);
+        m_thread.join(); // the callback is not called again
+    }
+
+    // Real-time thread: no locks, no allocation.
+    void process(jack_nframes_t frames)
+    {
+        void* buffer = jack_port_get_buffer(m_port, frames);
+        const std::uint32_t count = jack_midi_get_event_count(buffer);
+        for (std::uint32_t i = 0; i < count; ++i) {
+            jack_midi_event_t event{};
+            if (jack_midi_event_get(&event, buffer, i) != 0 || event.buffer == nullptr)
+                continue;
+            if (event.size == 0 || event.size > 3 || event.buffer[0] == 0xF0)
+                continue; // long input is of no use to anyone here
+            std::uint32_t packed = 0;
+            for (std::size_t b = 0; b < event.size; ++b)
+                packed |= std::uint32_t(event.buffer[b]) << (8 * b);
+            if (jack_ringbuffer_write_space(m_ring) < sizeof packed) {
+                m_overflows.fetch_add(1, std::memory_order_relaxed);
+                continue;
+            }
+            jack_ringbuffer_write(m_ring, reinterpret_cast<const char*>(&packed), sizeof packed);
+            sem_post(&m_ready);
+        }
+    }
+
+private:
+    static constexpr std::size_t kRingBytes = 4096;
+
+    void dispatch()
+    {
+        while (true) {
+            while (sem_wait(&m_ready) != 0 && errno == EINTR) {
+            }
+            if (m_stop.load(std::memory_order_acquire))
+                return;
+            std::uint32_t packed = 0;
+            if (jack_ringbuffer_read(m_ring, reinterpret_cast<char*>(&packed), sizeof packed) == sizeof packed)
+                m_onMessage(packed);
+        }
+    }
+
+    JackWriterClient& m_owner;
+    jack_port_t* m_port;
+    ShortMessageCallback m_onMessage;
+    jack_ringbuffer_t* m_ring;
+    sem_t m_ready;
+    std::atomic<bool> m_stop{false};
+    std::atomic<std::uint64_t> m_overflows{0};
+    bool m_closed = false;
+    std::thread m_thread;
+};
+
 std::unique_ptr<JackWriterClient> JackWriterClient::open(const std::string& clientName)
 {
     silenceJackMessages();
@@ -140,6 +222,10 @@ int JackWriterClient::process(jack_nframes_t frames, void* self)
     for (auto& slot : client->m_writers) {
         if (JackPortWriter* writer = slot.load(std::memory_order_acquire))
             writer->process(frames);
+    }
+    for (auto& slot : client->m_readers) {
+        if (JackPortReader* reader = slot.load(std::memory_order_acquire))
+            reader->process(frames);
     }
     client->m_cycles.fetch_add(1, std::memory_order_release);
     if (client->m_cycleWaiters.load(std::memory_order_acquire) > 0)
@@ -198,6 +284,48 @@ std::unique_ptr<OutputConnection> JackWriterClient::connect(const std::string& d
         }
     }
     return nullptr; // every slot taken; the writer's destructor unregisters the port
+}
+
+std::unique_ptr<InputConnection> JackWriterClient::listen(const std::string& source, ShortMessageCallback onMessage)
+{
+    const std::string portName = "in-" + std::to_string(m_nextPortNumber++);
+    jack_port_t* port = jack_port_register(m_client, portName.c_str(), JACK_DEFAULT_MIDI_TYPE, JackPortIsInput, 0);
+    if (!port)
+        return nullptr;
+    auto reader = std::make_unique<JackPortReader>(*this, port, std::move(onMessage));
+    bool placed = false;
+    for (auto& slot : m_readers) {
+        JackPortReader* empty = nullptr;
+        if (slot.compare_exchange_strong(empty, reader.get())) {
+            placed = true;
+            break;
+        }
+    }
+    if (!placed)
+        return nullptr; // every slot taken; the reader's destructor unregisters the port
+    const int connected = jack_connect(m_client, source.c_str(), jack_port_name(port));
+    if (connected != 0 && connected != EEXIST)
+        return nullptr;
+    // As for outputs: the connection is live only from a cycle boundary on.
+    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::milliseconds(500);
+    while (jack_port_connected(port) == 0 && std::chrono::steady_clock::now() < giveUp)
+        waitCycles(1);
+    if (jack_port_connected(port) == 0)
+        return nullptr;
+    waitCycles(2);
+    return reader;
+}
+
+void JackWriterClient::releaseReader(JackPortReader* reader, jack_port_t* port)
+{
+    jack_port_disconnect(m_client, port);
+    for (auto& slot : m_readers) {
+        JackPortReader* expected = reader;
+        slot.compare_exchange_strong(expected, nullptr);
+    }
+    // A cycle that loaded the reader before it was taken out may still be running.
+    waitCycles(2);
+    jack_port_unregister(m_client, port);
 }
 
 void JackWriterClient::release(JackPortWriter* writer, jack_port_t* port)

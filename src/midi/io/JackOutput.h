@@ -22,6 +22,7 @@
 namespace quillon::midi {
 
 class JackPortWriter;
+class JackPortReader;
 
 // One JACK client that carries the program's output ports. Opening it is the
 // test for "is a JACK server reachable"; it never prints anything.
@@ -36,6 +37,13 @@ public:
     // ("client:port"); nullptr when that port does not exist (any more).
     std::unique_ptr<OutputConnection> connect(const std::string& destination);
 
+    // A new input port fed by the JACK output port `source`; short messages
+    // reach onMessage on a thread of its own, in arrival order. nullptr when
+    // that port does not exist (any more). Events the server hands over
+    // inconsistently (a late cycle whose buffer the writer is already
+    // refilling) are skipped, never read through a bad pointer.
+    std::unique_ptr<InputConnection> listen(const std::string& source, ShortMessageCallback onMessage);
+
     // Sleeps until `cycles` more process cycles have completed (bounded).
     bool waitCycles(int cycles);
 
@@ -46,6 +54,8 @@ public:
 
 private:
     friend class JackPortWriter;
+    friend class JackPortReader;
+    void releaseReader(JackPortReader* reader, jack_port_t* port);
     explicit JackWriterClient(jack_client_t* client);
     static int process(jack_nframes_t frames, void* self);
     void release(JackPortWriter* writer, jack_port_t* port);
@@ -53,6 +63,7 @@ private:
     static constexpr std::size_t kMaxPorts = 8;
     jack_client_t* m_client;
     std::array<std::atomic<JackPortWriter*>, kMaxPorts> m_writers{};
+    std::array<std::atomic<JackPortReader*>, kMaxPorts> m_readers{};
     std::atomic<std::uint64_t> m_cycles{0};
     std::atomic<std::uint64_t> m_xruns{0};
     std::atomic<int> m_cycleWaiters{0};

@@ -184,6 +184,15 @@ public:
     {
         if (port.backend != m_name || !onMessage)
             return nullptr;
+        if (m_jack) {
+            // RtMidi's JACK input reads events without checking that the
+            // server handed them over: in a late cycle it followed a stale
+            // pointer and crashed. Our own client reads them checked.
+            m_listError.clear();
+            if (!currentIndex(*m_inLister, port))
+                return nullptr;
+            return m_jack->listen(port.name, std::move(onMessage));
+        }
         try {
             auto lastError = std::make_unique<std::string>();
             auto in = std::make_unique<RtMidiIn>(m_api, m_clientName);

@@ -30,4 +30,10 @@ else
 fi
 
 cd "$build"
-ctest --output-on-failure --timeout 300
+status=0
+ctest --output-on-failure --timeout 300 -LE jack || status=$?
+# On a loaded machine the dummy JACK server misses cycles, and JACK then drops a
+# message between two clients without telling either (a stalled transfer says so).
+# The protocol cannot resend, so a test across JACK gets up to three tries.
+ctest --output-on-failure --timeout 300 -L jack --repeat until-pass:3 || status=$?
+exit $status

@@ -21,8 +21,8 @@
 #include <chrono>
 #include <cstdio>
 #include <ctime>
-#include <string>
 #include <functional>
+#include <string>
 #include <vector>
 
 namespace {
@@ -31,7 +31,8 @@ using Clock = std::chrono::steady_clock;
 
 // Processor time of this thread, in microseconds: what a step costs even when
 // the machine is busy with other work and the wall clock runs on meanwhile.
-double threadMicros() {
+double threadMicros()
+{
     timespec now{};
     clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
     return static_cast<double>(now.tv_sec) * 1e6 + static_cast<double>(now.tv_nsec) / 1e3;
@@ -47,12 +48,14 @@ struct Timing {
     Spread cpu;
 };
 
-Spread spreadOf(std::vector<double> micros) {
+Spread spreadOf(std::vector<double> micros)
+{
     std::sort(micros.begin(), micros.end());
     return {micros[micros.size() / 2], micros[static_cast<std::size_t>(static_cast<double>(micros.size()) * 0.99)]};
 }
 
-Timing measure(int steps, const std::function<void(int)>& step) {
+Timing measure(int steps, const std::function<void(int)>& step)
+{
     std::vector<double> wall;
     std::vector<double> cpu;
     wall.reserve(static_cast<std::size_t>(steps));
@@ -69,25 +72,29 @@ Timing measure(int steps, const std::function<void(int)>& step) {
     return {spreadOf(std::move(wall)), spreadOf(std::move(cpu))};
 }
 
-void row(const std::string& figure, double value, double baseline) {
+void row(const std::string& figure, double value, double baseline)
+{
     std::printf("| %s | %.3f | ms | %.1f |\n", figure.c_str(), value / 1000.0, value / baseline);
 }
 
-void rows(const std::string& name, const Timing& timing, double baseline) {
+void rows(const std::string& name, const Timing& timing, double baseline)
+{
     row(name + ", median", timing.wall.median, baseline);
     row(name + ", p99", timing.wall.p99, baseline);
     row(name + ", thread CPU time, median", timing.cpu.median, baseline);
     row(name + ", thread CPU time, p99", timing.cpu.p99, baseline);
 }
 
-void sendMouse(QWidget& target, QEvent::Type type, QPoint at, Qt::MouseButtons buttons) {
+void sendMouse(QWidget& target, QEvent::Type type, QPoint at, Qt::MouseButtons buttons)
+{
     QMouseEvent event(type, QPointF(at), target.mapToGlobal(QPointF(at)),
                       type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton, buttons, Qt::NoModifier);
     QApplication::sendEvent(&target, &event);
 }
 
 // Moves key-point 3 up and down its column, one pixel row per step.
-QPoint dragPoint(int step) {
+QPoint dragPoint(int step)
+{
     const int phase = step % 700;
     const int y = phase < 350 ? 10 + phase : 360 - (phase - 350);
     return {58 * 4 + (step % 3), y};
@@ -95,7 +102,8 @@ QPoint dragPoint(int step) {
 
 } // namespace
 
-int main(int argc, char** argv) {
+int main(int argc, char** argv)
+{
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication application(argc, argv);
@@ -118,9 +126,8 @@ int main(int argc, char** argv) {
     });
 
     sendMouse(canvas, QEvent::MouseButtonPress, QPoint(58 * 4, 100), Qt::LeftButton);
-    const Timing dragStep = measure(kSteps, [&](int i) {
-        sendMouse(canvas, QEvent::MouseMove, dragPoint(i), Qt::LeftButton);
-    });
+    const Timing dragStep =
+        measure(kSteps, [&](int i) { sendMouse(canvas, QEvent::MouseMove, dragPoint(i), Qt::LeftButton); });
     const Timing withCopy = measure(kSteps, [&](int i) {
         sendMouse(canvas, QEvent::MouseMove, dragPoint(i), Qt::LeftButton);
         canvas.repaint();

@@ -75,8 +75,13 @@ Measure sendSong(midi::MidiSystem& system, const midi::PortChoice& out, const mi
                                               return frame::Bytes(std::istreambuf_iterator<char>(stream), {});
                                           });
     const double cpu0 = cpuSeconds();
-    const auto report = midi::runTransfer(
-        system, handshake, {.output = out, .input = in, .replyTimeout = 5000ms, .keepOutputOpen = keepOpen, .onProgress = {}, .onStatus = {}});
+    const auto report = midi::runTransfer(system, handshake,
+                                          {.output = out,
+                                           .input = in,
+                                           .replyTimeout = 5000ms,
+                                           .keepOutputOpen = keepOpen,
+                                           .onProgress = {},
+                                           .onStatus = {}});
     Measure m;
     m.cpu = cpuSeconds() - cpu0;
     m.seconds = std::chrono::duration<double>(report.elapsed).count();
@@ -93,8 +98,8 @@ void print(const char* what, const Measure& m, const Measure* baseline)
         std::printf("%-44s failed\n", what);
         return;
     }
-    std::printf("%-44s %8.1f KiB/s  %7.3f ms/block  CPU %5.1f%%", what, kSongBytes / 1024.0 / m.seconds,
-                m.perBlockMs(), 100.0 * m.cpu / m.seconds);
+    std::printf("%-44s %8.1f KiB/s  %7.3f ms/block  CPU %5.1f%%", what, kSongBytes / 1024.0 / m.seconds, m.perBlockMs(),
+                100.0 * m.cpu / m.seconds);
     if (baseline && baseline->ok)
         std::printf("  ratio to raw %.2f", baseline->perBlockMs() / m.perBlockMs());
     std::printf("\n");
@@ -182,7 +187,8 @@ public:
     {
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 1, "/tmp/quillon-bench-keyboard.log", O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        posix_spawn_file_actions_addopen(&actions, 1, "/tmp/quillon-bench-keyboard.log", O_WRONLY | O_CREAT | O_TRUNC,
+                                         0644);
         std::vector<std::string> args = {binary, "--api", "jack", "--name", name};
         std::vector<char*> argv;
         for (auto& arg : args)
@@ -232,7 +238,8 @@ int main()
     std::printf("100 KiB song = %u blocks of up to 1024 packed bytes\n\n", blocks);
 
     auto system = midi::MidiSystem::createDefault();
-    const auto builtIn = midi::PortChoice::of({midi::VirtualKeyboard::kBackendName, midi::VirtualKeyboard::kPortName, 0});
+    const auto builtIn =
+        midi::PortChoice::of({midi::VirtualKeyboard::kBackendName, midi::VirtualKeyboard::kPortName, 0});
     sendSong(*system, builtIn, builtIn, songPath, true); // warm-up
     print("built-in keyboard, output kept open", sendSong(*system, builtIn, builtIn, songPath, true), nullptr);
     print("built-in keyboard, open per message", sendSong(*system, builtIn, builtIn, songPath, false), nullptr);

@@ -108,8 +108,8 @@ void openRun()
 {
     const Bytes song = bigSong(1 << 20);
     const auto path = std::filesystem::temp_directory_path() / "quillon-bench-1mib.mid";
-    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(song.data()),
-                                                static_cast<std::streamsize>(song.size()));
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(song.data()), static_cast<std::streamsize>(song.size()));
     SteadyClock clock;
     Sequencer sequencer(nullptr, clock);
     std::vector<double> openMs, readMs;

@@ -18,20 +18,20 @@
 #include <rtmidi/RtMidi.h>
 
 #include <QApplication>
-#include <QProcess>
-#include <QThread>
 #include <QEventLoop>
+#include <QProcess>
 #include <QTemporaryDir>
+#include <QThread>
 #include <QTimer>
 
 #include <chrono>
 #include <condition_variable>
-#include <deque>
-#include <mutex>
-#include <optional>
 #include <cstdio>
 #include <ctime>
+#include <deque>
 #include <fstream>
+#include <mutex>
+#include <optional>
 #include <random>
 
 using namespace quillon;
@@ -85,10 +85,7 @@ struct Measurement {
     bool complete = false;
 };
 
-unsigned totalBlocks()
-{
-    return kSongs * frame::blockCount(frame::packedLength(kSongBytes));
-}
+unsigned totalBlocks() { return kSongs * frame::blockCount(frame::packedLength(kSongBytes)); }
 
 bool allStored(midi::VirtualKeyboard& keyboard)
 {
@@ -106,9 +103,7 @@ struct Route {
 Route builtInRoute(midi::MidiSystem& system)
 {
     return {&system, midi::PortChoice::of(system.outputs().front().ref),
-            midi::PortChoice::of(system.inputs().front().ref), [&system] {
-                return allStored(*system.keyboard());
-            }};
+            midi::PortChoice::of(system.inputs().front().ref), [&system] { return allStored(*system.keyboard()); }};
 }
 
 Measurement throughWindow(const DataFolders& folders, const transfer::TransferList& list, const Route& route)
@@ -140,8 +135,8 @@ Measurement throughWindow(const DataFolders& folders, const transfer::TransferLi
     result.complete = window.handshake() && window.handshake()->isFinished() && route.received();
     if (!result.complete && window.handshake()) {
         std::printf("  window path stopped at song %d, block %lld of %u; %zu message boxes\n",
-                    window.handshake()->songIndex(), window.handshake()->blockIndex(),
-                    window.handshake()->blockCount(), messages.messages().size());
+                    window.handshake()->songIndex(), window.handshake()->blockIndex(), window.handshake()->blockCount(),
+                    messages.messages().size());
         for (const auto& shown : messages.messages())
             std::printf("  message: %s\n", shown.text.c_str());
     }
@@ -150,9 +145,8 @@ Measurement throughWindow(const DataFolders& folders, const transfer::TransferLi
 
 Measurement throughBareCore(const DataFolders& folders, const transfer::TransferList& list, const Route& route)
 {
-    transfer::TransferHandshake handshake(list, [&folders](const std::string& name) {
-        return transfer::readWholeFile(folders.songPath(name));
-    });
+    transfer::TransferHandshake handshake(
+        list, [&folders](const std::string& name) { return transfer::readWholeFile(folders.songPath(name)); });
     midi::TransferOptions options;
     options.output = route.output;
     options.input = route.input;
@@ -180,9 +174,8 @@ std::vector<Step> scriptOf(const DataFolders& folders, const transfer::TransferL
     std::vector<Step> steps;
     keyboard::KeyboardModel model;
     std::deque<frame::Reply> replies;
-    transfer::TransferHandshake handshake(list, [&folders](const std::string& name) {
-        return transfer::readWholeFile(folders.songPath(name));
-    });
+    transfer::TransferHandshake handshake(
+        list, [&folders](const std::string& name) { return transfer::readWholeFile(folders.songPath(name)); });
     auto take = [&](const transfer::Actions& actions) {
         for (const auto& action : actions) {
             if (const auto* send = std::get_if<transfer::SendMessage>(&action)) {
@@ -380,13 +373,15 @@ int main(int argc, char** argv)
     print("Send File window path (no drawing)", window);
     print("bare handshake runner", bare);
     printRatio("window path / bare runner throughput", bare, window);
-    std::printf("(calling thread CPU includes the built-in keyboard checking and storing each message inside send)\n\n");
+    std::printf(
+        "(calling thread CPU includes the built-in keyboard checking and storing each message inside send)\n\n");
 
     // Each JACK run gets a freshly started keyboard, so one stalled run cannot
     // leave the next one facing a keyboard in the middle of a transfer.
     int keyboardNumber = 0;
     auto onFreshKeyboard = [&](auto&& measure) -> std::optional<Measurement> {
-        JackKeyboard keyboard(QStringLiteral("quillon-bench-%1-%2").arg(QCoreApplication::applicationPid()).arg(++keyboardNumber));
+        JackKeyboard keyboard(
+            QStringLiteral("quillon-bench-%1-%2").arg(QCoreApplication::applicationPid()).arg(++keyboardNumber));
         if (!keyboard.start())
             return std::nullopt;
         auto system = midi::MidiSystem::createDefault();
@@ -407,14 +402,17 @@ int main(int argc, char** argv)
         return result;
     };
     const auto script = scriptOf(folders, preparation.list);
-    const auto raw = onFreshKeyboard([&](const Route&, JackKeyboard& keyboard) { return rawPingPong(script, keyboard.name()); });
+    const auto raw =
+        onFreshKeyboard([&](const Route&, JackKeyboard& keyboard) { return rawPingPong(script, keyboard.name()); });
     if (!raw) {
         std::printf("JACK: no server or no quillon-keyboard; JACK rows skipped\n");
         return allComplete ? 0 : 1;
     }
     std::printf("the same across JACK to quillon-keyboard (one run each)\n");
-    const auto jackWindow = *onFreshKeyboard([&](const Route& route, JackKeyboard&) { return throughWindow(folders, preparation.list, route); });
-    const auto jackBare = *onFreshKeyboard([&](const Route& route, JackKeyboard&) { return throughBareCore(folders, preparation.list, route); });
+    const auto jackWindow = *onFreshKeyboard(
+        [&](const Route& route, JackKeyboard&) { return throughWindow(folders, preparation.list, route); });
+    const auto jackBare = *onFreshKeyboard(
+        [&](const Route& route, JackKeyboard&) { return throughBareCore(folders, preparation.list, route); });
     print("raw RtMidi ping-pong", *raw);
     print("Send File window path (no drawing)", jackWindow);
     print("bare handshake runner", jackBare);

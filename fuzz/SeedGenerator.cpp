@@ -234,9 +234,9 @@ void transferSeeds(const fs::path& root)
     curve::VelocityCurve identity;
     identity.computeTable();
     frames.write("curve.syx", *curve::buildCurveMessage(identity.table()));
-    frames.write("out-of-order.syx", concat({frame::buildTransferControl(), frame::buildSongHeader(2, 2),
-                                             frame::buildDataBlock(1, 1, Bytes(1024, 5)),
-                                             frame::buildDataBlock(1, 0, Bytes(1024, 5))}));
+    frames.write("out-of-order.syx",
+                 concat({frame::buildTransferControl(), frame::buildSongHeader(2, 2),
+                         frame::buildDataBlock(1, 1, Bytes(1024, 5)), frame::buildDataBlock(1, 0, Bytes(1024, 5))}));
 }
 
 } // namespace

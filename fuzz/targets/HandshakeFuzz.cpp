@@ -68,7 +68,7 @@ struct Shadow {
     TransferKind kind = TransferKind::Songs;
     std::vector<std::optional<Bytes>> files; // nothing: unreadable
     std::vector<int> slots;
-    std::optional<std::size_t> current; // entry whose header went out last
+    std::optional<std::size_t> current;            // entry whose header went out last
     std::map<std::size_t, unsigned> blocksSentFor; // by entry, since its latest header
     Bytes packed;
     unsigned blocks = 0;

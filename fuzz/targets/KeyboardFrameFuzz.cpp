@@ -52,15 +52,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             break;
         case Stored::Curve:
             FUZZ_CHECK(model.curve().has_value());
-            FUZZ_CHECK(std::all_of(model.curve()->begin(), model.curve()->end(),
-                                   [](std::uint8_t v) { return v < 0x80; }));
+            FUZZ_CHECK(
+                std::all_of(model.curve()->begin(), model.curve()->end(), [](std::uint8_t v) { return v < 0x80; }));
             break;
         case Stored::Rom:
             FUZZ_CHECK(model.romImage().has_value());
             FUZZ_CHECK(!model.transferOpen());
             break;
-        case Stored::Nothing:
-            break;
+        case Stored::Nothing: break;
         }
     }
     for (const auto& [slot, song] : model.songs())

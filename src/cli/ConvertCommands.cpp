@@ -39,8 +39,8 @@ void runConvert(const ConvertOptions& options, CommandContext& context)
     } else {
         std::error_code error;
         if (std::filesystem::exists(std::filesystem::symlink_status(output, error)))
-            return reportBadInput(context, "convert-format0: " + output.string() +
-                                               " exists already; it is not overwritten");
+            return reportBadInput(context,
+                                  "convert-format0: " + output.string() + " exists already; it is not overwritten");
     }
     if (auto written = player::writeNewFile(output, *converted); !written) {
         std::cerr << "quillon-cli: convert-format0: " << written.reason() << '\n';

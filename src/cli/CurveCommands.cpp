@@ -102,8 +102,7 @@ void printTable(const curve::Table& table)
     std::cout << line << '\n';
 }
 
-CLI::App* addCurveCommand(CLI::App& app, const std::string& name, const std::string& description,
-                          CurveOptions& options)
+CLI::App* addCurveCommand(CLI::App& app, const std::string& name, const std::string& description, CurveOptions& options)
 {
     auto* command = app.add_subcommand(name, description);
     command->add_option("--preset", options.preset, "a preset by its list name, e.g. Hard2.crv");
@@ -117,9 +116,8 @@ CLI::App* addCurveCommand(CLI::App& app, const std::string& name, const std::str
 void registerCurveCommands(CLI::App& app, CommandContext& context)
 {
     auto tableOptions = std::make_shared<CurveOptions>();
-    auto* table = addCurveCommand(app, "curve-table",
-                                  "Print the 128 entries of a curve's velocity table in decimal on one line.",
-                                  *tableOptions);
+    auto* table = addCurveCommand(
+        app, "curve-table", "Print the 128 entries of a curve's velocity table in decimal on one line.", *tableOptions);
     table->callback([tableOptions, table, &context] {
         const auto result = chosenTable(*tableOptions, *table);
         if (!result) {
@@ -130,10 +128,10 @@ void registerCurveCommands(CLI::App& app, CommandContext& context)
     });
 
     auto messageOptions = std::make_shared<CurveOptions>();
-    auto* message = addCurveCommand(
-        app, "curve-message",
-        "Print the 142-byte curve message that sends a curve to the keyboard, as upper-case hex bytes.",
-        *messageOptions);
+    auto* message =
+        addCurveCommand(app, "curve-message",
+                        "Print the 142-byte curve message that sends a curve to the keyboard, as upper-case hex bytes.",
+                        *messageOptions);
     message->callback([messageOptions, message, &context] {
         const auto result = chosenTable(*messageOptions, *message);
         if (!result) {

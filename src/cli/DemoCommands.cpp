@@ -36,8 +36,14 @@ public:
         event({0xFF, 0x51, 0x03});
         putBigEndian(m_bytes, microsecondsPerQuarter, 3);
     }
-    void timeSignature(std::uint8_t beats, std::uint8_t powerOfTwo) { event({0xFF, 0x58, 0x04, beats, powerOfTwo, 24, 8}); }
-    void program(std::uint8_t channel, std::uint8_t number) { event({static_cast<std::uint8_t>(0xC0 | channel), number}); }
+    void timeSignature(std::uint8_t beats, std::uint8_t powerOfTwo)
+    {
+        event({0xFF, 0x58, 0x04, beats, powerOfTwo, 24, 8});
+    }
+    void program(std::uint8_t channel, std::uint8_t number)
+    {
+        event({static_cast<std::uint8_t>(0xC0 | channel), number});
+    }
     void rest(std::uint32_t ticks) { m_pending += ticks; }
     // A chord (one note or several) held for its length, then released.
     void chord(std::uint8_t channel, const std::vector<std::uint8_t>& notes, std::uint32_t ticks, std::uint8_t velocity)
@@ -77,10 +83,7 @@ private:
 };
 
 // A Standard MIDI File of format 0: one header, one track.
-Bytes formatZeroFile(Track track)
-{
-    return player::format0File(kTicksPerQuarter, track.finish());
-}
+Bytes formatZeroFile(Track track) { return player::format0File(kTicksPerQuarter, track.finish()); }
 
 Track startTrack(const std::string& name, std::uint32_t tempo, std::uint8_t instrument)
 {
@@ -126,7 +129,7 @@ Bytes arpeggioSong()
 Bytes tuneSong()
 {
     Track track = startTrack("Little tune", 600000, 73); // a flute
-    track.program(1, 32);                                  // over an acoustic bass
+    track.program(1, 32);                                // over an acoustic bass
     struct Step {
         std::uint8_t melody;
         int eighths;
@@ -142,8 +145,9 @@ Bytes tuneSong()
     for (int repeat = 0; repeat < 2; ++repeat)
         for (std::size_t bar = 0; bar < bars.size(); ++bar)
             for (std::size_t i = 0; i < bars[bar].size(); ++i)
-                track.withBass(bars[bar][i].melody, static_cast<std::uint32_t>(bars[bar][i].eighths * kTicksPerQuarter / 2),
-                               bass[bar], i == 0, i + 1 == bars[bar].size());
+                track.withBass(bars[bar][i].melody,
+                               static_cast<std::uint32_t>(bars[bar][i].eighths * kTicksPerQuarter / 2), bass[bar],
+                               i == 0, i + 1 == bars[bar].size());
     return formatZeroFile(track);
 }
 

@@ -42,8 +42,7 @@ std::string escapeLineBreaks(std::string_view text)
 Result<std::vector<Bytes>> transferMessages(TransferKind kind, const std::string& path, int slot)
 {
     transfer::TransferList list{kind, {{path, {}, slot}}};
-    TransferHandshake handshake(std::move(list),
-                                [](const std::string& name) { return transfer::readWholeFile(name); });
+    TransferHandshake handshake(std::move(list), [](const std::string& name) { return transfer::readWholeFile(name); });
     if (auto started = handshake.start(); !started)
         return fail(started.reason());
 
@@ -114,10 +113,9 @@ void registerFrameCommands(CLI::App& app, CommandContext& context)
 {
     auto options = std::make_shared<FrameOptions>();
     auto* frames = app.add_subcommand(
-        "frames",
-        "Print the SysEx messages of a transfer, one per line, as upper-case hex bytes separated by spaces.\n"
-        "--control: the transfer control message. --song FILE --slot N: the song header for slot N (1..28)\n"
-        "then each data block in sending order. --rom FILE: the ROM image header then each data block.");
+        "frames", "Print the SysEx messages of a transfer, one per line, as upper-case hex bytes separated by spaces.\n"
+                  "--control: the transfer control message. --song FILE --slot N: the song header for slot N (1..28)\n"
+                  "then each data block in sending order. --rom FILE: the ROM image header then each data block.");
     frames->add_flag("--control", options->control, "the transfer control message");
     auto* songOption = frames->add_option("--song", options->songFile, "a song file to frame");
     auto* slotOption =

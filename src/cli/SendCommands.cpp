@@ -62,8 +62,8 @@ Result<midi::PortChoice> choosePort(midi::MidiSystem& system, int index, midi::D
         return midi::PortChoice::of({midi::VirtualKeyboard::kBackendName, midi::VirtualKeyboard::kPortName, 0});
     const auto choice = system.choiceForIndex(index, direction);
     if (choice.kind == midi::PortChoice::Kind::NotChosen)
-        return quillon::fail("no " + std::string(output ? "output" : "input") + " port " + std::to_string(index)
-                             + " (see `quillon-cli ports`)");
+        return quillon::fail("no " + std::string(output ? "output" : "input") + " port " + std::to_string(index) +
+                             " (see `quillon-cli ports`)");
     return choice;
 }
 
@@ -117,10 +117,9 @@ std::string outcomeMessage(const midi::TransferReport& report, const PortOptions
     case midi::TransferOutcome::NoInput:
         return "input port " + std::to_string(options.in) + " cannot be opened (gone, or held by another program)";
     case midi::TransferOutcome::NoReply:
-        return "no reply from the keyboard within " + std::to_string(options.replyTimeoutMs) + " ms"
-            + (report.detail.empty() ? "" : " (" + report.detail + ")");
-    case midi::TransferOutcome::SendFailed:
-        return "a message did not leave the output port in time (port vanished?)";
+        return "no reply from the keyboard within " + std::to_string(options.replyTimeoutMs) + " ms" +
+               (report.detail.empty() ? "" : " (" + report.detail + ")");
+    case midi::TransferOutcome::SendFailed: return "a message did not leave the output port in time (port vanished?)";
     default:
         return std::string(midi::outcomeName(report.outcome)) + (report.detail.empty() ? "" : ": " + report.detail);
     }
@@ -134,9 +133,8 @@ void runAndReport(CommandContext& context, transfer::TransferList list, const Po
     if (!out || !in)
         return fail(context, !out ? out.reason() : in.reason());
 
-    transfer::TransferHandshake handshake(std::move(list), [](const std::string& path) {
-        return transfer::readWholeFile(path);
-    });
+    transfer::TransferHandshake handshake(std::move(list),
+                                          [](const std::string& path) { return transfer::readWholeFile(path); });
     ProgressBar bar("sending");
     midi::TransferOptions transferOptions{.output = *out,
                                           .input = *in,
@@ -174,8 +172,8 @@ Result<std::vector<int>> parseSlots(const std::string& text, std::size_t expecte
         start = comma + 1;
     }
     if (slots.size() != expected)
-        return quillon::fail("--slots: " + std::to_string(slots.size()) + " slots for " + std::to_string(expected)
-                             + " files");
+        return quillon::fail("--slots: " + std::to_string(slots.size()) + " slots for " + std::to_string(expected) +
+                             " files");
     return slots;
 }
 
@@ -200,7 +198,8 @@ void sendSongs(CommandContext& context, const SongsOptions& options)
     for (std::size_t i = 0; i < options.files.size(); ++i) {
         const auto verdict = transfer::checkSongFile(options.files[i]);
         if (!verdict.ok())
-            return reportBadInput(context, options.files[i] + ": " + std::string(transfer::messageText(*verdict.refusal)));
+            return reportBadInput(context,
+                                  options.files[i] + ": " + std::string(transfer::messageText(*verdict.refusal)));
         const int slot = slots.empty() ? static_cast<int>(i) + 1 : slots[i];
         list.entries.push_back({options.files[i], verdict.sizeText, slot});
     }
@@ -250,8 +249,8 @@ Result<std::array<std::int32_t, curve::kKeyPointCount>> parseSeven(const std::st
 Result<curve::KeyPoints> curvePoints(const CurveSendOptions& options)
 {
     const bool preset = !options.preset.empty();
-    if (preset == (!options.points.empty() || !options.values.empty())
-        || options.points.empty() != options.values.empty())
+    if (preset == (!options.points.empty() || !options.values.empty()) ||
+        options.points.empty() != options.values.empty())
         return quillon::fail("give either --preset NAME or both --points X0,..,X6 and --values Y0,..,Y6");
     if (preset) {
         const auto index = curve::findPreset(options.preset);
@@ -316,8 +315,9 @@ void listPorts()
 
 void registerSendCommands(CLI::App& app, CommandContext& context)
 {
-    app.add_subcommand("ports", "list MIDI output and input ports with the indices --out and --in take")
-        ->callback([] { listPorts(); });
+    app.add_subcommand("ports", "list MIDI output and input ports with the indices --out and --in take")->callback([] {
+        listPorts();
+    });
 
     auto curveOptions = std::make_shared<CurveSendOptions>();
     auto* curveCommand = app.add_subcommand("send-curve", "send a velocity curve (one SysEx message)");

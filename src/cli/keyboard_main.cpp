@@ -76,8 +76,7 @@ void store(const quillon::keyboard::KeyboardModel& model, const quillon::keyboar
     bool ok = true;
     std::filesystem::path path;
     switch (reaction.stored) {
-    case Stored::Nothing:
-        return;
+    case Stored::Nothing: return;
     case Stored::Song:
         path = folder / slotFileName(reaction.slot);
         ok = writeFile(path, *model.song(reaction.slot));
@@ -167,8 +166,7 @@ int main(int argc, char** argv)
         inbox.changed.notify_all();
     });
 
-    std::cout << "listening on " << apiName << ": " << name << ":in, replies from " << name << "-out:out"
-              << std::endl;
+    std::cout << "listening on " << apiName << ": " << name << ":in, replies from " << name << "-out:out" << std::endl;
     quillon::keyboard::KeyboardModel model;
     while (true) {
         Bytes message;
@@ -193,7 +191,6 @@ int main(int argc, char** argv)
     // The signal thread has returned from sigwait(): joining it is immediate.
     in->closePort();
     out->closePort();
-    std::cout << "stopped: " << model.songs().size() << " songs, " << model.errors().size() << " errors"
-              << std::endl;
+    std::cout << "stopped: " << model.songs().size() << " songs, " << model.errors().size() << " errors" << std::endl;
     return 0;
 }

@@ -13,7 +13,8 @@ class ColourEntryDelegate : public QStyledItemDelegate {
 public:
     using QStyledItemDelegate::QStyledItemDelegate;
 
-    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override
+    {
         const QColor colour = index.data(kColourRole).value<QColor>();
         const bool selected = option.state.testFlag(QStyle::State_Selected);
         painter->save();
@@ -28,7 +29,8 @@ public:
 
 } // namespace
 
-ColourListBox::ColourListBox(QWidget* parent) : QListWidget(parent) {
+ColourListBox::ColourListBox(QWidget* parent) : QListWidget(parent)
+{
     setItemDelegate(new ColourEntryDelegate(this));
     setSelectionMode(QAbstractItemView::SingleSelection);
     setSortingEnabled(false);
@@ -38,18 +40,21 @@ ColourListBox::ColourListBox(QWidget* parent) : QListWidget(parent) {
     setPalette(colours);
 }
 
-void ColourListBox::addEntry(const QString& text, const QColor& colour) {
+void ColourListBox::addEntry(const QString& text, const QColor& colour)
+{
     auto* item = new QListWidgetItem(text);
     item->setData(kColourRole, colour);
     addItem(item);
 }
 
-QColor ColourListBox::entryColour(int row) const {
+QColor ColourListBox::entryColour(int row) const
+{
     const QListWidgetItem* entry = item(row);
     return entry ? entry->data(kColourRole).value<QColor>() : QColor();
 }
 
-QColor ColourListBox::complementOf(const QColor& colour) {
+QColor ColourListBox::complementOf(const QColor& colour)
+{
     return QColor(255 - colour.red(), 255 - colour.green(), 255 - colour.blue());
 }
 

@@ -5,18 +5,18 @@
 
 namespace quillon::ui {
 
-PercentBar::PercentBar(QWidget* parent) : QWidget(parent) {
-    setAttribute(Qt::WA_OpaquePaintEvent);
-}
+PercentBar::PercentBar(QWidget* parent) : QWidget(parent) { setAttribute(Qt::WA_OpaquePaintEvent); }
 
-void PercentBar::setRange(int minimum, int maximum) {
+void PercentBar::setRange(int minimum, int maximum)
+{
     m_minimum = minimum;
     m_maximum = std::max(minimum, maximum);
     m_position = std::clamp(m_position, m_minimum, m_maximum);
     update();
 }
 
-void PercentBar::setPosition(int position) {
+void PercentBar::setPosition(int position)
+{
     const int clamped = std::clamp(position, m_minimum, m_maximum);
     if (clamped == m_position)
         return;
@@ -24,44 +24,46 @@ void PercentBar::setPosition(int position) {
     update();
 }
 
-void PercentBar::setText(const QString& text) {
+void PercentBar::setText(const QString& text)
+{
     m_text = text;
     update();
 }
 
-void PercentBar::setBarColour(const QColor& colour) {
+void PercentBar::setBarColour(const QColor& colour)
+{
     m_barColour = colour;
     update();
 }
 
-void PercentBar::setTextOverBarColour(const QColor& colour) {
+void PercentBar::setTextOverBarColour(const QColor& colour)
+{
     m_textOverBarColour = colour;
     update();
 }
 
-int PercentBar::percent() const {
+int PercentBar::percent() const
+{
     const long long span = static_cast<long long>(m_maximum) - m_minimum;
     if (span <= 0)
         return 0;
     return static_cast<int>((static_cast<long long>(m_position) - m_minimum) * 100 / span);
 }
 
-QString PercentBar::shownText() const {
-    return m_text.isEmpty() ? QString::asprintf("%d%%", percent()) : m_text;
-}
+QString PercentBar::shownText() const { return m_text.isEmpty() ? QString::asprintf("%d%%", percent()) : m_text; }
 
-QSize PercentBar::sizeHint() const {
-    return {160, fontMetrics().height() + 4};
-}
+QSize PercentBar::sizeHint() const { return {160, fontMetrics().height() + 4}; }
 
-int PercentBar::filledWidth(int totalWidth) const {
+int PercentBar::filledWidth(int totalWidth) const
+{
     const long long span = static_cast<long long>(m_maximum) - m_minimum;
     if (span <= 0)
         return 0;
     return static_cast<int>((static_cast<long long>(m_position) - m_minimum) * totalWidth / span);
 }
 
-void PercentBar::paintEvent(QPaintEvent*) {
+void PercentBar::paintEvent(QPaintEvent*)
+{
     QPainter painter(this);
     const QRect whole = rect();
     const QRect filled(whole.left(), whole.top(), filledWidth(whole.width()), whole.height());

@@ -24,7 +24,8 @@ QPixmap programPixmap(int size)
         painter.drawRect(QRectF(keys.left() + i * keyWidth + s * 0.01, keys.top(), keyWidth - s * 0.02, keys.height()));
     painter.setBrush(QColor(0x10, 0x10, 0x10));
     for (int i : {1, 2, 4})
-        painter.drawRect(QRectF(keys.left() + i * keyWidth - keyWidth * 0.3, keys.top(), keyWidth * 0.6, keys.height() * 0.6));
+        painter.drawRect(
+            QRectF(keys.left() + i * keyWidth - keyWidth * 0.3, keys.top(), keyWidth * 0.6, keys.height() * 0.6));
 
     // A rising curve above the keys: the velocity curve the program shapes.
     QPainterPath curve;

@@ -19,8 +19,7 @@ FileTime at(std::int64_t seconds, std::uint32_t nanoseconds = 0) { return {secon
 
 TEST(ListingOrder, DeliversNewestFirstWhateverTheScanOrder)
 {
-    EXPECT_EQ(listingOrder({{"b", at(20)}, {"a", at(10)}, {"d", at(40)}, {"c", at(30)}}),
-              (Names{"d", "c", "b", "a"}));
+    EXPECT_EQ(listingOrder({{"b", at(20)}, {"a", at(10)}, {"d", at(40)}, {"c", at(30)}}), (Names{"d", "c", "b", "a"}));
     EXPECT_EQ(listingOrder({{"old", at(5, 999'999'999)}, {"new", at(6, 0)}, {"mid", at(6, 1)}}),
               (Names{"mid", "new", "old"}));
     EXPECT_EQ(listingOrder({{"before", at(-3)}, {"epoch", at(0)}}), (Names{"epoch", "before"}));

@@ -35,8 +35,8 @@ TEST(CurveCli, TableIsOneLineOf128NumbersFromAPresetOrKeyPoints)
     EXPECT_EQ(run.out.find("  "), std::string::npos) << "single spaces";
     const auto values = words(run.out);
     ASSERT_EQ(values.size(), 128u);
-    const std::vector<std::pair<int, std::string>> expected{{0, "0"},    {1, "9"},    {2, "12"},   {3, "18"},  {10, "43"},
-                                                            {64, "110"}, {96, "121"}, {126, "126"}, {127, "127"}};
+    const std::vector<std::pair<int, std::string>> expected{
+        {0, "0"}, {1, "9"}, {2, "12"}, {3, "18"}, {10, "43"}, {64, "110"}, {96, "121"}, {126, "126"}, {127, "127"}};
     for (const auto& [index, value] : expected)
         EXPECT_EQ(values[static_cast<std::size_t>(index)], value) << "at " << index;
 
@@ -62,8 +62,8 @@ TEST(CurveCli, BadInputIsOneLineOnStderrAndStatusTwo)
           "curve-message --points 0,20,40,x,73,97,127 --values 0,20,40,58,73,97,127",
           "curve-table --points 0,40,20,58,73,97,127 --values 0,20,40,58,73,97,127",
           "curve-table --points 0,20,40,58,73,97,127 --values 0,20,40,58,73,97,200",
-          "curve-table --preset Hard2.crv --points 0,20,40,58,73,97,127 --values 0,20,40,58,73,97,127",
-          "curve-table", "list everything"}) {
+          "curve-table --preset Hard2.crv --points 0,20,40,58,73,97,127 --values 0,20,40,58,73,97,127", "curve-table",
+          "list everything"}) {
         const CliRun run = runCli(arguments);
         EXPECT_EQ(run.status, 2) << arguments;
         EXPECT_TRUE(run.out.empty()) << arguments;

@@ -6,8 +6,8 @@
 #include <algorithm>
 #include <limits>
 #include <random>
-#include <vector>
 #include <string_view>
+#include <vector>
 
 namespace quillon::curve {
 namespace {
@@ -195,7 +195,7 @@ TEST(CurveTableProperty, GarbageKeyPointsStayInsideTheTable)
     // in any build the values must stay 7-bit.
     std::mt19937 random(7);
     std::uniform_int_distribution<std::int32_t> any(std::numeric_limits<std::int32_t>::min(),
-                                                     std::numeric_limits<std::int32_t>::max());
+                                                    std::numeric_limits<std::int32_t>::max());
     std::uniform_int_distribution<std::int32_t> near(-40, 170);
     for (int run = 0; run < 20000; ++run) {
         KeyPoints points;

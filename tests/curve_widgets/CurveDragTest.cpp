@@ -12,7 +12,8 @@ using quillon::testing::EditorHarness;
 namespace {
 
 // What the window must show after a drag that left these key-points.
-void verifyShows(EditorHarness& h, const KeyPoints& expected) {
+void verifyShows(EditorHarness& h, const KeyPoints& expected)
+{
     const auto& working = h.editor->state().working();
     const auto list = [](const auto& values) { return QList<int>(values.begin(), values.end()); };
     QCOMPARE(list(working.keyPoints().x), list(expected.x));
@@ -28,7 +29,12 @@ void verifyShows(EditorHarness& h, const KeyPoints& expected) {
 class CurveDragTest : public QObject {
     Q_OBJECT
 private slots:
-    void init() { h = std::make_unique<EditorHarness>(); h->open(); h->editor->realTimeBox().setChecked(false); }
+    void init()
+    {
+        h = std::make_unique<EditorHarness>();
+        h->open();
+        h->editor->realTimeBox().setChecked(false);
+    }
     void cleanup() { h.reset(); }
 
     void dragsAMiddlePointToTheMouse();
@@ -43,7 +49,8 @@ private:
     std::unique_ptr<EditorHarness> h;
 };
 
-void CurveDragTest::dragsAMiddlePointToTheMouse() {
+void CurveDragTest::dragsAMiddlePointToTheMouse()
+{
     // Key-point 3 sits at (58, 58): pixel column 232. A press 2 pixels off still picks it.
     h->press(QPoint(234, 300));
     QVERIFY(h->editor->state().dragging());
@@ -66,7 +73,8 @@ void CurveDragTest::dragsAMiddlePointToTheMouse() {
     verifyShows(*h, expected);
 }
 
-void CurveDragTest::middlePointsStopOneShortOfTheirNeighbours() {
+void CurveDragTest::middlePointsStopOneShortOfTheirNeighbours()
+{
     KeyPoints expected = defaultKeyPoints();
     // Key-point 2 (x 40) pushed past key-point 3 (x 58).
     h->drag(QPoint(160, 100), QPoint(300, 100));
@@ -91,7 +99,8 @@ void CurveDragTest::middlePointsStopOneShortOfTheirNeighbours() {
     verifyShows(*h, expected);
 }
 
-void CurveDragTest::firstAndLastPointsOnlyMoveUpAndDown() {
+void CurveDragTest::firstAndLastPointsOnlyMoveUpAndDown()
+{
     KeyPoints expected = defaultKeyPoints();
     h->drag(QPoint(1, 381), QPoint(150, 3 * (127 - 40)));
     expected.y[0] = 40;
@@ -104,7 +113,8 @@ void CurveDragTest::firstAndLastPointsOnlyMoveUpAndDown() {
     QCOMPARE(h->editor->state().working().table()[127], 100);
 }
 
-void CurveDragTest::aboveTheAreaIsTopAndBelowIsBottom() {
+void CurveDragTest::aboveTheAreaIsTopAndBelowIsBottom()
+{
     KeyPoints expected = defaultKeyPoints();
     h->press(QPoint(160, 200));
     h->moveTo(QPoint(160, -30));
@@ -123,7 +133,8 @@ void CurveDragTest::aboveTheAreaIsTopAndBelowIsBottom() {
     verifyShows(*h, expected);
 }
 
-void CurveDragTest::pressPicksTheLowerOfTwoNearbyPoints() {
+void CurveDragTest::pressPicksTheLowerOfTwoNearbyPoints()
+{
     // Bring key-point 2 to x 57, next to key-point 3 at x 58 (pixels 228 and 232).
     h->drag(QPoint(160, 100), QPoint(229, 100));
     QCOMPARE(h->editor->state().working().keyPoints().x[2], 57);
@@ -144,7 +155,8 @@ void CurveDragTest::pressPicksTheLowerOfTwoNearbyPoints() {
     h->release(QPoint(236, 50));
 }
 
-void CurveDragTest::pressBesideEveryColumnDragsNothing() {
+void CurveDragTest::pressBesideEveryColumnDragsNothing()
+{
     h->press(QPoint(120, 200)); // between key-points 1 (80) and 2 (160)
     QVERIFY(!h->editor->state().dragging());
     h->moveTo(QPoint(150, 10));
@@ -152,7 +164,8 @@ void CurveDragTest::pressBesideEveryColumnDragsNothing() {
     verifyShows(*h, defaultKeyPoints());
 }
 
-void CurveDragTest::movesAfterReleaseChangeNothing() {
+void CurveDragTest::movesAfterReleaseChangeNothing()
+{
     h->drag(QPoint(80, 0), QPoint(100, 30));
     const KeyPoints afterDrag = h->editor->state().working().keyPoints();
     // A move with the button held that began outside any column.

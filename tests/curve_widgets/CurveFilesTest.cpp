@@ -21,7 +21,8 @@ KeyPoints soft1() { return quillon::curve::presetCurves()[1].points; }
 KeyPoints expand() { return quillon::curve::presetCurves()[8].points; }
 
 // The name prompt: type a name, press OK.
-auto typeAndOk(const QString& name) {
+auto typeAndOk(const QString& name)
+{
     return [name](QDialog& dialog) {
         dialog.findChild<QLineEdit*>()->setText(name);
         dialog.accept();
@@ -30,7 +31,8 @@ auto typeAndOk(const QString& name) {
 void cancel(QDialog& dialog) { dialog.reject(); }
 void yes(QDialog& dialog) { dialog.accept(); }
 
-std::vector<std::uint8_t> fileBytes(const std::filesystem::path& path) {
+std::vector<std::uint8_t> fileBytes(const std::filesystem::path& path)
+{
     std::ifstream in(path, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), {}};
 }
@@ -60,7 +62,8 @@ private:
     std::unique_ptr<EditorHarness> h;
 };
 
-void CurveFilesTest::opensWithNewestFileSelectedAndNoListActive() {
+void CurveFilesTest::opensWithNewestFileSelectedAndNoListActive()
+{
     h->writeCurve("first.crv", soft1());
     h->writeCurve("second.crv", expand());
     h->writeBytes("notes.txt", {1, 2, 3});
@@ -83,7 +86,8 @@ void CurveFilesTest::opensWithNewestFileSelectedAndNoListActive() {
     QCOMPARE(editor.state().working().keyPoints(), defaultKeyPoints());
 }
 
-void CurveFilesTest::choosingAnEntrySwitchesTheActiveList() {
+void CurveFilesTest::choosingAnEntrySwitchesTheActiveList()
+{
     h->writeCurve("only.crv", soft1());
     auto& editor = h->open();
     h->clickFile("only.crv"); // already highlighted: the click still chooses it
@@ -106,7 +110,8 @@ void CurveFilesTest::choosingAnEntrySwitchesTheActiveList() {
     QCOMPARE(editor.state().working().keyPoints(), soft1());
 }
 
-void CurveFilesTest::loadsAPresetAndRecomputesTheTable() {
+void CurveFilesTest::loadsAPresetAndRecomputesTheTable()
+{
     auto& editor = h->open();
     h->clickPreset("Hard2.crv");
     QCOMPARE(editor.state().working().keyPoints(), defaultKeyPoints()); // choosing does not load
@@ -118,7 +123,8 @@ void CurveFilesTest::loadsAPresetAndRecomputesTheTable() {
     QCOMPARE(editor.newCell(1).text(), QString("43")); // source 10
 }
 
-void CurveFilesTest::loadsAFileAndRecomputesFromItsKeyPoints() {
+void CurveFilesTest::loadsAFileAndRecomputesFromItsKeyPoints()
+{
     Table zeros{};
     h->writeCurve("stored.crv", expand(), &zeros);
     auto& editor = h->open();
@@ -129,7 +135,8 @@ void CurveFilesTest::loadsAFileAndRecomputesFromItsKeyPoints() {
     QVERIFY(h->messages.messages().empty());
 }
 
-void CurveFilesTest::refusedFilesLeaveTheCurveAsItWas() {
+void CurveFilesTest::refusedFilesLeaveTheCurveAsItWas()
+{
     h->writeBytes("short.crv", std::vector<std::uint8_t>(100, 0));
     KeyPoints backwards = defaultKeyPoints();
     backwards.x[2] = 10; // left of key-point 1
@@ -155,7 +162,8 @@ void CurveFilesTest::refusedFilesLeaveTheCurveAsItWas() {
     }
 }
 
-void CurveFilesTest::savesUnderANewNameAndListsItFirst() {
+void CurveFilesTest::savesUnderANewNameAndListsItFirst()
+{
     h->writeCurve("older.crv", soft1());
     auto& editor = h->open();
     editor.realTimeBox().setChecked(false);
@@ -178,7 +186,8 @@ void CurveFilesTest::savesUnderANewNameAndListsItFirst() {
     QCOMPARE(h->listedFiles().size(), std::size_t(2));
 }
 
-void CurveFilesTest::savingOverAnExistingFileAsksFirst() {
+void CurveFilesTest::savingOverAnExistingFileAsksFirst()
+{
     h->writeCurve("old.crv", soft1());
     const auto original = fileBytes(h->crvFolder() / "old.crv");
     auto& editor = h->open();
@@ -212,7 +221,8 @@ void CurveFilesTest::savingOverAnExistingFileAsksFirst() {
     QCOMPARE(h->listedFiles().size(), std::size_t(2));
 }
 
-void CurveFilesTest::aCancelledRepeatedPromptCancelsTheSave() {
+void CurveFilesTest::aCancelledRepeatedPromptCancelsTheSave()
+{
     h->session->chosenName = "earlier";
     h->open();
     // An empty name, then Cancel on the fresh prompt that follows.
@@ -234,7 +244,8 @@ void CurveFilesTest::aCancelledRepeatedPromptCancelsTheSave() {
     QCOMPARE(fresh.messages.messages().back().title, std::string(quillon::text::kProgramTitle));
 }
 
-void CurveFilesTest::deleteRemovesTheFileAndSelectsItsNeighbour() {
+void CurveFilesTest::deleteRemovesTheFileAndSelectsItsNeighbour()
+{
     for (const char* name : {"a.crv", "b.crv", "c.crv", "d.crv"})
         h->writeCurve(name, soft1());
     auto& editor = h->open();
@@ -264,7 +275,8 @@ void CurveFilesTest::deleteRemovesTheFileAndSelectsItsNeighbour() {
     QVERIFY(h->messages.messages().empty());
 }
 
-void CurveFilesTest::deleteNeedsTheFileListActive() {
+void CurveFilesTest::deleteNeedsTheFileListActive()
+{
     h->writeCurve("keep.crv", soft1());
     auto& editor = h->open();
     editor.deleteSelectedFile(); // highlighted, but not chosen
@@ -276,7 +288,8 @@ void CurveFilesTest::deleteNeedsTheFileListActive() {
     QCOMPARE(h->listedFiles().size(), std::size_t(1));
 }
 
-void CurveFilesTest::threeHundredFilesAreRefused() {
+void CurveFilesTest::threeHundredFilesAreRefused()
+{
     const auto bytes = quillon::curve::encodeCurveFile({computeCurveTable(defaultKeyPoints()), defaultKeyPoints()});
     for (int i = 0; i < 299; ++i) {
         std::ofstream out(h->crvFolder() / ("c" + std::to_string(i) + ".crv"), std::ios::binary);
@@ -296,7 +309,8 @@ void CurveFilesTest::threeHundredFilesAreRefused() {
 }
 
 // The curves that come with the program open in the editor without a complaint.
-void CurveFilesTest::shippedCurvesLoad() {
+void CurveFilesTest::shippedCurvesLoad()
+{
     quillon::ui::RecordingMessageService messages;
     quillon::app::Session session(nullptr, messages, quillon::DataFolders(QUILLON_SOURCE_DIR));
     quillon::curve::CurveEditor editor(session);

@@ -17,7 +17,8 @@ struct EntryState {
     bool checked;
 };
 
-EntryState entry(quillon::curve::CurveEditor& editor, const QString& title, int slot) {
+EntryState entry(quillon::curve::CurveEditor& editor, const QString& title, int slot)
+{
     std::unique_ptr<QMenu> menu(editor.buildContextMenu(nullptr));
     for (QAction* action : menu->actions())
         if (action->text() == title) {
@@ -27,7 +28,8 @@ EntryState entry(quillon::curve::CurveEditor& editor, const QString& title, int 
     return {false, false};
 }
 
-bool offered(quillon::curve::CurveEditor& editor, int slot) {
+bool offered(quillon::curve::CurveEditor& editor, int slot)
+{
     bool all = true;
     bool none = true;
     for (const char* title : {"Show Curve", "Restore Curve", "&Send", "&Delete"}) {
@@ -41,7 +43,8 @@ bool offered(quillon::curve::CurveEditor& editor, int slot) {
 }
 
 // Counts pixels of the kept-curve colour in the drawing area.
-int keptCurvePixels(quillon::curve::CurveEditor& editor) {
+int keptCurvePixels(quillon::curve::CurveEditor& editor)
+{
     const QImage& image = editor.canvas().image();
     int count = 0;
     for (int y = 0; y < image.height(); ++y)
@@ -56,7 +59,8 @@ int keptCurvePixels(quillon::curve::CurveEditor& editor) {
 class CurveMenuTest : public QObject {
     Q_OBJECT
 private slots:
-    void init() {
+    void init()
+    {
         h = std::make_unique<EditorHarness>();
         h->open();
         h->editor->realTimeBox().setChecked(false);
@@ -75,11 +79,12 @@ private:
     std::unique_ptr<EditorHarness> h;
 };
 
-void CurveMenuTest::menuListsItsEntriesInOrder() {
+void CurveMenuTest::menuListsItsEntriesInOrder()
+{
     h->chooseFromMenu("&Cancel");
     QCOMPARE(h->messages.menus().size(), std::size_t(1));
-    const std::vector<QString> expected{"&New", "", "Keep Curve", "Show Curve", "Restore Curve", "",
-                                        "&Send", "&Delete", "", "&Cancel"};
+    const std::vector<QString> expected{"&New", "",      "Keep Curve", "Show Curve", "Restore Curve",
+                                        "",     "&Send", "&Delete",    "",           "&Cancel"};
     QCOMPARE(h->messages.menus()[0], expected);
     QVERIFY(h->messages.messages().empty()); // Cancel did nothing
     std::unique_ptr<QMenu> menu(h->editor->buildContextMenu(nullptr));
@@ -90,7 +95,8 @@ void CurveMenuTest::menuListsItsEntriesInOrder() {
         }
 }
 
-void CurveMenuTest::freshSlotsOfferOnlyKeep() {
+void CurveMenuTest::freshSlotsOfferOnlyKeep()
+{
     for (int slot = 0; slot < 3; ++slot) {
         QVERIFY(!offered(*h->editor, slot));
         QVERIFY(entry(*h->editor, "Keep Curve", slot).enabled);
@@ -101,7 +107,8 @@ void CurveMenuTest::freshSlotsOfferOnlyKeep() {
     QVERIFY(!h->editor->state().keptCurves().slot(0).shown);
 }
 
-void CurveMenuTest::keepOffersTheSlotAndShowDrawsIt() {
+void CurveMenuTest::keepOffersTheSlotAndShowDrawsIt()
+{
     h->drag(QPoint(160, 200), QPoint(180, 30));
     const KeyPoints kept = h->editor->state().working().keyPoints();
     h->chooseFromMenu("Keep Curve", "Curve3");
@@ -125,7 +132,8 @@ void CurveMenuTest::keepOffersTheSlotAndShowDrawsIt() {
     QCOMPARE(keptCurvePixels(*h->editor), 0);
 }
 
-void CurveMenuTest::restoreMakesTheKeptCurveTheWorkingCurveAtOnce() {
+void CurveMenuTest::restoreMakesTheKeptCurveTheWorkingCurveAtOnce()
+{
     h->drag(QPoint(160, 200), QPoint(180, 30));
     h->chooseFromMenu("Keep Curve", "Curve2");
     const KeyPoints kept = h->editor->state().working().keyPoints();
@@ -139,7 +147,8 @@ void CurveMenuTest::restoreMakesTheKeptCurveTheWorkingCurveAtOnce() {
     QCOMPARE(h->editor->newCell(13).text(), QString("127"));
 }
 
-void CurveMenuTest::aDeletedSlotStaysUnusableUntilDefault() {
+void CurveMenuTest::aDeletedSlotStaysUnusableUntilDefault()
+{
     h->chooseFromMenu("Keep Curve", "Curve1");
     h->chooseFromMenu("Show Curve", "Curve1");
     h->chooseFromMenu("&Delete", "Curve1");
@@ -159,7 +168,8 @@ void CurveMenuTest::aDeletedSlotStaysUnusableUntilDefault() {
     QVERIFY(offered(*h->editor, 0));
 }
 
-void CurveMenuTest::loadingEmptiesTheSlotsButKeepsDeletions() {
+void CurveMenuTest::loadingEmptiesTheSlotsButKeepsDeletions()
+{
     h->chooseFromMenu("Keep Curve", "Curve1");
     h->chooseFromMenu("Keep Curve", "Curve2");
     h->chooseFromMenu("Show Curve", "Curve2");
@@ -175,7 +185,8 @@ void CurveMenuTest::loadingEmptiesTheSlotsButKeepsDeletions() {
     QVERIFY(offered(*h->editor, 1));
 }
 
-void CurveMenuTest::newLeavesSlotsKept() {
+void CurveMenuTest::newLeavesSlotsKept()
+{
     h->drag(QPoint(160, 200), QPoint(180, 30));
     h->chooseFromMenu("Keep Curve", "Curve1");
     h->chooseFromMenu("Show Curve", "Curve1");

@@ -35,7 +35,8 @@ public:
     std::vector<midi::PortInfo> inputs() override { return {{port(), "played keys"}}; }
     std::unique_ptr<midi::OutputConnection> openOutput(const midi::PortRef&) override { return nullptr; }
     std::unique_ptr<midi::InputConnection> openInput(const midi::PortRef&,
-                                                     midi::ShortMessageCallback onMessage) override {
+                                                     midi::ShortMessageCallback onMessage) override
+    {
         std::lock_guard lock(m_mutex);
         if (m_listener)
             return nullptr;
@@ -43,12 +44,14 @@ public:
         return std::make_unique<Connection>(*this);
     }
 
-    bool held() const {
+    bool held() const
+    {
         std::lock_guard lock(m_mutex);
         return static_cast<bool>(m_listener);
     }
     // Note Ons on channel 1, one per velocity, from a thread of their own.
-    void play(const std::vector<int>& velocities) {
+    void play(const std::vector<int>& velocities)
+    {
         std::thread([&] {
             std::lock_guard lock(m_mutex);
             for (const int velocity : velocities)
@@ -62,7 +65,8 @@ private:
     public:
         explicit Connection(PlayedKeys& owner) : m_owner(&owner) {}
         ~Connection() override { close(); }
-        void close() override {
+        void close() override
+        {
             if (!m_owner)
                 return;
             std::lock_guard lock(m_owner->m_mutex);
@@ -82,14 +86,16 @@ struct Rig {
     PlayedKeys* keys = nullptr;
     std::unique_ptr<EditorHarness> h;
 
-    Rig() {
+    Rig()
+    {
         auto made = std::make_unique<PlayedKeys>();
         keys = made.get();
         std::vector<std::unique_ptr<midi::Backend>> extra;
         extra.push_back(std::move(made));
         h = std::make_unique<EditorHarness>(std::move(extra));
     }
-    curve::CurveEditor& openWithInput(const midi::PortChoice& input) {
+    curve::CurveEditor& openWithInput(const midi::PortChoice& input)
+    {
         h->session->inputChoice = input;
         auto& editor = h->open();
         return editor;
@@ -98,7 +104,8 @@ struct Rig {
     void clickMonitor() const { QTest::mouseClick(&h->editor->monitorBox(), Qt::LeftButton); }
 };
 
-midi::PortChoice keyboardPort() {
+midi::PortChoice keyboardPort()
+{
     return midi::PortChoice::of({midi::VirtualKeyboard::kBackendName, midi::VirtualKeyboard::kPortName, 0});
 }
 
@@ -106,7 +113,8 @@ midi::PortChoice keyboardPort() {
 // opening is answered with a Note On of velocity 127 on its input. Returns
 // once a listener that subscribed after every other has seen all answers, so
 // any input open meanwhile has been handed them too.
-bool ringKeyboard(EditorHarness& h, int times) {
+bool ringKeyboard(EditorHarness& h, int times)
+{
     std::atomic<int> seen = 0;
     auto listener = h.midi->openInput(keyboardPort(), [&](std::uint32_t) { ++seen; });
     for (int i = 0; i < 2 * times; ++i)
@@ -119,7 +127,8 @@ bool ringKeyboard(EditorHarness& h, int times) {
     return arrived;
 }
 
-int countColour(const QImage& image, const QRect& area, const QColor& colour) {
+int countColour(const QImage& image, const QRect& area, const QColor& colour)
+{
     int found = 0;
     for (int y = area.top(); y <= area.bottom(); ++y)
         for (int x = area.left(); x <= area.right(); ++x)
@@ -133,7 +142,8 @@ struct Bar {
     int x;
     int height;
 };
-std::vector<Bar> barsOf(const QImage& image) {
+std::vector<Bar> barsOf(const QImage& image)
+{
     std::vector<Bar> bars;
     int previous = -2;
     for (int x = 0; x < image.width(); ++x) {
@@ -160,7 +170,8 @@ private slots:
     void noUsableInputIsToldAndLeavesTheBoxUnchecked();
 };
 
-void CurveMonitorTest::keyboardAnswersAreCountedAndMarkedUnderThePresentCurve() {
+void CurveMonitorTest::keyboardAnswersAreCountedAndMarkedUnderThePresentCurve()
+{
     Rig rig;
     auto& editor = rig.openWithInput(keyboardPort());
     QVERIFY(QTest::qWaitForWindowExposed(&editor));
@@ -194,7 +205,8 @@ void CurveMonitorTest::keyboardAnswersAreCountedAndMarkedUnderThePresentCurve() 
     QCOMPARE(editor.velocityMonitor().count(), std::size_t(3));
 }
 
-void CurveMonitorTest::aMixedTouchShowsItsShapeAndWhereItLands() {
+void CurveMonitorTest::aMixedTouchShowsItsShapeAndWhereItLands()
+{
     Rig rig;
     auto& editor = rig.openWithInput(midi::PortChoice::of(PlayedKeys::port()));
     QVERIFY(QTest::qWaitForWindowExposed(&editor));
@@ -240,7 +252,8 @@ void CurveMonitorTest::aMixedTouchShowsItsShapeAndWhereItLands() {
     QCOMPARE(countColour(area, QRect(0, heightOf(60) - 1, 40, 3), kPlayed), 0);
 }
 
-void CurveMonitorTest::uncheckingOrClosingTheWindowReleasesTheInput() {
+void CurveMonitorTest::uncheckingOrClosingTheWindowReleasesTheInput()
+{
     Rig rig;
     auto& editor = rig.openWithInput(keyboardPort());
     rig.clickMonitor();
@@ -281,7 +294,8 @@ void CurveMonitorTest::uncheckingOrClosingTheWindowReleasesTheInput() {
     QCoreApplication::processEvents();
 }
 
-void CurveMonitorTest::noUsableInputIsToldAndLeavesTheBoxUnchecked() {
+void CurveMonitorTest::noUsableInputIsToldAndLeavesTheBoxUnchecked()
+{
     Rig rig;
     auto& editor = rig.openWithInput(midi::PortChoice::notChosen());
     rig.clickMonitor();

@@ -10,7 +10,8 @@ using quillon::testing::EditorHarness;
 
 namespace {
 
-bool hasColour(const QImage& image, const QRect& area, const QColor& colour) {
+bool hasColour(const QImage& image, const QRect& area, const QColor& colour)
+{
     for (int y = area.top(); y <= area.bottom(); ++y)
         for (int x = area.left(); x <= area.right(); ++x)
             if (image.pixelColor(x, y).rgb() == colour.rgb())
@@ -28,7 +29,8 @@ private slots:
     void progressBarReplacesTheHintAfterASend();
 };
 
-void CurvePictureTest::presetWithTwoKeptCurves() {
+void CurvePictureTest::presetWithTwoKeptCurves()
+{
     EditorHarness h;
     auto& editor = h.open();
     QVERIFY(QTest::qWaitForWindowExposed(&editor));
@@ -54,7 +56,7 @@ void CurvePictureTest::presetWithTwoKeptCurves() {
     const QImage& area = editor.canvas().image();
     QCOMPARE(area.size(), QSize(510, 381));
     QCOMPARE(area.pixelColor(1, 1), QColor(Qt::black));
-    QCOMPARE(area.pixelColor(41, 24), QColor(125, 125, 125));  // a horizontal grid line
+    QCOMPARE(area.pixelColor(41, 24), QColor(125, 125, 125));   // a horizontal grid line
     QCOMPARE(area.pixelColor(120, 100), QColor(125, 125, 125)); // a vertical one
     const auto table = quillon::curve::computeCurveTable(hard1);
     QVERIFY(hasColour(area, QRect(100 * 4 - 2, (127 - table[100]) * 3 - 2, 5, 5), QColor(250, 250, 0)));
@@ -66,7 +68,8 @@ void CurvePictureTest::presetWithTwoKeptCurves() {
     QVERIFY(hasColour(area, QRect(10 * 4, 0, 40, 381), QColor(250, 0, 250)));
 }
 
-void CurvePictureTest::gridAndVertexSwitchOff() {
+void CurvePictureTest::gridAndVertexSwitchOff()
+{
     EditorHarness h;
     auto& editor = h.open();
     QTest::mouseClick(&editor.gridBox(), Qt::LeftButton);
@@ -79,7 +82,8 @@ void CurvePictureTest::gridAndVertexSwitchOff() {
     QVERIFY(hasColour(editor.canvas().image(), area.rect(), QColor(125, 125, 125)));
 }
 
-void CurvePictureTest::progressBarReplacesTheHintAfterASend() {
+void CurvePictureTest::progressBarReplacesTheHintAfterASend()
+{
     EditorHarness h;
     auto& editor = h.open();
     QVERIFY(QTest::qWaitForWindowExposed(&editor));

@@ -24,7 +24,8 @@ namespace {
 
 KeyPoints hard2() { return quillon::curve::presetCurves()[3].points; }
 
-Table constantTable(std::int32_t value) {
+Table constantTable(std::int32_t value)
+{
     Table table;
     table.fill(value);
     return table;
@@ -53,7 +54,8 @@ private:
     std::unique_ptr<EditorHarness> h;
 };
 
-void CurveSendingTest::realTimeSendsOnEveryRelease() {
+void CurveSendingTest::realTimeSendsOnEveryRelease()
+{
     auto& editor = h->open();
     QVERIFY(editor.realTimeBox().isChecked());
     QVERIFY(!editor.progressBar().isVisible());
@@ -82,7 +84,8 @@ void CurveSendingTest::realTimeSendsOnEveryRelease() {
     QVERIFY(h->messages.messages().empty());
 }
 
-void CurveSendingTest::withoutRealTimeReleasesSendNothing() {
+void CurveSendingTest::withoutRealTimeReleasesSendNothing()
+{
     auto& editor = h->open();
     QTest::mouseClick(&editor.realTimeBox(), Qt::LeftButton);
     QVERIFY(!editor.state().realTime);
@@ -99,7 +102,8 @@ void CurveSendingTest::withoutRealTimeReleasesSendNothing() {
     QCOMPARE(*h->keyboard->curve(), asBytes(editor.state().working().table()));
 }
 
-void CurveSendingTest::newAndDefaultAskBeforeSendingTheIdentity() {
+void CurveSendingTest::newAndDefaultAskBeforeSendingTheIdentity()
+{
     auto& editor = h->open();
     editor.realTimeBox().setChecked(false);
     h->drag(QPoint(160, 200), QPoint(180, 90));
@@ -137,7 +141,8 @@ void CurveSendingTest::newAndDefaultAskBeforeSendingTheIdentity() {
     QVERIFY(h->messages.messages().back() == question);
 }
 
-void CurveSendingTest::defaultCurveMessageBytes() {
+void CurveSendingTest::defaultCurveMessageBytes()
+{
     h->chooseScripted();
     h->open();
     h->messages.answerNext(MessageAnswer::Yes);
@@ -150,7 +155,8 @@ void CurveSendingTest::defaultCurveMessageBytes() {
     QCOMPARE(h->scripted->sent[0], expected);
 }
 
-void CurveSendingTest::failuresShowTheirMessagesAndLeaveTheBar() {
+void CurveSendingTest::failuresShowTheirMessagesAndLeaveTheBar()
+{
     struct Case {
         const char* name;
         bool chosen;
@@ -197,7 +203,8 @@ void CurveSendingTest::failuresShowTheirMessagesAndLeaveTheBar() {
     QCOMPARE(editor.progressBar().position(), 1);
 }
 
-void CurveSendingTest::presetSendWaitsWithoutBlockingTheWindow() {
+void CurveSendingTest::presetSendWaitsWithoutBlockingTheWindow()
+{
     auto& editor = h->open();
     editor.realTimeBox().setChecked(false);
     h->clickPreset("Fixup3.crv");
@@ -224,7 +231,8 @@ void CurveSendingTest::presetSendWaitsWithoutBlockingTheWindow() {
     QCOMPARE(editor.state().working().table(), computeCurveTable(editor.state().working().keyPoints()));
 }
 
-void CurveSendingTest::storedFileIsSentAsStored() {
+void CurveSendingTest::storedFileIsSentAsStored()
+{
     // The file's table (all 64) does not match its key-points (Hard2).
     const Table stored = constantTable(64);
     h->writeCurve("odd.crv", hard2(), &stored);
@@ -244,7 +252,8 @@ void CurveSendingTest::storedFileIsSentAsStored() {
     QCOMPARE(h->keyboard->curve()->at(64), 110);
 }
 
-void CurveSendingTest::storedTableOutOfRangeIsRefused() {
+void CurveSendingTest::storedTableOutOfRangeIsRefused()
+{
     Table broken = computeCurveTable(defaultKeyPoints());
     broken[10] = 200;
     h->writeCurve("broken.crv", defaultKeyPoints(), &broken);
@@ -257,7 +266,8 @@ void CurveSendingTest::storedTableOutOfRangeIsRefused() {
     QCOMPARE(h->keyboard->messagesReceived(), std::size_t(0));
 }
 
-void CurveSendingTest::keptSlotSendLeavesTheEditedCurveWhole() {
+void CurveSendingTest::keptSlotSendLeavesTheEditedCurveWhole()
+{
     auto& editor = h->open();
     editor.realTimeBox().setChecked(false);
     h->drag(QPoint(160, 200), QPoint(180, 30)); // key-point 2 to (45, 117)
@@ -286,7 +296,8 @@ void CurveSendingTest::keptSlotSendLeavesTheEditedCurveWhole() {
     QCOMPARE(editor.state().working().keyPoints(), edited);
 }
 
-void CurveSendingTest::closingDuringThePauseStillSends() {
+void CurveSendingTest::closingDuringThePauseStillSends()
+{
     auto& editor = h->open();
     h->clickPreset("Fixup1.crv");
     h->clickButton("Send");

@@ -40,12 +40,14 @@ public:
     std::string name() const override { return kName; }
     std::vector<midi::PortInfo> outputs() override { return {{port(), "scripted out"}}; }
     std::vector<midi::PortInfo> inputs() override { return {}; }
-    std::unique_ptr<midi::OutputConnection> openOutput(const midi::PortRef&) override {
+    std::unique_ptr<midi::OutputConnection> openOutput(const midi::PortRef&) override
+    {
         if (!opens)
             return nullptr;
         return std::make_unique<Connection>(*this);
     }
-    std::unique_ptr<midi::InputConnection> openInput(const midi::PortRef&, midi::ShortMessageCallback) override {
+    std::unique_ptr<midi::InputConnection> openInput(const midi::PortRef&, midi::ShortMessageCallback) override
+    {
         return nullptr;
     }
     static midi::PortRef port() { return {kName, "scripted out", 0}; }
@@ -54,7 +56,8 @@ private:
     class Connection : public midi::OutputConnection {
     public:
         explicit Connection(ScriptedBackend& owner) : m_owner(owner) {}
-        midi::SendResult send(std::span<const std::uint8_t> message) override {
+        midi::SendResult send(std::span<const std::uint8_t> message) override
+        {
             if (m_owner.result == midi::SendResult::Sent)
                 m_owner.sent.emplace_back(message.begin(), message.end());
             return m_owner.result;
@@ -70,7 +73,8 @@ class EditorHarness {
 
 public:
     // Extra backends come after the built-in keyboard and the scripted port.
-    explicit EditorHarness(std::vector<std::unique_ptr<midi::Backend>> extra = {}) {
+    explicit EditorHarness(std::vector<std::unique_ptr<midi::Backend>> extra = {})
+    {
         std::filesystem::create_directories(crvFolder());
         auto keyboard = std::make_unique<midi::VirtualKeyboard>();
         auto scripted = std::make_unique<ScriptedBackend>();
@@ -89,24 +93,28 @@ public:
     std::filesystem::path base() const { return std::filesystem::path(m_dir.path().toStdString()); }
     std::filesystem::path crvFolder() const { return base() / "Quillon" / "crv"; }
 
-    void chooseKeyboard() {
+    void chooseKeyboard()
+    {
         session->outputChoice =
             midi::PortChoice::of({midi::VirtualKeyboard::kBackendName, midi::VirtualKeyboard::kPortName, 0});
     }
     void chooseScripted() { session->outputChoice = midi::PortChoice::of(ScriptedBackend::port()); }
 
-    curve::CurveEditor& open() {
+    curve::CurveEditor& open()
+    {
         editor = std::make_unique<curve::CurveEditor>(*session);
         editor->show();
         return *editor;
     }
 
     // Writes a curve file; files written one after another get later creation times.
-    void writeCurve(const std::string& entry, const curve::KeyPoints& points, const curve::Table* table = nullptr) {
+    void writeCurve(const std::string& entry, const curve::KeyPoints& points, const curve::Table* table = nullptr)
+    {
         curve::StoredCurve stored{table ? *table : curve::computeCurveTable(points), points};
         writeBytes(entry, curve::encodeCurveFile(stored));
     }
-    void writeBytes(const std::string& entry, const std::vector<std::uint8_t>& bytes) {
+    void writeBytes(const std::string& entry, const std::vector<std::uint8_t>& bytes)
+    {
         std::ofstream out(crvFolder() / entry, std::ios::binary);
         out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
         out.close();
@@ -117,7 +125,8 @@ public:
     void press(QPoint at) { QTest::mousePress(&editor->canvas(), Qt::LeftButton, {}, at); }
     void moveTo(QPoint at) { QTest::mouseMove(&editor->canvas(), at); }
     void release(QPoint at) { QTest::mouseRelease(&editor->canvas(), Qt::LeftButton, {}, at); }
-    void drag(QPoint from, QPoint to) {
+    void drag(QPoint from, QPoint to)
+    {
         press(from);
         moveTo(to);
         release(to);
@@ -125,32 +134,37 @@ public:
     static QPoint keyPointPixel(int x, int y) { return curve::CurveCanvas::pointFor(x, y); }
 
     // --- lists and buttons ---
-    void clickRow(QListWidget& list, int row) {
+    void clickRow(QListWidget& list, int row)
+    {
         const QRect rect = list.visualItemRect(list.item(row));
         QTest::mouseClick(list.viewport(), Qt::LeftButton, {}, rect.center());
     }
-    void clickPreset(const QString& name) {
+    void clickPreset(const QString& name)
+    {
         auto& list = editor->presetList();
         for (int row = 0; row < list.count(); ++row)
             if (list.item(row)->text() == name)
                 return clickRow(list, row);
         QFAIL("no such preset");
     }
-    void clickFile(const QString& name) {
+    void clickFile(const QString& name)
+    {
         auto& list = editor->fileList();
         for (int row = 0; row < list.count(); ++row)
             if (list.item(row)->text() == name)
                 return clickRow(list, row);
         QFAIL("no such file entry");
     }
-    void clickButton(const QString& text) {
+    void clickButton(const QString& text)
+    {
         QPushButton* button = editor->button(text);
         QVERIFY(button != nullptr);
         QTest::mouseClick(button, Qt::LeftButton);
     }
 
     // --- the context menu, through a right click on the drawing area ---
-    void chooseFromMenu(const QString& entry, const QString& sub = {}) {
+    void chooseFromMenu(const QString& entry, const QString& sub = {})
+    {
         messages.onNextMenu([entry, sub](QMenu& menu) -> QAction* {
             for (QAction* action : menu.actions()) {
                 if (action->text() != entry)
@@ -166,7 +180,8 @@ public:
         QTest::mousePress(&editor->canvas(), Qt::RightButton, {}, QPoint(100, 100));
     }
 
-    std::vector<std::string> listedFiles() const {
+    std::vector<std::string> listedFiles() const
+    {
         std::vector<std::string> names;
         for (int row = 0; row < editor->fileList().count(); ++row)
             names.push_back(editor->fileList().item(row)->text().toStdString());
@@ -182,7 +197,8 @@ public:
 };
 
 // The table as the keyboard stores it.
-inline std::array<std::uint8_t, 128> asBytes(const curve::Table& table) {
+inline std::array<std::uint8_t, 128> asBytes(const curve::Table& table)
+{
     std::array<std::uint8_t, 128> bytes{};
     for (std::size_t v = 0; v < 128; ++v)
         bytes[v] = static_cast<std::uint8_t>(table[v]);

@@ -108,7 +108,8 @@ TEST(ManyFiles, ThreeHundredOddNamesAreRefusedAndTwoHundredNinetyNineAllChecked)
     std::filesystem::create_directories(folder);
     std::vector<std::string> created;
     for (int i = 0; i < 299; ++i) {
-        const std::string name = "Lied Nr. " + std::to_string(i) + " – Ä " + std::string(static_cast<std::size_t>(i % 200), 'z') + ".mid";
+        const std::string name =
+            "Lied Nr. " + std::to_string(i) + " – Ä " + std::string(static_cast<std::size_t>(i % 200), 'z') + ".mid";
         writeFile(folder / name, songBytes(static_cast<std::uint8_t>(i), static_cast<std::size_t>(i)));
         created.push_back(name);
     }
@@ -186,9 +187,8 @@ TEST(ChangedOnDisk, ASongChangedAfterTheChecksIsSentWholeAsItIsAtItsTurn)
     writeFile(folder / "second.mid", grown);
     writeFile(folder / "third.mid", {});
 
-    transfer::TransferHandshake handshake(prepared.list, [&](const std::string& name) {
-        return transfer::readWholeFile(folder / name);
-    });
+    transfer::TransferHandshake handshake(
+        prepared.list, [&](const std::string& name) { return transfer::readWholeFile(folder / name); });
     keyboard::KeyboardModel keyboard;
     std::vector<transfer::Action> pending = *handshake.start();
     while (!pending.empty()) {
@@ -197,7 +197,8 @@ TEST(ChangedOnDisk, ASongChangedAfterTheChecksIsSentWholeAsItIsAtItsTurn)
             if (const auto* send = std::get_if<transfer::SendMessage>(&action)) {
                 const auto reaction = keyboard.feed(send->bytes);
                 if (reaction.reply) {
-                    auto more = handshake.onShortMessage(frame::kReplyStatus, static_cast<std::uint8_t>(*reaction.reply));
+                    auto more =
+                        handshake.onShortMessage(frame::kReplyStatus, static_cast<std::uint8_t>(*reaction.reply));
                     next.insert(next.end(), more.begin(), more.end());
                 }
             }
@@ -218,7 +219,8 @@ TEST(ChangedOnDisk, ASongRemovedBeforeItsTurnStopsTheTransferAndNothingMoreIsSen
     std::filesystem::create_directories(folder);
     writeFile(folder / "kept.mid", songBytes(1, 1500));
     writeFile(folder / "gone later.mid", songBytes(2, 300));
-    const auto prepared = transfer::prepareSongs(transfer::FileInspector::disk(), folder, {"kept.mid", "gone later.mid"});
+    const auto prepared =
+        transfer::prepareSongs(transfer::FileInspector::disk(), folder, {"kept.mid", "gone later.mid"});
     ASSERT_TRUE(prepared.ok());
 
     std::filesystem::remove(folder / "gone later.mid");

@@ -21,7 +21,8 @@ namespace {
 // Three songs of 3, 1 and 2 blocks into slots 3, 17 and 28.
 TransferList threeSongs()
 {
-    return TransferList{TransferKind::Songs, {{"a.mid", " 2.05K", 3}, {"b.mid", " 0.49K", 17}, {"c.mid", " 0.98K", 28}}};
+    return TransferList{TransferKind::Songs,
+                        {{"a.mid", " 2.05K", 3}, {"b.mid", " 0.49K", 17}, {"c.mid", " 0.98K", 28}}};
 }
 std::map<std::string, Bytes> threeFiles()
 {
@@ -50,8 +51,7 @@ void expectEveryBlockInItsPlace(const Wire& wire, TransferKind kind)
             ASSERT_LT(next, frame::blockCount(packed.size())) << "a block past the announced count";
             ASSERT_EQ(numberOf(m), next);
             const auto expected = frame::blockBytes(packed, next);
-            ASSERT_TRUE(std::equal(expected.begin(), expected.end(), m.begin() + frame::kHeadLength,
-                                   m.end() - 1))
+            ASSERT_TRUE(std::equal(expected.begin(), expected.end(), m.begin() + frame::kHeadLength, m.end() - 1))
                 << "block " << next << " does not carry its part of the file";
             ++next;
         }

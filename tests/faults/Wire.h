@@ -40,7 +40,7 @@ struct Wire {
     std::map<std::size_t, ReplyFault> replyFaults;     // by reply number, from 0
     std::map<std::size_t, MessageFault> messageFaults; // by message number, from 0
 
-    std::vector<Bytes> sent;          // every message the handshake sent, as sent
+    std::vector<Bytes> sent; // every message the handshake sent, as sent
     std::vector<transfer::Action> actions;
     std::size_t replyCount = 0;
 
@@ -129,18 +129,13 @@ private:
         const std::size_t number = replyCount++;
         const auto fault = replyFaults.count(number) ? replyFaults.at(number) : ReplyFault::None;
         switch (fault) {
-        case ReplyFault::None:
-            m_pendingReplies.push_back(note);
-            break;
+        case ReplyFault::None: m_pendingReplies.push_back(note); break;
         case ReplyFault::Duplicate:
             m_pendingReplies.push_back(note);
             m_pendingReplies.push_back(note);
             break;
-        case ReplyFault::Drop:
-            break;
-        case ReplyFault::HoldBack:
-            m_late.push_back(note);
-            break;
+        case ReplyFault::Drop: break;
+        case ReplyFault::HoldBack: m_late.push_back(note); break;
         }
     }
 

@@ -1,8 +1,8 @@
 // Format 0 conversion: the merged song plays event for event at the same times
 // as the original, passes the song checks, keeps its meta events and division,
 // and new files never replace existing ones.
-#include "../player/SmfBuilder.h"
 #include "player/core/Format0Converter.h"
+#include "../player/SmfBuilder.h"
 #include "player/core/MidiFile.h"
 #include "player/core/Timeline.h"
 #include "transfer/core/SongCheck.h"
@@ -20,8 +20,8 @@
 using namespace quillon;
 using namespace quillon::player;
 using quillon::testing::Bytes;
-using quillon::testing::TrackBytes;
 using quillon::testing::smf;
+using quillon::testing::TrackBytes;
 
 namespace {
 
@@ -115,9 +115,10 @@ TEST(Format0Conversion, MultiTrackSongWithTempoChangesPlaysTheSameAndPassesTheSo
 
     // Exactly one End of Track, last, at the latest track's end (tick 1080 + 600 in the strings track).
     const auto& events = after->tracks[0].events;
-    EXPECT_EQ(std::count_if(events.begin(), events.end(),
-                            [](const TrackEvent& e) { return e.kind == EventKind::Meta && e.metaType == kMetaEndOfTrack; }),
-              1);
+    EXPECT_EQ(
+        std::count_if(events.begin(), events.end(),
+                      [](const TrackEvent& e) { return e.kind == EventKind::Meta && e.metaType == kMetaEndOfTrack; }),
+        1);
     EXPECT_EQ(events.back().metaType, kMetaEndOfTrack);
     EXPECT_EQ(events.back().tick, 1680u);
     EXPECT_EQ(after->tracks[0].endTick, 1680u);
@@ -154,10 +155,10 @@ TEST(Format0Conversion, WritesEveryStatusByteAndKeepsTheDivisionWordByteForByte)
     TrackBytes b;
     b.event(0x40, {0xC2, 9}).end();
     const Bytes converted = convertOrDie(smf(1, 0x0180, {a, b}));
-    const Bytes expected{'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 0, 0, 1, 0x01, 0x80, 'M', 'T', 'r', 'k', 0, 0, 0, 15,
-                         0x00, 0x90, 60, 100,    // tick 0
-                         0x40, 0xC2, 9,          // tick 0x40, from the second track
-                         0x40, 0x90, 61, 101,    // tick 0x80: its status written again, no running status
+    const Bytes expected{'M',  'T',  'h',  'd', 0,   0, 0, 6, 0,  0,    0,    1,  0x01,
+                         0x80, 'M',  'T',  'r', 'k', 0, 0, 0, 15, 0x00, 0x90, 60, 100, // tick 0
+                         0x40, 0xC2, 9,           // tick 0x40, from the second track
+                         0x40, 0x90, 61,   101,   // tick 0x80: its status written again, no running status
                          0x01, 0xFF, 0x2F, 0x00}; // the one End of Track, at the first track's end 0x81
     EXPECT_EQ(converted, expected);
 
@@ -185,18 +186,10 @@ TEST(Format0Conversion, GeneratedSongsPlayTheSameEventForEvent)
             for (int e = 0; e < events; ++e) {
                 const std::uint32_t delta = pick(0, 3) == 0 ? 0 : static_cast<std::uint32_t>(pick(1, 2000));
                 switch (pick(0, 5)) {
-                case 0:
-                    track.tempo(delta, static_cast<std::uint32_t>(pick(200000, 1500000)));
-                    break;
-                case 1:
-                    track.event(delta, {0xC0 | pick(0, 15), pick(0, 127)});
-                    break;
-                case 2:
-                    track.event(delta, {0xF0, 2, pick(0, 127), 0xF7});
-                    break;
-                default:
-                    track.event(delta, {0x90 | pick(0, 15), pick(0, 127), pick(0, 127)});
-                    break;
+                case 0: track.tempo(delta, static_cast<std::uint32_t>(pick(200000, 1500000))); break;
+                case 1: track.event(delta, {0xC0 | pick(0, 15), pick(0, 127)}); break;
+                case 2: track.event(delta, {0xF0, 2, pick(0, 127), 0xF7}); break;
+                default: track.event(delta, {0x90 | pick(0, 15), pick(0, 127), pick(0, 127)}); break;
                 }
             }
             track.end(static_cast<std::uint32_t>(pick(0, 500)));

@@ -49,9 +49,8 @@ struct Session {
 
 Bytes curveMessage(const keyboard::CurveTable& table)
 {
-    return frame::buildMessage({frame::kFamilyControl, frame::kKindCurve, 0x01, frame::kRomTarget, 1,
-                                frame::kCommandControl},
-                               table);
+    return frame::buildMessage(
+        {frame::kFamilyControl, frame::kKindCurve, 0x01, frame::kRomTarget, 1, frame::kCommandControl}, table);
 }
 
 } // namespace

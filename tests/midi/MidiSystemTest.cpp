@@ -52,8 +52,8 @@ public:
     std::string write(const std::string& name, const frame::Bytes& bytes)
     {
         const auto path = m_folder / name;
-        std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                                    static_cast<std::streamsize>(bytes.size()));
+        std::ofstream(path, std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
         return path.string();
     }
 
@@ -71,10 +71,7 @@ private:
     std::filesystem::path m_folder;
 };
 
-PortChoice builtIn()
-{
-    return PortChoice::of({VirtualKeyboard::kBackendName, VirtualKeyboard::kPortName, 0});
-}
+PortChoice builtIn() { return PortChoice::of({VirtualKeyboard::kBackendName, VirtualKeyboard::kPortName, 0}); }
 
 std::unique_ptr<MidiSystem> systemWithKeyboard(FakeBackend** fake = nullptr)
 {
@@ -101,8 +98,7 @@ TransferReport transferTo(MidiSystem& system, transfer::TransferList list, const
                           std::chrono::milliseconds timeout = 3000ms)
 {
     transfer::TransferHandshake handshake(std::move(list), files.reader());
-    return runTransfer(system, handshake,
-                       options(builtIn(), builtIn(), timeout, keepOpen));
+    return runTransfer(system, handshake, options(builtIn(), builtIn(), timeout, keepOpen));
 }
 
 } // namespace
@@ -111,13 +107,15 @@ TEST(BuiltInKeyboard, SongsArriveByteExactInTheirSlotsWithPortKeptOpenOrNot)
 {
     Files files;
     const auto a = songFile(100, 1);
-    const auto b = songFile(20000, 2);  // many blocks
-    const auto c = songFile(1778, 3);   // packs to exactly 2048 bytes
+    const auto b = songFile(20000, 2); // many blocks
+    const auto c = songFile(1778, 3);  // packs to exactly 2048 bytes
     for (bool keepOpen : {true, false}) {
         auto system = systemWithKeyboard();
         transfer::TransferList list{transfer::TransferKind::Songs,
-                                    {{files.write("a.mid", a), "", 5}, {files.write("b.mid", b), "", 1},
-                                     {files.write("c.mid", c), "", 28}, {files.write("a2.mid", b), "", 5}}};
+                                    {{files.write("a.mid", a), "", 5},
+                                     {files.write("b.mid", b), "", 1},
+                                     {files.write("c.mid", c), "", 28},
+                                     {files.write("a2.mid", b), "", 5}}};
         const auto report = transferTo(*system, list, files, keepOpen);
         ASSERT_EQ(report.outcome, TransferOutcome::Finished) << outcomeName(report.outcome);
         auto* keyboard = system->keyboard();
@@ -214,9 +212,9 @@ TEST(VanishedPorts, AStallAfterMissedServerCyclesSaysMessagesMayBeLost)
     const transfer::TransferList list{transfer::TransferKind::Songs, {{files.write("s.mid", songFile(10, 1)), "", 1}}};
     const auto run = [&] {
         transfer::TransferHandshake handshake(list, files.reader());
-        return runTransfer(*system, handshake,
-                           options(system->choiceForIndex(1, Direction::Output),
-                                   system->choiceForIndex(1, Direction::Input), 100ms));
+        return runTransfer(
+            *system, handshake,
+            options(system->choiceForIndex(1, Direction::Output), system->choiceForIndex(1, Direction::Input), 100ms));
     };
 
     const auto quiet = run();
@@ -304,8 +302,8 @@ TEST(VanishedPorts, SendingToAPortThatWentAwayIsOpenFailed)
     EXPECT_EQ(fake->sent.size(), 1u);
 
     Files files;
-    transfer::TransferHandshake handshake({transfer::TransferKind::Songs, {{files.write("x.mid", songFile(10, 1)), "", 1}}},
-                                          files.reader());
+    transfer::TransferHandshake handshake(
+        {transfer::TransferKind::Songs, {{files.write("x.mid", songFile(10, 1)), "", 1}}}, files.reader());
     EXPECT_EQ(runTransfer(*system, handshake, options(out, builtIn())).outcome, TransferOutcome::NoOutput);
 }
 
@@ -318,10 +316,10 @@ TEST(VanishedPorts, AnInputHeldByAnotherProgramCannotBeOpened)
     EXPECT_EQ(system->openInput(system->choiceForIndex(1, Direction::Input), [](std::uint32_t) {}), nullptr);
 
     Files files;
-    transfer::TransferHandshake handshake({transfer::TransferKind::Songs, {{files.write("x.mid", songFile(10, 1)), "", 1}}},
-                                          files.reader());
-    const auto report = runTransfer(*system, handshake,
-                                    options(builtIn(), system->choiceForIndex(1, Direction::Input)));
+    transfer::TransferHandshake handshake(
+        {transfer::TransferKind::Songs, {{files.write("x.mid", songFile(10, 1)), "", 1}}}, files.reader());
+    const auto report =
+        runTransfer(*system, handshake, options(builtIn(), system->choiceForIndex(1, Direction::Input)));
     EXPECT_EQ(report.outcome, TransferOutcome::NoInput);
     EXPECT_EQ(system->keyboard()->messagesReceived(), 0u); // nothing is sent without an input
 }

@@ -1,6 +1,6 @@
 // The bounded wait behind driver sends: a stuck send is given up on in time.
-#include "midi/io/SendTimeout.h"
 #include "midi/io/SendWorker.h"
+#include "midi/io/SendTimeout.h"
 
 #include <gtest/gtest.h>
 

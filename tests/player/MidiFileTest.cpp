@@ -32,11 +32,11 @@ TEST(MidiFileReader, Format0EventsWithRunningStatusAndAbsoluteTicks)
 {
     TrackBytes t;
     t.event(0, {0x90, 60, 100})
-        .event(96, {62, 90})   // running status: another note on
+        .event(96, {62, 90}) // running status: another note on
         .event(96, {0x80, 60, 0})
-        .event(0, {62, 0})     // running status on the note off
-        .event(10, {0xC1, 5})  // one data byte
-        .event(0, {7})         // running status with one data byte
+        .event(0, {62, 0})    // running status on the note off
+        .event(10, {0xC1, 5}) // one data byte
+        .event(0, {7})        // running status with one data byte
         .end(4);
     MidiFile file = readOk(smf(0, 96, {t}));
 

@@ -2,13 +2,13 @@
 // synthesizer and a virtual clock for time; timer ticks are called directly.
 // The moc needs only the test class; the standard library headers below are kept from it.
 #ifndef Q_MOC_RUN
+#include "player/widgets/MidiPlayWindow.h"
 #include "app/core/FileListing.h"
 #include "app/core/Messages.h"
 #include "app/widgets/FileListWidget.h"
 #include "app/widgets/MainWindow.h"
 #include "app/widgets/Session.h"
 #include "player/engine/RecordingSink.h"
-#include "player/widgets/MidiPlayWindow.h"
 #include "player/widgets/PositionSlider.h"
 #include "ui/MessageService.h"
 
@@ -78,7 +78,8 @@ struct Rig {
         midiSystem = std::make_unique<midi::MidiSystem>(std::move(backends));
         session = std::make_unique<app::Session>(midiSystem.get(), messages, DataFolders(folder.path()));
         std::filesystem::create_directories(session->folders().songFolder());
-        for (auto [name, seconds] : {std::pair{"long.mid", 200}, {"thirty.mid", 30}, {"fifty.mid", 50}, {"ten.mid", 10}})
+        for (auto [name, seconds] :
+             {std::pair{"long.mid", 200}, {"thirty.mid", 30}, {"fifty.mid", 50}, {"ten.mid", 10}})
             folder.write("Quillon/mid/" + std::string(name), tickingSong(seconds));
         session->playHandOver = {category, handedIndex};
     }
@@ -252,7 +253,10 @@ private slots:
         QVERIFY(!window->songPlayer().isPaused());
         QCOMPARE(window->songPlayer().position().totalSeconds(), 0);
         const std::string second = rig.listing()[1];
-        const int expectedLength = second == "long.mid" ? 200 : second == "thirty.mid" ? 30 : second == "fifty.mid" ? 50 : 10;
+        const int expectedLength = second == "long.mid"     ? 200
+                                   : second == "thirty.mid" ? 30
+                                   : second == "fifty.mid"  ? 50
+                                                            : 10;
         QCOMPARE(window->totalSeconds(), expectedLength);
     }
 
@@ -368,7 +372,8 @@ private slots:
         auto window = rig.window();
         QVERIFY(window->isSilent());
         QCOMPARE(window->statusLabel().text(), rig.silentReason);
-        QCOMPARE(window->outputNames(), (QStringList{QStringLiteral("Built-in synthesizer"), QStringLiteral("Test: Synth")}));
+        QCOMPARE(window->outputNames(),
+                 (QStringList{QStringLiteral("Built-in synthesizer"), QStringLiteral("Test: Synth")}));
 
         rig.messages.chooseNextMenuEntry(QStringLiteral("Test: Synth"));
         QContextMenuEvent menuEvent(QContextMenuEvent::Mouse, QPoint(5, 5), window->mapToGlobal(QPoint(5, 5)));
@@ -410,7 +415,8 @@ private slots:
             const auto items = player->songList().selectedItems();
             selected = items.isEmpty() ? QString() : items.front()->text();
             // The real synthesizer: either heard, or the window says it is silent.
-            silentOrSounding = player->isSilent() == (player->statusLabel().text() != QString::fromUtf8(text::kPlayerReady.data()));
+            silentOrSounding =
+                player->isSilent() == (player->statusLabel().text() != QString::fromUtf8(text::kPlayerReady.data()));
         });
         main.playSelected();
         QCOMPARE(rig.messages.pendingDialogs(), std::size_t{0});

@@ -5,10 +5,10 @@
 #include "player/core/Timeline.h"
 
 #include <cstdio>
-#include <unistd.h>
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
 namespace quillon::testing {
@@ -52,8 +52,8 @@ public:
     std::string write(const std::string& name, const Bytes& bytes) const
     {
         const auto path = m_path / name;
-        std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                                    static_cast<std::streamsize>(bytes.size()));
+        std::ofstream(path, std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
         return path.string();
     }
     const std::filesystem::path& path() const { return m_path; }

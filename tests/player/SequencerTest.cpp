@@ -1,7 +1,7 @@
 // The sequencer plays into a recording sink on a virtual clock: what comes out, when, and
 // what halting, seeking and changing the sink do.
-#include "player/engine/RecordingSink.h"
 #include "player/engine/Sequencer.h"
+#include "player/engine/RecordingSink.h"
 
 #include "PlayerFixtures.h"
 #include "VirtualClock.h"

@@ -75,7 +75,7 @@ TEST(SynthSink, ASongPlayedIntoTheSynthesizerRendersSoundAndSilenceAfterAllNotes
     const auto sounding = shared->render(11025);
     EXPECT_GT(rms(sounding), 1e-3);
 
-    sequencer.pause(); // all notes off, sustain off
+    sequencer.pause();         // all notes off, sustain off
     shared->render(44100 * 2); // release tails die away
     EXPECT_LT(rms(shared->render(4410)), 1e-4);
 }

@@ -1,7 +1,7 @@
 // The MIDI file writing pieces: exact bytes at every encoding boundary, and a
 // written single-track file as the reader sees it.
-#include "player/core/MidiFile.h"
 #include "player/core/SmfWriter.h"
+#include "player/core/MidiFile.h"
 
 #include <gtest/gtest.h>
 
@@ -59,8 +59,8 @@ TEST(SmfWriter, Format0FileIsReadBackWithItsDivisionAndEvents)
 
     const Bytes file = format0File(480, body);
     EXPECT_EQ(Bytes(file.begin(), file.begin() + 22),
-              (Bytes{'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 0, 0, 1, 0x01, 0xE0, 'M', 'T', 'r', 'k', 0, 0, 0,
-                     static_cast<std::uint8_t>(body.size())}));
+              (Bytes{'M', 'T',  'h',  'd', 0,   0,   0,   6, 0, 0, 0,
+                     1,   0x01, 0xE0, 'M', 'T', 'r', 'k', 0, 0, 0, static_cast<std::uint8_t>(body.size())}));
     auto read = readMidiFile(file);
     ASSERT_TRUE(read.ok()) << read.reason();
     EXPECT_EQ(read->format, 0);

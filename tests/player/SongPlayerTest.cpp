@@ -1,6 +1,6 @@
 // The song player's answers and flag rules, on a virtual clock with a recording sink.
-#include "player/engine/RecordingSink.h"
 #include "player/engine/SongPlayer.h"
+#include "player/engine/RecordingSink.h"
 
 #include "PlayerFixtures.h"
 #include "VirtualClock.h"

@@ -189,8 +189,8 @@ TEST(PortReconnectJack, SendingWorksAgainAfterTheKeyboardProgramRestarts)
         frame::Bytes bytes{'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 0, 0, 1, 0, 96};
         for (int i = 0; i < 3000; ++i)
             bytes.push_back(static_cast<std::uint8_t>(i * 31));
-        std::ofstream(song, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                                    static_cast<std::streamsize>(bytes.size()));
+        std::ofstream(song, std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
     }
     auto sendSong = [&] {
         transfer::TransferHandshake handshake({transfer::TransferKind::Songs, {{song, "", 3}}},

@@ -38,12 +38,13 @@ inline std::string readAndRemove(const std::filesystem::path& file)
 inline CliRun runCli(const std::string& arguments, const std::filesystem::path& folder = {})
 {
     static int counter = 0;
-    const std::filesystem::path capture = std::filesystem::temp_directory_path() /
-                                          ("quillon-cli-run-" + std::to_string(::getpid()) + "-" +
-                                           std::to_string(++counter));
+    const std::filesystem::path capture =
+        std::filesystem::temp_directory_path() /
+        ("quillon-cli-run-" + std::to_string(::getpid()) + "-" + std::to_string(++counter));
     const std::string out = capture.string() + ".out";
     const std::string err = capture.string() + ".err";
-    std::string command = "'" QUILLON_BINARY_DIR "/src/cli/quillon-cli' " + arguments + " >'" + out + "' 2>'" + err + "'";
+    std::string command =
+        "'" QUILLON_BINARY_DIR "/src/cli/quillon-cli' " + arguments + " >'" + out + "' 2>'" + err + "'";
     if (!folder.empty())
         command = "cd '" + folder.string() + "' && " + command;
     const int raw = std::system(command.c_str());

@@ -46,8 +46,9 @@ TEST_F(Cli, FramesPrintsUpperCaseHexOneMessagePerLine)
     const auto song = write("a.mid", kFormat0);
     const CliRun frames = run("frames --song '" + song.string() + "' --slot 12");
     EXPECT_EQ(frames.status, 0);
-    EXPECT_EQ(frames.out, "F0 00 20 63 00 01 00 02 00 0C 00 01 29 F7\n"
-                          "F0 00 20 63 00 01 00 7F 00 01 00 00 89 00 4D 54 68 64 00 00 00 00 06 00 00 00 01 00 60 F7\n");
+    EXPECT_EQ(frames.out,
+              "F0 00 20 63 00 01 00 02 00 0C 00 01 29 F7\n"
+              "F0 00 20 63 00 01 00 7F 00 01 00 00 89 00 4D 54 68 64 00 00 00 00 06 00 00 00 01 00 60 F7\n");
 
     const auto image = write("rom.bin", std::string(7168, '\x80'));
     const CliRun rom = run("frames --rom '" + image.string() + "'");
@@ -69,8 +70,8 @@ TEST_F(Cli, CheckSongReportsEachFileAndFailsWhenAnyIsRefused)
     EXPECT_EQ(ok.status, 0);
     EXPECT_EQ(ok.out, "ok\t 3.50K\n");
 
-    const CliRun mixed = run("check-song '" + good.string() + "' '" + other.string() + "' '" +
-                          (folder / "absent.mid").string() + "'");
+    const CliRun mixed =
+        run("check-song '" + good.string() + "' '" + other.string() + "' '" + (folder / "absent.mid").string() + "'");
     EXPECT_EQ(mixed.status, 1);
     EXPECT_EQ(mixed.out, "ok\t 3.50K\n"
                          "refused\t   Sorry, this program only process MIDI file format 0!\\n \\nYou can use the tool "
@@ -81,9 +82,12 @@ TEST_F(Cli, CheckSongReportsEachFileAndFailsWhenAnyIsRefused)
 TEST_F(Cli, BadInputIsOneLineOnStandardErrorWithStatusTwo)
 {
     const auto song = write("a.mid", kFormat0);
-    const std::vector<std::string> badArguments = {"check-song", "frames", "frames --song '" + song.string() + "'",
-          "frames --song '" + song.string() + "' --slot 29", "frames --song '" + song.string() + "' --slot x",
-        "frames --rom '" + (folder / "absent.bin").string() + "'"};
+    const std::vector<std::string> badArguments = {"check-song",
+                                                   "frames",
+                                                   "frames --song '" + song.string() + "'",
+                                                   "frames --song '" + song.string() + "' --slot 29",
+                                                   "frames --song '" + song.string() + "' --slot x",
+                                                   "frames --rom '" + (folder / "absent.bin").string() + "'"};
     for (const std::string& arguments : badArguments) {
         const CliRun bad = run(arguments);
         EXPECT_EQ(bad.status, 2) << arguments;

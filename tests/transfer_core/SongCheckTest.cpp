@@ -1,6 +1,6 @@
 // Selection checks, song header checks, size texts and slot labels.
-#include "app/core/Messages.h"
 #include "transfer/core/SongCheck.h"
+#include "app/core/Messages.h"
 
 #include <gtest/gtest.h>
 

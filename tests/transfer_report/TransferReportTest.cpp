@@ -1,8 +1,8 @@
 // Transfer report: the line per file, the recorder watching a real handshake
 // (files sent, stopped, unreadable, restarted), appending to the log, and the
 // rate and time-left arithmetic the Send File window shows.
-#include "../transfer_core/HandshakeTestSupport.h"
 #include "transfer/core/TransferReport.h"
+#include "../transfer_core/HandshakeTestSupport.h"
 
 #include <gtest/gtest.h>
 

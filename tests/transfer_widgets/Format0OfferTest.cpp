@@ -215,8 +215,8 @@ private slots:
         int shown = 0;
 
         answerOffer(rig, MessageAnswer::Yes);
-        QVERIFY(!transfer::confirmSongSend(rig.owner, rig.session, {"broken.mid"},
-                                           [&](const std::string&) { ++shown; }));
+        QVERIFY(
+            !transfer::confirmSongSend(rig.owner, rig.session, {"broken.mid"}, [&](const std::string&) { ++shown; }));
 
         QCOMPARE(rig.messages.messages().size(), 3u);
         const ShownMessage& failure = rig.messages.messages()[2];

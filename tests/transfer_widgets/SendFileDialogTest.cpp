@@ -177,7 +177,8 @@ private slots:
         rig.whileWindowOpen([&](SendFileDialog& window) {
             auto& list = window.list();
             QCOMPARE(list.cellText(0, SendFileDialog::SlotColumn), QString());
-            QTest::mouseClick(list.viewport(), Qt::LeftButton, {}, list.cellRect(0, SendFileDialog::SlotColumn).center());
+            QTest::mouseClick(list.viewport(), Qt::LeftButton, {},
+                              list.cellRect(0, SendFileDialog::SlotColumn).center());
             QVERIFY(!list.activeEditor()); // every column of a ROM list is read-only
             QSignalSpy statusSpy(&window, &SendFileDialog::statusChanged);
             QSignalSpy barSpy(&window, &SendFileDialog::progressChanged);

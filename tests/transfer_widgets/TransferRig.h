@@ -7,8 +7,8 @@
 #include "midi/core/DeviceFrame.h"
 #include "midi/io/MidiSystem.h"
 #include "midi/io/VirtualKeyboard.h"
-#include "ui/EditableList.h"
 #include "transfer/widgets/SendFileDialog.h"
+#include "ui/EditableList.h"
 #include "ui/MessageService.h"
 
 #include <QComboBox>
@@ -31,7 +31,8 @@ namespace quillon::testing {
 inline bool chooseSlot(transfer::SendFileDialog& window, int row, const QString& label)
 {
     auto& list = window.list();
-    QTest::mouseClick(list.viewport(), Qt::LeftButton, {}, list.cellRect(row, transfer::SendFileDialog::SlotColumn).center());
+    QTest::mouseClick(list.viewport(), Qt::LeftButton, {},
+                      list.cellRect(row, transfer::SendFileDialog::SlotColumn).center());
     auto* combo = qobject_cast<QComboBox*>(list.activeEditor());
     if (!combo)
         return false;

@@ -2,20 +2,22 @@
 #include "ui/ColourListBox.h"
 
 #include <QImage>
-#include <cstdlib>
 #include <QTest>
+#include <cstdlib>
 
 using quillon::ui::ColourListBox;
 
 namespace {
 
-int countNear(const QImage& image, const QRect& area, const QColor& colour, int tolerance = 40) {
+int countNear(const QImage& image, const QRect& area, const QColor& colour, int tolerance = 40)
+{
     int count = 0;
     for (int y = area.top(); y <= area.bottom(); ++y)
         for (int x = area.left(); x <= area.right(); ++x) {
             const QColor c = image.pixelColor(x, y);
             if (std::abs(c.red() - colour.red()) + std::abs(c.green() - colour.green()) +
-                    std::abs(c.blue() - colour.blue()) <= tolerance)
+                    std::abs(c.blue() - colour.blue()) <=
+                tolerance)
                 ++count;
         }
     return count;
@@ -32,12 +34,14 @@ private slots:
     void selectedEntryIsFilledWithItsColour();
 };
 
-void ColourListBoxTest::complementInvertsEachComponent() {
+void ColourListBoxTest::complementInvertsEachComponent()
+{
     QCOMPARE(ColourListBox::complementOf(QColor(154, 154, 154)), QColor(101, 101, 101));
     QCOMPARE(ColourListBox::complementOf(QColor(0, 10, 255)), QColor(255, 245, 0));
 }
 
-void ColourListBoxTest::keepsEntriesInTheOrderAdded() {
+void ColourListBoxTest::keepsEntriesInTheOrderAdded()
+{
     ColourListBox box;
     box.addEntry("Zeta", Qt::red);
     box.addEntry("Alpha", QColor(1, 2, 3));
@@ -48,7 +52,8 @@ void ColourListBoxTest::keepsEntriesInTheOrderAdded() {
     QVERIFY(!box.entryColour(5).isValid());
 }
 
-void ColourListBoxTest::unselectedEntryShowsItsColourOnWindowBackground() {
+void ColourListBoxTest::unselectedEntryShowsItsColourOnWindowBackground()
+{
     ColourListBox box;
     const QColor colour(200, 30, 30);
     box.addEntry("WWWWWWWW", colour);
@@ -63,7 +68,8 @@ void ColourListBoxTest::unselectedEntryShowsItsColourOnWindowBackground() {
     QVERIFY(countNear(image, row, colour) > 10);
 }
 
-void ColourListBoxTest::selectedEntryIsFilledWithItsColour() {
+void ColourListBoxTest::selectedEntryIsFilledWithItsColour()
+{
     ColourListBox box;
     const QColor colour(154, 154, 154);
     box.addEntry("first", Qt::darkGreen);

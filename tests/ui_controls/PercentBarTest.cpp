@@ -8,12 +8,11 @@ using quillon::ui::PercentBar;
 
 namespace {
 
-QImage paintedImage(PercentBar& bar) {
-    return bar.grab().toImage().convertToFormat(QImage::Format_RGB32);
-}
+QImage paintedImage(PercentBar& bar) { return bar.grab().toImage().convertToFormat(QImage::Format_RGB32); }
 
 // Counts pixels of exactly this colour inside a rectangle.
-int countColour(const QImage& image, const QRect& area, const QColor& colour) {
+int countColour(const QImage& image, const QRect& area, const QColor& colour)
+{
     int count = 0;
     for (int y = area.top(); y <= area.bottom(); ++y)
         for (int x = area.left(); x <= area.right(); ++x)
@@ -34,7 +33,8 @@ private slots:
     void textOverTheBarUsesItsOwnColour();
 };
 
-void PercentBarTest::percentageFollowsPositionWithinRange() {
+void PercentBarTest::percentageFollowsPositionWithinRange()
+{
     PercentBar bar;
     bar.setRange(0, 1);
     QCOMPARE(bar.shownText(), QString("0%"));
@@ -50,7 +50,8 @@ void PercentBarTest::percentageFollowsPositionWithinRange() {
     QCOMPARE(bar.percent(), 0);
 }
 
-void PercentBarTest::positionsOutsideRangeAreClamped() {
+void PercentBarTest::positionsOutsideRangeAreClamped()
+{
     PercentBar bar;
     bar.setRange(0, 10);
     bar.setPosition(25);
@@ -63,7 +64,8 @@ void PercentBarTest::positionsOutsideRangeAreClamped() {
     QCOMPARE(bar.shownText(), QString("100%"));
 }
 
-void PercentBarTest::textReplacesPercentageUntilCleared() {
+void PercentBarTest::textReplacesPercentageUntilCleared()
+{
     PercentBar bar;
     bar.setRange(0, 4);
     bar.setPosition(1);
@@ -73,7 +75,8 @@ void PercentBarTest::textReplacesPercentageUntilCleared() {
     QCOMPARE(bar.shownText(), QString("25%"));
 }
 
-void PercentBarTest::fillsBarColourUpToThePosition() {
+void PercentBarTest::fillsBarColourUpToThePosition()
+{
     PercentBar bar;
     const QColor barColour(99, 162, 104);
     bar.setBarColour(barColour);
@@ -97,7 +100,8 @@ void PercentBarTest::fillsBarColourUpToThePosition() {
     QCOMPARE(image.pixelColor(198, rowY).rgb(), barColour.rgb());
 }
 
-void PercentBarTest::textOverTheBarUsesItsOwnColour() {
+void PercentBarTest::textOverTheBarUsesItsOwnColour()
+{
     PercentBar bar;
     const QColor barColour(99, 162, 104);
     const QColor textColour(250, 1, 1);

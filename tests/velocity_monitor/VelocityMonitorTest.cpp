@@ -85,7 +85,7 @@ TEST(VelocityMonitor, BinsGatherEqualRangesOfVelocities)
     const auto fine = monitor.histogramBins(128);
     EXPECT_EQ(fine[127], 2);
     EXPECT_EQ(fine[64], 1);
-    EXPECT_EQ(monitor.histogramBins(0).size(), 1u);   // brought into 1..128
+    EXPECT_EQ(monitor.histogramBins(0).size(), 1u); // brought into 1..128
     EXPECT_EQ(monitor.histogramBins(500).size(), 128u);
 }
 

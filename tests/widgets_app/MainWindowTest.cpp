@@ -373,14 +373,14 @@ private slots:
         h.open();
         auto drag = [&](QPoint local, QPoint by) {
             const QPoint start = h.window->mapToGlobal(local);
-            QMouseEvent press(QEvent::MouseButtonPress, QPointF(local), QPointF(start), Qt::LeftButton,
-                              Qt::LeftButton, Qt::NoModifier);
+            QMouseEvent press(QEvent::MouseButtonPress, QPointF(local), QPointF(start), Qt::LeftButton, Qt::LeftButton,
+                              Qt::NoModifier);
             QApplication::sendEvent(h.window.get(), &press);
             QMouseEvent moveEvent(QEvent::MouseMove, QPointF(local + by), QPointF(start + by), Qt::NoButton,
                                   Qt::LeftButton, Qt::NoModifier);
             QApplication::sendEvent(h.window.get(), &moveEvent);
-            QMouseEvent release(QEvent::MouseButtonRelease, QPointF(local + by), QPointF(start + by),
-                                Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
+            QMouseEvent release(QEvent::MouseButtonRelease, QPointF(local + by), QPointF(start + by), Qt::LeftButton,
+                                Qt::NoButton, Qt::NoModifier);
             QApplication::sendEvent(h.window.get(), &release);
         };
         const QPoint before = h.window->pos();

@@ -182,13 +182,9 @@ private slots:
     void replacePromptAnswersYesOrNo()
     {
         Harness h;
-        h.messages.onNextDialog([](QDialog& d) {
-            static_cast<ReplaceDialog&>(d).yesButton().click();
-        });
+        h.messages.onNextDialog([](QDialog& d) { static_cast<ReplaceDialog&>(d).yesButton().click(); });
         QVERIFY(quillon::app::askToReplace(h.session, nullptr));
-        h.messages.onNextDialog([](QDialog& d) {
-            static_cast<ReplaceDialog&>(d).noButton().click();
-        });
+        h.messages.onNextDialog([](QDialog& d) { static_cast<ReplaceDialog&>(d).noButton().click(); });
         QVERIFY(!quillon::app::askToReplace(h.session, nullptr));
         h.messages.onNextDialog([](QDialog& d) { QTest::keyClick(&d, Qt::Key_Escape); });
         QVERIFY(!quillon::app::askToReplace(h.session, nullptr));

@@ -18,8 +18,8 @@
 #include <QPushButton>
 #include <QtTest>
 
-using quillon::ui::DialogUnits;
 using quillon::ui::dialogFont;
+using quillon::ui::DialogUnits;
 
 namespace {
 
@@ -61,8 +61,7 @@ private slots:
         const QFontMetrics metrics(font);
         const DialogUnits units(font);
         QCOMPARE(units.charHeight(), metrics.height());
-        const double average =
-            metrics.horizontalAdvance("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz") / 52.0;
+        const double average = metrics.horizontalAdvance("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz") / 52.0;
         QVERIFY(std::abs(units.averageCharWidth() - average) <= 0.5);
         QCOMPARE(units.toPixelsX(4), units.averageCharWidth());
         QCOMPARE(units.toPixelsY(8), units.charHeight());

@@ -13,8 +13,8 @@ std::filesystem::path inFolder(const std::filesystem::path& folder, std::string_
 }
 } // namespace
 
-DataFolders::DataFolders(std::filesystem::path base)
-    : m_root(base.empty() ? std::filesystem::path(kRootName) : std::move(base) / kRootName)
+DataFolders::DataFolders(const std::filesystem::path& base)
+    : m_root(base.empty() ? std::filesystem::path(kRootName) : base / kRootName)
 {
 }
 

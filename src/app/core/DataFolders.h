@@ -23,7 +23,7 @@ public:
     static constexpr std::string_view kCurveExtension = ".crv";
 
     // With an empty base every path is relative to the process's working directory.
-    explicit DataFolders(std::filesystem::path base = {});
+    explicit DataFolders(const std::filesystem::path& base = {});
 
     std::filesystem::path root() const;
     std::filesystem::path curveFolder() const;

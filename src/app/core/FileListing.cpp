@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <system_error>
 #include <utility>
 
@@ -21,8 +22,10 @@ std::vector<std::string> listingOrder(std::vector<Entry> entries)
     }
     std::vector<std::string> names;
     names.reserve(count);
-    for (auto it = entries.rbegin(); it != entries.rend(); ++it)
-        names.push_back(std::move(it->name));
+    // Newest first: the exchange sort above leaves the oldest at the front.
+    std::reverse(entries.begin(), entries.end());
+    for (auto& entry : entries)
+        names.push_back(std::move(entry.name));
     return names;
 }
 

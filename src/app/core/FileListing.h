@@ -24,7 +24,8 @@ inline constexpr std::size_t kRefusalCount = 300;
 struct FileTime {
     std::int64_t seconds = 0;
     std::uint32_t nanoseconds = 0;
-    friend auto operator<=>(const FileTime&, const FileTime&) = default;
+    // clang-tidy mistakes the defaulted comparison's implied 0 for a null pointer.
+    friend auto operator<=>(const FileTime&, const FileTime&) = default; // NOLINT(modernize-use-nullptr)
 };
 
 struct Entry {

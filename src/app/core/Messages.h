@@ -44,7 +44,7 @@ inline constexpr std::string_view kSendDefaultCurveQuestion = "The default crv f
 inline constexpr std::string_view kSaveNeedsName = "Please enter the file name!\r\n";
 inline constexpr std::string_view kCurveHint =
     "Hint: Use the left mouse button to drag key-points; use the right mouse button to create, send, redraw or delete.";
-inline constexpr std::string_view kCannotLoadCurve = "The curve file can't be used: "; // + path, "\r\n", reason
+inline constexpr std::string_view kCannotLoadCurve = "The curve file can't be used: ";  // + path, "\r\n", reason
 inline constexpr std::string_view kCannotSaveCurve = "The curve file can't be saved: "; // + path, "\r\n", reason
 
 // Song preparation and ROM update
@@ -55,8 +55,8 @@ inline constexpr std::string_view kCannotOpenFile =
 inline constexpr std::string_view kCannotOpenFileAtTurn =
     "The file can't be opened,please Select Right Download File, try again!!\r\n";
 inline constexpr std::string_view kNotMidiFile = "ERROR, The input file is not a MIDI file!";
-inline constexpr std::string_view kNotFormat0 =
-    "   Sorry, this program only process MIDI file format 0!\n \nYou can use the tool Smfshift to change the midi file format!";
+inline constexpr std::string_view kNotFormat0 = "   Sorry, this program only process MIDI file format 0!\n \nYou can "
+                                                "use the tool Smfshift to change the midi file format!";
 inline constexpr std::string_view kConfirmSend = "The file will be sent to midi device. Are you sure?\r\n";
 
 // Offered after a song is refused for its format: a format 0 copy made beside it.
@@ -94,7 +94,7 @@ inline constexpr std::string_view kPlayerSynthesizer = "Built-in synthesizer";
 // Main window, file commands, device choice and prompts (this program's own wording)
 inline constexpr std::string_view kAboutNotice = "Copyright (C) 2026 the Quillon developers";
 inline constexpr std::string_view kCannotDeleteFile = "The file can't be deleted: "; // + path, "\r\n", reason
-inline constexpr std::string_view kNameRefused = "This name can't be used: ";      // + reason, then the hint
+inline constexpr std::string_view kNameRefused = "This name can't be used: ";        // + reason, then the hint
 inline constexpr std::string_view kNameRefusedHint = ".\r\nPlease input another name.";
 inline constexpr std::string_view kDefaultOutputEntry = "Default MIDI output";
 inline constexpr std::string_view kPortMissingSuffix = " (not connected)";

@@ -16,7 +16,7 @@ inline Failure fail(std::string reason) { return Failure{std::move(reason)}; }
 template <typename T>
 class Result {
 public:
-    Result(T value) : m_state(std::move(value)) {}          // NOLINT(google-explicit-constructor)
+    Result(T value) : m_state(std::move(value)) {}           // NOLINT(google-explicit-constructor)
     Result(Failure failure) : m_state(std::move(failure)) {} // NOLINT(google-explicit-constructor)
 
     bool ok() const { return std::holds_alternative<T>(m_state); }

@@ -16,8 +16,7 @@ std::optional<std::string> whyNameIsRefused(std::string_view name)
             return std::string("a name may not hold control characters such as tabs or line breaks");
     }
     if (name.size() + kAddedExtensionBytes > kMaxFileNameBytes)
-        return "the name is too long (at most " + std::to_string(kMaxFileNameBytes - kAddedExtensionBytes) +
-               " bytes)";
+        return "the name is too long (at most " + std::to_string(kMaxFileNameBytes - kAddedExtensionBytes) + " bytes)";
     return std::nullopt;
 }
 

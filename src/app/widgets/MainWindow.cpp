@@ -183,8 +183,7 @@ QMenu* MainWindow::buildFileMenu(FileCategory category, QWidget* parent)
         connect(menu->addAction(QStringLiteral("&Delete")), &QAction::triggered, this,
                 &MainWindow::deleteSelectedSongs);
     } else {
-        connect(menu->addAction(QStringLiteral("&Send")), &QAction::triggered, this,
-                &MainWindow::sendSelectedRomImage);
+        connect(menu->addAction(QStringLiteral("&Send")), &QAction::triggered, this, &MainWindow::sendSelectedRomImage);
         menu->addSeparator();
         connect(menu->addAction(QStringLiteral("&Delete")), &QAction::triggered, this,
                 &MainWindow::deleteCaretRomImage);
@@ -267,9 +266,7 @@ void MainWindow::keyPressEvent(QKeyEvent* event)
     case Qt::Key_F1:
         event->accept(); // no context help
         return;
-    case Qt::Key_Escape:
-        reject();
-        return;
+    case Qt::Key_Escape: reject(); return;
     case Qt::Key_Return:
     case Qt::Key_Enter:
         // A focused button is pressed; anywhere else Enter ends the program.
@@ -279,8 +276,7 @@ void MainWindow::keyPressEvent(QKeyEvent* event)
         }
         accept();
         return;
-    default:
-        QDialog::keyPressEvent(event);
+    default: QDialog::keyPressEvent(event);
     }
 }
 

@@ -22,8 +22,7 @@ bool MainWindow::removeListedFile(const std::filesystem::path& path)
         error = std::make_error_code(std::errc::no_such_file_or_directory);
     if (!error)
         return true;
-    const std::string message =
-        std::string(text::kCannotDeleteFile) + path.generic_string() + "\r\n" + error.message();
+    const std::string message = std::string(text::kCannotDeleteFile) + path.generic_string() + "\r\n" + error.message();
     m_session.messages().inform(this, text::kProgramTitle, message, ui::MessageIcon::Stop);
     return false;
 }

@@ -37,12 +37,12 @@ public:
     // The data folder, relative to the working directory unless given a base.
     const DataFolders& folders() const { return m_folders; }
 
-    midi::PortChoice outputChoice;  // NotChosen until the Set device dialog is confirmed
-    midi::PortChoice inputChoice;   // NotChosen until the Set device dialog is confirmed
+    midi::PortChoice outputChoice; // NotChosen until the Set device dialog is confirmed
+    midi::PortChoice inputChoice;  // NotChosen until the Set device dialog is confirmed
     FileCategory category = FileCategory::Songs;
     transfer::TransferList transfers; // what the next Send File window sends
     PlayHandOver playHandOver;
-    std::string chosenName;         // empty until a name prompt accepts one
+    std::string chosenName; // empty until a name prompt accepts one
 
 private:
     midi::MidiSystem* m_midi;

@@ -19,9 +19,9 @@ Result<frame::Bytes> buildCurveMessage(const Table& table)
                         ", outside 0..127");
         payload[v] = static_cast<std::uint8_t>(table[v]);
     }
-    return frame::buildMessage({frame::kFamilyControl, frame::kKindCurve, kSubKindCurve, kCurveTarget,
-                                kCurveNumber, frame::kCommandControl},
-                               payload);
+    return frame::buildMessage(
+        {frame::kFamilyControl, frame::kKindCurve, kSubKindCurve, kCurveTarget, kCurveNumber, frame::kCommandControl},
+        payload);
 }
 
 } // namespace quillon::curve

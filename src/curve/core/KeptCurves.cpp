@@ -6,10 +6,7 @@ namespace {
 const KeptSlot kNoSlot{};
 }
 
-const KeptSlot& KeptCurves::slot(std::size_t index) const
-{
-    return index < kSlotCount ? m_slots[index] : kNoSlot;
-}
+const KeptSlot& KeptCurves::slot(std::size_t index) const { return index < kSlotCount ? m_slots[index] : kNoSlot; }
 
 bool KeptCurves::isUsable(std::size_t index) const
 {

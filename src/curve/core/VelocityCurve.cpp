@@ -55,7 +55,7 @@ public:
 
 private:
     Table& m_table;
-    int m_last = 0;  // the running previous point starts at (0, 0), not at key-point 0
+    int m_last = 0; // the running previous point starts at (0, 0), not at key-point 0
     int m_lastY = 0;
 };
 

@@ -24,14 +24,16 @@ const QColor kHistogramText(170, 170, 170);
 constexpr int kHorizontalGridLines = 16;
 constexpr int kVerticalGridLines = 12;
 
-void drawTable(QPainter& painter, const CurvePicture::Table& table) {
+void drawTable(QPainter& painter, const CurvePicture::Table& table)
+{
     QPoint points[128];
     for (int v = 0; v < 128; ++v)
         points[v] = CurveCanvas::pointFor(v, table[static_cast<std::size_t>(v)]);
     painter.drawPolyline(points, 128);
 }
 
-void drawGrid(QPainter& painter) {
+void drawGrid(QPainter& painter)
+{
     painter.setPen(QPen(kGridColour, 1, Qt::SolidLine));
     const int right = 127 * CurveCanvas::kScaleX + 4;
     for (int k = 1; k <= kHorizontalGridLines; ++k) {
@@ -46,7 +48,8 @@ void drawGrid(QPainter& painter) {
 
 // Top-left corner of the bead of key-point i; the end points sit a little
 // differently so that their beads stay inside the area.
-QPoint beadCorner(int index, int x, int y) {
+QPoint beadCorner(int index, int x, int y)
+{
     const QPoint centre = CurveCanvas::pointFor(x, y);
     if (index == 0)
         return centre + QPoint(-4, -8);
@@ -55,7 +58,8 @@ QPoint beadCorner(int index, int x, int y) {
     return centre + QPoint(-7, -5);
 }
 
-void drawKeyPoints(QPainter& painter, const CurvePicture& picture) {
+void drawKeyPoints(QPainter& painter, const CurvePicture& picture)
+{
     const QImage& bead = CurveCanvas::bead();
     QPoint corners[7];
     for (int i = 0; i < 7; ++i) {
@@ -69,7 +73,8 @@ void drawKeyPoints(QPainter& painter, const CurvePicture& picture) {
 
 // The corner box of the played velocities, low on the right where curves
 // seldom run (a loud touch that comes out soft is rare).
-QRect histogramBox() {
+QRect histogramBox()
+{
     constexpr int width = MonitorPicture::kBins * 4 + 4;
     constexpr int height = 62;
     return {CurveCanvas::kWidth - 6 - width, CurveCanvas::kHeight - 10 - height, width, height};
@@ -80,7 +85,8 @@ int heightOfVelocity(int velocity) { return CurveCanvas::pointFor(0, velocity).y
 // Behind the curves: the played-velocity histogram, each recent key's mapped
 // velocity as a bar on the new-velocity axis (longer for more keys), and
 // guides from the last key's source up to the curve and across to that axis.
-void drawMonitorBehind(QPainter& painter, const MonitorPicture& monitor) {
+void drawMonitorBehind(QPainter& painter, const MonitorPicture& monitor)
+{
     const QRect box = histogramBox();
     painter.setPen(QPen(kHistogramFrame, 1));
     painter.setBrush(kHistogramFill);
@@ -110,8 +116,7 @@ void drawMonitorBehind(QPainter& painter, const MonitorPicture& monitor) {
     for (int v = 0; v < 128 && monitor.mappedPeak > 0; ++v) {
         const int count = monitor.mapped[static_cast<std::size_t>(v)];
         if (count > 0)
-            painter.fillRect(0, heightOfVelocity(v) - 1, 3 + (count * 21) / monitor.mappedPeak, 2,
-                             kPlayedKeysColour);
+            painter.fillRect(0, heightOfVelocity(v) - 1, 3 + (count * 21) / monitor.mappedPeak, 2, kPlayedKeysColour);
     }
 
     if (monitor.latest) {
@@ -124,7 +129,8 @@ void drawMonitorBehind(QPainter& painter, const MonitorPicture& monitor) {
 
 // Over everything: where the last key landed on the new-velocity axis, and
 // where it was played on the source axis.
-void drawLatestKey(QPainter& painter, const MonitorPicture::Landing& latest) {
+void drawLatestKey(QPainter& painter, const MonitorPicture::Landing& latest)
+{
     const QPoint landing = CurveCanvas::pointFor(latest.source, latest.mapped);
     painter.fillRect(0, landing.y() - 1, 16, 3, kLatestKeyColour);
     const int bottom = CurveCanvas::kHeight - 1;
@@ -137,14 +143,15 @@ void drawLatestKey(QPainter& painter, const MonitorPicture::Landing& latest) {
 
 } // namespace
 
-CurveCanvas::CurveCanvas(QWidget* parent)
-    : QWidget(parent), m_image(kWidth, kHeight, QImage::Format_RGB32) {
+CurveCanvas::CurveCanvas(QWidget* parent) : QWidget(parent), m_image(kWidth, kHeight, QImage::Format_RGB32)
+{
     setFixedSize(kWidth, kHeight);
     setAttribute(Qt::WA_OpaquePaintEvent);
     m_image.fill(Qt::black);
 }
 
-const QImage& CurveCanvas::bead() {
+const QImage& CurveCanvas::bead()
+{
     static const QImage image = [] {
         QImage made(12, 12, QImage::Format_ARGB32_Premultiplied);
         made.fill(Qt::transparent);
@@ -164,7 +171,8 @@ const QImage& CurveCanvas::bead() {
     return image;
 }
 
-void CurveCanvas::showPicture(const CurvePicture& picture) {
+void CurveCanvas::showPicture(const CurvePicture& picture)
+{
     m_image.fill(Qt::black);
     QPainter painter(&m_image);
     if (picture.grid)
@@ -187,12 +195,14 @@ void CurveCanvas::showPicture(const CurvePicture& picture) {
     update();
 }
 
-void CurveCanvas::paintEvent(QPaintEvent*) {
+void CurveCanvas::paintEvent(QPaintEvent*)
+{
     QPainter painter(this);
     painter.drawImage(0, 0, m_image);
 }
 
-void CurveCanvas::mousePressEvent(QMouseEvent* event) {
+void CurveCanvas::mousePressEvent(QMouseEvent* event)
+{
     if (event->button() == Qt::LeftButton)
         emit leftPressed(event->position().toPoint());
     else if (event->button() == Qt::RightButton)
@@ -201,11 +211,10 @@ void CurveCanvas::mousePressEvent(QMouseEvent* event) {
 
 // While a button is held the canvas keeps receiving moves, also outside its
 // bounds (the press grabs the mouse), so a drag can be followed off the area.
-void CurveCanvas::mouseMoveEvent(QMouseEvent* event) {
-    emit mouseMoved(event->position().toPoint());
-}
+void CurveCanvas::mouseMoveEvent(QMouseEvent* event) { emit mouseMoved(event->position().toPoint()); }
 
-void CurveCanvas::mouseReleaseEvent(QMouseEvent* event) {
+void CurveCanvas::mouseReleaseEvent(QMouseEvent* event)
+{
     if (event->button() == Qt::LeftButton)
         emit leftReleased(event->position().toPoint());
 }

@@ -22,8 +22,8 @@ public:
     // Pixels per velocity unit; velocity 127 is at the top.
     static constexpr int kScaleX = 4;
     static constexpr int kScaleY = 3;
-    static constexpr int kWidth = 127 * kScaleX + 2;  // 510
-    static constexpr int kHeight = 127 * kScaleY;     // 381
+    static constexpr int kWidth = 127 * kScaleX + 2; // 510
+    static constexpr int kHeight = 127 * kScaleY;    // 381
 
     explicit CurveCanvas(QWidget* parent = nullptr);
 

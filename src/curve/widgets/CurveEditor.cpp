@@ -32,7 +32,8 @@ const QColor kPresetColour(154, 154, 154);
 const QColor kBarColour(99, 162, 104);
 const QColor kBarTextColour(250, 1, 1);
 
-constexpr std::array<int, CurveEditorState::kRows> kRowY{13, 27, 42, 58, 72, 86, 100, 116, 130, 145, 160, 175, 190, 205};
+constexpr std::array<int, CurveEditorState::kRows> kRowY{13,  27,  42,  58,  72,  86,  100,
+                                                         116, 130, 145, 160, 175, 190, 205};
 constexpr int kDialogWidth = 451;
 constexpr int kDialogHeight = 266;
 constexpr int kAreaX = 9;
@@ -46,7 +47,8 @@ QString qText(std::string_view text) { return ui::displayText(text); }
 // a fixed pixel size. Units are taken from the smallest font size (the window's
 // own or larger) at which the area's place holds those pixels, so the area
 // never covers the controls beside and below it.
-ui::DialogUnits layoutUnits(const QFont& windowFont) {
+ui::DialogUnits layoutUnits(const QFont& windowFont)
+{
     for (int size = windowFont.pointSize(); size < 40; ++size) {
         QFont candidate = windowFont;
         candidate.setPointSize(size);
@@ -59,14 +61,16 @@ ui::DialogUnits layoutUnits(const QFont& windowFont) {
 
 QString slotName(std::size_t slot) { return QStringLiteral("Curve%1").arg(slot + 1); }
 
-int selectedRowOf(const QListWidget& list) {
+int selectedRowOf(const QListWidget& list)
+{
     const int row = list.currentRow();
     return row >= 0 && list.item(row)->isSelected() ? row : -1;
 }
 
 } // namespace
 
-CurveEditor::CurveEditor(app::Session& session, QWidget* parent) : QDialog(parent), m_session(session) {
+CurveEditor::CurveEditor(app::Session& session, QWidget* parent) : QDialog(parent), m_session(session)
+{
     setWindowTitle(QStringLiteral("V.Curve"));
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                    Qt::WindowCloseButtonHint);
@@ -94,7 +98,8 @@ CurveEditor::CurveEditor(app::Session& session, QWidget* parent) : QDialog(paren
     m_progress->setPosition(0);
 }
 
-CurveEditor::~CurveEditor() {
+CurveEditor::~CurveEditor()
+{
     // The input goes before anything its messages could reach.
     m_monitorFeed->stop();
 }
@@ -107,7 +112,8 @@ const VelocityMonitor& CurveEditor::velocityMonitor() const { return m_monitorFe
 
 bool CurveEditor::monitorInputOpen() const { return m_monitorFeed->isOpen(); }
 
-void CurveEditor::buildControls() {
+void CurveEditor::buildControls()
+{
     const ui::DialogUnits units = layoutUnits(font());
     resize(units.size(kDialogWidth, kDialogHeight));
     setFixedSize(size());
@@ -225,7 +231,8 @@ void CurveEditor::buildControls() {
     connect(m_monitorFeed, &MonitorFeed::keysArrived, this, &CurveEditor::redraw);
 }
 
-QPushButton* CurveEditor::button(const QString& text) const {
+QPushButton* CurveEditor::button(const QString& text) const
+{
     for (QPushButton* candidate : findChildren<QPushButton*>())
         if (candidate->text() == text)
             return candidate;
@@ -234,7 +241,8 @@ QPushButton* CurveEditor::button(const QString& text) const {
 
 // --- state shown in the window ----------------------------------------------
 
-void CurveEditor::resetEditor() {
+void CurveEditor::resetEditor()
+{
     m_activeList = ActiveList::None;
     m_state.reset();
     m_fillingLists = true;
@@ -247,9 +255,9 @@ void CurveEditor::resetEditor() {
     showMembers();
 }
 
-void CurveEditor::fillFileList() {
-    const listing::FileList listed =
-        listing::listFolder(m_session.folders().curveFolder(), DataFolders::kCurvePattern);
+void CurveEditor::fillFileList()
+{
+    const listing::FileList listed = listing::listFolder(m_session.folders().curveFolder(), DataFolders::kCurvePattern);
     m_fillingLists = true;
     m_files->clear();
     for (const std::string& name : listed.names)
@@ -259,7 +267,8 @@ void CurveEditor::fillFileList() {
         m_session.messages().inform(this, text::kApplicationName, text::kTooManyFiles, ui::MessageIcon::None);
 }
 
-void CurveEditor::redraw() {
+void CurveEditor::redraw()
+{
     CurvePicture picture = m_state.picture();
     if (m_monitorFeed->isOpen())
         picture.monitor = m_monitorFeed->picture(picture.workingTable);
@@ -267,7 +276,8 @@ void CurveEditor::redraw() {
     showColumns();
 }
 
-void CurveEditor::showColumns() {
+void CurveEditor::showColumns()
+{
     const auto values = m_state.newColumn();
     for (std::size_t r = 0; r < values.size(); ++r) {
         m_sourceCells[r]->setText(QString::number(CurveEditorState::kSourceColumn[r]));
@@ -275,7 +285,8 @@ void CurveEditor::showColumns() {
     }
 }
 
-void CurveEditor::showMembers() {
+void CurveEditor::showMembers()
+{
     m_fileNameField->setText(m_fileName);
     const QSignalBlocker gridBlock(m_grid);
     const QSignalBlocker vertexBlock(m_vertex);
@@ -286,13 +297,15 @@ void CurveEditor::showMembers() {
     showColumns();
 }
 
-void CurveEditor::showProgressAtZero() {
+void CurveEditor::showProgressAtZero()
+{
     m_hint->hide();
     m_progress->show();
     m_progress->setPosition(0);
 }
 
-void CurveEditor::showFailure(const std::string& message) {
+void CurveEditor::showFailure(const std::string& message)
+{
     m_session.messages().inform(this, text::kApplicationName, message, ui::MessageIcon::Stop);
 }
 
@@ -301,7 +314,8 @@ void CurveEditor::showFailure(const std::string& message) {
 int CurveEditor::selectedPreset() const { return selectedRowOf(*m_presets); }
 int CurveEditor::selectedFile() const { return selectedRowOf(*m_files); }
 
-void CurveEditor::onPresetChosen() {
+void CurveEditor::onPresetChosen()
+{
     const int row = selectedPreset();
     if (m_fillingLists || row < 0)
         return;
@@ -315,7 +329,8 @@ void CurveEditor::onPresetChosen() {
     m_fileNameField->setText(m_fileName);
 }
 
-void CurveEditor::onFileChosen() {
+void CurveEditor::onFileChosen()
+{
     const int row = selectedFile();
     if (m_fillingLists || row < 0)
         return;
@@ -329,7 +344,8 @@ void CurveEditor::onFileChosen() {
     m_fileNameField->setText(m_fileName);
 }
 
-bool CurveEditor::fileListHolds(const std::string& entry, Qt::CaseSensitivity sensitivity) const {
+bool CurveEditor::fileListHolds(const std::string& entry, Qt::CaseSensitivity sensitivity) const
+{
     const QString wanted = QString::fromStdString(entry);
     for (int row = 0; row < m_files->count(); ++row)
         if (m_files->item(row)->text().compare(wanted, sensitivity) == 0)
@@ -339,7 +355,8 @@ bool CurveEditor::fileListHolds(const std::string& entry, Qt::CaseSensitivity se
 
 // --- drawing area ---------------------------------------------------------------
 
-void CurveEditor::onCanvasPressed(QPoint position) {
+void CurveEditor::onCanvasPressed(QPoint position)
+{
     m_state.press(position.x());
     if (m_state.realTime) {
         m_hint->hide();
@@ -351,12 +368,14 @@ void CurveEditor::onCanvasPressed(QPoint position) {
     m_progress->setPosition(0);
 }
 
-void CurveEditor::onCanvasMoved(QPoint position) {
+void CurveEditor::onCanvasMoved(QPoint position)
+{
     if (m_state.moveTo(position.x(), position.y()))
         redraw();
 }
 
-void CurveEditor::onCanvasReleased(QPoint) {
+void CurveEditor::onCanvasReleased(QPoint)
+{
     if (!m_state.release())
         return;
     if (m_state.realTime) {
@@ -365,13 +384,15 @@ void CurveEditor::onCanvasReleased(QPoint) {
     }
 }
 
-void CurveEditor::onContextMenu(QPoint globalPosition) {
+void CurveEditor::onContextMenu(QPoint globalPosition)
+{
     QMenu* menu = buildContextMenu(this);
     m_session.messages().execMenu(*menu, globalPosition);
     menu->deleteLater();
 }
 
-QMenu* CurveEditor::buildContextMenu(QWidget* parent) {
+QMenu* CurveEditor::buildContextMenu(QWidget* parent)
+{
     auto* menu = new QMenu(parent);
     const KeptCurves& kept = m_state.keptCurves();
     connect(menu->addAction(QStringLiteral("&New")), &QAction::triggered, this, &CurveEditor::newCurve);
@@ -405,7 +426,8 @@ QMenu* CurveEditor::buildContextMenu(QWidget* parent) {
 
 // --- velocity monitor -------------------------------------------------------------
 
-void CurveEditor::onMonitorToggled(bool on) {
+void CurveEditor::onMonitorToggled(bool on)
+{
     if (!on) {
         m_monitorFeed->stop();
         redraw();
@@ -418,10 +440,10 @@ void CurveEditor::onMonitorToggled(bool on) {
             m_monitor->setChecked(false);
         }
         // The same words as a transfer that finds no input.
-        m_session.messages().inform(
-            this, text::kProgramTitle,
-            started == MonitorFeed::Start::NotChosen ? text::kInputNotOpened : text::kNoInputDevices,
-            ui::MessageIcon::Stop);
+        m_session.messages().inform(this, text::kProgramTitle,
+                                    started == MonitorFeed::Start::NotChosen ? text::kInputNotOpened
+                                                                             : text::kNoInputDevices,
+                                    ui::MessageIcon::Stop);
         return;
     }
     redraw();
@@ -431,22 +453,26 @@ void CurveEditor::onMonitorToggled(bool on) {
 
 void CurveEditor::keepCurve(std::size_t slot) { m_state.keptCurves().keep(slot, m_state.working().keyPoints()); }
 
-void CurveEditor::showCurve(std::size_t slot) {
+void CurveEditor::showCurve(std::size_t slot)
+{
     m_state.keptCurves().toggleShown(slot);
     redraw();
 }
 
-void CurveEditor::restoreCurve(std::size_t slot) {
+void CurveEditor::restoreCurve(std::size_t slot)
+{
     m_state.keptCurves().requestRestore(slot);
     redraw();
 }
 
-void CurveEditor::deleteKeptCurve(std::size_t slot) {
+void CurveEditor::deleteKeptCurve(std::size_t slot)
+{
     m_state.keptCurves().remove(slot);
     redraw();
 }
 
-void CurveEditor::sendKeptCurve(std::size_t slot) {
+void CurveEditor::sendKeptCurve(std::size_t slot)
+{
     if (!m_state.keptCurves().isUsable(slot))
         return;
     const Table table = computeCurveTable(m_state.keptCurves().slot(slot).points);
@@ -458,7 +484,8 @@ void CurveEditor::sendKeptCurve(std::size_t slot) {
 
 void CurveEditor::sendCurveNow(const Table& table) { m_sender->sendNow(table); }
 
-void CurveEditor::newCurve() {
+void CurveEditor::newCurve()
+{
     m_state.working().setDefaultKeyPoints();
     m_state.recompute();
     showColumns();
@@ -471,7 +498,8 @@ void CurveEditor::newCurve() {
     }
 }
 
-void CurveEditor::defaultCurve() {
+void CurveEditor::defaultCurve()
+{
     resetEditor();
     m_state.forgetDrag();
     m_state.vertex = m_state.realTime = true;
@@ -484,7 +512,8 @@ void CurveEditor::defaultCurve() {
     }
 }
 
-void CurveEditor::load() {
+void CurveEditor::load()
+{
     if (m_activeList == ActiveList::Presets && selectedPreset() >= 0) {
         m_state.working().setKeyPoints(presetCurves()[static_cast<std::size_t>(selectedPreset())].points);
     } else if (m_activeList == ActiveList::Files && selectedFile() >= 0) {
@@ -502,7 +531,8 @@ void CurveEditor::load() {
     redraw();
 }
 
-void CurveEditor::save() {
+void CurveEditor::save()
+{
     // Only a name accepted by this very prompt may be used: a prompt that was
     // repeated and then cancelled leaves an older name in the session, which
     // the user did not ask for now.
@@ -537,7 +567,8 @@ void CurveEditor::save() {
     showMembers();
 }
 
-void CurveEditor::deleteSelectedFile() {
+void CurveEditor::deleteSelectedFile()
+{
     const int row = selectedFile();
     if (m_activeList != ActiveList::Files || row < 0)
         return;
@@ -563,7 +594,8 @@ void CurveEditor::deleteSelectedFile() {
     showMembers();
 }
 
-void CurveEditor::sendSelected() {
+void CurveEditor::sendSelected()
+{
     if (m_activeList == ActiveList::Presets) {
         showProgressAtZero();
         const int row = selectedPreset();
@@ -572,8 +604,7 @@ void CurveEditor::sendSelected() {
     } else if (m_activeList == ActiveList::Files) {
         Table table = m_state.working().table();
         if (const int row = selectedFile(); row >= 0) {
-            const std::filesystem::path path =
-                m_session.folders().curvePath(m_files->item(row)->text().toStdString());
+            const std::filesystem::path path = m_session.folders().curvePath(m_files->item(row)->text().toStdString());
             const Result<StoredCurve> stored = readCurveFile(path);
             if (!stored) {
                 showFailure(std::string(text::kCannotLoadCurve) + path.string() + "\r\n" + stored.reason());
@@ -586,7 +617,8 @@ void CurveEditor::sendSelected() {
     }
 }
 
-void CurveEditor::done(int result) {
+void CurveEditor::done(int result)
+{
     // Sends the user asked for still leave, even when the window closes during the pause.
     m_sender->flush();
     m_monitorFeed->stop();

@@ -7,19 +7,22 @@ namespace quillon::curve {
 
 CurveEditorState::CurveEditorState() { reset(); }
 
-void CurveEditorState::reset() {
+void CurveEditorState::reset()
+{
     m_working.setDefaultKeyPoints();
     m_working.computeTable();
     m_slots.reset();
 }
 
-void CurveEditorState::forgetDrag() {
+void CurveEditorState::forgetDrag()
+{
     m_dragging = false;
     m_dragIndex = -1;
     m_dragKind = DragKind::Middle;
 }
 
-bool CurveEditorState::press(int dx) {
+bool CurveEditorState::press(int dx)
+{
     m_dragIndex = -1;
     const KeyPoints& points = m_working.keyPoints();
     for (int i = 0; i < static_cast<int>(kKeyPointCount); ++i) {
@@ -43,7 +46,8 @@ bool CurveEditorState::press(int dx) {
     return false;
 }
 
-bool CurveEditorState::moveTo(int dx, int dy) {
+bool CurveEditorState::moveTo(int dx, int dy)
+{
     if (!m_dragging || m_dragIndex < 0)
         return false;
     constexpr int kHeight = kMaxVelocity * kScaleY;
@@ -66,25 +70,23 @@ bool CurveEditorState::moveTo(int dx, int dy) {
         points.y[index] = newY;
         break;
     }
-    case DragKind::Last:
-        points.y[index] = newY;
-        break;
-    case DragKind::First:
-        points.y[index] = newY;
-        break;
+    case DragKind::Last: points.y[index] = newY; break;
+    case DragKind::First: points.y[index] = newY; break;
     }
     m_working.setKeyPoints(points);
     return true;
 }
 
-bool CurveEditorState::release() {
+bool CurveEditorState::release()
+{
     const bool wasDragging = m_dragging;
     m_dragging = false;
     m_dragKind = DragKind::Middle;
     return wasDragging;
 }
 
-CurvePicture CurveEditorState::picture() {
+CurvePicture CurveEditorState::picture()
+{
     CurvePicture picture;
     picture.grid = grid;
     picture.vertex = vertex;
@@ -100,7 +102,8 @@ CurvePicture CurveEditorState::picture() {
     return picture;
 }
 
-std::array<std::int32_t, CurveEditorState::kRows> CurveEditorState::newColumn() const {
+std::array<std::int32_t, CurveEditorState::kRows> CurveEditorState::newColumn() const
+{
     std::array<std::int32_t, kRows> column{};
     for (std::size_t r = 0; r < column.size(); ++r)
         column[r] = m_working.table()[static_cast<std::size_t>(kSourceColumn[r])];

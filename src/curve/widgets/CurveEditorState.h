@@ -22,7 +22,7 @@ public:
     static constexpr int kScaleY = 3;
     static constexpr int kRows = 14;
     // The source velocities the two columns show, top to bottom.
-    static constexpr std::array<std::int32_t, kRows> kSourceColumn{0, 10, 20, 30, 40, 50, 60,
+    static constexpr std::array<std::int32_t, kRows> kSourceColumn{0,  10, 20, 30,  40,  50,  60,
                                                                    70, 80, 90, 100, 110, 120, 127};
 
     enum class DragKind { Middle, Last, First };

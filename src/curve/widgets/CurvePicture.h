@@ -16,11 +16,11 @@ struct MonitorPicture {
         int source = 0; // as played, 1..127
         int mapped = 0; // where the curve puts it, 0..127
     };
-    std::size_t keys = 0;             // how many the histograms hold
-    std::vector<int> playedBins;      // kBins counts of the played velocities
-    std::array<int, 128> mapped{};    // count per velocity the curve gives
+    std::size_t keys = 0;          // how many the histograms hold
+    std::vector<int> playedBins;   // kBins counts of the played velocities
+    std::array<int, 128> mapped{}; // count per velocity the curve gives
     int mappedPeak = 0;
-    std::optional<Landing> latest;    // the last key; none before the first
+    std::optional<Landing> latest; // the last key; none before the first
 };
 
 struct CurvePicture {

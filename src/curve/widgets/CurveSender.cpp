@@ -9,13 +9,15 @@
 namespace quillon::curve {
 
 CurveSender::CurveSender(app::Session& session, QWidget& window, ui::PercentBar& bar)
-    : m_session(session), m_window(window), m_bar(bar) {
+    : m_session(session), m_window(window), m_bar(bar)
+{
     m_pause.setSingleShot(true);
     m_pause.setInterval(kPause);
     connect(&m_pause, &QTimer::timeout, this, &CurveSender::sendFirstWaiting);
 }
 
-void CurveSender::sendNow(const Table& table) {
+void CurveSender::sendNow(const Table& table)
+{
     ui::MessageService& messages = m_session.messages();
     if (m_session.outputChoice.kind == midi::PortChoice::Kind::NotChosen) {
         messages.inform(&m_window, text::kProgramTitle, text::kOutputNotOpened, ui::MessageIcon::Stop);
@@ -44,13 +46,15 @@ void CurveSender::sendNow(const Table& table) {
     emit attempted();
 }
 
-void CurveSender::sendAfterPause(const Table& table) {
+void CurveSender::sendAfterPause(const Table& table)
+{
     m_waiting.push_back(table);
     if (!m_pause.isActive())
         m_pause.start();
 }
 
-void CurveSender::sendFirstWaiting() {
+void CurveSender::sendFirstWaiting()
+{
     if (m_waiting.empty())
         return;
     const Table table = m_waiting.front();
@@ -61,7 +65,8 @@ void CurveSender::sendFirstWaiting() {
     sendNow(table);
 }
 
-void CurveSender::flush() {
+void CurveSender::flush()
+{
     m_pause.stop();
     while (!m_waiting.empty()) {
         const Table table = m_waiting.front();

@@ -11,7 +11,8 @@ MonitorFeed::MonitorFeed(app::Session& session, QObject* parent) : QObject(paren
 
 MonitorFeed::~MonitorFeed() { stop(); }
 
-MonitorFeed::Start MonitorFeed::start() {
+MonitorFeed::Start MonitorFeed::start()
+{
     stop();
     m_monitor.clear();
     if (m_session.inputChoice.kind == midi::PortChoice::Kind::NotChosen)
@@ -26,14 +27,16 @@ MonitorFeed::Start MonitorFeed::start() {
     return m_input->open(m_session.inputChoice) ? Start::Started : Start::NotOpened;
 }
 
-void MonitorFeed::stop() {
+void MonitorFeed::stop()
+{
     if (m_input)
         m_input->close();
 }
 
 bool MonitorFeed::isOpen() const { return m_input && m_input->isOpen(); }
 
-void MonitorFeed::onShortMessage(quint32 packed) {
+void MonitorFeed::onShortMessage(quint32 packed)
+{
     if (!m_monitor.feed(static_cast<std::uint32_t>(packed)) || m_announcePending)
         return;
     // Messages of one burst are already queued behind this one; announcing
@@ -49,7 +52,8 @@ void MonitorFeed::onShortMessage(quint32 packed) {
         Qt::QueuedConnection);
 }
 
-MonitorPicture MonitorFeed::picture(const CurvePicture::Table& table) const {
+MonitorPicture MonitorFeed::picture(const CurvePicture::Table& table) const
+{
     MonitorPicture shown;
     shown.keys = m_monitor.count();
     shown.playedBins = m_monitor.histogramBins(MonitorPicture::kBins);

@@ -44,10 +44,7 @@ Bytes buildDataBlock(std::uint8_t target, unsigned blockIndex, std::span<const s
     return buildMessage({kFamilyTransfer, kKindDataBlock, 0x00, target, blockIndex, kCommandData}, packedBlock);
 }
 
-std::size_t packedLength(std::size_t rawLength)
-{
-    return rawLength + (rawLength + 6) / 7;
-}
+std::size_t packedLength(std::size_t rawLength) { return rawLength + (rawLength + 6) / 7; }
 
 Bytes pack7(std::span<const std::uint8_t> data)
 {

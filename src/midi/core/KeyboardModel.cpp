@@ -10,29 +10,19 @@ namespace {
 
 constexpr std::size_t kCurveEntries = 128;
 
-std::string slotName(int slot)
-{
-    return "song slot " + std::to_string(slot);
-}
+std::string slotName(int slot) { return "song slot " + std::to_string(slot); }
 
-std::string itemName(int kindIsSong, int slot)
-{
-    return kindIsSong ? slotName(slot) : std::string("ROM image");
-}
+std::string itemName(int kindIsSong, int slot) { return kindIsSong ? slotName(slot) : std::string("ROM image"); }
 
 } // namespace
 
 std::string_view errorKindName(ErrorKind kind)
 {
     switch (kind) {
-    case ErrorKind::MalformedFrame:
-        return "malformed frame";
-    case ErrorKind::BlockOutOfOrder:
-        return "block out of order";
-    case ErrorKind::BlockCountMismatch:
-        return "block count mismatch";
-    case ErrorKind::OutOfSequence:
-        return "out of sequence";
+    case ErrorKind::MalformedFrame: return "malformed frame";
+    case ErrorKind::BlockOutOfOrder: return "block out of order";
+    case ErrorKind::BlockCountMismatch: return "block count mismatch";
+    case ErrorKind::OutOfSequence: return "out of sequence";
     }
     return "unknown";
 }
@@ -63,7 +53,8 @@ Reaction KeyboardModel::lastErrorReaction() const
 Reaction KeyboardModel::feed(std::span<const std::uint8_t> message)
 {
     if (message.size() < kFrameOverhead)
-        return reject(ErrorKind::MalformedFrame, "message of " + std::to_string(message.size()) + " bytes is too short");
+        return reject(ErrorKind::MalformedFrame,
+                      "message of " + std::to_string(message.size()) + " bytes is too short");
     if (message.front() != kSysExStart || message.back() != kSysExEnd)
         return reject(ErrorKind::MalformedFrame, "missing SysEx start or end byte");
     if (!std::equal(std::begin(kManufacturer), std::end(kManufacturer), message.begin() + 1))
@@ -87,24 +78,24 @@ Reaction KeyboardModel::feed(std::span<const std::uint8_t> message)
     const std::uint8_t command = message[kOffCommand];
     const auto payload = message.subspan(kHeadLength, message.size() - kFrameOverhead);
 
-    if (family == kFamilyControl && kind == kKindControl && subKind == 0 && target == 0x01 && number == 1
-        && command == kCommandControl && payload.empty())
+    if (family == kFamilyControl && kind == kKindControl && subKind == 0 && target == 0x01 && number == 1 &&
+        command == kCommandControl && payload.empty())
         return onControl();
-    if (family == kFamilyControl && kind == kKindCurve && subKind == 0x01 && target == kRomTarget && number == 1
-        && command == kCommandControl && payload.size() == kCurveEntries)
+    if (family == kFamilyControl && kind == kKindCurve && subKind == 0x01 && target == kRomTarget && number == 1 &&
+        command == kCommandControl && payload.size() == kCurveEntries)
         return onCurve(payload);
-    if (family == kFamilyTransfer && kind == kKindSongHeader && subKind == 0 && target >= 1 && target <= kMaxSlots
-        && command == kCommandControl && payload.empty())
+    if (family == kFamilyTransfer && kind == kKindSongHeader && subKind == 0 && target >= 1 && target <= kMaxSlots &&
+        command == kCommandControl && payload.empty())
         return onHeader(ItemKind::Song, target, number);
-    if (family == kFamilyTransfer && kind == kKindRomHeader && subKind == 0 && target == kRomTarget
-        && command == kCommandControl && payload.empty())
+    if (family == kFamilyTransfer && kind == kKindRomHeader && subKind == 0 && target == kRomTarget &&
+        command == kCommandControl && payload.empty())
         return onHeader(ItemKind::Rom, 0, number);
-    if (family == kFamilyTransfer && kind == kKindDataBlock && subKind == 0 && command == kCommandData
-        && !payload.empty() && payload.size() <= kBlockSize)
+    if (family == kFamilyTransfer && kind == kKindDataBlock && subKind == 0 && command == kCommandData &&
+        !payload.empty() && payload.size() <= kBlockSize)
         return onBlock(target, number, payload);
-    return reject(ErrorKind::MalformedFrame, "unknown message (family " + std::to_string(family) + ", kind "
-                                                 + std::to_string(kind) + ", command " + std::to_string(command)
-                                                 + ", " + std::to_string(payload.size()) + " payload bytes)");
+    return reject(ErrorKind::MalformedFrame, "unknown message (family " + std::to_string(family) + ", kind " +
+                                                 std::to_string(kind) + ", command " + std::to_string(command) + ", " +
+                                                 std::to_string(payload.size()) + " payload bytes)");
 }
 
 bool KeyboardModel::abandonIncompleteItem(std::string_view cause)
@@ -112,8 +103,8 @@ bool KeyboardModel::abandonIncompleteItem(std::string_view cause)
     if (m_item.kind == ItemKind::None || m_item.complete())
         return false;
     m_errors.push_back({ErrorKind::BlockCountMismatch,
-                        itemName(m_item.kind == ItemKind::Song, m_item.slot) + ": " + std::string(cause) + " after "
-                            + std::to_string(m_item.received) + " of " + std::to_string(m_item.blocks) + " blocks"});
+                        itemName(m_item.kind == ItemKind::Song, m_item.slot) + ": " + std::string(cause) + " after " +
+                            std::to_string(m_item.received) + " of " + std::to_string(m_item.blocks) + " blocks"});
     m_item = {};
     return true;
 }
@@ -169,15 +160,15 @@ Reaction KeyboardModel::onBlock(std::uint8_t target, unsigned index, std::span<c
     if (song ? (target < 1 || target > 16) : target != kRomTarget)
         return reject(ErrorKind::MalformedFrame, name + ": data block with target " + std::to_string(target));
     if (m_item.complete())
-        return reject(ErrorKind::BlockCountMismatch, name + ": block " + std::to_string(index) + " beyond the "
-                                                         + std::to_string(m_item.blocks) + " announced");
+        return reject(ErrorKind::BlockCountMismatch, name + ": block " + std::to_string(index) + " beyond the " +
+                                                         std::to_string(m_item.blocks) + " announced");
     if (index != m_item.received)
-        return reject(ErrorKind::BlockOutOfOrder, name + ": block " + std::to_string(index) + " while expecting "
-                                                      + std::to_string(m_item.received));
+        return reject(ErrorKind::BlockOutOfOrder, name + ": block " + std::to_string(index) + " while expecting " +
+                                                      std::to_string(m_item.received));
     const bool last = index + 1 == m_item.blocks;
     if (!last && payload.size() != kBlockSize)
-        return reject(ErrorKind::MalformedFrame, name + ": block " + std::to_string(index) + " carries "
-                                                     + std::to_string(payload.size()) + " bytes before the last");
+        return reject(ErrorKind::MalformedFrame, name + ": block " + std::to_string(index) + " carries " +
+                                                     std::to_string(payload.size()) + " bytes before the last");
 
     m_item.packed.insert(m_item.packed.end(), payload.begin(), payload.end());
     ++m_item.received;

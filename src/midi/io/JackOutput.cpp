@@ -92,8 +92,8 @@ public:
         int expected = Pending;
         if (!m_state.compare_exchange_strong(expected, Writing, std::memory_order_acquire))
             return;
-        const bool fits = m_message.size() <= jack_midi_max_event_size(buffer)
-            && jack_midi_event_write(buffer, 0, m_message.data(), m_message.size()) == 0;
+        const bool fits = m_message.size() <= jack_midi_max_event_size(buffer) &&
+                          jack_midi_event_write(buffer, 0, m_message.data(), m_message.size()) == 0;
         m_state.store(fits ? Written : TooBig, std::memory_order_release);
         sem_post(&m_done);
     }
@@ -112,8 +112,7 @@ private:
 class JackPortReader : public InputConnection {
 public:
     JackPortReader(JackWriterClient& owner, jack_port_t* port, ShortMessageCallback onMessage)
-        : m_owner(owner), m_port(port), m_onMessage(std::move(onMessage)),
-          m_ring(jack_ringbuffer_create(kRingBytes))
+        : m_owner(owner), m_port(port), m_onMessage(std::move(onMessage)), m_ring(jack_ringbuffer_create(kRingBytes))
     {
         sem_init(&m_ready, 0, 0);
         m_thread = std::thread([this] { dispatch(); });
@@ -198,16 +197,13 @@ std::unique_ptr<JackWriterClient> JackWriterClient::open(const std::string& clie
         static_cast<JackWriterClient*>(owner)->m_xruns.fetch_add(1, std::memory_order_relaxed);
         return 0;
     };
-    if (jack_set_xrun_callback(client, countXrun, self.get()) != 0
-        || jack_set_process_callback(client, &JackWriterClient::process, self.get()) != 0 || jack_activate(client) != 0)
+    if (jack_set_xrun_callback(client, countXrun, self.get()) != 0 ||
+        jack_set_process_callback(client, &JackWriterClient::process, self.get()) != 0 || jack_activate(client) != 0)
         return nullptr;
     return self;
 }
 
-JackWriterClient::JackWriterClient(jack_client_t* client) : m_client(client)
-{
-    sem_init(&m_cycleDone, 0, 0);
-}
+JackWriterClient::JackWriterClient(jack_client_t* client) : m_client(client) { sem_init(&m_cycleDone, 0, 0); }
 
 JackWriterClient::~JackWriterClient()
 {

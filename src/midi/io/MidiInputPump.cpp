@@ -6,10 +6,7 @@ namespace quillon::midi {
 
 MidiInputPump::MidiInputPump(MidiSystem& system, QObject* parent) : QObject(parent), m_system(system) {}
 
-MidiInputPump::~MidiInputPump()
-{
-    close();
-}
+MidiInputPump::~MidiInputPump() { close(); }
 
 bool MidiInputPump::open(const PortChoice& choice)
 {

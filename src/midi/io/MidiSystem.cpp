@@ -94,8 +94,7 @@ Backend* MidiSystem::backendNamed(const std::string& name)
 std::optional<PortRef> MidiSystem::resolve(const PortChoice& choice, Direction direction)
 {
     switch (choice.kind) {
-    case PortChoice::Kind::NotChosen:
-        return std::nullopt;
+    case PortChoice::Kind::NotChosen: return std::nullopt;
     case PortChoice::Kind::DefaultRoute: {
         std::optional<PortRef> builtIn;
         for (auto& backend : m_backends) {

@@ -206,8 +206,8 @@ public:
                 return nullptr; // held by another program, or gone meanwhile
             if (m_jack)
                 m_jack->waitCycles(2); // the new connection is in the server's graph only from a cycle boundary on
-            auto connection = std::make_unique<RtMidiInputConnection>(std::move(in), std::move(lastError),
-                                                                      std::move(onMessage));
+            auto connection =
+                std::make_unique<RtMidiInputConnection>(std::move(in), std::move(lastError), std::move(onMessage));
             connection->start();
             return connection;
         } catch (const RtMidiError&) {

@@ -12,8 +12,8 @@ inline std::chrono::milliseconds sendTimeout(std::size_t messageLength)
 {
     using namespace std::chrono_literals;
     // 10 bits per byte at 31250 baud = 320 us per byte; allow twice that.
-    const auto wire = std::chrono::duration_cast<std::chrono::milliseconds>(
-        std::chrono::microseconds(640) * static_cast<long long>(messageLength));
+    const auto wire = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::microseconds(640) *
+                                                                            static_cast<long long>(messageLength));
     return std::max<std::chrono::milliseconds>(1000ms, wire);
 }
 

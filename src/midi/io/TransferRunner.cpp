@@ -41,20 +41,13 @@ private:
 std::string_view outcomeName(TransferOutcome outcome)
 {
     switch (outcome) {
-    case TransferOutcome::Finished:
-        return "finished";
-    case TransferOutcome::Refused:
-        return "refused";
-    case TransferOutcome::NoOutput:
-        return "output port cannot be opened";
-    case TransferOutcome::NoInput:
-        return "input port cannot be opened";
-    case TransferOutcome::SendFailed:
-        return "send failed";
-    case TransferOutcome::NoReply:
-        return "no reply from the keyboard";
-    case TransferOutcome::FileUnreadable:
-        return "file cannot be read";
+    case TransferOutcome::Finished: return "finished";
+    case TransferOutcome::Refused: return "refused";
+    case TransferOutcome::NoOutput: return "output port cannot be opened";
+    case TransferOutcome::NoInput: return "input port cannot be opened";
+    case TransferOutcome::SendFailed: return "send failed";
+    case TransferOutcome::NoReply: return "no reply from the keyboard";
+    case TransferOutcome::FileUnreadable: return "file cannot be read";
     }
     return "unknown";
 }
@@ -129,8 +122,8 @@ TransferReport runTransfer(MidiSystem& system, transfer::TransferHandshake& hand
                 const std::uint64_t missed = system.missedCycles() - missedBefore;
                 return finish(TransferOutcome::NoReply,
                               missed == 0 ? std::string()
-                                          : "the MIDI server missed " + std::to_string(missed)
-                                              + " cycles during the transfer; a message or reply may have been lost");
+                                          : "the MIDI server missed " + std::to_string(missed) +
+                                                " cycles during the transfer; a message or reply may have been lost");
             }
             actions = handshake.onShortMessage(static_cast<std::uint8_t>(*packed & 0xFF),
                                                static_cast<std::uint8_t>((*packed >> 8) & 0xFF));

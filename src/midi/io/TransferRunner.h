@@ -27,11 +27,11 @@ struct TransferOptions {
 
 enum class TransferOutcome {
     Finished,
-    Refused,      // the handshake would not start (empty list, bad slot)
-    NoOutput,     // output port not chosen, gone, or cannot be opened
-    NoInput,      // input port not chosen, gone, or held by another program
-    SendFailed,   // a message did not leave within its time
-    NoReply,      // the keyboard did not answer in time
+    Refused,    // the handshake would not start (empty list, bad slot)
+    NoOutput,   // output port not chosen, gone, or cannot be opened
+    NoInput,    // input port not chosen, gone, or held by another program
+    SendFailed, // a message did not leave within its time
+    NoReply,    // the keyboard did not answer in time
     FileUnreadable,
 };
 

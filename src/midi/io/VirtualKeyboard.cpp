@@ -34,10 +34,7 @@ private:
     int m_id;
 };
 
-VirtualKeyboard::VirtualKeyboard()
-    : m_thread([this](std::stop_token stop) { deliverLoop(stop); })
-{
-}
+VirtualKeyboard::VirtualKeyboard() : m_thread([this](std::stop_token stop) { deliverLoop(stop); }) {}
 
 VirtualKeyboard::~VirtualKeyboard()
 {
@@ -45,15 +42,9 @@ VirtualKeyboard::~VirtualKeyboard()
     m_queueChanged.notify_all();
 }
 
-std::vector<PortInfo> VirtualKeyboard::outputs()
-{
-    return {PortInfo{{kBackendName, kPortName, 0}, kPortName}};
-}
+std::vector<PortInfo> VirtualKeyboard::outputs() { return {PortInfo{{kBackendName, kPortName, 0}, kPortName}}; }
 
-std::vector<PortInfo> VirtualKeyboard::inputs()
-{
-    return outputs();
-}
+std::vector<PortInfo> VirtualKeyboard::inputs() { return outputs(); }
 
 std::unique_ptr<OutputConnection> VirtualKeyboard::openOutput(const PortRef& port)
 {

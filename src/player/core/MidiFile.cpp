@@ -224,8 +224,7 @@ Result<MidiFile> readMidiFile(std::span<const std::uint8_t> bytes)
     if (trackCount == 0)
         return fail("the header announces no tracks");
     if (format == 0 && trackCount != 1)
-        return fail("a format 0 file must have exactly one track, the header announces " +
-                    std::to_string(trackCount));
+        return fail("a format 0 file must have exactly one track, the header announces " + std::to_string(trackCount));
 
     MidiFile file;
     file.format = static_cast<int>(format);
@@ -244,8 +243,8 @@ Result<MidiFile> readMidiFile(std::span<const std::uint8_t> bytes)
 
     while (file.tracks.size() < trackCount) {
         if (in.atEnd())
-            return fail("missing track: the header announces " + std::to_string(trackCount) + " tracks, the file holds " +
-                        std::to_string(file.tracks.size()));
+            return fail("missing track: the header announces " + std::to_string(trackCount) +
+                        " tracks, the file holds " + std::to_string(file.tracks.size()));
         const std::size_t chunkAt = in.offset();
         auto chunkId = in.take(4);
         auto chunkLength = in.bigEndian(4);

@@ -23,12 +23,12 @@ struct Division {
 enum class EventKind : std::uint8_t { Channel, SysEx, Meta };
 
 struct TrackEvent {
-    std::uint64_t tick = 0;       // absolute, from the start of its track
+    std::uint64_t tick = 0; // absolute, from the start of its track
     EventKind kind = EventKind::Channel;
-    std::uint8_t status = 0;      // Channel: status byte (running status resolved); SysEx: F0 or F7; Meta: FF
-    std::uint8_t metaType = 0;    // Meta only
-    std::uint8_t data1 = 0;       // Channel only
-    std::uint8_t data2 = 0;       // Channel only, 0 for one-data-byte messages
+    std::uint8_t status = 0;           // Channel: status byte (running status resolved); SysEx: F0 or F7; Meta: FF
+    std::uint8_t metaType = 0;         // Meta only
+    std::uint8_t data1 = 0;            // Channel only
+    std::uint8_t data2 = 0;            // Channel only, 0 for one-data-byte messages
     std::vector<std::uint8_t> payload; // SysEx and Meta: the bytes after the length
 };
 

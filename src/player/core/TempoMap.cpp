@@ -28,14 +28,13 @@ TempoMap::TempoMap(const MidiFile& file) : m_division(file.division)
     for (const Track& track : file.tracks)
         for (const TrackEvent& event : track.events)
             if (event.kind == EventKind::Meta && event.metaType == kMetaTempo && event.payload.size() == 3) {
-                const std::uint32_t tempo = (std::uint32_t{event.payload[0]} << 16) |
-                                            (std::uint32_t{event.payload[1]} << 8) | event.payload[2];
+                const std::uint32_t tempo =
+                    (std::uint32_t{event.payload[0]} << 16) | (std::uint32_t{event.payload[1]} << 8) | event.payload[2];
                 if (tempo > 0)
                     changes.push_back({event.tick, tempo});
             }
     // Stable: of two changes at one tick, the later track (or later event) wins.
-    std::stable_sort(changes.begin(), changes.end(),
-                     [](const Change& a, const Change& b) { return a.tick < b.tick; });
+    std::stable_sort(changes.begin(), changes.end(), [](const Change& a, const Change& b) { return a.tick < b.tick; });
 
     const double ppq = m_division.ticksPerQuarter;
     m_segments.push_back({0, 0.0, kDefaultMicrosPerQuarter});
@@ -45,8 +44,8 @@ TempoMap::TempoMap(const MidiFile& file) : m_division(file.division)
             last.microsPerQuarter = change.tempo;
             continue;
         }
-        const double start = last.startMicros + static_cast<double>(change.tick - last.startTick) *
-                                                    last.microsPerQuarter / ppq;
+        const double start =
+            last.startMicros + static_cast<double>(change.tick - last.startTick) * last.microsPerQuarter / ppq;
         m_segments.push_back({change.tick, start, change.tempo});
     }
 }

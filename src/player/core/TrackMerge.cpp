@@ -12,10 +12,7 @@ std::vector<const TrackEvent*> mergeTracks(std::span<const Track> tracks, bool (
         std::uint64_t tick;
         std::size_t track;
         std::size_t index;
-        bool operator>(const Head& other) const
-        {
-            return tick != other.tick ? tick > other.tick : track > other.track;
-        }
+        bool operator>(const Head& other) const { return tick != other.tick ? tick > other.tick : track > other.track; }
     };
     std::priority_queue<Head, std::vector<Head>, std::greater<>> heads;
     auto pushNext = [&](std::size_t track, std::size_t index) {

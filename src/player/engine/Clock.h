@@ -31,10 +31,7 @@ class SteadyClock final : public Clock {
 public:
     SteadyClock() : m_epoch(std::chrono::steady_clock::now()) {}
 
-    Micros now() override
-    {
-        return std::chrono::duration_cast<Micros>(std::chrono::steady_clock::now() - m_epoch);
-    }
+    Micros now() override { return std::chrono::duration_cast<Micros>(std::chrono::steady_clock::now() - m_epoch); }
 
     void waitUntil(std::unique_lock<std::mutex>& lock, std::condition_variable& wake, Micros deadline) override
     {

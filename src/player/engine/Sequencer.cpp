@@ -239,14 +239,9 @@ void Sequencer::sendChase(OutputSink& sink, std::size_t before)
             if (e.data1 < 120)
                 controllers[channel][e.data1] = e.data2;
             break;
-        case 0xC0:
-            program[channel] = e.data1;
-            break;
-        case 0xE0:
-            bend[channel] = e.data1 | (e.data2 << 7);
-            break;
-        default:
-            break;
+        case 0xC0: program[channel] = e.data1; break;
+        case 0xE0: bend[channel] = e.data1 | (e.data2 << 7); break;
+        default: break;
         }
     }
     for (std::uint8_t channel = 0; channel < 16; ++channel) {

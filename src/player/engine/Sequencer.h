@@ -42,8 +42,8 @@ public:
     // Plays from the current position. Controllers, programs and pitch bends set
     // earlier in the song are sent first, so a song resumed mid-way sounds right.
     void play();
-    void pause();                 // halts and keeps the position
-    void stop();                  // halts and goes back to the start
+    void pause(); // halts and keeps the position
+    void stop();  // halts and goes back to the start
     // Moves to a position, clamped to the song (0 .. length). A playing song goes on from there.
     void seekMs(std::int64_t ms);
 

@@ -14,8 +14,8 @@
 namespace quillon::player {
 
 struct SynthOptions {
-    std::string soundFont;   // empty: the first GM soundfont found at its standard path
-    bool openAudio = true;   // false: no driver at all, sound only through render()
+    std::string soundFont; // empty: the first GM soundfont found at its standard path
+    bool openAudio = true; // false: no driver at all, sound only through render()
     double sampleRate = 44100.0;
 };
 

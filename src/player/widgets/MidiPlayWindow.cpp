@@ -87,9 +87,9 @@ void MidiPlayWindow::buildControls()
         void (MidiPlayWindow::*handler)();
     };
     const ButtonPlace row[] = {
-        {"&Play", 3, 21, &MidiPlayWindow::playPressed},   {"&Pause", 24, 24, &MidiPlayWindow::pausePressed},
-        {"<<", 48, 17, &MidiPlayWindow::rewind},          {">>", 65, 18, &MidiPlayWindow::fastForward},
-        {"&Stop", 83, 20, &MidiPlayWindow::stopPressed},  {"<", 103, 17, &MidiPlayWindow::previousSong},
+        {"&Play", 3, 21, &MidiPlayWindow::playPressed},  {"&Pause", 24, 24, &MidiPlayWindow::pausePressed},
+        {"<<", 48, 17, &MidiPlayWindow::rewind},         {">>", 65, 18, &MidiPlayWindow::fastForward},
+        {"&Stop", 83, 20, &MidiPlayWindow::stopPressed}, {"<", 103, 17, &MidiPlayWindow::previousSong},
         {">", 120, 17, &MidiPlayWindow::nextSong},
     };
     for (const ButtonPlace& place : row) {

@@ -38,16 +38,11 @@ Preparation prepare(TransferKind kind, const FileInspector& files, const std::fi
 std::string_view messageText(CheckReason reason)
 {
     switch (reason) {
-    case CheckReason::TooManySongs:
-        return text::kTooManySongs;
-    case CheckReason::TooManyRomImages:
-        return text::kTooManyRomImages;
-    case CheckReason::CannotOpenFile:
-        return text::kCannotOpenFile;
-    case CheckReason::NotMidiFile:
-        return text::kNotMidiFile;
-    case CheckReason::NotFormat0:
-        return text::kNotFormat0;
+    case CheckReason::TooManySongs: return text::kTooManySongs;
+    case CheckReason::TooManyRomImages: return text::kTooManyRomImages;
+    case CheckReason::CannotOpenFile: return text::kCannotOpenFile;
+    case CheckReason::NotMidiFile: return text::kNotMidiFile;
+    case CheckReason::NotFormat0: return text::kNotFormat0;
     }
     return {};
 }
@@ -90,10 +85,7 @@ FileVerdict checkSongFile(const FileInspector& files, const std::filesystem::pat
     return {checkSongHead(head->firstBytes), sizeText(head->length)};
 }
 
-FileVerdict checkSongFile(const std::filesystem::path& path)
-{
-    return checkSongFile(FileInspector::disk(), path);
-}
+FileVerdict checkSongFile(const std::filesystem::path& path) { return checkSongFile(FileInspector::disk(), path); }
 
 FileVerdict checkRomFile(const FileInspector& files, const std::filesystem::path& path)
 {
@@ -103,10 +95,7 @@ FileVerdict checkRomFile(const FileInspector& files, const std::filesystem::path
     return {std::nullopt, sizeText(head->length)};
 }
 
-FileVerdict checkRomFile(const std::filesystem::path& path)
-{
-    return checkRomFile(FileInspector::disk(), path);
-}
+FileVerdict checkRomFile(const std::filesystem::path& path) { return checkRomFile(FileInspector::disk(), path); }
 
 Preparation prepareSongs(const FileInspector& files, const std::filesystem::path& folder,
                          const std::vector<std::string>& names)

@@ -14,10 +14,8 @@ std::optional<frame::Reply> replyFor(std::uint8_t note)
     case static_cast<std::uint8_t>(frame::Reply::RomBlockDone):
     case static_cast<std::uint8_t>(frame::Reply::SongBlockDone):
     case static_cast<std::uint8_t>(frame::Reply::Ready):
-    case static_cast<std::uint8_t>(frame::Reply::SongDone):
-        return static_cast<frame::Reply>(note);
-    default:
-        return std::nullopt;
+    case static_cast<std::uint8_t>(frame::Reply::SongDone): return static_cast<frame::Reply>(note);
+    default: return std::nullopt;
     }
 }
 
@@ -105,8 +103,7 @@ Actions TransferHandshake::onSongReply(frame::Reply reply)
         if (m_song < entryCount() - 1) {
             ++m_song;
             if (loadEntry(m_song, actions))
-                announce(frame::buildSongHeader(static_cast<std::uint8_t>(m_list.entries[m_song].slot),
-                                                m_blockCount),
+                announce(frame::buildSongHeader(static_cast<std::uint8_t>(m_list.entries[m_song].slot), m_blockCount),
                          actions);
         } else {
             actions.push_back(SetStatus{std::string(text::kStatusSucceeded)});
@@ -132,8 +129,7 @@ Actions TransferHandshake::onSongReply(frame::Reply reply)
         // Past the last block a reply only counts on.
         ++m_block;
         break;
-    case frame::Reply::RomBlockDone:
-        break;
+    case frame::Reply::RomBlockDone: break;
     }
     return actions;
 }
@@ -164,16 +160,15 @@ Actions TransferHandshake::onRomReply(frame::Reply reply)
             actions.push_back(SetStatus{std::string(text::kStatusSucceeded)});
             m_packed = {};
             actions.push_back(CloseInput{});
-            actions.push_back(RelabelClose{std::string(m_lastBlockLength != 0 ? text::kCloseOkRomShortEnd
-                                                                              : text::kCloseOkRomFullEnd)});
+            actions.push_back(RelabelClose{
+                std::string(m_lastBlockLength != 0 ? text::kCloseOkRomShortEnd : text::kCloseOkRomFullEnd)});
             actions.push_back(Finished{});
             m_phase = Phase::Finished;
         }
         ++m_block;
         break;
     case frame::Reply::SongBlockDone:
-    case frame::Reply::SongDone:
-        break;
+    case frame::Reply::SongDone: break;
     }
     return actions;
 }

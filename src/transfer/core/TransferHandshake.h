@@ -51,8 +51,8 @@ struct Stopped {
     std::string detail; // the reader's own reason
 };
 
-using Action = std::variant<SendMessage, SetProgressRange, SetProgressPosition, SetStatus, RelabelClose,
-                            CloseInput, Finished, Stopped>;
+using Action = std::variant<SendMessage, SetProgressRange, SetProgressPosition, SetStatus, RelabelClose, CloseInput,
+                            Finished, Stopped>;
 using Actions = std::vector<Action>;
 
 class TransferHandshake {
@@ -61,11 +61,11 @@ public:
     using FileReader = std::function<Result<frame::Bytes>(const std::string& fileName)>;
 
     enum class Phase {
-        Idle,       // built, start() not called
-        Waiting,    // control message sent, no file announced yet
-        Announced,  // a file has been announced; blocks follow on the replies
-        Finished,   // last song done or last ROM block sent; input closed
-        Stopped,    // a file could not be read; input closed
+        Idle,      // built, start() not called
+        Waiting,   // control message sent, no file announced yet
+        Announced, // a file has been announced; blocks follow on the replies
+        Finished,  // last song done or last ROM block sent; input closed
+        Stopped,   // a file could not be read; input closed
     };
 
     TransferHandshake(TransferList list, FileReader readFile);
@@ -85,8 +85,8 @@ public:
     bool isFinished() const { return m_phase == Phase::Finished; }
     bool isStopped() const { return m_phase == Phase::Stopped; }
     const TransferList& list() const { return m_list; }
-    int songIndex() const { return m_song; }           // entry being sent
-    long long blockIndex() const { return m_block; }   // next block to send
+    int songIndex() const { return m_song; }         // entry being sent
+    long long blockIndex() const { return m_block; } // next block to send
     unsigned blockCount() const { return m_blockCount; }
     std::size_t packedLength() const { return m_packedLength; } // of the current file
     std::uint64_t bytesSent() const { return m_bytesSent; }     // every message byte so far

@@ -4,10 +4,7 @@
 
 namespace quillon::transfer {
 
-bool isValidSlot(int slot)
-{
-    return slot >= kFirstSlot && slot <= kLastSlot;
-}
+bool isValidSlot(int slot) { return slot >= kFirstSlot && slot <= kLastSlot; }
 
 std::string slotLabel(int slot)
 {

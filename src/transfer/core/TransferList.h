@@ -15,8 +15,8 @@ inline constexpr int kFirstSlot = 1;
 inline constexpr int kLastSlot = 28;
 
 struct TransferEntry {
-    std::string fileName; // as listed, with extension; resolved against the kind's folder by the caller
-    std::string sizeText; // "%5.2f" of kilobytes followed by "K"
+    std::string fileName;  // as listed, with extension; resolved against the kind's folder by the caller
+    std::string sizeText;  // "%5.2f" of kilobytes followed by "K"
     int slot = kFirstSlot; // keyboard song slot 1..28; not used for a ROM image
 };
 

@@ -57,12 +57,9 @@ std::chrono::milliseconds between(WallClock::time_point from, WallClock::time_po
 std::string_view resultWord(FileResult result)
 {
     switch (result) {
-    case FileResult::Sent:
-        return "sent";
-    case FileResult::Stopped:
-        return "stopped";
-    case FileResult::Unreadable:
-        return "unreadable";
+    case FileResult::Sent: return "sent";
+    case FileResult::Stopped: return "stopped";
+    case FileResult::Unreadable: return "unreadable";
     }
     return "?";
 }
@@ -87,10 +84,7 @@ std::string formatRecord(const TransferRecord& record)
     return line;
 }
 
-std::filesystem::path transferLogPath(const DataFolders& folders)
-{
-    return folders.root() / "transfer-log.txt";
-}
+std::filesystem::path transferLogPath(const DataFolders& folders) { return folders.root() / "transfer-log.txt"; }
 
 Status appendTransferLog(const std::filesystem::path& logFile, const std::vector<TransferRecord>& records)
 {
@@ -120,8 +114,7 @@ void TransferRecorder::observe(const Actions& actions, const TransferHandshake& 
             m_current->record.bytesSent += message->bytes.size();
             m_current->lastMessage = now;
             if (isDataBlock(message->bytes))
-                m_current->record.blocksSent =
-                    std::min(m_current->record.blocksSent + 1, m_current->record.blockCount);
+                m_current->record.blocksSent = std::min(m_current->record.blocksSent + 1, m_current->record.blockCount);
         } else if (std::holds_alternative<Finished>(action)) {
             if (m_current)
                 settle(m_current->record.blocksSent == m_current->record.blockCount ? FileResult::Sent

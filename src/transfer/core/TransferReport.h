@@ -32,15 +32,15 @@ enum class FileResult {
 std::string_view resultWord(FileResult result); // "sent", "stopped", "unreadable"
 
 struct TransferRecord {
-    WallClock::time_point finished;  // when the file's line was settled
+    WallClock::time_point finished; // when the file's line was settled
     std::string fileName;
-    std::uintmax_t bytes = 0;        // the file's own length
+    std::uintmax_t bytes = 0; // the file's own length
     unsigned blocksSent = 0;
     unsigned blockCount = 0;
-    std::optional<int> slot;         // songs only; nothing for a ROM image
+    std::optional<int> slot; // songs only; nothing for a ROM image
     FileResult result = FileResult::Sent;
     std::chrono::milliseconds duration{0}; // from the file's announcement to its last message
-    std::uint64_t bytesSent = 0;     // message bytes that went out for this file (header and blocks)
+    std::uint64_t bytesSent = 0;           // message bytes that went out for this file (header and blocks)
 
     // bytesSent over the duration, in KiB per second; 0 when no time has passed.
     double kibPerSecond() const;

@@ -32,8 +32,7 @@ void offerFormat0Copy(QWidget& parent, app::Session& session, const std::string&
     const auto copy = player::convertSongBeside(session.folders().songPath(fileName));
     if (!copy) {
         messages.inform(&parent, text::kProgramTitle,
-                        std::string(text::kCannotConvert) + fileName + "\r\n" + copy.reason(),
-                        ui::MessageIcon::Stop);
+                        std::string(text::kCannotConvert) + fileName + "\r\n" + copy.reason(), ui::MessageIcon::Stop);
         return;
     }
     if (showNewSong)

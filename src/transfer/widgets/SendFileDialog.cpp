@@ -96,8 +96,7 @@ void SendFileDialog::buildControls()
     const ui::DialogUnits units(font());
     m_list->setFixedWidth(listWidth);
     m_list->setMinimumHeight(m_list->horizontalHeader()->sizeHint().height() +
-                             kVisibleRows * m_list->verticalHeader()->defaultSectionSize() +
-                             2 * m_list->frameWidth());
+                             kVisibleRows * m_list->verticalHeader()->defaultSectionSize() + 2 * m_list->frameWidth());
 
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(m_sendButton);
@@ -294,8 +293,9 @@ void SendFileDialog::apply(const Actions& actions)
         } else if (const auto* stopped = std::get_if<Stopped>(&action)) {
             endTransfer();
             if (stopped->reason == StopReason::FileUnreadable)
-                m_session.messages().show(this, {std::string(text::kProgramTitle), std::string(text::kCannotOpenFileAtTurn),
-                                                 ui::MessageIcon::Stop, ui::MessageButtons::YesNo});
+                m_session.messages().show(this,
+                                          {std::string(text::kProgramTitle), std::string(text::kCannotOpenFileAtTurn),
+                                           ui::MessageIcon::Stop, ui::MessageButtons::YesNo});
         }
     }
 }
@@ -333,8 +333,8 @@ void SendFileDialog::showRate(bool withTimeLeft)
 {
     if (!m_handshake)
         return;
-    auto estimate = estimateRate(m_handshake->bytesSent(), m_expectedBytes,
-                                 std::chrono::steady_clock::now() - m_startedAt);
+    auto estimate =
+        estimateRate(m_handshake->bytesSent(), m_expectedBytes, std::chrono::steady_clock::now() - m_startedAt);
     if (!withTimeLeft)
         estimate.secondsLeft.reset();
     m_rate->setText(qt(transfer::rateText(estimate)));

@@ -35,11 +35,11 @@ class Session;
 namespace quillon::midi {
 class MidiInputPump;
 class OutputConnection;
-}
+} // namespace quillon::midi
 namespace quillon::ui {
 class EditableList;
 class PercentBar;
-}
+} // namespace quillon::ui
 
 namespace quillon::transfer {
 

@@ -3,7 +3,7 @@
 namespace quillon::app {
 class Session;
 struct MainWindowHooks;
-}
+} // namespace quillon::app
 
 namespace quillon::transfer {
 

@@ -3,11 +3,10 @@
 // It opens an input port that takes the SysEx messages and an output port that
 // sends the Note On replies, prints one line per event, and with --store DIR
 // writes what it received as slotNN.mid, rom.bin and curve.txt.
+#include "cli/KeyboardPorts.h"
 #include "midi/core/KeyboardModel.h"
-#include "midi/io/JackOutput.h"
 
 #include <CLI/CLI.hpp>
-#include <rtmidi/RtMidi.h>
 
 #include <condition_variable>
 #include <csignal>
@@ -17,35 +16,13 @@
 #include <fstream>
 #include <iostream>
 #include <mutex>
+#include <span>
 #include <thread>
 
 namespace {
 
 using quillon::frame::Bytes;
-
-// Messages from RtMidi's thread to the main thread, plus the stop request.
-struct Inbox {
-    std::mutex mutex;
-    std::condition_variable changed;
-    std::deque<Bytes> messages;
-    bool stop = false;
-};
-
-void onMessage(double, std::vector<unsigned char>* message, void* inboxPointer)
-{
-    auto& inbox = *static_cast<Inbox*>(inboxPointer);
-    {
-        std::lock_guard lock(inbox.mutex);
-        inbox.messages.emplace_back(message->begin(), message->end());
-    }
-    inbox.changed.notify_one();
-}
-
-// Keeps RtMidi's complaint; during set-up any complaint means the ports are not usable.
-void keepError(RtMidiError::Type, const std::string& text, void* lastError)
-{
-    *static_cast<std::string*>(lastError) = text;
-}
+using namespace quillon::keyboard_program;
 
 bool writeFile(const std::filesystem::path& path, const Bytes& bytes)
 {
@@ -131,32 +108,10 @@ int main(int argc, char** argv)
     sigaddset(&stopSignals, SIGTERM);
     pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
 
-    const RtMidi::Api api = apiName == "jack" ? RtMidi::UNIX_JACK : RtMidi::LINUX_ALSA;
-    if (api == RtMidi::UNIX_JACK)
-        quillon::midi::silenceJackMessages();
     Inbox inbox;
-    std::unique_ptr<RtMidiIn> in;
-    std::unique_ptr<RtMidiOut> out;
-    std::string inError;
-    std::string outError;
-    try {
-        in = std::make_unique<RtMidiIn>(api, name, 1000);
-        out = std::make_unique<RtMidiOut>(api, name + "-out");
-        in->setErrorCallback(&keepError, &inError);
-        out->setErrorCallback(&keepError, &outError);
-        in->ignoreTypes(false, true, true);
-        in->setBufferSize(64 * 1024, 4);
-        in->setCallback(&onMessage, &inbox);
-        in->openVirtualPort("in");
-        out->openVirtualPort("out");
-    } catch (const RtMidiError& error) {
-        std::cerr << "quillon-keyboard: cannot open " << apiName << " ports: " << error.getMessage() << '\n';
+    std::unique_ptr<KeyboardPorts> ports = apiName == "jack" ? openJackPorts(name, inbox) : openAlsaPorts(name, inbox);
+    if (!ports)
         return 1;
-    }
-    if (!inError.empty() || !outError.empty()) {
-        std::cerr << "quillon-keyboard: cannot open " << apiName << " ports: " << inError << outError << '\n';
-        return 1;
-    }
 
     std::jthread signalWaiter([&] {
         int signal = 0;
@@ -182,15 +137,16 @@ int main(int argc, char** argv)
         if (reaction.reply) {
             const unsigned char reply[3] = {quillon::frame::kReplyStatus, static_cast<unsigned char>(*reaction.reply),
                                             0x7F};
-            out->sendMessage(reply, sizeof reply);
+            ports->reply(reply);
         }
         std::cout << reaction.event << std::endl;
         if (!storeDir.empty())
             store(model, reaction, storeDir);
     }
     // The signal thread has returned from sigwait(): joining it is immediate.
-    in->closePort();
-    out->closePort();
+    ports->close();
+    if (const auto dropped = ports->droppedMessages())
+        std::cout << "error: " << dropped << " messages arrived faster than they were taken and were lost" << std::endl;
     std::cout << "stopped: " << model.songs().size() << " songs, " << model.errors().size() << " errors" << std::endl;
     return 0;
 }

@@ -1,9 +1,8 @@
 // Real JACK ports (a server must be running; run-tests.sh starts one with the
 // dummy driver). Skipped when no JACK server is reachable.
 #include "midi/core/DeviceFrame.h"
+#include "midi/io/JackClient.h"
 #include "midi/io/MidiSystem.h"
-
-#include <rtmidi/RtMidi.h>
 
 #include <gtest/gtest.h>
 
@@ -22,42 +21,41 @@ namespace {
 // A JACK MIDI input port inside the test that keeps every message it gets.
 class Sink {
 public:
-    explicit Sink(const std::string& client) : m_in(RtMidi::UNIX_JACK, client, 1000)
+    explicit Sink(const std::string& client) : m_client(JackClient::open(client))
     {
-        m_in.ignoreTypes(false, true, true);
-        m_in.setBufferSize(64 * 1024, 4);
-        m_in.setCallback(&Sink::onMessage, this);
-        m_in.openVirtualPort("in");
+        if (m_client)
+            m_in = m_client->openInputPort("in", [this](std::span<const std::uint8_t> message) { keep(message); });
         portName = client + ":in";
     }
 
+    bool ready() const { return m_in != nullptr; }
     bool waitFor(std::size_t count, std::chrono::milliseconds timeout)
     {
         std::unique_lock lock(m_mutex);
-        return m_changed.wait_for(lock, timeout, [&] { return messages.size() >= count; });
+        return m_changed.wait_for(lock, timeout, [&] { return m_messages.size() >= count; });
     }
     std::vector<frame::Bytes> received()
     {
         std::lock_guard lock(m_mutex);
-        return messages;
+        return m_messages;
     }
-    void close() { m_in.closePort(); }
+    void close() { m_in.reset(); }
 
     std::string portName;
 
 private:
-    static void onMessage(double, std::vector<unsigned char>* message, void* self)
+    void keep(std::span<const std::uint8_t> message)
     {
-        auto* sink = static_cast<Sink*>(self);
-        std::lock_guard lock(sink->m_mutex);
-        sink->messages.emplace_back(message->begin(), message->end());
-        sink->m_changed.notify_all();
+        std::lock_guard lock(m_mutex);
+        m_messages.emplace_back(message.begin(), message.end());
+        m_changed.notify_all();
     }
 
-    RtMidiIn m_in;
     std::mutex m_mutex;
     std::condition_variable m_changed;
-    std::vector<frame::Bytes> messages;
+    std::vector<frame::Bytes> m_messages;
+    std::unique_ptr<JackClient> m_client;
+    std::unique_ptr<JackPortReader> m_in;
 };
 
 class JackPorts : public ::testing::Test {
@@ -69,6 +67,7 @@ protected:
         if (std::find(names.begin(), names.end(), "JACK") == names.end())
             GTEST_SKIP() << "no JACK server reachable (set JACK_DEFAULT_SERVER or start jackd)";
         sink = std::make_unique<Sink>("quillon-sink-" + std::to_string(::getpid()));
+        ASSERT_TRUE(sink->ready()) << "the test's own JACK port could not be registered";
     }
 
     PortChoice sinkChoice()

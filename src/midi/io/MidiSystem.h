@@ -48,6 +48,14 @@ struct PortChoice {
 // Packed short message: status in the lowest byte, then data 1, then data 2.
 using ShortMessageCallback = std::function<void(std::uint32_t packed)>;
 
+inline std::uint32_t packShortMessage(std::span<const std::uint8_t> bytes)
+{
+    std::uint32_t packed = 0;
+    for (std::size_t i = 0; i < bytes.size() && i < 4; ++i)
+        packed |= std::uint32_t(bytes[i]) << (8 * i);
+    return packed;
+}
+
 // An open output. send() returns only when the message has left the program
 // (bounded wait; SendFailed on timeout).
 class OutputConnection {

@@ -1,6 +1,6 @@
 #include "midi/io/RtMidiBackends.h"
 
-#include "midi/io/JackOutput.h"
+#include "midi/io/JackClient.h"
 #include "midi/io/SendTimeout.h"
 #include "midi/io/SendWorker.h"
 
@@ -44,14 +44,6 @@ std::optional<unsigned> currentIndex(Port& port, const PortRef& ref)
             return i;
     }
     return std::nullopt;
-}
-
-std::uint32_t packShortMessage(const std::vector<unsigned char>& bytes)
-{
-    std::uint32_t packed = 0;
-    for (std::size_t i = 0; i < bytes.size(); ++i)
-        packed |= std::uint32_t(bytes[i]) << (8 * i);
-    return packed;
 }
 
 // Output through RtMidi (ALSA): the driver call may block, so it runs on a
@@ -127,10 +119,10 @@ class RtMidiBackend : public Backend {
 public:
     static std::unique_ptr<RtMidiBackend> start(RtMidi::Api api, const std::string& clientName)
     {
-        std::unique_ptr<JackWriterClient> jack;
+        std::unique_ptr<JackClient> jack;
         if (api == RtMidi::UNIX_JACK) {
             // Probe with our own client first: it fails quietly when no server runs.
-            jack = JackWriterClient::open(clientName);
+            jack = JackClient::open(clientName);
             if (!jack)
                 return nullptr;
         } else if (api == RtMidi::LINUX_ALSA) {
@@ -204,8 +196,6 @@ public:
             in->openPort(*index, "in");
             if (!in->isPortOpen() || !lastError->empty())
                 return nullptr; // held by another program, or gone meanwhile
-            if (m_jack)
-                m_jack->waitCycles(2); // the new connection is in the server's graph only from a cycle boundary on
             auto connection =
                 std::make_unique<RtMidiInputConnection>(std::move(in), std::move(lastError), std::move(onMessage));
             connection->start();
@@ -216,7 +206,7 @@ public:
     }
 
 private:
-    RtMidiBackend(RtMidi::Api api, std::string clientName, std::unique_ptr<JackWriterClient> jack)
+    RtMidiBackend(RtMidi::Api api, std::string clientName, std::unique_ptr<JackClient> jack)
         : m_api(api), m_clientName(std::move(clientName)), m_name(api == RtMidi::UNIX_JACK ? "JACK" : "ALSA"),
           m_jack(std::move(jack))
     {
@@ -225,7 +215,7 @@ private:
     RtMidi::Api m_api;
     std::string m_clientName;
     std::string m_name;
-    std::unique_ptr<JackWriterClient> m_jack;
+    std::unique_ptr<JackClient> m_jack;
     std::string m_listError;
     std::unique_ptr<RtMidiOut> m_outLister;
     std::unique_ptr<RtMidiIn> m_inLister;

@@ -1,14 +1,15 @@
 #pragma once
-// Output to JACK MIDI ports that knows when a message has really gone.
+// Our own JACK client for MIDI in and out.
 //
 // RtMidi's JACK output copies a message into a ring buffer and returns; its
 // process callback later moves whatever is queued into the cycle's MIDI buffer
 // and silently discards what does not fit, so back-to-back 1 KiB SysEx
 // messages get lost and the sender can never learn that a message has left.
-// Here each output port hands exactly one message at a time to the process
-// callback, which writes it into the port buffer (or reports that it cannot
-// fit) and wakes the sender through a semaphore. send() sleeps until then,
-// bounded by sendTimeout(); nothing spins.
+// Its JACK input reads events without checking them and allocates on the
+// real-time thread. Here each output port hands exactly one message at a time
+// to the process callback and the sender sleeps until it is written; each
+// input port copies whole messages into a ring for a thread of its own.
+#include "midi/io/JackPorts.h"
 #include "midi/io/MidiSystem.h"
 
 #include <array>
@@ -21,17 +22,22 @@
 
 namespace quillon::midi {
 
-class JackPortWriter;
-class JackPortReader;
-
-// One JACK client that carries the program's output ports. Opening it is the
-// test for "is a JACK server reachable"; it never prints anything.
-class JackWriterClient {
+// Opening it is the test for "is a JACK server reachable"; it never prints anything.
+class JackClient {
 public:
-    static std::unique_ptr<JackWriterClient> open(const std::string& clientName);
-    ~JackWriterClient();
-    JackWriterClient(const JackWriterClient&) = delete;
-    JackWriterClient& operator=(const JackWriterClient&) = delete;
+    static std::unique_ptr<JackClient> open(const std::string& clientName);
+    ~JackClient();
+    JackClient(const JackClient&) = delete;
+    JackClient& operator=(const JackClient&) = delete;
+
+    // "client:port" as other programs see it.
+    std::string portFullName(const std::string& portName) const;
+
+    // Ports of this client that other programs connect to (nullptr when the
+    // name is taken or every slot is in use). Sending on an output nobody is
+    // connected to fails at once.
+    std::unique_ptr<JackPortWriter> openOutputPort(const std::string& portName);
+    std::unique_ptr<JackPortReader> openInputPort(const std::string& portName, MessageCallback onMessage);
 
     // A new output port connected to the JACK input port `destination`
     // ("client:port"); nullptr when that port does not exist (any more).
@@ -39,9 +45,7 @@ public:
 
     // A new input port fed by the JACK output port `source`; short messages
     // reach onMessage on a thread of its own, in arrival order. nullptr when
-    // that port does not exist (any more). Events the server hands over
-    // inconsistently (a late cycle whose buffer the writer is already
-    // refilling) are skipped, never read through a bad pointer.
+    // that port does not exist (any more).
     std::unique_ptr<InputConnection> listen(const std::string& source, ShortMessageCallback onMessage);
 
     // Sleeps until `cycles` more process cycles have completed (bounded).
@@ -55,10 +59,12 @@ public:
 private:
     friend class JackPortWriter;
     friend class JackPortReader;
-    void releaseReader(JackPortReader* reader, jack_port_t* port);
-    explicit JackWriterClient(jack_client_t* client);
+    explicit JackClient(jack_client_t* client);
     static int process(jack_nframes_t frames, void* self);
-    void release(JackPortWriter* writer, jack_port_t* port);
+    jack_port_t* registerPort(const std::string& portName, unsigned long flags);
+    bool waitUntilConnected(jack_port_t* port);
+    void releaseWriter(JackPortWriter* writer, jack_port_t* port);
+    void releaseReader(JackPortReader* reader, jack_port_t* port);
 
     static constexpr std::size_t kMaxPorts = 8;
     jack_client_t* m_client;

@@ -1,0 +1,115 @@
+#include "midi/io/JackPorts.h"
+
+#include "midi/io/JackClient.h"
+#include "midi/io/SemaphoreWait.h"
+#include "midi/io/SendTimeout.h"
+
+#include <jack/midiport.h>
+
+namespace quillon::midi {
+
+JackPortWriter::JackPortWriter(JackClient& owner, jack_port_t* port) : m_owner(owner), m_port(port)
+{
+    sem_init(&m_done, 0, 0);
+}
+
+JackPortWriter::~JackPortWriter()
+{
+    m_owner.releaseWriter(this, m_port);
+    sem_destroy(&m_done);
+}
+
+SendResult JackPortWriter::send(std::span<const std::uint8_t> message)
+{
+    if (jack_port_connected(m_port) == 0)
+        return SendResult::SendFailed; // the destination went away
+    m_message.assign(message.begin(), message.end());
+    m_state.store(Pending, std::memory_order_release);
+    const timespec deadline = monotonicDeadline(sendTimeout(message.size()));
+    if (!waitUntil(m_done, deadline)) {
+        int expected = Pending;
+        if (m_state.compare_exchange_strong(expected, Idle))
+            return SendResult::SendFailed;
+        // The callback took it just now; it finishes within the cycle.
+        waitUntil(m_done, monotonicDeadline(std::chrono::milliseconds(1000)));
+    }
+    const int outcome = m_state.exchange(Idle);
+    return outcome == Written ? SendResult::Sent : SendResult::SendFailed;
+}
+
+void JackPortWriter::process(jack_nframes_t frames)
+{
+    void* buffer = jack_port_get_buffer(m_port, frames);
+    jack_midi_clear_buffer(buffer);
+    int expected = Pending;
+    if (!m_state.compare_exchange_strong(expected, Writing, std::memory_order_acquire))
+        return;
+    const bool fits = m_message.size() <= jack_midi_max_event_size(buffer) &&
+                      jack_midi_event_write(buffer, 0, m_message.data(), m_message.size()) == 0;
+    m_state.store(fits ? Written : TooBig, std::memory_order_release);
+    sem_post(&m_done);
+}
+
+JackPortReader::JackPortReader(JackClient& owner, jack_port_t* port, MessageCallback onMessage)
+    : m_owner(owner), m_port(port), m_onMessage(std::move(onMessage)), m_ring(jack_ringbuffer_create(kRingBytes))
+{
+    sem_init(&m_ready, 0, 0);
+    m_thread = std::thread([this] { dispatch(); });
+}
+
+JackPortReader::~JackPortReader()
+{
+    close();
+    jack_ringbuffer_free(m_ring);
+    sem_destroy(&m_ready);
+}
+
+void JackPortReader::close()
+{
+    if (m_closed)
+        return;
+    m_closed = true;
+    m_owner.releaseReader(this, m_port); // after this no cycle touches the reader
+    m_stop.store(true, std::memory_order_release);
+    sem_post(&m_ready);
+    m_thread.join();
+}
+
+void JackPortReader::process(jack_nframes_t frames)
+{
+    void* buffer = jack_port_get_buffer(m_port, frames);
+    const std::uint32_t count = jack_midi_get_event_count(buffer);
+    for (std::uint32_t i = 0; i < count; ++i) {
+        jack_midi_event_t event{};
+        // A late cycle can hand over an event whose buffer the writer is
+        // already refilling: check before reading through it.
+        if (jack_midi_event_get(&event, buffer, i) != 0 || event.buffer == nullptr || event.size == 0)
+            continue;
+        const auto length = static_cast<std::uint32_t>(event.size);
+        if (jack_ringbuffer_write_space(m_ring) < sizeof length + length) {
+            m_dropped.fetch_add(1, std::memory_order_relaxed);
+            continue;
+        }
+        jack_ringbuffer_write(m_ring, reinterpret_cast<const char*>(&length), sizeof length);
+        jack_ringbuffer_write(m_ring, reinterpret_cast<const char*>(event.buffer), length);
+        sem_post(&m_ready); // one post per complete message
+    }
+}
+
+void JackPortReader::dispatch()
+{
+    std::vector<std::uint8_t> message;
+    while (true) {
+        waitForever(m_ready);
+        if (m_stop.load(std::memory_order_acquire))
+            return;
+        std::uint32_t length = 0;
+        if (jack_ringbuffer_read(m_ring, reinterpret_cast<char*>(&length), sizeof length) != sizeof length)
+            continue;
+        message.resize(length);
+        if (jack_ringbuffer_read(m_ring, reinterpret_cast<char*>(message.data()), length) == length)
+            m_onMessage(message);
+    }
+}
+
+} // namespace quillon::midi

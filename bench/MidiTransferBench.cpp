@@ -3,11 +3,18 @@
 // For each route (the built-in keyboard; JACK to a quillon-keyboard process)
 // a 100 KiB song is sent through the full handshake with the output kept open
 // for the transfer and, for comparison, opened and closed per message. The
-// baseline is a raw RtMidi ping-pong measured in the same run: one 1038-byte
-// block out, wait for the keyboard's Note On, repeat. Printed: KiB/s of file
-// data, host time per block, CPU used by this process per wall second, and
-// the ratio of our per-block time to the raw one. The keyboard process logs
-// to /tmp/quillon-bench-keyboard.log (one line per message it received).
+// baseline is a raw ping-pong on the same route measured in the same run: one
+// 1038-byte block out, wait for the keyboard's Note On, repeat, for as many
+// blocks as the song has (straight through the built-in keyboard's own port
+// connection; through RtMidi on JACK). Rows per route: KiB/s of file data,
+// wall time per block and this process's CPU time per block, each against the
+// raw ping-pong. The keyboard process logs to /tmp/quillon-bench-keyboard.log
+// (one line per message it received). On a busy machine the dummy JACK server
+// misses cycles and JACK then drops messages unseen; a run that stalls so is
+// left out of the median (each row says how many runs it has) and the next
+// run gets a freshly started keyboard.
+#include "BenchReport.h"
+
 #include "midi/core/DeviceFrame.h"
 #include "midi/io/MidiSystem.h"
 #include "midi/io/TransferRunner.h"
@@ -16,13 +23,17 @@
 
 #include <rtmidi/RtMidi.h>
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
 #include <ctime>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <memory>
 #include <mutex>
+#include <optional>
 #include <random>
 #include <thread>
 
@@ -41,6 +52,9 @@ using Clock = std::chrono::steady_clock;
 namespace {
 
 constexpr std::size_t kSongBytes = 100 * 1024;
+// The built-in keyboard answers within microseconds, so it gets more runs.
+constexpr int kBuiltInRuns = 15;
+constexpr int kJackRuns = 5;
 
 double cpuSeconds()
 {
@@ -54,8 +68,31 @@ struct Measure {
     double cpu = 0;
     unsigned blocks = 0;
     bool ok = false;
-    double perBlockMs() const { return blocks ? seconds * 1000.0 / blocks : 0; }
+    double kibPerSecond() const { return kSongBytes / 1024.0 / seconds; }
+    double wallMicrosPerBlock() const { return seconds * 1e6 / blocks; }
+    double cpuMicrosPerBlock() const { return cpu * 1e6 / blocks; }
 };
+
+// The run of median time among those that completed, and how many did.
+struct Median {
+    Measure measure;
+    int completed = 0;
+    int runs = 0;
+};
+
+Median medianOf(int runs, const std::function<Measure()>& run)
+{
+    std::vector<Measure> done;
+    for (int i = 0; i < runs; ++i) {
+        const Measure m = run();
+        if (m.ok)
+            done.push_back(m);
+    }
+    if (done.empty())
+        return {{}, 0, runs};
+    std::sort(done.begin(), done.end(), [](const Measure& a, const Measure& b) { return a.seconds < b.seconds; });
+    return {done[done.size() / 2], static_cast<int>(done.size()), runs};
+}
 
 frame::Bytes makeSong()
 {
@@ -88,73 +125,64 @@ Measure sendSong(midi::MidiSystem& system, const midi::PortChoice& out, const mi
     m.blocks = frame::blockCount(frame::packedLength(kSongBytes));
     m.ok = report.outcome == midi::TransferOutcome::Finished;
     if (!m.ok)
-        std::printf("  transfer failed: %s\n", std::string(midi::outcomeName(report.outcome)).c_str());
+        std::printf("  transfer failed: %s (missed JACK cycles so far: %llu)\n",
+                    std::string(midi::outcomeName(report.outcome)).c_str(),
+                    static_cast<unsigned long long>(system.missedCycles()));
     return m;
 }
 
-void print(const char* what, const Measure& m, const Measure* baseline)
+// Rows for one way of sending on a route, each against the raw ping-pong of that route.
+void report(const std::string& route, const std::string& what, const Median& m, const Median& raw)
 {
-    if (!m.ok) {
-        std::printf("%-44s failed\n", what);
+    const std::string name = route + ": " + what;
+    const std::string runs = " (median of " + std::to_string(m.completed) + " of " + std::to_string(m.runs) + " runs)";
+    if (!m.completed || !raw.completed) {
+        const char* why = m.completed ? "the raw ping-pong failed" : "every run failed";
+        bench::reportMissing(name + ", rate", "KiB/s", why);
         return;
     }
-    std::printf("%-44s %8.1f KiB/s  %7.3f ms/block  CPU %5.1f%%", what, kSongBytes / 1024.0 / m.seconds, m.perBlockMs(),
-                100.0 * m.cpu / m.seconds);
-    if (baseline && baseline->ok)
-        std::printf("  ratio to raw %.2f", baseline->perBlockMs() / m.perBlockMs());
-    std::printf("\n");
+    bench::reportRow(name + ", rate" + runs, m.measure.kibPerSecond(), "KiB/s", raw.measure.kibPerSecond());
+    bench::reportRow(name + ", wall time per block" + runs, m.measure.wallMicrosPerBlock(), "us",
+                     raw.measure.wallMicrosPerBlock());
+    bench::reportRow(name + ", host CPU per block" + runs, m.measure.cpuMicrosPerBlock(), "us",
+                     raw.measure.cpuMicrosPerBlock());
 }
 
-// The raw baseline: RtMidi straight to the keyboard's ports, one block, wait for its Note On.
-Measure rawPingPong(const std::string& keyboardIn, const std::string& keyboardOut, unsigned blocks)
-{
-    std::mutex mutex;
-    std::condition_variable replied;
-    unsigned replies = 0;
-    RtMidiIn in(RtMidi::UNIX_JACK, "quillon-bench-raw-in");
-    RtMidiOut out(RtMidi::UNIX_JACK, "quillon-bench-raw-out");
-    struct Context {
-        std::mutex* mutex;
-        std::condition_variable* replied;
-        unsigned* replies;
-    } context{&mutex, &replied, &replies};
-    in.setCallback(
-        [](double, std::vector<unsigned char>* message, void* user) {
-            auto* c = static_cast<Context*>(user);
-            if (message->size() == 3 && (*message)[0] == 0x90) {
-                std::lock_guard lock(*c->mutex);
-                ++*c->replies;
-                c->replied->notify_one();
-            }
-        },
-        &context);
-    const auto find = [](auto& port, const std::string& name) -> int {
-        for (unsigned i = 0; i < port.getPortCount(); ++i)
-            if (port.getPortName(i) == name)
-                return static_cast<int>(i);
-        return -1;
-    };
-    const int inIndex = find(in, keyboardOut);
-    const int outIndex = find(out, keyboardIn);
-    if (inIndex < 0 || outIndex < 0) {
-        std::printf("  raw: keyboard ports not found\n");
-        return {};
+// Note On replies, counted from whichever thread they arrive on.
+class ReplyCounter {
+public:
+    void add()
+    {
+        {
+            std::lock_guard lock(m_mutex);
+            ++m_count;
+        }
+        m_changed.notify_one();
     }
-    in.openPort(static_cast<unsigned>(inIndex));
-    out.openPort(static_cast<unsigned>(outIndex));
-    // RtMidi cannot tell when its new JACK connections are live; give them a few cycles.
-    std::this_thread::sleep_for(200ms);
-
-    const auto exchange = [&](const frame::Bytes& message) {
-        std::unique_lock lock(mutex);
-        const unsigned before = replies;
+    // Sends, then waits for one more reply than there were before.
+    bool exchange(const std::function<void()>& send)
+    {
+        std::unique_lock lock(m_mutex);
+        const unsigned before = m_count;
         lock.unlock();
-        out.sendMessage(message.data(), message.size());
+        send();
         lock.lock();
-        return replied.wait_for(lock, 2s, [&] { return replies > before; });
-    };
-    // Open a ROM update with room for every block, so that each block earns a reply.
+        return m_changed.wait_for(lock, 2s, [&] { return m_count > before; });
+    }
+
+private:
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    unsigned m_count = 0;
+};
+
+// The ping-pong itself: a ROM update with room for every block, so that each
+// block earns a reply; the last announced block ends the update (it earns no
+// reply), leaving the keyboard idle.
+Measure pingPong(ReplyCounter& replies, const std::function<void(const frame::Bytes&)>& send, unsigned blocks)
+{
     Measure m;
+    const auto exchange = [&](const frame::Bytes& message) { return replies.exchange([&] { send(message); }); };
     if (!exchange(frame::buildTransferControl()) || !exchange(frame::buildRomHeader(blocks + 1))) {
         std::printf("  raw: the keyboard did not answer the opening messages\n");
         return m;
@@ -172,8 +200,59 @@ Measure rawPingPong(const std::string& keyboardIn, const std::string& keyboardOu
     m.cpu = cpuSeconds() - cpu0;
     m.blocks = blocks;
     m.ok = true;
-    // The last announced block ends the update (it earns no reply), leaving the keyboard idle.
-    out.sendMessage(frame::buildDataBlock(frame::kRomTarget, blocks, payload).data(), frame::kBlockSize + 14);
+    send(frame::buildDataBlock(frame::kRomTarget, blocks, payload));
+    return m;
+}
+
+// Straight through the built-in keyboard's own connections: no handshake, no runner.
+Measure rawBuiltIn(midi::MidiSystem& system, const midi::PortChoice& port, unsigned blocks)
+{
+    ReplyCounter replies;
+    auto input = system.openInput(port, [&replies](std::uint32_t packed) {
+        if ((packed & 0xFF) == frame::kReplyStatus)
+            replies.add();
+    });
+    auto output = system.openOutput(port);
+    if (!input || !output) {
+        std::printf("  raw: the built-in keyboard's ports did not open\n");
+        return {};
+    }
+    const Measure m = pingPong(
+        replies, [&](const frame::Bytes& message) { output->send(message); }, blocks);
+    input->close();
+    return m;
+}
+
+// RtMidi straight to the keyboard's JACK ports.
+Measure rawRtMidi(const std::string& keyboardIn, const std::string& keyboardOut, unsigned blocks)
+{
+    ReplyCounter replies;
+    RtMidiIn in(RtMidi::UNIX_JACK, "quillon-bench-raw-in");
+    RtMidiOut out(RtMidi::UNIX_JACK, "quillon-bench-raw-out");
+    in.setCallback(
+        [](double, std::vector<unsigned char>* message, void* user) {
+            if (message->size() == 3 && (*message)[0] == frame::kReplyStatus)
+                static_cast<ReplyCounter*>(user)->add();
+        },
+        &replies);
+    const auto find = [](auto& port, const std::string& name) -> int {
+        for (unsigned i = 0; i < port.getPortCount(); ++i)
+            if (port.getPortName(i) == name)
+                return static_cast<int>(i);
+        return -1;
+    };
+    const int inIndex = find(in, keyboardOut);
+    const int outIndex = find(out, keyboardIn);
+    if (inIndex < 0 || outIndex < 0) {
+        std::printf("  raw: keyboard ports not found\n");
+        return {};
+    }
+    in.openPort(static_cast<unsigned>(inIndex));
+    out.openPort(static_cast<unsigned>(outIndex));
+    // RtMidi cannot tell when its new JACK connections are live; give them a few cycles.
+    std::this_thread::sleep_for(200ms);
+    const Measure m = pingPong(
+        replies, [&](const frame::Bytes& message) { out.sendMessage(message.data(), message.size()); }, blocks);
     std::this_thread::sleep_for(100ms);
     in.closePort();
     out.closePort();
@@ -222,6 +301,46 @@ std::optional<midi::PortRef> waitForPort(midi::MidiSystem& system, const std::st
     return std::nullopt;
 }
 
+// quillon-keyboard on JACK and the ports it offers. A run that stalls leaves the
+// keyboard in the middle of a transfer, so the next run gets a fresh one.
+class JackKeyboard {
+public:
+    explicit JackKeyboard(midi::MidiSystem& system) : m_system(system) {}
+
+    bool restart()
+    {
+        m_process.reset();
+        const std::string name = "quillon-bench-kbd-" + std::to_string(::getpid()) + "-" + std::to_string(++m_starts);
+        m_process = std::make_unique<KeyboardProcess>(QUILLON_KEYBOARD_BINARY, name);
+        const auto in = waitForPort(m_system, name + ":in", midi::Direction::Output);
+        const auto out = waitForPort(m_system, name + "-out:out", midi::Direction::Input);
+        if (!m_process->started() || !in || !out)
+            return false;
+        m_in = *in;
+        m_out = *out;
+        return true;
+    }
+
+    // Runs one measurement; after a failed one the keyboard is started afresh.
+    Measure run(const std::function<Measure()>& measure)
+    {
+        const Measure m = measure();
+        if (!m.ok && !restart())
+            std::printf("  quillon-keyboard did not come up again\n");
+        return m;
+    }
+
+    const midi::PortRef& in() const { return m_in; }   // the keyboard's input: where messages go
+    const midi::PortRef& out() const { return m_out; } // where its replies come from
+
+private:
+    midi::MidiSystem& m_system;
+    std::unique_ptr<KeyboardProcess> m_process;
+    int m_starts = 0;
+    midi::PortRef m_in;
+    midi::PortRef m_out;
+};
+
 } // namespace
 
 int main()
@@ -235,46 +354,55 @@ int main()
             .write(reinterpret_cast<const char*>(song.data()), static_cast<std::streamsize>(song.size()));
     }
     const unsigned blocks = frame::blockCount(frame::packedLength(kSongBytes));
-    std::printf("100 KiB song = %u blocks of up to 1024 packed bytes\n\n", blocks);
+    std::printf("100 KiB song = %u blocks of up to 1024 packed bytes\n", blocks);
+    const auto done = [&](int status) {
+        std::filesystem::remove_all(folder);
+        return status;
+    };
 
     auto system = midi::MidiSystem::createDefault();
     const auto builtIn =
         midi::PortChoice::of({midi::VirtualKeyboard::kBackendName, midi::VirtualKeyboard::kPortName, 0});
     sendSong(*system, builtIn, builtIn, songPath, true); // warm-up
-    print("built-in keyboard, output kept open", sendSong(*system, builtIn, builtIn, songPath, true), nullptr);
-    print("built-in keyboard, open per message", sendSong(*system, builtIn, builtIn, songPath, false), nullptr);
+    const std::string builtInRoute = "built-in keyboard";
+    const Median builtInRaw = medianOf(kBuiltInRuns, [&] { return rawBuiltIn(*system, builtIn, blocks); });
+    report(builtInRoute, "raw port ping-pong (baseline)", builtInRaw, builtInRaw);
+    report(builtInRoute, "transfer, output kept open",
+           medianOf(kBuiltInRuns, [&] { return sendSong(*system, builtIn, builtIn, songPath, true); }), builtInRaw);
+    report(builtInRoute, "transfer, open per message",
+           medianOf(kBuiltInRuns, [&] { return sendSong(*system, builtIn, builtIn, songPath, false); }), builtInRaw);
 
+    const std::string jackRoute = "JACK to quillon-keyboard";
     const auto names = system->backendNames();
     if (std::find(names.begin(), names.end(), "JACK") == names.end()) {
-        std::printf("\nJACK: no server reachable, JACK routes not measured\n");
-        std::filesystem::remove_all(folder);
-        return 0;
+        std::printf("JACK: no server reachable, JACK routes not measured\n");
+        bench::reportMissing(jackRoute + ": transfer rates", "KiB/s", "no JACK server running");
+        return done(0);
     }
-    const std::string name = "quillon-bench-kbd-" + std::to_string(::getpid());
-    KeyboardProcess keyboard(QUILLON_KEYBOARD_BINARY, name);
-    const auto kIn = waitForPort(*system, name + ":in", midi::Direction::Output);
-    const auto kOut = waitForPort(*system, name + "-out:out", midi::Direction::Input);
-    if (!keyboard.started() || !kIn || !kOut) {
-        std::printf("\nJACK: quillon-keyboard did not come up\n");
-        return 1;
+    JackKeyboard keyboard(*system);
+    if (!keyboard.restart()) {
+        std::printf("JACK: quillon-keyboard did not come up\n");
+        bench::reportMissing(jackRoute + ": transfer rates", "KiB/s", "quillon-keyboard did not start on JACK");
+        return done(1);
     }
-    const auto out = midi::PortChoice::of(*kIn);
-    const auto in = midi::PortChoice::of(*kOut);
+    const auto out = [&] { return midi::PortChoice::of(keyboard.in()); };
+    const auto in = [&] { return midi::PortChoice::of(keyboard.out()); };
 
     const double idleCpu0 = cpuSeconds();
     std::this_thread::sleep_for(1s);
     std::printf("JACK idle (clients open, nothing sent): CPU %.1f%%\n", 100.0 * (cpuSeconds() - idleCpu0));
-    const Measure raw = rawPingPong(kIn->name, kOut->name, blocks);
-    print("JACK raw RtMidi ping-pong (1038-byte block)", raw, nullptr);
-    sendSong(*system, out, in, songPath, true); // warm-up
-    Measure kept;
-    for (int run = 0; run < 3; ++run) {
-        const Measure m = sendSong(*system, out, in, songPath, true);
-        if (!kept.ok || (m.ok && m.seconds < kept.seconds))
-            kept = m;
-    }
-    print("JACK transfer, output kept open (best of 3)", kept, &raw);
-    print("JACK transfer, open per message", sendSong(*system, out, in, songPath, false), &raw);
-    std::filesystem::remove_all(folder);
-    return 0;
+    const Median jackRaw = medianOf(kJackRuns, [&] {
+        return keyboard.run([&] { return rawRtMidi(keyboard.in().name, keyboard.out().name, blocks); });
+    });
+    report(jackRoute, "raw RtMidi ping-pong (baseline)", jackRaw, jackRaw);
+    keyboard.run([&] { return sendSong(*system, out(), in(), songPath, true); }); // warm-up
+    report(jackRoute, "transfer, output kept open",
+           medianOf(kJackRuns,
+                    [&] { return keyboard.run([&] { return sendSong(*system, out(), in(), songPath, true); }); }),
+           jackRaw);
+    report(jackRoute, "transfer, open per message",
+           medianOf(kJackRuns,
+                    [&] { return keyboard.run([&] { return sendSong(*system, out(), in(), songPath, false); }); }),
+           jackRaw);
+    return done(0);
 }

@@ -1,6 +1,9 @@
 // Local playback timing: how late a dense song's events leave the sequencer on
-// the real clock, and how long opening and measuring a 1 MiB MIDI file takes
-// (against plain reading of the same bytes as the baseline).
+// the real clock, against a bare thread that only waits for the same times
+// (the floor this machine's scheduler allows), and how long opening and
+// measuring a 1 MiB MIDI file takes, against plain reading of the same bytes.
+#include "BenchReport.h"
+
 #include "player/core/Timeline.h"
 #include "player/engine/RecordingSink.h"
 #include "player/engine/Sequencer.h"
@@ -9,12 +12,19 @@
 
 #include <algorithm>
 #include <chrono>
+#include <condition_variable>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <thread>
 #include <vector>
+
+#ifdef __linux__
+#include <pthread.h>
+#include <sched.h>
+#include <sys/prctl.h>
+#endif
 
 using namespace quillon::player;
 using namespace quillon::testing;
@@ -80,9 +90,44 @@ T percentile(std::vector<T> values, double p)
     return values[index];
 }
 
-void latenessRun(int eventsPerSecond, int seconds)
+// The same tuning the sequencer gives its playing thread (no timer slack, a
+// modest real-time priority where allowed), so the baseline is held to the same terms.
+void tuneLikeThePlayingThread()
 {
-    const Timeline timeline = *loadTimeline(denseSong(seconds, eventsPerSecond));
+#ifdef __linux__
+    prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
+    sched_param param{};
+    param.sched_priority = std::min(10, sched_get_priority_max(SCHED_FIFO));
+    pthread_setschedparam(pthread_self(), SCHED_FIFO, &param);
+#endif
+}
+
+// The floor: a bare thread that waits on a condition variable until each
+// event's time, as the sequencer does, and notes how late it woke. No
+// timeline walk, no sink.
+std::vector<double> bareWakeLateness(const Timeline& timeline)
+{
+    std::vector<double> lateUs;
+    lateUs.reserve(timeline.events.size());
+    const auto start = std::chrono::steady_clock::now();
+    std::thread waker([&] {
+        tuneLikeThePlayingThread();
+        std::mutex mutex;
+        std::condition_variable wake;
+        std::unique_lock lock(mutex);
+        for (const auto& event : timeline.events) {
+            const auto due = start + std::chrono::microseconds(event.micros);
+            while (std::chrono::steady_clock::now() < due)
+                wake.wait_until(lock, due);
+            lateUs.push_back(std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - due).count());
+        }
+    });
+    waker.join();
+    return lateUs;
+}
+
+std::vector<double> sequencerLateness(const Timeline& timeline)
+{
     SteadyClock clock;
     auto sink = std::make_shared<RecordingSink>(clock);
     sink->reserve(timeline.events.size() + 64);
@@ -98,10 +143,30 @@ void latenessRun(int eventsPerSecond, int seconds)
     std::vector<double> lateUs;
     for (std::size_t i = 0; i < timeline.events.size() && i < messages.size(); ++i)
         lateUs.push_back(static_cast<double>((messages[i].at - start).count() - timeline.events[i].micros));
-    std::printf("dense song: %zu events in %d s (%zu events/s), %zu sent\n", timeline.events.size(), seconds,
-                timeline.events.size() / static_cast<std::size_t>(seconds), lateUs.size());
-    std::printf("  lateness  median %.1f us   p99 %.1f us   max %.1f us\n", percentile(lateUs, 0.5),
-                percentile(lateUs, 0.99), *std::max_element(lateUs.begin(), lateUs.end()));
+    return lateUs;
+}
+
+void latenessRun(int eventsPerSecond, int seconds)
+{
+    const Timeline timeline = *loadTimeline(denseSong(seconds, eventsPerSecond));
+    const auto bare = bareWakeLateness(timeline);
+    const auto played = sequencerLateness(timeline);
+    std::printf("dense song: %zu events in %d s, %zu sent by the sequencer\n", timeline.events.size(), seconds,
+                played.size());
+    const std::string song = std::to_string(eventsPerSecond) + " events/s";
+    if (played.size() != timeline.events.size()) {
+        quillon::bench::reportMissing("player lateness, " + song, "us", "the sequencer did not send every event");
+        return;
+    }
+    const auto rows = [&](const std::string& what, const std::vector<double>& lateUs) {
+        const std::string name = what + ", " + song + ", lateness ";
+        quillon::bench::reportRow(name + "p50", percentile(lateUs, 0.5), "us", percentile(bare, 0.5));
+        quillon::bench::reportRow(name + "p99", percentile(lateUs, 0.99), "us", percentile(bare, 0.99));
+        quillon::bench::reportRow(name + "max", *std::max_element(lateUs.begin(), lateUs.end()), "us",
+                                  *std::max_element(bare.begin(), bare.end()));
+    };
+    rows("bare wake-up thread (baseline)", bare);
+    rows("player", played);
 }
 
 void openRun()
@@ -124,7 +189,7 @@ void openRun()
         length = sequencer.lengthMs();
         auto t2 = std::chrono::steady_clock::now();
         if (!opened || bytes.size() != song.size()) {
-            std::printf("open failed\n");
+            quillon::bench::reportMissing("player open + measure of a 1 MiB MIDI file", "ms", "the file did not open");
             return;
         }
         events = timelineEventsOf(bytes);
@@ -136,7 +201,8 @@ void openRun()
     const double read = percentile(readMs, 0.5);
     std::printf("1 MiB MIDI file (%zu bytes, %zu events, %lld ms long), median of 15:\n", song.size(), events,
                 static_cast<long long>(length));
-    std::printf("  open+measure %.2f ms   plain read (baseline) %.2f ms   ratio %.1fx\n", open, read, open / read);
+    quillon::bench::reportRow("plain read of a 1 MiB MIDI file (baseline), median of 15", read, "ms", read);
+    quillon::bench::reportRow("player open + measure of that file, median of 15", open, "ms", read);
 }
 
 } // namespace

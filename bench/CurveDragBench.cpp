@@ -6,6 +6,8 @@
 //
 // Prints median and 99th percentile per figure, as report rows
 // "| figure | value | unit | ratio |".
+#include "BenchReport.h"
+
 #include "app/widgets/Session.h"
 #include "curve/core/VelocityCurve.h"
 #include "curve/widgets/CurveCanvas.h"
@@ -72,17 +74,18 @@ Timing measure(int steps, const std::function<void(int)>& step)
     return {spreadOf(std::move(wall)), spreadOf(std::move(cpu))};
 }
 
-void row(const std::string& figure, double value, double baseline)
+void row(const std::string& figure, double micros, double baselineMicros)
 {
-    std::printf("| %s | %.3f | ms | %.1f |\n", figure.c_str(), value / 1000.0, value / baseline);
+    quillon::bench::reportRow(figure, micros, "us", baselineMicros);
 }
 
-void rows(const std::string& name, const Timing& timing, double baseline)
+// Each figure against the same figure of the baseline.
+void rows(const std::string& name, const Timing& timing, const Timing& baseline)
 {
-    row(name + ", median", timing.wall.median, baseline);
-    row(name + ", p99", timing.wall.p99, baseline);
-    row(name + ", thread CPU time, median", timing.cpu.median, baseline);
-    row(name + ", thread CPU time, p99", timing.cpu.p99, baseline);
+    row(name + ", median", timing.wall.median, baseline.wall.median);
+    row(name + ", p99", timing.wall.p99, baseline.wall.p99);
+    row(name + ", thread CPU time, median", timing.cpu.median, baseline.cpu.median);
+    row(name + ", thread CPU time, p99", timing.cpu.p99, baseline.cpu.p99);
 }
 
 void sendMouse(QWidget& target, QEvent::Type type, QPoint at, Qt::MouseButtons buttons)
@@ -146,12 +149,11 @@ int main(int argc, char** argv)
     });
     sendMouse(canvas, QEvent::MouseButtonRelease, QPoint(58 * 4, 100), Qt::NoButton);
 
-    std::printf("curve drag step, %d steps each; ratio = time / one table computation (baseline)\n", kSteps);
-    const double base = baseline.wall.median;
-    rows("one table computation (baseline)", baseline, base);
-    rows("drag step (recompute + off-screen render)", dragStep, base);
-    rows("drag step + copy to window", withCopy, base);
-    rows("drag step + copy, three kept curves shown", threeKept, base);
+    std::printf("curve drag step, %d steps each; ratio = time / the same figure of one table computation\n", kSteps);
+    rows("one table computation (baseline)", baseline, baseline);
+    rows("curve drag step (recompute + off-screen render)", dragStep, baseline);
+    rows("curve drag step + copy to window", withCopy, baseline);
+    rows("curve drag step + copy, three kept curves shown", threeKept, baseline);
     std::fflush(stdout);
     return editor.state().working().keyPoints().x[3] == 58 ? 0 : 1;
 }

@@ -8,7 +8,39 @@ build=${1:-build}
 timeout_seconds=${BENCH_TIMEOUT:-600}
 report="$build/bench-report.md"
 work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+export QT_QPA_PLATFORM=offscreen
+# Qt wants a private runtime folder; without one every Qt program warns about it.
+if [ -z "${XDG_RUNTIME_DIR:-}" ]; then
+  export XDG_RUNTIME_DIR="$work/runtime"
+  mkdir -m 700 "$XDG_RUNTIME_DIR"
+fi
+
+# The JACK figures need a server: start a private one with the dummy driver
+# under a name of its own (as scripts/run-tests.sh does), so that a user's
+# server is never touched, and stop it at the end. Without jackd the programs
+# report their JACK figures as not measured.
+jackd_pid=
+finish() {
+  if [ -n "$jackd_pid" ]; then
+    kill "$jackd_pid" 2>/dev/null || true
+    wait "$jackd_pid" 2>/dev/null || true
+  fi
+  rm -rf "$work"
+}
+trap finish EXIT
+if command -v jackd >/dev/null; then
+  export JACK_DEFAULT_SERVER="quillon-bench-$$"
+  # 128 frames at 48 kHz: a 2.7 ms cycle; the dummy driver must be told to wait that long too.
+  jackd -n "$JACK_DEFAULT_SERVER" -d dummy -r 48000 -p 128 -w 2666 >"$work/jackd.log" 2>&1 &
+  jackd_pid=$!
+  for _ in $(seq 50); do
+    jack_lsp >/dev/null 2>&1 && break
+    sleep 0.1
+  done
+  jack_lsp >/dev/null 2>&1 || { echo "run-bench: jackd did not start; JACK figures will be missing" >&2; cat "$work/jackd.log" >&2; }
+else
+  echo "run-bench: jackd is not installed; JACK figures will be missing" >&2
+fi
 
 mapfile -t programs < <(find "$build/bench" -maxdepth 1 -type f -perm -u+x | sort)
 if [ ${#programs[@]} -eq 0 ]; then
@@ -16,6 +48,7 @@ if [ ${#programs[@]} -eq 0 ]; then
   exit 1
 fi
 
+load_at_start=$(cut -d' ' -f1-3 /proc/loadavg)
 rows="$work/rows"
 : >"$rows"
 failed=0
@@ -53,7 +86,7 @@ done
 {
   echo "# Quillon benchmarks"
   echo
-  echo "Run $(date -u '+%Y-%m-%d %H:%M UTC') on $(nproc) cores, load average at the end: $(cut -d' ' -f1-3 /proc/loadavg)."
+  echo "Run $(date -u '+%Y-%m-%d %H:%M UTC') on $(nproc) cores, load average at the start: $load_at_start, at the end: $(cut -d' ' -f1-3 /proc/loadavg)."
   echo "Each ratio is against a baseline measured in the same run (see each program's output below)."
   echo
   echo "| program | figure | value | unit | ratio |"

@@ -31,7 +31,9 @@ trap finish EXIT
 if command -v jackd >/dev/null; then
   export JACK_DEFAULT_SERVER="quillon-bench-$$"
   # 128 frames at 48 kHz: a 2.7 ms cycle; the dummy driver must be told to wait that long too.
-  jackd -n "$JACK_DEFAULT_SERVER" -d dummy -r 48000 -p 128 -w 2666 >"$work/jackd.log" 2>&1 &
+  # -S: every cycle waits for every client, so a client scheduled late on a busy
+  # machine is waited for instead of skipped (which would lose its messages).
+  jackd -S -n "$JACK_DEFAULT_SERVER" -d dummy -r 48000 -p 128 -w 2666 >"$work/jackd.log" 2>&1 &
   jackd_pid=$!
   for _ in $(seq 50); do
     jack_lsp >/dev/null 2>&1 && break

@@ -10,12 +10,12 @@
 #include "midi/core/KeyboardModel.h"
 #include "transfer/core/TransferHandshake.h"
 
+#include "HandshakeInput.h"
 #include "SmfBuilder.h"
 
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <map>
 #include <string>
 #include <vector>
 
@@ -145,14 +145,9 @@ struct Conversation {
     Bytes replies;  // the reply stream in the handshake target's coding
 };
 
-Conversation converse(const transfer::TransferList& list, const std::map<std::string, Bytes>& files)
+Conversation converse(const fuzzing::HandshakeSetup& setup)
 {
-    transfer::TransferHandshake handshake(list, [&files](const std::string& name) -> Result<Bytes> {
-        const auto found = files.find(name);
-        if (found == files.end())
-            return fail("cannot open " + name);
-        return found->second;
-    });
+    transfer::TransferHandshake handshake(setup.list, setup.reader());
     keyboard::KeyboardModel keyboard;
     Conversation conversation;
     std::vector<transfer::Action> pending = *handshake.start();
@@ -166,31 +161,13 @@ Conversation converse(const transfer::TransferList& list, const std::map<std::st
             const auto reaction = keyboard.feed(send->bytes);
             if (!reaction.reply)
                 continue;
-            // The handshake target codes Ready, SongBlockDone, SongDone, RomBlockDone as 0..3.
-            switch (*reaction.reply) {
-            case frame::Reply::Ready: conversation.replies.push_back(0); break;
-            case frame::Reply::SongBlockDone: conversation.replies.push_back(1); break;
-            case frame::Reply::SongDone: conversation.replies.push_back(2); break;
-            case frame::Reply::RomBlockDone: conversation.replies.push_back(3); break;
-            }
+            conversation.replies.push_back(fuzzing::replyByte(*reaction.reply));
             auto more = handshake.onShortMessage(frame::kReplyStatus, static_cast<std::uint8_t>(*reaction.reply));
             next.insert(next.end(), more.begin(), more.end());
         }
         pending = std::move(next);
     }
     return conversation;
-}
-
-// The file contents the handshake target makes for entry i of a given length.
-Bytes targetFile(std::size_t entry, std::size_t length)
-{
-    Bytes bytes(length);
-    std::uint32_t state = 0x9E3779B9u * static_cast<std::uint32_t>(entry + 1);
-    for (auto& b : bytes) {
-        state = state * 1664525u + 1013904223u;
-        b = static_cast<std::uint8_t>(state >> 24);
-    }
-    return bytes;
 }
 
 void transferSeeds(const fs::path& root)
@@ -203,7 +180,7 @@ void transferSeeds(const fs::path& root)
         std::uint8_t setup;
         std::vector<std::pair<std::uint8_t, std::uint8_t>> lengthAndSlot;
     };
-    // setup: bit 0 ROM, bits 1-2 file count - 1, bits 3-5 the unreadable file (7: none).
+    // The set-up byte as HandshakeInput.h reads it.
     const std::vector<Case> cases = {
         {"one-song", 0x38, {{3, 4}}},
         {"two-songs", 0x3A, {{2, 0}, {1, 9}}},
@@ -212,20 +189,10 @@ void transferSeeds(const fs::path& root)
         {"second-unreadable", 0x0A, {{1, 3}, {2, 4}}},
     };
     for (const Case& c : cases) {
-        const bool rom = c.setup & 1;
-        transfer::TransferList list{rom ? transfer::TransferKind::RomImage : transfer::TransferKind::Songs, {}};
-        std::map<std::string, Bytes> files;
         Bytes input{c.setup};
-        for (std::size_t i = 0; i < c.lengthAndSlot.size(); ++i) {
-            const auto [lengthByte, slotByte] = c.lengthAndSlot[i];
-            input.push_back(lengthByte);
-            input.push_back(slotByte);
-            const std::string name = "file" + std::to_string(i);
-            list.entries.push_back({name, " 1.00K", 1 + slotByte % 28});
-            if (i != ((c.setup >> 3) & 7u))
-                files[name] = targetFile(i, (std::size_t{lengthByte} * 977) % 4000);
-        }
-        const Conversation conversation = converse(list, files);
+        for (const auto& [lengthByte, slotByte] : c.lengthAndSlot)
+            input.insert(input.end(), {lengthByte, slotByte});
+        const Conversation conversation = converse(fuzzing::decodeSetup(input));
         input.insert(input.end(), conversation.replies.begin(), conversation.replies.end());
         replies.write(c.name, input);
         frames.write(std::string(c.name) + ".syx", conversation.messages);

@@ -1,7 +1,5 @@
-// The transfer handshake fed a random stream of keyboard replies. The first
-// input byte picks songs or a ROM image, how many files (1..4) and which one
-// (if any) cannot be read; two bytes per file give its length and slot; every
-// further byte is one reply. A shadow of the transfer checks each action:
+// The transfer handshake fed a set-up and a random stream of keyboard replies
+// (HandshakeInput.h reads them). A shadow of the transfer checks each action:
 //   - every message sent is a well-formed frame;
 //   - headers announce the file's true block count and slot;
 //   - data blocks go out in order, never past the count, each carrying exactly
@@ -15,6 +13,7 @@
 #include "transfer/core/TransferHandshake.h"
 
 #include "FuzzCheck.h"
+#include "HandshakeInput.h"
 
 #include <algorithm>
 #include <cstddef>
@@ -30,19 +29,6 @@ using namespace quillon::transfer;
 using frame::Bytes;
 
 namespace {
-
-constexpr std::size_t kMaxFileLength = 4000; // up to five blocks once packed
-
-Bytes fileContent(std::size_t entry, std::size_t length)
-{
-    Bytes bytes(length);
-    std::uint32_t state = 0x9E3779B9u * static_cast<std::uint32_t>(entry + 1);
-    for (auto& b : bytes) {
-        state = state * 1664525u + 1013904223u;
-        b = static_cast<std::uint8_t>(state >> 24);
-    }
-    return bytes;
-}
 
 bool wellFormed(const Bytes& m)
 {
@@ -162,36 +148,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 {
     if (size < 1)
         return 0;
+    const fuzzing::HandshakeSetup setup = fuzzing::decodeSetup({data, size});
     Shadow shadow;
-    const std::uint8_t setup = data[0];
-    shadow.kind = (setup & 1) ? TransferKind::RomImage : TransferKind::Songs;
-    const std::size_t count = shadow.kind == TransferKind::Songs ? 1 + ((setup >> 1) & 3) : 1;
-    const std::size_t unreadable = (setup >> 3) & 7;
-    std::size_t at = 1;
-    TransferList list{shadow.kind, {}};
-    std::map<std::string, Bytes> disk;
-    for (std::size_t i = 0; i < count; ++i) {
-        const std::uint8_t lengthByte = at < size ? data[at++] : 0;
-        const std::uint8_t slotByte = at < size ? data[at++] : 0;
-        const std::size_t length = (std::size_t{lengthByte} * 977) % kMaxFileLength;
-        const int slot = 1 + slotByte % 28;
-        const std::string name = "file" + std::to_string(i);
-        list.entries.push_back({name, " 1.00K", slot});
-        shadow.slots.push_back(slot);
-        if (i == unreadable) {
-            shadow.files.push_back(std::nullopt);
-        } else {
-            shadow.files.push_back(fileContent(i, length));
-            disk[name] = *shadow.files.back();
-        }
-    }
-
-    TransferHandshake handshake(list, [&disk](const std::string& name) -> Result<Bytes> {
-        const auto found = disk.find(name);
-        if (found == disk.end())
-            return fail("cannot open " + name);
-        return found->second;
-    });
+    shadow.kind = setup.list.kind;
+    shadow.files = setup.files;
+    for (const auto& entry : setup.list.entries)
+        shadow.slots.push_back(entry.slot);
+    TransferHandshake handshake(setup.list, setup.reader());
 
     // Replies before start change nothing.
     FUZZ_CHECK(handshake.onShortMessage(frame::kReplyStatus, static_cast<std::uint8_t>(frame::Reply::Ready)).empty());
@@ -201,14 +164,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     shadow.check(*started, handshake);
     FUZZ_CHECK(!handshake.start().ok());
 
-    static constexpr std::uint8_t kReplies[] = {
-        static_cast<std::uint8_t>(frame::Reply::Ready), static_cast<std::uint8_t>(frame::Reply::SongBlockDone),
-        static_cast<std::uint8_t>(frame::Reply::SongDone), static_cast<std::uint8_t>(frame::Reply::RomBlockDone)};
+    std::size_t at = setup.replyStart;
     while (at < size) {
         const std::uint8_t r = data[at++];
         Actions actions;
         if (r < 0xC0) {
-            actions = handshake.onShortMessage(frame::kReplyStatus, kReplies[r & 3]);
+            actions =
+                handshake.onShortMessage(frame::kReplyStatus, static_cast<std::uint8_t>(fuzzing::kReplyCodes[r & 3]));
         } else if (r < 0xE0) {
             // Any other note, or any status: most are to be ignored.
             const std::uint8_t note = at < size ? data[at++] : 0;

@@ -314,32 +314,25 @@ void CurveEditor::showFailure(const std::string& message)
 int CurveEditor::selectedPreset() const { return selectedRowOf(*m_presets); }
 int CurveEditor::selectedFile() const { return selectedRowOf(*m_files); }
 
-void CurveEditor::onPresetChosen()
-{
-    const int row = selectedPreset();
-    if (m_fillingLists || row < 0)
-        return;
-    m_fileName = m_presets->item(row)->text();
-    m_activeList = ActiveList::Presets;
-    m_deleteButton->setEnabled(false);
-    m_fillingLists = true;
-    m_files->clearSelection();
-    m_files->setCurrentRow(-1);
-    m_fillingLists = false;
-    m_fileNameField->setText(m_fileName);
-}
+void CurveEditor::onPresetChosen() { chooseEntry(ActiveList::Presets); }
+void CurveEditor::onFileChosen() { chooseEntry(ActiveList::Files); }
 
-void CurveEditor::onFileChosen()
+// The chosen list's entry becomes the file name and the other list lets go of
+// its selection; only a file can be deleted.
+void CurveEditor::chooseEntry(ActiveList list)
 {
-    const int row = selectedFile();
+    const bool presets = list == ActiveList::Presets;
+    QListWidget& chosen = presets ? static_cast<QListWidget&>(*m_presets) : *m_files;
+    QListWidget& other = presets ? *m_files : static_cast<QListWidget&>(*m_presets);
+    const int row = selectedRowOf(chosen);
     if (m_fillingLists || row < 0)
         return;
-    m_fileName = m_files->item(row)->text();
-    m_activeList = ActiveList::Files;
-    m_deleteButton->setEnabled(true);
+    m_fileName = chosen.item(row)->text();
+    m_activeList = list;
+    m_deleteButton->setEnabled(!presets);
     m_fillingLists = true;
-    m_presets->clearSelection();
-    m_presets->setCurrentRow(-1);
+    other.clearSelection();
+    other.setCurrentRow(-1);
     m_fillingLists = false;
     m_fileNameField->setText(m_fileName);
 }

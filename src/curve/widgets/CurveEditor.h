@@ -107,6 +107,7 @@ private:
 
     void onPresetChosen();
     void onFileChosen();
+    void chooseEntry(ActiveList list);
     void onCanvasPressed(QPoint position);
     void onCanvasMoved(QPoint position);
     void onCanvasReleased(QPoint position);

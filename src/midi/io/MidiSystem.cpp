@@ -46,21 +46,14 @@ std::unique_ptr<MidiSystem> MidiSystem::createDefault()
     return std::make_unique<MidiSystem>(std::move(backends));
 }
 
-std::vector<PortInfo> MidiSystem::outputs()
-{
-    std::vector<PortInfo> all;
-    for (auto& backend : m_backends) {
-        auto ports = backend->outputs();
-        all.insert(all.end(), ports.begin(), ports.end());
-    }
-    return all;
-}
+std::vector<PortInfo> MidiSystem::outputs() { return allPorts(Direction::Output); }
+std::vector<PortInfo> MidiSystem::inputs() { return allPorts(Direction::Input); }
 
-std::vector<PortInfo> MidiSystem::inputs()
+std::vector<PortInfo> MidiSystem::allPorts(Direction direction)
 {
     std::vector<PortInfo> all;
     for (auto& backend : m_backends) {
-        auto ports = backend->inputs();
+        auto ports = direction == Direction::Output ? backend->outputs() : backend->inputs();
         all.insert(all.end(), ports.begin(), ports.end());
     }
     return all;

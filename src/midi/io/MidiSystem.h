@@ -131,6 +131,7 @@ public:
     // Connections must not outlive the system that opened them.
 private:
     Backend* backendNamed(const std::string& name);
+    std::vector<PortInfo> allPorts(Direction direction);
 
     std::vector<std::unique_ptr<Backend>> m_backends;
 };

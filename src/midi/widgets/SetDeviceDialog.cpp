@@ -46,12 +46,16 @@ void SetDeviceDialog::buildControls()
     auto* frame = ui::makeGroupFrame(QStringLiteral("Device settings"), this);
     units.place(*frame, 7, 3, 208, 43);
 
-    auto* inLabel = new QLabel(QStringLiteral("MIDI In "), this);
-    units.place(*inLabel, 11, 13, 29, 8);
-    m_inputList = new QComboBox(this);
-    const QRect inRect = units.rect(11, 23, 93, 12);
-    m_inputList->setGeometry(inRect.x(), inRect.y(), inRect.width(),
-                             std::max(inRect.height(), m_inputList->sizeHint().height()));
+    // A caption over a drop-down list; the list is never shorter than the style needs.
+    const auto addPortList = [&](const QString& caption, int x) {
+        auto* label = new QLabel(caption, this);
+        units.place(*label, x, 13, 29, 8);
+        auto* list = new QComboBox(this);
+        const QRect rect = units.rect(x, 23, 93, 12);
+        list->setGeometry(rect.x(), rect.y(), rect.width(), std::max(rect.height(), list->sizeHint().height()));
+        return list;
+    };
+    m_inputList = addPortList(QStringLiteral("MIDI In "), 11);
 
     auto* divider = new QFrame(this);
     divider->setFrameShape(QFrame::VLine);
@@ -59,12 +63,7 @@ void SetDeviceDialog::buildControls()
     const QRect line = units.rect(109, 8, 1, 33);
     divider->setGeometry(line.x() - 1, line.y(), 3, line.height());
 
-    auto* outLabel = new QLabel(QStringLiteral("MIDI Out"), this);
-    units.place(*outLabel, 117, 13, 29, 8);
-    m_outputList = new QComboBox(this);
-    const QRect outRect = units.rect(117, 23, 93, 12);
-    m_outputList->setGeometry(outRect.x(), outRect.y(), outRect.width(),
-                              std::max(outRect.height(), m_outputList->sizeHint().height()));
+    m_outputList = addPortList(QStringLiteral("MIDI Out"), 117);
 
     m_refresh = new QPushButton(QStringLiteral("Refresh"), this);
     units.place(*m_refresh, 39, 50, 39, 14);

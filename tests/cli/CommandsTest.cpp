@@ -1,9 +1,10 @@
-// quillon-cli's curve and file commands, run as a user would run them.
+// quillon-cli's curve, file, frame and song-check commands, run as a user would run them.
 #include "../support/RunCli.h"
-#include "TempFolder.h"
+#include "../support/TempFolder.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <sstream>
@@ -13,10 +14,9 @@
 
 namespace {
 
-using quillon::testing::TempFolder;
-
 using quillon::testing::CliRun;
 using quillon::testing::runCli;
+using quillon::testing::TempFolder;
 
 std::vector<std::string> words(const std::string& line)
 {
@@ -55,19 +55,65 @@ TEST(CurveCli, MessageIsUpperCaseHexOnOneLine)
     EXPECT_EQ(fixup.out, expected + " F7\n");
 }
 
-TEST(CurveCli, BadInputIsOneLineOnStderrAndStatusTwo)
+const std::string kFormat0 = std::string("MThd\0\0\0\6\0\0\0\1\0\x60", 14);
+const std::string kFormat1 = std::string("MThd\0\0\0\6\0\1\0\1\0\x60", 14);
+
+std::string quoted(const std::filesystem::path& path) { return "'" + path.string() + "'"; }
+
+TEST(FramesCli, PrintsUpperCaseHexOneMessagePerLine)
 {
-    for (const char* arguments :
-         {"curve-table --preset Hard3.crv", "curve-table --points 0,20,127 --values 0,20,127",
-          "curve-message --points 0,20,40,x,73,97,127 --values 0,20,40,58,73,97,127",
-          "curve-table --points 0,40,20,58,73,97,127 --values 0,20,40,58,73,97,127",
-          "curve-table --points 0,20,40,58,73,97,127 --values 0,20,40,58,73,97,200",
-          "curve-table --preset Hard2.crv --points 0,20,40,58,73,97,127 --values 0,20,40,58,73,97,127", "curve-table",
-          "list everything"}) {
+    TempFolder temp;
+    const CliRun control = runCli("frames --control");
+    EXPECT_EQ(control.status, 0);
+    EXPECT_EQ(control.out, "F0 00 20 63 00 02 00 00 00 01 00 01 29 F7\n");
+
+    const CliRun frames = runCli("frames --song " + quoted(temp.touch("a.mid", kFormat0)) + " --slot 12");
+    EXPECT_EQ(frames.status, 0);
+    EXPECT_EQ(frames.out,
+              "F0 00 20 63 00 01 00 02 00 0C 00 01 29 F7\n"
+              "F0 00 20 63 00 01 00 7F 00 01 00 00 89 00 4D 54 68 64 00 00 00 00 06 00 00 00 01 00 60 F7\n");
+
+    const CliRun rom = runCli("frames --rom " + quoted(temp.touch("rom.bin", std::string(7168, '\x80'))));
+    EXPECT_EQ(rom.status, 0);
+    EXPECT_EQ(std::count(rom.out.begin(), rom.out.end(), '\n'), 9); // header and eight full blocks
+    EXPECT_EQ(rom.out.substr(0, 42), "F0 00 20 63 00 01 00 04 00 18 00 08 29 F7\n");
+}
+
+TEST(CheckSongCli, ReportsEachFileAndFailsWhenAnyIsRefused)
+{
+    TempFolder temp;
+    const auto good = quoted(temp.touch("good.mid", kFormat0 + std::string(3584 - 14, '\0')));
+    const CliRun ok = runCli("check-song " + good);
+    EXPECT_EQ(ok.status, 0);
+    EXPECT_EQ(ok.out, "ok\t 3.50K\n");
+
+    const CliRun mixed = runCli("check-song " + good + " " + quoted(temp.touch("other.mid", kFormat1)) + " " +
+                                quoted(temp.path() / "absent.mid"));
+    EXPECT_EQ(mixed.status, 1);
+    EXPECT_EQ(mixed.out, "ok\t 3.50K\n"
+                         "refused\t   Sorry, this program only process MIDI file format 0!\\n \\nYou can use the tool "
+                         "Smfshift to change the midi file format!\n"
+                         "refused\tThe file can't be opened,please Select Right Download File, try again!\n");
+}
+
+TEST(Cli, BadInputIsOneLineOnStandardErrorWithStatusTwo)
+{
+    TempFolder temp;
+    const std::string song = quoted(temp.touch("a.mid", kFormat0));
+    for (const std::string& arguments :
+         {std::string("curve-table --preset Hard3.crv"), std::string("curve-table --points 0,20,127 --values 0,20,127"),
+          std::string("curve-message --points 0,20,40,x,73,97,127 --values 0,20,40,58,73,97,127"),
+          std::string("curve-table --points 0,40,20,58,73,97,127 --values 0,20,40,58,73,97,127"),
+          std::string("curve-table --points 0,20,40,58,73,97,127 --values 0,20,40,58,73,97,200"),
+          std::string("curve-table --preset Hard2.crv --points 0,20,40,58,73,97,127 --values 0,20,40,58,73,97,127"),
+          std::string("curve-table"), std::string("list everything"), std::string("check-song"), std::string("frames"),
+          "frames --song " + song, "frames --song " + song + " --slot 29", "frames --song " + song + " --slot x",
+          "frames --rom " + quoted(temp.path() / "absent.bin")}) {
         const CliRun run = runCli(arguments);
         EXPECT_EQ(run.status, 2) << arguments;
         EXPECT_TRUE(run.out.empty()) << arguments;
-        EXPECT_TRUE(!run.err.empty() && run.err.find('\n') == run.err.size() - 1) << arguments << ": " << run.err;
+        EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << arguments << ": " << run.err;
+        EXPECT_EQ(run.err.back(), '\n') << arguments;
     }
 }
 

@@ -1,6 +1,6 @@
 #include "app/core/FileListing.h"
 
-#include "TempFolder.h"
+#include "../support/TempFolder.h"
 
 #include <gtest/gtest.h>
 

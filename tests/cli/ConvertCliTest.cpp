@@ -1,43 +1,27 @@
 // quillon-cli convert-format0, run as a user would run it.
 #include "../player/SmfBuilder.h"
 #include "../support/RunCli.h"
+#include "../support/TempFolder.h"
 #include "player/core/MidiFile.h"
 #include "player/core/Timeline.h"
 
 #include <gtest/gtest.h>
-
-#include <unistd.h>
-
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 
 namespace {
 
 namespace fs = std::filesystem;
 using quillon::testing::Bytes;
 using quillon::testing::CliRun;
+using quillon::testing::readBytes;
 using quillon::testing::TrackBytes;
 
 class ConvertCli : public ::testing::Test {
 protected:
-    fs::path folder = fs::temp_directory_path() / ("quillon-cli-convert-" + std::to_string(::getpid()));
+    quillon::testing::TempFolder temp;
+    const fs::path& folder = temp.path();
 
-    void SetUp() override { fs::create_directories(folder); }
-    void TearDown() override { fs::remove_all(folder); }
-
-    fs::path write(const std::string& name, const Bytes& bytes)
-    {
-        std::ofstream out(folder / name, std::ios::binary);
-        out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-        return folder / name;
-    }
-    static Bytes read(const fs::path& path)
-    {
-        std::ifstream in(path, std::ios::binary);
-        return Bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    }
     static CliRun run(const std::string& arguments) { return quillon::testing::runCli("convert-format0 " + arguments); }
+    static std::string quoted(const fs::path& path) { return "'" + path.string() + "'"; }
 
     static Bytes twoTrackSong()
     {
@@ -51,35 +35,35 @@ protected:
 
 TEST_F(ConvertCli, WritesAFormat0FileNamedOrBesideTheSong)
 {
-    const fs::path in = write("song.mid", twoTrackSong());
-    const CliRun named = run("'" + in.string() + "' '" + (folder / "out.mid").string() + "'");
+    const fs::path in = temp.write("song.mid", twoTrackSong());
+    const CliRun named = run(quoted(in) + " " + quoted(folder / "out.mid"));
     ASSERT_EQ(named.status, 0) << named.err;
     EXPECT_EQ(named.out, (folder / "out.mid").string() + "\n");
-    auto file = quillon::player::readMidiFile(read(folder / "out.mid"));
+    auto file = quillon::player::readMidiFile(readBytes(folder / "out.mid"));
     ASSERT_TRUE(file.ok());
     EXPECT_EQ(file->format, 0);
-    EXPECT_EQ(quillon::player::loadTimeline(read(folder / "out.mid"))->lengthMicros, 2250000);
+    EXPECT_EQ(quillon::player::loadTimeline(readBytes(folder / "out.mid"))->lengthMicros, 2250000);
 
     for (const char* expected : {"song-0.mid", "song-0-2.mid"}) {
-        const CliRun beside = run("'" + in.string() + "'");
+        const CliRun beside = run(quoted(in));
         ASSERT_EQ(beside.status, 0) << beside.err;
         EXPECT_EQ(beside.out, (folder / expected).string() + "\n");
-        EXPECT_EQ(read(folder / expected), read(folder / "out.mid"));
+        EXPECT_EQ(readBytes(folder / expected), readBytes(folder / "out.mid"));
     }
 }
 
 TEST_F(ConvertCli, NeverOverwritesAndRefusesBadSongsWithStatus2)
 {
-    const fs::path in = write("in.mid", twoTrackSong());
-    const fs::path existing = write("taken.mid", {'o', 'l', 'd'});
-    const CliRun refused = run("'" + in.string() + "' '" + existing.string() + "'");
+    const fs::path in = temp.write("in.mid", twoTrackSong());
+    const fs::path existing = temp.write("taken.mid", {'o', 'l', 'd'});
+    const CliRun refused = run(quoted(in) + " " + quoted(existing));
     EXPECT_EQ(refused.status, 2);
     EXPECT_NE(refused.err.find("exists"), std::string::npos) << refused.err;
-    EXPECT_EQ(read(existing), (Bytes{'o', 'l', 'd'}));
+    EXPECT_EQ(readBytes(existing), (Bytes{'o', 'l', 'd'}));
 
-    const fs::path text = write("notes.mid", {'h', 'e', 'l', 'l', 'o'});
-    EXPECT_EQ(run("'" + text.string() + "' '" + (folder / "x.mid").string() + "'").status, 2);
-    EXPECT_EQ(run("'" + (folder / "absent.mid").string() + "' '" + (folder / "y.mid").string() + "'").status, 2);
+    const fs::path text = temp.write("notes.mid", {'h', 'e', 'l', 'l', 'o'});
+    EXPECT_EQ(run(quoted(text) + " " + quoted(folder / "x.mid")).status, 2);
+    EXPECT_EQ(run(quoted(folder / "absent.mid") + " " + quoted(folder / "y.mid")).status, 2);
     EXPECT_FALSE(fs::exists(folder / "x.mid"));
     EXPECT_FALSE(fs::exists(folder / "y.mid"));
 }

@@ -1,33 +1,17 @@
 #include "curve/core/CurveFile.h"
 #include "curve/core/Presets.h"
 
-#include "TempFolder.h"
+#include "../support/TempFolder.h"
 
 #include <gtest/gtest.h>
-
-#include <sys/resource.h>
-
-#include <csignal>
-#include <fstream>
-#include <iterator>
 
 namespace quillon::curve {
 namespace {
 
+using quillon::testing::readBytes;
 using quillon::testing::TempFolder;
+using quillon::testing::writeBytes;
 using Bytes = std::vector<std::uint8_t>;
-
-Bytes readBytes(const std::filesystem::path& file)
-{
-    std::ifstream in(file, std::ios::binary);
-    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-void writeBytes(const std::filesystem::path& file, const Bytes& bytes)
-{
-    std::ofstream(file, std::ios::binary)
-        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-}
 
 void putLittleEndian(Bytes& bytes, std::size_t offset, std::uint32_t value)
 {
@@ -117,61 +101,6 @@ TEST(CurveFileRefusal, ShortFilesAndBrokenKeyPointsLeaveTheCurveUnchanged)
     VelocityCurve curve;
     EXPECT_FALSE(loadCurveFile(temp.path() / "absent.crv", curve));
     EXPECT_EQ(curve.keyPoints(), defaultKeyPoints());
-}
-
-class CurveSave : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        target = temp.path() / "Keep.crv";
-        ASSERT_TRUE(writeCurveFile(target, hard2()));
-        oldBytes = readBytes(target);
-    }
-
-    TempFolder temp;
-    std::filesystem::path target;
-    Bytes oldBytes;
-    StoredCurve replacement = storedCurveOf(VelocityCurve{});
-};
-
-TEST_F(CurveSave, ReplacesTheOldFileAndLeavesNoTemporary)
-{
-    ASSERT_TRUE(writeCurveFile(target, replacement));
-    EXPECT_EQ(readBytes(target), encodeCurveFile(replacement));
-    EXPECT_FALSE(std::filesystem::exists(temporaryPathFor(target)));
-}
-
-TEST_F(CurveSave, KeepsTheOldFileWhenTheTemporaryCannotBeCreated)
-{
-    // A folder in the temporary file's place cannot be opened for writing, not even by root.
-    std::filesystem::create_directory(temporaryPathFor(target));
-    EXPECT_FALSE(writeCurveFile(target, replacement));
-    EXPECT_EQ(readBytes(target), oldBytes);
-}
-
-TEST_F(CurveSave, KeepsTheOldFileWhenWritingStopsHalfway)
-{
-    // A file size limit makes the write itself fail after 100 bytes, for root as well.
-    rlimit saved{};
-    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
-    auto* previousHandler = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit tight = saved;
-    tight.rlim_cur = 100;
-    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &tight), 0);
-    const Status status = writeCurveFile(target, replacement);
-    setrlimit(RLIMIT_FSIZE, &saved);
-    std::signal(SIGXFSZ, previousHandler);
-
-    EXPECT_FALSE(status);
-    EXPECT_EQ(readBytes(target), oldBytes);
-    EXPECT_FALSE(std::filesystem::exists(temporaryPathFor(target))) << "the half-written file is cleaned up";
-}
-
-TEST_F(CurveSave, RefusesBrokenKeyPointsAndKeepsTheOldFile)
-{
-    replacement.points.x[3] = replacement.points.x[2];
-    EXPECT_FALSE(writeCurveFile(target, replacement));
-    EXPECT_EQ(readBytes(target), oldBytes);
 }
 
 } // namespace

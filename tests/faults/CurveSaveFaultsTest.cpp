@@ -1,34 +1,29 @@
 // Saving a curve when the data folder will not take it: a folder the process
-// may not write to, and a disk with no space left. The old file stays whole,
-// the failure names its cause, and nothing half-written is left beside it.
+// may not write to, a disk with no space left, a write that stops half way, a
+// temporary that cannot be made. The old file stays whole, the failure names
+// its cause where the system gives one, and nothing half-written is left.
 // The tests run as root, which writes anywhere, so the read-only case drops
 // the process's override capabilities in a child first.
 #include "curve/core/CurveFile.h"
 #include "curve/core/Presets.h"
 
-#include "../app_core/TempFolder.h"
+#include "../support/TempFolder.h"
 
 #include <gtest/gtest.h>
 
 #include <linux/capability.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <fstream>
-#include <iterator>
+#include <csignal>
 
 using namespace quillon::curve;
-using quillon::testing::TempFolder;
+using quillon::testing::readBytes;
 
 namespace {
-
-std::vector<char> bytesOf(const std::filesystem::path& file)
-{
-    std::ifstream in(file, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
 
 StoredCurve curveFromPreset(std::size_t index)
 {
@@ -51,23 +46,46 @@ bool dropFileOverrides()
     return syscall(SYS_capset, &header, data) == 0;
 }
 
-} // namespace
+// Mine.crv holds preset 1; every test tries to replace it with preset 4.
+class CurveSaveFaults : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(writeCurveFile(file, curveFromPreset(1)).ok());
+        before = readBytes(file);
+    }
+    void expectOldFileWhole() const
+    {
+        EXPECT_EQ(readBytes(file), before);
+        EXPECT_FALSE(std::filesystem::exists(temporaryPathFor(file))) << "nothing half-written is left";
+        const auto reread = readCurveFile(file);
+        ASSERT_TRUE(reread.ok());
+        EXPECT_EQ(*reread, curveFromPreset(1));
+    }
 
-TEST(CurveSaveFaults, ReadOnlyFolderKeepsTheOldFileAndSaysWhy)
+    quillon::testing::TempFolder temp;
+    const std::filesystem::path file = temp.path() / "Mine.crv";
+    std::vector<std::uint8_t> before;
+    const StoredCurve replacement = curveFromPreset(4);
+};
+
+TEST_F(CurveSaveFaults, ASaveReplacesTheFileWholeAndLeavesNoTemporary)
 {
-    TempFolder temp;
-    const auto file = temp.path() / "Mine.crv";
-    ASSERT_TRUE(writeCurveFile(file, curveFromPreset(1)).ok());
-    const auto before = bytesOf(file);
-    ASSERT_EQ(::chmod(temp.path().c_str(), 0555), 0);
+    ASSERT_TRUE(writeCurveFile(file, replacement).ok());
+    EXPECT_EQ(readBytes(file), encodeCurveFile(replacement));
+    EXPECT_FALSE(std::filesystem::exists(temporaryPathFor(file)));
+}
 
+TEST_F(CurveSaveFaults, ReadOnlyFolderKeepsTheOldFileAndSaysWhy)
+{
+    ASSERT_EQ(::chmod(temp.path().c_str(), 0555), 0);
     const pid_t child = ::fork();
     ASSERT_GE(child, 0);
     if (child == 0) {
         // Exit codes: 0 refused as it should be, 1 saved anyway, 2 cannot drop privileges.
         if (::geteuid() == 0 && !dropFileOverrides())
             ::_exit(2);
-        const auto saved = writeCurveFile(file, curveFromPreset(2));
+        const auto saved = writeCurveFile(file, replacement);
         const bool namesCause = !saved.ok() && saved.reason().find("Permission denied") != std::string::npos;
         ::_exit(saved.ok() ? 1 : (namesCause ? 0 : 3));
     }
@@ -77,34 +95,55 @@ TEST(CurveSaveFaults, ReadOnlyFolderKeepsTheOldFileAndSaysWhy)
     ASSERT_TRUE(WIFEXITED(status));
     ASSERT_NE(WEXITSTATUS(status), 2) << "could not give up root's permission override";
     EXPECT_EQ(WEXITSTATUS(status), 0) << "1: saved into a read-only folder; 3: failure without its cause";
-
-    EXPECT_EQ(bytesOf(file), before);
-    EXPECT_FALSE(std::filesystem::exists(temporaryPathFor(file)));
-    const auto reread = readCurveFile(file);
-    ASSERT_TRUE(reread.ok());
-    EXPECT_EQ(*reread, curveFromPreset(1));
+    expectOldFileWhole();
 }
 
-TEST(CurveSaveFaults, FullDiskKeepsTheOldFileAndTheNextSaveStillWorks)
+TEST_F(CurveSaveFaults, FullDiskKeepsTheOldFileAndTheNextSaveStillWorks)
 {
-    TempFolder temp;
-    const auto file = temp.path() / "Mine.crv";
-    ASSERT_TRUE(writeCurveFile(file, curveFromPreset(3)).ok());
-    const auto before = bytesOf(file);
-
     // Writes meant for the temporary land on a device that is always full.
     std::filesystem::create_symlink("/dev/full", temporaryPathFor(file));
-    const auto saved = writeCurveFile(file, curveFromPreset(4));
+    const auto saved = writeCurveFile(file, replacement);
     ASSERT_FALSE(saved.ok());
     EXPECT_NE(saved.reason().find("No space left on device"), std::string::npos) << saved.reason();
-    EXPECT_EQ(bytesOf(file), before);
+    EXPECT_EQ(readBytes(file), before);
     EXPECT_TRUE(std::filesystem::exists("/dev/full")) << "the failed save must not touch what the link pointed to";
 
     // Once space is back the save goes through and reads back exactly.
-    std::error_code ignored;
-    std::filesystem::remove(temporaryPathFor(file), ignored);
-    ASSERT_TRUE(writeCurveFile(file, curveFromPreset(4)).ok());
+    std::filesystem::remove(temporaryPathFor(file));
+    ASSERT_TRUE(writeCurveFile(file, replacement).ok());
     const auto reread = readCurveFile(file);
     ASSERT_TRUE(reread.ok());
-    EXPECT_EQ(*reread, curveFromPreset(4));
+    EXPECT_EQ(*reread, replacement);
 }
+
+TEST_F(CurveSaveFaults, AWriteStoppingHalfWayKeepsTheOldFile)
+{
+    // A file size limit makes the write itself fail after 100 bytes, for root as well.
+    rlimit saved{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+    auto* previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit tight = saved;
+    tight.rlim_cur = 100;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &tight), 0);
+    const auto status = writeCurveFile(file, replacement);
+    setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, previousHandler);
+    EXPECT_FALSE(status.ok());
+    expectOldFileWhole();
+}
+
+TEST_F(CurveSaveFaults, ATemporaryThatCannotBeMadeOrBrokenKeyPointsKeepTheOldFile)
+{
+    // A folder in the temporary file's place cannot be opened for writing, not even by root.
+    std::filesystem::create_directory(temporaryPathFor(file));
+    EXPECT_FALSE(writeCurveFile(file, replacement).ok());
+    EXPECT_EQ(readBytes(file), before);
+    std::filesystem::remove(temporaryPathFor(file));
+
+    StoredCurve broken = replacement;
+    broken.points.x[3] = broken.points.x[2];
+    EXPECT_FALSE(writeCurveFile(file, broken).ok());
+    expectOldFileWhole();
+}
+
+} // namespace

@@ -8,7 +8,7 @@
 #include "transfer/core/FileAccess.h"
 #include "transfer/core/SongCheck.h"
 
-#include "../app_core/TempFolder.h"
+#include "../support/TempFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -18,13 +18,11 @@
 
 #include <algorithm>
 #include <chrono>
-#include <fstream>
 #include <future>
 #include <set>
 
 using namespace quillon;
 using namespace quillon::faults;
-using quillon::testing::TempFolder;
 
 namespace {
 
@@ -35,12 +33,6 @@ Bytes songBytes(std::uint8_t seed, std::size_t extra = 40)
     const Bytes body = fileData(extra, seed);
     song.insert(song.end(), body.begin(), body.end());
     return song;
-}
-
-void writeFile(const std::filesystem::path& path, const Bytes& bytes)
-{
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
 }
 
 std::vector<std::string> oddNames()
@@ -62,55 +54,67 @@ std::vector<std::string> oddNames()
     };
 }
 
+// A song folder of its own; songs are checked and read from it as the Send command does.
+class SongFolder : public ::testing::Test {
+protected:
+    void SetUp() override { std::filesystem::create_directories(folder); }
+
+    void writeFile(const std::string& name, const Bytes& bytes) const
+    {
+        quillon::testing::writeBytes(folder / name, bytes);
+    }
+    transfer::Preparation prepare(const std::vector<std::string>& names) const
+    {
+        return transfer::prepareSongs(transfer::FileInspector::disk(), folder, names);
+    }
+    // Reads each song from the disk at its turn in the transfer.
+    transfer::TransferHandshake::FileReader fromDisk() const
+    {
+        return [this](const std::string& name) { return transfer::readWholeFile(folder / name); };
+    }
+
+    quillon::testing::TempFolder temp;
+    const std::filesystem::path folder = temp.path() / "mid";
+};
+
 } // namespace
 
-TEST(OddNames, ListedOnceEachAndCheckedAndSentUnderTheirOwnNames)
+TEST_F(SongFolder, OddNamesAreListedOnceEachAndCheckedAndSentUnderTheirOwnNames)
 {
-    TempFolder temp;
-    const auto folder = temp.path() / "mid";
-    std::filesystem::create_directories(folder);
     const auto names = oddNames();
     std::map<std::string, Bytes> contents;
     for (std::size_t i = 0; i < names.size(); ++i) {
         contents[names[i]] = songBytes(static_cast<std::uint8_t>(i));
-        writeFile(folder / names[i], contents[names[i]]);
+        writeFile(names[i], contents[names[i]]);
     }
-    writeFile(folder / "not a song.MID", songBytes(99)); // other case: not "*.mid"
+    writeFile("not a song.MID", songBytes(99)); // other case: not "*.mid"
 
     const auto listed = listing::listFolder(folder, "*.mid");
     ASSERT_FALSE(listed.tooMany);
     EXPECT_EQ(std::multiset<std::string>(listed.names.begin(), listed.names.end()),
               std::multiset<std::string>(names.begin(), names.end()));
 
-    const auto prepared = transfer::prepareSongs(transfer::FileInspector::disk(), folder, listed.names);
+    const auto prepared = prepare(listed.names);
     ASSERT_TRUE(prepared.ok()) << prepared.refusedFile;
     ASSERT_EQ(prepared.list.entries.size(), names.size());
     for (const auto& entry : prepared.list.entries)
         EXPECT_EQ(entry.sizeText, transfer::sizeText(contents.at(entry.fileName).size())) << entry.fileName;
 
     // Each song reaches the keyboard from the file of exactly its name.
-    Wire wire(prepared.list, {});
-    for (const auto& name : listed.names) {
-        auto read = transfer::readWholeFile(folder / name);
-        ASSERT_TRUE(read.ok()) << read.reason();
-        wire.files[name] = *read;
-    }
+    Wire wire(prepared.list, fromDisk());
     ASSERT_TRUE(wire.run());
     ASSERT_TRUE(wire.finished());
     for (const auto& entry : prepared.list.entries)
         EXPECT_EQ(wire.keyboard.song(entry.slot), contents.at(entry.fileName)) << entry.fileName;
 }
 
-TEST(ManyFiles, ThreeHundredOddNamesAreRefusedAndTwoHundredNinetyNineAllChecked)
+TEST_F(SongFolder, ThreeHundredOddNamesAreRefusedAndTwoHundredNinetyNineAllChecked)
 {
-    TempFolder temp;
-    const auto folder = temp.path() / "mid";
-    std::filesystem::create_directories(folder);
     std::vector<std::string> created;
     for (int i = 0; i < 299; ++i) {
         const std::string name =
             "Lied Nr. " + std::to_string(i) + " – Ä " + std::string(static_cast<std::size_t>(i % 200), 'z') + ".mid";
-        writeFile(folder / name, songBytes(static_cast<std::uint8_t>(i), static_cast<std::size_t>(i)));
+        writeFile(name, songBytes(static_cast<std::uint8_t>(i), static_cast<std::size_t>(i)));
         created.push_back(name);
     }
     const auto listed = listing::listFolder(folder, "*.mid");
@@ -124,30 +128,28 @@ TEST(ManyFiles, ThreeHundredOddNamesAreRefusedAndTwoHundredNinetyNineAllChecked)
         const std::size_t to = std::min(from + transfer::kMaxSongs, listed.names.size());
         const std::vector<std::string> selection(listed.names.begin() + static_cast<std::ptrdiff_t>(from),
                                                  listed.names.begin() + static_cast<std::ptrdiff_t>(to));
-        const auto prepared = transfer::prepareSongs(transfer::FileInspector::disk(), folder, selection);
+        const auto prepared = prepare(selection);
         ASSERT_TRUE(prepared.ok()) << prepared.refusedFile;
         EXPECT_EQ(prepared.list.entries.size(), selection.size());
     }
     const std::vector<std::string> tooMany(listed.names.begin(), listed.names.begin() + 29);
-    const auto refused = transfer::prepareSongs(transfer::FileInspector::disk(), folder, tooMany);
+    const auto refused = prepare(tooMany);
     EXPECT_EQ(refused.refusal, transfer::CheckReason::TooManySongs);
     EXPECT_TRUE(refused.list.entries.empty());
 
-    writeFile(folder / "one more.mid", songBytes(1));
-    writeFile(folder / "and another.mid", songBytes(2));
+    writeFile("one more.mid", songBytes(1));
+    writeFile("and another.mid", songBytes(2));
     const auto over = listing::listFolder(folder, "*.mid");
     EXPECT_TRUE(over.tooMany);
     EXPECT_TRUE(over.names.empty());
 }
 
-TEST(NotFiles, FoldersPipesAndDanglingLinksNeitherListNorHang)
+TEST_F(SongFolder, FoldersPipesAndDanglingLinksNeitherListNorHang)
 {
-    TempFolder temp;
-    const auto folder = temp.path() / "mid";
     std::filesystem::create_directories(folder / "a folder.mid");
     ASSERT_EQ(::mkfifo((folder / "a pipe.mid").c_str(), 0644), 0);
     std::filesystem::create_symlink(folder / "nowhere.mid", folder / "dangling.mid");
-    writeFile(folder / "real.mid", songBytes(5));
+    writeFile("real.mid", songBytes(5));
 
     const auto listed = listing::listFolder(folder, "*.mid");
     EXPECT_EQ(listed.names, std::vector<std::string>{"real.mid"});
@@ -170,67 +172,38 @@ TEST(NotFiles, FoldersPipesAndDanglingLinksNeitherListNorHang)
     EXPECT_TRUE(check.get());
 }
 
-TEST(ChangedOnDisk, ASongChangedAfterTheChecksIsSentWholeAsItIsAtItsTurn)
+TEST_F(SongFolder, ASongChangedAfterTheChecksIsSentWholeAsItIsAtItsTurn)
 {
-    TempFolder temp;
-    const auto folder = temp.path() / "mid";
-    std::filesystem::create_directories(folder);
-    writeFile(folder / "first.mid", songBytes(1, 2000));
-    writeFile(folder / "second.mid", songBytes(2, 100));
-    writeFile(folder / "third.mid", songBytes(3, 100));
-    const auto prepared =
-        transfer::prepareSongs(transfer::FileInspector::disk(), folder, {"first.mid", "second.mid", "third.mid"});
+    writeFile("first.mid", songBytes(1, 2000));
+    writeFile("second.mid", songBytes(2, 100));
+    writeFile("third.mid", songBytes(3, 100));
+    const auto prepared = prepare({"first.mid", "second.mid", "third.mid"});
     ASSERT_TRUE(prepared.ok());
 
     // Between the checks and the transfer: one grows past a block, one shrinks to nothing.
     const Bytes grown = songBytes(7, 5000);
-    writeFile(folder / "second.mid", grown);
-    writeFile(folder / "third.mid", {});
+    writeFile("second.mid", grown);
+    writeFile("third.mid", {});
 
-    transfer::TransferHandshake handshake(
-        prepared.list, [&](const std::string& name) { return transfer::readWholeFile(folder / name); });
-    keyboard::KeyboardModel keyboard;
-    std::vector<transfer::Action> pending = *handshake.start();
-    while (!pending.empty()) {
-        std::vector<transfer::Action> next;
-        for (const auto& action : pending) {
-            if (const auto* send = std::get_if<transfer::SendMessage>(&action)) {
-                const auto reaction = keyboard.feed(send->bytes);
-                if (reaction.reply) {
-                    auto more =
-                        handshake.onShortMessage(frame::kReplyStatus, static_cast<std::uint8_t>(*reaction.reply));
-                    next.insert(next.end(), more.begin(), more.end());
-                }
-            }
-        }
-        pending = std::move(next);
-    }
-    EXPECT_TRUE(handshake.isFinished());
-    EXPECT_TRUE(keyboard.errors().empty());
-    EXPECT_EQ(keyboard.song(1), songBytes(1, 2000));
-    EXPECT_EQ(keyboard.song(2), grown);
-    EXPECT_EQ(keyboard.song(3), Bytes{});
+    Wire wire(prepared.list, fromDisk());
+    ASSERT_TRUE(wire.run());
+    EXPECT_TRUE(wire.finished());
+    EXPECT_TRUE(wire.keyboard.errors().empty());
+    EXPECT_EQ(wire.keyboard.song(1), songBytes(1, 2000));
+    EXPECT_EQ(wire.keyboard.song(2), grown);
+    EXPECT_EQ(wire.keyboard.song(3), Bytes{});
 }
 
-TEST(ChangedOnDisk, ASongRemovedBeforeItsTurnStopsTheTransferAndNothingMoreIsSent)
+TEST_F(SongFolder, ASongRemovedBeforeItsTurnStopsTheTransferAndNothingMoreIsSent)
 {
-    TempFolder temp;
-    const auto folder = temp.path() / "mid";
-    std::filesystem::create_directories(folder);
-    writeFile(folder / "kept.mid", songBytes(1, 1500));
-    writeFile(folder / "gone later.mid", songBytes(2, 300));
-    const auto prepared =
-        transfer::prepareSongs(transfer::FileInspector::disk(), folder, {"kept.mid", "gone later.mid"});
+    writeFile("kept.mid", songBytes(1, 1500));
+    writeFile("gone later.mid", songBytes(2, 300));
+    const auto prepared = prepare({"kept.mid", "gone later.mid"});
     ASSERT_TRUE(prepared.ok());
 
     std::filesystem::remove(folder / "gone later.mid");
 
-    // What the disk gives at each song's turn.
-    Wire wire(prepared.list, {});
-    for (const auto& entry : prepared.list.entries) {
-        if (auto read = transfer::readWholeFile(folder / entry.fileName))
-            wire.files[entry.fileName] = *read;
-    }
+    Wire wire(prepared.list, fromDisk());
     ASSERT_TRUE(wire.run());
     EXPECT_FALSE(wire.finished());
     EXPECT_EQ(wire.keyboard.song(1), songBytes(1, 1500));

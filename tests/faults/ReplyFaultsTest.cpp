@@ -1,5 +1,5 @@
-// Replies duplicated, dropped or late, and messages lost, repeated or damaged
-// on the way: whatever goes wrong, the transfer never claims success for a
+// Replies duplicated, dropped, late or out of order, and messages lost,
+// repeated or damaged on the way: whatever goes wrong, the transfer never claims success for a
 // song the keyboard does not hold byte for byte, every block it sends carries
 // exactly its place in the announced file, and the keyboard's store shows
 // exactly what arrived.
@@ -42,7 +42,7 @@ void expectEveryBlockInItsPlace(const Wire& wire, TransferKind kind)
         const std::uint8_t messageKind = m.at(frame::kOffKind);
         if (messageKind == frame::kKindSongHeader || messageKind == frame::kKindRomHeader) {
             const std::string& name = kind == TransferKind::Songs ? kSlotFiles.at(m.at(frame::kOffTarget)) : "rom.bin";
-            packed = frame::pack7(wire.files.at(name));
+            packed = frame::pack7(wire.store.files.at(name));
             ASSERT_EQ(numberOf(m), frame::blockCount(packed.size())) << "header of " << name;
             next = 0;
             announced = true;
@@ -63,7 +63,7 @@ void expectNothingWrongStored(const Wire& wire)
 {
     for (const auto& [slot, stored] : wire.keyboard.songs()) {
         ASSERT_TRUE(kSlotFiles.count(slot)) << "a song in slot " << slot << " that nobody sent";
-        EXPECT_EQ(stored, wire.files.at(kSlotFiles.at(slot))) << "slot " << slot;
+        EXPECT_EQ(stored, wire.store.files.at(kSlotFiles.at(slot))) << "slot " << slot;
     }
     // (The keyboard may have refused extra copies on the way; what counts is what it holds.)
     if (wire.finished()) {
@@ -105,67 +105,59 @@ TEST(ReplyFaults, CleanRunStoresEverySongByteForByte)
     expectNothingWrongStored(wire);
 }
 
-TEST(ReplyFaults, ADuplicatedReplyAnywhereNeverStoresAWrongSong)
+// One reply of a clean run after another meets the fault plan (and a second
+// plan, where given, the reply after it).
+struct ReplyPlan {
+    const char* name;
+    std::vector<ReplyFault> faults;
+};
+
+class OneReplyAfterAnother : public ::testing::TestWithParam<ReplyPlan> {};
+
+TEST_P(OneReplyAfterAnother, NeverStoresAWrongSongAndClaimsSuccessOnlyWithEverySong)
 {
+    const ReplyPlan& plan = GetParam();
+    const ReplyFault first = plan.faults.front();
     int finishedRuns = 0;
     for (std::size_t i = 0; i < cleanReplyCount(); ++i) {
-        SCOPED_TRACE("reply " + std::to_string(i) + " duplicated");
+        SCOPED_TRACE("from reply " + std::to_string(i));
         Wire wire(threeSongs(), threeFiles());
-        wire.replyFaults[i] = ReplyFault::Duplicate;
+        for (std::size_t f = 0; f < plan.faults.size(); ++f)
+            wire.replyFaults[i + f] = plan.faults[f];
         ASSERT_TRUE(wire.run());
         expectEveryBlockInItsPlace(wire, TransferKind::Songs);
         expectNothingWrongStored(wire);
         EXPECT_EQ(claimsSuccess(wire), wire.finished());
-        // A stall is always visible on the keyboard's side as a recorded error.
-        if (!wire.finished()) {
-            EXPECT_FALSE(wire.keyboard.errors().empty());
-        }
         finishedRuns += wire.finished() ? 1 : 0;
+        if (plan.faults.size() > 1)
+            continue;
+        if (first == ReplyFault::Duplicate && !wire.finished()) {
+            // A stall is always visible on the keyboard's side as a recorded error.
+            EXPECT_FALSE(wire.keyboard.errors().empty());
+        } else if (first == ReplyFault::Drop) {
+            EXPECT_FALSE(wire.finished());
+            // Only the last reply's loss leaves every song on the keyboard (still no success claimed).
+            if (i + 1 < wire.replyCount) {
+                EXPECT_LT(wire.keyboard.songs().size(), 3u);
+            }
+        } else if (first == ReplyFault::HoldBack) {
+            EXPECT_TRUE(wire.finished()) << "with one reply outstanding at a time, late is merely slow";
+        }
     }
     // A repeated block-done reply is harmless: those runs still deliver everything.
-    EXPECT_GT(finishedRuns, 0);
-}
-
-TEST(ReplyFaults, ADroppedReplyStallsTheTransferWithoutClaimingSuccess)
-{
-    for (std::size_t i = 0; i < cleanReplyCount(); ++i) {
-        SCOPED_TRACE("reply " + std::to_string(i) + " dropped");
-        Wire wire(threeSongs(), threeFiles());
-        wire.replyFaults[i] = ReplyFault::Drop;
-        ASSERT_TRUE(wire.run());
-        EXPECT_FALSE(wire.finished());
-        EXPECT_FALSE(claimsSuccess(wire));
-        // Only the last reply's loss leaves every song on the keyboard (still no success claimed).
-        if (i + 1 < wire.replyCount) {
-            EXPECT_LT(wire.keyboard.songs().size(), 3u);
-        }
-        expectEveryBlockInItsPlace(wire, TransferKind::Songs);
-        expectNothingWrongStored(wire);
+    if (first == ReplyFault::Duplicate) {
+        EXPECT_GT(finishedRuns, 0);
     }
 }
 
-TEST(ReplyFaults, LateRepliesOnlyDelayOrReorderNeverMisplace)
-{
-    for (std::size_t i = 0; i < cleanReplyCount(); ++i) {
-        SCOPED_TRACE("reply " + std::to_string(i) + " late");
-        Wire late(threeSongs(), threeFiles());
-        late.replyFaults[i] = ReplyFault::HoldBack;
-        ASSERT_TRUE(late.run());
-        // With one reply outstanding at a time, late is merely slow.
-        EXPECT_TRUE(late.finished());
-        expectNothingWrongStored(late);
+INSTANTIATE_TEST_SUITE_P(
+    ReplyFaults, OneReplyAfterAnother,
+    ::testing::Values(ReplyPlan{"Duplicated", {ReplyFault::Duplicate}}, ReplyPlan{"Dropped", {ReplyFault::Drop}},
+                      ReplyPlan{"Late", {ReplyFault::HoldBack}},
+                      ReplyPlan{"DuplicatedThenNextLate", {ReplyFault::Duplicate, ReplyFault::HoldBack}}),
+    [](const auto& info) { return std::string(info.param.name); });
 
-        SCOPED_TRACE("and the one after it duplicated");
-        Wire reordered(threeSongs(), threeFiles());
-        reordered.replyFaults[i] = ReplyFault::Duplicate;
-        reordered.replyFaults[i + 1] = ReplyFault::HoldBack;
-        ASSERT_TRUE(reordered.run());
-        expectEveryBlockInItsPlace(reordered, TransferKind::Songs);
-        expectNothingWrongStored(reordered);
-    }
-}
-
-TEST(MessageFaults, LostOrRepeatedMessagesAreRecordedNeverStoredWrong)
+TEST(MessageFaults, LostRepeatedOrDamagedMessagesAreRecordedNeverStoredWrong)
 {
     Wire clean(threeSongs(), threeFiles());
     clean.run();
@@ -192,25 +184,18 @@ TEST(MessageFaults, LostOrRepeatedMessagesAreRecordedNeverStoredWrong)
                 << repeated.keyboard.errors().front().detail;
             EXPECT_EQ(repeated.keyboard.songs().size(), 3u);
         }
-    }
-}
 
-TEST(MessageFaults, ADamagedBlockIsStoredAsItArrivedAndTheByteCheckFindsIt)
-{
-    Wire clean(threeSongs(), threeFiles());
-    clean.run();
-    for (std::size_t i = 0; i < clean.sent.size(); ++i) {
         if (clean.sent[i].at(frame::kOffKind) != frame::kKindDataBlock)
             continue;
-        SCOPED_TRACE("block message " + std::to_string(i) + " damaged");
-        Wire wire(threeSongs(), threeFiles());
-        wire.messageFaults[i] = MessageFault::FlipPayloadBit;
-        ASSERT_TRUE(wire.run());
-        // The sender cannot know; the keyboard holds the damaged bytes and nothing else differs.
-        EXPECT_TRUE(wire.finished());
+        // A damaged block: the sender cannot know; the keyboard holds the damaged
+        // bytes and nothing else differs, which the byte check finds.
+        Wire damaged(threeSongs(), threeFiles());
+        damaged.messageFaults[i] = MessageFault::FlipPayloadBit;
+        ASSERT_TRUE(damaged.run());
+        EXPECT_TRUE(damaged.finished());
         std::size_t differing = 0;
-        for (const auto& [slot, stored] : wire.keyboard.songs()) {
-            const Bytes& original = wire.files.at(kSlotFiles.at(slot));
+        for (const auto& [slot, stored] : damaged.keyboard.songs()) {
+            const Bytes& original = damaged.store.files.at(kSlotFiles.at(slot));
             ASSERT_EQ(stored.size(), original.size());
             for (std::size_t b = 0; b < stored.size(); ++b)
                 differing += stored[b] != original[b] ? 1 : 0;

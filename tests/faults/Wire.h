@@ -3,37 +3,27 @@
 // Messages flow to the keyboard and replies back one at a time; a fault plan
 // may duplicate, drop or delay the n-th reply (a delayed one arrives
 // after everything else has), or drop, repeat or damage
-// the n-th message on its way to the keyboard. The wire remembers every data
-// block it was asked to carry, so a test can compare them with the files.
-#include "midi/core/DeviceFrame.h"
+// the n-th message on its way to the keyboard. The wire remembers every
+// message it was asked to carry, so a test can compare them with the files.
 #include "midi/core/KeyboardModel.h"
-#include "transfer/core/TransferHandshake.h"
+
+#include "../transfer_core/HandshakeTestSupport.h"
 
 #include <deque>
-#include <functional>
 #include <map>
-#include <optional>
 #include <string>
 #include <vector>
 
 namespace quillon::faults {
 
 using frame::Bytes;
-
-// Distinct, position-dependent content so a misplaced block cannot pass for another.
-inline Bytes fileData(std::size_t length, std::uint8_t seed)
-{
-    Bytes data(length);
-    for (std::size_t i = 0; i < length; ++i)
-        data[i] = static_cast<std::uint8_t>((i * 131 + seed * 17 + i / 256) & 0xFF);
-    return data;
-}
+using transfer::testing::fileData;
 
 enum class ReplyFault { None, Duplicate, Drop, HoldBack };
 enum class MessageFault { None, Drop, Repeat, FlipPayloadBit };
 
 struct Wire {
-    std::map<std::string, Bytes> files;
+    transfer::testing::FileStore store; // the files by name, unless a reader of its own was given
     transfer::TransferHandshake handshake;
     keyboard::KeyboardModel keyboard;
 
@@ -45,12 +35,11 @@ struct Wire {
     std::size_t replyCount = 0;
 
     Wire(transfer::TransferList list, std::map<std::string, Bytes> contents)
-        : files(std::move(contents)), handshake(std::move(list), [this](const std::string& name) -> Result<Bytes> {
-              const auto found = files.find(name);
-              if (found == files.end())
-                  return fail("cannot open " + name);
-              return found->second;
-          })
+        : store{std::move(contents), {}}, handshake(std::move(list), store.reader())
+    {
+    }
+    Wire(transfer::TransferList list, transfer::TransferHandshake::FileReader reader)
+        : handshake(std::move(list), std::move(reader))
     {
     }
 

@@ -2,24 +2,23 @@
 // as the original, passes the song checks, keeps its meta events and division,
 // and new files never replace existing ones.
 #include "player/core/Format0Converter.h"
-#include "../player/SmfBuilder.h"
 #include "player/core/MidiFile.h"
 #include "player/core/Timeline.h"
 #include "transfer/core/SongCheck.h"
 
+#include "../support/TempFolder.h"
+#include "SmfBuilder.h"
+
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
 #include <algorithm>
-#include <fstream>
-#include <iterator>
 #include <map>
 #include <random>
 
 using namespace quillon;
 using namespace quillon::player;
 using quillon::testing::Bytes;
+using quillon::testing::readBytes;
 using quillon::testing::smf;
 using quillon::testing::TrackBytes;
 
@@ -204,50 +203,33 @@ TEST(Format0Conversion, GeneratedSongsPlayTheSameEventForEvent)
     }
 }
 
-class Format0Files : public ::testing::Test {
-protected:
-    fs::path folder = fs::temp_directory_path() / ("quillon-format0-" + std::to_string(::getpid()));
-    void SetUp() override { fs::create_directories(folder); }
-    void TearDown() override { fs::remove_all(folder); }
-
-    fs::path write(const std::string& name, const Bytes& bytes)
-    {
-        std::ofstream out(folder / name, std::ios::binary);
-        out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-        return folder / name;
-    }
-    static Bytes read(const fs::path& path)
-    {
-        std::ifstream in(path, std::ios::binary);
-        return Bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    }
-};
-
-TEST_F(Format0Files, ConvertedCopyGoesBesideTheSongUnderAFreeNameAndNeverReplacesAFile)
+TEST(Format0Files, ConvertedCopyGoesBesideTheSongUnderAFreeNameAndNeverReplacesAFile)
 {
-    const fs::path song = write("my song.mid", threeTrackSong());
-    const fs::path taken = write("my song-0.mid", {'k', 'e', 'e', 'p'});
+    const quillon::testing::TempFolder temp;
+    const fs::path& folder = temp.path();
+    const fs::path song = temp.write("my song.mid", threeTrackSong());
+    const fs::path taken = temp.write("my song-0.mid", {'k', 'e', 'e', 'p'});
     EXPECT_EQ(*format0TargetPath(folder / "LOUD.MID"), folder / "LOUD-0.MID");
 
     auto made = convertSongBeside(song);
     ASSERT_TRUE(made.ok()) << made.reason();
     EXPECT_EQ(*made, folder / "my song-0-2.mid");
-    EXPECT_EQ(read(*made), convertOrDie(threeTrackSong()));
-    EXPECT_EQ(read(song), threeTrackSong());
-    EXPECT_EQ(read(taken), (Bytes{'k', 'e', 'e', 'p'}));
+    EXPECT_EQ(readBytes(*made), convertOrDie(threeTrackSong()));
+    EXPECT_EQ(readBytes(song), threeTrackSong());
+    EXPECT_EQ(readBytes(taken), (Bytes{'k', 'e', 'e', 'p'}));
     EXPECT_EQ(*format0TargetPath(song), folder / "my song-0-3.mid");
     EXPECT_FALSE(writeNewFile(taken, Bytes{1, 2, 3}).ok());
-    EXPECT_EQ(read(taken), (Bytes{'k', 'e', 'e', 'p'}));
+    EXPECT_EQ(readBytes(taken), (Bytes{'k', 'e', 'e', 'p'}));
 
     for (int n = 3; n <= 99; ++n)
-        write("my song-0-" + std::to_string(n) + ".mid", {3});
+        temp.write("my song-0-" + std::to_string(n) + ".mid", {3});
     EXPECT_FALSE(format0TargetPath(song).ok());
 
     // What cannot be converted leaves no file behind: a cut header, format 2, a missing song.
     TrackBytes t;
     t.event(0, {0x90, 60, 1}).end();
-    const fs::path broken = write("broken.mid", {'M', 'T', 'h', 'd', 0, 0});
-    const fs::path patterns = write("patterns.mid", smf(2, 96, {t, t}));
+    const fs::path broken = temp.write("broken.mid", {'M', 'T', 'h', 'd', 0, 0});
+    const fs::path patterns = temp.write("patterns.mid", smf(2, 96, {t, t}));
     EXPECT_FALSE(convertSongBeside(broken).ok());
     EXPECT_FALSE(convertSongBeside(patterns).ok());
     EXPECT_FALSE(convertSongBeside(folder / "absent.mid").ok());

@@ -60,7 +60,7 @@ public:
 
 // A data folder with songs of 200, 30, 50 and 10 seconds, a recording sink and a virtual clock.
 struct Rig {
-    TempFolder folder{"window"};
+    TempFolder folder;
     ui::RecordingMessageService messages;
     std::unique_ptr<midi::MidiSystem> midiSystem;
     OnePortBackend* port = nullptr;

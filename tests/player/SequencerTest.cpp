@@ -219,7 +219,7 @@ TEST_F(SequencerTest, ChangingTheSinkWhilePlayingSilencesTheOldOneAndGoesOnInThe
 
 TEST_F(SequencerTest, OpenReadsFilesAndRefusesBadOnesWithAReason)
 {
-    TempFolder folder("sequencer");
+    TempFolder folder;
     const std::string good = folder.write("good.mid", fourNotes());
     const std::string bad = folder.write("bad.mid", Bytes{'M', 'T', 'h', 'd', 0, 0});
 

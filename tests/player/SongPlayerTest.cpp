@@ -15,7 +15,7 @@ namespace {
 
 class SongPlayerTest : public ::testing::Test {
 protected:
-    TempFolder folder{"songplayer"};
+    TempFolder folder;
     VirtualClock clock;
     std::shared_ptr<RecordingSink> sink = std::make_shared<RecordingSink>(clock);
     SongPlayer player{sink, clock};

@@ -1,13 +1,29 @@
 #pragma once
-// A fresh folder under the system's temporary directory, removed with its contents.
+// A fresh folder under the system's temporary directory, removed with its
+// contents (write permission given back first, for tests that take it away),
+// and whole-file reading and writing for the tests that use it.
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 #include <stdlib.h>
 
 namespace quillon::testing {
+
+inline std::vector<std::uint8_t> readBytes(const std::filesystem::path& file)
+{
+    std::ifstream in(file, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+inline void writeBytes(const std::filesystem::path& file, const std::vector<std::uint8_t>& bytes)
+{
+    std::ofstream(file, std::ios::binary | std::ios::trunc)
+        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
 
 class TempFolder {
 public:
@@ -30,12 +46,17 @@ public:
 
     const std::filesystem::path& path() const { return m_path; }
 
-    std::filesystem::path touch(const std::string& relative, const std::string& content = "x") const
+    // Both make the folders on the way and hand back the file's path.
+    std::filesystem::path write(const std::string& relative, const std::vector<std::uint8_t>& bytes) const
     {
         const auto file = m_path / relative;
         std::filesystem::create_directories(file.parent_path());
-        std::ofstream(file, std::ios::binary) << content;
+        writeBytes(file, bytes);
         return file;
+    }
+    std::filesystem::path touch(const std::string& relative, const std::string& content = "x") const
+    {
+        return write(relative, std::vector<std::uint8_t>(content.begin(), content.end()));
     }
 
 private:

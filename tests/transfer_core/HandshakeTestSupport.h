@@ -12,12 +12,13 @@ namespace quillon::transfer::testing {
 
 using frame::Bytes;
 
-// Raw bytes whose packed length is what a test needs (N raw -> N + ceil(N/7) packed).
-inline Bytes fileData(std::size_t rawLength)
+// Distinct, position-dependent content of a given raw length (N raw bytes pack
+// to N + ceil(N/7)), so that a misplaced block cannot pass for another.
+inline Bytes fileData(std::size_t rawLength, std::uint8_t seed = 0)
 {
     Bytes data(rawLength);
     for (std::size_t i = 0; i < rawLength; ++i)
-        data[i] = static_cast<std::uint8_t>(i * 37 + 11);
+        data[i] = static_cast<std::uint8_t>((i * 131 + seed * 17 + i / 256) & 0xFF);
     return data;
 }
 

@@ -2,9 +2,10 @@
 #include "transfer/core/SongCheck.h"
 #include "app/core/Messages.h"
 
+#include "../support/TempFolder.h"
+
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <map>
 
 using namespace quillon;
@@ -116,10 +117,9 @@ TEST(Selection, RomImageContentIsNeverJudged)
 
 TEST(DiskFiles, ReadsNoMoreThanTheFileHas)
 {
-    const auto folder = std::filesystem::temp_directory_path() / "quillon-songcheck-test";
-    std::filesystem::create_directories(folder);
-    const auto shortSong = folder / "short.mid";
-    std::ofstream(shortSong, std::ios::binary).write("MThd\0\0\0\6\0", 9);
+    const quillon::testing::TempFolder temp;
+    const auto& folder = temp.path();
+    const auto shortSong = temp.touch("short.mid", std::string("MThd\0\0\0\6\0", 9));
 
     const auto head = DiskFiles{}.inspect(shortSong, kSongHeadLength);
     ASSERT_TRUE(head.has_value());
@@ -130,7 +130,6 @@ TEST(DiskFiles, ReadsNoMoreThanTheFileHas)
 
     EXPECT_EQ(checkSongFile(folder).refusal, CheckReason::CannotOpenFile); // a folder is no file
     EXPECT_FALSE(readWholeFile(folder / "absent.mid").ok());
-    std::filesystem::remove_all(folder);
 }
 
 TEST(SlotLabels, TwoDigitNamesForSlotsOneToTwentyEight)

@@ -2,14 +2,13 @@
 // (files sent, stopped, unreadable, restarted), appending to the log, and the
 // rate and time-left arithmetic the Send File window shows.
 #include "transfer/core/TransferReport.h"
-#include "../transfer_core/HandshakeTestSupport.h"
+
+#include "../support/TempFolder.h"
+#include "HandshakeTestSupport.h"
 
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
 #include <fstream>
-#include <sstream>
 
 using namespace quillon;
 using namespace quillon::transfer;
@@ -121,7 +120,8 @@ TEST(TransferRecorder, SentSongThenStoppedSongGiveTheirLinesAndAppendingKeepsEar
     EXPECT_EQ(records[1].duration, 100ms); // up to its last message, not to the closing
     EXPECT_EQ(records[1].finished, at(18, 45, 0));
 
-    const fs::path folder = fs::temp_directory_path() / ("quillon-report-" + std::to_string(::getpid()));
+    const quillon::testing::TempFolder temp;
+    const fs::path& folder = temp.path();
     fs::create_directories(folder / "Quillon");
     const fs::path log = transferLogPath(DataFolders(folder));
     EXPECT_EQ(log, folder / "Quillon" / "transfer-log.txt");
@@ -138,7 +138,6 @@ TEST(TransferRecorder, SentSongThenStoppedSongGiveTheirLinesAndAppendingKeepsEar
     EXPECT_NE(lines[2].find("\tb.mid\t1500 bytes\t1/2 blocks\tslot 1\tstopped\t0.100 s\t"), std::string::npos)
         << lines[2];
     EXPECT_EQ(lines[3], lines[1]);
-    fs::remove_all(folder);
 }
 
 TEST(TransferRecorder, UnreadableSongAndRestartedSongAreToldApart)
@@ -188,7 +187,8 @@ TEST(TransferRecorder, RomUpdateIsOneLineWithoutASlot)
 
 TEST(TransferLog, NothingIsWrittenWithoutTheDataFolder)
 {
-    const fs::path missing = fs::temp_directory_path() / ("quillon-no-folder-" + std::to_string(::getpid()));
+    const quillon::testing::TempFolder temp;
+    const fs::path missing = temp.path() / "absent";
     TransferRecord record;
     record.fileName = "a.mid";
     EXPECT_FALSE(appendTransferLog(transferLogPath(DataFolders(missing)), {record}).ok());

@@ -46,37 +46,36 @@ Bytes buildDataBlock(std::uint8_t target, unsigned blockIndex, std::span<const s
 
 std::size_t packedLength(std::size_t rawLength) { return rawLength + (rawLength + 6) / 7; }
 
+// Both directions write into storage sized once: a song is packed in one go
+// and every received block is unpacked, so neither grows byte by byte.
 Bytes pack7(std::span<const std::uint8_t> data)
 {
-    Bytes packed;
-    packed.reserve(packedLength(data.size()));
+    Bytes packed(packedLength(data.size()));
+    std::uint8_t* out = packed.data();
     for (std::size_t start = 0; start < data.size(); start += 7) {
         const std::size_t count = std::min<std::size_t>(7, data.size() - start);
+        const std::uint8_t* group = data.data() + start;
         std::uint8_t high = 0;
         for (std::size_t i = 0; i < count; ++i) {
-            if (data[start + i] & 0x80)
-                high |= static_cast<std::uint8_t>(1u << (6 - i));
+            high |= static_cast<std::uint8_t>((group[i] >> 7) << (6 - i));
+            out[1 + i] = static_cast<std::uint8_t>(group[i] & 0x7F);
         }
-        packed.push_back(high);
-        for (std::size_t i = 0; i < count; ++i)
-            packed.push_back(static_cast<std::uint8_t>(data[start + i] & 0x7F));
+        out[0] = high;
+        out += count + 1;
     }
     return packed;
 }
 
 Bytes unpack7(std::span<const std::uint8_t> packed)
 {
-    Bytes data;
-    data.reserve(packed.size());
+    // Each group of up to eight bytes gives one byte fewer than it holds.
+    Bytes data(packed.size() - (packed.size() + 7) / 8);
+    std::uint8_t* out = data.data();
     for (std::size_t start = 0; start < packed.size(); start += 8) {
         const std::size_t count = std::min<std::size_t>(8, packed.size() - start);
         const std::uint8_t high = packed[start];
-        for (std::size_t i = 1; i < count; ++i) {
-            std::uint8_t byte = packed[start + i] & 0x7F;
-            if (high & (1u << (7 - i)))
-                byte |= 0x80;
-            data.push_back(byte);
-        }
+        for (std::size_t i = 1; i < count; ++i)
+            *out++ = static_cast<std::uint8_t>((packed[start + i] & 0x7F) | (((high >> (7 - i)) & 1u) << 7));
     }
     return data;
 }

@@ -1,5 +1,6 @@
 #include "transfer/core/FileAccess.h"
 
+#include <array>
 #include <fstream>
 #include <iterator>
 #include <system_error>
@@ -49,7 +50,11 @@ Result<frame::Bytes> readWholeFile(const std::filesystem::path& path)
     std::ifstream stream;
     if (!openForReading(path, stream))
         return fail("cannot open " + path.string());
-    frame::Bytes content{std::istreambuf_iterator<char>(stream), std::istreambuf_iterator<char>()};
+    // Chunks, not a character at a time: a 64 KiB song is read for every transfer.
+    frame::Bytes content;
+    std::array<char, 16 * 1024> chunk{};
+    while (stream.read(chunk.data(), chunk.size()) || stream.gcount() > 0)
+        content.insert(content.end(), chunk.begin(), chunk.begin() + stream.gcount());
     if (stream.bad())
         return fail("cannot read " + path.string());
     return content;

@@ -175,5 +175,5 @@ void CurveDragTest::movesAfterReleaseChangeNothing()
     QCOMPARE(h->editor->state().working().keyPoints(), afterDrag);
 }
 
-QTEST_MAIN(CurveDragTest)
+QUILLON_QTEST(CurveDragTest)
 #include "CurveDragTest.moc"

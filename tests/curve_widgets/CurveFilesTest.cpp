@@ -31,12 +31,6 @@ auto typeAndOk(const QString& name)
 void cancel(QDialog& dialog) { dialog.reject(); }
 void yes(QDialog& dialog) { dialog.accept(); }
 
-std::vector<std::uint8_t> fileBytes(const std::filesystem::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
-
 } // namespace
 
 class CurveFilesTest : public QObject {
@@ -56,7 +50,6 @@ private slots:
     void deleteRemovesTheFileAndSelectsItsNeighbour();
     void deleteNeedsTheFileListActive();
     void threeHundredFilesAreRefused();
-    void shippedCurvesLoad();
 
 private:
     std::unique_ptr<EditorHarness> h;
@@ -177,7 +170,7 @@ void CurveFilesTest::savesUnderANewNameAndListsItFirst()
     QCOMPARE(saved->table, editor.state().working().table());
     QCOMPARE(std::filesystem::file_size(h->crvFolder() / "mine.crv"), std::uintmax_t(568));
     QCOMPARE(h->listedFiles(), std::vector<std::string>({"mine.crv", "older.crv"}));
-    QCOMPARE(h->session->chosenName, std::string("mine"));
+    QCOMPARE(h->session.chosenName, std::string("mine"));
     QVERIFY(!std::filesystem::exists(quillon::curve::temporaryPathFor(h->crvFolder() / "mine.crv")));
 
     // Cancel on the prompt writes nothing.
@@ -189,7 +182,7 @@ void CurveFilesTest::savesUnderANewNameAndListsItFirst()
 void CurveFilesTest::savingOverAnExistingFileAsksFirst()
 {
     h->writeCurve("old.crv", soft1());
-    const auto original = fileBytes(h->crvFolder() / "old.crv");
+    const auto original = quillon::testing::readBytes(h->crvFolder() / "old.crv");
     auto& editor = h->open();
     editor.realTimeBox().setChecked(false);
 
@@ -198,7 +191,7 @@ void CurveFilesTest::savingOverAnExistingFileAsksFirst()
     h->messages.onNextDialog(cancel);
     h->clickButton("Save");
     QCOMPARE(h->messages.dialogTitles(), std::vector<QString>({"Filename", "Save file"}));
-    QCOMPARE(fileBytes(h->crvFolder() / "old.crv"), original);
+    QCOMPARE(quillon::testing::readBytes(h->crvFolder() / "old.crv"), original);
 
     // Yes: replaced by the working curve; the list is not refilled.
     h->clickPreset("Compress.crv");
@@ -223,7 +216,7 @@ void CurveFilesTest::savingOverAnExistingFileAsksFirst()
 
 void CurveFilesTest::aCancelledRepeatedPromptCancelsTheSave()
 {
-    h->session->chosenName = "earlier";
+    h->session.chosenName = "earlier";
     h->open();
     // An empty name, then Cancel on the fresh prompt that follows.
     h->messages.onNextDialog(typeAndOk(""));
@@ -231,7 +224,7 @@ void CurveFilesTest::aCancelledRepeatedPromptCancelsTheSave()
     h->clickButton("Save");
     QVERIFY(!std::filesystem::exists(h->crvFolder() / "earlier.crv"));
     QVERIFY(h->listedFiles().empty());
-    QCOMPARE(h->session->chosenName, std::string("earlier"));
+    QCOMPARE(h->session.chosenName, std::string("earlier"));
 
     // With no name accepted at all in this run, the user is told a name is needed.
     EditorHarness fresh;
@@ -291,15 +284,8 @@ void CurveFilesTest::deleteNeedsTheFileListActive()
 void CurveFilesTest::threeHundredFilesAreRefused()
 {
     const auto bytes = quillon::curve::encodeCurveFile({computeCurveTable(defaultKeyPoints()), defaultKeyPoints()});
-    for (int i = 0; i < 299; ++i) {
-        std::ofstream out(h->crvFolder() / ("c" + std::to_string(i) + ".crv"), std::ios::binary);
-        out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-    }
-    h->open();
-    QCOMPARE(h->listedFiles().size(), std::size_t(299));
-    QVERIFY(h->messages.messages().empty());
-
-    h->writeBytes("one-more.crv", bytes);
+    for (int i = 0; i < 300; ++i)
+        quillon::testing::writeBytes(h->crvFolder() / ("c" + std::to_string(i) + ".crv"), bytes);
     h->open();
     QVERIFY(h->listedFiles().empty());
     QCOMPARE(h->editor->fileName(), QString());
@@ -308,26 +294,5 @@ void CurveFilesTest::threeHundredFilesAreRefused()
     QCOMPARE(h->messages.messages()[0].title, std::string(quillon::text::kApplicationName));
 }
 
-// The curves that come with the program open in the editor without a complaint.
-void CurveFilesTest::shippedCurvesLoad()
-{
-    quillon::ui::RecordingMessageService messages;
-    quillon::app::Session session(nullptr, messages, quillon::DataFolders(QUILLON_SOURCE_DIR));
-    quillon::curve::CurveEditor editor(session);
-    editor.show();
-    QVERIFY(editor.fileList().count() >= 2);
-    for (int row = 0; row < editor.fileList().count(); ++row) {
-        const QString name = editor.fileList().item(row)->text();
-        auto& list = editor.fileList();
-        QTest::mouseClick(list.viewport(), Qt::LeftButton, {}, list.visualItemRect(list.item(row)).center());
-        QCOMPARE(editor.activeList(), ActiveList::Files);
-        editor.load();
-        QVERIFY2(messages.messages().empty(), qPrintable(name));
-        const auto& working = editor.state().working();
-        QVERIFY2(!(working.keyPoints() == defaultKeyPoints()), qPrintable(name));
-        QCOMPARE(working.table(), computeCurveTable(working.keyPoints()));
-    }
-}
-
-QTEST_MAIN(CurveFilesTest)
+QUILLON_QTEST(CurveFilesTest)
 #include "CurveFilesTest.moc"

@@ -198,5 +198,5 @@ void CurveMenuTest::newLeavesSlotsKept()
     QVERIFY(keptCurvePixels(*h->editor) > 127);
 }
 
-QTEST_MAIN(CurveMenuTest)
+QUILLON_QTEST(CurveMenuTest)
 #include "CurveMenuTest.moc"

@@ -15,6 +15,7 @@
 #include <thread>
 
 using quillon::testing::EditorHarness;
+using quillon::testing::keyboardPort;
 namespace midi = quillon::midi;
 namespace curve = quillon::curve;
 
@@ -96,18 +97,13 @@ struct Rig {
     }
     curve::CurveEditor& openWithInput(const midi::PortChoice& input)
     {
-        h->session->inputChoice = input;
+        h->session.inputChoice = input;
         auto& editor = h->open();
         return editor;
     }
     curve::CurveEditor& editor() const { return *h->editor; }
     void clickMonitor() const { QTest::mouseClick(&h->editor->monitorBox(), Qt::LeftButton); }
 };
-
-midi::PortChoice keyboardPort()
-{
-    return midi::PortChoice::of({midi::VirtualKeyboard::kBackendName, midi::VirtualKeyboard::kPortName, 0});
-}
 
 // Opens and closes a transfer on the built-in keyboard `times` times; each
 // opening is answered with a Note On of velocity 127 on its input. Returns
@@ -270,7 +266,7 @@ void CurveMonitorTest::uncheckingOrClosingTheWindowReleasesTheInput()
 
     // Closing the window (as Exit does) frees a port only one program may hold,
     // so the Send File window opened next can listen on it.
-    rig.h->session->inputChoice = midi::PortChoice::of(PlayedKeys::port());
+    rig.h->session.inputChoice = midi::PortChoice::of(PlayedKeys::port());
     rig.clickMonitor();
     QVERIFY(rig.keys->held());
     rig.h->clickButton("Exit");
@@ -310,7 +306,7 @@ void CurveMonitorTest::noUsableInputIsToldAndLeavesTheBoxUnchecked()
     // A port another program holds cannot be opened.
     auto holder = rig.h->midi->openInput(midi::PortChoice::of(PlayedKeys::port()), [](std::uint32_t) {});
     QVERIFY(holder != nullptr);
-    rig.h->session->inputChoice = midi::PortChoice::of(PlayedKeys::port());
+    rig.h->session.inputChoice = midi::PortChoice::of(PlayedKeys::port());
     rig.clickMonitor();
     QVERIFY(!editor.monitorBox().isChecked());
     QVERIFY(!editor.monitorInputOpen());
@@ -325,5 +321,5 @@ void CurveMonitorTest::noUsableInputIsToldAndLeavesTheBoxUnchecked()
     QCOMPARE(rig.h->messages.messages().size(), std::size_t(2));
 }
 
-QTEST_MAIN(CurveMonitorTest)
+QUILLON_QTEST(CurveMonitorTest)
 #include "CurveMonitorTest.moc"

@@ -4,7 +4,6 @@
 #include "EditorHarness.h"
 
 #include "curve/core/Presets.h"
-#include "ui/PercentBar.h"
 
 using quillon::testing::EditorHarness;
 
@@ -26,7 +25,6 @@ class CurvePictureTest : public QObject {
 private slots:
     void presetWithTwoKeptCurves();
     void gridAndVertexSwitchOff();
-    void progressBarReplacesTheHintAfterASend();
 };
 
 void CurvePictureTest::presetWithTwoKeptCurves()
@@ -82,30 +80,5 @@ void CurvePictureTest::gridAndVertexSwitchOff()
     QVERIFY(hasColour(editor.canvas().image(), area.rect(), QColor(125, 125, 125)));
 }
 
-void CurvePictureTest::progressBarReplacesTheHintAfterASend()
-{
-    EditorHarness h;
-    auto& editor = h.open();
-    QVERIFY(QTest::qWaitForWindowExposed(&editor));
-    h.drag(QPoint(160, 200), QPoint(200, 60)); // Real_time is on: the release sends
-    QCOMPARE(h.keyboard->messagesReceived(), std::size_t(1));
-    const QImage window = editor.grab().toImage();
-    QVERIFY(window.save(QStringLiteral(QUILLON_BINARY_DIR "/curve_editor_sent.png")));
-
-    const QRect bar = editor.progressBar().geometry();
-    QCOMPARE(window.pixelColor(bar.left() + 3, bar.top() + 1), QColor(99, 162, 104));
-    QCOMPARE(window.pixelColor(bar.right() - 3, bar.top() + 1), QColor(99, 162, 104));
-    // The "100%" in the middle is drawn in the text colour (smoothed at its edges).
-    int reddish = 0;
-    for (int y = bar.top(); y <= bar.bottom(); ++y)
-        for (int x = bar.left() + bar.width() / 3; x <= bar.right() - bar.width() / 3; ++x) {
-            const QColor c = window.pixelColor(x, y);
-            if (c.red() > 200 && c.green() < 90 && c.blue() < 90)
-                ++reddish;
-        }
-    QVERIFY(reddish > 5);
-    QVERIFY(!editor.hintLine().isVisible());
-}
-
-QTEST_MAIN(CurvePictureTest)
+QUILLON_QTEST(CurvePictureTest)
 #include "CurvePictureTest.moc"

@@ -179,7 +179,7 @@ void CurveSendingTest::failuresShowTheirMessagesAndLeaveTheBar()
         EditorHarness fresh;
         fresh.chooseScripted();
         if (!c.chosen)
-            fresh.session->outputChoice = quillon::midi::PortChoice::notChosen();
+            fresh.session.outputChoice = quillon::midi::PortChoice::notChosen();
         fresh.scripted->opens = c.opens;
         fresh.scripted->result = c.result;
         auto& editor = fresh.open();
@@ -309,5 +309,5 @@ void CurveSendingTest::closingDuringThePauseStillSends()
     QCOMPARE(*h->keyboard->curve(), asBytes(constantTable(64)));
 }
 
-QTEST_MAIN(CurveSendingTest)
+QUILLON_QTEST(CurveSendingTest)
 #include "CurveSendingTest.moc"

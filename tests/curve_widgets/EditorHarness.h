@@ -1,15 +1,15 @@
 #pragma once
-// One curve editor over a scratch data folder, a recording message service
-// and a MIDI system made of the built-in keyboard plus a scripted port whose
-// send result a test chooses. Helpers drive the window the way a user does.
-#include "app/widgets/Session.h"
+// One curve editor over a session rig whose MIDI system is the built-in
+// keyboard, then a scripted port whose send result a test chooses, then any
+// backends the test adds. Helpers drive the window the way a user does.
+#include "../support/QtTestMain.h"
+#include "../support/ScriptedBackend.h"
+#include "../support/SessionRig.h"
+
 #include "curve/core/CurveFile.h"
 #include "curve/widgets/CurveCanvas.h"
 #include "curve/widgets/CurveEditor.h"
-#include "midi/io/MidiSystem.h"
-#include "midi/io/VirtualKeyboard.h"
 #include "ui/ColourListBox.h"
-#include "ui/MessageService.h"
 
 #include <QCheckBox>
 #include <QLabel>
@@ -17,92 +17,29 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QPushButton>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include <filesystem>
-#include <fstream>
 #include <memory>
 #include <string>
 #include <vector>
 
 namespace quillon::testing {
 
-// A port that records what it is given and answers with a chosen result.
-class ScriptedBackend : public midi::Backend {
+class EditorHarness : public SessionRig {
 public:
-    static constexpr const char* kName = "Scripted";
-
-    midi::SendResult result = midi::SendResult::Sent;
-    bool opens = true;
-    std::vector<std::vector<std::uint8_t>> sent;
-
-    std::string name() const override { return kName; }
-    std::vector<midi::PortInfo> outputs() override { return {{port(), "scripted out"}}; }
-    std::vector<midi::PortInfo> inputs() override { return {}; }
-    std::unique_ptr<midi::OutputConnection> openOutput(const midi::PortRef&) override
-    {
-        if (!opens)
-            return nullptr;
-        return std::make_unique<Connection>(*this);
-    }
-    std::unique_ptr<midi::InputConnection> openInput(const midi::PortRef&, midi::ShortMessageCallback) override
-    {
-        return nullptr;
-    }
-    static midi::PortRef port() { return {kName, "scripted out", 0}; }
-
-private:
-    class Connection : public midi::OutputConnection {
-    public:
-        explicit Connection(ScriptedBackend& owner) : m_owner(owner) {}
-        midi::SendResult send(std::span<const std::uint8_t> message) override
-        {
-            if (m_owner.result == midi::SendResult::Sent)
-                m_owner.sent.emplace_back(message.begin(), message.end());
-            return m_owner.result;
-        }
-
-    private:
-        ScriptedBackend& m_owner;
-    };
-};
-
-class EditorHarness {
-    QTemporaryDir m_dir; // first: everything else may use the folder
-
-public:
-    // Extra backends come after the built-in keyboard and the scripted port.
     explicit EditorHarness(std::vector<std::unique_ptr<midi::Backend>> extra = {})
+        : SessionRig(withOwnPorts(std::move(extra))), keyboard(midi->keyboard()), scripted(&backend<ScriptedBackend>(1))
     {
-        std::filesystem::create_directories(crvFolder());
-        auto keyboard = std::make_unique<midi::VirtualKeyboard>();
-        auto scripted = std::make_unique<ScriptedBackend>();
-        this->keyboard = keyboard.get();
-        this->scripted = scripted.get();
-        std::vector<std::unique_ptr<midi::Backend>> backends;
-        backends.push_back(std::move(keyboard));
-        backends.push_back(std::move(scripted));
-        for (auto& backend : extra)
-            backends.push_back(std::move(backend));
-        midi = std::make_unique<midi::MidiSystem>(std::move(backends));
-        session = std::make_unique<app::Session>(midi.get(), messages, DataFolders(base()));
         chooseKeyboard();
     }
 
-    std::filesystem::path base() const { return std::filesystem::path(m_dir.path().toStdString()); }
-    std::filesystem::path crvFolder() const { return base() / "Quillon" / "crv"; }
-
-    void chooseKeyboard()
-    {
-        session->outputChoice =
-            midi::PortChoice::of({midi::VirtualKeyboard::kBackendName, midi::VirtualKeyboard::kPortName, 0});
-    }
-    void chooseScripted() { session->outputChoice = midi::PortChoice::of(ScriptedBackend::port()); }
+    std::filesystem::path crvFolder() const { return folder("crv"); }
+    void chooseScripted() { session.outputChoice = midi::PortChoice::of(ScriptedBackend::port()); }
 
     curve::CurveEditor& open()
     {
-        editor = std::make_unique<curve::CurveEditor>(*session);
+        editor = std::make_unique<curve::CurveEditor>(session);
         editor->show();
         return *editor;
     }
@@ -115,9 +52,7 @@ public:
     }
     void writeBytes(const std::string& entry, const std::vector<std::uint8_t>& bytes)
     {
-        std::ofstream out(crvFolder() / entry, std::ios::binary);
-        out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-        out.close();
+        testing::writeBytes(crvFolder() / entry, bytes);
         QTest::qWait(12);
     }
 
@@ -188,12 +123,18 @@ public:
         return names;
     }
 
-    ui::RecordingMessageService messages;
-    midi::VirtualKeyboard* keyboard = nullptr;
-    ScriptedBackend* scripted = nullptr;
-    std::unique_ptr<midi::MidiSystem> midi;
-    std::unique_ptr<app::Session> session;
+    midi::VirtualKeyboard* keyboard;
+    ScriptedBackend* scripted;
     std::unique_ptr<curve::CurveEditor> editor;
+
+private:
+    static std::vector<std::unique_ptr<midi::Backend>> withOwnPorts(std::vector<std::unique_ptr<midi::Backend>> extra)
+    {
+        auto backends = backendsOf(std::make_unique<midi::VirtualKeyboard>(), std::make_unique<ScriptedBackend>());
+        for (auto& backend : extra)
+            backends.push_back(std::move(backend));
+        return backends;
+    }
 };
 
 // The table as the keyboard stores it.

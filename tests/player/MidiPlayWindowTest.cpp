@@ -7,11 +7,12 @@
 #include "app/core/Messages.h"
 #include "app/widgets/FileListWidget.h"
 #include "app/widgets/MainWindow.h"
-#include "app/widgets/Session.h"
 #include "player/engine/RecordingSink.h"
 #include "player/widgets/PositionSlider.h"
-#include "ui/MessageService.h"
 
+#include "../support/QtTestMain.h"
+#include "../support/ScriptedBackend.h"
+#include "../support/SessionRig.h"
 #include "PlayerFixtures.h"
 #include "VirtualClock.h"
 #endif
@@ -29,59 +30,21 @@ using namespace std::chrono_literals;
 
 namespace {
 
-// One MIDI output port whose messages are kept.
-class OnePortBackend final : public midi::Backend {
-public:
-    std::vector<std::vector<std::uint8_t>> sent;
-
-    std::string name() const override { return "Test"; }
-    std::vector<midi::PortInfo> outputs() override { return {{{"Test", "Synth", 0}, "Test: Synth"}}; }
-    std::vector<midi::PortInfo> inputs() override { return {}; }
-    std::unique_ptr<midi::OutputConnection> openOutput(const midi::PortRef& port) override
-    {
-        if (port.name != "Synth")
-            return nullptr;
-        struct Connection final : midi::OutputConnection {
-            explicit Connection(OnePortBackend& owner) : owner(owner) {}
-            midi::SendResult send(std::span<const std::uint8_t> message) override
-            {
-                owner.sent.emplace_back(message.begin(), message.end());
-                return midi::SendResult::Sent;
-            }
-            OnePortBackend& owner;
-        };
-        return std::make_unique<Connection>(*this);
-    }
-    std::unique_ptr<midi::InputConnection> openInput(const midi::PortRef&, midi::ShortMessageCallback) override
-    {
-        return nullptr;
-    }
-};
-
-// A data folder with songs of 200, 30, 50 and 10 seconds, a recording sink and a virtual clock.
-struct Rig {
-    TempFolder folder;
-    ui::RecordingMessageService messages;
-    std::unique_ptr<midi::MidiSystem> midiSystem;
-    OnePortBackend* port = nullptr;
-    std::unique_ptr<app::Session> session;
+// A data folder with songs of 200, 30, 50 and 10 seconds, one MIDI output
+// port that keeps what it is sent, a recording sink and a virtual clock.
+struct Rig : SessionRig {
+    ScriptedBackend* port;
     VirtualClock clock;
     std::shared_ptr<RecordingSink> sink = std::make_shared<RecordingSink>(clock);
     QString silentReason;
 
     explicit Rig(int handedIndex = -1, int category = app::PlayHandOver::kSongsOfMidFolder)
+        : SessionRig(backendsOf(std::make_unique<ScriptedBackend>())), port(&backend<ScriptedBackend>(0))
     {
-        auto backend = std::make_unique<OnePortBackend>();
-        port = backend.get();
-        std::vector<std::unique_ptr<midi::Backend>> backends;
-        backends.push_back(std::move(backend));
-        midiSystem = std::make_unique<midi::MidiSystem>(std::move(backends));
-        session = std::make_unique<app::Session>(midiSystem.get(), messages, DataFolders(folder.path()));
-        std::filesystem::create_directories(session->folders().songFolder());
         for (auto [name, seconds] :
              {std::pair{"long.mid", 200}, {"thirty.mid", 30}, {"fifty.mid", 50}, {"ten.mid", 10}})
-            folder.write("Quillon/mid/" + std::string(name), tickingSong(seconds));
-        session->playHandOver = {category, handedIndex};
+            scratch.write("Quillon/mid/" + std::string(name), tickingSong(seconds));
+        session.playHandOver = {category, handedIndex};
     }
 
     std::unique_ptr<MidiPlayWindow> window()
@@ -92,12 +55,12 @@ struct Rig {
             silent = silentReason;
             return sink;
         };
-        return std::make_unique<MidiPlayWindow>(*session, options);
+        return std::make_unique<MidiPlayWindow>(session, options);
     }
 
     std::vector<std::string> listing() const
     {
-        return listing::listFolder(session->folders().songFolder(), DataFolders::kSongPattern).names;
+        return listing::listFolder(session.folders().songFolder(), DataFolders::kSongPattern).names;
     }
     int rowOf(const std::string& name) const
     {
@@ -173,14 +136,14 @@ private slots:
     {
         Rig rig;
         for (int i = 0; i < 296; ++i)
-            rig.folder.write("Quillon/mid/extra" + std::to_string(i) + ".mid", {});
+            rig.scratch.write("Quillon/mid/extra" + std::to_string(i) + ".mid", {});
         auto window = rig.window();
         QCOMPARE(window->songList().count(), 0);
         QCOMPARE(rig.messages.messages().size(), std::size_t{1});
         QCOMPARE(rig.messages.messages()[0].text, std::string(text::kTooManyFiles));
         QCOMPARE(rig.messages.messages()[0].title, std::string(text::kApplicationName));
 
-        std::filesystem::remove(rig.folder.path() / "Quillon/mid/extra0.mid");
+        std::filesystem::remove(rig.scratch.path() / "Quillon/mid/extra0.mid");
         rig.messages.clear();
         auto fewer = rig.window();
         QCOMPARE(fewer->songList().count(), 299);
@@ -190,7 +153,7 @@ private slots:
     void playTicksTheStatusLineAndTheSliderEverySecond()
     {
         Rig rig;
-        rig.session->playHandOver.index = rig.rowOf("long.mid");
+        rig.session.playHandOver.index = rig.rowOf("long.mid");
         auto window = rig.window();
         window->playPressed();
         QVERIFY(window->isTicking());
@@ -217,7 +180,7 @@ private slots:
     void pauseThenPlayResumesTheSameSongAtTheWholeSecond()
     {
         Rig rig;
-        rig.session->playHandOver.index = rig.rowOf("long.mid");
+        rig.session.playHandOver.index = rig.rowOf("long.mid");
         auto window = rig.window();
         window->playPressed();
         rig.clock.runFor(83700ms);
@@ -242,7 +205,7 @@ private slots:
     void pauseThenNextStartsTheNextSongFromItsBeginning()
     {
         Rig rig;
-        rig.session->playHandOver.index = 0;
+        rig.session.playHandOver.index = 0;
         auto window = rig.window();
         window->playPressed();
         rig.clock.runFor(7s);
@@ -287,7 +250,7 @@ private slots:
     void stopSilencesRewindsTheSliderAndGreysTheStatus()
     {
         Rig rig;
-        rig.session->playHandOver.index = rig.rowOf("long.mid");
+        rig.session.playHandOver.index = rig.rowOf("long.mid");
         auto window = rig.window();
         window->playPressed();
         rig.clock.runFor(100s);
@@ -308,7 +271,7 @@ private slots:
     void sliderReleaseSeeksByTwoHundredthsAndSkipsClamp()
     {
         Rig rig;
-        rig.session->playHandOver.index = rig.rowOf("long.mid");
+        rig.session.playHandOver.index = rig.rowOf("long.mid");
         auto window = rig.window();
 
         // No song open: the slider only moves, the next Play starts at the beginning.
@@ -347,7 +310,7 @@ private slots:
     void closingTheWindowStopsPlayback()
     {
         Rig rig;
-        rig.session->playHandOver.index = 0;
+        rig.session.playHandOver.index = 0;
         auto window = rig.window();
         window->playPressed();
         rig.clock.runFor(1s);
@@ -368,17 +331,17 @@ private slots:
     {
         Rig rig;
         rig.silentReason = QString::fromUtf8(text::kPlayerNoAudio.data());
-        rig.session->playHandOver.index = 0;
+        rig.session.playHandOver.index = 0;
         auto window = rig.window();
         QVERIFY(window->isSilent());
         QCOMPARE(window->statusLabel().text(), rig.silentReason);
         QCOMPARE(window->outputNames(),
-                 (QStringList{QStringLiteral("Built-in synthesizer"), QStringLiteral("Test: Synth")}));
+                 (QStringList{QStringLiteral("Built-in synthesizer"), QStringLiteral("Scripted: out")}));
 
-        rig.messages.chooseNextMenuEntry(QStringLiteral("Test: Synth"));
+        rig.messages.chooseNextMenuEntry(QStringLiteral("Scripted: out"));
         QContextMenuEvent menuEvent(QContextMenuEvent::Mouse, QPoint(5, 5), window->mapToGlobal(QPoint(5, 5)));
         QApplication::sendEvent(window.get(), &menuEvent);
-        QCOMPARE(window->outputDescription(), QStringLiteral("Test: Synth"));
+        QCOMPARE(window->outputDescription(), QStringLiteral("Scripted: out"));
         QVERIFY(!window->isSilent());
 
         window->playPressed();
@@ -397,10 +360,10 @@ private slots:
     void midiPlayOnTheMainWindowsFifthEntryOpensThePlayerOnTheFifthSong()
     {
         Rig rig;
-        rig.folder.write("Quillon/mid/five.mid", tickingSong(5));
-        app::MainWindow main(*rig.session);
+        rig.scratch.write("Quillon/mid/five.mid", tickingSong(5));
+        app::MainWindow main(rig.session);
         app::MainWindowHooks hooks;
-        hooks.playSongs = [&](QWidget& parent, const app::FileSelection&) { runMidiPlayWindow(*rig.session, parent); };
+        hooks.playSongs = [&](QWidget& parent, const app::FileSelection&) { runMidiPlayWindow(rig.session, parent); };
         main.setHooks(std::move(hooks));
         QCOMPARE(main.fileList().count(), 5);
         main.fileList().setCurrentRow(4);
@@ -425,5 +388,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(MidiPlayWindowTest)
+QUILLON_QTEST(MidiPlayWindowTest)
 #include "MidiPlayWindowTest.moc"

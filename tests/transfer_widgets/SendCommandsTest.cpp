@@ -1,14 +1,17 @@
 // The song and ROM image "&Send" commands: the checks with their exact
-// messages, the confirmation, and the whole road from the main window's menu
-// to the keyboard.
+// messages, the confirmation, the offer of a format 0 copy for a song refused
+// for its format (made beside it on Yes, never replacing a file, listed,
+// selected and then sent like any other song), and the whole road from the
+// main window's menu to the keyboard.
 #include "TransferRig.h"
 
+#include "../player/SmfBuilder.h"
 #include "app/core/Messages.h"
 #include "app/widgets/FileListWidget.h"
 #include "app/widgets/MainWindow.h"
+#include "transfer/core/SongCheck.h"
 #include "transfer/widgets/SendCommands.h"
 #include "transfer/widgets/SendHooks.h"
-#include "ui/EditableList.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -16,9 +19,14 @@
 #include <QPushButton>
 #include <QtTest>
 
+#include <set>
+
 using namespace quillon;
+using quillon::testing::readBytes;
+using quillon::testing::TrackBytes;
 using quillon::testing::TransferRig;
 using transfer::SendFileDialog;
+using ui::MessageAnswer;
 using ui::MessageButtons;
 using ui::MessageIcon;
 using ui::ShownMessage;
@@ -27,6 +35,10 @@ namespace {
 
 const std::string kProgram = "Quillon v1.1 Beta";
 const std::string kFormatCaption = "Hox software V1.0";
+const ShownMessage kFormatRefusal{kFormatCaption,
+                                  "   Sorry, this program only process MIDI file format 0!\n \nYou can use the tool "
+                                  "Smfshift to change the midi file format!",
+                                  MessageIcon::None, MessageButtons::Ok};
 
 ShownMessage confirmation()
 {
@@ -34,15 +46,87 @@ ShownMessage confirmation()
             MessageButtons::YesNo};
 }
 
-QAction* sendAction(app::MainWindow& window, app::FileCategory category)
+ShownMessage offerFor(const std::string& name)
 {
-    QMenu* menu = window.buildFileMenu(category, &window);
-    for (QAction* action : menu->actions()) {
-        if (action->text() == QStringLiteral("&Send"))
-            return action;
-    }
-    return nullptr;
+    return {kProgram,
+            "Make a format 0 copy of " + name +
+                " beside it, to send in its place?\r\nThe original file stays as it is.",
+            MessageIcon::Question, MessageButtons::YesNo};
 }
+
+frame::Bytes format1Song()
+{
+    TrackBytes conductor;
+    conductor.tempo(0, 500000).end(0);
+    TrackBytes piano;
+    piano.event(0, {0x90, 60, 100}).event(96, {0x80, 60, 0}).end();
+    return quillon::testing::smf(1, 96, {conductor, piano});
+}
+
+// The format refusal is acknowledged, then the offer answered.
+void answerOffer(TransferRig& rig, MessageAnswer answer)
+{
+    rig.messages.answerNext(MessageAnswer::Ok);
+    rig.messages.answerNext(answer);
+}
+
+std::set<std::string> songFolderNames(const TransferRig& rig)
+{
+    std::set<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(rig.folders.songFolder()))
+        names.insert(entry.path().filename().string());
+    return names;
+}
+
+void sendAllAndClose(SendFileDialog& window)
+{
+    window.sendButton().click();
+    QTRY_VERIFY_WITH_TIMEOUT(window.handshake() && window.handshake()->isFinished(), 10000);
+    window.closeButton().click();
+}
+
+// The main window on the rig's session with the send commands plugged in and
+// the rig's ports chosen again (a new main window forgets them).
+struct MainWindowRig {
+    explicit MainWindowRig(TransferRig& rig) : window(rig.session)
+    {
+        rig.chooseKeyboard();
+        app::MainWindowHooks hooks;
+        transfer::installSendHooks(hooks, rig.session);
+        window.setHooks(std::move(hooks));
+        window.refillFileList();
+    }
+
+    bool select(const QString& name)
+    {
+        auto& list = window.fileList();
+        list.clearSelection();
+        const auto found = list.findItems(name, Qt::MatchExactly);
+        if (found.size() != 1)
+            return false;
+        list.setCurrentItem(found.front(), QItemSelectionModel::ClearAndSelect);
+        return true;
+    }
+
+    // "&Send" from the file list's menu.
+    void triggerSend(app::FileCategory category = app::FileCategory::Songs)
+    {
+        std::unique_ptr<QMenu> menu(window.buildFileMenu(category, &window));
+        for (QAction* action : menu->actions())
+            if (action->text() == QStringLiteral("&Send"))
+                action->trigger();
+    }
+
+    QStringList listed() const
+    {
+        QStringList names;
+        for (int row = 0; row < window.fileList().count(); ++row)
+            names.append(window.fileList().item(row)->text());
+        return names;
+    }
+
+    app::MainWindow window;
+};
 
 } // namespace
 
@@ -78,10 +162,7 @@ private slots:
             auto bytes = rig.writeSong("bad.mid", 300, 2);
             bytes[9] = 1;
             TransferRig::write(rig.folders.songPath("bad.mid"), bytes);
-            expected = {kFormatCaption,
-                        "   Sorry, this program only process MIDI file format 0!\n \nYou can use the tool Smfshift to "
-                        "change the midi file format!",
-                        MessageIcon::None, MessageButtons::Ok};
+            expected = kFormatRefusal;
         } else {
             TransferRig::write(rig.folders.songPath("bad.mid"),
                                refusal == "short" ? frame::Bytes{'M', 'T', 'h', 'd', 0, 0}
@@ -125,15 +206,21 @@ private slots:
         QCOMPARE(sizes, (QStringList{" 1.00K", "100.00K"}));
     }
 
-    void noSelectedSongStillAsksAndOpensAnEmptyWindow()
+    void noSelectedSongStillAsksAndOpensAnEmptyWindowThatCannotSend()
     {
         TransferRig rig;
         rig.messages.answerNext(ui::MessageAnswer::Yes);
         int rows = -1;
-        rig.whileWindowOpen([&](SendFileDialog& window) { rows = window.list().rowCount(); });
+        rig.whileWindowOpen([&](SendFileDialog& window) {
+            rows = window.list().rowCount();
+            QVERIFY(!window.sendButton().isEnabled());
+            window.send();
+            QVERIFY(!window.isTransferring());
+        });
         transfer::sendSongs(rig.owner, rig.session, {});
         QCOMPARE(rig.messages.messages(), std::vector<ShownMessage>{confirmation()});
         QCOMPARE(rows, 0);
+        QCOMPARE(rig.keyboard.messagesReceived(), 0u);
     }
 
     void romImageChecks()
@@ -167,46 +254,104 @@ private slots:
         const auto first = rig.writeSong("first.mid", 1500, 1);
         const auto second = rig.writeSong("second.mid", 4000, 2);
         const auto image = rig.writeRom("image.bin", 3000, 3);
-        app::MainWindow window(rig.session);
-        // A fresh main window forgets the ports; choose them again as the device dialog would.
-        QVERIFY(rig.session.outputChoice.kind == midi::PortChoice::Kind::NotChosen);
-        rig.session.outputChoice = midi::PortChoice::of(rig.system.outputs().front().ref);
-        rig.session.inputChoice = midi::PortChoice::of(rig.system.inputs().front().ref);
-        app::MainWindowHooks hooks;
-        transfer::installSendHooks(hooks, rig.session);
-        window.setHooks(std::move(hooks));
-        window.refillFileList();
-        QCOMPARE(window.fileList().count(), 2);
-        window.fileList().selectAll();
-
-        auto finishTransfer = [](SendFileDialog& window) {
-            window.sendButton().click();
-            QTRY_VERIFY_WITH_TIMEOUT(window.handshake() && window.handshake()->isFinished(), 10000);
-            window.closeButton().click();
-        };
+        MainWindowRig main(rig);
+        QCOMPARE(main.listed().size(), 2);
+        main.window.fileList().selectAll();
         rig.messages.answerNext(ui::MessageAnswer::Yes);
-        rig.whileWindowOpen(finishTransfer);
-        QAction* sendSongs = sendAction(window, app::FileCategory::Songs);
-        QVERIFY(sendSongs);
-        sendSongs->trigger();
+        rig.whileWindowOpen(sendAllAndClose);
+        main.triggerSend();
 
         QCOMPARE(rig.session.transfers.entries.size(), 2u);
         for (const auto& entry : rig.session.transfers.entries)
             QVERIFY(rig.keyboard.song(entry.slot) == (entry.fileName == "first.mid" ? first : second));
 
-        auto* categories = window.findChild<QComboBox*>();
+        auto* categories = main.window.findChild<QComboBox*>();
         QVERIFY(categories);
         categories->setCurrentIndex(1);
         QCOMPARE(rig.session.category, app::FileCategory::RomImages);
-        QCOMPARE(window.fileList().count(), 1);
-        window.fileList().selectAll();
+        QCOMPARE(main.listed(), QStringList{"image.bin"});
+        main.window.fileList().selectAll();
         rig.messages.answerNext(ui::MessageAnswer::Yes);
-        rig.whileWindowOpen(finishTransfer);
-        sendAction(window, app::FileCategory::RomImages)->trigger();
+        rig.whileWindowOpen(sendAllAndClose);
+        main.triggerSend(app::FileCategory::RomImages);
         QVERIFY(rig.keyboard.romImage() == image);
         QCOMPARE(rig.messages.dialogTitles(), (std::vector<QString>{"Send File", "Send File"}));
     }
+
+    void aFormatRefusalOffersACopyThatYesMakesListsSelectsAndSends()
+    {
+        TransferRig rig;
+        rig.writeSong("plain.mid", 600, 1);
+        const frame::Bytes original = format1Song();
+        TransferRig::write(rig.folders.songPath("multi.mid"), original);
+        MainWindowRig main(rig);
+        QVERIFY(main.select("multi.mid"));
+
+        answerOffer(rig, MessageAnswer::Yes);
+        main.triggerSend();
+
+        QCOMPARE(rig.messages.messages(), (std::vector<ShownMessage>{kFormatRefusal, offerFor("multi.mid")}));
+        QVERIFY(rig.messages.dialogTitles().empty()); // nothing is sent on the way
+        const auto copyPath = rig.folders.songPath("multi-0.mid");
+        QVERIFY(readBytes(rig.folders.songPath("multi.mid")) == original);
+        QVERIFY(transfer::checkSongFile(copyPath).ok()); // what the copy holds, the converter's own tests check
+        QCOMPARE(main.listed().size(), 3);
+        QVERIFY(main.listed().contains("multi-0.mid"));
+        const app::FileSelection selection = main.window.currentSelection();
+        QCOMPARE(selection.names, std::vector<std::string>{"multi-0.mid"});
+        QCOMPARE(selection.caretName, std::string("multi-0.mid"));
+
+        // The selected copy now passes the checks and reaches the keyboard whole.
+        rig.messages.clear();
+        rig.messages.answerNext(MessageAnswer::Yes);
+        rig.whileWindowOpen(sendAllAndClose);
+        main.triggerSend();
+        QCOMPARE(rig.messages.dialogTitles(), std::vector<QString>{"Send File"});
+        QVERIFY(rig.keyboard.song(1) == readBytes(copyPath));
+    }
+
+    void noToTheOfferMakesNothing()
+    {
+        TransferRig rig;
+        rig.writeSong("plain.mid", 600, 1);
+        TransferRig::write(rig.folders.songPath("multi.mid"), format1Song());
+        MainWindowRig main(rig);
+        QVERIFY(main.select("multi.mid"));
+        const auto before = songFolderNames(rig);
+
+        answerOffer(rig, MessageAnswer::No);
+        main.triggerSend();
+
+        QCOMPARE(rig.messages.messages(), (std::vector<ShownMessage>{kFormatRefusal, offerFor("multi.mid")}));
+        QCOMPARE(songFolderNames(rig), before);
+        QCOMPARE(main.window.currentSelection().names, std::vector<std::string>{"multi.mid"});
+    }
+
+    void aSongThatCannotBeConvertedSaysWhyAndLeavesNoFile()
+    {
+        TransferRig rig;
+        // The right head for the check, noise after it: no track can be read.
+        auto broken = rig.writeSong("broken.mid", 300, 9);
+        broken[9] = 1;
+        TransferRig::write(rig.folders.songPath("broken.mid"), broken);
+        const auto before = songFolderNames(rig);
+        int shown = 0;
+
+        answerOffer(rig, MessageAnswer::Yes);
+        QVERIFY(
+            !transfer::confirmSongSend(rig.owner, rig.session, {"broken.mid"}, [&](const std::string&) { ++shown; }));
+
+        QCOMPARE(rig.messages.messages().size(), 3u);
+        const ShownMessage& failure = rig.messages.messages()[2];
+        QCOMPARE(failure.title, std::string("Quillon v1.1 Beta"));
+        QCOMPARE(failure.icon, MessageIcon::Stop);
+        const std::string prefix = "The song can't be converted: broken.mid\r\n";
+        QVERIFY2(failure.text.rfind(prefix, 0) == 0, failure.text.c_str());
+        QVERIFY(failure.text.size() > prefix.size()); // the reason follows
+        QCOMPARE(songFolderNames(rig), before);
+        QCOMPARE(shown, 0);
+    }
 };
 
-QTEST_MAIN(SendCommandsTest)
+QUILLON_QTEST(SendCommandsTest)
 #include "SendCommandsTest.moc"

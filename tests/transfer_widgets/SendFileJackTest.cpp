@@ -123,5 +123,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(SendFileJackTest)
+QUILLON_QTEST(SendFileJackTest)
 #include "SendFileJackTest.moc"

@@ -1,21 +1,16 @@
 #pragma once
-// A data folder in a temporary directory, the built-in keyboard as the only
-// MIDI backend (chosen for both directions), a recording message service and
-// the session tying them together. The keyboard's stored items are recorded
-// in arrival order, so a slot written twice shows both writes.
-#include "app/widgets/Session.h"
+// A session rig whose only MIDI backend is the built-in keyboard, chosen for
+// both directions. The keyboard's stored items are recorded in arrival order,
+// so a slot written twice shows both writes.
+#include "../support/QtTestMain.h"
+#include "../support/SessionRig.h"
+
 #include "midi/core/DeviceFrame.h"
-#include "midi/io/MidiSystem.h"
-#include "midi/io/VirtualKeyboard.h"
 #include "transfer/widgets/SendFileDialog.h"
 #include "ui/EditableList.h"
-#include "ui/MessageService.h"
 
 #include <QComboBox>
-#include <QDir>
-#include <QFile>
 #include <QRegularExpression>
-#include <QTemporaryDir>
 #include <QWidget>
 #include <QtTest>
 
@@ -41,29 +36,17 @@ inline bool chooseSlot(transfer::SendFileDialog& window, int row, const QString&
     return list.cellText(row, transfer::SendFileDialog::SlotColumn) == label;
 }
 
-inline std::vector<std::unique_ptr<midi::Backend>> keyboardOnly()
-{
-    std::vector<std::unique_ptr<midi::Backend>> backends;
-    backends.push_back(std::make_unique<midi::VirtualKeyboard>());
-    return backends;
-}
-
 struct StoredItem {
     int slot = 0; // 0 for a ROM image
     frame::Bytes bytes;
     bool operator==(const StoredItem&) const = default;
 };
 
-class TransferRig {
+class TransferRig : public SessionRig {
 public:
-    TransferRig()
-        : folders(std::filesystem::path(directory.path().toStdString())), system(keyboardOnly()),
-          keyboard(*system.keyboard()), session(&system, messages, folders)
+    TransferRig() : SessionRig(backendsOf(std::make_unique<midi::VirtualKeyboard>())), keyboard(*midi->keyboard())
     {
-        std::filesystem::create_directories(folders.songFolder());
-        std::filesystem::create_directories(folders.romFolder());
-        session.outputChoice = midi::PortChoice::of(system.outputs().front().ref);
-        session.inputChoice = midi::PortChoice::of(system.inputs().front().ref);
+        chooseKeyboard();
         // Called on the thread that sent the message, outside the keyboard's lock.
         keyboard.setEventListener([this](const std::string& line) {
             static const QRegularExpression songStored(QStringLiteral("song slot (\\d+) stored"));
@@ -96,12 +79,7 @@ public:
         return bytes;
     }
 
-    static void write(const std::filesystem::path& path, const frame::Bytes& bytes)
-    {
-        QFile file(QString::fromStdString(path.string()));
-        file.open(QIODevice::WriteOnly);
-        file.write(reinterpret_cast<const char*>(bytes.data()), static_cast<qint64>(bytes.size()));
-    }
+    static void write(const std::filesystem::path& path, const frame::Bytes& bytes) { writeBytes(path, bytes); }
 
     static frame::Bytes noise(std::size_t size, unsigned seed)
     {
@@ -124,12 +102,7 @@ public:
         });
     }
 
-    QTemporaryDir directory;
-    DataFolders folders;
-    midi::MidiSystem system;
     midi::VirtualKeyboard& keyboard;
-    ui::RecordingMessageService messages;
-    app::Session session;
     QWidget owner;
     std::vector<StoredItem> stored;
 };

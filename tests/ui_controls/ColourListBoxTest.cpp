@@ -1,6 +1,8 @@
 // The list box whose entries carry their own colours.
 #include "ui/ColourListBox.h"
 
+#include "../support/QtTestMain.h"
+
 #include <QImage>
 #include <QTest>
 #include <cstdlib>
@@ -89,5 +91,5 @@ void ColourListBoxTest::selectedEntryIsFilledWithItsColour()
              box.palette().color(QPalette::Window).rgb());
 }
 
-QTEST_MAIN(ColourListBoxTest)
+QUILLON_QTEST(ColourListBoxTest)
 #include "ColourListBoxTest.moc"

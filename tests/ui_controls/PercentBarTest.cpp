@@ -1,6 +1,8 @@
 // The self-painting percentage bar: what it says and what it paints.
 #include "ui/PercentBar.h"
 
+#include "../support/QtTestMain.h"
+
 #include <QImage>
 #include <QTest>
 
@@ -121,5 +123,5 @@ void PercentBarTest::textOverTheBarUsesItsOwnColour()
     QCOMPARE(countColour(image, QRect(0, 0, 40, 20), textColour), 0);
 }
 
-QTEST_MAIN(PercentBarTest)
+QUILLON_QTEST(PercentBarTest)
 #include "PercentBarTest.moc"

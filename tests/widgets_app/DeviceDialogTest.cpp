@@ -1,5 +1,7 @@
 // The Set device window over a fake port list: what each confirmation stores,
 // and that a stored choice keeps meaning the port that was shown.
+#include "../support/QtTestMain.h"
+#include "../support/SessionRig.h"
 #include "FakeBackend.h"
 
 #include "app/widgets/MainWindow.h"
@@ -15,6 +17,7 @@ using quillon::midi::Direction;
 using quillon::midi::PortChoice;
 using quillon::midi::PortRef;
 using quillon::midi::SetDeviceDialog;
+using quillon::testing::FakeBackend;
 using quillon::testing::FakeMidi;
 
 namespace {
@@ -144,10 +147,12 @@ private slots:
 
     void theMainWindowKeepsOrChangesTheSessionChoice()
     {
-        FakeMidi midi;
-        standardPorts(midi);
-        quillon::ui::RecordingMessageService messages;
-        quillon::app::Session session(midi.system.get(), messages);
+        quillon::testing::SessionRig rig(quillon::testing::backendsOf(std::make_unique<FakeBackend>("Fake")));
+        auto& fake = rig.backend<FakeBackend>(0);
+        fake.setOutputs({{0, "Out A"}, {1, "Out B"}, {2, "Out C"}});
+        fake.setInputs({{0, "In A"}, {1, "In B"}, {2, "In C"}});
+        auto& messages = rig.messages;
+        auto& session = rig.session;
         quillon::app::MainWindow window(session);
         QPushButton& devices = window.button("Devcie");
 
@@ -155,7 +160,7 @@ private slots:
         messages.onNextDialog([](QDialog& d) { static_cast<SetDeviceDialog&>(d).okButton().click(); });
         devices.click();
         QVERIFY(session.outputChoice == PortChoice::defaultRoute());
-        QVERIFY(session.inputChoice == PortChoice::of(midi.backend->ref(0, "In A")));
+        QVERIFY(session.inputChoice == PortChoice::of(fake.ref(0, "In A")));
 
         messages.onNextDialog([](QDialog& d) {
             auto& dialog = static_cast<SetDeviceDialog&>(d);
@@ -164,8 +169,8 @@ private slots:
             dialog.okButton().click();
         });
         devices.click();
-        const PortChoice chosenOut = PortChoice::of(midi.backend->ref(2, "Out C"));
-        const PortChoice chosenIn = PortChoice::of(midi.backend->ref(1, "In B"));
+        const PortChoice chosenOut = PortChoice::of(fake.ref(2, "Out C"));
+        const PortChoice chosenIn = PortChoice::of(fake.ref(1, "In B"));
         QVERIFY(session.outputChoice == chosenOut);
         QVERIFY(session.inputChoice == chosenIn);
 
@@ -188,10 +193,10 @@ private slots:
         });
         devices.click();
         QVERIFY(session.outputChoice == PortChoice::defaultRoute());
-        QVERIFY(session.inputChoice == PortChoice::of(midi.backend->ref(0, "In A")));
+        QVERIFY(session.inputChoice == PortChoice::of(fake.ref(0, "In A")));
         QCOMPARE(messages.dialogTitles().size(), std::size_t(4));
     }
 };
 
-QTEST_MAIN(DeviceDialogTest)
+QUILLON_QTEST(DeviceDialogTest)
 #include "DeviceDialogTest.moc"

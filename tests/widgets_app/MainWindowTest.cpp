@@ -1,6 +1,7 @@
 // Drives the main window as a user would: the listed files, the categories,
 // the context menus, the Delete commands, the buttons, keys and dragging.
-#include "DataFolderFixture.h"
+#include "../support/QtTestMain.h"
+#include "../support/SessionRig.h"
 
 #include "app/core/Messages.h"
 #include "app/widgets/CategoryList.h"
@@ -18,11 +19,10 @@ using quillon::app::FileCategory;
 using quillon::app::FileSelection;
 using quillon::app::MainWindow;
 using quillon::app::Session;
-using quillon::testing::DataFolderFixture;
+using quillon::testing::SessionRig;
 using quillon::ui::MessageAnswer;
 using quillon::ui::MessageButtons;
 using quillon::ui::MessageIcon;
-using quillon::ui::RecordingMessageService;
 
 namespace {
 
@@ -53,16 +53,14 @@ void rightClickRow(MainWindow& window, int row)
     QTest::mouseClick(window.fileList().viewport(), Qt::RightButton, {}, rowCentre(window, row));
 }
 
-bool exists(const DataFolderFixture& data, const char* folder, const char* name)
-{
-    return std::filesystem::exists(data.folder(folder) / name);
-}
+// The window over a fresh data folder found as the program finds it, relative to the working directory.
+struct Harness : SessionRig {
+    Harness() : SessionRig({}, Folder::WorkingDirectory) {}
+    bool exists(const char* folderName, const char* name) const
+    {
+        return std::filesystem::exists(folder(folderName) / name);
+    }
 
-// The window, the service it reports to, and a session, over a fresh data folder.
-struct Harness {
-    DataFolderFixture data;
-    RecordingMessageService messages;
-    Session session{nullptr, messages};
     std::unique_ptr<MainWindow> window;
 
     void open()
@@ -81,8 +79,8 @@ private slots:
     void startsWithSongsNewestFirstAndNothingChosen()
     {
         Harness h;
-        h.data.createInOrder("mid", {"first.mid", "second.mid", "third.mid"});
-        h.data.createInOrder("bin", {"rom.bin"});
+        h.createInOrder("mid", {"first.mid", "second.mid", "third.mid"});
+        h.createInOrder("bin", {"rom.bin"});
         h.session.category = FileCategory::RomImages;
         h.session.outputChoice = quillon::midi::PortChoice::defaultRoute();
         h.open();
@@ -103,8 +101,8 @@ private slots:
     void switchingCategoriesListsTheOtherFolder()
     {
         Harness h;
-        h.data.createInOrder("mid", {"song.mid"});
-        h.data.createInOrder("bin", {"old.bin", "new.bin", "notes.txt"});
+        h.createInOrder("mid", {"song.mid"});
+        h.createInOrder("bin", {"old.bin", "new.bin", "notes.txt"});
         h.open();
         h.window->categoryList().setCurrentIndex(1);
         QVERIFY(h.session.category == FileCategory::RomImages);
@@ -118,7 +116,7 @@ private slots:
     void missingDataFolderListsNothingWithoutComplaint()
     {
         Harness h;
-        std::filesystem::remove_all(h.data.root() / "Quillon");
+        std::filesystem::remove_all(h.scratch.path() / "Quillon");
         h.open();
         QCOMPARE(h.window->fileList().count(), 0);
         QVERIFY(h.messages.messages().empty());
@@ -128,7 +126,7 @@ private slots:
     {
         Harness h;
         for (int i = 0; i < 300; ++i)
-            std::ofstream(h.data.folder("mid") / ("s" + std::to_string(i) + ".mid")) << i;
+            std::ofstream(h.folder("mid") / ("s" + std::to_string(i) + ".mid")) << i;
         h.open();
         QCOMPARE(h.window->fileList().count(), 0);
         QCOMPARE(h.messages.messages().size(), std::size_t(1));
@@ -136,7 +134,7 @@ private slots:
         QCOMPARE(h.messages.messages()[0].title, std::string("Quillon"));
         QVERIFY(h.messages.messages()[0].icon == MessageIcon::None);
 
-        std::filesystem::remove(h.data.folder("mid") / "s0.mid");
+        std::filesystem::remove(h.folder("mid") / "s0.mid");
         h.messages.clear();
         h.window->refillFileList();
         QCOMPARE(h.window->fileList().count(), 299);
@@ -159,7 +157,7 @@ private slots:
     void rightClickNeedsASelectionAndKeepsIt()
     {
         Harness h;
-        h.data.createInOrder("mid", {"a.mid", "b.mid", "c.mid"});
+        h.createInOrder("mid", {"a.mid", "b.mid", "c.mid"});
         h.open();
         rightClickRow(*h.window, 1);
         QVERIFY(h.messages.menus().empty());
@@ -173,7 +171,7 @@ private slots:
         QCOMPARE(h.window->fileList().currentRow(), 2);
 
         h.window->categoryList().setCurrentIndex(1);
-        h.data.createInOrder("bin", {"r.bin"});
+        h.createInOrder("bin", {"r.bin"});
         h.window->refillFileList();
         selectRows(*h.window, {0});
         rightClickRow(*h.window, 0);
@@ -185,7 +183,7 @@ private slots:
     void doubleClickAlwaysShowsTheMenu()
     {
         Harness h;
-        h.data.createInOrder("mid", {"a.mid", "b.mid"});
+        h.createInOrder("mid", {"a.mid", "b.mid"});
         h.open();
         QTest::mouseDClick(h.window->fileList().viewport(), Qt::LeftButton, {}, rowCentre(*h.window, 1));
         QCOMPARE(h.messages.menus().size(), std::size_t(1));
@@ -196,7 +194,7 @@ private slots:
     void sendAndPlayHandTheSelectionOn()
     {
         Harness h;
-        h.data.createInOrder("mid", {"a.mid", "b.mid", "c.mid", "d.mid", "e.mid"});
+        h.createInOrder("mid", {"a.mid", "b.mid", "c.mid", "d.mid", "e.mid"});
         h.open();
         std::vector<FileSelection> sent;
         std::vector<FileSelection> played;
@@ -230,7 +228,7 @@ private slots:
     void deletingSongsRemovesEverySelectedOne()
     {
         Harness h;
-        h.data.createInOrder("mid", {"a.mid", "b.mid", "c.mid", "d.mid", "e.mid"});
+        h.createInOrder("mid", {"a.mid", "b.mid", "c.mid", "d.mid", "e.mid"});
         h.open();
         QCOMPARE(listed(*h.window), QStringList({"e.mid", "d.mid", "c.mid", "b.mid", "a.mid"}));
         selectRows(*h.window, {0, 2, 3});
@@ -239,17 +237,17 @@ private slots:
         h.messages.answerNext(MessageAnswer::No);
         rightClickRow(*h.window, 0);
         QCOMPARE(listed(*h.window).size(), 5);
-        QVERIFY(exists(h.data, "mid", "e.mid"));
+        QVERIFY(h.exists("mid", "e.mid"));
 
         h.messages.chooseNextMenuEntry("&Delete");
         h.messages.answerNext(MessageAnswer::Yes);
         rightClickRow(*h.window, 0);
         QCOMPARE(listed(*h.window), QStringList({"d.mid", "a.mid"}));
-        QVERIFY(!exists(h.data, "mid", "e.mid"));
-        QVERIFY(!exists(h.data, "mid", "c.mid"));
-        QVERIFY(!exists(h.data, "mid", "b.mid"));
-        QVERIFY(exists(h.data, "mid", "d.mid"));
-        QVERIFY(exists(h.data, "mid", "a.mid"));
+        QVERIFY(!h.exists("mid", "e.mid"));
+        QVERIFY(!h.exists("mid", "c.mid"));
+        QVERIFY(!h.exists("mid", "b.mid"));
+        QVERIFY(h.exists("mid", "d.mid"));
+        QVERIFY(h.exists("mid", "a.mid"));
 
         const auto& shown = h.messages.messages();
         QCOMPARE(shown.size(), std::size_t(2));
@@ -262,18 +260,18 @@ private slots:
     void songRemovalFailingMidwayStopsThere()
     {
         Harness h;
-        h.data.createInOrder("mid", {"a.mid", "b.mid", "c.mid", "d.mid", "e.mid"});
+        h.createInOrder("mid", {"a.mid", "b.mid", "c.mid", "d.mid", "e.mid"});
         h.open();
         selectRows(*h.window, {0, 2, 3});
         // The third song goes away behind the list's back.
-        std::filesystem::remove(h.data.folder("mid") / "c.mid");
+        std::filesystem::remove(h.folder("mid") / "c.mid");
 
         h.messages.chooseNextMenuEntry("&Delete");
         h.messages.answerNext(MessageAnswer::Yes);
         rightClickRow(*h.window, 0);
         QCOMPARE(listed(*h.window), QStringList({"d.mid", "c.mid", "b.mid", "a.mid"}));
-        QVERIFY(!exists(h.data, "mid", "e.mid"));
-        QVERIFY(exists(h.data, "mid", "b.mid"));
+        QVERIFY(!h.exists("mid", "e.mid"));
+        QVERIFY(h.exists("mid", "b.mid"));
         QCOMPARE(h.messages.messages().size(), std::size_t(2));
         const auto& report = h.messages.messages()[1];
         QCOMPARE(report.title, std::string("Quillon v1.1 Beta"));
@@ -284,27 +282,27 @@ private slots:
     void anEntryThatIsAFolderIsNotRemoved()
     {
         Harness h;
-        h.data.createInOrder("mid", {"a.mid", "b.mid", "c.mid"});
+        h.createInOrder("mid", {"a.mid", "b.mid", "c.mid"});
         h.open();
         selectRows(*h.window, {0, 1, 2});
         // b.mid turns into a folder with a file in it: neither it nor a.mid may be touched.
-        std::filesystem::remove(h.data.folder("mid") / "b.mid");
-        std::filesystem::create_directory(h.data.folder("mid") / "b.mid");
-        std::ofstream(h.data.folder("mid") / "b.mid" / "keep.txt") << "x";
+        std::filesystem::remove(h.folder("mid") / "b.mid");
+        std::filesystem::create_directory(h.folder("mid") / "b.mid");
+        std::ofstream(h.folder("mid") / "b.mid" / "keep.txt") << "x";
 
         h.messages.chooseNextMenuEntry("&Delete");
         h.messages.answerNext(MessageAnswer::Yes);
         rightClickRow(*h.window, 0);
         QCOMPARE(listed(*h.window), QStringList({"b.mid", "a.mid"}));
-        QVERIFY(std::filesystem::exists(h.data.folder("mid") / "b.mid" / "keep.txt"));
-        QVERIFY(exists(h.data, "mid", "a.mid"));
+        QVERIFY(std::filesystem::exists(h.folder("mid") / "b.mid" / "keep.txt"));
+        QVERIFY(h.exists("mid", "a.mid"));
         QVERIFY(h.messages.messages().back().text.starts_with("The file can't be deleted: Quillon/mid/b.mid"));
     }
 
     void deletingARomImageRemovesOnlyTheCurrentOne()
     {
         Harness h;
-        h.data.createInOrder("bin", {"a.bin", "b.bin", "c.bin", "d.bin"});
+        h.createInOrder("bin", {"a.bin", "b.bin", "c.bin", "d.bin"});
         h.open();
         h.window->categoryList().setCurrentIndex(1);
         QCOMPARE(listed(*h.window), QStringList({"d.bin", "c.bin", "b.bin", "a.bin"}));
@@ -314,9 +312,9 @@ private slots:
         h.messages.answerNext(MessageAnswer::Yes);
         rightClickRow(*h.window, 2);
         QCOMPARE(listed(*h.window), QStringList({"d.bin", "b.bin", "a.bin"}));
-        QVERIFY(!exists(h.data, "bin", "c.bin"));
-        QVERIFY(exists(h.data, "bin", "d.bin"));
-        QVERIFY(exists(h.data, "bin", "a.bin"));
+        QVERIFY(!h.exists("bin", "c.bin"));
+        QVERIFY(h.exists("bin", "d.bin"));
+        QVERIFY(h.exists("bin", "a.bin"));
         const quillon::ui::ShownMessage question{"Quillon v1.1 Beta", "This file will be deleted! Are you sure?\r\n",
                                                  MessageIcon::Stop, MessageButtons::YesNo};
         QVERIFY(h.messages.messages().front() == question);
@@ -334,7 +332,7 @@ private slots:
         QVERIFY(help.isLocalFile());
         QVERIFY(QDir::isAbsolutePath(help.toLocalFile()));
         QCOMPARE(std::filesystem::path(help.toLocalFile().toStdString()),
-                 std::filesystem::canonical(h.data.root()) / "Quillon/helpfiles/Index.htm");
+                 std::filesystem::canonical(h.scratch.path()) / "Quillon/helpfiles/Index.htm");
 
         QTest::mouseClick(&h.window->button("About"), Qt::LeftButton);
         QCOMPARE(h.messages.dialogTitles(), std::vector<QString>({"About Quillon"}));
@@ -394,5 +392,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(MainWindowTest)
+QUILLON_QTEST(MainWindowTest)
 #include "MainWindowTest.moc"

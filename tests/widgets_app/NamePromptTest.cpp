@@ -1,6 +1,7 @@
 // The name prompt and the replace prompt, answered the way a user would:
 // defaults, empty names, existing .syx files, refused names, nested prompts.
-#include "DataFolderFixture.h"
+#include "../support/QtTestMain.h"
+#include "../support/SessionRig.h"
 
 #include "app/widgets/FileNameRules.h"
 #include "app/widgets/NamePrompt.h"
@@ -13,7 +14,6 @@
 
 using quillon::app::NameDialog;
 using quillon::app::ReplaceDialog;
-using quillon::testing::DataFolderFixture;
 using quillon::ui::MessageAnswer;
 using quillon::ui::MessageButtons;
 using quillon::ui::MessageIcon;
@@ -34,13 +34,10 @@ quillon::ui::RecordingMessageService::DialogAction typeAndOk(QString name)
 
 void cancel(QDialog& d) { static_cast<NameDialog&>(d).cancelButton().click(); }
 
-struct Harness {
-    DataFolderFixture data;
-    RecordingMessageService messages;
-    quillon::app::Session session{nullptr, messages};
-
+struct Harness : quillon::testing::SessionRig {
+    Harness() : SessionRig({}, Folder::WorkingDirectory) {}
     bool ask() { return quillon::app::askForName(session, nullptr); }
-    void touchSyx(const char* name) const { std::ofstream(data.folder("syx") / name) << "F0"; }
+    void touchSyx(const char* name) const { scratch.touch(std::string("Quillon/syx/") + name, "F0"); }
 };
 
 } // namespace
@@ -123,7 +120,7 @@ private slots:
         QCOMPARE(h.session.chosenName, std::string("song"));
         QVERIFY(h.messages.messages().empty());
 
-        std::filesystem::remove_all(h.data.folder("syx"));
+        std::filesystem::remove_all(h.folder("syx"));
         h.messages.onNextDialog(typeAndOk("Song"));
         QVERIFY(h.ask());
         QCOMPARE(h.session.chosenName, std::string("Song"));
@@ -192,5 +189,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(NamePromptTest)
+QUILLON_QTEST(NamePromptTest)
 #include "NamePromptTest.moc"

@@ -1,7 +1,8 @@
 // Every window at its dialog-unit size, with the named fonts mapped onto the
 // free metric-compatible ones; each is grabbed to a PNG under the build folder
 // (screenshots/) so a reviewer can look at it.
-#include "DataFolderFixture.h"
+#include "../support/QtTestMain.h"
+#include "../support/SessionRig.h"
 #include "FakeBackend.h"
 
 #include "app/widgets/AboutDialog.h"
@@ -81,11 +82,9 @@ private slots:
 
     void mainWindow()
     {
-        quillon::testing::DataFolderFixture data;
-        data.createInOrder("mid", {"C major scale.mid", "Broken chords.mid", "Little tune.mid"});
-        quillon::ui::RecordingMessageService messages;
-        quillon::app::Session session(nullptr, messages);
-        quillon::app::MainWindow window(session);
+        quillon::testing::SessionRig rig;
+        rig.createInOrder("mid", {"C major scale.mid", "Broken chords.mid", "Little tune.mid"});
+        quillon::app::MainWindow window(rig.session);
         grabAndCheck(window, "main-window", 229, 240);
 
         // The button row and the frame stand where the layout puts them.
@@ -122,9 +121,8 @@ private slots:
 
     void namePromptAndReplacePrompt()
     {
-        quillon::ui::RecordingMessageService messages;
-        quillon::app::Session session(nullptr, messages);
-        quillon::app::NameDialog name(session);
+        quillon::testing::SessionRig rig;
+        quillon::app::NameDialog name(rig.session);
         grabAndCheck(name, "name-prompt", 166, 57);
         QCOMPARE(name.windowTitle(), QStringLiteral("Filename"));
         quillon::app::ReplaceDialog replace;
@@ -133,5 +131,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(WindowPicturesTest)
+QUILLON_QTEST(WindowPicturesTest)
 #include "WindowPicturesTest.moc"

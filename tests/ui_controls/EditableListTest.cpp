@@ -2,6 +2,8 @@
 // cells, typing, Enter, Escape and focus changes.
 #include "ui/EditableList.h"
 
+#include "../support/QtTestMain.h"
+
 #include <QComboBox>
 #include <QDialog>
 #include <QLineEdit>
@@ -297,5 +299,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(EditableListTest)
+QUILLON_QTEST(EditableListTest)
 #include "EditableListTest.moc"

@@ -1,3 +1,4 @@
+#include "app/core/DataFolders.h"
 #include "app/core/FileListing.h"
 
 #include "../support/TempFolder.h"
@@ -68,28 +69,6 @@ TEST(ListFolder, ListsOnlyMatchingFilesAndAMissingFolderAsEmpty)
     EXPECT_EQ(list.names, (Names{"song.mid"}));
 }
 
-TEST(ListFolder, RefusesFromThreeHundredMatchesOn)
-{
-    TempFolder temp;
-    for (int i = 0; i < 299; ++i)
-        temp.touch("mid/song" + std::to_string(i) + ".mid");
-    for (int i = 0; i < 5; ++i)
-        temp.touch("mid/rom" + std::to_string(i) + ".bin"); // not counted against "*.mid"
-
-    const FileList full = listFolder(temp.path() / "mid", "*.mid");
-    EXPECT_FALSE(full.tooMany);
-    EXPECT_EQ(full.names.size(), 299u);
-
-    temp.touch("mid/song299.mid");
-    const FileList refused = listFolder(temp.path() / "mid", "*.mid");
-    EXPECT_TRUE(refused.tooMany);
-    EXPECT_TRUE(refused.names.empty());
-
-    const FileList roms = listFolder(temp.path() / "mid", "*.bin");
-    EXPECT_FALSE(roms.tooMany);
-    EXPECT_EQ(roms.names.size(), 5u);
-}
-
 TEST(ListFolder, RealFilesComeNewestFirstByCreation)
 {
     TempFolder temp;
@@ -116,6 +95,16 @@ TEST(ListFolder, RewritingAFileKeepsItsCreationPlaceWhereBirthTimesExist)
     if (!(olderTime < newerTime))
         GTEST_SKIP() << "this file system records no birth times";
     EXPECT_EQ(listFolder(temp.path() / "crv", "*.crv").names, (Names{"newer.crv", "older.crv"}));
+}
+
+TEST(DataFolders, ABaseFolderHoldsTheDataFolderAndNamesStayInsideIt)
+{
+    const DataFolders folders("/data/here");
+    EXPECT_EQ(folders.curveFolder(), "/data/here/Quillon/crv");
+    EXPECT_EQ(folders.songPath("a b.mid"), "/data/here/Quillon/mid/a b.mid");
+    // A name is text appended to the folder: a leading '/' does not escape to the disk root.
+    EXPECT_EQ(folders.songPath("/etc.mid").lexically_normal(), "/data/here/Quillon/mid/etc.mid");
+    EXPECT_EQ(DataFolders().helpPage(), "Quillon/helpfiles/Index.htm"); // without a base: the working directory's
 }
 
 } // namespace

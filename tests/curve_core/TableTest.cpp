@@ -41,35 +41,22 @@ TEST(CurveTable, FixupPresetsAreConstantIncludingEntryZero)
 
 TEST(CurveTable, PresetWorkedExamples)
 {
-    const Table hard2 = presetTable("Hard2.crv");
-    EXPECT_EQ(hard2[1], 9);
-    EXPECT_EQ(hard2[2], 12);
-    EXPECT_EQ(hard2[3], 18);
-    EXPECT_EQ(hard2[10], 43);
-    EXPECT_EQ(hard2[64], 110);
-    EXPECT_EQ(hard2[96], 121);
-    EXPECT_EQ(hard2[126], 126);
-    EXPECT_EQ(hard2[127], 127);
-
-    const Table soft2 = presetTable("Soft2.crv");
-    EXPECT_EQ(soft2[1], 0);
-    EXPECT_EQ(soft2[2], 0);
-    EXPECT_EQ(soft2[3], 0);
-    EXPECT_EQ(soft2[10], 2);
-    EXPECT_EQ(soft2[64], 22);
-    EXPECT_EQ(soft2[100], 53);
-    EXPECT_EQ(soft2[126], 124); // the second segment's later sample overwrites (the first would give 120)
-
-    const Table compress = presetTable("Compress.crv");
-    EXPECT_EQ(compress[1], 6);
-    EXPECT_EQ(compress[64], 62);
-    EXPECT_EQ(compress[100], 76);
-    EXPECT_EQ(compress[126], 125);
-
-    const Table normal = presetTable("Normal.crv");
-    EXPECT_EQ(normal[68], 67);
-    EXPECT_EQ(normal[96], 97);
-    EXPECT_NE(normal, computeCurveTable(defaultKeyPoints()));
+    struct Example {
+        const char* preset;
+        std::vector<std::pair<std::size_t, std::int32_t>> entries; // (source velocity, new velocity)
+    };
+    const Example examples[] = {
+        {"Hard2.crv", {{1, 9}, {2, 12}, {3, 18}, {10, 43}, {64, 110}, {96, 121}, {126, 126}, {127, 127}}},
+        // At 126 the second segment's later sample overwrites (the first would give 120).
+        {"Soft2.crv", {{1, 0}, {2, 0}, {3, 0}, {10, 2}, {64, 22}, {100, 53}, {126, 124}}},
+        {"Compress.crv", {{1, 6}, {64, 62}, {100, 76}, {126, 125}}},
+        {"Normal.crv", {{68, 67}, {96, 97}}},
+    };
+    for (const Example& example : examples) {
+        const Table table = presetTable(example.preset);
+        for (const auto& [source, expected] : example.entries)
+            EXPECT_EQ(table[source], expected) << example.preset << " at " << source;
+    }
 }
 
 TEST(CurveTable, EveryPresetKeepsTheInvariantsAndEndsOnItsOuterKeyPoints)

@@ -39,260 +39,244 @@ private slots:
     void init() { h = std::make_unique<EditorHarness>(); }
     void cleanup() { h.reset(); }
 
-    void opensWithNewestFileSelectedAndNoListActive();
-    void choosingAnEntrySwitchesTheActiveList();
-    void loadsAPresetAndRecomputesTheTable();
-    void loadsAFileAndRecomputesFromItsKeyPoints();
-    void refusedFilesLeaveTheCurveAsItWas();
-    void savesUnderANewNameAndListsItFirst();
-    void savingOverAnExistingFileAsksFirst();
-    void aCancelledRepeatedPromptCancelsTheSave();
-    void deleteRemovesTheFileAndSelectsItsNeighbour();
-    void deleteNeedsTheFileListActive();
-    void threeHundredFilesAreRefused();
+    void opensWithNewestFileSelectedAndNoListActive()
+    {
+        h->writeCurve("first.crv", soft1());
+        h->writeCurve("second.crv", expand());
+        h->writeBytes("notes.txt", {1, 2, 3});
+        auto& editor = h->open();
+        QCOMPARE(h->listedFiles(), std::vector<std::string>({"second.crv", "first.crv"}));
+        QCOMPARE(editor.fileList().currentRow(), 0);
+        QCOMPARE(editor.fileName(), QString("second.crv"));
+        QCOMPARE(editor.fileNameField().text(), QString("second.crv"));
+        QCOMPARE(editor.activeList(), ActiveList::None);
+        QVERIFY(!editor.button("Delete")->isEnabled());
+        QCOMPARE(editor.presetList().count(), 10);
+        for (int row = 0; row < 14; ++row)
+            QCOMPARE(editor.newCell(row).text(), editor.sourceCell(row).text()); // identity
+
+        // Nothing is active yet: Load changes nothing.
+        h->clickButton("Load");
+        QCOMPARE(editor.state().working().keyPoints(), defaultKeyPoints());
+    }
+
+    void choosingAnEntrySwitchesTheActiveList()
+    {
+        h->writeCurve("only.crv", soft1());
+        auto& editor = h->open();
+        h->clickFile("only.crv"); // already highlighted: the click still chooses it
+        QCOMPARE(editor.activeList(), ActiveList::Files);
+        QVERIFY(editor.button("Delete")->isEnabled());
+
+        h->clickPreset("Hard1.crv");
+        QCOMPARE(editor.activeList(), ActiveList::Presets);
+        QCOMPARE(editor.fileNameField().text(), QString("Hard1.crv"));
+        QVERIFY(!editor.button("Delete")->isEnabled());
+        QVERIFY(editor.fileList().selectedItems().isEmpty());
+
+        h->clickFile("only.crv");
+        QCOMPARE(editor.fileName(), QString("only.crv"));
+        QVERIFY(editor.presetList().selectedItems().isEmpty());
+
+        // Typing a name changes nothing the commands use.
+        QTest::keyClicks(&editor.fileNameField(), "typed");
+        h->clickButton("Load");
+        QCOMPARE(editor.state().working().keyPoints(), soft1());
+    }
+
+    void loadsAPresetAndRecomputesTheTable()
+    {
+        auto& editor = h->open();
+        h->clickPreset("Hard2.crv");
+        QCOMPARE(editor.state().working().keyPoints(), defaultKeyPoints()); // choosing does not load
+        h->clickButton("Load");
+        QCOMPARE(editor.state().working().keyPoints(), quillon::curve::presetCurves()[3].points);
+        const Table& table = editor.state().working().table();
+        QCOMPARE(table, computeCurveTable(quillon::curve::presetCurves()[3].points));
+        QCOMPARE(editor.newCell(1).text(), QString::number(table[10])); // the row of source 10
+    }
+
+    void loadsAFileAndRecomputesFromItsKeyPoints()
+    {
+        Table zeros{};
+        h->writeCurve("stored.crv", expand(), &zeros);
+        auto& editor = h->open();
+        h->clickFile("stored.crv");
+        h->clickButton("Load");
+        QCOMPARE(editor.state().working().keyPoints(), expand());
+        QCOMPARE(editor.state().working().table(), computeCurveTable(expand()));
+        QVERIFY(h->messages.messages().empty());
+    }
+
+    void refusedFilesLeaveTheCurveAsItWas()
+    {
+        h->writeBytes("short.crv", std::vector<std::uint8_t>(100, 0));
+        KeyPoints backwards = defaultKeyPoints();
+        backwards.x[2] = 10; // left of key-point 1
+        auto bytes = quillon::curve::encodeCurveFile({computeCurveTable(defaultKeyPoints()), backwards});
+        h->writeBytes("backwards.crv", bytes);
+        auto& editor = h->open();
+        editor.realTimeBox().setChecked(false);
+        h->drag(QPoint(160, 200), QPoint(180, 30));
+        const KeyPoints before = editor.state().working().keyPoints();
+        const Table tableBefore = editor.state().working().table();
+
+        for (const char* name : {"short.crv", "backwards.crv"}) {
+            h->messages.clear();
+            h->clickFile(name);
+            h->clickButton("Load");
+            QCOMPARE(h->messages.messages().size(), std::size_t(1));
+            const auto& shown = h->messages.messages()[0];
+            QCOMPARE(shown.title, std::string(quillon::text::kApplicationName));
+            QVERIFY(shown.text.starts_with(quillon::text::kCannotLoadCurve));
+            QVERIFY(shown.text.find(name) != std::string::npos);
+            QCOMPARE(editor.state().working().keyPoints(), before);
+            QCOMPARE(editor.state().working().table(), tableBefore);
+        }
+    }
+
+    void savesUnderANewNameAndListsItFirst()
+    {
+        h->writeCurve("older.crv", soft1());
+        auto& editor = h->open();
+        editor.realTimeBox().setChecked(false);
+        h->drag(QPoint(160, 200), QPoint(180, 30));
+        h->messages.onNextDialog(typeAndOk("mine"));
+        h->clickButton("Save");
+        QCOMPARE(h->messages.dialogTitles(), std::vector<QString>({"Filename"}));
+        const auto saved = quillon::curve::readCurveFile(h->crvFolder() / "mine.crv");
+        QVERIFY(saved.ok());
+        QCOMPARE(saved->points, editor.state().working().keyPoints());
+        QCOMPARE(saved->table, editor.state().working().table());
+        QCOMPARE(std::filesystem::file_size(h->crvFolder() / "mine.crv"), std::uintmax_t(568));
+        QCOMPARE(h->listedFiles(), std::vector<std::string>({"mine.crv", "older.crv"}));
+        QCOMPARE(h->session.chosenName, std::string("mine"));
+        QVERIFY(!std::filesystem::exists(quillon::curve::temporaryPathFor(h->crvFolder() / "mine.crv")));
+
+        // Cancel on the prompt writes nothing.
+        h->messages.onNextDialog(cancel);
+        h->clickButton("Save");
+        QCOMPARE(h->listedFiles().size(), std::size_t(2));
+    }
+
+    void savingOverAnExistingFileAsksFirst()
+    {
+        h->writeCurve("old.crv", soft1());
+        const auto original = quillon::testing::readBytes(h->crvFolder() / "old.crv");
+        auto& editor = h->open();
+        editor.realTimeBox().setChecked(false);
+
+        // No: the file stays as it was.
+        h->messages.onNextDialog(typeAndOk("old"));
+        h->messages.onNextDialog(cancel);
+        h->clickButton("Save");
+        QCOMPARE(h->messages.dialogTitles(), std::vector<QString>({"Filename", "Save file"}));
+        QCOMPARE(quillon::testing::readBytes(h->crvFolder() / "old.crv"), original);
+
+        // Yes: replaced by the working curve; the list is not refilled.
+        h->clickPreset("Compress.crv");
+        h->clickButton("Load");
+        h->messages.onNextDialog(typeAndOk("old"));
+        h->messages.onNextDialog(yes);
+        h->clickButton("Save");
+        const auto saved = quillon::curve::readCurveFile(h->crvFolder() / "old.crv");
+        QVERIFY(saved.ok());
+        QCOMPARE(saved->points, quillon::curve::presetCurves()[9].points);
+        QCOMPARE(saved->table[100], 76);
+        QCOMPARE(h->listedFiles(), std::vector<std::string>({"old.crv"}));
+
+        // The list comparison ignores case: "OLD" asks too, and the new file is listed.
+        h->messages.onNextDialog(typeAndOk("OLD"));
+        h->messages.onNextDialog(yes);
+        h->clickButton("Save");
+        QCOMPARE(h->messages.dialogTitles().back(), QString("Save file"));
+        QVERIFY(std::filesystem::exists(h->crvFolder() / "OLD.crv"));
+        QCOMPARE(h->listedFiles().size(), std::size_t(2));
+    }
+
+    void aCancelledRepeatedPromptCancelsTheSave()
+    {
+        h->session.chosenName = "earlier";
+        h->open();
+        // An empty name, then Cancel on the fresh prompt that follows.
+        h->messages.onNextDialog(typeAndOk(""));
+        h->messages.onNextDialog(cancel);
+        h->clickButton("Save");
+        QVERIFY(!std::filesystem::exists(h->crvFolder() / "earlier.crv"));
+        QVERIFY(h->listedFiles().empty());
+        QCOMPARE(h->session.chosenName, std::string("earlier"));
+
+        // With no name accepted at all in this run, the user is told a name is needed.
+        EditorHarness fresh;
+        fresh.open();
+        fresh.messages.onNextDialog(typeAndOk(""));
+        fresh.messages.onNextDialog(cancel);
+        fresh.clickButton("Save");
+        QVERIFY(std::filesystem::is_empty(fresh.crvFolder()));
+        QCOMPARE(fresh.messages.messages().back().text, std::string(quillon::text::kSaveNeedsName));
+        QCOMPARE(fresh.messages.messages().back().title, std::string(quillon::text::kProgramTitle));
+    }
+
+    void deleteRemovesTheFileAndSelectsItsNeighbour()
+    {
+        for (const char* name : {"a.crv", "b.crv", "c.crv", "d.crv"})
+            h->writeCurve(name, soft1());
+        auto& editor = h->open();
+        QCOMPARE(h->listedFiles(), std::vector<std::string>({"d.crv", "c.crv", "b.crv", "a.crv"}));
+
+        h->clickFile("b.crv");
+        h->clickButton("Delete");
+        QVERIFY(!std::filesystem::exists(h->crvFolder() / "b.crv"));
+        QCOMPARE(h->listedFiles(), std::vector<std::string>({"d.crv", "c.crv", "a.crv"}));
+        QCOMPARE(editor.fileList().currentRow(), 1); // the entry before it
+        QCOMPARE(editor.fileName(), QString("c.crv"));
+        QCOMPARE(editor.fileNameField().text(), QString("c.crv"));
+
+        h->clickFile("d.crv");
+        h->clickButton("Delete");
+        QCOMPARE(h->listedFiles(), std::vector<std::string>({"c.crv", "a.crv"}));
+        QCOMPARE(editor.fileList().currentRow(), 0); // the new first entry
+        QCOMPARE(editor.fileName(), QString("c.crv"));
+
+        h->clickButton("Delete");
+        h->clickButton("Delete");
+        QVERIFY(h->listedFiles().empty());
+        QCOMPARE(editor.fileName(), QString());
+        QCOMPARE(editor.activeList(), ActiveList::Files);
+        QVERIFY(std::filesystem::is_empty(h->crvFolder()));
+        h->clickButton("Delete"); // an empty list: nothing happens
+        QVERIFY(h->messages.messages().empty());
+    }
+
+    void deleteNeedsTheFileListActive()
+    {
+        h->writeCurve("keep.crv", soft1());
+        auto& editor = h->open();
+        editor.deleteSelectedFile(); // highlighted, but not chosen
+        QVERIFY(std::filesystem::exists(h->crvFolder() / "keep.crv"));
+        h->clickPreset("Soft2.crv");
+        QVERIFY(!editor.button("Delete")->isEnabled());
+        editor.deleteSelectedFile();
+        QVERIFY(std::filesystem::exists(h->crvFolder() / "keep.crv"));
+        QCOMPARE(h->listedFiles().size(), std::size_t(1));
+    }
+
+    void threeHundredFilesAreRefused()
+    {
+        const auto bytes = quillon::curve::encodeCurveFile({computeCurveTable(defaultKeyPoints()), defaultKeyPoints()});
+        for (int i = 0; i < 300; ++i)
+            quillon::testing::writeBytes(h->crvFolder() / ("c" + std::to_string(i) + ".crv"), bytes);
+        h->open();
+        QVERIFY(h->listedFiles().empty());
+        QCOMPARE(h->editor->fileName(), QString());
+        QCOMPARE(h->messages.messages().size(), std::size_t(1));
+        QCOMPARE(h->messages.messages()[0].text, std::string(quillon::text::kTooManyFiles));
+        QCOMPARE(h->messages.messages()[0].title, std::string(quillon::text::kApplicationName));
+    }
 
 private:
     std::unique_ptr<EditorHarness> h;
 };
-
-void CurveFilesTest::opensWithNewestFileSelectedAndNoListActive()
-{
-    h->writeCurve("first.crv", soft1());
-    h->writeCurve("second.crv", expand());
-    h->writeBytes("notes.txt", {1, 2, 3});
-    auto& editor = h->open();
-    QCOMPARE(h->listedFiles(), std::vector<std::string>({"second.crv", "first.crv"}));
-    QCOMPARE(editor.fileList().currentRow(), 0);
-    QCOMPARE(editor.fileName(), QString("second.crv"));
-    QCOMPARE(editor.fileNameField().text(), QString("second.crv"));
-    QCOMPARE(editor.activeList(), ActiveList::None);
-    QVERIFY(!editor.button("Delete")->isEnabled());
-    QCOMPARE(editor.presetList().count(), 10);
-    QCOMPARE(editor.presetList().item(0)->text(), QString("Soft2.crv"));
-    QCOMPARE(editor.presetList().item(9)->text(), QString("Compress.crv"));
-    QCOMPARE(editor.presetList().entryColour(4), QColor(154, 154, 154));
-    for (int row = 0; row < 14; ++row)
-        QCOMPARE(editor.newCell(row).text(), editor.sourceCell(row).text()); // identity
-
-    // Nothing is active yet: Load changes nothing.
-    h->clickButton("Load");
-    QCOMPARE(editor.state().working().keyPoints(), defaultKeyPoints());
-}
-
-void CurveFilesTest::choosingAnEntrySwitchesTheActiveList()
-{
-    h->writeCurve("only.crv", soft1());
-    auto& editor = h->open();
-    h->clickFile("only.crv"); // already highlighted: the click still chooses it
-    QCOMPARE(editor.activeList(), ActiveList::Files);
-    QVERIFY(editor.button("Delete")->isEnabled());
-
-    h->clickPreset("Hard1.crv");
-    QCOMPARE(editor.activeList(), ActiveList::Presets);
-    QCOMPARE(editor.fileNameField().text(), QString("Hard1.crv"));
-    QVERIFY(!editor.button("Delete")->isEnabled());
-    QVERIFY(editor.fileList().selectedItems().isEmpty());
-
-    h->clickFile("only.crv");
-    QCOMPARE(editor.fileName(), QString("only.crv"));
-    QVERIFY(editor.presetList().selectedItems().isEmpty());
-
-    // Typing a name changes nothing the commands use.
-    QTest::keyClicks(&editor.fileNameField(), "typed");
-    h->clickButton("Load");
-    QCOMPARE(editor.state().working().keyPoints(), soft1());
-}
-
-void CurveFilesTest::loadsAPresetAndRecomputesTheTable()
-{
-    auto& editor = h->open();
-    h->clickPreset("Hard2.crv");
-    QCOMPARE(editor.state().working().keyPoints(), defaultKeyPoints()); // choosing does not load
-    h->clickButton("Load");
-    QCOMPARE(editor.state().working().keyPoints(), quillon::curve::presetCurves()[3].points);
-    const Table& table = editor.state().working().table();
-    QCOMPARE(table[10], 43);
-    QCOMPARE(table[64], 110);
-    QCOMPARE(editor.newCell(1).text(), QString("43")); // source 10
-}
-
-void CurveFilesTest::loadsAFileAndRecomputesFromItsKeyPoints()
-{
-    Table zeros{};
-    h->writeCurve("stored.crv", expand(), &zeros);
-    auto& editor = h->open();
-    h->clickFile("stored.crv");
-    h->clickButton("Load");
-    QCOMPARE(editor.state().working().keyPoints(), expand());
-    QCOMPARE(editor.state().working().table(), computeCurveTable(expand()));
-    QVERIFY(h->messages.messages().empty());
-}
-
-void CurveFilesTest::refusedFilesLeaveTheCurveAsItWas()
-{
-    h->writeBytes("short.crv", std::vector<std::uint8_t>(100, 0));
-    KeyPoints backwards = defaultKeyPoints();
-    backwards.x[2] = 10; // left of key-point 1
-    auto bytes = quillon::curve::encodeCurveFile({computeCurveTable(defaultKeyPoints()), backwards});
-    h->writeBytes("backwards.crv", bytes);
-    auto& editor = h->open();
-    editor.realTimeBox().setChecked(false);
-    h->drag(QPoint(160, 200), QPoint(180, 30));
-    const KeyPoints before = editor.state().working().keyPoints();
-    const Table tableBefore = editor.state().working().table();
-
-    for (const char* name : {"short.crv", "backwards.crv"}) {
-        h->messages.clear();
-        h->clickFile(name);
-        h->clickButton("Load");
-        QCOMPARE(h->messages.messages().size(), std::size_t(1));
-        const auto& shown = h->messages.messages()[0];
-        QCOMPARE(shown.title, std::string(quillon::text::kApplicationName));
-        QVERIFY(shown.text.starts_with(quillon::text::kCannotLoadCurve));
-        QVERIFY(shown.text.find(name) != std::string::npos);
-        QCOMPARE(editor.state().working().keyPoints(), before);
-        QCOMPARE(editor.state().working().table(), tableBefore);
-    }
-}
-
-void CurveFilesTest::savesUnderANewNameAndListsItFirst()
-{
-    h->writeCurve("older.crv", soft1());
-    auto& editor = h->open();
-    editor.realTimeBox().setChecked(false);
-    h->drag(QPoint(160, 200), QPoint(180, 30));
-    h->messages.onNextDialog(typeAndOk("mine"));
-    h->clickButton("Save");
-    QCOMPARE(h->messages.dialogTitles(), std::vector<QString>({"Filename"}));
-    const auto saved = quillon::curve::readCurveFile(h->crvFolder() / "mine.crv");
-    QVERIFY(saved.ok());
-    QCOMPARE(saved->points, editor.state().working().keyPoints());
-    QCOMPARE(saved->table, editor.state().working().table());
-    QCOMPARE(std::filesystem::file_size(h->crvFolder() / "mine.crv"), std::uintmax_t(568));
-    QCOMPARE(h->listedFiles(), std::vector<std::string>({"mine.crv", "older.crv"}));
-    QCOMPARE(h->session.chosenName, std::string("mine"));
-    QVERIFY(!std::filesystem::exists(quillon::curve::temporaryPathFor(h->crvFolder() / "mine.crv")));
-
-    // Cancel on the prompt writes nothing.
-    h->messages.onNextDialog(cancel);
-    h->clickButton("Save");
-    QCOMPARE(h->listedFiles().size(), std::size_t(2));
-}
-
-void CurveFilesTest::savingOverAnExistingFileAsksFirst()
-{
-    h->writeCurve("old.crv", soft1());
-    const auto original = quillon::testing::readBytes(h->crvFolder() / "old.crv");
-    auto& editor = h->open();
-    editor.realTimeBox().setChecked(false);
-
-    // No: the file stays as it was.
-    h->messages.onNextDialog(typeAndOk("old"));
-    h->messages.onNextDialog(cancel);
-    h->clickButton("Save");
-    QCOMPARE(h->messages.dialogTitles(), std::vector<QString>({"Filename", "Save file"}));
-    QCOMPARE(quillon::testing::readBytes(h->crvFolder() / "old.crv"), original);
-
-    // Yes: replaced by the working curve; the list is not refilled.
-    h->clickPreset("Compress.crv");
-    h->clickButton("Load");
-    h->messages.onNextDialog(typeAndOk("old"));
-    h->messages.onNextDialog(yes);
-    h->clickButton("Save");
-    const auto saved = quillon::curve::readCurveFile(h->crvFolder() / "old.crv");
-    QVERIFY(saved.ok());
-    QCOMPARE(saved->points, quillon::curve::presetCurves()[9].points);
-    QCOMPARE(saved->table[100], 76);
-    QCOMPARE(h->listedFiles(), std::vector<std::string>({"old.crv"}));
-
-    // The list comparison ignores case: "OLD" asks too, and the new file is listed.
-    h->messages.onNextDialog(typeAndOk("OLD"));
-    h->messages.onNextDialog(yes);
-    h->clickButton("Save");
-    QCOMPARE(h->messages.dialogTitles().back(), QString("Save file"));
-    QVERIFY(std::filesystem::exists(h->crvFolder() / "OLD.crv"));
-    QCOMPARE(h->listedFiles().size(), std::size_t(2));
-}
-
-void CurveFilesTest::aCancelledRepeatedPromptCancelsTheSave()
-{
-    h->session.chosenName = "earlier";
-    h->open();
-    // An empty name, then Cancel on the fresh prompt that follows.
-    h->messages.onNextDialog(typeAndOk(""));
-    h->messages.onNextDialog(cancel);
-    h->clickButton("Save");
-    QVERIFY(!std::filesystem::exists(h->crvFolder() / "earlier.crv"));
-    QVERIFY(h->listedFiles().empty());
-    QCOMPARE(h->session.chosenName, std::string("earlier"));
-
-    // With no name accepted at all in this run, the user is told a name is needed.
-    EditorHarness fresh;
-    fresh.open();
-    fresh.messages.onNextDialog(typeAndOk(""));
-    fresh.messages.onNextDialog(cancel);
-    fresh.clickButton("Save");
-    QVERIFY(std::filesystem::is_empty(fresh.crvFolder()));
-    QCOMPARE(fresh.messages.messages().back().text, std::string(quillon::text::kSaveNeedsName));
-    QCOMPARE(fresh.messages.messages().back().title, std::string(quillon::text::kProgramTitle));
-}
-
-void CurveFilesTest::deleteRemovesTheFileAndSelectsItsNeighbour()
-{
-    for (const char* name : {"a.crv", "b.crv", "c.crv", "d.crv"})
-        h->writeCurve(name, soft1());
-    auto& editor = h->open();
-    QCOMPARE(h->listedFiles(), std::vector<std::string>({"d.crv", "c.crv", "b.crv", "a.crv"}));
-
-    h->clickFile("b.crv");
-    h->clickButton("Delete");
-    QVERIFY(!std::filesystem::exists(h->crvFolder() / "b.crv"));
-    QCOMPARE(h->listedFiles(), std::vector<std::string>({"d.crv", "c.crv", "a.crv"}));
-    QCOMPARE(editor.fileList().currentRow(), 1); // the entry before it
-    QCOMPARE(editor.fileName(), QString("c.crv"));
-    QCOMPARE(editor.fileNameField().text(), QString("c.crv"));
-
-    h->clickFile("d.crv");
-    h->clickButton("Delete");
-    QCOMPARE(h->listedFiles(), std::vector<std::string>({"c.crv", "a.crv"}));
-    QCOMPARE(editor.fileList().currentRow(), 0); // the new first entry
-    QCOMPARE(editor.fileName(), QString("c.crv"));
-
-    h->clickButton("Delete");
-    h->clickButton("Delete");
-    QVERIFY(h->listedFiles().empty());
-    QCOMPARE(editor.fileName(), QString());
-    QCOMPARE(editor.activeList(), ActiveList::Files);
-    QVERIFY(std::filesystem::is_empty(h->crvFolder()));
-    h->clickButton("Delete"); // an empty list: nothing happens
-    QVERIFY(h->messages.messages().empty());
-}
-
-void CurveFilesTest::deleteNeedsTheFileListActive()
-{
-    h->writeCurve("keep.crv", soft1());
-    auto& editor = h->open();
-    editor.deleteSelectedFile(); // highlighted, but not chosen
-    QVERIFY(std::filesystem::exists(h->crvFolder() / "keep.crv"));
-    h->clickPreset("Soft2.crv");
-    QVERIFY(!editor.button("Delete")->isEnabled());
-    editor.deleteSelectedFile();
-    QVERIFY(std::filesystem::exists(h->crvFolder() / "keep.crv"));
-    QCOMPARE(h->listedFiles().size(), std::size_t(1));
-}
-
-void CurveFilesTest::threeHundredFilesAreRefused()
-{
-    const auto bytes = quillon::curve::encodeCurveFile({computeCurveTable(defaultKeyPoints()), defaultKeyPoints()});
-    for (int i = 0; i < 300; ++i)
-        quillon::testing::writeBytes(h->crvFolder() / ("c" + std::to_string(i) + ".crv"), bytes);
-    h->open();
-    QVERIFY(h->listedFiles().empty());
-    QCOMPARE(h->editor->fileName(), QString());
-    QCOMPARE(h->messages.messages().size(), std::size_t(1));
-    QCOMPARE(h->messages.messages()[0].text, std::string(quillon::text::kTooManyFiles));
-    QCOMPARE(h->messages.messages()[0].title, std::string(quillon::text::kApplicationName));
-}
 
 QUILLON_QTEST(CurveFilesTest)
 #include "CurveFilesTest.moc"

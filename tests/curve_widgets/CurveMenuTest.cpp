@@ -59,144 +59,120 @@ int keptCurvePixels(quillon::curve::CurveEditor& editor)
 class CurveMenuTest : public QObject {
     Q_OBJECT
 private slots:
-    void init()
-    {
-        h = std::make_unique<EditorHarness>();
-        h->open();
-        h->editor->realTimeBox().setChecked(false);
-    }
+    void init() { h = EditorHarness::openedWithoutRealTime(); }
     void cleanup() { h.reset(); }
 
-    void menuListsItsEntriesInOrder();
-    void freshSlotsOfferOnlyKeep();
-    void keepOffersTheSlotAndShowDrawsIt();
-    void restoreMakesTheKeptCurveTheWorkingCurveAtOnce();
-    void aDeletedSlotStaysUnusableUntilDefault();
-    void loadingEmptiesTheSlotsButKeepsDeletions();
-    void newLeavesSlotsKept();
+    void menuListsItsEntriesInOrder()
+    {
+        h->chooseFromMenu("&Cancel");
+        QCOMPARE(h->messages.menus().size(), std::size_t(1));
+        const std::vector<QString> expected{"&New", "",      "Keep Curve", "Show Curve", "Restore Curve",
+                                            "",     "&Send", "&Delete",    "",           "&Cancel"};
+        QCOMPARE(h->messages.menus()[0], expected);
+        QVERIFY(h->messages.messages().empty()); // Cancel did nothing
+        std::unique_ptr<QMenu> menu(h->editor->buildContextMenu(nullptr));
+        for (QAction* action : menu->actions())
+            if (action->menu()) {
+                QCOMPARE(action->menu()->actions().size(), 3);
+                QCOMPARE(action->menu()->actions().at(2)->text(), QString("Curve3"));
+            }
+    }
+
+    void freshSlotsOfferOnlyKeep()
+    {
+        for (int slot = 0; slot < 3; ++slot) {
+            QVERIFY(!offered(*h->editor, slot));
+            QVERIFY(entry(*h->editor, "Keep Curve", slot).enabled);
+            QVERIFY(!entry(*h->editor, "Keep Curve", slot).checked);
+        }
+        // A greyed entry cannot be chosen: the slot stays as it was.
+        h->chooseFromMenu("Show Curve", "Curve1");
+        QVERIFY(!h->editor->state().keptCurves().slot(0).shown);
+    }
+
+    void keepOffersTheSlotAndShowDrawsIt()
+    {
+        h->drag(QPoint(160, 200), QPoint(180, 30));
+        const KeyPoints kept = h->editor->state().working().keyPoints();
+        h->chooseFromMenu("Keep Curve", "Curve3");
+        QCOMPARE(h->editor->state().keptCurves().slot(2).points, kept);
+        QVERIFY(offered(*h->editor, 2));
+        QVERIFY(!offered(*h->editor, 0));
+        QVERIFY(entry(*h->editor, "Keep Curve", 2).checked);
+        QCOMPARE(keptCurvePixels(*h->editor), 0);
+
+        h->chooseFromMenu("Show Curve", "Curve3");
+        QVERIFY(entry(*h->editor, "Show Curve", 2).checked);
+
+        // The kept curve stays as kept (and shows beside it) while the working one moves on;
+        // before, the wider working line covered it.
+        h->drag(QPoint(180, 30), QPoint(180, 350));
+        QCOMPARE(h->editor->state().keptCurves().slot(2).points, kept);
+        QVERIFY(keptCurvePixels(*h->editor) > 60);
+
+        h->chooseFromMenu("Show Curve", "Curve3"); // toggles off
+        QVERIFY(!entry(*h->editor, "Show Curve", 2).checked);
+        QCOMPARE(keptCurvePixels(*h->editor), 0);
+    }
+
+    void restoreMakesTheKeptCurveTheWorkingCurveAtOnce()
+    {
+        h->drag(QPoint(160, 200), QPoint(180, 30));
+        h->chooseFromMenu("Keep Curve", "Curve2");
+        const KeyPoints kept = h->editor->state().working().keyPoints();
+        h->drag(QPoint(508, 0), QPoint(508, 200));
+        QVERIFY(!(h->editor->state().working().keyPoints() == kept));
+
+        h->chooseFromMenu("Restore Curve", "Curve2");
+        QCOMPARE(h->editor->state().working().keyPoints(), kept);
+        QCOMPARE(h->editor->state().working().table(), quillon::curve::computeCurveTable(kept));
+        QVERIFY(!h->editor->state().keptCurves().slot(1).restorePending);
+        QCOMPARE(h->editor->newCell(13).text(), QString("127"));
+    }
+
+    // The slot rules themselves are KeptCurvesTest's; here, that each command applies them.
+    void newDeleteLoadAndDefaultTreatTheSlotsAsTheirCommandsSay()
+    {
+        h->drag(QPoint(160, 200), QPoint(180, 30));
+        h->chooseFromMenu("Keep Curve", "Curve1");
+        h->chooseFromMenu("Keep Curve", "Curve2");
+        h->chooseFromMenu("Show Curve", "Curve2");
+
+        // New leaves the slots kept, and a shown one still drawn beside the default curve.
+        h->messages.answerNext(MessageAnswer::No);
+        h->chooseFromMenu("&New");
+        QCOMPARE(h->editor->state().working().keyPoints(), defaultKeyPoints());
+        QVERIFY(offered(*h->editor, 1));
+        QVERIFY(entry(*h->editor, "Show Curve", 1).checked);
+        QVERIFY(keptCurvePixels(*h->editor) > 127);
+
+        // Delete greys a slot out, for a later Keep too.
+        h->chooseFromMenu("&Delete", "Curve1");
+        h->chooseFromMenu("Keep Curve", "Curve1");
+        QVERIFY(!offered(*h->editor, 0));
+        QVERIFY(!entry(*h->editor, "Keep Curve", 0).checked);
+
+        // Load empties the slots and their drawing but keeps the deletion.
+        h->clickPreset("Soft1.crv");
+        h->clickButton("Load");
+        QVERIFY(!offered(*h->editor, 1));
+        QCOMPARE(keptCurvePixels(*h->editor), 0);
+        h->chooseFromMenu("Keep Curve", "Curve1");
+        h->chooseFromMenu("Keep Curve", "Curve2");
+        QVERIFY(!offered(*h->editor, 0));
+        QVERIFY(offered(*h->editor, 1));
+
+        // Default clears it.
+        h->messages.answerNext(MessageAnswer::No);
+        h->clickButton("Default");
+        QVERIFY(!offered(*h->editor, 0));
+        h->chooseFromMenu("Keep Curve", "Curve1");
+        QVERIFY(offered(*h->editor, 0));
+    }
 
 private:
     std::unique_ptr<EditorHarness> h;
 };
-
-void CurveMenuTest::menuListsItsEntriesInOrder()
-{
-    h->chooseFromMenu("&Cancel");
-    QCOMPARE(h->messages.menus().size(), std::size_t(1));
-    const std::vector<QString> expected{"&New", "",      "Keep Curve", "Show Curve", "Restore Curve",
-                                        "",     "&Send", "&Delete",    "",           "&Cancel"};
-    QCOMPARE(h->messages.menus()[0], expected);
-    QVERIFY(h->messages.messages().empty()); // Cancel did nothing
-    std::unique_ptr<QMenu> menu(h->editor->buildContextMenu(nullptr));
-    for (QAction* action : menu->actions())
-        if (action->menu()) {
-            QCOMPARE(action->menu()->actions().size(), 3);
-            QCOMPARE(action->menu()->actions().at(2)->text(), QString("Curve3"));
-        }
-}
-
-void CurveMenuTest::freshSlotsOfferOnlyKeep()
-{
-    for (int slot = 0; slot < 3; ++slot) {
-        QVERIFY(!offered(*h->editor, slot));
-        QVERIFY(entry(*h->editor, "Keep Curve", slot).enabled);
-        QVERIFY(!entry(*h->editor, "Keep Curve", slot).checked);
-    }
-    // A greyed entry cannot be chosen: the slot stays as it was.
-    h->chooseFromMenu("Show Curve", "Curve1");
-    QVERIFY(!h->editor->state().keptCurves().slot(0).shown);
-}
-
-void CurveMenuTest::keepOffersTheSlotAndShowDrawsIt()
-{
-    h->drag(QPoint(160, 200), QPoint(180, 30));
-    const KeyPoints kept = h->editor->state().working().keyPoints();
-    h->chooseFromMenu("Keep Curve", "Curve3");
-    QCOMPARE(h->editor->state().keptCurves().slot(2).points, kept);
-    QVERIFY(offered(*h->editor, 2));
-    QVERIFY(!offered(*h->editor, 0));
-    QVERIFY(entry(*h->editor, "Keep Curve", 2).checked);
-    QCOMPARE(keptCurvePixels(*h->editor), 0);
-
-    h->chooseFromMenu("Show Curve", "Curve3");
-    QVERIFY(entry(*h->editor, "Show Curve", 2).checked);
-
-    // The kept curve stays as kept (and shows beside it) while the working one moves on;
-    // before, the wider working line covered it.
-    h->drag(QPoint(180, 30), QPoint(180, 350));
-    QCOMPARE(h->editor->state().keptCurves().slot(2).points, kept);
-    QVERIFY(keptCurvePixels(*h->editor) > 60);
-
-    h->chooseFromMenu("Show Curve", "Curve3"); // toggles off
-    QVERIFY(!entry(*h->editor, "Show Curve", 2).checked);
-    QCOMPARE(keptCurvePixels(*h->editor), 0);
-}
-
-void CurveMenuTest::restoreMakesTheKeptCurveTheWorkingCurveAtOnce()
-{
-    h->drag(QPoint(160, 200), QPoint(180, 30));
-    h->chooseFromMenu("Keep Curve", "Curve2");
-    const KeyPoints kept = h->editor->state().working().keyPoints();
-    h->drag(QPoint(508, 0), QPoint(508, 200));
-    QVERIFY(!(h->editor->state().working().keyPoints() == kept));
-
-    h->chooseFromMenu("Restore Curve", "Curve2");
-    QCOMPARE(h->editor->state().working().keyPoints(), kept);
-    QCOMPARE(h->editor->state().working().table(), quillon::curve::computeCurveTable(kept));
-    QVERIFY(!h->editor->state().keptCurves().slot(1).restorePending);
-    QCOMPARE(h->editor->newCell(13).text(), QString("127"));
-}
-
-void CurveMenuTest::aDeletedSlotStaysUnusableUntilDefault()
-{
-    h->chooseFromMenu("Keep Curve", "Curve1");
-    h->chooseFromMenu("Show Curve", "Curve1");
-    h->chooseFromMenu("&Delete", "Curve1");
-    QVERIFY(!offered(*h->editor, 0));
-    QVERIFY(!entry(*h->editor, "Show Curve", 0).checked);
-    QCOMPARE(keptCurvePixels(*h->editor), 0);
-
-    h->chooseFromMenu("Keep Curve", "Curve1");
-    QVERIFY(!offered(*h->editor, 0));
-    QVERIFY(!entry(*h->editor, "Keep Curve", 0).checked);
-    QVERIFY(h->editor->state().keptCurves().slot(0).kept);
-
-    h->messages.answerNext(MessageAnswer::No);
-    h->clickButton("Default");
-    QVERIFY(!offered(*h->editor, 0));
-    h->chooseFromMenu("Keep Curve", "Curve1");
-    QVERIFY(offered(*h->editor, 0));
-}
-
-void CurveMenuTest::loadingEmptiesTheSlotsButKeepsDeletions()
-{
-    h->chooseFromMenu("Keep Curve", "Curve1");
-    h->chooseFromMenu("Keep Curve", "Curve2");
-    h->chooseFromMenu("Show Curve", "Curve2");
-    h->chooseFromMenu("&Delete", "Curve1");
-    h->clickPreset("Soft1.crv");
-    h->clickButton("Load");
-    QVERIFY(!offered(*h->editor, 1));
-    QVERIFY(!h->editor->state().keptCurves().slot(1).shown);
-    QCOMPARE(keptCurvePixels(*h->editor), 0);
-    h->chooseFromMenu("Keep Curve", "Curve1");
-    h->chooseFromMenu("Keep Curve", "Curve2");
-    QVERIFY(!offered(*h->editor, 0)); // still deleted
-    QVERIFY(offered(*h->editor, 1));
-}
-
-void CurveMenuTest::newLeavesSlotsKept()
-{
-    h->drag(QPoint(160, 200), QPoint(180, 30));
-    h->chooseFromMenu("Keep Curve", "Curve1");
-    h->chooseFromMenu("Show Curve", "Curve1");
-    h->messages.answerNext(MessageAnswer::No);
-    h->chooseFromMenu("&New");
-    QCOMPARE(h->editor->state().working().keyPoints(), defaultKeyPoints());
-    QVERIFY(offered(*h->editor, 0));
-    QVERIFY(entry(*h->editor, "Show Curve", 0).checked);
-    QVERIFY(keptCurvePixels(*h->editor) > 127);
-}
 
 QUILLON_QTEST(CurveMenuTest)
 #include "CurveMenuTest.moc"

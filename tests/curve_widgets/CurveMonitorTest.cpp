@@ -160,166 +160,161 @@ int heightOf(int velocity) { return (127 - velocity) * 3; }
 class CurveMonitorTest : public QObject {
     Q_OBJECT
 private slots:
-    void keyboardAnswersAreCountedAndMarkedUnderThePresentCurve();
-    void aMixedTouchShowsItsShapeAndWhereItLands();
-    void uncheckingOrClosingTheWindowReleasesTheInput();
-    void noUsableInputIsToldAndLeavesTheBoxUnchecked();
+    void keyboardAnswersAreCountedAndMarkedUnderThePresentCurve()
+    {
+        Rig rig;
+        auto& editor = rig.openWithInput(keyboardPort());
+        QVERIFY(QTest::qWaitForWindowExposed(&editor));
+        QVERIFY(editor.canvas().image().pixelColor(8, 0) != kLatest);
+        rig.clickMonitor();
+        QVERIFY(editor.monitorBox().isChecked());
+        QVERIFY(editor.monitorInputOpen());
+
+        QVERIFY(ringKeyboard(*rig.h, 3));
+        QTRY_COMPARE(editor.velocityMonitor().count(), std::size_t(3));
+        QCOMPARE(editor.velocityMonitor().histogram()[127], 3);
+        QVERIFY(rig.h->messages.messages().empty());
+
+        // One bar, in the loudest bin at the right end of the corner box.
+        const QImage& area = editor.canvas().image();
+        const auto bars = barsOf(area);
+        QCOMPARE(bars.size(), std::size_t(1));
+        QVERIFY(bars[0].x > 480);
+        QVERIFY(bars[0].height > 20);
+        // The identity curve passes 127 on: the mark sits at the top of the new-velocity axis,
+        // the source mark at the right end of the bottom edge.
+        QCOMPARE(area.pixelColor(8, 0), kLatest);
+        QCOMPARE(area.pixelColor(507, 379), kLatest);
+
+        // Fixup1 gives every key 64: the same keys now land half way up.
+        rig.h->clickPreset("Fixup1.crv");
+        rig.h->clickButton("Load");
+        const QImage& fixed = editor.canvas().image();
+        QCOMPARE(fixed.pixelColor(8, heightOf(64)), kLatest);
+        QVERIFY(fixed.pixelColor(8, 0) != kLatest);
+        QCOMPARE(editor.velocityMonitor().count(), std::size_t(3));
+    }
+
+    void aMixedTouchShowsItsShapeAndWhereItLands()
+    {
+        Rig rig;
+        auto& editor = rig.openWithInput(midi::PortChoice::of(PlayedKeys::port()));
+        QVERIFY(QTest::qWaitForWindowExposed(&editor));
+        rig.h->clickPreset("Hard1.crv");
+        rig.h->clickButton("Load");
+        rig.clickMonitor();
+        QVERIFY(rig.keys->held());
+
+        std::vector<int> touch(60, 100);
+        touch.insert(touch.end(), 20, 20);
+        touch.push_back(0);  // a note released: not a key
+        touch.push_back(40); // the last key
+        rig.keys->play(touch);
+        QTRY_COMPARE(editor.velocityMonitor().count(), std::size_t(81));
+
+        const QImage& area = editor.canvas().image();
+        QVERIFY(editor.grab().save(QStringLiteral(QUILLON_BINARY_DIR "/curve_editor_monitor.png")));
+
+        // Bins of four velocities: 20 -> bin 5, 40 -> bin 10, 100 -> bin 25, bars 4 pixels apart,
+        // heights in proportion to their counts (60 : 20 : 1).
+        const auto bars = barsOf(area);
+        QCOMPARE(bars.size(), std::size_t(3));
+        QCOMPARE(bars[1].x - bars[0].x, (10 - 5) * 4);
+        QCOMPARE(bars[2].x - bars[0].x, (25 - 5) * 4);
+        QVERIFY(bars[2].height >= 30);
+        QVERIFY(std::abs(bars[2].height - 3 * bars[0].height) <= 2);
+        QVERIFY(bars[1].height >= 1 && bars[1].height <= 2);
+
+        // The last key (40) lands where Hard1 puts it, not at 40; its source is marked at the bottom.
+        const auto table = curve::computeCurveTable(curve::presetCurves()[4].points);
+        QCOMPARE(editor.velocityMonitor().lastLanding(table)->mapped, table[40]);
+        QVERIFY(table[40] > 60);
+        QCOMPARE(area.pixelColor(8, heightOf(table[40])), kLatest);
+        QVERIFY(area.pixelColor(8, heightOf(40)) != kLatest);
+        QCOMPARE(area.pixelColor(160, 379), kLatest);
+
+        // Every key is marked on the new-velocity axis at its mapped height, longer for more keys.
+        const int loud = heightOf(table[100]);
+        const int soft = heightOf(table[20]);
+        QCOMPARE(area.pixelColor(20, loud), kPlayed);
+        QCOMPARE(area.pixelColor(8, soft), kPlayed);
+        QVERIFY(area.pixelColor(20, soft) != kPlayed);
+        QCOMPARE(countColour(area, QRect(0, heightOf(60) - 1, 40, 3), kPlayed), 0);
+    }
+
+    void uncheckingOrClosingTheWindowReleasesTheInput()
+    {
+        Rig rig;
+        auto& editor = rig.openWithInput(keyboardPort());
+        rig.clickMonitor();
+        QVERIFY(ringKeyboard(*rig.h, 1));
+        QTRY_COMPARE(editor.velocityMonitor().count(), std::size_t(1));
+
+        rig.clickMonitor();
+        QVERIFY(!editor.monitorBox().isChecked());
+        QVERIFY(!editor.monitorInputOpen());
+        QVERIFY(ringKeyboard(*rig.h, 2));
+        QCOMPARE(editor.velocityMonitor().count(), std::size_t(1));
+        const QImage& area = editor.canvas().image();
+        QCOMPARE(countColour(area, area.rect(), kLatest) + countColour(area, area.rect(), kBar), 0);
+
+        // Closing the window (as Exit does) frees a port only one program may hold,
+        // so the Send File window opened next can listen on it.
+        rig.h->session.inputChoice = midi::PortChoice::of(PlayedKeys::port());
+        rig.clickMonitor();
+        QVERIFY(rig.keys->held());
+        rig.h->clickButton("Exit");
+        QVERIFY(!editor.isVisible());
+        QVERIFY(!rig.keys->held());
+        QVERIFY(!editor.monitorBox().isChecked());
+        rig.keys->play({90, 91});
+        QCoreApplication::processEvents();
+        QCOMPARE(editor.velocityMonitor().count(), std::size_t(0));
+        auto next = rig.h->midi->openInput(midi::PortChoice::of(PlayedKeys::port()), [](std::uint32_t) {});
+        QVERIFY(next != nullptr);
+        next->close();
+
+        // A window destroyed while monitoring lets go of the input too, also with keys on their way.
+        auto& again = rig.h->open();
+        QTest::mouseClick(&again.monitorBox(), Qt::LeftButton);
+        QVERIFY(rig.keys->held());
+        rig.keys->play({70});
+        rig.h->editor.reset();
+        QVERIFY(!rig.keys->held());
+        QCoreApplication::processEvents();
+    }
+
+    void noUsableInputIsToldAndLeavesTheBoxUnchecked()
+    {
+        Rig rig;
+        auto& editor = rig.openWithInput(midi::PortChoice::notChosen());
+        rig.clickMonitor();
+        QVERIFY(!editor.monitorBox().isChecked());
+        QVERIFY(!editor.monitorInputOpen());
+        QCOMPARE(rig.h->messages.messages().size(), std::size_t(1));
+        const auto& notChosen = rig.h->messages.messages().back();
+        QCOMPARE(notChosen.title, std::string(quillon::text::kProgramTitle));
+        QCOMPARE(notChosen.text, std::string(quillon::text::kInputNotOpened));
+        QVERIFY(notChosen.icon == quillon::ui::MessageIcon::Stop);
+
+        // A port another program holds cannot be opened.
+        auto holder = rig.h->midi->openInput(midi::PortChoice::of(PlayedKeys::port()), [](std::uint32_t) {});
+        QVERIFY(holder != nullptr);
+        rig.h->session.inputChoice = midi::PortChoice::of(PlayedKeys::port());
+        rig.clickMonitor();
+        QVERIFY(!editor.monitorBox().isChecked());
+        QVERIFY(!editor.monitorInputOpen());
+        QCOMPARE(rig.h->messages.messages().size(), std::size_t(2));
+        QCOMPARE(rig.h->messages.messages().back().text, std::string(quillon::text::kNoInputDevices));
+
+        // Once it is free, the next click opens it.
+        holder->close();
+        rig.clickMonitor();
+        QVERIFY(editor.monitorBox().isChecked());
+        QVERIFY(rig.keys->held());
+        QCOMPARE(rig.h->messages.messages().size(), std::size_t(2));
+    }
 };
-
-void CurveMonitorTest::keyboardAnswersAreCountedAndMarkedUnderThePresentCurve()
-{
-    Rig rig;
-    auto& editor = rig.openWithInput(keyboardPort());
-    QVERIFY(QTest::qWaitForWindowExposed(&editor));
-    QVERIFY(editor.canvas().image().pixelColor(8, 0) != kLatest);
-    rig.clickMonitor();
-    QVERIFY(editor.monitorBox().isChecked());
-    QVERIFY(editor.monitorInputOpen());
-
-    QVERIFY(ringKeyboard(*rig.h, 3));
-    QTRY_COMPARE(editor.velocityMonitor().count(), std::size_t(3));
-    QCOMPARE(editor.velocityMonitor().histogram()[127], 3);
-    QVERIFY(rig.h->messages.messages().empty());
-
-    // One bar, in the loudest bin at the right end of the corner box.
-    const QImage& area = editor.canvas().image();
-    const auto bars = barsOf(area);
-    QCOMPARE(bars.size(), std::size_t(1));
-    QVERIFY(bars[0].x > 480);
-    QVERIFY(bars[0].height > 20);
-    // The identity curve passes 127 on: the mark sits at the top of the new-velocity axis,
-    // the source mark at the right end of the bottom edge.
-    QCOMPARE(area.pixelColor(8, 0), kLatest);
-    QCOMPARE(area.pixelColor(507, 379), kLatest);
-
-    // Fixup1 gives every key 64: the same keys now land half way up.
-    rig.h->clickPreset("Fixup1.crv");
-    rig.h->clickButton("Load");
-    const QImage& fixed = editor.canvas().image();
-    QCOMPARE(fixed.pixelColor(8, heightOf(64)), kLatest);
-    QVERIFY(fixed.pixelColor(8, 0) != kLatest);
-    QCOMPARE(editor.velocityMonitor().count(), std::size_t(3));
-}
-
-void CurveMonitorTest::aMixedTouchShowsItsShapeAndWhereItLands()
-{
-    Rig rig;
-    auto& editor = rig.openWithInput(midi::PortChoice::of(PlayedKeys::port()));
-    QVERIFY(QTest::qWaitForWindowExposed(&editor));
-    rig.h->clickPreset("Hard1.crv");
-    rig.h->clickButton("Load");
-    rig.clickMonitor();
-    QVERIFY(rig.keys->held());
-
-    std::vector<int> touch(60, 100);
-    touch.insert(touch.end(), 20, 20);
-    touch.push_back(0);  // a note released: not a key
-    touch.push_back(40); // the last key
-    rig.keys->play(touch);
-    QTRY_COMPARE(editor.velocityMonitor().count(), std::size_t(81));
-
-    const QImage& area = editor.canvas().image();
-    QVERIFY(editor.grab().save(QStringLiteral(QUILLON_BINARY_DIR "/curve_editor_monitor.png")));
-
-    // Bins of four velocities: 20 -> bin 5, 40 -> bin 10, 100 -> bin 25, bars 4 pixels apart,
-    // heights in proportion to their counts (60 : 20 : 1).
-    const auto bars = barsOf(area);
-    QCOMPARE(bars.size(), std::size_t(3));
-    QCOMPARE(bars[1].x - bars[0].x, (10 - 5) * 4);
-    QCOMPARE(bars[2].x - bars[0].x, (25 - 5) * 4);
-    QVERIFY(bars[2].height >= 30);
-    QVERIFY(std::abs(bars[2].height - 3 * bars[0].height) <= 2);
-    QVERIFY(bars[1].height >= 1 && bars[1].height <= 2);
-
-    // The last key (40) lands where Hard1 puts it, not at 40; its source is marked at the bottom.
-    const auto table = curve::computeCurveTable(curve::presetCurves()[4].points);
-    QCOMPARE(editor.velocityMonitor().lastLanding(table)->mapped, table[40]);
-    QVERIFY(table[40] > 60);
-    QCOMPARE(area.pixelColor(8, heightOf(table[40])), kLatest);
-    QVERIFY(area.pixelColor(8, heightOf(40)) != kLatest);
-    QCOMPARE(area.pixelColor(160, 379), kLatest);
-
-    // Every key is marked on the new-velocity axis at its mapped height, longer for more keys.
-    const int loud = heightOf(table[100]);
-    const int soft = heightOf(table[20]);
-    QCOMPARE(area.pixelColor(20, loud), kPlayed);
-    QCOMPARE(area.pixelColor(8, soft), kPlayed);
-    QVERIFY(area.pixelColor(20, soft) != kPlayed);
-    QCOMPARE(countColour(area, QRect(0, heightOf(60) - 1, 40, 3), kPlayed), 0);
-}
-
-void CurveMonitorTest::uncheckingOrClosingTheWindowReleasesTheInput()
-{
-    Rig rig;
-    auto& editor = rig.openWithInput(keyboardPort());
-    rig.clickMonitor();
-    QVERIFY(ringKeyboard(*rig.h, 1));
-    QTRY_COMPARE(editor.velocityMonitor().count(), std::size_t(1));
-
-    rig.clickMonitor();
-    QVERIFY(!editor.monitorBox().isChecked());
-    QVERIFY(!editor.monitorInputOpen());
-    QVERIFY(ringKeyboard(*rig.h, 2));
-    QCOMPARE(editor.velocityMonitor().count(), std::size_t(1));
-    const QImage& area = editor.canvas().image();
-    QCOMPARE(countColour(area, area.rect(), kLatest) + countColour(area, area.rect(), kBar), 0);
-
-    // Closing the window (as Exit does) frees a port only one program may hold,
-    // so the Send File window opened next can listen on it.
-    rig.h->session.inputChoice = midi::PortChoice::of(PlayedKeys::port());
-    rig.clickMonitor();
-    QVERIFY(rig.keys->held());
-    rig.h->clickButton("Exit");
-    QVERIFY(!editor.isVisible());
-    QVERIFY(!rig.keys->held());
-    QVERIFY(!editor.monitorBox().isChecked());
-    rig.keys->play({90, 91});
-    QCoreApplication::processEvents();
-    QCOMPARE(editor.velocityMonitor().count(), std::size_t(0));
-    auto next = rig.h->midi->openInput(midi::PortChoice::of(PlayedKeys::port()), [](std::uint32_t) {});
-    QVERIFY(next != nullptr);
-    next->close();
-
-    // A window destroyed while monitoring lets go of the input too, also with keys on their way.
-    auto& again = rig.h->open();
-    QTest::mouseClick(&again.monitorBox(), Qt::LeftButton);
-    QVERIFY(rig.keys->held());
-    rig.keys->play({70});
-    rig.h->editor.reset();
-    QVERIFY(!rig.keys->held());
-    QCoreApplication::processEvents();
-}
-
-void CurveMonitorTest::noUsableInputIsToldAndLeavesTheBoxUnchecked()
-{
-    Rig rig;
-    auto& editor = rig.openWithInput(midi::PortChoice::notChosen());
-    rig.clickMonitor();
-    QVERIFY(!editor.monitorBox().isChecked());
-    QVERIFY(!editor.monitorInputOpen());
-    QCOMPARE(rig.h->messages.messages().size(), std::size_t(1));
-    const auto& notChosen = rig.h->messages.messages().back();
-    QCOMPARE(notChosen.title, std::string(quillon::text::kProgramTitle));
-    QCOMPARE(notChosen.text, std::string(quillon::text::kInputNotOpened));
-    QVERIFY(notChosen.icon == quillon::ui::MessageIcon::Stop);
-
-    // A port another program holds cannot be opened.
-    auto holder = rig.h->midi->openInput(midi::PortChoice::of(PlayedKeys::port()), [](std::uint32_t) {});
-    QVERIFY(holder != nullptr);
-    rig.h->session.inputChoice = midi::PortChoice::of(PlayedKeys::port());
-    rig.clickMonitor();
-    QVERIFY(!editor.monitorBox().isChecked());
-    QVERIFY(!editor.monitorInputOpen());
-    QCOMPARE(rig.h->messages.messages().size(), std::size_t(2));
-    QCOMPARE(rig.h->messages.messages().back().text, std::string(quillon::text::kNoInputDevices));
-
-    // Once it is free, the next click opens it.
-    holder->close();
-    rig.clickMonitor();
-    QVERIFY(editor.monitorBox().isChecked());
-    QVERIFY(rig.keys->held());
-    QCOMPARE(rig.h->messages.messages().size(), std::size_t(2));
-}
 
 QUILLON_QTEST(CurveMonitorTest)
 #include "CurveMonitorTest.moc"

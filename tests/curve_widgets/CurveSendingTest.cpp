@@ -39,275 +39,250 @@ private slots:
     void init() { h = std::make_unique<EditorHarness>(); }
     void cleanup() { h.reset(); }
 
-    void realTimeSendsOnEveryRelease();
-    void withoutRealTimeReleasesSendNothing();
-    void newAndDefaultAskBeforeSendingTheIdentity();
-    void defaultCurveMessageBytes();
-    void failuresShowTheirMessagesAndLeaveTheBar();
-    void presetSendWaitsWithoutBlockingTheWindow();
-    void storedFileIsSentAsStored();
-    void storedTableOutOfRangeIsRefused();
-    void keptSlotSendLeavesTheEditedCurveWhole();
-    void closingDuringThePauseStillSends();
+    void realTimeSendsOnEveryRelease()
+    {
+        auto& editor = h->open();
+        QVERIFY(editor.realTimeBox().isChecked());
+        QVERIFY(!editor.progressBar().isVisible());
+
+        h->drag(QPoint(160, 200), QPoint(180, 90)); // key-point 2 to (45, 97)
+        QCOMPARE(h->keyboard->messagesReceived(), std::size_t(1));
+        QVERIFY(h->keyboard->curve().has_value());
+        QCOMPARE(*h->keyboard->curve(), asBytes(editor.state().working().table()));
+        QCOMPARE(editor.state().working().keyPoints().x[2], 45);
+        QCOMPARE(editor.state().working().keyPoints().y[2], 97);
+        QVERIFY(editor.progressBar().isVisible());
+        QVERIFY(!editor.hintLine().isVisible());
+        QCOMPARE(editor.progressBar().position(), 1);
+        QCOMPARE(editor.progressBar().shownText(), QString("100%"));
+
+        // A key-point picked and released without moving is still sent.
+        h->press(QPoint(80, 10));
+        QCOMPARE(editor.progressBar().position(), 0);
+        h->release(QPoint(80, 10));
+        QCOMPARE(h->keyboard->messagesReceived(), std::size_t(2));
+
+        // A press that picks no key-point sends nothing on release.
+        h->press(QPoint(120, 10));
+        h->release(QPoint(120, 10));
+        QCOMPARE(h->keyboard->messagesReceived(), std::size_t(2));
+        QVERIFY(h->messages.messages().empty());
+    }
+
+    void withoutRealTimeReleasesSendNothing()
+    {
+        auto& editor = h->open();
+        QTest::mouseClick(&editor.realTimeBox(), Qt::LeftButton);
+        QVERIFY(!editor.state().realTime);
+        h->drag(QPoint(160, 200), QPoint(180, 90));
+        QCOMPARE(h->keyboard->messagesReceived(), std::size_t(0));
+        QVERIFY(editor.hintLine().isVisible());
+        QVERIFY(!editor.progressBar().isVisible());
+        QCOMPARE(editor.state().working().keyPoints().x[2], 45);
+
+        // Switched on again, the next release sends the curve as it now is.
+        QTest::mouseClick(&editor.realTimeBox(), Qt::LeftButton);
+        h->drag(QPoint(180, 90), QPoint(180, 60));
+        QCOMPARE(h->keyboard->messagesReceived(), std::size_t(1));
+        QCOMPARE(*h->keyboard->curve(), asBytes(editor.state().working().table()));
+    }
+
+    void newAndDefaultAskBeforeSendingTheIdentity()
+    {
+        auto& editor = h->open();
+        editor.realTimeBox().setChecked(false);
+        h->drag(QPoint(160, 200), QPoint(180, 90));
+        const ShownMessage question{std::string(quillon::text::kProgramTitle),
+                                    std::string(quillon::text::kSendDefaultCurveQuestion), MessageIcon::Stop,
+                                    MessageButtons::YesNo};
+
+        // No: the curve is back to the default but nothing is sent.
+        h->messages.answerNext(MessageAnswer::No);
+        h->clickButton("New");
+        QCOMPARE(editor.state().working().keyPoints(), defaultKeyPoints());
+        QCOMPARE(h->messages.messages().size(), std::size_t(1));
+        QVERIFY(h->messages.messages()[0] == question);
+        QCOMPARE(h->keyboard->messagesReceived(), std::size_t(0));
+
+        Table identity;
+        for (std::size_t v = 0; v < identity.size(); ++v)
+            identity[v] = static_cast<std::int32_t>(v);
+        h->messages.answerNext(MessageAnswer::Yes);
+        h->chooseFromMenu("&New");
+        QCOMPARE(h->keyboard->messagesReceived(), std::size_t(1));
+        QCOMPARE(*h->keyboard->curve(), asBytes(identity));
+
+        // Default also switches Vertex and Real_time back on (Grid keeps its state).
+        editor.gridBox().setChecked(false);
+        editor.vertexBox().setChecked(false);
+        h->drag(QPoint(160, 200), QPoint(180, 90));
+        h->messages.answerNext(MessageAnswer::Yes);
+        h->clickButton("Default");
+        QVERIFY(editor.realTimeBox().isChecked());
+        QVERIFY(editor.vertexBox().isChecked());
+        QVERIFY(!editor.gridBox().isChecked());
+        QCOMPARE(h->keyboard->messagesReceived(), std::size_t(2));
+        QCOMPARE(*h->keyboard->curve(), asBytes(identity));
+        QVERIFY(h->messages.messages().back() == question);
+    }
+
+    void failuresShowTheirMessagesAndLeaveTheBar()
+    {
+        struct Case {
+            const char* name;
+            bool chosen;
+            bool opens;
+            SendResult result;
+            std::string title;
+            std::string text;
+            MessageIcon icon;
+        };
+        const std::string app(quillon::text::kApplicationName);
+        const std::vector<Case> cases{
+            {"not chosen", false, true, SendResult::Sent, std::string(quillon::text::kProgramTitle),
+             std::string(quillon::text::kOutputNotOpened), MessageIcon::Stop},
+            {"open fails", true, false, SendResult::Sent, app, std::string(quillon::text::kCurveOpenFailed),
+             MessageIcon::None},
+            {"send fails", true, true, SendResult::SendFailed, app, std::string(quillon::text::kSendFailed),
+             MessageIcon::None},
+        };
+        for (const Case& c : cases) {
+            EditorHarness fresh;
+            fresh.chooseScripted();
+            if (!c.chosen)
+                fresh.session.outputChoice = quillon::midi::PortChoice::notChosen();
+            fresh.scripted->opens = c.opens;
+            fresh.scripted->result = c.result;
+            auto& editor = fresh.open();
+            fresh.messages.answerNext(MessageAnswer::Yes);
+            fresh.clickButton("Default");
+            QCOMPARE(fresh.messages.messages().size(), std::size_t(2));
+            const ShownMessage expected{c.title, c.text, c.icon, MessageButtons::Ok};
+            QVERIFY2(fresh.messages.messages()[1] == expected, c.name);
+            QVERIFY2(editor.progressBar().position() == 0, c.name);
+            QVERIFY2(editor.progressBar().isVisible(), c.name);
+        }
+
+        // A header that cannot be prepared is not reported, and the bar still ends.
+        EditorHarness prepare;
+        prepare.chooseScripted();
+        prepare.scripted->result = SendResult::PrepareFailed;
+        auto& editor = prepare.open();
+        prepare.messages.answerNext(MessageAnswer::Yes);
+        prepare.clickButton("New");
+        QCOMPARE(prepare.messages.messages().size(), std::size_t(1)); // only the question
+        QCOMPARE(editor.progressBar().position(), 1);
+    }
+
+    void presetSendWaitsWithoutBlockingTheWindow()
+    {
+        auto& editor = h->open();
+        editor.realTimeBox().setChecked(false);
+        h->clickPreset("Fixup3.crv");
+        QCOMPARE(editor.activeList(), quillon::curve::CurveEditor::ActiveList::Presets);
+        QElapsedTimer clock;
+        clock.start();
+        h->clickButton("Send");
+        QVERIFY(clock.elapsed() < 300); // the click returned before the pause ended
+        QVERIFY(editor.sendWaiting());
+        QCOMPARE(h->keyboard->messagesReceived(), std::size_t(0));
+        QCOMPARE(editor.progressBar().position(), 0);
+
+        // The window keeps drawing during the pause.
+        h->drag(QPoint(160, 200), QPoint(180, 90));
+        QCOMPARE(editor.state().working().keyPoints().x[2], 45);
+        QVERIFY(editor.sendWaiting());
+
+        QTRY_COMPARE_WITH_TIMEOUT(h->keyboard->messagesReceived(), std::size_t(1), 2000);
+        QVERIFY(clock.elapsed() >= 390);
+        QCOMPARE(*h->keyboard->curve(), asBytes(constantTable(127)));
+        QCOMPARE(editor.progressBar().position(), 1);
+        // The edited curve is untouched by the preset that went out.
+        QCOMPARE(editor.state().working().keyPoints().x[2], 45);
+        QCOMPARE(editor.state().working().table(), computeCurveTable(editor.state().working().keyPoints()));
+    }
+
+    void storedFileIsSentAsStored()
+    {
+        // The file's table (all 64) does not match its key-points (Hard2).
+        const Table stored = constantTable(64);
+        h->writeCurve("odd.crv", hard2(), &stored);
+        auto& editor = h->open();
+        h->clickFile("odd.crv");
+        h->clickButton("Send");
+        QTRY_COMPARE_WITH_TIMEOUT(h->keyboard->messagesReceived(), std::size_t(1), 2000);
+        QCOMPARE(*h->keyboard->curve(), asBytes(stored));
+        QCOMPARE(editor.state().working().keyPoints(), defaultKeyPoints());
+
+        // Loaded into the editor, the same file is sent as its key-points give it.
+        h->clickButton("Load");
+        QCOMPARE(editor.state().working().keyPoints(), hard2());
+        h->press(QPoint(hard2().x[3] * 4, 10));
+        h->release(QPoint(hard2().x[3] * 4, 10));
+        QCOMPARE(*h->keyboard->curve(), asBytes(computeCurveTable(hard2())));
+        QCOMPARE(h->keyboard->curve()->at(64), 110);
+    }
+
+    void storedTableOutOfRangeIsRefused()
+    {
+        Table broken = computeCurveTable(defaultKeyPoints());
+        broken[10] = 200;
+        h->writeCurve("broken.crv", defaultKeyPoints(), &broken);
+        h->open();
+        h->clickFile("broken.crv");
+        h->clickButton("Send");
+        QTRY_COMPARE_WITH_TIMEOUT(h->messages.messages().size(), std::size_t(1), 2000);
+        QCOMPARE(h->messages.messages()[0].title, std::string(quillon::text::kApplicationName));
+        QVERIFY(h->messages.messages()[0].text.find("200") != std::string::npos);
+        QCOMPARE(h->keyboard->messagesReceived(), std::size_t(0));
+    }
+
+    void keptSlotSendLeavesTheEditedCurveWhole()
+    {
+        auto& editor = h->open();
+        editor.realTimeBox().setChecked(false);
+        h->drag(QPoint(160, 200), QPoint(180, 30)); // key-point 2 to (45, 117)
+        const KeyPoints kept = editor.state().working().keyPoints();
+        h->chooseFromMenu("Keep Curve", "Curve2");
+        h->drag(QPoint(180, 30), QPoint(170, 300)); // now (42, 27)
+        const KeyPoints edited = editor.state().working().keyPoints();
+        QVERIFY(!(kept == edited));
+
+        h->chooseFromMenu("&Send", "Curve2");
+        // Straight away, and during the pause, the working table belongs to the edited key-points,
+        // so a Save now writes a table that matches its key-points.
+        QCOMPARE(editor.state().working().table(), computeCurveTable(edited));
+        h->messages.onNextDialog([](QDialog& dialog) {
+            dialog.findChild<QLineEdit*>()->setText("during");
+            dialog.accept();
+        });
+        h->clickButton("Save");
+        const auto saved = quillon::curve::readCurveFile(h->crvFolder() / "during.crv");
+        QVERIFY(saved.ok());
+        QCOMPARE(saved->points, edited);
+        QCOMPARE(saved->table, computeCurveTable(edited));
+
+        QTRY_COMPARE_WITH_TIMEOUT(h->keyboard->messagesReceived(), std::size_t(1), 2000);
+        QCOMPARE(*h->keyboard->curve(), asBytes(computeCurveTable(kept)));
+        QCOMPARE(editor.state().working().keyPoints(), edited);
+    }
+
+    void closingDuringThePauseStillSends()
+    {
+        auto& editor = h->open();
+        h->clickPreset("Fixup1.crv");
+        h->clickButton("Send");
+        QVERIFY(editor.sendWaiting());
+        h->clickButton("Exit");
+        QVERIFY(!editor.isVisible());
+        QVERIFY(!editor.sendWaiting());
+        QCOMPARE(h->keyboard->messagesReceived(), std::size_t(1));
+        QCOMPARE(*h->keyboard->curve(), asBytes(constantTable(64)));
+    }
 
 private:
     std::unique_ptr<EditorHarness> h;
 };
-
-void CurveSendingTest::realTimeSendsOnEveryRelease()
-{
-    auto& editor = h->open();
-    QVERIFY(editor.realTimeBox().isChecked());
-    QVERIFY(!editor.progressBar().isVisible());
-
-    h->drag(QPoint(160, 200), QPoint(180, 90)); // key-point 2 to (45, 97)
-    QCOMPARE(h->keyboard->messagesReceived(), std::size_t(1));
-    QVERIFY(h->keyboard->curve().has_value());
-    QCOMPARE(*h->keyboard->curve(), asBytes(editor.state().working().table()));
-    QCOMPARE(editor.state().working().keyPoints().x[2], 45);
-    QCOMPARE(editor.state().working().keyPoints().y[2], 97);
-    QVERIFY(editor.progressBar().isVisible());
-    QVERIFY(!editor.hintLine().isVisible());
-    QCOMPARE(editor.progressBar().position(), 1);
-    QCOMPARE(editor.progressBar().shownText(), QString("100%"));
-
-    // A key-point picked and released without moving is still sent.
-    h->press(QPoint(80, 10));
-    QCOMPARE(editor.progressBar().position(), 0);
-    h->release(QPoint(80, 10));
-    QCOMPARE(h->keyboard->messagesReceived(), std::size_t(2));
-
-    // A press that picks no key-point sends nothing on release.
-    h->press(QPoint(120, 10));
-    h->release(QPoint(120, 10));
-    QCOMPARE(h->keyboard->messagesReceived(), std::size_t(2));
-    QVERIFY(h->messages.messages().empty());
-}
-
-void CurveSendingTest::withoutRealTimeReleasesSendNothing()
-{
-    auto& editor = h->open();
-    QTest::mouseClick(&editor.realTimeBox(), Qt::LeftButton);
-    QVERIFY(!editor.state().realTime);
-    h->drag(QPoint(160, 200), QPoint(180, 90));
-    QCOMPARE(h->keyboard->messagesReceived(), std::size_t(0));
-    QVERIFY(editor.hintLine().isVisible());
-    QVERIFY(!editor.progressBar().isVisible());
-    QCOMPARE(editor.state().working().keyPoints().x[2], 45);
-
-    // Switched on again, the next release sends the curve as it now is.
-    QTest::mouseClick(&editor.realTimeBox(), Qt::LeftButton);
-    h->drag(QPoint(180, 90), QPoint(180, 60));
-    QCOMPARE(h->keyboard->messagesReceived(), std::size_t(1));
-    QCOMPARE(*h->keyboard->curve(), asBytes(editor.state().working().table()));
-}
-
-void CurveSendingTest::newAndDefaultAskBeforeSendingTheIdentity()
-{
-    auto& editor = h->open();
-    editor.realTimeBox().setChecked(false);
-    h->drag(QPoint(160, 200), QPoint(180, 90));
-    const ShownMessage question{std::string(quillon::text::kProgramTitle),
-                                std::string(quillon::text::kSendDefaultCurveQuestion), MessageIcon::Stop,
-                                MessageButtons::YesNo};
-
-    // No: the curve is back to the default but nothing is sent.
-    h->messages.answerNext(MessageAnswer::No);
-    h->clickButton("New");
-    QCOMPARE(editor.state().working().keyPoints(), defaultKeyPoints());
-    QCOMPARE(h->messages.messages().size(), std::size_t(1));
-    QVERIFY(h->messages.messages()[0] == question);
-    QCOMPARE(h->keyboard->messagesReceived(), std::size_t(0));
-
-    Table identity;
-    for (std::size_t v = 0; v < identity.size(); ++v)
-        identity[v] = static_cast<std::int32_t>(v);
-    h->messages.answerNext(MessageAnswer::Yes);
-    h->chooseFromMenu("&New");
-    QCOMPARE(h->keyboard->messagesReceived(), std::size_t(1));
-    QCOMPARE(*h->keyboard->curve(), asBytes(identity));
-
-    // Default also switches Vertex and Real_time back on (Grid keeps its state).
-    editor.gridBox().setChecked(false);
-    editor.vertexBox().setChecked(false);
-    h->drag(QPoint(160, 200), QPoint(180, 90));
-    h->messages.answerNext(MessageAnswer::Yes);
-    h->clickButton("Default");
-    QVERIFY(editor.realTimeBox().isChecked());
-    QVERIFY(editor.vertexBox().isChecked());
-    QVERIFY(!editor.gridBox().isChecked());
-    QCOMPARE(h->keyboard->messagesReceived(), std::size_t(2));
-    QCOMPARE(*h->keyboard->curve(), asBytes(identity));
-    QVERIFY(h->messages.messages().back() == question);
-}
-
-void CurveSendingTest::defaultCurveMessageBytes()
-{
-    h->chooseScripted();
-    h->open();
-    h->messages.answerNext(MessageAnswer::Yes);
-    h->clickButton("Default");
-    QCOMPARE(h->scripted->sent.size(), std::size_t(1));
-    std::vector<std::uint8_t> expected{0xF0, 0x00, 0x20, 0x63, 0x00, 0x02, 0x00, 0x05, 0x01, 0x18, 0x00, 0x01, 0x29};
-    for (int v = 0; v < 128; ++v)
-        expected.push_back(static_cast<std::uint8_t>(v));
-    expected.push_back(0xF7);
-    QCOMPARE(h->scripted->sent[0], expected);
-}
-
-void CurveSendingTest::failuresShowTheirMessagesAndLeaveTheBar()
-{
-    struct Case {
-        const char* name;
-        bool chosen;
-        bool opens;
-        SendResult result;
-        std::string title;
-        std::string text;
-        MessageIcon icon;
-    };
-    const std::string app(quillon::text::kApplicationName);
-    const std::vector<Case> cases{
-        {"not chosen", false, true, SendResult::Sent, std::string(quillon::text::kProgramTitle),
-         std::string(quillon::text::kOutputNotOpened), MessageIcon::Stop},
-        {"open fails", true, false, SendResult::Sent, app, std::string(quillon::text::kCurveOpenFailed),
-         MessageIcon::None},
-        {"send fails", true, true, SendResult::SendFailed, app, std::string(quillon::text::kSendFailed),
-         MessageIcon::None},
-    };
-    for (const Case& c : cases) {
-        EditorHarness fresh;
-        fresh.chooseScripted();
-        if (!c.chosen)
-            fresh.session.outputChoice = quillon::midi::PortChoice::notChosen();
-        fresh.scripted->opens = c.opens;
-        fresh.scripted->result = c.result;
-        auto& editor = fresh.open();
-        fresh.messages.answerNext(MessageAnswer::Yes);
-        fresh.clickButton("Default");
-        QCOMPARE(fresh.messages.messages().size(), std::size_t(2));
-        const ShownMessage expected{c.title, c.text, c.icon, MessageButtons::Ok};
-        QVERIFY2(fresh.messages.messages()[1] == expected, c.name);
-        QVERIFY2(editor.progressBar().position() == 0, c.name);
-        QVERIFY2(editor.progressBar().isVisible(), c.name);
-    }
-
-    // A header that cannot be prepared is not reported, and the bar still ends.
-    EditorHarness prepare;
-    prepare.chooseScripted();
-    prepare.scripted->result = SendResult::PrepareFailed;
-    auto& editor = prepare.open();
-    prepare.messages.answerNext(MessageAnswer::Yes);
-    prepare.clickButton("New");
-    QCOMPARE(prepare.messages.messages().size(), std::size_t(1)); // only the question
-    QCOMPARE(editor.progressBar().position(), 1);
-}
-
-void CurveSendingTest::presetSendWaitsWithoutBlockingTheWindow()
-{
-    auto& editor = h->open();
-    editor.realTimeBox().setChecked(false);
-    h->clickPreset("Fixup3.crv");
-    QCOMPARE(editor.activeList(), quillon::curve::CurveEditor::ActiveList::Presets);
-    QElapsedTimer clock;
-    clock.start();
-    h->clickButton("Send");
-    QVERIFY(clock.elapsed() < 300); // the click returned before the pause ended
-    QVERIFY(editor.sendWaiting());
-    QCOMPARE(h->keyboard->messagesReceived(), std::size_t(0));
-    QCOMPARE(editor.progressBar().position(), 0);
-
-    // The window keeps drawing during the pause.
-    h->drag(QPoint(160, 200), QPoint(180, 90));
-    QCOMPARE(editor.state().working().keyPoints().x[2], 45);
-    QVERIFY(editor.sendWaiting());
-
-    QTRY_COMPARE_WITH_TIMEOUT(h->keyboard->messagesReceived(), std::size_t(1), 2000);
-    QVERIFY(clock.elapsed() >= 390);
-    QCOMPARE(*h->keyboard->curve(), asBytes(constantTable(127)));
-    QCOMPARE(editor.progressBar().position(), 1);
-    // The edited curve is untouched by the preset that went out.
-    QCOMPARE(editor.state().working().keyPoints().x[2], 45);
-    QCOMPARE(editor.state().working().table(), computeCurveTable(editor.state().working().keyPoints()));
-}
-
-void CurveSendingTest::storedFileIsSentAsStored()
-{
-    // The file's table (all 64) does not match its key-points (Hard2).
-    const Table stored = constantTable(64);
-    h->writeCurve("odd.crv", hard2(), &stored);
-    auto& editor = h->open();
-    h->clickFile("odd.crv");
-    h->clickButton("Send");
-    QTRY_COMPARE_WITH_TIMEOUT(h->keyboard->messagesReceived(), std::size_t(1), 2000);
-    QCOMPARE(*h->keyboard->curve(), asBytes(stored));
-    QCOMPARE(editor.state().working().keyPoints(), defaultKeyPoints());
-
-    // Loaded into the editor, the same file is sent as its key-points give it.
-    h->clickButton("Load");
-    QCOMPARE(editor.state().working().keyPoints(), hard2());
-    h->press(QPoint(hard2().x[3] * 4, 10));
-    h->release(QPoint(hard2().x[3] * 4, 10));
-    QCOMPARE(*h->keyboard->curve(), asBytes(computeCurveTable(hard2())));
-    QCOMPARE(h->keyboard->curve()->at(64), 110);
-}
-
-void CurveSendingTest::storedTableOutOfRangeIsRefused()
-{
-    Table broken = computeCurveTable(defaultKeyPoints());
-    broken[10] = 200;
-    h->writeCurve("broken.crv", defaultKeyPoints(), &broken);
-    h->open();
-    h->clickFile("broken.crv");
-    h->clickButton("Send");
-    QTRY_COMPARE_WITH_TIMEOUT(h->messages.messages().size(), std::size_t(1), 2000);
-    QCOMPARE(h->messages.messages()[0].title, std::string(quillon::text::kApplicationName));
-    QVERIFY(h->messages.messages()[0].text.find("200") != std::string::npos);
-    QCOMPARE(h->keyboard->messagesReceived(), std::size_t(0));
-}
-
-void CurveSendingTest::keptSlotSendLeavesTheEditedCurveWhole()
-{
-    auto& editor = h->open();
-    editor.realTimeBox().setChecked(false);
-    h->drag(QPoint(160, 200), QPoint(180, 30)); // key-point 2 to (45, 117)
-    const KeyPoints kept = editor.state().working().keyPoints();
-    h->chooseFromMenu("Keep Curve", "Curve2");
-    h->drag(QPoint(180, 30), QPoint(170, 300)); // now (42, 27)
-    const KeyPoints edited = editor.state().working().keyPoints();
-    QVERIFY(!(kept == edited));
-
-    h->chooseFromMenu("&Send", "Curve2");
-    // Straight away, and during the pause, the working table belongs to the edited key-points,
-    // so a Save now writes a table that matches its key-points.
-    QCOMPARE(editor.state().working().table(), computeCurveTable(edited));
-    h->messages.onNextDialog([](QDialog& dialog) {
-        dialog.findChild<QLineEdit*>()->setText("during");
-        dialog.accept();
-    });
-    h->clickButton("Save");
-    const auto saved = quillon::curve::readCurveFile(h->crvFolder() / "during.crv");
-    QVERIFY(saved.ok());
-    QCOMPARE(saved->points, edited);
-    QCOMPARE(saved->table, computeCurveTable(edited));
-
-    QTRY_COMPARE_WITH_TIMEOUT(h->keyboard->messagesReceived(), std::size_t(1), 2000);
-    QCOMPARE(*h->keyboard->curve(), asBytes(computeCurveTable(kept)));
-    QCOMPARE(editor.state().working().keyPoints(), edited);
-}
-
-void CurveSendingTest::closingDuringThePauseStillSends()
-{
-    auto& editor = h->open();
-    h->clickPreset("Fixup1.crv");
-    h->clickButton("Send");
-    QVERIFY(editor.sendWaiting());
-    h->clickButton("Exit");
-    QVERIFY(!editor.isVisible());
-    QVERIFY(!editor.sendWaiting());
-    QCOMPARE(h->keyboard->messagesReceived(), std::size_t(1));
-    QCOMPARE(*h->keyboard->curve(), asBytes(constantTable(64)));
-}
 
 QUILLON_QTEST(CurveSendingTest)
 #include "CurveSendingTest.moc"

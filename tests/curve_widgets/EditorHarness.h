@@ -43,6 +43,13 @@ public:
         editor->show();
         return *editor;
     }
+    // An open editor whose releases send nothing, for tests about drawing.
+    static std::unique_ptr<EditorHarness> openedWithoutRealTime()
+    {
+        auto harness = std::make_unique<EditorHarness>();
+        harness->open().realTimeBox().setChecked(false);
+        return harness;
+    }
 
     // Writes a curve file; files written one after another get later creation times.
     void writeCurve(const std::string& entry, const curve::KeyPoints& points, const curve::Table* table = nullptr)
@@ -66,30 +73,18 @@ public:
         moveTo(to);
         release(to);
     }
-    static QPoint keyPointPixel(int x, int y) { return curve::CurveCanvas::pointFor(x, y); }
 
     // --- lists and buttons ---
-    void clickRow(QListWidget& list, int row)
+    void clickEntry(QListWidget& list, const QString& name)
     {
-        const QRect rect = list.visualItemRect(list.item(row));
-        QTest::mouseClick(list.viewport(), Qt::LeftButton, {}, rect.center());
-    }
-    void clickPreset(const QString& name)
-    {
-        auto& list = editor->presetList();
         for (int row = 0; row < list.count(); ++row)
             if (list.item(row)->text() == name)
-                return clickRow(list, row);
-        QFAIL("no such preset");
+                return QTest::mouseClick(list.viewport(), Qt::LeftButton, {},
+                                         list.visualItemRect(list.item(row)).center());
+        QFAIL(qPrintable("no entry " + name));
     }
-    void clickFile(const QString& name)
-    {
-        auto& list = editor->fileList();
-        for (int row = 0; row < list.count(); ++row)
-            if (list.item(row)->text() == name)
-                return clickRow(list, row);
-        QFAIL("no such file entry");
-    }
+    void clickPreset(const QString& name) { clickEntry(editor->presetList(), name); }
+    void clickFile(const QString& name) { clickEntry(editor->fileList(), name); }
     void clickButton(const QString& text)
     {
         QPushButton* button = editor->button(text);

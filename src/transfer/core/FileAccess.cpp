@@ -52,7 +52,7 @@ Result<frame::Bytes> readWholeFile(const std::filesystem::path& path)
         return fail("cannot open " + path.string());
     // Chunks, not a character at a time: a 64 KiB song is read for every transfer.
     frame::Bytes content;
-    std::array<char, 16 * 1024> chunk{};
+    std::array<char, 16384> chunk{};
     while (stream.read(chunk.data(), chunk.size()) || stream.gcount() > 0)
         content.insert(content.end(), chunk.begin(), chunk.begin() + stream.gcount());
     if (stream.bad())

@@ -30,7 +30,7 @@ if [ ! -f "$build/build.ninja" ]; then
 fi
 
 if [ "$kind" = tsan ]; then
-  tests=(test_midi_input_pump test_midi_system test_player_engine test_player_songplayer test_player_sinks)
+  tests=(test_midi_input_pump test_midi_system test_player_engine)
 else
   # Every registered test whose program is a target of this build, widget tests unless asked for.
   # Tests across JACK need the server that run-tests.sh starts and stops; they stay out.

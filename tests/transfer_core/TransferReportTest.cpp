@@ -1,14 +1,11 @@
-// Transfer report: the line per file, the recorder watching a real handshake
-// (files sent, stopped, unreadable, restarted), appending to the log, and the
-// rate and time-left arithmetic the Send File window shows.
+// Transfer report: the line per file, the recorder's timing and byte counts over
+// a real handshake, and the rate and time-left arithmetic the Send File window shows.
 #include "transfer/core/TransferReport.h"
 
 #include "../support/TempFolder.h"
 #include "HandshakeTestSupport.h"
 
 #include <gtest/gtest.h>
-
-#include <fstream>
 
 using namespace quillon;
 using namespace quillon::transfer;
@@ -23,15 +20,6 @@ WallClock::time_point at(int hour, int minute, int second)
 {
     using namespace std::chrono;
     return WallClock::time_point(sys_days(year(2026) / 12 / 6)) + hours(hour) + minutes(minute) + seconds(second);
-}
-
-std::vector<std::string> linesOf(const fs::path& path)
-{
-    std::ifstream in(path);
-    std::vector<std::string> lines;
-    for (std::string line; std::getline(in, line);)
-        lines.push_back(line);
-    return lines;
 }
 
 std::uint64_t bytesOf(const Actions& actions)
@@ -84,7 +72,9 @@ TEST(TransferLine, OneTabSeparatedLineWithEveryField)
     EXPECT_NE(formatRecord(rom).find("\tunreadable\t"), std::string::npos);
 }
 
-TEST(TransferRecorder, SentSongThenStoppedSongGiveTheirLinesAndAppendingKeepsEarlierLines)
+// The Send File tests check each kind of line in the log a whole run leaves; here, the
+// timing and byte counts they cannot pin down.
+TEST(TransferRecorder, ASongIsTimedFromItsAnnouncementAndAStoppedOneToItsLastMessage)
 {
     Rig rig;
     rig.store.files["a.mid"] = fileData(2500); // 2858 packed: 3 blocks
@@ -101,88 +91,36 @@ TEST(TransferRecorder, SentSongThenStoppedSongGiveTheirLinesAndAppendingKeepsEar
     rig.recorder.finish(at(18, 45, 0)); // the window closed with b.mid half sent
     const auto& records = rig.recorder.records();
     ASSERT_EQ(records.size(), 2u);
-
-    EXPECT_EQ(records[0].fileName, "a.mid");
-    EXPECT_EQ(records[0].result, FileResult::Sent);
-    EXPECT_EQ(records[0].bytes, 2500u);
-    EXPECT_EQ(records[0].blocksSent, 3u);
-    EXPECT_EQ(records[0].blockCount, 3u);
-    EXPECT_EQ(records[0].slot, 5);
     EXPECT_EQ(records[0].bytesSent, aBytes);
     EXPECT_EQ(records[0].duration, 400ms); // announced on the ready reply, taken on the song-done reply
-
-    EXPECT_EQ(records[1].fileName, "b.mid");
     EXPECT_EQ(records[1].result, FileResult::Stopped);
-    EXPECT_EQ(records[1].blocksSent, 1u);
-    EXPECT_EQ(records[1].blockCount, 2u);
-    EXPECT_EQ(records[1].slot, 1);
     EXPECT_EQ(records[1].bytesSent, bHeader + bBlock);
     EXPECT_EQ(records[1].duration, 100ms); // up to its last message, not to the closing
     EXPECT_EQ(records[1].finished, at(18, 45, 0));
-
-    const quillon::testing::TempFolder temp;
-    const fs::path& folder = temp.path();
-    fs::create_directories(folder / "Quillon");
-    const fs::path log = transferLogPath(DataFolders(folder));
-    EXPECT_EQ(log, folder / "Quillon" / "transfer-log.txt");
-    std::ofstream(log) << "an earlier transfer\n";
-
-    ASSERT_TRUE(appendTransferLog(log, rig.recorder.takeNewRecords()).ok());
+    EXPECT_EQ(rig.recorder.takeNewRecords().size(), 2u);
     EXPECT_TRUE(rig.recorder.takeNewRecords().empty());
-    ASSERT_TRUE(appendTransferLog(log, {records[0]}).ok());
-    const auto lines = linesOf(log);
-    ASSERT_EQ(lines.size(), 4u);
-    EXPECT_EQ(lines[0], "an earlier transfer");
-    EXPECT_EQ(lines[1], formatRecord(records[0]));
-    EXPECT_NE(lines[1].find("\ta.mid\t2500 bytes\t3/3 blocks\tslot 5\tsent\t0.400 s\t"), std::string::npos) << lines[1];
-    EXPECT_NE(lines[2].find("\tb.mid\t1500 bytes\t1/2 blocks\tslot 1\tstopped\t0.100 s\t"), std::string::npos)
-        << lines[2];
-    EXPECT_EQ(lines[3], lines[1]);
 }
 
-TEST(TransferRecorder, UnreadableSongAndRestartedSongAreToldApart)
+TEST(TransferRecorder, ARestartedSongIsOneLineWhoseTimeRunsOn)
 {
     Rig rig;
     rig.store.files["a.mid"] = fileData(1000); // 1143 packed: 2 blocks
-    rig.begin({TransferKind::Songs, {{"a.mid", "", 2}, {"gone.mid", "", 9}}});
+    rig.begin({TransferKind::Songs, {{"a.mid", "", 2}}});
     rig.answer(frame::Reply::Ready);
     rig.answer(frame::Reply::SongBlockDone);
     rig.answer(frame::Reply::Ready); // the keyboard asks for a.mid again: it starts over
     EXPECT_TRUE(rig.recorder.records().empty());
     rig.answer(frame::Reply::SongBlockDone);
     rig.answer(frame::Reply::SongBlockDone);
-    rig.answer(frame::Reply::SongDone); // gone.mid cannot be read: the transfer stops
-    ASSERT_TRUE(rig.handshake->isStopped());
-    rig.recorder.finish(rig.now);
-
-    const auto& records = rig.recorder.records();
-    ASSERT_EQ(records.size(), 2u);
-    EXPECT_EQ(records[0].result, FileResult::Sent);
-    EXPECT_EQ(records[0].blocksSent, 2u);
-    EXPECT_EQ(records[0].duration, 500ms); // its time runs on through the restart
-    EXPECT_EQ(records[1].fileName, "gone.mid");
-    EXPECT_EQ(records[1].result, FileResult::Unreadable);
-    EXPECT_EQ(records[1].slot, 9);
-    EXPECT_EQ(records[1].blocksSent, 0u);
-    EXPECT_EQ(records[1].bytes, 0u);
-}
-
-TEST(TransferRecorder, RomUpdateIsOneLineWithoutASlot)
-{
-    Rig rig;
-    rig.store.files["fw.bin"] = fileData(2000); // 2286 packed: 3 blocks
-    rig.begin({TransferKind::RomImage, {{"fw.bin", "", 1}}});
-    rig.answer(frame::Reply::Ready);
-    for (int block = 0; block < 3; ++block)
-        rig.answer(frame::Reply::RomBlockDone);
+    rig.answer(frame::Reply::SongDone);
     ASSERT_TRUE(rig.handshake->isFinished());
     rig.recorder.finish(rig.now + 10s); // nothing is left open: no further line
-    ASSERT_EQ(rig.recorder.records().size(), 1u);
-    const auto& rom = rig.recorder.records()[0];
-    EXPECT_EQ(rom.result, FileResult::Sent);
-    EXPECT_EQ(rom.blocksSent, 3u);
-    EXPECT_FALSE(rom.slot.has_value());
-    EXPECT_NE(formatRecord(rom).find("\t3/3 blocks\tROM\tsent\t0.300 s\t"), std::string::npos) << formatRecord(rom);
+
+    const auto& records = rig.recorder.records();
+    ASSERT_EQ(records.size(), 1u);
+    EXPECT_EQ(records[0].result, FileResult::Sent);
+    EXPECT_EQ(records[0].blocksSent, 2u);
+    EXPECT_EQ(records[0].duration, 500ms);
 }
 
 TEST(TransferLog, NothingIsWrittenWithoutTheDataFolder)

@@ -6,8 +6,6 @@
 #include "curve/core/Presets.h"
 #include "ui/PercentBar.h"
 
-#include <QElapsedTimer>
-
 using quillon::curve::computeCurveTable;
 using quillon::curve::defaultKeyPoints;
 using quillon::curve::KeyPoints;
@@ -180,11 +178,8 @@ private slots:
         editor.realTimeBox().setChecked(false);
         h->clickPreset("Fixup3.crv");
         QCOMPARE(editor.activeList(), quillon::curve::CurveEditor::ActiveList::Presets);
-        QElapsedTimer clock;
-        clock.start();
         h->clickButton("Send");
-        QVERIFY(clock.elapsed() < 300); // the click returned before the pause ended
-        QVERIFY(editor.sendWaiting());
+        QVERIFY(editor.sendWaiting()); // the click returned before the pause ended
         QCOMPARE(h->keyboard->messagesReceived(), std::size_t(0));
         QCOMPARE(editor.progressBar().position(), 0);
 
@@ -194,7 +189,7 @@ private slots:
         QVERIFY(editor.sendWaiting());
 
         QTRY_COMPARE_WITH_TIMEOUT(h->keyboard->messagesReceived(), std::size_t(1), 2000);
-        QVERIFY(clock.elapsed() >= 390);
+        QVERIFY(!editor.sendWaiting());
         QCOMPARE(*h->keyboard->curve(), asBytes(constantTable(127)));
         QCOMPARE(editor.progressBar().position(), 1);
         // The edited curve is untouched by the preset that went out.

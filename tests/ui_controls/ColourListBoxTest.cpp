@@ -30,12 +30,6 @@ int countNear(const QImage& image, const QRect& area, const QColor& colour, int 
 class ColourListBoxTest : public QObject {
     Q_OBJECT
 private slots:
-    void complementInvertsEachComponent()
-    {
-        QCOMPARE(ColourListBox::complementOf(QColor(154, 154, 154)), QColor(101, 101, 101));
-        QCOMPARE(ColourListBox::complementOf(QColor(0, 10, 255)), QColor(255, 245, 0));
-    }
-
     void unselectedEntryShowsItsColourOnWindowBackground()
     {
         ColourListBox box;
@@ -66,7 +60,7 @@ private slots:
         const QRect row = box.visualItemRect(box.item(1));
         const QImage image = box.viewport()->grab().toImage();
         QCOMPARE(image.pixelColor(row.right() - 2, row.center().y()).rgb(), colour.rgb());
-        QVERIFY(countNear(image, row, ColourListBox::complementOf(colour), 20) > 10);
+        QVERIFY(countNear(image, row, QColor(101, 101, 101), 20) > 10); // the text in the complement
         // The other entry stays unfilled.
         const QRect other = box.visualItemRect(box.item(0));
         QCOMPARE(image.pixelColor(other.right() - 2, other.center().y()).rgb(),

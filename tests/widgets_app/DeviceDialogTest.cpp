@@ -147,12 +147,7 @@ private slots:
         quillon::app::MainWindow window(session);
         QPushButton& devices = window.button("Devcie");
 
-        // Confirming right after start: first input, default output.
-        messages.onNextDialog([](QDialog& d) { static_cast<SetDeviceDialog&>(d).okButton().click(); });
-        devices.click();
-        QVERIFY(session.outputChoice == PortChoice::defaultRoute());
-        QVERIFY(session.inputChoice == PortChoice::of(fake.ref(0, "In A")));
-
+        // Which entry means which port is the dialog's own tests'; here OK stores it, Cancel does not.
         messages.onNextDialog([](QDialog& d) {
             auto& dialog = static_cast<SetDeviceDialog&>(d);
             dialog.outputList().setCurrentIndex(3);
@@ -175,17 +170,7 @@ private slots:
         devices.click();
         QVERIFY(session.outputChoice == chosenOut);
         QVERIFY(session.inputChoice == chosenIn);
-
-        // Refresh then OK stores the first input and the default route.
-        messages.onNextDialog([](QDialog& d) {
-            auto& dialog = static_cast<SetDeviceDialog&>(d);
-            dialog.refreshButton().click();
-            dialog.okButton().click();
-        });
-        devices.click();
-        QVERIFY(session.outputChoice == PortChoice::defaultRoute());
-        QVERIFY(session.inputChoice == PortChoice::of(fake.ref(0, "In A")));
-        QCOMPARE(messages.dialogTitles().size(), std::size_t(4));
+        QCOMPARE(messages.dialogTitles().size(), std::size_t(2));
     }
 };
 

@@ -44,12 +44,11 @@ TEST_F(ConvertCli, WritesAFormat0FileNamedOrBesideTheSong)
     EXPECT_EQ(file->format, 0);
     EXPECT_EQ(quillon::player::loadTimeline(readBytes(folder / "out.mid"))->lengthMicros, 2250000);
 
-    for (const char* expected : {"song-0.mid", "song-0-2.mid"}) {
-        const CliRun beside = run(quoted(in));
-        ASSERT_EQ(beside.status, 0) << beside.err;
-        EXPECT_EQ(beside.out, (folder / expected).string() + "\n");
-        EXPECT_EQ(readBytes(folder / expected), readBytes(folder / "out.mid"));
-    }
+    // Which free name is taken is the converter's own test's.
+    const CliRun beside = run(quoted(in));
+    ASSERT_EQ(beside.status, 0) << beside.err;
+    EXPECT_EQ(beside.out, (folder / "song-0.mid").string() + "\n");
+    EXPECT_EQ(readBytes(folder / "song-0.mid"), readBytes(folder / "out.mid"));
 }
 
 TEST_F(ConvertCli, NeverOverwritesAndRefusesBadSongsWithStatus2)

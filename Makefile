@@ -31,7 +31,7 @@ test: build
 	scripts/run-tests.sh $(BUILD)
 	@if [ "$(CI)" = true ]; then $(MAKE) --no-print-directory test-asan; fi
 
-# The non-widget test programs again under AddressSanitizer + UndefinedBehaviorSanitizer.
+# Every test program but those across JACK again under AddressSanitizer + UndefinedBehaviorSanitizer.
 test-asan: deps
 	CMAKE_FLAGS="$(CMAKE_FLAGS)" scripts/run-sanitized-tests.sh asan build-asan
 

@@ -2,9 +2,9 @@
 # Builds and runs test programs under sanitizers, each kind in its own build folder.
 #   scripts/run-sanitized-tests.sh asan [build-asan]   AddressSanitizer + UndefinedBehaviorSanitizer
 #   scripts/run-sanitized-tests.sh tsan [build-tsan]   ThreadSanitizer
-# asan covers every test program that is not a widget test (the core, the MIDI
-# layer, the player, the fault scenarios and the fuzz corpus replays); set
-# SANITIZE_WIDGETS=1 to add the widget tests. tsan covers the programs whose
+# asan covers every test program (the core, the MIDI layer, the player, the
+# windows offscreen, the fault scenarios and the fuzz corpus replays) except
+# those across JACK, which need the server run-tests.sh starts. tsan covers the programs whose
 # threads hand data over: MIDI input to the window thread, the player's clock thread.
 # A finding fails the test that tripped it.
 set -euo pipefail
@@ -32,10 +32,8 @@ cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUILLO
 if [ "$kind" = tsan ]; then
   tests=(test_midi_input_pump test_midi_system test_player_engine)
 else
-  # Every registered test whose program is a target of this build, widget tests unless asked for.
-  # Tests across JACK need the server that run-tests.sh starts and stops; they stay out.
-  label_filter=(-LE 'widgets|jack')
-  [ "${SANITIZE_WIDGETS:-0}" = 1 ] && label_filter=(-LE jack)
+  # Every registered test whose program is a target of this build.
+  label_filter=(-LE jack)
   mapfile -t registered < <(ctest --test-dir "$build" -N "${label_filter[@]}" | sed -n 's/^ *Test *#[0-9]*: //p')
   mapfile -t targets < <(ninja -C "$build" -t targets all | sed -n 's/^\([A-Za-z0-9_-]*\): .*/\1/p' | sort -u)
   tests=()

@@ -14,6 +14,7 @@
 // left out of the median (each row says how many runs it has) and the next
 // run gets a freshly started keyboard.
 #include "BenchReport.h"
+#include "ReplyCounter.h"
 
 #include "midi/core/DeviceFrame.h"
 #include "midi/io/MidiSystem.h"
@@ -148,33 +149,7 @@ void report(const std::string& route, const std::string& what, const Median& m, 
                      raw.measure.cpuMicrosPerBlock());
 }
 
-// Note On replies, counted from whichever thread they arrive on.
-class ReplyCounter {
-public:
-    void add()
-    {
-        {
-            std::lock_guard lock(m_mutex);
-            ++m_count;
-        }
-        m_changed.notify_one();
-    }
-    // Sends, then waits for one more reply than there were before.
-    bool exchange(const std::function<void()>& send)
-    {
-        std::unique_lock lock(m_mutex);
-        const unsigned before = m_count;
-        lock.unlock();
-        send();
-        lock.lock();
-        return m_changed.wait_for(lock, 2s, [&] { return m_count > before; });
-    }
-
-private:
-    std::mutex m_mutex;
-    std::condition_variable m_changed;
-    unsigned m_count = 0;
-};
+using bench::ReplyCounter;
 
 // The ping-pong itself: a ROM update with room for every block, so that each
 // block earns a reply; the last announced block ends the update (it earns no

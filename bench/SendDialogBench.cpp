@@ -7,6 +7,7 @@
 // quillon-keyboard process when a JACK server is running.
 // Rows: KiB/s of file data and the calling thread's CPU time per block.
 #include "BenchReport.h"
+#include "ReplyCounter.h"
 #include "SongTransfer.h"
 
 #include "midi/core/DeviceFrame.h"
@@ -88,29 +89,6 @@ std::vector<Step> scriptOf(const DataFolders& folders, const transfer::TransferL
     }
     return steps;
 }
-
-// The keyboard's Note On replies, counted from whichever thread they arrive on.
-class ReplyCounter {
-public:
-    void add()
-    {
-        {
-            std::lock_guard lock(m_mutex);
-            ++m_count;
-        }
-        m_changed.notify_one();
-    }
-    bool waitFor(std::size_t count)
-    {
-        std::unique_lock lock(m_mutex);
-        return m_changed.wait_for(lock, std::chrono::seconds(5), [&] { return m_count >= count; });
-    }
-
-private:
-    std::mutex m_mutex;
-    std::condition_variable m_changed;
-    std::size_t m_count = 0;
-};
 
 // The floor: the script's messages straight to the port, each answered
 // message waiting for its Note On.

@@ -13,11 +13,9 @@
 
 #include "app/widgets/FileListWidget.h"
 #include "app/widgets/MainWindow.h"
+#include "app/widgets/ProgramHooks.h"
 #include "app/widgets/Session.h"
-#include "curve/widgets/CurveEditor.h"
 #include "midi/io/MidiSystem.h"
-#include "player/widgets/MidiPlayWindow.h"
-#include "transfer/widgets/SendHooks.h"
 #include "ui/MessageService.h"
 #include "ui/ProgramIcon.h"
 
@@ -92,16 +90,7 @@ int mainWindowChild(int argc, char** argv, long long mainStarted)
     quillon::app::Session session(midi.get(), messages);
 
     quillon::app::MainWindow window(session);
-    quillon::app::MainWindowHooks hooks;
-    hooks.openCurveEditor = [&session](QWidget& parent) {
-        quillon::curve::CurveEditor editor(session, &parent);
-        session.messages().execDialog(editor);
-    };
-    hooks.playSongs = [&session](QWidget& parent, const quillon::app::FileSelection&) {
-        quillon::player::runMidiPlayWindow(session, parent);
-    };
-    quillon::transfer::installSendHooks(hooks, session);
-    window.setHooks(std::move(hooks));
+    window.setHooks(quillon::app::programHooks(session));
 
     bool painted = false;
     application.watch(&window, [&] {

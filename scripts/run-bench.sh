@@ -15,34 +15,18 @@ if [ -z "${XDG_RUNTIME_DIR:-}" ]; then
   mkdir -m 700 "$XDG_RUNTIME_DIR"
 fi
 
-# The JACK figures need a server: start a private one with the dummy driver
-# under a name of its own (as scripts/run-tests.sh does), so that a user's
-# server is never touched, and stop it at the end. Without jackd the programs
-# report their JACK figures as not measured.
-jackd_pid=
+# The JACK figures need a server, stopped at the end. Without jackd the
+# programs report their JACK figures as not measured.
+source "$(dirname "$0")/private-jackd.sh"
 finish() {
-  if [ -n "$jackd_pid" ]; then
-    kill "$jackd_pid" 2>/dev/null || true
-    wait "$jackd_pid" 2>/dev/null || true
-  fi
+  stop_private_jackd
   rm -rf "$work"
 }
 trap finish EXIT
-if command -v jackd >/dev/null; then
-  export JACK_DEFAULT_SERVER="quillon-bench-$$"
-  # 128 frames at 48 kHz: a 2.7 ms cycle; the dummy driver must be told to wait that long too.
-  # -S: every cycle waits for every client, so a client scheduled late on a busy
-  # machine is waited for instead of skipped (which would lose its messages).
-  jackd -S -n "$JACK_DEFAULT_SERVER" -d dummy -r 48000 -p 128 -w 2666 >"$work/jackd.log" 2>&1 &
-  jackd_pid=$!
-  for _ in $(seq 50); do
-    jack_lsp >/dev/null 2>&1 && break
-    sleep 0.1
-  done
-  jack_lsp >/dev/null 2>&1 || { echo "run-bench: jackd did not start; JACK figures will be missing" >&2; cat "$work/jackd.log" >&2; }
-else
-  echo "run-bench: jackd is not installed; JACK figures will be missing" >&2
-fi
+start_private_jackd "quillon-bench-$$" "$work/jackd.log" || case $? in
+  2) echo "run-bench: jackd is not installed; JACK figures will be missing" >&2 ;;
+  *) echo "run-bench: jackd did not start; JACK figures will be missing" >&2; cat "$work/jackd.log" >&2 ;;
+esac
 
 mapfile -t programs < <(find "$build/bench" -maxdepth 1 -type f -perm -u+x | sort)
 if [ ${#programs[@]} -eq 0 ]; then

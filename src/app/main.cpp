@@ -2,11 +2,9 @@
 // window closes; nothing is saved between runs. The data folder "Quillon/" is
 // found relative to the working directory.
 #include "app/widgets/MainWindow.h"
+#include "app/widgets/ProgramHooks.h"
 #include "app/widgets/Session.h"
-#include "curve/widgets/CurveEditor.h"
 #include "midi/io/MidiSystem.h"
-#include "player/widgets/MidiPlayWindow.h"
-#include "transfer/widgets/SendHooks.h"
 #include "ui/MessageService.h"
 #include "ui/ProgramIcon.h"
 
@@ -23,16 +21,7 @@ int main(int argc, char** argv)
     quillon::app::Session session(midi.get(), messages);
 
     quillon::app::MainWindow window(session);
-    quillon::app::MainWindowHooks hooks;
-    hooks.openCurveEditor = [&session](QWidget& parent) {
-        quillon::curve::CurveEditor editor(session, &parent);
-        session.messages().execDialog(editor);
-    };
-    hooks.playSongs = [&session](QWidget& parent, const quillon::app::FileSelection&) {
-        quillon::player::runMidiPlayWindow(session, parent);
-    };
-    quillon::transfer::installSendHooks(hooks, session);
-    window.setHooks(std::move(hooks));
+    window.setHooks(quillon::app::programHooks(session));
     window.exec();
     return 0;
 }

@@ -12,12 +12,7 @@
 #include "BenchReport.h"
 
 #include "app/widgets/FileListWidget.h"
-#include "app/widgets/MainWindow.h"
-#include "app/widgets/ProgramHooks.h"
-#include "app/widgets/Session.h"
-#include "midi/io/MidiSystem.h"
-#include "ui/MessageService.h"
-#include "ui/ProgramIcon.h"
+#include "app/widgets/Program.h"
 
 #include <QApplication>
 #include <QProcess>
@@ -82,15 +77,9 @@ int mainWindowChild(int argc, char** argv, long long mainStarted)
 {
     PaintWatchingApplication application(argc, argv);
     const long long applicationBuilt = monotonicNanos();
-    QApplication::setApplicationName(QStringLiteral("Quillon"));
-    QApplication::setWindowIcon(quillon::ui::programIcon());
-
-    const auto midi = quillon::midi::MidiSystem::createDefault();
-    quillon::ui::DesktopMessageService messages;
-    quillon::app::Session session(midi.get(), messages);
-
-    quillon::app::MainWindow window(session);
-    window.setHooks(quillon::app::programHooks(session));
+    quillon::app::Program::setIdentity();
+    quillon::app::Program program;
+    quillon::app::MainWindow& window = program.mainWindow();
 
     bool painted = false;
     application.watch(&window, [&] {
@@ -101,7 +90,7 @@ int mainWindowChild(int argc, char** argv, long long mainStarted)
     QTimer::singleShot(std::chrono::seconds(20), &window, [&window] { window.done(1); });
     window.exec();
     std::string backends;
-    for (const auto& name : midi->backendNames())
+    for (const auto& name : program.session().midi()->backendNames())
         backends += " " + name;
     std::printf("size %dx%d\nbackends%s\nfiles %d\n", window.width(), window.height(), backends.c_str(),
                 window.fileList().count());

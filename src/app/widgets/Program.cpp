@@ -1,12 +1,15 @@
-#include "app/widgets/ProgramHooks.h"
+#include "app/widgets/Program.h"
 
-#include "app/widgets/Session.h"
 #include "curve/widgets/CurveEditor.h"
 #include "player/widgets/MidiPlayWindow.h"
 #include "transfer/widgets/SendHooks.h"
-#include "ui/MessageService.h"
+#include "ui/ProgramIcon.h"
+
+#include <QApplication>
 
 namespace quillon::app {
+
+namespace {
 
 MainWindowHooks programHooks(Session& session)
 {
@@ -18,6 +21,19 @@ MainWindowHooks programHooks(Session& session)
     hooks.playSongs = [&session](QWidget& parent, const FileSelection&) { player::runMidiPlayWindow(session, parent); };
     transfer::installSendHooks(hooks, session);
     return hooks;
+}
+
+} // namespace
+
+Program::Program() : m_midi(midi::MidiSystem::createDefault()), m_session(m_midi.get(), m_messages), m_window(m_session)
+{
+    m_window.setHooks(programHooks(m_session));
+}
+
+void Program::setIdentity()
+{
+    QApplication::setApplicationName(QStringLiteral("Quillon"));
+    QApplication::setWindowIcon(ui::programIcon());
 }
 
 } // namespace quillon::app

@@ -1,8 +1,7 @@
 #include "cli/KeyboardPorts.h"
 
 #include "midi/io/JackClient.h"
-
-#include <rtmidi/RtMidi.h>
+#include "midi/io/RtMidiBackends.h"
 
 #include <iostream>
 
@@ -35,19 +34,14 @@ private:
     std::unique_ptr<quillon::midi::JackPortWriter> m_out;
 };
 
-// Keeps RtMidi's complaint; during set-up any complaint means the ports are not usable.
-void keepError(RtMidiError::Type, const std::string& text, void* lastError)
-{
-    *static_cast<std::string*>(lastError) = text;
-}
-
 class AlsaKeyboardPorts : public KeyboardPorts {
 public:
     AlsaKeyboardPorts(const std::string& name, Inbox& inbox)
         : m_in(RtMidi::LINUX_ALSA, name, 1000), m_out(RtMidi::LINUX_ALSA, name + "-out")
     {
-        m_in.setErrorCallback(&keepError, &m_error);
-        m_out.setErrorCallback(&keepError, &m_error);
+        // During set-up any complaint means the ports are not usable.
+        m_in.setErrorCallback(&quillon::midi::keepRtMidiError, &m_error);
+        m_out.setErrorCallback(&quillon::midi::keepRtMidiError, &m_error);
         m_in.ignoreTypes(false, true, true);
         m_in.setBufferSize(64 * 1024, 4);
         m_in.setCallback(&AlsaKeyboardPorts::onMessage, &inbox);

@@ -23,9 +23,10 @@ class Sink {
 public:
     explicit Sink(const std::string& client) : m_client(JackClient::open(client))
     {
-        if (m_client)
-            m_in = m_client->openInputPort("in", [this](std::span<const std::uint8_t> message) { keep(message); });
-        portName = client + ":in";
+        if (!m_client)
+            return;
+        m_in = m_client->openInputPort("in", [this](std::span<const std::uint8_t> message) { keep(message); });
+        portName = m_client->portFullName("in"); // the server may have given the client another name
     }
 
     bool ready() const { return m_in != nullptr; }

@@ -29,13 +29,12 @@ void leaveSlot(Slots& slots, Port* port)
     }
 }
 
-// Short messages only, packed status first: long input is of no use to a listener.
+// Short messages only, packed status first.
 MessageCallback shortMessagesOnly(ShortMessageCallback onMessage)
 {
     return [onMessage = std::move(onMessage)](std::span<const std::uint8_t> message) {
-        if (message.size() > 3 || message.front() == 0xF0)
-            return;
-        onMessage(packShortMessage(message));
+        if (isShortMessage(message))
+            onMessage(packShortMessage(message));
     };
 }
 

@@ -48,6 +48,13 @@ struct PortChoice {
 // Packed short message: status in the lowest byte, then data 1, then data 2.
 using ShortMessageCallback = std::function<void(std::uint32_t packed)>;
 
+// A channel or system message of one to three bytes: what an input hands on.
+// SysEx and anything longer is of no use to a listener here.
+inline bool isShortMessage(std::span<const std::uint8_t> bytes)
+{
+    return !bytes.empty() && bytes.size() <= 3 && bytes.front() != 0xF0;
+}
+
 inline std::uint32_t packShortMessage(std::span<const std::uint8_t> bytes)
 {
     std::uint32_t packed = 0;

@@ -9,13 +9,12 @@
 
 namespace quillon::midi {
 
-namespace {
-
-// RtMidi reports through this instead of printing or throwing; the last text is kept.
-void keepError(RtMidiError::Type, const std::string& text, void* lastError)
+void keepRtMidiError(RtMidiError::Type, const std::string& text, void* lastError)
 {
     *static_cast<std::string*>(lastError) = text;
 }
+
+namespace {
 
 template <typename Port>
 std::vector<PortInfo> listPorts(Port& lister, std::string& lastError, const std::string& backend)
@@ -105,9 +104,8 @@ public:
 private:
     static void onMessage(double, std::vector<unsigned char>* message, void* self)
     {
-        if (message->empty() || message->size() > 3 || message->front() == 0xF0)
-            return; // long input is of no use to anyone here
-        static_cast<RtMidiInputConnection*>(self)->m_callback(packShortMessage(*message));
+        if (isShortMessage(*message))
+            static_cast<RtMidiInputConnection*>(self)->m_callback(packShortMessage(*message));
     }
 
     std::unique_ptr<RtMidiIn> m_in;
@@ -134,9 +132,9 @@ public:
         auto backend = std::unique_ptr<RtMidiBackend>(new RtMidiBackend(api, clientName, std::move(jack)));
         try {
             backend->m_outLister = std::make_unique<RtMidiOut>(api, clientName);
-            backend->m_outLister->setErrorCallback(&keepError, &backend->m_listError);
+            backend->m_outLister->setErrorCallback(&keepRtMidiError, &backend->m_listError);
             backend->m_inLister = std::make_unique<RtMidiIn>(api, clientName);
-            backend->m_inLister->setErrorCallback(&keepError, &backend->m_listError);
+            backend->m_inLister->setErrorCallback(&keepRtMidiError, &backend->m_listError);
         } catch (const RtMidiError&) {
             return nullptr;
         }
@@ -162,7 +160,7 @@ public:
         try {
             auto lastError = std::make_unique<std::string>();
             auto out = std::make_unique<RtMidiOut>(m_api, m_clientName);
-            out->setErrorCallback(&keepError, lastError.get());
+            out->setErrorCallback(&keepRtMidiError, lastError.get());
             out->openPort(*index, "out");
             if (!out->isPortOpen() || !lastError->empty())
                 return nullptr;
@@ -188,7 +186,7 @@ public:
         try {
             auto lastError = std::make_unique<std::string>();
             auto in = std::make_unique<RtMidiIn>(m_api, m_clientName);
-            in->setErrorCallback(&keepError, lastError.get());
+            in->setErrorCallback(&keepRtMidiError, lastError.get());
             const auto index = currentIndex(*in, port);
             if (!index)
                 return nullptr;

@@ -4,7 +4,15 @@
 // server) is skipped without a word: the program simply lists fewer ports.
 #include "midi/io/MidiSystem.h"
 
+#include <rtmidi/RtMidi.h>
+
+#include <string>
+
 namespace quillon::midi {
+
+// An RtMidi error callback that keeps the last text in the std::string that
+// `lastError` points to, instead of RtMidi printing or throwing it.
+void keepRtMidiError(RtMidiError::Type, const std::string& text, void* lastError);
 
 // Every compiled API that starts, in RtMidi's order. clientName is how the
 // program appears to other MIDI programs.

@@ -8,7 +8,7 @@
 // "| figure | value | unit | ratio |".
 #include "BenchReport.h"
 
-#include "app/widgets/Session.h"
+#include "base/widgets/Session.h"
 #include "curve/core/VelocityCurve.h"
 #include "curve/widgets/CurveCanvas.h"
 #include "curve/widgets/CurveEditor.h"
@@ -113,7 +113,7 @@ int main(int argc, char** argv)
     constexpr int kSteps = 5000;
 
     quillon::ui::RecordingMessageService messages;
-    quillon::app::Session session(nullptr, messages);
+    quillon::base::Session session(nullptr, messages);
     quillon::curve::CurveEditor editor(session);
     editor.realTimeBox().setChecked(false);
     editor.show();

@@ -1,6 +1,6 @@
 #include "SongTransfer.h"
 
-#include "app/widgets/Session.h"
+#include "base/widgets/Session.h"
 #include "midi/core/DeviceFrame.h"
 #include "midi/io/VirtualKeyboard.h"
 #include "transfer/widgets/SendFileDialog.h"
@@ -57,7 +57,7 @@ Route builtInRoute(midi::MidiSystem& system)
 Measurement throughWindow(const DataFolders& folders, const transfer::TransferList& list, const Route& route)
 {
     ui::RecordingMessageService messages;
-    app::Session session(route.system, messages, folders);
+    base::Session session(route.system, messages, folders);
     session.outputChoice = route.output;
     session.inputChoice = route.input;
     session.transfers = list;

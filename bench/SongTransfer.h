@@ -4,7 +4,7 @@
 // the window's own code path (handshake, kept-open output, MIDI input pump,
 // Qt event loop; the window is never shown, so nothing is drawn).
 // The caller owns the QApplication.
-#include "app/core/DataFolders.h"
+#include "base/core/DataFolders.h"
 #include "midi/io/MidiSystem.h"
 #include "transfer/core/TransferList.h"
 

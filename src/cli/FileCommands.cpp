@@ -2,9 +2,9 @@
 // windows show them, and what a curve file holds (or why it is refused).
 #include "cli/Commands.h"
 
-#include "app/core/DataFolders.h"
-#include "app/core/FileListing.h"
-#include "app/core/Messages.h"
+#include "base/core/DataFolders.h"
+#include "base/core/FileListing.h"
+#include "base/core/Messages.h"
 #include "curve/core/CurveFile.h"
 #include "curve/core/CurveMessage.h"
 

@@ -3,7 +3,7 @@
 // that follows, the 300-file refusal.
 #include "EditorHarness.h"
 
-#include "app/core/Messages.h"
+#include "base/core/Messages.h"
 #include "curve/core/Presets.h"
 
 #include <QFile>

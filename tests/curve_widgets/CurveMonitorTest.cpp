@@ -5,7 +5,7 @@
 // while "Monitor" is checked and the window is up.
 #include "EditorHarness.h"
 
-#include "app/core/Messages.h"
+#include "base/core/Messages.h"
 #include "curve/core/Presets.h"
 #include "curve/core/VelocityMonitor.h"
 #include "midi/core/DeviceFrame.h"

@@ -2,7 +2,7 @@
 // its pause, kept slots, stored files, and the messages for every failure.
 #include "EditorHarness.h"
 
-#include "app/core/Messages.h"
+#include "base/core/Messages.h"
 #include "curve/core/Presets.h"
 #include "ui/PercentBar.h"
 

@@ -4,7 +4,7 @@
 // changed or removed between the checks and its turn in the transfer.
 #include "Wire.h"
 
-#include "app/core/FileListing.h"
+#include "base/core/FileListing.h"
 #include "transfer/core/FileAccess.h"
 #include "transfer/core/SongCheck.h"
 

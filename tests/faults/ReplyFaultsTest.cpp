@@ -5,7 +5,7 @@
 // exactly what arrived.
 #include "Wire.h"
 
-#include "app/core/Messages.h"
+#include "base/core/Messages.h"
 
 #include <gtest/gtest.h>
 

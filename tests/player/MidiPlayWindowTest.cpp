@@ -3,10 +3,10 @@
 // The moc needs only the test class; the standard library headers below are kept from it.
 #ifndef Q_MOC_RUN
 #include "player/widgets/MidiPlayWindow.h"
-#include "app/core/FileListing.h"
-#include "app/core/Messages.h"
 #include "app/widgets/FileListWidget.h"
 #include "app/widgets/MainWindow.h"
+#include "base/core/FileListing.h"
+#include "base/core/Messages.h"
 #include "player/engine/RecordingSink.h"
 #include "player/widgets/PositionSlider.h"
 
@@ -40,7 +40,7 @@ struct Rig : SessionRig {
     std::shared_ptr<RecordingSink> sink = std::make_shared<RecordingSink>(clock);
     QString silentReason;
 
-    explicit Rig(int handedIndex = -1, int category = app::PlayHandOver::kSongsOfMidFolder)
+    explicit Rig(int handedIndex = -1, int category = base::PlayHandOver::kSongsOfMidFolder)
         : SessionRig(backendsOf(std::make_unique<ScriptedBackend>())), port(&backend<ScriptedBackend>(0))
     {
         for (auto [name, seconds] :

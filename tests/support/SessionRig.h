@@ -5,7 +5,7 @@
 // all) and the session tying them together.
 #include "TempFolder.h"
 
-#include "app/widgets/Session.h"
+#include "base/widgets/Session.h"
 #include "midi/io/MidiSystem.h"
 #include "midi/io/VirtualKeyboard.h"
 #include "ui/MessageService.h"
@@ -85,7 +85,7 @@ public:
     ui::RecordingMessageService messages;
     std::vector<midi::Backend*> handedIn;   // the backends, in the order handed in
     std::unique_ptr<midi::MidiSystem> midi; // null without backends
-    app::Session session;
+    base::Session session;
 
 private:
     static std::vector<midi::Backend*> rawPointers(const std::vector<std::unique_ptr<midi::Backend>>& backends)

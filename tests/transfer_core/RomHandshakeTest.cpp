@@ -1,7 +1,7 @@
 // ROM image updates: one image, one reply kind per block, no closing control message.
 #include "HandshakeTestSupport.h"
 
-#include "app/core/Messages.h"
+#include "base/core/Messages.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // Song transfers driven reply by reply, as the keyboard paces them.
 #include "HandshakeTestSupport.h"
 
-#include "app/core/Messages.h"
+#include "base/core/Messages.h"
 
 #include <gtest/gtest.h>
 

@@ -6,12 +6,12 @@
 #include "TransferRig.h"
 
 #include "../player/SmfBuilder.h"
-#include "app/core/Messages.h"
 #include "app/widgets/FileListWidget.h"
 #include "app/widgets/MainWindow.h"
+#include "app/widgets/SendHooks.h"
+#include "base/core/Messages.h"
 #include "transfer/core/SongCheck.h"
 #include "transfer/widgets/SendCommands.h"
-#include "transfer/widgets/SendHooks.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -92,7 +92,7 @@ struct MainWindowRig {
     {
         rig.chooseKeyboard();
         app::MainWindowHooks hooks;
-        transfer::installSendHooks(hooks, rig.session);
+        app::installSendHooks(hooks, rig.session);
         window.setHooks(std::move(hooks));
         window.refillFileList();
     }
@@ -109,7 +109,7 @@ struct MainWindowRig {
     }
 
     // "&Send" from the file list's menu.
-    void triggerSend(app::FileCategory category = app::FileCategory::Songs)
+    void triggerSend(base::FileCategory category = base::FileCategory::Songs)
     {
         std::unique_ptr<QMenu> menu(window.buildFileMenu(category, &window));
         for (QAction* action : menu->actions())
@@ -261,12 +261,12 @@ private slots:
         auto* categories = main.window.findChild<QComboBox*>();
         QVERIFY(categories);
         categories->setCurrentIndex(1);
-        QCOMPARE(rig.session.category, app::FileCategory::RomImages);
+        QCOMPARE(rig.session.category, base::FileCategory::RomImages);
         QCOMPARE(main.listed(), QStringList{"image.bin"});
         main.window.fileList().selectAll();
         rig.messages.answerNext(ui::MessageAnswer::Yes);
         rig.whileWindowOpen(sendAllAndClose);
-        main.triggerSend(app::FileCategory::RomImages);
+        main.triggerSend(base::FileCategory::RomImages);
         QVERIFY(rig.keyboard.romImage() == image);
         QCOMPARE(rig.messages.dialogTitles(), (std::vector<QString>{"Send File", "Send File"}));
     }

@@ -4,7 +4,7 @@
 // rate and time left it shows while it sends.
 #include "TransferRig.h"
 
-#include "app/core/Messages.h"
+#include "base/core/Messages.h"
 #include "transfer/core/SongCheck.h"
 #include "transfer/widgets/SendCommands.h"
 #include "ui/EditableList.h"

@@ -80,7 +80,7 @@ private slots:
         const auto input = jackPort(system->inputs(), name + "-out:out");
         QVERIFY(output && input);
         ui::RecordingMessageService messages;
-        app::Session session(system.get(), messages, folders);
+        base::Session session(system.get(), messages, folders);
         session.outputChoice = midi::PortChoice::of(*output);
         session.inputChoice = midi::PortChoice::of(*input);
         QWidget owner;

@@ -5,7 +5,7 @@
 #include "FakeBackend.h"
 
 #include "app/widgets/MainWindow.h"
-#include "app/widgets/Session.h"
+#include "base/widgets/Session.h"
 #include "midi/widgets/SetDeviceDialog.h"
 #include "ui/MessageService.h"
 

@@ -3,11 +3,11 @@
 #include "../support/QtTestMain.h"
 #include "../support/SessionRig.h"
 
-#include "app/core/Messages.h"
 #include "app/widgets/CategoryList.h"
 #include "app/widgets/FileListWidget.h"
 #include "app/widgets/MainWindow.h"
-#include "app/widgets/Session.h"
+#include "base/core/Messages.h"
+#include "base/widgets/Session.h"
 #include "ui/MessageService.h"
 
 #include <QComboBox>
@@ -15,10 +15,10 @@
 #include <QPushButton>
 #include <QtTest>
 
-using quillon::app::FileCategory;
 using quillon::app::FileSelection;
 using quillon::app::MainWindow;
-using quillon::app::Session;
+using quillon::base::FileCategory;
+using quillon::base::Session;
 using quillon::testing::SessionRig;
 using quillon::ui::MessageAnswer;
 using quillon::ui::MessageButtons;
@@ -191,7 +191,7 @@ private slots:
         rightClickRow(*h.window, 0);
         QCOMPARE(played.size(), std::size_t(1));
         QCOMPARE(h.session.playHandOver.index, 4);
-        QCOMPARE(h.session.playHandOver.category, quillon::app::PlayHandOver::kSongsOfMidFolder);
+        QCOMPARE(h.session.playHandOver.category, quillon::base::PlayHandOver::kSongsOfMidFolder);
         QCOMPARE(played[0].caretName, std::string("a.mid"));
 
         h.messages.chooseNextMenuEntry("&Cancel");

@@ -3,17 +3,17 @@
 #include "../support/QtTestMain.h"
 #include "../support/SessionRig.h"
 
-#include "app/widgets/FileNameRules.h"
-#include "app/widgets/NamePrompt.h"
-#include "app/widgets/Session.h"
+#include "base/core/FileNameRules.h"
+#include "base/widgets/NamePrompt.h"
+#include "base/widgets/Session.h"
 #include "ui/MessageService.h"
 
 #include <QLineEdit>
 #include <QPushButton>
 #include <QtTest>
 
-using quillon::app::NameDialog;
-using quillon::app::ReplaceDialog;
+using quillon::base::NameDialog;
+using quillon::base::ReplaceDialog;
 using quillon::ui::MessageAnswer;
 using quillon::ui::MessageButtons;
 using quillon::ui::MessageIcon;
@@ -36,7 +36,7 @@ void cancel(QDialog& d) { static_cast<NameDialog&>(d).cancelButton().click(); }
 
 struct Harness : quillon::testing::SessionRig {
     Harness() : SessionRig({}, Folder::WorkingDirectory) {}
-    bool ask() { return quillon::app::askForName(session, nullptr); }
+    bool ask() { return quillon::base::askForName(session, nullptr); }
     void touchSyx(const char* name) const { scratch.touch(std::string("Quillon/syx/") + name, "F0"); }
 };
 
@@ -153,7 +153,7 @@ private slots:
 
     void nameRulesTellUsableNamesFromOthers()
     {
-        using quillon::app::whyNameIsRefused;
+        using quillon::base::whyNameIsRefused;
         for (const std::string& usable :
              std::vector<std::string>{"QZ USER", "soft.v2", "Kurve \xC3\xBC", std::string(251, 'x')})
             QVERIFY2(!whyNameIsRefused(usable), usable.c_str());
@@ -167,11 +167,11 @@ private slots:
     {
         Harness h;
         h.messages.onNextDialog([](QDialog& d) { static_cast<ReplaceDialog&>(d).yesButton().click(); });
-        QVERIFY(quillon::app::askToReplace(h.session, nullptr));
+        QVERIFY(quillon::base::askToReplace(h.session, nullptr));
         h.messages.onNextDialog([](QDialog& d) { static_cast<ReplaceDialog&>(d).noButton().click(); });
-        QVERIFY(!quillon::app::askToReplace(h.session, nullptr));
+        QVERIFY(!quillon::base::askToReplace(h.session, nullptr));
         h.messages.onNextDialog([](QDialog& d) { QTest::keyClick(&d, Qt::Key_Escape); });
-        QVERIFY(!quillon::app::askToReplace(h.session, nullptr));
+        QVERIFY(!quillon::base::askToReplace(h.session, nullptr));
         QCOMPARE(h.messages.dialogTitles(), std::vector<QString>({"Save file", "Save file", "Save file"}));
     }
 };

@@ -9,7 +9,7 @@
 #include "app/widgets/CategoryList.h"
 #include "app/widgets/FileListWidget.h"
 #include "app/widgets/MainWindow.h"
-#include "app/widgets/NamePrompt.h"
+#include "base/widgets/NamePrompt.h"
 #include "midi/widgets/SetDeviceDialog.h"
 #include "ui/DialogUnits.h"
 #include "ui/MessageService.h"
@@ -94,9 +94,9 @@ private slots:
     void smallDialogs()
     {
         quillon::testing::SessionRig rig;
-        quillon::app::NameDialog name(rig.session);
+        quillon::base::NameDialog name(rig.session);
         grabAndCheck(name, "name-prompt", 166, 57);
-        quillon::app::ReplaceDialog replace;
+        quillon::base::ReplaceDialog replace;
         grabAndCheck(replace, "replace-prompt", 161, 53);
         quillon::app::AboutDialog about;
         grabAndCheck(about, "about", 202, 56);

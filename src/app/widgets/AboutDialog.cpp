@@ -1,6 +1,6 @@
 #include "app/widgets/AboutDialog.h"
 
-#include "app/core/Messages.h"
+#include "base/core/Messages.h"
 #include "ui/DialogUnits.h"
 #include "ui/ProgramIcon.h"
 

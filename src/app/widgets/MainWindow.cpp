@@ -1,10 +1,10 @@
 #include "app/widgets/MainWindow.h"
 
-#include "app/core/FileListing.h"
-#include "app/core/Messages.h"
 #include "app/widgets/AboutDialog.h"
 #include "app/widgets/CategoryList.h"
 #include "app/widgets/FileListWidget.h"
+#include "base/core/FileListing.h"
+#include "base/core/Messages.h"
 #include "midi/widgets/SetDeviceDialog.h"
 #include "ui/DialogUnits.h"
 #include "ui/GroupFrame.h"
@@ -31,7 +31,7 @@ QString categoryEntry(const char* pattern)
 }
 } // namespace
 
-MainWindow::MainWindow(Session& session, QWidget* parent) : QDialog(parent), m_session(session)
+MainWindow::MainWindow(base::Session& session, QWidget* parent) : QDialog(parent), m_session(session)
 {
     setWindowTitle(qt(text::kProgramTitle));
     setWindowIcon(ui::programIcon());
@@ -44,7 +44,7 @@ MainWindow::MainWindow(Session& session, QWidget* parent) : QDialog(parent), m_s
     // Every run starts with no port chosen and the songs shown.
     m_session.outputChoice = midi::PortChoice::notChosen();
     m_session.inputChoice = midi::PortChoice::notChosen();
-    m_session.category = FileCategory::Songs;
+    m_session.category = base::FileCategory::Songs;
     m_categories->addItem(categoryEntry("*.mid"));
     m_categories->addItem(categoryEntry("*.bin"));
     connect(m_categories, &QComboBox::currentIndexChanged, this, &MainWindow::onCategoryChanged);
@@ -115,9 +115,9 @@ QPushButton& MainWindow::button(const QString& text) const
 void MainWindow::onCategoryChanged(int index)
 {
     switch (index) {
-    case 0: m_session.category = FileCategory::Songs; break;
-    case 1: m_session.category = FileCategory::RomImages; break;
-    default: m_session.category = FileCategory::None; break;
+    case 0: m_session.category = base::FileCategory::Songs; break;
+    case 1: m_session.category = base::FileCategory::RomImages; break;
+    default: m_session.category = base::FileCategory::None; break;
     }
     refillFileList();
 }
@@ -127,9 +127,9 @@ void MainWindow::refillFileList()
     m_files->clear();
     const DataFolders& folders = m_session.folders();
     listing::FileList found;
-    if (m_session.category == FileCategory::Songs)
+    if (m_session.category == base::FileCategory::Songs)
         found = listing::listFolder(folders.songFolder(), DataFolders::kSongPattern);
-    else if (m_session.category == FileCategory::RomImages)
+    else if (m_session.category == base::FileCategory::RomImages)
         found = listing::listFolder(folders.romFolder(), DataFolders::kRomPattern);
     else
         return;
@@ -171,12 +171,12 @@ FileSelection MainWindow::currentSelection() const
 
 // --- menus -----------------------------------------------------------------
 
-QMenu* MainWindow::buildFileMenu(FileCategory category, QWidget* parent)
+QMenu* MainWindow::buildFileMenu(base::FileCategory category, QWidget* parent)
 {
-    if (category != FileCategory::Songs && category != FileCategory::RomImages)
+    if (category != base::FileCategory::Songs && category != base::FileCategory::RomImages)
         return nullptr;
     auto* menu = new QMenu(parent);
-    if (category == FileCategory::Songs) {
+    if (category == base::FileCategory::Songs) {
         connect(menu->addAction(QStringLiteral("&MidiPlay")), &QAction::triggered, this, &MainWindow::playSelected);
         connect(menu->addAction(QStringLiteral("&Send")), &QAction::triggered, this, &MainWindow::sendSelectedSongs);
         menu->addSeparator();
@@ -215,8 +215,8 @@ void MainWindow::playSelected()
 {
     const FileSelection selection = currentSelection();
     m_session.playHandOver.index = selection.caretRow;
-    if (m_session.category == FileCategory::Songs)
-        m_session.playHandOver.category = PlayHandOver::kSongsOfMidFolder;
+    if (m_session.category == base::FileCategory::Songs)
+        m_session.playHandOver.category = base::PlayHandOver::kSongsOfMidFolder;
     if (m_hooks.playSongs)
         m_hooks.playSongs(*this, selection);
 }

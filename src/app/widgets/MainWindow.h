@@ -4,7 +4,7 @@
 // and its context menus. Closing it (close box, Enter, Esc) ends the program.
 // Sending and playing belong to other windows: the application plugs them in
 // through MainWindowHooks.
-#include "app/widgets/Session.h"
+#include "base/widgets/Session.h"
 
 #include <QDialog>
 #include <QPoint>
@@ -25,7 +25,7 @@ class FileListWidget;
 
 // What a file command works on: the list as the user sees it.
 struct FileSelection {
-    FileCategory category = FileCategory::None;
+    base::FileCategory category = base::FileCategory::None;
     std::vector<int> rows;          // selected rows, ascending
     std::vector<std::string> names; // the file names of those rows
     int caretRow = -1;              // the current entry, -1 when there is none
@@ -47,13 +47,13 @@ public:
     static constexpr int kCategoryPadding = 85; // blanks before each category pattern
     static inline const QString kHomePage = QStringLiteral("https://quillon.example.org/");
 
-    explicit MainWindow(Session& session, QWidget* parent = nullptr);
+    explicit MainWindow(base::Session& session, QWidget* parent = nullptr);
 
     void setHooks(MainWindowHooks hooks) { m_hooks = std::move(hooks); }
 
     // The pop-up of a category's commands, built afresh; nullptr for no category.
     // Its actions run the commands when triggered.
-    QMenu* buildFileMenu(FileCategory category, QWidget* parent);
+    QMenu* buildFileMenu(base::FileCategory category, QWidget* parent);
     // Shows the current category's menu at a screen point.
     void showFileMenu(const QPoint& screenPoint);
 
@@ -92,7 +92,7 @@ private:
     // Removes one listed file; false (after telling the user) when it could not be removed.
     bool removeListedFile(const std::filesystem::path& path);
 
-    Session& m_session;
+    base::Session& m_session;
     MainWindowHooks m_hooks;
     CategoryList* m_categories = nullptr;
     FileListWidget* m_files = nullptr;

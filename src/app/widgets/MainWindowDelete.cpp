@@ -1,9 +1,9 @@
 // The main window's Delete commands: songs remove every selected entry, ROM
 // images only the current one. A file that cannot be removed stops the command
 // there; what was removed stays removed and nothing after it is touched.
-#include "app/core/Messages.h"
 #include "app/widgets/FileListWidget.h"
 #include "app/widgets/MainWindow.h"
+#include "base/core/Messages.h"
 #include "ui/MessageService.h"
 
 #include <system_error>

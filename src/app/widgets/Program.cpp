@@ -1,8 +1,8 @@
 #include "app/widgets/Program.h"
 
+#include "app/widgets/SendHooks.h"
 #include "curve/widgets/CurveEditor.h"
 #include "player/widgets/MidiPlayWindow.h"
-#include "transfer/widgets/SendHooks.h"
 #include "ui/ProgramIcon.h"
 
 #include <QApplication>
@@ -11,7 +11,7 @@ namespace quillon::app {
 
 namespace {
 
-MainWindowHooks programHooks(Session& session)
+MainWindowHooks programHooks(base::Session& session)
 {
     MainWindowHooks hooks;
     hooks.openCurveEditor = [&session](QWidget& parent) {
@@ -19,7 +19,7 @@ MainWindowHooks programHooks(Session& session)
         session.messages().execDialog(editor);
     };
     hooks.playSongs = [&session](QWidget& parent, const FileSelection&) { player::runMidiPlayWindow(session, parent); };
-    transfer::installSendHooks(hooks, session);
+    installSendHooks(hooks, session);
     return hooks;
 }
 

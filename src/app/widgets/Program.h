@@ -4,7 +4,7 @@
 // wired to the program's other windows (curve editor, player, Send commands).
 // Needs a QApplication; the program shows the window with exec().
 #include "app/widgets/MainWindow.h"
-#include "app/widgets/Session.h"
+#include "base/widgets/Session.h"
 #include "midi/io/MidiSystem.h"
 #include "ui/MessageService.h"
 
@@ -16,7 +16,7 @@ class Program {
 public:
     Program();
     MainWindow& mainWindow() { return m_window; }
-    Session& session() { return m_session; }
+    base::Session& session() { return m_session; }
 
     // The application's name and icon, set once before any window shows.
     static void setIdentity();
@@ -24,7 +24,7 @@ public:
 private:
     std::unique_ptr<midi::MidiSystem> m_midi;
     ui::DesktopMessageService m_messages;
-    Session m_session;
+    base::Session m_session;
     MainWindow m_window;
 };
 

@@ -8,7 +8,7 @@
 // caller's curve is never touched on a refusal, as the result is a new value.
 // Writing goes to a temporary file beside the target that is flushed to disk
 // and then renamed over the target, so a failed save leaves the old file whole.
-#include "app/core/Result.h"
+#include "base/core/Result.h"
 #include "curve/core/VelocityCurve.h"
 
 #include <cstddef>

@@ -4,7 +4,7 @@
 // ascending source velocity, F7. A table with an entry outside 0..127 is
 // refused rather than cut to seven bits, so the keyboard never receives a
 // curve other than the one shown.
-#include "app/core/Result.h"
+#include "base/core/Result.h"
 #include "curve/core/VelocityCurve.h"
 #include "midi/core/DeviceFrame.h"
 

@@ -4,7 +4,7 @@
 // inner control points of two cubic Bezier segments. The table is sampled
 // from the segments with fixed double arithmetic so that every build gives
 // the keyboard the very same bytes.
-#include "app/core/Result.h"
+#include "base/core/Result.h"
 
 #include <array>
 #include <cstddef>

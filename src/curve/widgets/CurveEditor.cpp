@@ -1,8 +1,8 @@
 #include "curve/widgets/CurveEditor.h"
 
-#include "app/core/FileListing.h"
-#include "app/core/Messages.h"
-#include "app/widgets/NamePrompt.h"
+#include "base/core/FileListing.h"
+#include "base/core/Messages.h"
+#include "base/widgets/NamePrompt.h"
 #include "curve/core/CurveFile.h"
 #include "curve/core/Presets.h"
 #include "curve/widgets/CurveCanvas.h"
@@ -69,7 +69,7 @@ int selectedRowOf(const QListWidget& list)
 
 } // namespace
 
-CurveEditor::CurveEditor(app::Session& session, QWidget* parent) : QDialog(parent), m_session(session)
+CurveEditor::CurveEditor(base::Session& session, QWidget* parent) : QDialog(parent), m_session(session)
 {
     setWindowTitle(QStringLiteral("V.Curve"));
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
@@ -531,7 +531,7 @@ void CurveEditor::save()
     // the user did not ask for now.
     const std::string earlierName = m_session.chosenName;
     m_session.chosenName.clear();
-    const bool confirmed = app::askForName(m_session, this);
+    const bool confirmed = base::askForName(m_session, this);
     if (m_session.chosenName.empty()) {
         m_session.chosenName = earlierName;
         if (confirmed && earlierName.empty())
@@ -545,7 +545,7 @@ void CurveEditor::save()
     const std::filesystem::path path = m_session.folders().curvePathForName(name);
 
     const bool listed = fileListHolds(entry, Qt::CaseInsensitive);
-    if (listed && !app::askToReplace(m_session, this)) {
+    if (listed && !base::askToReplace(m_session, this)) {
         showMembers();
         return;
     }

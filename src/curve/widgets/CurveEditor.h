@@ -15,7 +15,7 @@
 // shows where each struck key lands under the present curve. The input is
 // open only while the box is checked and the window is up: closing the window
 // closes it, so a transfer started afterwards finds the input free.
-#include "app/widgets/Session.h"
+#include "base/widgets/Session.h"
 #include "curve/widgets/CurveEditorState.h"
 
 #include <QDialog>
@@ -48,7 +48,7 @@ class CurveEditor : public QDialog {
 public:
     enum class ActiveList { None = 0, Presets = 1, Files = 2 };
 
-    explicit CurveEditor(app::Session& session, QWidget* parent = nullptr);
+    explicit CurveEditor(base::Session& session, QWidget* parent = nullptr);
     ~CurveEditor() override;
 
     // The state behind the window (working curve, slots, switches, drag).
@@ -119,7 +119,7 @@ private:
     bool fileListHolds(const std::string& entry, Qt::CaseSensitivity sensitivity) const;
     void showFailure(const std::string& text);
 
-    app::Session& m_session;
+    base::Session& m_session;
     CurveEditorState m_state;
     ActiveList m_activeList = ActiveList::None;
     QString m_fileName;

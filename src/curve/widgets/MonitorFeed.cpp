@@ -1,13 +1,13 @@
 #include "curve/widgets/MonitorFeed.h"
 
-#include "app/widgets/Session.h"
+#include "base/widgets/Session.h"
 #include "midi/io/MidiInputPump.h"
 
 #include <QMetaObject>
 
 namespace quillon::curve {
 
-MonitorFeed::MonitorFeed(app::Session& session, QObject* parent) : QObject(parent), m_session(session) {}
+MonitorFeed::MonitorFeed(base::Session& session, QObject* parent) : QObject(parent), m_session(session) {}
 
 MonitorFeed::~MonitorFeed() { stop(); }
 

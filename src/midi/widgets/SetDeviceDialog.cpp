@@ -1,6 +1,6 @@
 #include "midi/widgets/SetDeviceDialog.h"
 
-#include "app/core/Messages.h"
+#include "base/core/Messages.h"
 #include "ui/DialogUnits.h"
 #include "ui/GroupFrame.h"
 

@@ -6,7 +6,7 @@
 // (tempo, time signature, names ...) are kept; the per-track End of Track
 // events give way to exactly one at the end of the latest track. The output is
 // written without running status; the division is kept as it was.
-#include "app/core/Result.h"
+#include "base/core/Result.h"
 #include "player/core/MidiFile.h"
 
 #include <cstdint>

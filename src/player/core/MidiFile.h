@@ -2,7 +2,7 @@
 // A Standard MIDI File read into memory: header, division and every track's
 // events with their absolute tick. Formats 0 and 1 only. The reader never
 // reads past the end of the bytes it is given; malformed input yields a reason.
-#include "app/core/Result.h"
+#include "base/core/Result.h"
 
 #include <cstdint>
 #include <span>

@@ -2,7 +2,7 @@
 // Every playable event of a MIDI file in one list, ordered by time, with its
 // time in microseconds from the song's start. Meta events are not played;
 // the song's length runs to the last End of Track.
-#include "app/core/Result.h"
+#include "base/core/Result.h"
 #include "player/core/MidiFile.h"
 
 #include <cstdint>

@@ -8,7 +8,7 @@
 //
 // Thread: every public function is called from one controlling thread; the
 // playing thread is private.
-#include "app/core/Result.h"
+#include "base/core/Result.h"
 #include "player/core/Timeline.h"
 #include "player/engine/Clock.h"
 #include "player/engine/OutputSink.h"

@@ -4,7 +4,7 @@
 // PipeWire, ALSA, then JACK). When none opens the sink still takes every
 // message, silently, and says so through hasAudio(). Messages may come from
 // any one thread at a time; FluidSynth itself is thread-safe.
-#include "app/core/Result.h"
+#include "base/core/Result.h"
 #include "player/engine/OutputSink.h"
 
 #include <memory>

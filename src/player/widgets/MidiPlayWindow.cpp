@@ -1,7 +1,7 @@
 #include "player/widgets/MidiPlayWindow.h"
 
-#include "app/core/FileListing.h"
-#include "app/core/Messages.h"
+#include "base/core/FileListing.h"
+#include "base/core/Messages.h"
 #include "player/engine/PortSink.h"
 #include "player/engine/SynthSink.h"
 #include "player/widgets/PositionSlider.h"
@@ -40,7 +40,7 @@ std::shared_ptr<OutputSink> makeFluidSynth(QString& silentReason)
 
 } // namespace
 
-MidiPlayWindow::MidiPlayWindow(app::Session& session, MidiPlayOptions options, QWidget* parent)
+MidiPlayWindow::MidiPlayWindow(base::Session& session, MidiPlayOptions options, QWidget* parent)
     : QDialog(parent), m_session(session), m_options(std::move(options))
 {
     setWindowTitle(qt(text::kPlayerTitle));
@@ -148,8 +148,8 @@ QPushButton& MidiPlayWindow::button(const QString& text) const
 void MidiPlayWindow::fillSongList()
 {
     m_songs->clear();
-    const app::PlayHandOver& handOver = m_session.playHandOver;
-    if (handOver.category == app::PlayHandOver::kSongsOfMidFolder) {
+    const base::PlayHandOver& handOver = m_session.playHandOver;
+    if (handOver.category == base::PlayHandOver::kSongsOfMidFolder) {
         const listing::FileList files =
             listing::listFolder(m_session.folders().songFolder(), DataFolders::kSongPattern);
         if (files.tooMany)
@@ -329,7 +329,7 @@ void MidiPlayWindow::done(int result)
     QDialog::done(result);
 }
 
-void runMidiPlayWindow(app::Session& session, QWidget& parent)
+void runMidiPlayWindow(base::Session& session, QWidget& parent)
 {
     MidiPlayWindow window(session, {}, &parent);
     session.messages().execDialog(window);

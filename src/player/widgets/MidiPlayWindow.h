@@ -5,7 +5,7 @@
 // It starts on the entry the main window handed over. Songs play into the
 // built-in synthesizer, or into a MIDI output port chosen from the window's
 // context menu. Playback never outlives the window.
-#include "app/widgets/Session.h"
+#include "base/widgets/Session.h"
 #include "player/engine/Clock.h"
 #include "player/engine/SongPlayer.h"
 
@@ -38,7 +38,7 @@ public:
     static constexpr int kSkipSeconds = 8;
     static constexpr int kTickMs = 1000;
 
-    MidiPlayWindow(app::Session& session, MidiPlayOptions options = {}, QWidget* parent = nullptr);
+    MidiPlayWindow(base::Session& session, MidiPlayOptions options = {}, QWidget* parent = nullptr);
     ~MidiPlayWindow() override;
 
     // The window's controls and commands, as the buttons, the list and the slider use them.
@@ -81,7 +81,7 @@ private:
     void showStatus();
     void halt();
 
-    app::Session& m_session;
+    base::Session& m_session;
     std::unique_ptr<Clock> m_ownClock;
     Clock* m_clock;
     MidiPlayOptions m_options;
@@ -104,6 +104,6 @@ private:
 };
 
 // What the main window's "&MidiPlay" runs: the window, modal, on the session's hand-over values.
-void runMidiPlayWindow(app::Session& session, QWidget& parent);
+void runMidiPlayWindow(base::Session& session, QWidget& parent);
 
 } // namespace quillon::player

@@ -1,6 +1,6 @@
 #include "transfer/core/SongCheck.h"
 
-#include "app/core/Messages.h"
+#include "base/core/Messages.h"
 
 #include <array>
 #include <cstdio>

@@ -1,6 +1,6 @@
 #include "transfer/core/TransferHandshake.h"
 
-#include "app/core/Messages.h"
+#include "base/core/Messages.h"
 
 #include <optional>
 #include <utility>

@@ -10,7 +10,7 @@
 // announced change nothing; a file that cannot be read at its turn stops the
 // transfer (input closed, status naming the file) and nothing more is sent;
 // after the transfer has finished or stopped every reply is ignored.
-#include "app/core/Result.h"
+#include "base/core/Result.h"
 #include "midi/core/DeviceFrame.h"
 #include "transfer/core/TransferList.h"
 

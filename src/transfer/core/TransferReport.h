@@ -7,8 +7,8 @@
 // TransferRecorder watches a TransferHandshake through the actions it hands
 // out and turns them into records; it needs nothing else from the window but
 // the time. Not thread-safe: use it on the thread that drives the handshake.
-#include "app/core/DataFolders.h"
-#include "app/core/Result.h"
+#include "base/core/DataFolders.h"
+#include "base/core/Result.h"
 #include "transfer/core/TransferHandshake.h"
 
 #include <chrono>

@@ -1,7 +1,7 @@
 #include "transfer/widgets/SendCommands.h"
 
-#include "app/core/Messages.h"
-#include "app/widgets/Session.h"
+#include "base/core/Messages.h"
+#include "base/widgets/Session.h"
 #include "player/core/Format0Converter.h"
 #include "transfer/core/SongCheck.h"
 #include "transfer/widgets/SendFileDialog.h"
@@ -21,7 +21,7 @@ void reportRefusal(QWidget& parent, ui::MessageService& messages, CheckReason re
 
 // Asks whether to copy the refused song into format 0; on Yes makes the copy
 // beside it and hands its name on, or tells why it could not be made.
-void offerFormat0Copy(QWidget& parent, app::Session& session, const std::string& fileName,
+void offerFormat0Copy(QWidget& parent, base::Session& session, const std::string& fileName,
                       const ShowNewSong& showNewSong)
 {
     auto& messages = session.messages();
@@ -39,7 +39,7 @@ void offerFormat0Copy(QWidget& parent, app::Session& session, const std::string&
         showNewSong(copy->filename().string());
 }
 
-bool confirm(QWidget& parent, app::Session& session, const Preparation& preparation,
+bool confirm(QWidget& parent, base::Session& session, const Preparation& preparation,
              const ShowNewSong& showNewSong = {})
 {
     session.transfers = preparation.list;
@@ -52,7 +52,7 @@ bool confirm(QWidget& parent, app::Session& session, const Preparation& preparat
     return session.messages().askYesNo(&parent, text::kProgramTitle, text::kConfirmSend, ui::MessageIcon::Stop);
 }
 
-void runDialog(QWidget& parent, app::Session& session)
+void runDialog(QWidget& parent, base::Session& session)
 {
     SendFileDialog dialog(session, &parent);
     session.messages().execDialog(dialog);
@@ -60,25 +60,25 @@ void runDialog(QWidget& parent, app::Session& session)
 
 } // namespace
 
-bool confirmSongSend(QWidget& parent, app::Session& session, const std::vector<std::string>& names,
+bool confirmSongSend(QWidget& parent, base::Session& session, const std::vector<std::string>& names,
                      const ShowNewSong& showNewSong)
 {
     return confirm(parent, session, prepareSongs(DiskFiles(), session.folders().songFolder(), names), showNewSong);
 }
 
-bool confirmRomSend(QWidget& parent, app::Session& session, const std::vector<std::string>& names)
+bool confirmRomSend(QWidget& parent, base::Session& session, const std::vector<std::string>& names)
 {
     return confirm(parent, session, prepareRomImage(DiskFiles(), session.folders().romFolder(), names));
 }
 
-void sendSongs(QWidget& parent, app::Session& session, const std::vector<std::string>& names,
+void sendSongs(QWidget& parent, base::Session& session, const std::vector<std::string>& names,
                const ShowNewSong& showNewSong)
 {
     if (confirmSongSend(parent, session, names, showNewSong))
         runDialog(parent, session);
 }
 
-void sendRomImage(QWidget& parent, app::Session& session, const std::vector<std::string>& names)
+void sendRomImage(QWidget& parent, base::Session& session, const std::vector<std::string>& names)
 {
     if (confirmRomSend(parent, session, names))
         runDialog(parent, session);

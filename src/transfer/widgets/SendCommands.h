@@ -12,7 +12,7 @@
 
 class QWidget;
 
-namespace quillon::app {
+namespace quillon::base {
 class Session;
 }
 
@@ -25,13 +25,13 @@ using ShowNewSong = std::function<void(const std::string& fileName)>;
 // The checks and the confirmation; true when the user answered Yes. The
 // session's transfer list holds every file that passed, even after a refusal.
 // After a format refusal the copy is offered; showNewSong may be empty.
-bool confirmSongSend(QWidget& parent, app::Session& session, const std::vector<std::string>& names,
+bool confirmSongSend(QWidget& parent, base::Session& session, const std::vector<std::string>& names,
                      const ShowNewSong& showNewSong = {});
-bool confirmRomSend(QWidget& parent, app::Session& session, const std::vector<std::string>& names);
+bool confirmRomSend(QWidget& parent, base::Session& session, const std::vector<std::string>& names);
 
 // The whole commands: the checks, then the Send File window, run modally.
-void sendSongs(QWidget& parent, app::Session& session, const std::vector<std::string>& names,
+void sendSongs(QWidget& parent, base::Session& session, const std::vector<std::string>& names,
                const ShowNewSong& showNewSong = {});
-void sendRomImage(QWidget& parent, app::Session& session, const std::vector<std::string>& names);
+void sendRomImage(QWidget& parent, base::Session& session, const std::vector<std::string>& names);
 
 } // namespace quillon::transfer

@@ -1,7 +1,7 @@
 #include "transfer/widgets/SendFileDialog.h"
 
-#include "app/core/Messages.h"
-#include "app/widgets/Session.h"
+#include "base/core/Messages.h"
+#include "base/widgets/Session.h"
 #include "midi/io/MidiInputPump.h"
 #include "midi/io/MidiSystem.h"
 #include "transfer/core/FileAccess.h"
@@ -44,7 +44,7 @@ std::optional<std::uintmax_t> fileLength(const std::filesystem::path& path)
 
 } // namespace
 
-SendFileDialog::SendFileDialog(app::Session& session, QWidget* parent)
+SendFileDialog::SendFileDialog(base::Session& session, QWidget* parent)
     : QDialog(parent), m_session(session), m_transfers(session.transfers),
       m_recorder([this](const std::string& fileName) { return fileLength(pathOf(fileName)); })
 {

@@ -29,7 +29,7 @@
 class QLabel;
 class QPushButton;
 
-namespace quillon::app {
+namespace quillon::base {
 class Session;
 }
 namespace quillon::midi {
@@ -56,7 +56,7 @@ public:
     // How often the rate and time left are worked out afresh while sending.
     static constexpr std::chrono::milliseconds kDefaultRateInterval{250};
 
-    explicit SendFileDialog(app::Session& session, QWidget* parent = nullptr);
+    explicit SendFileDialog(base::Session& session, QWidget* parent = nullptr);
     ~SendFileDialog() override;
 
     // How long without a reply before the status line says the keyboard is silent.
@@ -103,7 +103,7 @@ private:
     void showRate(bool withTimeLeft);
     void endTransfer();
 
-    app::Session& m_session;
+    base::Session& m_session;
     TransferList m_transfers;
     ui::EditableList* m_list = nullptr;
     QLabel* m_status = nullptr;

@@ -1,6 +1,6 @@
-#include "app/widgets/FileNameRules.h"
+#include "base/core/FileNameRules.h"
 
-namespace quillon::app {
+namespace quillon::base {
 
 std::optional<std::string> whyNameIsRefused(std::string_view name)
 {
@@ -20,4 +20,4 @@ std::optional<std::string> whyNameIsRefused(std::string_view name)
     return std::nullopt;
 }
 
-} // namespace quillon::app
+} // namespace quillon::base

@@ -1,7 +1,7 @@
-#include "app/widgets/NamePrompt.h"
+#include "base/widgets/NamePrompt.h"
 
-#include "app/core/Messages.h"
-#include "app/widgets/FileNameRules.h"
+#include "base/core/FileNameRules.h"
+#include "base/core/Messages.h"
 #include "ui/DialogUnits.h"
 #include "ui/MessageService.h"
 #include "ui/ProgramIcon.h"
@@ -12,7 +12,7 @@
 
 #include <filesystem>
 
-namespace quillon::app {
+namespace quillon::base {
 
 namespace {
 QString qt(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
@@ -124,4 +124,4 @@ bool askToReplace(Session& session, QWidget* parent)
     return session.messages().execDialog(dialog) == QDialog::Accepted;
 }
 
-} // namespace quillon::app
+} // namespace quillon::base

@@ -1,12 +1,12 @@
-#include "app/widgets/Session.h"
+#include "base/widgets/Session.h"
 
 #include <utility>
 
-namespace quillon::app {
+namespace quillon::base {
 
 Session::Session(midi::MidiSystem* midi, ui::MessageService& messages, DataFolders folders)
     : m_midi(midi), m_messages(&messages), m_folders(std::move(folders))
 {
 }
 
-} // namespace quillon::app
+} // namespace quillon::base

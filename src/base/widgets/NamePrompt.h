@@ -9,14 +9,14 @@
 // only after a Yes, otherwise a fresh prompt is run. An accepted name is left
 // in Session::chosenName; the dialog ends with OK in every case but its own
 // Cancel, so callers read the name from the session.
-#include "app/widgets/Session.h"
+#include "base/widgets/Session.h"
 
 #include <QDialog>
 
 class QLineEdit;
 class QPushButton;
 
-namespace quillon::app {
+namespace quillon::base {
 
 class NameDialog : public QDialog {
     Q_OBJECT
@@ -60,4 +60,4 @@ bool askForName(Session& session, QWidget* parent);
 // Runs the replace prompt; true for Yes.
 bool askToReplace(Session& session, QWidget* parent);
 
-} // namespace quillon::app
+} // namespace quillon::base

@@ -1,4 +1,4 @@
-#include "app/core/DataFolders.h"
+#include "base/core/DataFolders.h"
 
 #include <string>
 

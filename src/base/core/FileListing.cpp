@@ -1,4 +1,4 @@
-#include "app/core/FileListing.h"
+#include "base/core/FileListing.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-namespace quillon::app {
+namespace quillon::base {
 
 // Longest name, in UTF-8 bytes, one file may have (extension included).
 inline constexpr std::size_t kMaxFileNameBytes = 255;
@@ -18,4 +18,4 @@ inline constexpr std::size_t kAddedExtensionBytes = 4;
 // The empty name is accepted here: the prompt reports it with its own text.
 std::optional<std::string> whyNameIsRefused(std::string_view utf8Name);
 
-} // namespace quillon::app
+} // namespace quillon::base

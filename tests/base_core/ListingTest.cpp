@@ -1,5 +1,5 @@
-#include "app/core/DataFolders.h"
-#include "app/core/FileListing.h"
+#include "base/core/DataFolders.h"
+#include "base/core/FileListing.h"
 
 #include "../support/TempFolder.h"
 

@@ -4,7 +4,7 @@
 // the player's hand-over values and the name accepted by the last name prompt.
 // Windows get it handed in. Nothing here is saved: every run starts afresh
 // (no port chosen, songs shown).
-#include "app/core/DataFolders.h"
+#include "base/core/DataFolders.h"
 #include "midi/io/MidiSystem.h"
 #include "transfer/core/TransferList.h"
 
@@ -14,7 +14,7 @@ namespace quillon::ui {
 class MessageService;
 }
 
-namespace quillon::app {
+namespace quillon::base {
 
 // The main window's two kinds of files; the numbers are the category's values.
 enum class FileCategory { None = 0, Songs = 1, RomImages = 2 };
@@ -50,4 +50,4 @@ private:
     DataFolders m_folders;
 };
 
-} // namespace quillon::app
+} // namespace quillon::base

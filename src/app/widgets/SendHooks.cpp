@@ -1,0 +1,23 @@
+#include "app/widgets/SendHooks.h"
+
+#include "app/widgets/MainWindow.h"
+#include "transfer/widgets/SendCommands.h"
+
+namespace quillon::app {
+
+void installSendHooks(MainWindowHooks& hooks, base::Session& session)
+{
+    hooks.sendSongs = [&session](QWidget& parent, const FileSelection& selection) {
+        // A format 0 copy made on the way appears selected in the main window's list.
+        auto* window = qobject_cast<MainWindow*>(&parent);
+        transfer::sendSongs(parent, session, selection.names, [window](const std::string& fileName) {
+            if (window)
+                window->refillAndSelect(fileName);
+        });
+    };
+    hooks.sendRomImage = [&session](QWidget& parent, const FileSelection& selection) {
+        transfer::sendRomImage(parent, session, selection.names);
+    };
+}
+
+} // namespace quillon::app

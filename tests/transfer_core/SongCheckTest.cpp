@@ -56,6 +56,7 @@ TEST(SizeText, KilobytesWithTwoDecimalsPaddedToFive)
     EXPECT_EQ(sizeText(3584), " 3.50K");
     EXPECT_EQ(sizeText(0), " 0.00K");
     EXPECT_EQ(sizeText(10240), "10.00K");
+    EXPECT_EQ(sizeText(102400), "100.00K");
 }
 
 TEST(Selection, CountLimitsComeBeforeAnyFileIsOpened)

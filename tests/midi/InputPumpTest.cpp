@@ -113,20 +113,3 @@ TEST(MidiInputPump, BusyOrMissingInputIsNotOpened)
     EXPECT_FALSE(pump.open(PortChoice::notChosen()));
     pump.close();
 }
-
-TEST(MidiInputPump, BuiltInKeyboardRepliesReachTheWindowThread)
-{
-    App app;
-    FakeBackend* fake = nullptr;
-    auto system = fakeSystem(&fake);
-    MidiInputPump pump(*system);
-    Received received;
-    record(pump, received);
-    const auto keyboard = system->choiceForIndex(0, Direction::Input);
-    ASSERT_TRUE(pump.open(keyboard));
-    EXPECT_EQ(system->sendOne(system->choiceForIndex(0, Direction::Output), frame::buildTransferControl()),
-              SendResult::Sent);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !received.messages.empty(); }, 2000));
-    EXPECT_EQ(received.messages[0], VirtualKeyboard::packReply(frame::Reply::Ready));
-    EXPECT_TRUE(received.allOnMainThread);
-}

@@ -90,21 +90,6 @@ std::size_t cleanReplyCount()
 
 } // namespace
 
-TEST(ReplyFaults, CleanRunStoresEverySongByteForByte)
-{
-    Wire wire(threeSongs(), threeFiles());
-    ASSERT_TRUE(wire.run());
-    EXPECT_TRUE(wire.finished());
-    EXPECT_TRUE(claimsSuccess(wire));
-    EXPECT_EQ(wire.keyboard.songs().size(), 3u);
-    EXPECT_EQ(wire.dataBlocks().size(), 6u);
-    EXPECT_TRUE(wire.keyboard.errors().empty());
-    // Ready, one per header and block: 1 + 3 headers + 6 blocks.
-    EXPECT_EQ(wire.replyCount, 10u);
-    expectEveryBlockInItsPlace(wire, TransferKind::Songs);
-    expectNothingWrongStored(wire);
-}
-
 // One reply of a clean run after another meets the fault plan (and a second
 // plan, where given, the reply after it).
 struct ReplyPlan {

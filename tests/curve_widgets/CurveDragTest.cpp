@@ -138,20 +138,11 @@ private slots:
         h->release(QPoint(236, 50));
     }
 
-    void pressBesideEveryColumnDragsNothing()
-    {
-        h->press(QPoint(120, 200)); // between key-points 1 (80) and 2 (160)
-        QVERIFY(!h->editor->state().dragging());
-        h->moveTo(QPoint(150, 10));
-        h->release(QPoint(150, 10));
-        verifyShows(*h, defaultKeyPoints());
-    }
-
     void movesAfterReleaseChangeNothing()
     {
         h->drag(QPoint(80, 0), QPoint(100, 30));
         const KeyPoints afterDrag = h->editor->state().working().keyPoints();
-        // A move with the button held that began outside any column.
+        // A move with the button held that began beside every column (between key-points 1 and 2).
         h->press(QPoint(130, 30));
         h->moveTo(QPoint(80, 300));
         h->release(QPoint(80, 300));

@@ -5,9 +5,12 @@
 //   - data blocks go out in order, never past the count, each carrying exactly
 //     the packed bytes of its place in the current file;
 //   - nothing is sent after Finished or Stopped, and each happens at most once;
-//   - success is claimed only once every song was announced and had blocks sent;
+//   - at the end every song was announced, and each that did not have all its
+//     blocks sent is named as cut short; success is claimed only without such;
+//   - a stop names an unreadable file, or an empty ROM image that cannot be announced;
 //   - a progress position never exceeds its range;
 //   - a keyboard model fed everything sent stores only exact file contents.
+#include "base/core/Messages.h"
 #include "midi/core/DeviceFrame.h"
 #include "midi/core/KeyboardModel.h"
 #include "transfer/core/TransferHandshake.h"
@@ -46,6 +49,14 @@ bool wellFormed(const Bytes& m)
             return false;
     }
     return true;
+}
+
+bool claimsSuccess(const Actions& actions)
+{
+    return std::any_of(actions.begin(), actions.end(), [](const Action& action) {
+        const auto* status = std::get_if<SetStatus>(&action);
+        return status && status->text == text::kStatusSucceeded;
+    });
 }
 
 unsigned numberOf(const Bytes& m) { return (unsigned{m[frame::kOffNumberHigh]} << 7) | m[frame::kOffNumberLow]; }
@@ -122,10 +133,15 @@ struct Shadow {
                 FUZZ_CHECK(handshake.isFinished());
                 if (kind == TransferKind::Songs) {
                     FUZZ_CHECK(current == files.size() - 1);
+                    const auto& cutShort = handshake.cutShortSongs();
                     for (std::size_t i = 0; i < files.size(); ++i) {
                         FUZZ_CHECK(blocksSentFor.count(i) == 1);
-                        FUZZ_CHECK(files[i]->empty() || blocksSentFor[i] > 0);
+                        const bool whole = blocksSentFor[i] == frame::blockCount(frame::packedLength(files[i]->size()));
+                        const bool named =
+                            std::find(cutShort.begin(), cutShort.end(), "file" + std::to_string(i)) != cutShort.end();
+                        FUZZ_CHECK(whole || named);
                     }
+                    FUZZ_CHECK(claimsSuccess(actions) == cutShort.empty());
                 } else
                     FUZZ_CHECK(nextBlock == blocks);
             } else if (const auto* stopped = std::get_if<Stopped>(&action)) {
@@ -133,7 +149,11 @@ struct Shadow {
                 ended = true;
                 FUZZ_CHECK(handshake.isStopped());
                 const auto index = static_cast<std::size_t>(handshake.songIndex());
-                FUZZ_CHECK(index < files.size() && !files[index].has_value());
+                FUZZ_CHECK(index < files.size());
+                if (stopped->reason == StopReason::FileRefused)
+                    FUZZ_CHECK(kind == TransferKind::RomImage && files[index].has_value() && files[index]->empty());
+                else
+                    FUZZ_CHECK(stopped->reason == StopReason::FileUnreadable && !files[index].has_value());
                 FUZZ_CHECK(stopped->fileName == "file" + std::to_string(index));
             }
         }

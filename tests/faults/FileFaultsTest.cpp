@@ -8,6 +8,7 @@
 #include "base/core/FileListing.h"
 #include "transfer/core/FileAccess.h"
 #include "transfer/core/SongCheck.h"
+#include "transfer/core/TransferSnapshot.h"
 
 #include "../support/TempFolder.h"
 
@@ -177,24 +178,85 @@ TEST_F(SongFolder, FoldersPipesAndDanglingLinksNeitherListNorHang)
     EXPECT_TRUE(check.get());
 }
 
-TEST_F(SongFolder, ASongChangedAfterTheChecksIsSentWholeAsItIsAtItsTurn)
+TEST_F(SongFolder, TheBytesCheckedAtSendAreTheBytesSentWhateverHappensOnDiskLater)
 {
-    writeFile("first.mid", songBytes(1, 2000));
-    writeFile("second.mid", songBytes(2, 100));
-    writeFile("third.mid", songBytes(3, 100));
+    const Bytes first = songBytes(1, 2000), second = songBytes(2, 100), third = songBytes(3, 100);
+    writeFile("first.mid", first);
+    writeFile("second.mid", second);
+    writeFile("third.mid", third);
     const auto prepared = prepare({"first.mid", "second.mid", "third.mid"});
     ASSERT_TRUE(prepared.ok());
+    const auto snapshot =
+        transfer::takeSnapshot(prepared.list, [this](const std::string& name) { return folder / name; });
+    ASSERT_TRUE(snapshot->ok());
 
-    // Between the checks and the transfer: one grows past a block, one shrinks to nothing.
-    const Bytes grown = songBytes(7, 5000);
-    writeFile("second.mid", grown);
-    writeFile("third.mid", {});
+    // During the first song's transfer: one is cut to nothing, one replaced by noise.
+    writeFile("second.mid", {});
+    writeFile("third.mid", fileData(100, 9));
 
-    Wire wire(prepared.list, fromDisk());
+    Wire wire(prepared.list, transfer::snapshotReader(snapshot));
     ASSERT_TRUE(wire.run());
     EXPECT_TRUE(wire.finished());
     EXPECT_TRUE(wire.keyboard.errors().empty());
-    EXPECT_EQ(wire.keyboard.song(1), songBytes(1, 2000));
-    EXPECT_EQ(wire.keyboard.song(2), grown);
-    EXPECT_EQ(wire.keyboard.song(3), Bytes{});
+    EXPECT_EQ(wire.keyboard.song(1), first);
+    EXPECT_EQ(wire.keyboard.song(2), second);
+    EXPECT_EQ(wire.keyboard.song(3), third);
+}
+
+TEST_F(SongFolder, AFileChangedOrGoneBeforeSendStopsTheRunBeforeAnythingIsSent)
+{
+    writeFile("a.mid", songBytes(1));
+    writeFile("b.mid", songBytes(2));
+    const auto prepared = prepare({"a.mid", "b.mid"});
+    ASSERT_TRUE(prepared.ok());
+    const std::pair<Bytes, transfer::CheckReason> changes[] = {
+        {fileData(100, 9), transfer::CheckReason::NotMidiFile},
+        {{}, transfer::CheckReason::NotMidiFile},
+    };
+    for (const auto& [content, reason] : changes) {
+        writeFile("b.mid", content);
+        const auto snapshot =
+            transfer::takeSnapshot(prepared.list, [this](const std::string& n) { return folder / n; });
+        EXPECT_EQ(snapshot->refusal, reason);
+        EXPECT_EQ(snapshot->refusedFile, "b.mid");
+    }
+    std::filesystem::remove(folder / "b.mid");
+    const auto gone = transfer::takeSnapshot(prepared.list, [this](const std::string& n) { return folder / n; });
+    EXPECT_EQ(gone->refusal, transfer::CheckReason::CannotOpenFile);
+    EXPECT_EQ(gone->refusedFile, "b.mid");
+}
+
+// 15 MiB would need 18 725 blocks, more than a header's 14 bits count: refused
+// when chosen, at Send, and by the handshake itself, with nothing stored.
+TEST_F(SongFolder, AFifteenMebibyteSongIsRefusedEverywhereAndNothingIsStored)
+{
+    const Bytes huge = songBytes(4, (std::size_t{15} << 20) - 14);
+    writeFile("huge.mid", huge);
+    const auto prepared = prepare({"huge.mid"});
+    EXPECT_EQ(prepared.refusal, transfer::CheckReason::TooLarge);
+    EXPECT_EQ(prepared.refusedFile, "huge.mid");
+    EXPECT_EQ(prepared.refusedLength, huge.size());
+
+    const transfer::TransferList list{transfer::TransferKind::Songs, {{"huge.mid", "", 1}}};
+    EXPECT_EQ(transfer::takeSnapshot(list, [this](const std::string& n) { return folder / n; })->refusal,
+              transfer::CheckReason::TooLarge);
+    Wire wire(list, fromDisk());
+    ASSERT_TRUE(wire.run());
+    EXPECT_FALSE(wire.finished());
+    EXPECT_TRUE(wire.dataBlocks().empty());
+    EXPECT_TRUE(wire.keyboard.songs().empty());
+    EXPECT_FALSE(wire.keyboard.transferOpen()); // closed again on the way out
+}
+
+TEST_F(SongFolder, AnEmptyRomImageIsRefusedAndTheKeyboardsRomIsLeftAlone)
+{
+    writeFile("empty.bin", {});
+    const auto prepared = transfer::prepareRomImage(transfer::FileInspector::disk(), folder, {"empty.bin"});
+    EXPECT_EQ(prepared.refusal, transfer::CheckReason::EmptyRomImage);
+
+    Wire wire(transfer::TransferList{transfer::TransferKind::RomImage, {{"empty.bin", "", 1}}}, fromDisk());
+    ASSERT_TRUE(wire.run());
+    EXPECT_FALSE(wire.finished());
+    EXPECT_EQ(wire.sent.size(), 1u); // the opening control message only: no header of 0 blocks
+    EXPECT_FALSE(wire.keyboard.romImage().has_value());
 }

@@ -58,19 +58,6 @@ void expectEveryBlockInItsPlace(const Wire& wire, TransferKind kind)
     }
 }
 
-// The keyboard holds only exact songs; success means it holds all of them.
-void expectNothingWrongStored(const Wire& wire)
-{
-    for (const auto& [slot, stored] : wire.keyboard.songs()) {
-        ASSERT_TRUE(kSlotFiles.count(slot)) << "a song in slot " << slot << " that nobody sent";
-        EXPECT_EQ(stored, wire.store.files.at(kSlotFiles.at(slot))) << "slot " << slot;
-    }
-    // (The keyboard may have refused extra copies on the way; what counts is what it holds.)
-    if (wire.finished()) {
-        EXPECT_EQ(wire.keyboard.songs().size(), kSlotFiles.size()) << "success claimed with songs missing";
-    }
-}
-
 bool claimsSuccess(const Wire& wire)
 {
     for (const auto& action : wire.actions) {
@@ -79,6 +66,19 @@ bool claimsSuccess(const Wire& wire)
             return true;
     }
     return false;
+}
+
+// The keyboard holds only exact songs; claimed success means it holds all of them.
+void expectNothingWrongStored(const Wire& wire)
+{
+    for (const auto& [slot, stored] : wire.keyboard.songs()) {
+        ASSERT_TRUE(kSlotFiles.count(slot)) << "a song in slot " << slot << " that nobody sent";
+        EXPECT_EQ(stored, wire.store.files.at(kSlotFiles.at(slot))) << "slot " << slot;
+    }
+    // (The keyboard may have refused extra copies on the way; what counts is what it holds.)
+    if (claimsSuccess(wire)) {
+        EXPECT_EQ(wire.keyboard.songs().size(), kSlotFiles.size()) << "success claimed with songs missing";
+    }
 }
 
 std::size_t cleanReplyCount()
@@ -112,7 +112,8 @@ TEST_P(OneReplyAfterAnother, NeverStoresAWrongSongAndClaimsSuccessOnlyWithEveryS
         ASSERT_TRUE(wire.run());
         expectEveryBlockInItsPlace(wire, TransferKind::Songs);
         expectNothingWrongStored(wire);
-        EXPECT_EQ(claimsSuccess(wire), wire.finished());
+        // A repeated song-done reply may end a song early: the run finishes, naming it, never claiming success.
+        EXPECT_EQ(claimsSuccess(wire), wire.finished() && wire.handshake.cutShortSongs().empty());
         finishedRuns += wire.finished() ? 1 : 0;
         if (plan.faults.size() > 1)
             continue;

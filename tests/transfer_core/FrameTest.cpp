@@ -77,20 +77,30 @@ TEST(Messages, HeadersCarrySlotAndBlockCount)
               bytes({0xF0, 0x00, 0x20, 0x63, 0x00, 0x01, 0x00, 0x02, 0x00, 0x05, 0x00, 0x03, 0x29, 0xF7}));
 }
 
-TEST(Messages, DataBlockNumberIsTheIndexTruncatedTo14Bits)
+// Block counts and indices travel in 14 bits: a larger one is refused (no
+// message at all), never sent with its high bits dropped.
+TEST(Messages, NumbersNearAndPastThe14BitLimit)
 {
     const Bytes payload = bytes({0x01});
     const Bytes block128 = buildDataBlock(1, 128, payload);
     ASSERT_EQ(block128.size(), 15u);
-    EXPECT_EQ(block128[10], 0x01);
-    EXPECT_EQ(block128[11], 0x00);
-    EXPECT_EQ(block128[12], 0x89);
-    EXPECT_EQ(block128[13], 0x01);
-    EXPECT_EQ(block128[14], 0xF7);
-
-    const Bytes wrapped = buildDataBlock(1, 0x4000 + 3, payload);
-    EXPECT_EQ(wrapped[10], 0x00);
-    EXPECT_EQ(wrapped[11], 0x03);
+    EXPECT_EQ((Bytes{block128[10], block128[11], block128[12], block128[13], block128[14]}),
+              bytes({0x01, 0x00, 0x89, 0x01, 0xF7}));
+    for (const unsigned number : {0x3FFEu, 0x3FFFu, 0x4000u, 0x4003u, 0x8000u, 0xFFFFFFFFu}) {
+        const bool fits = number <= 0x3FFF;
+        for (const Bytes& message :
+             {buildSongHeader(1, number), buildRomHeader(number), buildDataBlock(1, number, payload)}) {
+            ASSERT_EQ(message.empty(), !fits) << number;
+            if (fits) {
+                EXPECT_EQ((unsigned{message[10]} << 7) | message[11], number);
+            }
+        }
+    }
+    // The largest sendable file fills exactly the most blocks a header can count.
+    const std::size_t largest = largestSendableLength();
+    EXPECT_EQ(largest, 14679168u);
+    for (std::size_t length = largest - 8; length <= largest + 8; ++length)
+        EXPECT_EQ(blockCount(packedLength(length)) <= kMaxBlockCount, length <= largest) << length;
 }
 
 TEST(Messages, BlockBytesSliceThePackedData)

@@ -58,9 +58,11 @@ TEST(HandshakeStart, SongRepliesBeforeTheFirstAnnouncementAreIgnored)
     EXPECT_EQ(sent(reply(handshake, Reply::Ready)), std::vector<Bytes>{frame::buildSongHeader(1, 1)});
 }
 
-void expectCleanStop(const Actions& actions, const std::string& fileName)
+// A song run closes the keyboard's transfer on its way out; a ROM update sends nothing more.
+void expectCleanStop(const Actions& actions, const std::string& fileName, TransferKind kind = TransferKind::Songs)
 {
-    EXPECT_TRUE(sent(actions).empty());
+    EXPECT_EQ(sent(actions),
+              kind == TransferKind::Songs ? std::vector<Bytes>{frame::buildTransferControl()} : std::vector<Bytes>{});
     EXPECT_EQ(statuses(actions).back(), "The file " + fileName + " can't be opened, sending stopped!");
     EXPECT_EQ(all<CloseInput>(actions).size(), 1u);
     EXPECT_EQ(all<RelabelClose>(actions).at(0).text, "Close");
@@ -94,8 +96,58 @@ TEST(HandshakeStop, UnreadableFirstSongOrImageStopsAtTheReadyReply)
 
     TransferHandshake rom(romImage("none.bin"), store.reader());
     ASSERT_TRUE(rom.start().ok());
-    expectCleanStop(reply(rom, Reply::Ready), "none.bin");
+    expectCleanStop(reply(rom, Reply::Ready), "none.bin", TransferKind::RomImage);
     EXPECT_TRUE(reply(rom, Reply::RomBlockDone).empty());
+}
+
+TEST(HandshakeStop, InterruptClosesASongRunTheKeyboardAnsweredAndNothingElse)
+{
+    FileStore store;
+    store.files["a.mid"] = fileData(2187);
+    store.files["a.bin"] = fileData(2187);
+    struct Case {
+        TransferList list;
+        std::vector<Reply> replies;
+        std::vector<Bytes> closing;
+    };
+    const Case cases[] = {
+        {songs({{"a.mid", 1}}), {Reply::Ready, Reply::SongBlockDone}, {frame::buildTransferControl()}},
+        // No ready reply yet: the keyboard may not be in this run; a closing message would open one.
+        {songs({{"a.mid", 1}}), {}, {}},
+        {romImage("a.bin"), {Reply::Ready, Reply::RomBlockDone}, {}},
+    };
+    for (const Case& c : cases) {
+        TransferHandshake handshake(c.list, store.reader());
+        EXPECT_TRUE(handshake.interrupt().empty()); // not started
+        ASSERT_TRUE(handshake.start().ok());
+        for (Reply code : c.replies)
+            reply(handshake, code);
+        const Actions actions = handshake.interrupt();
+        EXPECT_EQ(sent(actions), c.closing);
+        ASSERT_EQ(all<Stopped>(actions).size(), 1u);
+        EXPECT_EQ(all<Stopped>(actions)[0].reason, StopReason::Interrupted);
+        EXPECT_TRUE(handshake.isStopped());
+        EXPECT_TRUE(handshake.interrupt().empty());
+        EXPECT_TRUE(reply(handshake, Reply::SongBlockDone).empty());
+    }
+}
+
+TEST(HandshakeStop, FilesAHeaderCannotAnnounceAreRefusedBeforeTheirHeader)
+{
+    FileStore store;
+    store.files["empty.bin"] = {};
+    store.files["huge.mid"] = Bytes(frame::largestSendableLength() + 1, 0x41);
+    for (const auto& [list, name] :
+         {std::pair{romImage("empty.bin"), "empty.bin"}, std::pair{songs({{"huge.mid", 1}}), "huge.mid"}}) {
+        TransferHandshake handshake(list, store.reader());
+        ASSERT_TRUE(handshake.start().ok());
+        const Actions actions = reply(handshake, Reply::Ready);
+        for (const Bytes& message : sent(actions))
+            EXPECT_EQ(message, frame::buildTransferControl()) << name; // no header, no block
+        ASSERT_EQ(all<Stopped>(actions).size(), 1u) << name;
+        EXPECT_EQ(all<Stopped>(actions)[0].reason, StopReason::FileRefused);
+        EXPECT_EQ(all<Stopped>(actions)[0].fileName, name);
+    }
 }
 
 } // namespace

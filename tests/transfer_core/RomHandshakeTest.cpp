@@ -90,14 +90,4 @@ TEST_F(RomHandshake, RepliesOutsideTheUpdateChangeNothing)
     EXPECT_EQ(number(sent(reply(handshake, Reply::RomBlockDone)).at(0)), 1u);
 }
 
-TEST_F(RomHandshake, EmptyImageOnlyCountsReplies)
-{
-    auto handshake = started(0);
-    EXPECT_EQ(sent(reply(handshake, Reply::Ready)), std::vector<Bytes>{frame::buildRomHeader(0)});
-    EXPECT_TRUE(reply(handshake, Reply::RomBlockDone).empty());
-    EXPECT_TRUE(reply(handshake, Reply::RomBlockDone).empty());
-    EXPECT_EQ(handshake.blockIndex(), 2);
-    EXPECT_FALSE(handshake.isFinished());
-}
-
 } // namespace

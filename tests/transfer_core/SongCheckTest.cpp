@@ -111,6 +111,42 @@ TEST(DiskFiles, ReadsNoMoreThanTheFileHas)
     EXPECT_FALSE(readWholeFile(folder / "absent.mid").ok());
 }
 
+// Lengths are only measured: a fake disk of any size costs nothing.
+class SizedFiles final : public FileInspector {
+public:
+    std::uintmax_t length = 0;
+    std::optional<FileHead> inspect(const std::filesystem::path&, std::size_t headLength) const override
+    {
+        const Bytes head = midiHead(0, 0);
+        return FileHead{length, Bytes(head.begin(), head.begin() + std::min(headLength, head.size()))};
+    }
+};
+
+TEST(FileSize, SongsAndRomImagesPastTheBlockLimitAndEmptyImagesAreRefused)
+{
+    const std::uintmax_t largest = frame::largestSendableLength();
+    SizedFiles files;
+    for (const std::uintmax_t length :
+         {std::uintmax_t{0}, largest - 1, largest, largest + 1, std::uintmax_t{15} << 20}) {
+        files.length = length;
+        const FileVerdict song = checkSongFile(files, "big.mid");
+        const FileVerdict rom = checkRomFile(files, "big.bin");
+        const bool tooLarge = length > largest;
+        EXPECT_EQ(song.refusal == CheckReason::TooLarge, tooLarge) << length;
+        EXPECT_EQ(rom.refusal, tooLarge      ? std::optional(CheckReason::TooLarge)
+                               : length == 0 ? std::optional(CheckReason::EmptyRomImage)
+                                             : std::nullopt)
+            << length;
+        const auto prepared = prepareRomImage(files, "bin", {"big.bin"});
+        EXPECT_EQ(prepared.refusal, rom.refusal);
+        if (tooLarge) {
+            EXPECT_EQ(refusalText(*prepared.refusal, prepared.refusedFile, prepared.refusedLength),
+                      "The file is too large to be sent: big.bin (" + std::to_string(length) +
+                          " bytes).\r\nThe largest file that can be sent is 14679168 bytes.");
+        }
+    }
+}
+
 TEST(SlotLabels, TwoDigitNamesForSlotsOneToTwentyEight)
 {
     EXPECT_EQ(slotLabel(5), "No.05");

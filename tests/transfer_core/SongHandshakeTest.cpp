@@ -132,18 +132,27 @@ TEST_F(SongHandshake, RepeatedReadyRestartsTheFirstSongOnly)
     EXPECT_TRUE(reply(handshake, Reply::Ready).empty());
 }
 
-TEST_F(SongHandshake, SongDoneBeforeTheLastBlockMovesOnToTheNextSong)
+// The keyboard ends a song early (right after its header, or midway): it is
+// followed to the next song or the end, and the song is never counted as sent.
+TEST_F(SongHandshake, SongDoneBeforeAllBlocksMovesOnAndNamesTheSongCutShort)
 {
-    store.files["a.mid"] = fileData(2187);
+    store.files["a.mid"] = fileData(2187); // 3 blocks
     store.files["b.mid"] = fileData(100);
-    auto handshake = started(songs({{"a.mid", 1}, {"b.mid", 2}}));
-    reply(handshake, Reply::Ready);
-    reply(handshake, Reply::SongBlockDone);
-    const Actions next = reply(handshake, Reply::SongDone);
-    EXPECT_EQ(sent(next), std::vector<Bytes>{frame::buildSongHeader(2, 1)});
-    EXPECT_TRUE(statuses(next).empty()); // the status line stays as it was
-    EXPECT_EQ(handshake.songIndex(), 1);
-    EXPECT_EQ(handshake.blockIndex(), 0);
+    for (const int blockReplies : {0, 1}) {
+        auto handshake = started(songs({{"a.mid", 1}, {"b.mid", 2}}));
+        reply(handshake, Reply::Ready);
+        for (int i = 0; i < blockReplies; ++i)
+            reply(handshake, Reply::SongBlockDone);
+        const Actions next = reply(handshake, Reply::SongDone);
+        EXPECT_EQ(sent(next), std::vector<Bytes>{frame::buildSongHeader(2, 1)});
+        EXPECT_EQ(statuses(next).at(0), "The file a.mid was cut short by the keyboard, it is not stored whole!");
+        EXPECT_EQ(handshake.songIndex(), 1);
+        reply(handshake, Reply::SongBlockDone);
+        const Actions end = reply(handshake, Reply::SongDone);
+        EXPECT_TRUE(handshake.isFinished());
+        EXPECT_EQ(handshake.cutShortSongs(), std::vector<std::string>{"a.mid"});
+        EXPECT_EQ(statuses(end).at(0), "Sending ended, but the keyboard cut short: a.mid");
+    }
 }
 
 TEST_F(SongHandshake, OnlyNoteOnRepliesWithAKnownNoteCount)

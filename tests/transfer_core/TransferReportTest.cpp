@@ -7,6 +7,12 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+
+#include <csignal>
+#include <fstream>
+#include <sstream>
+
 using namespace quillon;
 using namespace quillon::transfer;
 using namespace quillon::transfer::testing;
@@ -63,11 +69,14 @@ TEST(TransferLine, OneTabSeparatedLineWithEveryField)
     // 4200 bytes in 1.25 s: 3.28 KiB/s.
     const TransferRecord song{at(18, 40, 12), "my song.mid", 3584, 4, 4, 5, FileResult::Sent, 1250ms, 4200};
     EXPECT_EQ(formatRecord(song),
-              "2026-12-06 18:40:12 UTC\tmy song.mid\t3584 bytes\t4/4 blocks\tslot 5\tsent\t1.250 s\t3.28 KiB/s");
+              "2026-12-06 18:40:12 UTC\tmy song.mid\t3584 bytes\t4/4 blocks\tslot 5\tsent\t1.250000 s\t3.28 KiB/s");
+    // A short song to a fast keyboard takes less than a millisecond: it still has a duration and a rate.
+    const TransferRecord fast{at(18, 40, 12), "s.mid", 1200, 2, 2, 1, FileResult::Sent, 412us, 1500};
+    EXPECT_NE(formatRecord(fast).find("\t0.000412 s\t3555.45 KiB/s"), std::string::npos) << formatRecord(fast);
 
     TransferRecord rom{at(0, 0, 0), "update.bin", 70000, 0, 79, std::nullopt, FileResult::Stopped, 0ms, 0};
     EXPECT_EQ(formatRecord(rom),
-              "2026-12-06 00:00:00 UTC\tupdate.bin\t70000 bytes\t0/79 blocks\tROM\tstopped\t0.000 s\t0.00 KiB/s");
+              "2026-12-06 00:00:00 UTC\tupdate.bin\t70000 bytes\t0/79 blocks\tROM\tstopped\t0.000000 s\t0.00 KiB/s");
     rom.result = FileResult::Unreadable;
     EXPECT_NE(formatRecord(rom).find("\tunreadable\t"), std::string::npos);
 }
@@ -121,6 +130,54 @@ TEST(TransferRecorder, ARestartedSongIsOneLineWhoseTimeRunsOn)
     EXPECT_EQ(records[0].result, FileResult::Sent);
     EXPECT_EQ(records[0].blocksSent, 2u);
     EXPECT_EQ(records[0].duration, 500ms);
+}
+
+TEST(TransferRecorder, ASongTheKeyboardCutShortIsLoggedSoNeverAsSent)
+{
+    Rig rig;
+    rig.store.files["a.mid"] = fileData(2500); // 3 blocks
+    rig.store.files["b.mid"] = fileData(100);
+    rig.begin({TransferKind::Songs, {{"a.mid", "", 5}, {"b.mid", "", 1}}});
+    rig.answer(frame::Reply::Ready);
+    rig.answer(frame::Reply::SongBlockDone);
+    rig.answer(frame::Reply::SongDone); // a.mid ended after 1 of its 3 blocks
+    rig.answer(frame::Reply::SongBlockDone);
+    rig.answer(frame::Reply::SongDone);
+    const auto& records = rig.recorder.records();
+    ASSERT_EQ(records.size(), 2u);
+    EXPECT_NE(formatRecord(records[0]).find("\t1/3 blocks\tslot 5\tcut short\t"), std::string::npos);
+    EXPECT_EQ(records[1].result, FileResult::Sent);
+}
+
+// A full disk takes part of a line: it is cut back off, so the file keeps
+// whole lines only, and the next record starts on a line of its own.
+TEST(TransferLog, AWriteCutShortLeavesNoHalfLine)
+{
+    const quillon::testing::TempFolder temp;
+    const fs::path log = temp.path() / "transfer-log.txt";
+    std::ofstream(log, std::ios::binary) << "an earlier line\n";
+    TransferRecord record;
+    record.fileName = std::string(200, 'x') + ".mid";
+    const std::string earlier = "an earlier line\n";
+
+    // The file may grow by a few bytes only, as on a disk that is nearly full.
+    std::signal(SIGXFSZ, SIG_IGN);
+    rlimit saved{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+    rlimit small = saved;
+    small.rlim_cur = earlier.size() + 40;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    const Status full = appendTransferLog(log, {record});
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &saved), 0);
+    EXPECT_FALSE(full.ok());
+
+    std::stringstream text;
+    text << std::ifstream(log, std::ios::binary).rdbuf();
+    EXPECT_EQ(text.str(), earlier);
+    ASSERT_TRUE(appendTransferLog(log, {record}).ok());
+    text.str({});
+    text << std::ifstream(log, std::ios::binary).rdbuf();
+    EXPECT_EQ(text.str(), earlier + formatRecord(record) + "\n");
 }
 
 TEST(TransferLog, NothingIsWrittenWithoutTheDataFolder)

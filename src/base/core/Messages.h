@@ -57,6 +57,10 @@ inline constexpr std::string_view kCannotOpenFileAtTurn =
 inline constexpr std::string_view kNotMidiFile = "ERROR, The input file is not a MIDI file!";
 inline constexpr std::string_view kNotFormat0 = "   Sorry, this program only process MIDI file format 0!\n \nYou can "
                                                 "use the tool Smfshift to change the midi file format!";
+// A file whose packed form needs more blocks than a header can announce.
+inline constexpr std::string_view kFileTooLarge = "The file is too large to be sent: "; // + name, " (N bytes)"
+inline constexpr std::string_view kFileTooLargeLimit = ".\r\nThe largest file that can be sent is "; // + N " bytes."
+inline constexpr std::string_view kEmptyRomImage = "The ROM image is empty, there is nothing to send!";
 inline constexpr std::string_view kConfirmSend = "The file will be sent to midi device. Are you sure?\r\n";
 
 // Offered after a song is refused for its format: a format 0 copy made beside it.
@@ -83,6 +87,16 @@ inline constexpr std::string_view kCloseAfterStop = "Close";
 // A file that cannot be read when its turn comes stops the transfer; the status line names it.
 inline constexpr std::string_view kStatusStoppedPrefix = "The file ";
 inline constexpr std::string_view kStatusStoppedSuffix = " can't be opened, sending stopped!";
+inline constexpr std::string_view kStatusRefusedSuffix = " can't be sent (empty or too large), sending stopped!";
+inline constexpr std::string_view kStatusInterrupted = "Sending cancelled!";
+// The keyboard ended a song before all of its blocks went out: "The file " + name + suffix.
+inline constexpr std::string_view kStatusCutShortSuffix = " was cut short by the keyboard, it is not stored whole!";
+// The last status of a song run in which the keyboard cut songs short, + their names.
+inline constexpr std::string_view kStatusEndedCutShort = "Sending ended, but the keyboard cut short: ";
+// Shown while the keyboard has not answered the opening control message.
+inline constexpr std::string_view kStatusNoReadyReply =
+    "The keyboard has not answered the start of the transfer. It may still have been in an earlier, interrupted "
+    "transfer, which this start has ended: press Cancel and send again.";
 
 // Player
 inline constexpr std::string_view kPlayStatusFormat = "Play Status:   %02d:%02d / %02d:%02d";

@@ -6,6 +6,8 @@ namespace quillon::frame {
 
 Bytes buildMessage(const Head& head, std::span<const std::uint8_t> payload)
 {
+    if (head.number > kMaxNumber)
+        return {};
     Bytes message;
     message.reserve(payload.size() + kFrameOverhead);
     message.push_back(kSysExStart);
@@ -83,6 +85,13 @@ Bytes unpack7(std::span<const std::uint8_t> packed)
 unsigned blockCount(std::size_t packedLength)
 {
     return static_cast<unsigned>(packedLength / kBlockSize + (packedLength % kBlockSize != 0 ? 1 : 0));
+}
+
+std::size_t largestSendableLength()
+{
+    // Every 7 file bytes take 8 packed ones; a last group of k bytes takes k + 1.
+    const std::size_t packedLimit = static_cast<std::size_t>(kMaxBlockCount) * kBlockSize;
+    return packedLimit / 8 * 7 + (packedLimit % 8 > 1 ? packedLimit % 8 - 1 : 0);
 }
 
 std::size_t blockLength(std::size_t packedLength, unsigned blockIndex)

@@ -51,7 +51,12 @@ enum class Reply : std::uint8_t {
     SongDone = 55,
 };
 
-// The 14-bit number as it travels: high 7 bits first, upper bits beyond 14 dropped.
+// The 14-bit number as it travels: high 7 bits first. Larger numbers never
+// travel: buildMessage refuses them, as a wrapped block count or index would
+// make the keyboard keep a different file than the one sent.
+inline constexpr unsigned kMaxNumber = 0x3FFF;
+// The most blocks one header can announce, and so the longest packed file.
+inline constexpr unsigned kMaxBlockCount = kMaxNumber;
 inline constexpr std::uint8_t numberHigh(unsigned value) { return static_cast<std::uint8_t>((value >> 7) & 0x7F); }
 inline constexpr std::uint8_t numberLow(unsigned value) { return static_cast<std::uint8_t>(value & 0x7F); }
 
@@ -60,11 +65,12 @@ struct Head {
     std::uint8_t kind;
     std::uint8_t subKind;
     std::uint8_t target;
-    unsigned number; // only the low 14 bits travel
+    unsigned number; // 0..kMaxNumber
     std::uint8_t command;
 };
 
 // Builds a whole message: head, payload (each byte must already be < 0x80), F7.
+// A number above kMaxNumber gives an empty message: nothing to send.
 Bytes buildMessage(const Head& head, std::span<const std::uint8_t> payload);
 
 Bytes buildTransferControl();
@@ -79,6 +85,8 @@ std::size_t packedLength(std::size_t rawLength);
 Bytes unpack7(std::span<const std::uint8_t> packed);
 
 unsigned blockCount(std::size_t packedLength);
+// The longest file whose packed form fits in kMaxBlockCount blocks.
+std::size_t largestSendableLength();
 std::size_t blockLength(std::size_t packedLength, unsigned blockIndex);
 std::span<const std::uint8_t> blockBytes(std::span<const std::uint8_t> packed, unsigned blockIndex);
 

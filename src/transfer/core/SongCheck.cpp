@@ -2,6 +2,7 @@
 
 #include "base/core/Messages.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 
@@ -27,6 +28,7 @@ Preparation prepare(TransferKind kind, const FileInspector& files, const std::fi
         if (!verdict.ok()) {
             result.refusal = verdict.refusal;
             result.refusedFile = names[i];
+            result.refusedLength = verdict.length;
             return result;
         }
         result.list.entries.push_back({names[i], verdict.sizeText, static_cast<int>(i) + kFirstSlot});
@@ -43,8 +45,18 @@ std::string_view messageText(CheckReason reason)
     case CheckReason::CannotOpenFile: return text::kCannotOpenFile;
     case CheckReason::NotMidiFile: return text::kNotMidiFile;
     case CheckReason::NotFormat0: return text::kNotFormat0;
+    case CheckReason::TooLarge: return text::kFileTooLarge;
+    case CheckReason::EmptyRomImage: return text::kEmptyRomImage;
     }
     return {};
+}
+
+std::string refusalText(CheckReason reason, const std::string& fileName, std::uintmax_t length)
+{
+    if (reason != CheckReason::TooLarge)
+        return std::string(messageText(reason));
+    return std::string(text::kFileTooLarge) + fileName + " (" + std::to_string(length) + " bytes)" +
+           std::string(text::kFileTooLargeLimit) + std::to_string(frame::largestSendableLength()) + " bytes.";
 }
 
 std::string sizeText(std::uintmax_t lengthInBytes)
@@ -77,12 +89,34 @@ std::optional<CheckReason> checkSongHead(std::span<const std::uint8_t> firstByte
     return std::nullopt;
 }
 
+namespace {
+// The header's block count is 14 bits wide: a longer file would arrive cut short.
+bool tooLarge(std::uintmax_t length) { return length > frame::largestSendableLength(); }
+
+FileVerdict judge(TransferKind kind, std::uintmax_t length, std::span<const std::uint8_t> firstBytes)
+{
+    FileVerdict verdict{std::nullopt, sizeText(length), length};
+    if (kind == TransferKind::Songs)
+        verdict.refusal = checkSongHead(firstBytes);
+    else if (length == 0)
+        verdict.refusal = CheckReason::EmptyRomImage;
+    if (!verdict.refusal && tooLarge(length))
+        verdict.refusal = CheckReason::TooLarge;
+    return verdict;
+}
+} // namespace
+
 FileVerdict checkSongFile(const FileInspector& files, const std::filesystem::path& path)
 {
     const auto head = files.inspect(path, kSongHeadLength);
     if (!head)
         return {CheckReason::CannotOpenFile, {}};
-    return {checkSongHead(head->firstBytes), sizeText(head->length)};
+    return judge(TransferKind::Songs, head->length, head->firstBytes);
+}
+
+FileVerdict checkContent(TransferKind kind, std::span<const std::uint8_t> content)
+{
+    return judge(kind, content.size(), content.first(std::min(content.size(), kSongHeadLength)));
 }
 
 FileVerdict checkSongFile(const std::filesystem::path& path) { return checkSongFile(FileInspector::disk(), path); }
@@ -92,7 +126,7 @@ FileVerdict checkRomFile(const FileInspector& files, const std::filesystem::path
     const auto head = files.inspect(path, 0);
     if (!head)
         return {CheckReason::CannotOpenFile, {}};
-    return {std::nullopt, sizeText(head->length)};
+    return judge(TransferKind::RomImage, head->length, {});
 }
 
 FileVerdict checkRomFile(const std::filesystem::path& path) { return checkRomFile(FileInspector::disk(), path); }

@@ -27,10 +27,15 @@ enum class CheckReason {
     CannotOpenFile,
     NotMidiFile,
     NotFormat0,
+    TooLarge,      // more blocks than a header can announce
+    EmptyRomImage, // nothing to write over the keyboard's ROM
 };
 
 // The exact text the user reads for a refusal.
 std::string_view messageText(CheckReason reason);
+// The same, naming the file and its length where the reason needs them
+// (a file too large says how large it is and how large it may be).
+std::string refusalText(CheckReason reason, const std::string& fileName, std::uintmax_t length);
 
 // File length in kilobytes as "%5.2f" followed by "K": 1024 -> " 1.00K".
 std::string sizeText(std::uintmax_t lengthInBytes);
@@ -47,6 +52,7 @@ std::optional<CheckReason> checkSongHead(std::span<const std::uint8_t> firstByte
 struct FileVerdict {
     std::optional<CheckReason> refusal;
     std::string sizeText;
+    std::uintmax_t length = 0;
     bool ok() const { return !refusal.has_value(); }
 };
 
@@ -55,6 +61,8 @@ FileVerdict checkSongFile(const std::filesystem::path& path);
 // A ROM image is only opened and measured; its content is never judged.
 FileVerdict checkRomFile(const FileInspector& files, const std::filesystem::path& path);
 FileVerdict checkRomFile(const std::filesystem::path& path);
+// The same verdicts on a file's whole content, already read.
+FileVerdict checkContent(TransferKind kind, std::span<const std::uint8_t> content);
 
 // A whole selection checked in order, stopping at the first refusal. The list
 // holds every entry that passed before it; slots start as 1, 2, 3, ... in order.
@@ -62,6 +70,7 @@ struct Preparation {
     TransferList list;
     std::optional<CheckReason> refusal;
     std::string refusedFile; // empty for a count refusal
+    std::uintmax_t refusedLength = 0;
     bool ok() const { return !refusal.has_value(); }
 };
 

@@ -24,9 +24,29 @@ std::string fileSentStatus(const std::string& fileName)
     return std::string(text::kStatusFileSentPrefix) + fileName + std::string(text::kStatusFileSentSuffix);
 }
 
-std::string stoppedStatus(const std::string& fileName)
+std::string stoppedStatus(StopReason reason, const std::string& fileName)
 {
-    return std::string(text::kStatusStoppedPrefix) + fileName + std::string(text::kStatusStoppedSuffix);
+    switch (reason) {
+    case StopReason::FileUnreadable:
+        return std::string(text::kStatusStoppedPrefix) + fileName + std::string(text::kStatusStoppedSuffix);
+    case StopReason::FileRefused:
+        return std::string(text::kStatusStoppedPrefix) + fileName + std::string(text::kStatusRefusedSuffix);
+    case StopReason::Interrupted: return std::string(text::kStatusInterrupted);
+    }
+    return {};
+}
+
+std::string cutShortStatus(const std::string& fileName)
+{
+    return std::string(text::kStatusFileSentPrefix) + fileName + std::string(text::kStatusCutShortSuffix);
+}
+
+std::string joined(const std::vector<std::string>& names)
+{
+    std::string text;
+    for (const auto& name : names)
+        text += (text.empty() ? "" : ", ") + name;
+    return text;
 }
 } // namespace
 
@@ -94,24 +114,23 @@ Actions TransferHandshake::onSongReply(frame::Reply reply)
     case frame::Reply::SongDone:
         if (m_phase != Phase::Announced)
             break;
-        // Straight after a header, before any of its blocks went out, a song-done
-        // reply cannot be about this song: it is a repeat of the one that asked for
-        // the header. Taking it would skip the song, or claim success without it.
-        if (m_block == 0 && m_blockCount > 0)
-            break;
-        // Moves on even when blocks of the current song are still unsent.
+        // The keyboard leads: it may end a song before all of its blocks went out
+        // (or a repeated reply may look as if it did). Follow it, but such a song
+        // did not arrive whole and is never counted as sent.
+        if (m_block < static_cast<long long>(m_blockCount)) {
+            const TransferEntry& entry = m_list.entries[static_cast<std::size_t>(m_song)];
+            m_cutShort.push_back(entry.fileName);
+            actions.push_back(SongCutShort{entry.fileName, entry.slot});
+            actions.push_back(SetStatus{cutShortStatus(entry.fileName)});
+            m_packed = {};
+        }
         if (m_song < entryCount() - 1) {
             ++m_song;
             if (loadEntry(m_song, actions))
                 announce(frame::buildSongHeader(static_cast<std::uint8_t>(m_list.entries[m_song].slot), m_blockCount),
                          actions);
         } else {
-            actions.push_back(SetStatus{std::string(text::kStatusSucceeded)});
-            actions.push_back(RelabelClose{std::string(text::kCloseOkSongs)});
-            actions.push_back(CloseInput{});
-            send(frame::buildTransferControl(), actions);
-            actions.push_back(Finished{});
-            m_phase = Phase::Finished;
+            finishSongs(actions);
         }
         break;
     case frame::Reply::SongBlockDone:
@@ -173,23 +192,71 @@ Actions TransferHandshake::onRomReply(frame::Reply reply)
     return actions;
 }
 
+void TransferHandshake::finishSongs(Actions& actions)
+{
+    if (m_cutShort.empty())
+        actions.push_back(SetStatus{std::string(text::kStatusSucceeded)});
+    else
+        actions.push_back(SetStatus{std::string(text::kStatusEndedCutShort) + joined(m_cutShort)});
+    actions.push_back(RelabelClose{std::string(text::kCloseOkSongs)});
+    actions.push_back(CloseInput{});
+    send(frame::buildTransferControl(), actions);
+    actions.push_back(Finished{});
+    m_phase = Phase::Finished;
+}
+
+Actions TransferHandshake::interrupt()
+{
+    Actions actions;
+    // Before the ready reply the keyboard may not be in this transfer at all:
+    // if it was still in an interrupted one, the opening message has just ended
+    // that, and a closing message now would open a new one.
+    if (m_phase == Phase::Waiting)
+        stop(StopReason::Interrupted, {}, {}, false, actions);
+    else if (m_phase == Phase::Announced)
+        stop(StopReason::Interrupted, m_list.entries[static_cast<std::size_t>(m_song)].fileName, {}, true, actions);
+    return actions;
+}
+
+void TransferHandshake::stop(StopReason reason, const std::string& fileName, std::string detail,
+                             bool keyboardInTransfer, Actions& actions)
+{
+    // Nothing of an earlier file may go out in this one's place.
+    m_packed = {};
+    m_phase = Phase::Stopped;
+    actions.push_back(SetStatus{stoppedStatus(reason, fileName)});
+    actions.push_back(CloseInput{});
+    // The keyboard is inside the song transfer: without its closing message it
+    // would take the next run's opening message as this one's end.
+    if (m_list.kind == TransferKind::Songs && keyboardInTransfer)
+        send(frame::buildTransferControl(), actions);
+    actions.push_back(RelabelClose{std::string(text::kCloseAfterStop)});
+    actions.push_back(Stopped{reason, fileName, std::move(detail)});
+}
+
 bool TransferHandshake::loadEntry(int index, Actions& actions)
 {
     const std::string& fileName = m_list.entries[static_cast<std::size_t>(index)].fileName;
     auto content = m_readFile ? m_readFile(fileName) : Result<frame::Bytes>(fail("no way to read files"));
     if (!content) {
-        // Nothing of an earlier file may go out in this one's place.
-        m_packed = {};
-        m_phase = Phase::Stopped;
-        actions.push_back(SetStatus{stoppedStatus(fileName)});
-        actions.push_back(CloseInput{});
-        actions.push_back(RelabelClose{std::string(text::kCloseAfterStop)});
-        actions.push_back(Stopped{StopReason::FileUnreadable, fileName, content.reason()});
+        stop(StopReason::FileUnreadable, fileName, content.reason(), true, actions);
+        return false;
+    }
+    const std::size_t packedLength = frame::packedLength(content->size());
+    const unsigned blocks = frame::blockCount(packedLength);
+    // A header cannot announce more blocks, and one announcing none would
+    // leave the keyboard's ROM overwritten with nothing.
+    if (blocks > frame::kMaxBlockCount || (blocks == 0 && m_list.kind == TransferKind::RomImage)) {
+        stop(StopReason::FileRefused, fileName,
+             blocks == 0 ? "the file is empty"
+                         : std::to_string(content->size()) + " bytes, more than the largest that can be sent (" +
+                               std::to_string(frame::largestSendableLength()) + ")",
+             true, actions);
         return false;
     }
     m_packed = frame::pack7(*content);
     m_packedLength = m_packed.size();
-    m_blockCount = frame::blockCount(m_packedLength);
+    m_blockCount = blocks;
     m_lastBlockLength = m_packedLength % frame::kBlockSize;
     return true;
 }

@@ -9,7 +9,11 @@
 // Guarantees: nothing is sent before start(); replies before the first file is
 // announced change nothing; a file that cannot be read at its turn stops the
 // transfer (input closed, status naming the file) and nothing more is sent;
-// after the transfer has finished or stopped every reply is ignored.
+// after the transfer has finished or stopped every reply is ignored. A song
+// run that ends early (a file that cannot be read, or interrupt()) closes the
+// keyboard's transfer with the closing control message, so the next run's
+// opening message is not taken as this one's end. A song the keyboard ends
+// (song-done) before all its blocks went out is followed, never counted as sent.
 #include "base/core/Result.h"
 #include "midi/core/DeviceFrame.h"
 #include "transfer/core/TransferList.h"
@@ -44,7 +48,16 @@ struct RelabelClose {
 };
 struct CloseInput {};
 struct Finished {};
-enum class StopReason { FileUnreadable };
+// The keyboard ended a song before all of its blocks went out.
+struct SongCutShort {
+    std::string fileName;
+    int slot;
+};
+enum class StopReason {
+    FileUnreadable,
+    FileRefused, // the content cannot be announced (no blocks, or more than a header can count)
+    Interrupted, // interrupt(): the user cancelled or closed the window
+};
 struct Stopped {
     StopReason reason;
     std::string fileName;
@@ -52,7 +65,7 @@ struct Stopped {
 };
 
 using Action = std::variant<SendMessage, SetProgressRange, SetProgressPosition, SetStatus, RelabelClose, CloseInput,
-                            Finished, Stopped>;
+                            Finished, Stopped, SongCutShort>;
 using Actions = std::vector<Action>;
 
 class TransferHandshake {
@@ -65,7 +78,7 @@ public:
         Waiting,   // control message sent, no file announced yet
         Announced, // a file has been announced; blocks follow on the replies
         Finished,  // last song done or last ROM block sent; input closed
-        Stopped,   // a file could not be read; input closed
+        Stopped,   // a file could not be read or the run was interrupted; input closed
     };
 
     TransferHandshake(TransferList list, FileReader readFile);
@@ -80,6 +93,10 @@ public:
     // The same for a short message as it arrived (status, note, velocity);
     // shorter messages are ignored. A Note On with velocity 0 counts like any other.
     Actions onMidiMessage(std::span<const std::uint8_t> message);
+    // Ends a run under way (Cancel, window closed): a song run the keyboard
+    // has answered sends the closing control message, a ROM update sends
+    // nothing more. Nothing before start() or after the end.
+    Actions interrupt();
 
     Phase phase() const { return m_phase; }
     bool isFinished() const { return m_phase == Phase::Finished; }
@@ -90,12 +107,18 @@ public:
     unsigned blockCount() const { return m_blockCount; }
     std::size_t packedLength() const { return m_packedLength; } // of the current file
     std::uint64_t bytesSent() const { return m_bytesSent; }     // every message byte so far
+    // Songs the keyboard ended before all of their blocks went out, in order.
+    const std::vector<std::string>& cutShortSongs() const { return m_cutShort; }
 
 private:
     Actions onSongReply(frame::Reply reply);
     Actions onRomReply(frame::Reply reply);
     // Loads entry i, packing it; on failure stops the transfer and says so in actions.
     bool loadEntry(int index, Actions& actions);
+    // Ends the run; keyboardInTransfer: it answered the opening, so a song run closes it.
+    void stop(StopReason reason, const std::string& fileName, std::string detail, bool keyboardInTransfer,
+              Actions& actions);
+    void finishSongs(Actions& actions);
     void announce(frame::Bytes header, Actions& actions);
     void sendBlock(std::uint8_t target, Actions& actions);
     void send(frame::Bytes bytes, Actions& actions);
@@ -113,6 +136,7 @@ private:
     frame::Bytes m_packed;
     bool m_romStarted = false;
     std::uint64_t m_bytesSent = 0;
+    std::vector<std::string> m_cutShort;
 };
 
 } // namespace quillon::transfer

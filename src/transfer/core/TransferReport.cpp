@@ -1,10 +1,13 @@
 #include "transfer/core/TransferReport.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <ctime>
-#include <fstream>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace quillon::transfer {
 
@@ -46,10 +49,28 @@ bool isDataBlock(const frame::Bytes& message)
            messageKind(message) == frame::kKindDataBlock;
 }
 
-std::chrono::milliseconds between(WallClock::time_point from, WallClock::time_point to)
+std::chrono::microseconds between(WallClock::time_point from, WallClock::time_point to)
 {
     // A clock set back meanwhile gives no negative durations.
-    return std::max(std::chrono::milliseconds(0), std::chrono::duration_cast<std::chrono::milliseconds>(to - from));
+    return std::max(std::chrono::microseconds(0), std::chrono::duration_cast<std::chrono::microseconds>(to - from));
+}
+
+// Writes the whole of text at the end of the file in one write, or leaves the
+// file as it was: a short write (a full disk) is cut back off.
+bool appendWhole(int fd, const std::string& text)
+{
+    const off_t before = ::lseek(fd, 0, SEEK_END);
+    if (before < 0)
+        return false;
+    ssize_t written = 0;
+    do {
+        written = ::write(fd, text.data(), text.size());
+    } while (written < 0 && errno == EINTR);
+    if (written == static_cast<ssize_t>(text.size()))
+        return true;
+    if (written > 0 && ::ftruncate(fd, before) != 0)
+        return false; // nothing more can be done about it
+    return false;
 }
 
 } // namespace
@@ -60,6 +81,8 @@ std::string_view resultWord(FileResult result)
     case FileResult::Sent: return "sent";
     case FileResult::Stopped: return "stopped";
     case FileResult::Unreadable: return "unreadable";
+    case FileResult::CutShort: return "cut short";
+    case FileResult::Refused: return "refused";
     }
     return "?";
 }
@@ -68,7 +91,7 @@ double TransferRecord::kibPerSecond() const
 {
     if (duration.count() <= 0)
         return 0;
-    return static_cast<double>(bytesSent) / 1024.0 / (static_cast<double>(duration.count()) / 1000.0);
+    return static_cast<double>(bytesSent) / 1024.0 / std::chrono::duration<double>(duration).count();
 }
 
 std::string formatRecord(const TransferRecord& record)
@@ -79,7 +102,7 @@ std::string formatRecord(const TransferRecord& record)
     line += '\t' + std::to_string(record.blocksSent) + "/" + std::to_string(record.blockCount) + " blocks";
     line += '\t' + (record.slot ? "slot " + std::to_string(*record.slot) : std::string("ROM"));
     line += '\t' + std::string(resultWord(record.result));
-    line += '\t' + fixed(static_cast<double>(record.duration.count()) / 1000.0, 3) + " s";
+    line += '\t' + fixed(std::chrono::duration<double>(record.duration).count(), 6) + " s";
     line += '\t' + fixed(record.kibPerSecond(), 2) + " KiB/s";
     return line;
 }
@@ -90,13 +113,18 @@ Status appendTransferLog(const std::filesystem::path& logFile, const std::vector
 {
     if (records.empty())
         return success();
-    std::ofstream out(logFile, std::ios::app | std::ios::binary);
-    if (!out)
+    const int fd = ::open(logFile.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+    if (fd < 0)
         return fail("cannot open \"" + logFile.string() + "\" to add to it");
-    for (const TransferRecord& record : records)
-        out << formatRecord(record) << '\n';
-    out.flush();
-    if (!out)
+    bool ok = true;
+    for (const TransferRecord& record : records) {
+        if (!appendWhole(fd, formatRecord(record) + '\n')) {
+            ok = false;
+            break;
+        }
+    }
+    ::close(fd);
+    if (!ok)
         return fail("cannot write to \"" + logFile.string() + "\"");
     return success();
 }
@@ -115,12 +143,20 @@ void TransferRecorder::observe(const Actions& actions, const TransferHandshake& 
             m_current->lastMessage = now;
             if (isDataBlock(message->bytes))
                 m_current->record.blocksSent = std::min(m_current->record.blocksSent + 1, m_current->record.blockCount);
+        } else if (std::get_if<SongCutShort>(&action)) {
+            if (m_current)
+                settle(FileResult::CutShort, now);
         } else if (std::holds_alternative<Finished>(action)) {
             if (m_current)
                 settle(m_current->record.blocksSent == m_current->record.blockCount ? FileResult::Sent
                                                                                     : FileResult::Stopped,
                        now);
         } else if (const auto* stopped = std::get_if<Stopped>(&action)) {
+            if (stopped->reason == StopReason::Interrupted) {
+                if (m_current)
+                    settle(FileResult::Stopped, now);
+                continue;
+            }
             // The file before it was done (the keyboard asked for the next one).
             if (m_current)
                 settle(m_current->record.blocksSent == m_current->record.blockCount ? FileResult::Sent
@@ -133,7 +169,8 @@ void TransferRecorder::observe(const Actions& actions, const TransferHandshake& 
             if (handshake.list().kind == TransferKind::Songs && handshake.songIndex() >= 0 &&
                 static_cast<std::size_t>(handshake.songIndex()) < handshake.list().entries.size())
                 unreadable.slot = handshake.list().entries[static_cast<std::size_t>(handshake.songIndex())].slot;
-            unreadable.result = FileResult::Unreadable;
+            unreadable.result =
+                stopped->reason == StopReason::FileRefused ? FileResult::Refused : FileResult::Unreadable;
             m_records.push_back(std::move(unreadable));
         }
     }

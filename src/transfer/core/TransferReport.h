@@ -27,9 +27,11 @@ enum class FileResult {
     Sent,       // every block went out and the keyboard took the file
     Stopped,    // the transfer ended (closed, no reply) before the file was complete
     Unreadable, // the file could not be read when its turn came
+    CutShort,   // the keyboard ended the song before all of its blocks went out
+    Refused,    // the file could not be announced (empty, or too large)
 };
 
-std::string_view resultWord(FileResult result); // "sent", "stopped", "unreadable"
+std::string_view resultWord(FileResult result); // "sent", "stopped", "unreadable", "cut short", "refused"
 
 struct TransferRecord {
     WallClock::time_point finished; // when the file's line was settled
@@ -39,16 +41,18 @@ struct TransferRecord {
     unsigned blockCount = 0;
     std::optional<int> slot; // songs only; nothing for a ROM image
     FileResult result = FileResult::Sent;
-    std::chrono::milliseconds duration{0}; // from the file's announcement to its last message
-    std::uint64_t bytesSent = 0;           // message bytes that went out for this file (header and blocks)
+    // From the file's announcement to its last message. Microseconds: a short
+    // song to the built-in keyboard takes well under a millisecond.
+    std::chrono::microseconds duration{0};
+    std::uint64_t bytesSent = 0; // message bytes that went out for this file (header and blocks)
 
     // bytesSent over the duration, in KiB per second; 0 when no time has passed.
     double kibPerSecond() const;
 };
 
 // One line, fields separated by a tab, times in UTC:
-// "2026-12-06 18:40:12 UTC<TAB>song.mid<TAB>3584 bytes<TAB>4/4 blocks<TAB>slot 5<TAB>sent<TAB>1.250 s<TAB>3.28 KiB/s"
-// A ROM image shows "ROM" in place of the slot. No line break at the end.
+// "2026-12-06 18:40:12 UTC<TAB>song.mid<TAB>3584 bytes<TAB>4/4 blocks<TAB>slot 5<TAB>sent<TAB>1.250000 s<TAB>3.28
+// KiB/s" A ROM image shows "ROM" in place of the slot. No line break at the end.
 std::string formatRecord(const TransferRecord& record);
 
 // "Quillon/transfer-log.txt" (relative when the folders are).
@@ -56,6 +60,9 @@ std::filesystem::path transferLogPath(const DataFolders& folders);
 
 // Appends one line per record ("\n" after each), keeping what the file held.
 // Creates the file but no folder: without the data folder nothing is written.
+// Each line goes out in one write and is there whole or not at all: a write
+// cut short (a full disk) is cut back off, so no half line is left for the
+// next record to be glued onto.
 Status appendTransferLog(const std::filesystem::path& logFile, const std::vector<TransferRecord>& records);
 
 // Turns one handshake's actions into one record per file it started.

@@ -11,11 +11,13 @@ namespace quillon::transfer {
 
 namespace {
 
-void reportRefusal(QWidget& parent, ui::MessageService& messages, CheckReason reason)
+void reportRefusal(QWidget& parent, ui::MessageService& messages, const Preparation& preparation)
 {
+    const CheckReason reason = *preparation.refusal;
     // The two verdicts on a file's MIDI content carry their own caption and no icon.
     const bool aboutContent = reason == CheckReason::NotMidiFile || reason == CheckReason::NotFormat0;
-    messages.inform(&parent, aboutContent ? text::kMidiFormatTitle : text::kProgramTitle, messageText(reason),
+    messages.inform(&parent, aboutContent ? text::kMidiFormatTitle : text::kProgramTitle,
+                    refusalText(reason, preparation.refusedFile, preparation.refusedLength),
                     aboutContent ? ui::MessageIcon::None : ui::MessageIcon::Stop);
 }
 
@@ -44,7 +46,7 @@ bool confirm(QWidget& parent, base::Session& session, const Preparation& prepara
 {
     session.transfers = preparation.list;
     if (!preparation.ok()) {
-        reportRefusal(parent, session.messages(), *preparation.refusal);
+        reportRefusal(parent, session.messages(), preparation);
         if (*preparation.refusal == CheckReason::NotFormat0 && !preparation.refusedFile.empty())
             offerFormat0Copy(parent, session, preparation.refusedFile, showNewSong);
         return false;

@@ -5,6 +5,7 @@
 #include "midi/io/MidiInputPump.h"
 #include "midi/io/MidiSystem.h"
 #include "transfer/core/FileAccess.h"
+#include "transfer/core/TransferSnapshot.h"
 #include "ui/DialogUnits.h"
 #include "ui/EditableList.h"
 #include "ui/MessageService.h"
@@ -46,7 +47,13 @@ std::optional<std::uintmax_t> fileLength(const std::filesystem::path& path)
 
 SendFileDialog::SendFileDialog(base::Session& session, QWidget* parent)
     : QDialog(parent), m_session(session), m_transfers(session.transfers),
-      m_recorder([this](const std::string& fileName) { return fileLength(pathOf(fileName)); })
+      m_recorder([this](const std::string& fileName) {
+          if (m_snapshot) {
+              if (const auto length = m_snapshot->lengthOf(fileName))
+                  return length;
+          }
+          return fileLength(pathOf(fileName));
+      })
 {
     setWindowTitle(QStringLiteral("Send File"));
     setFont(ui::dialogFont(QStringLiteral("Arial"), 9));
@@ -212,8 +219,13 @@ void SendFileDialog::send()
     m_sendButton->setEnabled(false); // a run cannot be restarted
     readSlotChoices();
 
-    m_handshake = std::make_unique<TransferHandshake>(
-        m_transfers, [this](const std::string& name) { return readWholeFile(pathOf(name)); });
+    // Each file is read once, now, and what is sent are the very bytes checked here.
+    m_snapshot = takeSnapshot(m_transfers, [this](const std::string& name) { return pathOf(name); });
+    if (!m_snapshot->ok()) {
+        refuseSnapshot();
+        return;
+    }
+    m_handshake = std::make_unique<TransferHandshake>(m_transfers, snapshotReader(m_snapshot));
     m_output = system->openOutput(m_session.outputChoice);
     auto started = m_handshake->start();
     if (!started) {
@@ -224,7 +236,7 @@ void SendFileDialog::send()
     // The whole run's bytes, for the time left; a file that cannot be measured counts as empty.
     std::vector<std::uintmax_t> lengths;
     for (const TransferEntry& entry : m_transfers.entries)
-        lengths.push_back(fileLength(pathOf(entry.fileName)).value_or(0));
+        lengths.push_back(m_snapshot->lengthOf(entry.fileName).value_or(0));
     m_expectedBytes = expectedTransferBytes(m_transfers.kind, lengths);
     m_startedAt = std::chrono::steady_clock::now();
     m_rateTimer.start();
@@ -235,6 +247,25 @@ void SendFileDialog::send()
     m_recorder.observe(*started, *m_handshake, WallClock::now());
     apply(*started);
     handlePending();
+}
+
+void SendFileDialog::refuseSnapshot()
+{
+    if (m_input)
+        m_input->close();
+    const TransferSnapshot& snapshot = *m_snapshot;
+    const bool unreadable = snapshot.refusal == CheckReason::CannotOpenFile;
+    setStatus(qt(std::string(text::kStatusStoppedPrefix) + snapshot.refusedFile +
+                 std::string(unreadable ? text::kStatusStoppedSuffix : text::kStatusRefusedSuffix)));
+    m_closeButton->setText(qt(text::kCloseAfterStop));
+    auto& messages = m_session.messages();
+    if (unreadable)
+        messages.show(this, {std::string(text::kProgramTitle), std::string(text::kCannotOpenFileAtTurn),
+                             ui::MessageIcon::Stop, ui::MessageButtons::YesNo});
+    else
+        messages.inform(this, text::kProgramTitle,
+                        refusalText(*snapshot.refusal, snapshot.refusedFile, snapshot.refusedLength),
+                        ui::MessageIcon::Stop);
 }
 
 void SendFileDialog::onShortMessage(quint32 packed)
@@ -292,6 +323,9 @@ void SendFileDialog::apply(const Actions& actions)
             endTransfer();
         } else if (const auto* stopped = std::get_if<Stopped>(&action)) {
             endTransfer();
+            if (stopped->reason == StopReason::FileRefused)
+                m_session.messages().inform(this, text::kProgramTitle, stopped->fileName + ": " + stopped->detail,
+                                            ui::MessageIcon::Stop);
             if (stopped->reason == StopReason::FileUnreadable)
                 m_session.messages().show(this,
                                           {std::string(text::kProgramTitle), std::string(text::kCannotOpenFileAtTurn),
@@ -326,7 +360,9 @@ void SendFileDialog::onSilence()
         return;
     m_statusBeforeSilence = m_status->text();
     m_silenceShown = true;
-    setStatus(QString::fromLatin1(kStatusKeyboardSilent));
+    // No ready reply yet: the likeliest cause is a keyboard left in an interrupted transfer.
+    const bool opening = m_handshake && m_handshake->phase() == TransferHandshake::Phase::Waiting;
+    setStatus(opening ? qt(text::kStatusNoReadyReply) : QString::fromLatin1(kStatusKeyboardSilent));
 }
 
 void SendFileDialog::showRate(bool withTimeLeft)
@@ -345,6 +381,15 @@ void SendFileDialog::endTransfer()
     const bool wasActive = m_active;
     m_active = false;
     m_rateTimer.stop();
+    if (wasActive && m_handshake) {
+        // Cancelled or closed midway: a song run lets the keyboard leave the transfer.
+        const Actions closing = m_handshake->interrupt();
+        m_recorder.observe(closing, *m_handshake, WallClock::now());
+        for (const Action& action : closing) {
+            if (const auto* message = std::get_if<SendMessage>(&action); message && m_output)
+                (void)m_output->send(message->bytes);
+        }
+    }
     if (wasActive) {
         showRate(false);
         m_recorder.finish(WallClock::now());

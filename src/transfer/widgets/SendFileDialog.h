@@ -16,6 +16,7 @@
 // a log that cannot be written is left alone without a word.
 #include "transfer/core/TransferHandshake.h"
 #include "transfer/core/TransferReport.h"
+#include "transfer/core/TransferSnapshot.h"
 
 #include <QDialog>
 #include <QTimer>
@@ -102,6 +103,8 @@ private:
     void setStatus(const QString& text);
     void showRate(bool withTimeLeft);
     void endTransfer();
+    // The snapshot taken at Send refused a file: say so; nothing is sent.
+    void refuseSnapshot();
 
     base::Session& m_session;
     TransferList m_transfers;
@@ -112,6 +115,7 @@ private:
     QPushButton* m_sendButton = nullptr;
     QPushButton* m_closeButton = nullptr;
 
+    std::shared_ptr<const TransferSnapshot> m_snapshot;
     std::unique_ptr<TransferHandshake> m_handshake;
     std::unique_ptr<midi::OutputConnection> m_output;
     midi::MidiInputPump* m_input = nullptr;

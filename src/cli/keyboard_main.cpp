@@ -4,6 +4,7 @@
 // sends the Note On replies, prints one line per event, and with --store DIR
 // writes what it received as slotNN.mid, rom.bin and curve.txt.
 #include "cli/KeyboardPorts.h"
+#include "cli/KeyboardStore.h"
 #include "midi/core/KeyboardModel.h"
 
 #include <CLI/CLI.hpp>
@@ -13,65 +14,15 @@
 #include <cstdio>
 #include <deque>
 #include <filesystem>
-#include <fstream>
 #include <iostream>
 #include <mutex>
+#include <optional>
 #include <span>
 #include <thread>
 
 namespace {
 
-using quillon::frame::Bytes;
 using namespace quillon::keyboard_program;
-
-bool writeFile(const std::filesystem::path& path, const Bytes& bytes)
-{
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-    return static_cast<bool>(out);
-}
-
-bool writeCurve(const std::filesystem::path& path, const quillon::keyboard::CurveTable& table)
-{
-    std::ofstream out(path, std::ios::trunc);
-    for (std::size_t i = 0; i < table.size(); ++i)
-        out << int(table[i]) << ((i % 16 == 15) ? '\n' : ' ');
-    return static_cast<bool>(out);
-}
-
-std::string slotFileName(int slot)
-{
-    char name[16];
-    std::snprintf(name, sizeof name, "slot%02d.mid", slot);
-    return name;
-}
-
-void store(const quillon::keyboard::KeyboardModel& model, const quillon::keyboard::Reaction& reaction,
-           const std::filesystem::path& folder)
-{
-    using quillon::keyboard::Stored;
-    bool ok = true;
-    std::filesystem::path path;
-    switch (reaction.stored) {
-    case Stored::Nothing: return;
-    case Stored::Song:
-        path = folder / slotFileName(reaction.slot);
-        ok = writeFile(path, *model.song(reaction.slot));
-        break;
-    case Stored::Rom:
-        path = folder / "rom.bin";
-        ok = writeFile(path, *model.romImage());
-        break;
-    case Stored::Curve:
-        path = folder / "curve.txt";
-        ok = writeCurve(path, *model.curve());
-        break;
-    }
-    if (ok)
-        std::cout << "wrote " << path.string() << std::endl;
-    else
-        std::cerr << "quillon-keyboard: cannot write " << path.string() << '\n';
-}
 
 } // namespace
 
@@ -123,8 +74,11 @@ int main(int argc, char** argv)
 
     std::cout << "listening on " << apiName << ": " << name << ":in, replies from " << name << "-out:out" << std::endl;
     quillon::keyboard::KeyboardModel model;
+    std::optional<KeyboardStore> store;
+    if (!storeDir.empty())
+        store.emplace(storeDir);
     while (true) {
-        Bytes message;
+        quillon::frame::Bytes message;
         {
             std::unique_lock lock(inbox.mutex);
             inbox.changed.wait(lock, [&] { return inbox.stop || !inbox.messages.empty(); });
@@ -134,14 +88,12 @@ int main(int argc, char** argv)
             inbox.messages.pop_front();
         }
         const auto reaction = model.feed(message);
-        if (reaction.reply) {
-            const unsigned char reply[3] = {quillon::frame::kReplyStatus, static_cast<unsigned char>(*reaction.reply),
-                                            0x7F};
+        std::cout << reaction.event << std::endl;
+        // Stored before the reply: the sender takes the reply as "kept".
+        if (const auto answer = storeThenReply(store ? &*store : nullptr, model, reaction)) {
+            const unsigned char reply[3] = {quillon::frame::kReplyStatus, static_cast<unsigned char>(*answer), 0x7F};
             ports->reply(reply);
         }
-        std::cout << reaction.event << std::endl;
-        if (!storeDir.empty())
-            store(model, reaction, storeDir);
     }
     // The signal thread has returned from sigwait(): joining it is immediate.
     ports->close();

@@ -1,6 +1,7 @@
 // quillon-cli list and crv-info: the data folder's lists in the order the
 // windows show them, and what a curve file holds (or why it is refused).
 #include "cli/Commands.h"
+#include "cli/Output.h"
 
 #include "base/core/DataFolders.h"
 #include "base/core/FileListing.h"
@@ -52,8 +53,9 @@ void runList(const std::string& kind, CommandContext& context)
         context.exitCode = 1;
         return;
     }
+    // A line break in a name would read as two entries.
     for (const auto& name : list.names)
-        std::cout << name << '\n';
+        std::cout << escapeLineBreaks(name, true) << '\n';
 }
 
 void runCurveInfo(const std::string& file, CommandContext& context)

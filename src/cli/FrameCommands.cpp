@@ -22,21 +22,6 @@ using frame::Bytes;
 using transfer::TransferHandshake;
 using transfer::TransferKind;
 
-// Keeps each verdict on one line: line breaks inside a message are written as \n and \r.
-std::string escapeLineBreaks(std::string_view text)
-{
-    std::string out;
-    for (const char c : text) {
-        if (c == '\n')
-            out += "\\n";
-        else if (c == '\r')
-            out += "\\r";
-        else
-            out += c;
-    }
-    return out;
-}
-
 // Every message one file's transfer sends after the control message: the header,
 // then each block, obtained by answering the handshake as the keyboard would.
 Result<std::vector<Bytes>> transferMessages(TransferKind kind, const std::string& path, int slot)
@@ -101,7 +86,8 @@ void runCheckSong(const std::vector<std::string>& files, CommandContext& context
         if (verdict.ok()) {
             std::cout << "ok\t" << verdict.sizeText << '\n';
         } else {
-            std::cout << "refused\t" << escapeLineBreaks(transfer::messageText(*verdict.refusal)) << '\n';
+            std::cout << "refused\t" << escapeLineBreaks(transfer::refusalText(*verdict.refusal, file, verdict.length))
+                      << '\n';
             context.exitCode = 1;
         }
     }
@@ -126,16 +112,23 @@ void registerFrameCommands(CLI::App& app, CommandContext& context)
     songOption->excludes(romOption);
     frames->callback([options, frames, &context] { runFrames(*options, *frames, context); });
 
-    auto files = std::make_shared<std::vector<std::string>>();
     auto* check = app.add_subcommand(
         "check-song",
         "Check songs as a send selection does: \"MThd\" at the start and MIDI file format 0.\n"
         "Prints one line per file: ok<TAB>size text (padding kept), or refused<TAB>message text.\n"
         "Line breaks inside a message are written as the two characters \\n and \\r so each verdict\n"
         "stays on one line. Each file is judged on its own (the 28-song limit of a selection is not applied).\n"
+        "Every argument is a file name, also one that starts with \"-\". Usage: check-song FILE...\n"
         "Exit status 1 when any file is refused.");
-    check->add_option("FILE", *files, "song files")->required();
-    check->callback([files, &context] { runCheckSong(*files, context); });
+    // Every argument is a file, even one whose name starts with "-" ("-lead.mid"):
+    // the words after the command are taken as they are, no "--" needed.
+    check->prefix_command();
+    check->callback([check, &context] {
+        const auto files = check->remaining();
+        if (files.empty())
+            return reportBadInput(context, "check-song: give one or more song files");
+        runCheckSong(files, context);
+    });
 }
 
 } // namespace quillon::cli

@@ -16,4 +16,20 @@ std::string hexLine(std::span<const std::uint8_t> bytes)
     return line;
 }
 
+std::string escapeLineBreaks(std::string_view text, bool escapeBackslash)
+{
+    std::string out;
+    for (const char c : text) {
+        if (c == '\n')
+            out += "\\n";
+        else if (c == '\r')
+            out += "\\r";
+        else if (c == '\\' && escapeBackslash)
+            out += "\\\\";
+        else
+            out += c;
+    }
+    return out;
+}
+
 } // namespace quillon::cli

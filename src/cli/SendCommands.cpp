@@ -3,6 +3,7 @@
 // core handshake as the Send File window, with a progress bar on stderr.
 // Exit status: 0 done, 1 the keyboard or a port failed, 2 bad input.
 #include "cli/Commands.h"
+#include "cli/ListOptions.h"
 
 #include "curve/core/CurveMessage.h"
 #include "curve/core/Presets.h"
@@ -13,8 +14,10 @@
 #include "transfer/core/FileAccess.h"
 #include "transfer/core/SongCheck.h"
 #include "transfer/core/TransferHandshake.h"
+#include "transfer/core/TransferSnapshot.h"
 
 #include <charconv>
+#include <filesystem>
 #include <iostream>
 #include <memory>
 #include <string>
@@ -125,16 +128,34 @@ std::string outcomeMessage(const midi::TransferReport& report, const PortOptions
     }
 }
 
+// Reads every file of the list once and checks those bytes; the transfer sends
+// exactly them. Nothing when a file cannot be read or fails its checks (said on stderr).
+std::shared_ptr<const transfer::TransferSnapshot> readAndCheck(CommandContext& context, transfer::TransferList& list)
+{
+    auto snapshot = transfer::takeSnapshot(list, [](const std::string& name) { return std::filesystem::path(name); });
+    if (!snapshot->ok()) {
+        reportBadInput(context,
+                       snapshot->refusedFile + ": " +
+                           transfer::refusalText(*snapshot->refusal, snapshot->refusedFile, snapshot->refusedLength));
+        return nullptr;
+    }
+    for (auto& entry : list.entries)
+        entry.sizeText = transfer::sizeText(snapshot->lengthOf(entry.fileName).value_or(0));
+    return snapshot;
+}
+
 void runAndReport(CommandContext& context, transfer::TransferList list, const PortOptions& options)
 {
+    const auto snapshot = readAndCheck(context, list);
+    if (!snapshot)
+        return;
     auto system = midi::MidiSystem::createDefault();
     const auto out = choosePort(*system, options.out, midi::Direction::Output);
     const auto in = choosePort(*system, options.in, midi::Direction::Input);
     if (!out || !in)
         return fail(context, !out ? out.reason() : in.reason());
 
-    transfer::TransferHandshake handshake(std::move(list),
-                                          [](const std::string& path) { return transfer::readWholeFile(path); });
+    transfer::TransferHandshake handshake(std::move(list), transfer::snapshotReader(snapshot));
     ProgressBar bar("sending");
     midi::TransferOptions transferOptions{.output = *out,
                                           .input = *in,
@@ -146,6 +167,9 @@ void runAndReport(CommandContext& context, transfer::TransferList list, const Po
     bar.finish();
     if (report.outcome != midi::TransferOutcome::Finished)
         return fail(context, outcomeMessage(report, options));
+    // The keyboard ended these songs early: the run went to its end, but they did not arrive whole.
+    for (const auto& song : handshake.cutShortSongs())
+        fail(context, song + ": the keyboard ended this song before all of its blocks were sent; it is not stored");
 
     const double seconds = std::chrono::duration<double>(report.elapsed).count();
     std::cout << "sent " << report.messagesSent << " messages, " << report.bytesSent << " bytes in " << seconds
@@ -156,25 +180,6 @@ void runAndReport(CommandContext& context, transfer::TransferList list, const Po
         if (const auto rom = keyboard->romImage())
             std::cout << "built-in keyboard: ROM image of " << rom->size() << " bytes\n";
     }
-}
-
-Result<std::vector<int>> parseSlots(const std::string& text, std::size_t expected)
-{
-    std::vector<int> slots;
-    std::size_t start = 0;
-    while (start <= text.size()) {
-        const std::size_t comma = std::min(text.find(',', start), text.size());
-        int slot = 0;
-        const auto [end, error] = std::from_chars(text.data() + start, text.data() + comma, slot);
-        if (error != std::errc() || end != text.data() + comma || !transfer::isValidSlot(slot))
-            return quillon::fail("--slots: \"" + text.substr(start, comma - start) + "\" is not a slot 1..28");
-        slots.push_back(slot);
-        start = comma + 1;
-    }
-    if (slots.size() != expected)
-        return quillon::fail("--slots: " + std::to_string(slots.size()) + " slots for " + std::to_string(expected) +
-                             " files");
-    return slots;
 }
 
 struct SongsOptions {
@@ -196,12 +201,8 @@ void sendSongs(CommandContext& context, const SongsOptions& options)
     }
     transfer::TransferList list{transfer::TransferKind::Songs, {}};
     for (std::size_t i = 0; i < options.files.size(); ++i) {
-        const auto verdict = transfer::checkSongFile(options.files[i]);
-        if (!verdict.ok())
-            return reportBadInput(context,
-                                  options.files[i] + ": " + std::string(transfer::messageText(*verdict.refusal)));
         const int slot = slots.empty() ? static_cast<int>(i) + 1 : slots[i];
-        list.entries.push_back({options.files[i], verdict.sizeText, slot});
+        list.entries.push_back({options.files[i], {}, slot});
     }
     runAndReport(context, std::move(list), options.ports);
 }
@@ -213,10 +214,7 @@ struct RomOptions {
 
 void sendRom(CommandContext& context, const RomOptions& options)
 {
-    const auto verdict = transfer::checkRomFile(transfer::FileInspector::disk(), options.file);
-    if (!verdict.ok())
-        return reportBadInput(context, options.file + ": " + std::string(transfer::messageText(*verdict.refusal)));
-    transfer::TransferList list{transfer::TransferKind::RomImage, {{options.file, verdict.sizeText, 1}}};
+    transfer::TransferList list{transfer::TransferKind::RomImage, {{options.file, {}, 1}}};
     runAndReport(context, std::move(list), options.ports);
 }
 
@@ -226,25 +224,6 @@ struct CurveSendOptions {
     std::string values;
     PortOptions ports;
 };
-
-Result<std::array<std::int32_t, curve::kKeyPointCount>> parseSeven(const std::string& text, const char* option)
-{
-    std::array<std::int32_t, curve::kKeyPointCount> numbers{};
-    std::size_t count = 0;
-    std::size_t start = 0;
-    while (start <= text.size()) {
-        const std::size_t comma = std::min(text.find(',', start), text.size());
-        std::int32_t value = 0;
-        const auto [end, error] = std::from_chars(text.data() + start, text.data() + comma, value);
-        if (error != std::errc() || end != text.data() + comma || count == numbers.size())
-            return quillon::fail(std::string(option) + ": expected 7 comma-separated whole numbers");
-        numbers[count++] = value;
-        start = comma + 1;
-    }
-    if (count != numbers.size())
-        return quillon::fail(std::string(option) + ": expected 7 comma-separated whole numbers");
-    return numbers;
-}
 
 Result<curve::KeyPoints> curvePoints(const CurveSendOptions& options)
 {

@@ -94,6 +94,22 @@ TEST(CheckSongCli, ReportsEachFileAndFailsWhenAnyIsRefused)
                          "refused\t   Sorry, this program only process MIDI file format 0!\\n \\nYou can use the tool "
                          "Smfshift to change the midi file format!\n"
                          "refused\tThe file can't be opened,please Select Right Download File, try again!\n");
+
+    // A name starting with "-" is a file, not an option; no "--" needed.
+    temp.touch("-lead.mid", kFormat0);
+    const CliRun dash = runCli("check-song -lead.mid", temp.path());
+    EXPECT_EQ(dash.status, 0) << dash.err;
+    EXPECT_EQ(dash.out, "ok\t 0.01K\n");
+
+    // 15 MiB needs more blocks than a header counts: refused with the sizes, and never sent.
+    const auto huge = quoted(temp.touch("huge.mid", kFormat0 + std::string((15u << 20) - 14, '\0')));
+    const std::string why = "The file is too large to be sent: ";
+    const std::string sizes = " (15728640 bytes).\\r\\nThe largest file that can be sent is 14679168 bytes.";
+    EXPECT_EQ(runCli("check-song " + huge).out, "refused\t" + why + temp.path().string() + "/huge.mid" + sizes + "\n");
+    const CliRun send = runCli("send-songs " + huge);
+    EXPECT_EQ(send.status, 2);
+    EXPECT_EQ(send.out, "");
+    EXPECT_NE(send.err.find("huge.mid (15728640 bytes)"), std::string::npos) << send.err;
 }
 
 TEST(Cli, BadInputIsOneLineOnStandardErrorWithStatusTwo)
@@ -108,7 +124,7 @@ TEST(Cli, BadInputIsOneLineOnStandardErrorWithStatusTwo)
           std::string("curve-table --preset Hard2.crv --points 0,20,40,58,73,97,127 --values 0,20,40,58,73,97,127"),
           std::string("curve-table"), std::string("list everything"), std::string("check-song"), std::string("frames"),
           "frames --song " + song, "frames --song " + song + " --slot 29", "frames --song " + song + " --slot x",
-          "frames --rom " + quoted(temp.path() / "absent.bin")}) {
+          "frames --rom " + quoted(temp.path() / "absent.bin"), "send-rom " + quoted(temp.touch("empty.bin", ""))}) {
         const CliRun run = runCli(arguments);
         EXPECT_EQ(run.status, 2) << arguments;
         EXPECT_TRUE(run.out.empty()) << arguments;
@@ -128,6 +144,10 @@ TEST(FileCli, ListsNewestFirstAndRefusesTooMany)
     EXPECT_EQ(curves.status, 0) << curves.err;
     EXPECT_EQ(curves.out, "new.crv\nold.crv\n");
     EXPECT_EQ(runCli("list songs", temp.path()).out, "song.mid\n");
+    // A line break (or backslash) inside a name is escaped: one entry, one line.
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    temp.touch("Quillon/mid/two\nlines\\n.mid");
+    EXPECT_EQ(runCli("list songs", temp.path()).out, "two\\nlines\\\\n.mid\nsong.mid\n");
 
     const CliRun missing = runCli("list roms", temp.path());
     EXPECT_EQ(missing.status, 0);

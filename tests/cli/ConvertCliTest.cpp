@@ -65,6 +65,13 @@ TEST_F(ConvertCli, NeverOverwritesAndRefusesBadSongsWithStatus2)
     EXPECT_EQ(run(quoted(folder / "absent.mid") + " " + quoted(folder / "y.mid")).status, 2);
     EXPECT_FALSE(fs::exists(folder / "x.mid"));
     EXPECT_FALSE(fs::exists(folder / "y.mid"));
+
+    // Failures carry the system's own reason.
+    const CliRun absent = run(quoted(folder / "absent.mid") + " " + quoted(folder / "y.mid"));
+    EXPECT_NE(absent.err.find("No such file or directory"), std::string::npos) << absent.err;
+    const CliRun nowhere = run(quoted(in) + " " + quoted(folder / "no folder" / "z.mid"));
+    EXPECT_EQ(nowhere.status, 1);
+    EXPECT_NE(nowhere.err.find("z.mid\": No such file or directory"), std::string::npos) << nowhere.err;
 }
 
 } // namespace

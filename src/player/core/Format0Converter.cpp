@@ -4,7 +4,9 @@
 #include "player/core/TrackMerge.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <memory>
@@ -155,17 +157,22 @@ Status writeNewFile(const std::filesystem::path& path, std::span<const std::uint
     };
     std::unique_ptr<std::FILE, Closer> out(std::fopen(path.c_str(), "wbx"));
     if (!out) {
+        const int cause = errno;
         std::error_code error;
         if (std::filesystem::exists(std::filesystem::symlink_status(path, error)))
             return fail("\"" + path.string() + "\" exists already and is left as it is");
-        return fail("cannot create \"" + path.string() + "\"");
+        return fail("cannot create \"" + path.string() + "\": " + std::strerror(cause));
     }
-    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), out.get()) == bytes.size();
-    const bool closed = std::fclose(out.release()) == 0;
-    if (!written || !closed) {
+    // The system's own reason (a full disk, no permission) is what the user can act on.
+    int cause = 0;
+    if (std::fwrite(bytes.data(), 1, bytes.size(), out.get()) != bytes.size() || std::fflush(out.get()) != 0)
+        cause = errno;
+    if (std::fclose(out.release()) != 0 && cause == 0)
+        cause = errno;
+    if (cause != 0) {
         std::error_code ignored;
         std::filesystem::remove(path, ignored); // no half-written song may stay behind
-        return fail("cannot write \"" + path.string() + "\"");
+        return fail("cannot write \"" + path.string() + "\": " + std::strerror(cause));
     }
     return success();
 }
@@ -174,10 +181,10 @@ Result<std::filesystem::path> convertSongBeside(const std::filesystem::path& ori
 {
     std::ifstream in(original, std::ios::binary);
     if (!in)
-        return fail("cannot open \"" + original.string() + "\"");
+        return fail("cannot open \"" + original.string() + "\": " + std::strerror(errno));
     const std::vector<std::uint8_t> bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
     if (in.bad())
-        return fail("cannot read \"" + original.string() + "\"");
+        return fail("cannot read \"" + original.string() + "\": " + std::strerror(errno));
     auto converted = convertToFormat0(bytes);
     if (!converted)
         return fail(original.filename().string() + ": " + converted.reason());

@@ -62,9 +62,10 @@ Bytes noteSong(int notes, int channel)
     return testing::smf(0, 96, {track});
 }
 
-void midiFileSeeds(const fs::path& root)
+// The same songs seed the reader and the format 0 converter.
+void midiFileSeeds(const fs::path& root, const std::string& target)
 {
-    CorpusWriter out(root, "midi_file");
+    CorpusWriter out(root, target);
     out.write("format0-notes.mid", noteSong(16, 0));
 
     testing::TrackBytes conductor;
@@ -206,6 +207,32 @@ void transferSeeds(const fs::path& root)
                          frame::buildDataBlock(1, 1, Bytes(1024, 5)), frame::buildDataBlock(1, 0, Bytes(1024, 5))}));
 }
 
+// A first byte of 1 picks --slots, 0 the seven key-point numbers.
+void cliListSeeds(const fs::path& root)
+{
+    CorpusWriter out(root, "cli_lists");
+    const auto text = [](std::uint8_t list, const std::string& body) {
+        Bytes bytes{list};
+        bytes.insert(bytes.end(), body.begin(), body.end());
+        return bytes;
+    };
+    out.write("slots", text(1, "5,1,5,28"));
+    out.write("slots-bad", text(1, "0,29,-1,,x"));
+    out.write("points", text(0, "0,20,40,58,73,97,127"));
+    out.write("points-large", text(0, "-2147483648,1,2,3,4,5,2147483647"));
+    out.write("points-eight", text(0, "1,2,3,4,5,6,7,8"));
+}
+
+// Ring size byte, then pushes (top bit clear) and pops (set).
+void ringSeeds(const fs::path& root)
+{
+    CorpusWriter out(root, "message_ring");
+    out.write("fill-and-drain", {20, 3, 5, 7, 9, 0x80, 0x80, 4, 4, 0x80, 0x80, 0x80, 0x80});
+    out.write("wrap-many", {7, 2, 0x80, 3, 0x80, 1, 0x80, 5, 0x80, 2, 0x80, 3, 0x80, 4, 0x80, 1, 0x80});
+    out.write("too-big", {2, 40, 1, 0, 0x80, 0x80, 0x80});
+    out.write("jack-block-sized", {255, 127, 127, 0x80, 127, 0x80, 0x80});
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -215,7 +242,10 @@ int main(int argc, char** argv)
         return 2;
     }
     const fs::path root = argv[1];
-    midiFileSeeds(root);
+    midiFileSeeds(root, "midi_file");
+    midiFileSeeds(root, "format0_round_trip");
+    cliListSeeds(root);
+    ringSeeds(root);
     curveFileSeeds(root);
     songCheckSeeds(root);
     transferSeeds(root);

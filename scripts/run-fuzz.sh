@@ -12,7 +12,7 @@ seconds=${FUZZ_SECONDS:-60}
 root=$(cd "$(dirname "$0")/.." && pwd)
 targets=("$@")
 if [ ${#targets[@]} -eq 0 ]; then
-  targets=(midi_file curve_file song_check keyboard_frame handshake)
+  targets=(midi_file curve_file song_check keyboard_frame handshake format0_round_trip message_ring cli_lists)
 fi
 
 if [ ! -f "$build/build.ninja" ]; then

@@ -51,7 +51,7 @@ void JackPortWriter::process(jack_nframes_t frames)
 }
 
 JackPortReader::JackPortReader(JackClient& owner, jack_port_t* port, MessageCallback onMessage)
-    : m_owner(owner), m_port(port), m_onMessage(std::move(onMessage)), m_ring(jack_ringbuffer_create(kRingBytes))
+    : m_owner(owner), m_port(port), m_onMessage(std::move(onMessage)), m_ring(kRingBytes)
 {
     sem_init(&m_ready, 0, 0);
     m_thread = std::thread([this] { dispatch(); });
@@ -60,7 +60,6 @@ JackPortReader::JackPortReader(JackClient& owner, jack_port_t* port, MessageCall
 JackPortReader::~JackPortReader()
 {
     close();
-    jack_ringbuffer_free(m_ring);
     sem_destroy(&m_ready);
 }
 
@@ -85,13 +84,10 @@ void JackPortReader::process(jack_nframes_t frames)
         // already refilling: check before reading through it.
         if (jack_midi_event_get(&event, buffer, i) != 0 || event.buffer == nullptr || event.size == 0)
             continue;
-        const auto length = static_cast<std::uint32_t>(event.size);
-        if (jack_ringbuffer_write_space(m_ring) < sizeof length + length) {
+        if (!m_ring.push({event.buffer, event.size})) {
             m_dropped.fetch_add(1, std::memory_order_relaxed);
             continue;
         }
-        jack_ringbuffer_write(m_ring, reinterpret_cast<const char*>(&length), sizeof length);
-        jack_ringbuffer_write(m_ring, reinterpret_cast<const char*>(event.buffer), length);
         sem_post(&m_ready); // one post per complete message
     }
 }
@@ -103,11 +99,7 @@ void JackPortReader::dispatch()
         waitForever(m_ready);
         if (m_stop.load(std::memory_order_acquire))
             return;
-        std::uint32_t length = 0;
-        if (jack_ringbuffer_read(m_ring, reinterpret_cast<char*>(&length), sizeof length) != sizeof length)
-            continue;
-        message.resize(length);
-        if (jack_ringbuffer_read(m_ring, reinterpret_cast<char*>(message.data()), length) == length)
+        if (m_ring.pop(message))
             m_onMessage(message);
     }
 }

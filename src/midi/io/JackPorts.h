@@ -2,6 +2,7 @@
 // The two kinds of port a JackClient registers. Both hand data between the
 // JACK process thread and program threads without locks or allocation on the
 // process side.
+#include "midi/core/MessageRing.h"
 #include "midi/io/MidiSystem.h"
 
 #include <atomic>
@@ -12,7 +13,6 @@
 #include <vector>
 
 #include <jack/jack.h>
-#include <jack/ringbuffer.h>
 #include <semaphore.h>
 
 namespace quillon::midi {
@@ -74,7 +74,7 @@ private:
     JackClient& m_owner;
     jack_port_t* m_port;
     MessageCallback m_onMessage;
-    jack_ringbuffer_t* m_ring;
+    MessageRing m_ring;
     sem_t m_ready;
     std::atomic<bool> m_stop{false};
     std::atomic<std::uint64_t> m_dropped{0};

@@ -1,5 +1,7 @@
 #include "SongTransfer.h"
 
+#include "base/core/Messages.h"
+
 #include "base/widgets/Session.h"
 #include "midi/core/DeviceFrame.h"
 #include "midi/io/VirtualKeyboard.h"
@@ -67,7 +69,8 @@ Measurement throughWindow(const DataFolders& folders, const transfer::TransferLi
     QObject::connect(&window, &transfer::SendFileDialog::statusChanged, &loop, [&](const QString& text) {
         // Finished, or the window itself reports that the keyboard went silent.
         if ((window.handshake() && window.handshake()->isFinished()) ||
-            text == QLatin1String(transfer::SendFileDialog::kStatusKeyboardSilent))
+            text == QLatin1String(transfer::SendFileDialog::kStatusKeyboardSilent) ||
+            text == QString::fromUtf8(text::kStatusNoReadyReply.data(), qsizetype(text::kStatusNoReadyReply.size())))
             loop.quit();
     });
     QTimer::singleShot(std::chrono::seconds(120), &loop, &QEventLoop::quit);

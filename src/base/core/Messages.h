@@ -95,8 +95,8 @@ inline constexpr std::string_view kStatusCutShortSuffix = " was cut short by the
 inline constexpr std::string_view kStatusEndedCutShort = "Sending ended, but the keyboard cut short: ";
 // Shown while the keyboard has not answered the opening control message.
 inline constexpr std::string_view kStatusNoReadyReply =
-    "The keyboard has not answered the start of the transfer. It may still have been in an earlier, interrupted "
-    "transfer, which this start has ended: press Cancel and send again.";
+    "The keyboard did not answer the start. If an earlier transfer was interrupted, this start has ended it: "
+    "press Cancel and send again.";
 
 // Player
 inline constexpr std::string_view kPlayStatusFormat = "Play Status:   %02d:%02d / %02d:%02d";

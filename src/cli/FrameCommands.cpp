@@ -120,15 +120,9 @@ void registerFrameCommands(CLI::App& app, CommandContext& context)
         "stays on one line. Each file is judged on its own (the 28-song limit of a selection is not applied).\n"
         "Every argument is a file name, also one that starts with \"-\". Usage: check-song FILE...\n"
         "Exit status 1 when any file is refused.");
-    // Every argument is a file, even one whose name starts with "-" ("-lead.mid"):
-    // the words after the command are taken as they are, no "--" needed.
-    check->prefix_command();
-    check->callback([check, &context] {
-        const auto files = check->remaining();
-        if (files.empty())
-            return reportBadInput(context, "check-song: give one or more song files");
-        runCheckSong(files, context);
-    });
+    auto files = std::make_shared<std::vector<std::string>>();
+    check->add_option("FILE", *files, "song files")->required();
+    check->callback([files, &context] { runCheckSong(*files, context); });
 }
 
 } // namespace quillon::cli

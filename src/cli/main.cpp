@@ -2,6 +2,8 @@
 #include "cli/Commands.h"
 
 #include <iostream>
+#include <string_view>
+#include <vector>
 
 namespace quillon::cli {
 void reportBadInput(CommandContext& context, const std::string& message)
@@ -10,6 +12,23 @@ void reportBadInput(CommandContext& context, const std::string& message)
     context.exitCode = 2;
 }
 } // namespace quillon::cli
+
+namespace {
+// check-song takes nothing but file names, and a song's name may start with "-"
+// ("-lead.mid"): unless the first word asks for help, the words after the
+// command are files, as if "--" had been written before them.
+std::vector<char*> withFileNamesAfterCheckSong(int argc, char** argv)
+{
+    std::vector<char*> arguments(argv, argv + argc);
+    static char separator[] = "--";
+    if (argc > 2 && std::string_view(argv[1]) == "check-song") {
+        const std::string_view first = argv[2];
+        if (first != "--" && first != "-h" && first != "--help")
+            arguments.insert(arguments.begin() + 2, separator);
+    }
+    return arguments;
+}
+} // namespace
 
 int main(int argc, char** argv)
 {
@@ -24,7 +43,8 @@ int main(int argc, char** argv)
     registerDemoCommands(app, context);
     registerConvertCommands(app, context);
     try {
-        app.parse(argc, argv);
+        auto arguments = withFileNamesAfterCheckSong(argc, argv);
+        app.parse(static_cast<int>(arguments.size()), arguments.data());
     } catch (const CLI::CallForHelp& help) {
         return app.exit(help);
     } catch (const CLI::CallForAllHelp& help) {

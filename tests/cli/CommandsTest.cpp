@@ -100,6 +100,7 @@ TEST(CheckSongCli, ReportsEachFileAndFailsWhenAnyIsRefused)
     const CliRun dash = runCli("check-song -lead.mid", temp.path());
     EXPECT_EQ(dash.status, 0) << dash.err;
     EXPECT_EQ(dash.out, "ok\t 0.01K\n");
+    EXPECT_EQ(runCli("check-song -- -lead.mid", temp.path()).out, dash.out);
 
     // 15 MiB needs more blocks than a header counts: refused with the sizes, and never sent.
     const auto huge = quoted(temp.touch("huge.mid", kFormat0 + std::string((15u << 20) - 14, '\0')));

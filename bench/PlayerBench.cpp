@@ -4,6 +4,7 @@
 // measuring a 1 MiB MIDI file takes, against plain reading of the same bytes.
 #include "BenchReport.h"
 
+#include "player/core/SongFacts.h"
 #include "player/core/Timeline.h"
 #include "player/engine/RecordingSink.h"
 #include "player/engine/Sequencer.h"
@@ -177,7 +178,7 @@ void openRun()
         .write(reinterpret_cast<const char*>(song.data()), static_cast<std::streamsize>(song.size()));
     SteadyClock clock;
     Sequencer sequencer(nullptr, clock);
-    std::vector<double> openMs, readMs;
+    std::vector<double> openMs, readMs, detailsMs;
     std::int64_t length = 0;
     std::size_t events = 0;
     for (int i = 0; i < 15; ++i) {
@@ -192,6 +193,16 @@ void openRun()
             quillon::bench::reportMissing("player open + measure of a 1 MiB MIDI file", "ms", "the file did not open");
             return;
         }
+        auto t3 = std::chrono::steady_clock::now();
+        const auto file = readSongBytes(path);
+        const auto facts = file ? songFactsOf(*file) : quillon::Result<SongFacts>(quillon::fail("unread"));
+        auto t4 = std::chrono::steady_clock::now();
+        const bool measured = facts && facts->lengthMicros / 1000 == length;
+        if (!measured) {
+            quillon::bench::reportMissing("song details of a 1 MiB MIDI file", "ms", "the details disagree");
+            return;
+        }
+        detailsMs.push_back(std::chrono::duration<double, std::milli>(t4 - t3).count());
         events = timelineEventsOf(bytes);
         readMs.push_back(std::chrono::duration<double, std::milli>(t1 - t0).count());
         openMs.push_back(std::chrono::duration<double, std::milli>(t2 - t1).count());
@@ -203,6 +214,8 @@ void openRun()
                 static_cast<long long>(length));
     quillon::bench::reportRow("plain read of a 1 MiB MIDI file (baseline), median of 15", read, "ms", read);
     quillon::bench::reportRow("player open + measure of that file, median of 15", open, "ms", read);
+    quillon::bench::reportRow("song details (list tooltip) of that file, median of 15", percentile(detailsMs, 0.5),
+                              "ms", read);
 }
 
 } // namespace

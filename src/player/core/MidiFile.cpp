@@ -16,18 +16,6 @@ public:
     std::size_t remaining() const { return m_bytes.size() - m_offset; }
     bool atEnd() const { return m_offset >= m_bytes.size(); }
 
-    std::optional<std::uint8_t> byte()
-    {
-        if (atEnd())
-            return std::nullopt;
-        return m_bytes[m_offset++];
-    }
-    std::optional<std::uint8_t> peek() const
-    {
-        if (atEnd())
-            return std::nullopt;
-        return m_bytes[m_offset];
-    }
     std::optional<std::uint32_t> bigEndian(int width)
     {
         if (remaining() < static_cast<std::size_t>(width))
@@ -53,24 +41,6 @@ private:
 
 enum class VlqError { None, Truncated, TooLong };
 
-// Variable-length quantity: at most four bytes (28 bits), as every SMF writer produces.
-std::optional<std::uint32_t> readVlq(Cursor& in, VlqError& error)
-{
-    std::uint32_t value = 0;
-    for (int i = 0; i < 4; ++i) {
-        auto b = in.byte();
-        if (!b) {
-            error = VlqError::Truncated;
-            return std::nullopt;
-        }
-        value = (value << 7) | (*b & 0x7Fu);
-        if ((*b & 0x80u) == 0)
-            return value;
-    }
-    error = VlqError::TooLong;
-    return std::nullopt;
-}
-
 std::string at(int track, std::size_t offset)
 {
     return " (track " + std::to_string(track + 1) + ", byte " + std::to_string(offset) + ")";
@@ -83,115 +53,136 @@ std::string vlqReason(VlqError error, const char* what, int track, std::size_t o
     return std::string(what) + " runs past the end of the track" + at(track, offset);
 }
 
+// The variable-length quantity at `offset`, advancing it: at most four bytes
+// (28 bits), as every SMF writer produces.
+std::optional<std::uint32_t> readVlqAt(std::span<const std::uint8_t> bytes, std::size_t& offset, VlqError& error)
+{
+    std::uint32_t value = 0;
+    for (int i = 0; i < 4; ++i) {
+        if (offset >= bytes.size()) {
+            error = VlqError::Truncated;
+            return std::nullopt;
+        }
+        const std::uint8_t b = bytes[offset++];
+        value = (value << 7) | (b & 0x7Fu);
+        if ((b & 0x80u) == 0)
+            return value;
+    }
+    error = VlqError::TooLong;
+    return std::nullopt;
+}
+
 Result<Track> readTrack(std::span<const std::uint8_t> body, int trackIndex)
 {
-    Cursor in(body);
+    TrackScanner scanner(body, trackIndex);
     Track track;
     track.events.reserve(body.size() / 3); // most events take three or four bytes
-    std::uint64_t tick = 0;
-    std::uint8_t running = 0;
-    bool ended = false;
-
-    while (!in.atEnd()) {
-        const std::size_t eventStart = in.offset();
-        VlqError error = VlqError::None;
-        auto delta = readVlq(in, error);
-        if (!delta)
-            return fail(vlqReason(error, "delta time", trackIndex, eventStart));
-        tick += *delta;
-
-        auto first = in.byte();
-        if (!first)
-            return fail("event missing after its delta time" + at(trackIndex, in.offset()));
-
-        TrackEvent event;
-        event.tick = tick;
-        std::uint8_t status = *first;
-
-        if (status == 0xFF) {
-            auto type = in.byte();
-            if (!type)
-                return fail("meta event without a type" + at(trackIndex, in.offset()));
-            const std::size_t lengthAt = in.offset();
-            auto length = readVlq(in, error);
-            if (!length)
-                return fail(vlqReason(error, "meta event length", trackIndex, lengthAt));
-            auto data = in.take(*length);
-            if (!data)
-                return fail("meta event length " + std::to_string(*length) + " runs past the end of the track" +
-                            at(trackIndex, lengthAt));
-            event.kind = EventKind::Meta;
-            event.status = 0xFF;
-            event.metaType = *type;
-            event.payload.assign(data->begin(), data->end());
-            if (*type == kMetaTempo && *length != 3)
-                return fail("tempo event with " + std::to_string(*length) + " data bytes instead of 3" +
-                            at(trackIndex, eventStart));
-            const bool isEnd = *type == kMetaEndOfTrack;
-            track.events.push_back(std::move(event));
-            if (isEnd) {
-                ended = true;
-                break; // bytes after End of Track belong to nothing
-            }
-            continue;
-        }
-
-        if (status == 0xF0 || status == 0xF7) {
-            const std::size_t lengthAt = in.offset();
-            auto length = readVlq(in, error);
-            if (!length)
-                return fail(vlqReason(error, "SysEx length", trackIndex, lengthAt));
-            auto data = in.take(*length);
-            if (!data)
-                return fail("SysEx length " + std::to_string(*length) + " runs past the end of the track" +
-                            at(trackIndex, lengthAt));
-            event.kind = EventKind::SysEx;
-            event.status = status;
-            event.payload.assign(data->begin(), data->end());
-            track.events.push_back(std::move(event));
-            continue;
-        }
-
-        if (status >= 0xF0)
-            return fail("status byte " + std::to_string(status) + " cannot stand in a MIDI file" +
-                        at(trackIndex, in.offset() - 1));
-
-        int dataNeeded;
-        if (status < 0x80) {
-            // Running status: the byte just read is the first data byte. Meta and SysEx
-            // events leave running status in place, which only makes sloppy files readable.
-            if (running == 0)
-                return fail("data byte without a status (no running status yet)" + at(trackIndex, in.offset() - 1));
-            event.data1 = status;
-            status = running;
-            dataNeeded = channelDataLength(status) - 1;
-        } else {
-            running = status;
-            auto d1 = in.byte();
-            if (!d1)
-                return fail("channel message cut off" + at(trackIndex, in.offset()));
-            event.data1 = *d1;
-            dataNeeded = channelDataLength(status) - 1;
-        }
-        if (dataNeeded > 0) {
-            auto d2 = in.byte();
-            if (!d2)
-                return fail("channel message cut off" + at(trackIndex, in.offset()));
-            event.data2 = *d2;
-        }
-        if (event.data1 > 0x7F || event.data2 > 0x7F)
-            return fail("channel message with a data byte above 127" + at(trackIndex, eventStart));
-        event.kind = EventKind::Channel;
-        event.status = status;
-        track.events.push_back(std::move(event));
+    RawEvent raw;
+    while (scanner.next(raw)) {
+        TrackEvent& event = track.events.emplace_back();
+        event.tick = raw.tick;
+        event.kind = raw.kind;
+        event.status = raw.status;
+        event.metaType = raw.metaType;
+        event.data1 = raw.data1;
+        event.data2 = raw.data2;
+        if (!raw.payload.empty())
+            event.payload.assign(raw.payload.begin(), raw.payload.end());
     }
-
-    (void)ended; // a missing End of Track is tolerated: the track ends with its bytes
-    track.endTick = tick;
+    if (scanner.failed())
+        return fail(scanner.reason());
+    track.endTick = scanner.endTick();
     return track;
 }
 
 } // namespace
+
+bool TrackScanner::fail(std::string reason)
+{
+    m_reason = std::move(reason);
+    m_ended = true;
+    return false;
+}
+
+bool TrackScanner::next(RawEvent& event)
+{
+    if (m_ended || m_offset >= m_body.size())
+        return false;
+    const auto bytes = m_body;
+    const std::size_t eventStart = m_offset;
+    VlqError error = VlqError::None;
+    const auto delta = readVlqAt(bytes, m_offset, error);
+    if (!delta)
+        return fail(vlqReason(error, "delta time", m_track, eventStart));
+    m_tick += *delta;
+    if (m_offset >= bytes.size())
+        return fail("event missing after its delta time" + at(m_track, m_offset));
+
+    event.tick = m_tick;
+    event.metaType = 0;
+    event.data1 = 0;
+    event.data2 = 0;
+    event.payload = {};
+    std::uint8_t status = bytes[m_offset++];
+
+    if (status == 0xFF || status == 0xF0 || status == 0xF7) {
+        const bool meta = status == 0xFF;
+        if (meta) {
+            if (m_offset >= bytes.size())
+                return fail("meta event without a type" + at(m_track, m_offset));
+            event.metaType = bytes[m_offset++];
+        }
+        const char* what = meta ? "meta event length" : "SysEx length";
+        const std::size_t lengthAt = m_offset;
+        const auto length = readVlqAt(bytes, m_offset, error);
+        if (!length)
+            return fail(vlqReason(error, what, m_track, lengthAt));
+        if (bytes.size() - m_offset < *length)
+            return fail(std::string(meta ? "meta event length " : "SysEx length ") + std::to_string(*length) +
+                        " runs past the end of the track" + at(m_track, lengthAt));
+        event.payload = bytes.subspan(m_offset, *length);
+        m_offset += *length;
+        event.kind = meta ? EventKind::Meta : EventKind::SysEx;
+        event.status = status;
+        if (meta && event.metaType == kMetaTempo && *length != 3)
+            return fail("tempo event with " + std::to_string(*length) + " data bytes instead of 3" +
+                        at(m_track, eventStart));
+        if (meta && event.metaType == kMetaEndOfTrack)
+            m_ended = true; // bytes after End of Track belong to nothing
+        return true;
+    }
+
+    if (status >= 0xF0)
+        return fail("status byte " + std::to_string(status) + " cannot stand in a MIDI file" +
+                    at(m_track, m_offset - 1));
+
+    int dataNeeded;
+    if (status < 0x80) {
+        // Running status: the byte just read is the first data byte. Meta and SysEx
+        // events leave running status in place, which only makes sloppy files readable.
+        if (m_running == 0)
+            return fail("data byte without a status (no running status yet)" + at(m_track, m_offset - 1));
+        event.data1 = status;
+        status = m_running;
+        dataNeeded = channelDataLength(status) - 1;
+    } else {
+        m_running = status;
+        if (m_offset >= bytes.size())
+            return fail("channel message cut off" + at(m_track, m_offset));
+        event.data1 = bytes[m_offset++];
+        dataNeeded = channelDataLength(status) - 1;
+    }
+    if (dataNeeded > 0) {
+        if (m_offset >= bytes.size())
+            return fail("channel message cut off" + at(m_track, m_offset));
+        event.data2 = bytes[m_offset++];
+    }
+    if (event.data1 > 0x7F || event.data2 > 0x7F)
+        return fail("channel message with a data byte above 127" + at(m_track, eventStart));
+    event.kind = EventKind::Channel;
+    event.status = status;
+    return true;
+}
 
 int channelDataLength(std::uint8_t status)
 {
@@ -199,7 +190,7 @@ int channelDataLength(std::uint8_t status)
     return (kind == 0xC0 || kind == 0xD0) ? 1 : 2;
 }
 
-Result<MidiFile> readMidiFile(std::span<const std::uint8_t> bytes)
+Result<SmfLayout> readSmfLayout(std::span<const std::uint8_t> bytes)
 {
     Cursor in(bytes);
     auto id = in.take(4);
@@ -226,41 +217,65 @@ Result<MidiFile> readMidiFile(std::span<const std::uint8_t> bytes)
     if (format == 0 && trackCount != 1)
         return fail("a format 0 file must have exactly one track, the header announces " + std::to_string(trackCount));
 
-    MidiFile file;
-    file.format = static_cast<int>(format);
+    SmfLayout layout;
+    layout.format = static_cast<int>(format);
     if (division & 0x8000u) {
         const auto fps = static_cast<int>(-static_cast<std::int8_t>(division >> 8));
         const int ticksPerFrame = static_cast<int>(division & 0xFFu);
         if ((fps != 24 && fps != 25 && fps != 29 && fps != 30) || ticksPerFrame == 0)
             return fail("bad header: SMPTE division with " + std::to_string(fps) + " frames per second and " +
                         std::to_string(ticksPerFrame) + " ticks per frame");
-        file.division = {Division::Kind::Smpte, 0, fps, ticksPerFrame};
+        layout.division = {Division::Kind::Smpte, 0, fps, ticksPerFrame};
     } else {
         if (division == 0)
             return fail("bad header: zero ticks per quarter note");
-        file.division = {Division::Kind::TicksPerQuarter, static_cast<std::uint16_t>(division), 0, 0};
+        layout.division = {Division::Kind::TicksPerQuarter, static_cast<std::uint16_t>(division), 0, 0};
     }
 
-    while (file.tracks.size() < trackCount) {
-        if (in.atEnd())
-            return fail("missing track: the header announces " + std::to_string(trackCount) +
-                        " tracks, the file holds " + std::to_string(file.tracks.size()));
+    layout.tracks.reserve(trackCount);
+    while (layout.tracks.size() < trackCount) {
+        if (in.atEnd()) {
+            layout.chunkError = "missing track: the header announces " + std::to_string(trackCount) +
+                                " tracks, the file holds " + std::to_string(layout.tracks.size());
+            break;
+        }
         const std::size_t chunkAt = in.offset();
         auto chunkId = in.take(4);
         auto chunkLength = in.bigEndian(4);
-        if (!chunkId || !chunkLength)
-            return fail("truncated chunk header at byte " + std::to_string(chunkAt));
+        if (!chunkId || !chunkLength) {
+            layout.chunkError = "truncated chunk header at byte " + std::to_string(chunkAt);
+            break;
+        }
         auto body = in.take(*chunkLength);
-        if (!body)
-            return fail("chunk at byte " + std::to_string(chunkAt) + " claims " + std::to_string(*chunkLength) +
-                        " bytes, past the end of the file");
+        if (!body) {
+            layout.chunkError = "chunk at byte " + std::to_string(chunkAt) + " claims " + std::to_string(*chunkLength) +
+                                " bytes, past the end of the file";
+            break;
+        }
         if (std::string(chunkId->begin(), chunkId->end()) != "MTrk")
             continue; // unknown chunks are skipped, as SMF readers must
-        auto track = readTrack(*body, static_cast<int>(file.tracks.size()));
+        layout.tracks.push_back(*body);
+    }
+    return layout;
+}
+
+Result<MidiFile> readMidiFile(std::span<const std::uint8_t> bytes)
+{
+    auto layout = readSmfLayout(bytes);
+    if (!layout)
+        return fail(layout.reason());
+    MidiFile file;
+    file.format = layout->format;
+    file.division = layout->division;
+    file.tracks.reserve(layout->tracks.size());
+    for (const auto& body : layout->tracks) {
+        auto track = readTrack(body, static_cast<int>(file.tracks.size()));
         if (!track)
             return fail(track.reason());
         file.tracks.push_back(std::move(track).value());
     }
+    if (!layout->chunkError.empty())
+        return fail(layout->chunkError);
     return file;
 }
 

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <span>
+#include <string>
 #include <vector>
 
 namespace quillon::player {
@@ -50,5 +51,54 @@ inline constexpr std::uint8_t kMetaTempo = 0x51;
 int channelDataLength(std::uint8_t status);
 
 Result<MidiFile> readMidiFile(std::span<const std::uint8_t> bytes);
+
+// The header and where each track's bytes lie, without reading any event:
+// what every reader starts from. The spans point into the given bytes.
+struct SmfLayout {
+    int format = 0;
+    Division division;
+    std::vector<std::span<const std::uint8_t>> tracks;
+    // Set when the chunks end badly after `tracks` (a missing or cut-off
+    // track): readers report it once the tracks before it have been read.
+    std::string chunkError;
+};
+Result<SmfLayout> readSmfLayout(std::span<const std::uint8_t> bytes);
+
+// One event as it stands in the file; the payload points into the track's bytes.
+struct RawEvent {
+    std::uint64_t tick = 0;
+    EventKind kind = EventKind::Channel;
+    std::uint8_t status = 0;
+    std::uint8_t metaType = 0;
+    std::uint8_t data1 = 0;
+    std::uint8_t data2 = 0;
+    std::span<const std::uint8_t> payload;
+};
+
+// Walks one track's events in file order without allocating, checking each
+// as readMidiFile does (it is the reader's own walk). next() answers false at
+// the end of the track (End of Track included) and on malformed data, after
+// which failed() and reason() tell why.
+class TrackScanner {
+public:
+    TrackScanner(std::span<const std::uint8_t> body, int trackIndex) : m_body(body), m_track(trackIndex) {}
+
+    bool next(RawEvent& event);
+    bool failed() const { return !m_reason.empty(); }
+    const std::string& reason() const { return m_reason; }
+    // Tick of End of Track, or of the last event when it is missing; final once next() answered false.
+    std::uint64_t endTick() const { return m_tick; }
+
+private:
+    bool fail(std::string reason);
+
+    std::span<const std::uint8_t> m_body;
+    int m_track;
+    std::size_t m_offset = 0;
+    std::uint64_t m_tick = 0;
+    std::uint8_t m_running = 0;
+    bool m_ended = false;
+    std::string m_reason;
+};
 
 } // namespace quillon::player

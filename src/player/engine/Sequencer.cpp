@@ -1,9 +1,9 @@
 #include "player/engine/Sequencer.h"
 
+#include "player/core/SongFacts.h"
+
 #include <algorithm>
 #include <array>
-#include <fstream>
-#include <iterator>
 
 #ifdef __linux__
 #include <pthread.h>
@@ -14,17 +14,6 @@
 namespace quillon::player {
 
 namespace {
-
-Result<std::vector<std::uint8_t>> readWholeFile(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        return fail("cannot open " + path);
-    std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (in.bad())
-        return fail("cannot read " + path);
-    return bytes;
-}
 
 // Best effort, for timing only: a timely wake-up (no timer slack) and, where the
 // system allows it, a modest real-time priority as audio programs use. The
@@ -48,7 +37,7 @@ Sequencer::~Sequencer() { close(); }
 Status Sequencer::open(const std::string& path)
 {
     close();
-    auto bytes = readWholeFile(path);
+    auto bytes = readSongBytes(path);
     if (!bytes)
         return fail(bytes.reason());
     auto timeline = loadTimeline(*bytes);

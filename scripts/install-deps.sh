@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   cmake ninja-build g++ pkg-config
   qt6-base-dev
-  librtmidi-dev
+  librtmidi-dev libasound2-dev
   libfluidsynth-dev timgm6mb-soundfont
   jackd2
   libcli11-dev

@@ -6,12 +6,15 @@
 
 #include "app/widgets/MainWindow.h"
 #include "base/widgets/Session.h"
+#include "midi/io/JackClient.h"
 #include "midi/widgets/SetDeviceDialog.h"
 #include "ui/MessageService.h"
 
 #include <QComboBox>
 #include <QPushButton>
 #include <QtTest>
+
+#include <unistd.h>
 
 using quillon::midi::Direction;
 using quillon::midi::PortChoice;
@@ -134,6 +137,40 @@ private slots:
         const PortChoice input = dialog.chosenInput();
         QVERIFY(input.kind == PortChoice::Kind::Port);
         QVERIFY(!midi.system->resolve(input, Direction::Input).has_value());
+    }
+
+    // Across the test JACK server (run-tests.sh starts one); skipped without it.
+    void portsOfAJackClientStartedAndStoppedShowWithoutRefresh()
+    {
+        auto midi = quillon::midi::MidiSystem::createDefault();
+        const auto backends = midi->backendNames();
+        if (std::find(backends.begin(), backends.end(), "JACK") == backends.end())
+            QSKIP("no JACK server reachable");
+        SetDeviceDialog dialog(*midi, PortChoice::notChosen(), PortChoice::notChosen());
+        QComboBox& outputs = dialog.outputList();
+        outputs.setCurrentIndex(outputs.count() - 1); // the user's choice, which must stay
+        const QString chosen = outputs.currentText();
+        const QStringList before = entries(outputs);
+        const auto shows = [&](const std::string& port) {
+            const QStringList listed = entries(outputs);
+            return std::any_of(listed.begin(), listed.end(),
+                               [&](const QString& entry) { return entry.endsWith(QString::fromStdString(port)); });
+        };
+
+        // A program's input port is somewhere to send to: it shows among the outputs.
+        auto client = quillon::midi::JackClient::open("quillon-comes-and-goes-" + std::to_string(::getpid()));
+        QVERIFY(client != nullptr);
+        auto port = client->openInputPort("in", [](std::span<const std::uint8_t>) {});
+        QVERIFY(port != nullptr);
+        const std::string name = client->portFullName("in");
+        QTRY_VERIFY(shows(name));
+        QCOMPARE(outputs.currentText(), chosen);
+
+        port.reset();
+        client.reset();
+        QTRY_VERIFY(!shows(name));
+        QCOMPARE(outputs.currentText(), chosen);
+        QCOMPARE(entries(outputs), before);
     }
 
     void theMainWindowKeepsOrChangesTheSessionChoice()

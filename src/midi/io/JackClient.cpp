@@ -61,7 +61,11 @@ std::unique_ptr<JackClient> JackClient::open(const std::string& clientName)
         static_cast<JackClient*>(owner)->m_xruns.fetch_add(1, std::memory_order_relaxed);
         return 0;
     };
+    const auto portsChanged = [](jack_port_id_t, int, void* owner) {
+        static_cast<JackClient*>(owner)->m_portWatchers.notify();
+    };
     if (jack_set_xrun_callback(client, countXrun, self.get()) != 0 ||
+        jack_set_port_registration_callback(client, portsChanged, self.get()) != 0 ||
         jack_set_process_callback(client, &JackClient::process, self.get()) != 0 || jack_activate(client) != 0)
         return nullptr;
     return self;

@@ -11,6 +11,7 @@
 // input port copies whole messages into a ring for a thread of its own.
 #include "midi/io/JackPorts.h"
 #include "midi/io/MidiSystem.h"
+#include "midi/io/PortWatchers.h"
 
 #include <array>
 #include <atomic>
@@ -56,6 +57,13 @@ public:
     // cycle is gone, though the writer saw it leave.
     std::uint64_t xruns() const { return m_xruns.load(std::memory_order_relaxed); }
 
+    // Told on JACK's notification thread whenever any client registers or
+    // unregisters a port, while the watch lives.
+    std::unique_ptr<PortWatch> watchPorts(std::function<void()> changed)
+    {
+        return m_portWatchers.add(std::move(changed));
+    }
+
 private:
     friend class JackPortWriter;
     friend class JackPortReader;
@@ -75,6 +83,7 @@ private:
     std::atomic<int> m_cycleWaiters{0};
     sem_t m_cycleDone;
     unsigned m_nextPortNumber = 1;
+    PortWatchers m_portWatchers;
 };
 
 // Silences libjack's own messages (a missing server is not an error for us).

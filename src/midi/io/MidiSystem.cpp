@@ -67,6 +67,23 @@ std::uint64_t MidiSystem::missedCycles() const
     return total;
 }
 
+namespace {
+struct Watches : PortWatch {
+    std::vector<std::unique_ptr<PortWatch>> each;
+};
+} // namespace
+
+std::unique_ptr<PortWatch> MidiSystem::watchPorts(const std::function<void()>& changed)
+{
+    auto watches = std::make_unique<Watches>();
+    for (auto& backend : m_backends)
+        if (auto watch = backend->watchPorts(changed))
+            watches->each.push_back(std::move(watch));
+    if (watches->each.empty())
+        return nullptr;
+    return watches;
+}
+
 std::vector<std::string> MidiSystem::backendNames() const
 {
     std::vector<std::string> names;

@@ -78,6 +78,12 @@ public:
     virtual void close() = 0;
 };
 
+// A running watch on port lists; destroying it stops the notices.
+class PortWatch {
+public:
+    virtual ~PortWatch() = default;
+};
+
 // One MIDI API (or the built-in keyboard, or a test fake).
 class Backend {
 public:
@@ -94,6 +100,10 @@ public:
     // A message written in such a cycle can vanish without any error on
     // either side, so a stalled transfer reports this count.
     virtual std::uint64_t missedCycles() const { return 0; }
+    // Calls `changed` (on a thread of the backend's) whenever its ports may
+    // have appeared or gone, while the returned watch lives. nullptr when the
+    // backend cannot tell (its lists never change, or only Refresh shows it).
+    virtual std::unique_ptr<PortWatch> watchPorts(std::function<void()> /*changed*/) { return nullptr; }
 };
 
 class VirtualKeyboard;
@@ -131,6 +141,9 @@ public:
     // ports: 0..n-1 into outputs()/inputs(), -1 = default route (output only).
     // Any other index, or one past the end, is NotChosen.
     PortChoice choiceForIndex(int index, Direction direction);
+
+    // Every backend's watch at once (see Backend::watchPorts); nullptr when none can tell.
+    std::unique_ptr<PortWatch> watchPorts(const std::function<void()>& changed);
 
     // Names of the backends that started, in list order ("Virtual", "ALSA", "JACK", ...).
     std::vector<std::string> backendNames() const;

@@ -1,6 +1,7 @@
 #include "midi/io/RtMidiBackends.h"
 
 #include "midi/io/JackClient.h"
+#include "midi/io/PortWatchers.h"
 #include "midi/io/SendTimeout.h"
 #include "midi/io/SendWorker.h"
 
@@ -146,6 +147,13 @@ public:
     std::vector<PortInfo> outputs() override { return listPorts(*m_outLister, m_listError, m_name); }
     std::vector<PortInfo> inputs() override { return listPorts(*m_inLister, m_listError, m_name); }
     std::uint64_t missedCycles() const override { return m_jack ? m_jack->xruns() : 0; }
+
+    std::unique_ptr<PortWatch> watchPorts(std::function<void()> changed) override
+    {
+        if (m_jack)
+            return m_jack->watchPorts(std::move(changed));
+        return watchAlsaAnnouncements(std::move(changed));
+    }
 
     std::unique_ptr<OutputConnection> openOutput(const PortRef& port) override
     {

@@ -36,6 +36,18 @@ SetDeviceDialog::SetDeviceDialog(MidiSystem& midi, PortChoice output, PortChoice
     if (output.kind == PortChoice::Kind::NotChosen)
         output = PortChoice::defaultRoute();
     fill(output, input);
+
+    // Announcements come on a backend's thread; the lists change on this one.
+    m_portWatch = m_midi.watchPorts([this] {
+        if (!m_changePending.exchange(true))
+            QMetaObject::invokeMethod(this, &SetDeviceDialog::portsChanged, Qt::QueuedConnection);
+    });
+}
+
+void SetDeviceDialog::portsChanged()
+{
+    m_changePending = false;
+    fill(chosenOutput(), chosenInput());
 }
 
 void SetDeviceDialog::buildControls()

@@ -5,10 +5,16 @@
 // list has changed since. A stored port that has gone is shown as
 // "(not connected)" and kept as it is: the window that uses it reports that it
 // cannot be opened; it is never silently replaced by another port.
+//
+// While the dialog is open, ports that appear or go show up in the lists
+// without Refresh, as the backends announce them; the entries the user has
+// chosen stay chosen.
 #include "midi/io/MidiSystem.h"
 
 #include <QDialog>
 
+#include <atomic>
+#include <memory>
 #include <vector>
 
 class QComboBox;
@@ -36,6 +42,9 @@ public:
     // (the default output route and the first input).
     void refresh();
 
+    // Lists the ports again, keeping the entries now chosen (a backend announced a change).
+    void portsChanged();
+
 private:
     void buildControls();
     void fill(const PortChoice& output, const PortChoice& input);
@@ -48,6 +57,8 @@ private:
     QPushButton* m_refresh = nullptr;
     QPushButton* m_ok = nullptr;
     QPushButton* m_cancel = nullptr;
+    std::atomic<bool> m_changePending{false}; // one relisting for a burst of announcements
+    std::unique_ptr<PortWatch> m_portWatch;   // last: it stops before anything it reaches goes
 };
 
 } // namespace quillon::midi

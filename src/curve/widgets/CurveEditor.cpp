@@ -20,8 +20,11 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QPushButton>
+#include <QUndoCommand>
+#include <QUndoStack>
 
 #include <filesystem>
+#include <functional>
 #include <system_error>
 
 namespace quillon::curve {
@@ -60,6 +63,29 @@ ui::DialogUnits layoutUnits(const QFont& windowFont)
 }
 
 QString slotName(std::size_t slot) { return QStringLiteral("Curve%1").arg(slot + 1); }
+
+// One step of the working curve's history. Pushing it finds its change made
+// already, so its first redo does nothing.
+class CurveStep : public QUndoCommand {
+public:
+    CurveStep(const QString& what, KeyPoints before, KeyPoints after, std::function<void(const KeyPoints&)> show)
+        : QUndoCommand(what), m_before(before), m_after(after), m_show(std::move(show))
+    {
+    }
+    void undo() override { m_show(m_before); }
+    void redo() override
+    {
+        if (m_pushed)
+            m_show(m_after);
+        m_pushed = true;
+    }
+
+private:
+    KeyPoints m_before;
+    KeyPoints m_after;
+    std::function<void(const KeyPoints&)> m_show;
+    bool m_pushed = false;
+};
 
 int selectedRowOf(const QListWidget& list)
 {
@@ -198,6 +224,17 @@ void CurveEditor::buildControls()
     m_sender = new CurveSender(m_session, *this, *m_progress);
     m_sender->setParent(this);
     m_monitorFeed = new MonitorFeed(m_session, this);
+
+    m_history = new QUndoStack(this);
+    // Window-wide keys without a menu: actions that live on the window itself.
+    QAction* undo = m_history->createUndoAction(this);
+    undo->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_Z)});
+    QAction* redo = m_history->createRedoAction(this);
+    redo->setShortcuts({QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), QKeySequence(Qt::CTRL | Qt::Key_Y)});
+    for (QAction* action : {undo, redo}) {
+        action->setShortcutContext(Qt::WindowShortcut);
+        addAction(action);
+    }
 
     connect(m_canvas, &CurveCanvas::leftPressed, this, &CurveEditor::onCanvasPressed);
     connect(m_canvas, &CurveCanvas::mouseMoved, this, &CurveEditor::onCanvasMoved);
@@ -350,6 +387,7 @@ bool CurveEditor::fileListHolds(const std::string& entry, Qt::CaseSensitivity se
 
 void CurveEditor::onCanvasPressed(QPoint position)
 {
+    m_dragStart = m_state.working().keyPoints();
     m_state.press(position.x());
     if (m_state.realTime) {
         m_hint->hide();
@@ -371,6 +409,7 @@ void CurveEditor::onCanvasReleased(QPoint)
 {
     if (!m_state.release())
         return;
+    recordStep(m_dragStart, QStringLiteral("Drag"));
     if (m_state.realTime) {
         showProgressAtZero();
         sendCurveNow(m_state.working().table());
@@ -454,8 +493,10 @@ void CurveEditor::showCurve(std::size_t slot)
 
 void CurveEditor::restoreCurve(std::size_t slot)
 {
+    const KeyPoints before = m_state.working().keyPoints();
     m_state.keptCurves().requestRestore(slot);
     redraw();
+    recordStep(before, QStringLiteral("Restore Curve"));
 }
 
 void CurveEditor::deleteKeptCurve(std::size_t slot)
@@ -477,13 +518,34 @@ void CurveEditor::sendKeptCurve(std::size_t slot)
 
 void CurveEditor::sendCurveNow(const Table& table) { m_sender->sendNow(table); }
 
+void CurveEditor::recordStep(const KeyPoints& before, const QString& what)
+{
+    const KeyPoints after = m_state.working().keyPoints();
+    if (before == after)
+        return;
+    m_history->push(new CurveStep(what, before, after, [this](const KeyPoints& points) { showStep(points); }));
+}
+
+void CurveEditor::showStep(const KeyPoints& points)
+{
+    m_state.forgetDrag();
+    m_state.working().setKeyPoints(points);
+    redraw();
+    if (m_state.realTime) {
+        showProgressAtZero();
+        sendCurveNow(m_state.working().table());
+    }
+}
+
 void CurveEditor::newCurve()
 {
+    const KeyPoints before = m_state.working().keyPoints();
     m_state.working().setDefaultKeyPoints();
     m_state.recompute();
     showColumns();
     m_state.keptCurves().clearForNew();
     redraw();
+    recordStep(before, QStringLiteral("New"));
     if (m_session.messages().askYesNo(this, text::kProgramTitle, text::kSendDefaultCurveQuestion,
                                       ui::MessageIcon::Stop)) {
         showProgressAtZero();
@@ -493,11 +555,13 @@ void CurveEditor::newCurve()
 
 void CurveEditor::defaultCurve()
 {
+    const KeyPoints before = m_state.working().keyPoints();
     resetEditor();
     m_state.forgetDrag();
     m_state.vertex = m_state.realTime = true;
     showMembers();
     redraw();
+    recordStep(before, QStringLiteral("Default"));
     if (m_session.messages().askYesNo(this, text::kProgramTitle, text::kSendDefaultCurveQuestion,
                                       ui::MessageIcon::Stop)) {
         showProgressAtZero();
@@ -507,6 +571,7 @@ void CurveEditor::defaultCurve()
 
 void CurveEditor::load()
 {
+    const KeyPoints before = m_state.working().keyPoints();
     if (m_activeList == ActiveList::Presets && selectedPreset() >= 0) {
         m_state.working().setKeyPoints(presetCurves()[static_cast<std::size_t>(selectedPreset())].points);
     } else if (m_activeList == ActiveList::Files && selectedFile() >= 0) {
@@ -522,6 +587,7 @@ void CurveEditor::load()
     }
     m_state.keptCurves().clearForLoad();
     redraw();
+    recordStep(before, QStringLiteral("Load"));
 }
 
 void CurveEditor::save()

@@ -11,6 +11,11 @@
 // timer; the window keeps drawing meanwhile and the edited curve (key-points
 // and table) is never touched by them.
 //
+// Ctrl+Z steps back through the working curve's history and Ctrl+Shift+Z
+// (or Ctrl+Y) forward again. One step is a whole drag, a Load (of the chosen
+// preset or file), New, Default or a restored kept curve. With Real_time
+// checked, the curve a step brings back is sent as a released drag's is.
+//
 // With "Monitor" checked the window listens to the chosen MIDI input and
 // shows where each struck key lands under the present curve. The input is
 // open only while the box is checked and the window is up: closing the window
@@ -30,6 +35,7 @@ class QLineEdit;
 class QListWidget;
 class QMenu;
 class QPushButton;
+class QUndoStack;
 
 namespace quillon::ui {
 class ColourListBox;
@@ -73,6 +79,8 @@ public:
     ui::PercentBar& progressBar() const { return *m_progress; }
     // The push button with this text, or nullptr.
     QPushButton* button(const QString& text) const;
+    // The working curve's history (undo and redo).
+    QUndoStack& history() const { return *m_history; }
     // True while a paused send has not left yet.
     bool sendWaiting() const;
 
@@ -104,6 +112,10 @@ private:
     void showMembers();
     void showProgressAtZero();
     void sendCurveNow(const Table& table);
+    // Adds a history step from `before` to the present key-points, if they differ.
+    void recordStep(const KeyPoints& before, const QString& what);
+    // Shows key-points that the history brings back (and sends them with Real_time).
+    void showStep(const KeyPoints& points);
 
     void onPresetChosen();
     void onFileChosen();
@@ -140,6 +152,8 @@ private:
     QLabel* m_hint = nullptr;
     ui::PercentBar* m_progress = nullptr;
     CurveSender* m_sender = nullptr;
+    QUndoStack* m_history = nullptr;
+    KeyPoints m_dragStart; // the key-points when the present drag began
 };
 
 } // namespace quillon::curve

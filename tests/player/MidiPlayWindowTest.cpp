@@ -17,6 +17,8 @@
 #include "VirtualClock.h"
 #endif
 
+#include <QApplication>
+#include <QContextMenuEvent>
 #include <QLabel>
 #include <QListWidget>
 #include <QMenu>
@@ -298,6 +300,107 @@ private slots:
         QVERIFY(window->chooseOutput(0));
         QCOMPARE(window->outputDescription(), QStringLiteral("Built-in synthesizer"));
         QVERIFY(window->isSilent());
+    }
+
+    void keysDriveThePlayerWhicheverControlHasTheFocus()
+    {
+        Rig rig(-1);
+        rig.session.playHandOver.index = rig.rowOf("long.mid");
+        auto window = rig.window();
+        window->show();
+        window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(window.get()));
+        QWidget* list = &window->songList();
+        list->setFocus();
+
+        QTest::keyClick(list, Qt::Key_Return); // plays the selected song
+        QVERIFY(window->songPlayer().isPlaying() && !window->songPlayer().isPaused());
+        QCOMPARE(window->totalSeconds(), 200);
+        rig.clock.runFor(20s);
+        QTest::keyClick(list, Qt::Key_Right);
+        QCOMPARE(window->songPlayer().position().totalSeconds(), 28);
+        QTest::keyClick(&window->slider(), Qt::Key_Left);
+        QCOMPARE(window->songPlayer().position().totalSeconds(), 20);
+        QTest::keyClick(list, Qt::Key_Space);
+        QVERIFY(window->songPlayer().isPaused());
+        QVERIFY(!window->isTicking());
+        rig.clock.runFor(5s);
+        QTest::keyClick(&window->button(QStringLiteral("<")), Qt::Key_Space); // a focused button does not take it
+        QVERIFY(window->songPlayer().isPlaying() && !window->songPlayer().isPaused());
+        QCOMPARE(window->songPlayer().position().totalSeconds(), 20);
+        QCOMPARE(window->songList().currentRow(), rig.rowOf("long.mid"));
+    }
+
+    void theContextMenuChoiceMovesOnToTheNextSongWhenOneEnds()
+    {
+        Rig rig;
+        const int first = 1;
+        const auto secondsOf = [&](int row) {
+            const std::map<std::string, int> seconds{
+                {"long.mid", 200}, {"thirty.mid", 30}, {"fifty.mid", 50}, {"ten.mid", 10}};
+            return seconds.at(rig.listing()[static_cast<std::size_t>(row)]);
+        };
+        const auto openMenuChoosing = [&](MidiPlayWindow& window, const QString& entry) {
+            rig.messages.chooseNextMenuEntry(entry);
+            QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(5, 5), window.mapToGlobal(QPoint(5, 5)));
+            QApplication::sendEvent(&window, &event);
+        };
+        rig.session.playHandOver.index = first;
+        auto window = rig.window();
+        const QString choice = QString::fromUtf8(text::kPlayListThrough.data());
+        openMenuChoosing(*window, choice);
+        QVERIFY(window->playsListThrough());
+        // Offered beside the outputs, checked now.
+        QCOMPARE(rig.messages.menus().back().back(), choice);
+        window->playPressed();
+
+        // Each song that ends is followed by the next one, from its start.
+        for (int row = first; row < 3; ++row) {
+            rig.clock.runFor(std::chrono::seconds(secondsOf(row)) - 1s);
+            window->tick();
+            QCOMPARE(window->songList().currentRow(), row); // not ended yet
+            rig.clock.runFor(1s);
+            window->tick();
+            QCOMPARE(window->songList().currentRow(), row + 1);
+            QVERIFY(window->songPlayer().isPlaying() && !window->songPlayer().isPaused());
+            QCOMPARE(window->songPlayer().position().totalSeconds(), 0);
+            QCOMPARE(window->totalSeconds(), secondsOf(row + 1));
+        }
+        // Chosen again, it is off: the song that ends stays the last one played.
+        openMenuChoosing(*window, choice);
+        QVERIFY(!window->playsListThrough());
+        window->previousSong();
+        rig.clock.runFor(std::chrono::seconds(secondsOf(2)));
+        window->tick();
+        QCOMPARE(window->songList().currentRow(), 2);
+    }
+
+    void songTooltipsTellFormatTracksLengthAndSize()
+    {
+        Rig rig;
+        TrackBytes conductor = millisecondTrack();
+        conductor.end(0);
+        TrackBytes notes;
+        notes.event(0, {0x90, 60, 100}).event(65000, {0x80, 60, 0}).end(0);
+        const Bytes format1 = smf(1, 1000, {conductor, notes});
+        rig.scratch.write("Quillon/mid/multi.mid", format1);
+        rig.scratch.touch("Quillon/mid/broken.mid", "MThd");
+        const auto tooltipOf = [&](const QListWidget& list, const std::string& name) {
+            for (int row = 0; row < list.count(); ++row)
+                if (list.item(row)->text().toStdString() == name)
+                    return list.item(row)->toolTip();
+            return QStringLiteral("(not listed)");
+        };
+        const QString ten = QStringLiteral("Format 0, 1 track, 0:10, %1 bytes").arg(tickingSong(10).size());
+        const QString multi = QStringLiteral("Format 1, 2 tracks, 1:05, %1 bytes").arg(format1.size());
+
+        auto window = rig.window();
+        QCOMPARE(tooltipOf(window->songList(), "ten.mid"), ten);
+        QCOMPARE(tooltipOf(window->songList(), "multi.mid"), multi);
+        QVERIFY(tooltipOf(window->songList(), "broken.mid").startsWith(QStringLiteral("Not a playable MIDI file (")));
+        app::MainWindow main(rig.session);
+        QCOMPARE(tooltipOf(main.fileList(), "ten.mid"), ten);
+        QCOMPARE(tooltipOf(main.fileList(), "multi.mid"), multi);
     }
 
     void midiPlayOnTheMainWindowsFifthEntryOpensThePlayerOnTheFifthSong()

@@ -10,8 +10,10 @@
 #include "base/widgets/Session.h"
 #include "ui/MessageService.h"
 
+#include <QApplication>
 #include <QComboBox>
 #include <QMenu>
+#include <QMimeData>
 #include <QPushButton>
 #include <QtTest>
 
@@ -70,6 +72,46 @@ struct Harness : SessionRig {
         QVERIFY(QTest::qWaitForWindowExposed(window.get()));
     }
 };
+
+// A song file's bytes: format 0 with one track, or format 1 with two.
+std::vector<std::uint8_t> songBytes(int format)
+{
+    std::vector<std::uint8_t> bytes{'M', 'T',
+                                    'h', 'd',
+                                    0,   0,
+                                    0,   6,
+                                    0,   static_cast<std::uint8_t>(format),
+                                    0,   static_cast<std::uint8_t>(format == 0 ? 1 : 2),
+                                    0,   96};
+    for (int track = 0; track < (format == 0 ? 1 : 2); ++track)
+        bytes.insert(bytes.end(), {'M', 'T', 'r', 'k', 0, 0, 0, 8, 0, 0x90, 60, 90, 0x60, 0xFF, 0x2F, 0});
+    return bytes;
+}
+
+// Files dragged from a file manager and let go over the window.
+void dropOnto(MainWindow& window, const std::vector<std::filesystem::path>& files)
+{
+    QMimeData data;
+    QList<QUrl> urls;
+    for (const auto& file : files)
+        urls << QUrl::fromLocalFile(QString::fromStdString(file.string()));
+    data.setUrls(urls);
+    const QPoint at = window.fileList().geometry().center();
+    QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, {});
+    QApplication::sendEvent(&window, &enter);
+    QVERIFY(enter.isAccepted());
+    QDropEvent drop(QPointF(at), Qt::CopyAction, &data, Qt::LeftButton, {});
+    QApplication::sendEvent(&window, &drop);
+}
+
+QStringList selectedNames(const MainWindow& window)
+{
+    QStringList names;
+    for (int row : window.fileList().selectedRows())
+        names << window.fileList().item(row)->text();
+    names.sort();
+    return names;
+}
 
 } // namespace
 
@@ -337,6 +379,67 @@ private slots:
         QTest::keyClick(&h.window->fileList(), Qt::Key_Escape);
         QVERIFY(!h.window->isVisible());
         QCOMPARE(h.window->result(), int(QDialog::Rejected));
+    }
+
+    void droppedFilesAreCopiedIntoTheirFoldersListedAndSelected()
+    {
+        Harness h;
+        h.createInOrder("bin", {"kept.bin"});
+        h.createInOrder("mid", {"old.mid"});
+        h.open();
+        quillon::testing::TempFolder outside;
+        const auto file = [&](const std::string& name, std::vector<std::uint8_t> bytes) {
+            return outside.write(name, bytes);
+        };
+        const std::vector<std::uint8_t> newContent{'M', 'T', 'h', 'd', '!'};
+        const auto oldContent = quillon::testing::readBytes(h.folder("mid") / "old.mid");
+        const auto dropped = file("old.mid", newContent);
+        const auto accept = [](QDialog& dialog) { dialog.accept(); };
+        const auto reject = [](QDialog& dialog) { dialog.reject(); };
+
+        // Songs, curves and SysEx files to their folders; the songs shown with the new one selected.
+        h.window->categoryList().setCurrentIndex(1); // the drop switches back to the songs
+        dropOnto(*h.window, {file("new.mid", songBytes(0)), file("a.crv", {1, 2}), file("b.SYX", {0xF0, 0xF7})});
+        QCOMPARE(h.window->categoryList().currentIndex(), 0);
+        QVERIFY(h.exists("mid", "new.mid") && h.exists("crv", "a.crv") && h.exists("syx", "b.SYX"));
+        QCOMPARE(selectedNames(*h.window), QStringList{"new.mid"});
+        QVERIFY(h.messages.messages().empty());
+
+        // An existing name: Yes replaces it, No keeps both under a free name.
+        h.messages.onNextDialog(accept);
+        dropOnto(*h.window, {dropped});
+        QCOMPARE(h.messages.dialogTitles().back(), QStringLiteral("Save file"));
+        QCOMPARE(quillon::testing::readBytes(h.folder("mid") / "old.mid"), newContent);
+        quillon::testing::writeBytes(h.folder("mid") / "old.mid", oldContent);
+        h.messages.onNextDialog(reject);
+        dropOnto(*h.window, {dropped});
+        QCOMPARE(quillon::testing::readBytes(h.folder("mid") / "old.mid"), oldContent);
+        QCOMPARE(quillon::testing::readBytes(h.folder("mid") / "old-2.mid"), newContent);
+        QCOMPARE(selectedNames(*h.window), QStringList{"old-2.mid"});
+
+        // A format 1 song is offered its format 0 copy; both are selected.
+        h.messages.answerNext(MessageAnswer::Yes);
+        dropOnto(*h.window, {file("multi.mid", songBytes(1))});
+        QCOMPARE(h.messages.messages().size(), std::size_t(1));
+        QVERIFY(h.messages.messages().back().text.starts_with(quillon::text::kConvertQuestionPrefix));
+        QCOMPARE(selectedNames(*h.window), (QStringList{"multi-0.mid", "multi.mid"}));
+        QCOMPARE(quillon::testing::readBytes(h.folder("mid") / "multi-0.mid")[9], std::uint8_t(0)); // format 0
+
+        // Files that cannot be copied are named with the reason; the others are copied and shown.
+        h.messages.clear();
+        std::filesystem::create_directories(outside.path() / "folder.bin");
+        dropOnto(*h.window, {file("one.bin", {1}), outside.path() / "gone.bin", outside.path() / "folder.bin",
+                             file("two.bin", {2}), file("notes.txt", {3})});
+        QCOMPARE(h.window->categoryList().currentIndex(), 1);
+        QCOMPARE(selectedNames(*h.window), (QStringList{"one.bin", "two.bin"}));
+        QCOMPARE(listed(*h.window).size(), 3);
+        QCOMPARE(h.messages.messages().size(), std::size_t(1));
+        const std::string said = h.messages.messages().front().text;
+        QVERIFY2(said.starts_with(quillon::text::kCannotCopyDropped), said.c_str());
+        for (const char* part :
+             {"\r\ngone.bin: No such file or directory", "\r\nfolder.bin: it is a folder", "\r\nnotes.txt: "})
+            QVERIFY2(said.find(part) != std::string::npos, part);
+        QVERIFY(!h.exists("bin", "folder.bin") && !h.exists("bin", "gone.bin"));
     }
 
     void theTopStripDragsTheWindow()

@@ -6,6 +6,7 @@
 #include "base/core/FileListing.h"
 #include "base/core/Messages.h"
 #include "midi/widgets/SetDeviceDialog.h"
+#include "player/widgets/SongListItem.h"
 #include "ui/DialogUnits.h"
 #include "ui/GroupFrame.h"
 #include "ui/MessageService.h"
@@ -39,6 +40,7 @@ MainWindow::MainWindow(base::Session& session, QWidget* parent) : QDialog(parent
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
     setFont(ui::dialogFont("Arial", 9));
+    setAcceptDrops(true);
     buildControls();
 
     // Every run starts with no port chosen and the songs shown.
@@ -137,8 +139,13 @@ void MainWindow::refillFileList()
         m_session.messages().inform(this, text::kApplicationName, text::kTooManyFiles, ui::MessageIcon::None);
         return;
     }
-    for (const std::string& name : found.names)
-        m_files->addItem(QString::fromStdString(name));
+    const bool songs = m_session.category == base::FileCategory::Songs;
+    for (const std::string& name : found.names) {
+        if (songs)
+            m_files->addItem(new player::SongListItem(QString::fromStdString(name), folders.songPath(name)));
+        else
+            m_files->addItem(QString::fromStdString(name));
+    }
 }
 
 bool MainWindow::refillAndSelect(const std::string& fileName)

@@ -4,11 +4,19 @@
 // and its context menus. Closing it (close box, Enter, Esc) ends the program.
 // Sending and playing belong to other windows: the application plugs them in
 // through MainWindowHooks.
+//
+// Files dropped onto the window are copied into their folders (songs, ROM
+// images, curves, SysEx files). An existing name is replaced only after the
+// replace prompt's Yes; No keeps both, the copy under a free name. A format 1
+// song is offered a format 0 copy. The list then shows the category of the
+// dropped songs or ROM images with the new files selected; files that could
+// not be copied are named, with the reason, in one message.
 #include "base/widgets/Session.h"
 
 #include <QDialog>
 #include <QPoint>
 
+#include <filesystem>
 #include <functional>
 #include <string>
 #include <vector>
@@ -63,6 +71,9 @@ public:
     // name, making it the current entry; false when it is not listed.
     bool refillAndSelect(const std::string& fileName);
 
+    // What a drop of these files does.
+    void dropFiles(const std::vector<std::filesystem::path>& files);
+
     // The commands of the menus.
     void playSelected();
     void sendSelectedSongs();
@@ -80,6 +91,8 @@ protected:
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     bool event(QEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     void buildControls();
@@ -91,6 +104,8 @@ private:
     bool inDragStrip(const QPoint& screenPoint) const;
     // Removes one listed file; false (after telling the user) when it could not be removed.
     bool removeListedFile(const std::filesystem::path& path);
+    // Lists the category afresh with exactly these files selected (the first one current).
+    void showCategoryWithSelected(base::FileCategory category, const std::vector<std::string>& names);
 
     base::Session& m_session;
     MainWindowHooks m_hooks;

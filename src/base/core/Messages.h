@@ -104,12 +104,23 @@ inline constexpr std::string_view kPlayerTitle = "Midiplay";
 inline constexpr std::string_view kPlayerReady = "Select a song and press Play";
 inline constexpr std::string_view kPlayerNoAudio = "No audio: songs play silently";
 inline constexpr std::string_view kPlayerSynthesizer = "Built-in synthesizer";
+inline constexpr std::string_view kPlayListThrough = "Play the list through";
+
+// A song's tooltip in the song lists: format, tracks, length (m:ss), size.
+inline constexpr std::string_view kSongDetails = "Format %1, %2, %3, %4";
+inline constexpr std::string_view kSongDetailsOneTrack = "1 track";
+inline constexpr std::string_view kSongDetailsTracks = "%1 tracks";
+inline constexpr std::string_view kSongDetailsSize = "%1 bytes";
+inline constexpr std::string_view kSongDetailsUnplayable = "Not a playable MIDI file (%1), %2";
 
 // Main window, file commands, device choice and prompts (this program's own wording)
 inline constexpr std::string_view kAboutNotice = "Copyright (C) 2026 the Quillon developers";
 inline constexpr std::string_view kCannotDeleteFile = "The file can't be deleted: "; // + path, "\r\n", reason
 inline constexpr std::string_view kNameRefused = "This name can't be used: ";        // + reason, then the hint
 inline constexpr std::string_view kNameRefusedHint = ".\r\nPlease input another name.";
+// Files dropped onto the main window: one line per file that was not copied, "name: why".
+inline constexpr std::string_view kCannotCopyDropped = "These files can't be copied:";
+inline constexpr std::string_view kDroppedKindUnknown = "not a song, ROM image, curve or SysEx file";
 inline constexpr std::string_view kDefaultOutputEntry = "Default MIDI output";
 inline constexpr std::string_view kPortMissingSuffix = " (not connected)";
 

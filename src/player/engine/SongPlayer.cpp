@@ -88,6 +88,11 @@ bool SongPlayer::getLength(int& minutes, int& seconds) const
     return true;
 }
 
+bool SongPlayer::hasEnded() const
+{
+    return m_open && runningUnpaused() && m_sequencer.positionMs() >= m_sequencer.lengthMs();
+}
+
 MinutesSeconds SongPlayer::length() const
 {
     MinutesSeconds out;

@@ -48,6 +48,8 @@ public:
     bool isOpen() const { return m_open; }
     bool isPlaying() const { return m_playing; }
     bool isPaused() const { return m_paused; }
+    // Playing (not paused) and run to the song's end.
+    bool hasEnded() const;
     // Why the last open() failed, for a status line; empty after a success.
     const std::string& lastError() const { return m_lastError; }
 

@@ -5,6 +5,7 @@
 #include "player/engine/PortSink.h"
 #include "player/engine/SynthSink.h"
 #include "player/widgets/PositionSlider.h"
+#include "player/widgets/SongListItem.h"
 #include "ui/DialogUnits.h"
 #include "ui/MessageService.h"
 
@@ -13,6 +14,7 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QPushButton>
+#include <QShortcut>
 
 #include <cstdio>
 
@@ -61,6 +63,7 @@ MidiPlayWindow::MidiPlayWindow(base::Session& session, MidiPlayOptions options, 
 
     buildControls();
     applyColours();
+    addKeys();
     m_timer.setInterval(kTickMs);
     connect(&m_timer, &QTimer::timeout, this, &MidiPlayWindow::tick);
 
@@ -117,6 +120,22 @@ void MidiPlayWindow::buildControls()
     m_status->setEnabled(false);
 }
 
+void MidiPlayWindow::addKeys()
+{
+    // Window-wide, so that they work whichever control has the focus (a
+    // focused list or slider would otherwise take Space and the arrows).
+    const auto key = [this](QKeySequence sequence, void (MidiPlayWindow::*command)()) {
+        auto* shortcut = new QShortcut(sequence, this);
+        shortcut->setContext(Qt::WindowShortcut);
+        connect(shortcut, &QShortcut::activated, this, command);
+    };
+    key(Qt::Key_Space, &MidiPlayWindow::playOrPause);
+    key(Qt::Key_Left, &MidiPlayWindow::rewind);
+    key(Qt::Key_Right, &MidiPlayWindow::fastForward);
+    key(Qt::Key_Return, &MidiPlayWindow::songDoubleClicked);
+    key(Qt::Key_Enter, &MidiPlayWindow::songDoubleClicked);
+}
+
 void MidiPlayWindow::applyColours()
 {
     QPalette window = palette();
@@ -155,7 +174,7 @@ void MidiPlayWindow::fillSongList()
         if (files.tooMany)
             m_session.messages().inform(this, text::kApplicationName, text::kTooManyFiles, ui::MessageIcon::None);
         for (const std::string& name : files.names)
-            m_songs->addItem(QString::fromStdString(name));
+            m_songs->addItem(new SongListItem(QString::fromStdString(name), m_session.folders().songPath(name)));
     }
     selectIndex(handOver.index);
 }
@@ -195,6 +214,14 @@ void MidiPlayWindow::playPressed()
     m_status->setEnabled(true);
     showStatus();
     m_player->play();
+}
+
+void MidiPlayWindow::playOrPause()
+{
+    if (m_player->isPlaying() && !m_paused && !m_player->hasEnded())
+        pausePressed();
+    else
+        playPressed();
 }
 
 void MidiPlayWindow::pausePressed()
@@ -255,6 +282,10 @@ void MidiPlayWindow::tick()
 {
     if (!m_player->isOpen())
         return;
+    if (m_playListThrough && m_player->hasEnded() && selectedIndex() + 1 < m_songs->count()) {
+        nextSong();
+        return;
+    }
     const MinutesSeconds position = m_player->position(); // one reading for minutes and seconds
     m_positionSeconds = position.totalSeconds();
     m_slider->setValue(m_totalSeconds > 0 ? m_positionSeconds * kSliderSteps / m_totalSeconds : 0);
@@ -313,7 +344,14 @@ void MidiPlayWindow::contextMenuEvent(QContextMenuEvent* event)
         action->setChecked(names[i] == m_outputDescription);
         action->setData(i);
     }
-    if (QAction* chosen = m_session.messages().execMenu(menu, event->globalPos()))
+    menu.addSeparator();
+    QAction* listThrough = menu.addAction(qt(text::kPlayListThrough));
+    listThrough->setCheckable(true);
+    listThrough->setChecked(m_playListThrough);
+    QAction* chosen = m_session.messages().execMenu(menu, event->globalPos());
+    if (chosen == listThrough)
+        m_playListThrough = !m_playListThrough;
+    else if (chosen != nullptr)
         chooseOutput(chosen->data().toInt());
 }
 

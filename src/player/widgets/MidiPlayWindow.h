@@ -5,6 +5,10 @@
 // It starts on the entry the main window handed over. Songs play into the
 // built-in synthesizer, or into a MIDI output port chosen from the window's
 // context menu. Playback never outlives the window.
+//
+// From the keyboard: Space plays and pauses, Left and Right skip as "<<" and
+// ">>" do, Enter plays the selected song. The context menu can also have the
+// list played through: when a song ends, the next one starts.
 #include "base/widgets/Session.h"
 #include "player/engine/Clock.h"
 #include "player/engine/SongPlayer.h"
@@ -52,6 +56,12 @@ public:
     void songDoubleClicked();
     void sliderReleased();
     void tick();
+    // Space: pauses a song that is playing, otherwise plays (resuming a paused one).
+    void playOrPause();
+
+    // When on, a song that has ended is followed by the next one in the list.
+    void setPlayListThrough(bool on) { m_playListThrough = on; }
+    bool playsListThrough() const { return m_playListThrough; }
 
     // Outputs: index 0 is the built-in synthesizer, then the MIDI output ports.
     QStringList outputNames() const;
@@ -80,6 +90,7 @@ private:
     void selectIndex(int index);
     void showStatus();
     void halt();
+    void addKeys();
 
     base::Session& m_session;
     std::unique_ptr<Clock> m_ownClock;
@@ -90,6 +101,7 @@ private:
     QString m_outputDescription;
 
     bool m_paused = false;
+    bool m_playListThrough = false;
     int m_lengthMinutes = -1;
     int m_lengthSeconds = -1;
     int m_totalSeconds = 0;

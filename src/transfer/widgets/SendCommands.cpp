@@ -21,8 +21,8 @@ void reportRefusal(QWidget& parent, ui::MessageService& messages, const Preparat
                     aboutContent ? ui::MessageIcon::None : ui::MessageIcon::Stop);
 }
 
-// Asks whether to copy the refused song into format 0; on Yes makes the copy
-// beside it and hands its name on, or tells why it could not be made.
+} // namespace
+
 void offerFormat0Copy(QWidget& parent, base::Session& session, const std::string& fileName,
                       const ShowNewSong& showNewSong)
 {
@@ -40,6 +40,8 @@ void offerFormat0Copy(QWidget& parent, base::Session& session, const std::string
     if (showNewSong)
         showNewSong(copy->filename().string());
 }
+
+namespace {
 
 bool confirm(QWidget& parent, base::Session& session, const Preparation& preparation,
              const ShowNewSong& showNewSong = {})

@@ -22,6 +22,12 @@ namespace quillon::transfer {
 // that the list the user chose from can show and select it.
 using ShowNewSong = std::function<void(const std::string& fileName)>;
 
+// Asks whether to copy a song of the song folder into a new format 0 file
+// beside it; on Yes makes the copy and hands its name on, or tells why it
+// could not be made.
+void offerFormat0Copy(QWidget& parent, base::Session& session, const std::string& fileName,
+                      const ShowNewSong& showNewSong);
+
 // The checks and the confirmation; true when the user answered Yes. The
 // session's transfer list holds every file that passed, even after a refusal.
 // After a format refusal the copy is offered; showNewSong may be empty.

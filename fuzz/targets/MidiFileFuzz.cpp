@@ -1,7 +1,9 @@
 // The MIDI file reader and the merged timeline built from what it accepts.
 // Whatever the bytes, reading yields a file or a reason; an accepted file
-// obeys what the player relies on.
+// obeys what the player relies on, and the player's one-pass loader and the
+// song facts tell exactly what the full reader and merge tell.
 #include "player/core/MidiFile.h"
+#include "player/core/SongFacts.h"
 #include "player/core/Timeline.h"
 
 #include "FuzzCheck.h"
@@ -16,8 +18,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 {
     const std::span<const std::uint8_t> bytes(data, size);
     const auto file = readMidiFile(bytes);
+    const auto loaded = loadTimeline(bytes);
+    const auto facts = songFactsOf(bytes);
+    FUZZ_CHECK(loaded.ok() == file.ok() && facts.ok() == file.ok());
     if (!file) {
         FUZZ_CHECK(!file.reason().empty());
+        FUZZ_CHECK(loaded.reason() == file.reason() && facts.reason() == file.reason());
         return 0;
     }
     FUZZ_CHECK(file->format == 0 || file->format == 1);
@@ -67,5 +73,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(timeline.lengthMicros >= previousMicros);
     FUZZ_CHECK(timeline.firstAtOrAfter(0) == 0);
     FUZZ_CHECK(timeline.firstAtOrAfter(timeline.lengthMicros + 1) == timeline.events.size());
+
+    FUZZ_CHECK(loaded->events.size() == timeline.events.size() && loaded->lengthMicros == timeline.lengthMicros);
+    for (std::size_t i = 0; i < timeline.events.size(); ++i) {
+        const PlayEvent& a = loaded->events[i];
+        const PlayEvent& b = timeline.events[i];
+        FUZZ_CHECK(a.micros == b.micros && a.status == b.status && a.data1 == b.data1 && a.data2 == b.data2);
+        if (a.isSysEx())
+            FUZZ_CHECK(loaded->sysex[a.sysex] == timeline.sysex[b.sysex]);
+    }
+    FUZZ_CHECK(facts->format == file->format && facts->tracks == file->tracks.size());
+    FUZZ_CHECK(facts->lengthMicros == timeline.lengthMicros && facts->sizeBytes == size);
     return 0;
 }

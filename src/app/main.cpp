@@ -2,12 +2,61 @@
 // window closes; nothing is saved between runs. The data folder "Quillon/" is
 // found relative to the working directory.
 #include "app/widgets/Program.h"
+#include "base/core/Version.h"
 
 #include <QApplication>
+#include <QCommandLineParser>
+
+#include <cstdio>
+
+namespace {
+
+void describe(QCommandLineParser& parser)
+{
+    parser.setApplicationDescription(
+        QStringLiteral("Quillon: MIDI ports, velocity curves, songs and ROM images for the keyboard.\n"
+                       "Reads and writes its files below Quillon/ in the working directory."));
+    parser.addHelpOption();
+    parser.addVersionOption();
+}
+
+} // namespace
 
 int main(int argc, char** argv)
 {
+    QApplication::setApplicationName(QStringLiteral("quillon"));
+    QApplication::setApplicationVersion(QStringLiteral(QUILLON_VERSION));
+
+    // --help and --version are answered before the window system is reached,
+    // so they work on a terminal without a display (--help-all, which lists
+    // the window system's own options too, is left to the full parse below).
+    {
+        QStringList arguments;
+        for (int i = 0; i < argc; ++i)
+            arguments << QString::fromLocal8Bit(argv[i]);
+        QCommandLineParser early;
+        describe(early);
+        early.parse(arguments);
+        if (early.isSet(QStringLiteral("version"))) {
+            std::printf("quillon %s\n", QUILLON_VERSION);
+            return 0;
+        }
+        if (early.isSet(QStringLiteral("help"))) {
+            // Without an application object Qt cannot name the program in its usage line.
+            const QString help =
+                early.helpText().replace(QStringLiteral("<executable_name>"), QStringLiteral("quillon"));
+            std::fputs(help.toLocal8Bit().constData(), stdout);
+            return 0;
+        }
+    }
+
     QApplication application(argc, argv);
+    // What the window system's own options leave is checked strictly: an
+    // unknown option ends the program with a message instead of being ignored.
+    QCommandLineParser parser;
+    describe(parser);
+    parser.process(application);
+
     quillon::app::Program::setIdentity();
     quillon::app::Program program;
     program.mainWindow().exec();

@@ -3,6 +3,7 @@
 // It opens an input port that takes the SysEx messages and an output port that
 // sends the Note On replies, prints one line per event, and with --store DIR
 // writes what it received as slotNN.mid, rom.bin and curve.txt.
+#include "base/core/Version.h"
 #include "cli/KeyboardPorts.h"
 #include "cli/KeyboardStore.h"
 #include "midi/core/KeyboardModel.h"
@@ -32,13 +33,14 @@ int main(int argc, char** argv)
     std::string apiName = "jack";
     std::string name = "quillon-keyboard";
     std::string storeDir;
+    app.set_version_flag("--version", "quillon-keyboard " QUILLON_VERSION);
     app.add_option("--api", apiName, "MIDI API: jack or alsa")->check(CLI::IsMember({"jack", "alsa"}));
     app.add_option("--name", name, "client name; ports are NAME:in (takes SysEx) and NAME-out:out (replies)");
     app.add_option("--store", storeDir, "folder that receives slotNN.mid, rom.bin and curve.txt");
     try {
         app.parse(argc, argv);
-    } catch (const CLI::CallForHelp& help) {
-        return app.exit(help);
+    } catch (const CLI::Success& helpOrVersion) {
+        return app.exit(helpOrVersion);
     } catch (const CLI::ParseError& error) {
         std::cerr << "quillon-keyboard: " << error.what() << '\n';
         return 2;

@@ -1,4 +1,5 @@
 // quillon-cli: everything Quillon computes and sends, from a terminal.
+#include "base/core/Version.h"
 #include "cli/Commands.h"
 
 #include <iostream>
@@ -35,6 +36,7 @@ int main(int argc, char** argv)
     using namespace quillon::cli;
     CLI::App app{"Quillon command-line tool: curves, frames, song checks, listings and sending"};
     app.require_subcommand(1);
+    app.set_version_flag("--version", "quillon-cli " QUILLON_VERSION);
     CommandContext context;
     registerCurveCommands(app, context);
     registerFrameCommands(app, context);
@@ -45,10 +47,8 @@ int main(int argc, char** argv)
     try {
         auto arguments = withFileNamesAfterCheckSong(argc, argv);
         app.parse(static_cast<int>(arguments.size()), arguments.data());
-    } catch (const CLI::CallForHelp& help) {
-        return app.exit(help);
-    } catch (const CLI::CallForAllHelp& help) {
-        return app.exit(help);
+    } catch (const CLI::Success& helpOrVersion) {
+        return app.exit(helpOrVersion);
     } catch (const CLI::ParseError& error) {
         // One clear line, never a page of usage, and always status 2 for bad input.
         std::cerr << "quillon-cli: " << error.what() << '\n';

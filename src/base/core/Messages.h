@@ -2,17 +2,19 @@
 // Every text the user reads in a message box, a caption or a status line, in
 // one place, exactly as the keyboard's users know them (spelling included).
 // The core returns reasons; windows map them onto these texts.
+#include "base/core/Version.h"
+
 #include <string_view>
 
 namespace quillon::text {
 
 // Titles
-inline constexpr std::string_view kProgramTitle = "Quillon v1.1 Beta";
+inline constexpr std::string_view kProgramTitle = "Quillon v" QUILLON_VERSION " Beta";
 inline constexpr std::string_view kApplicationName = "Quillon";
 inline constexpr std::string_view kUpdataTitle = "Quillon Updata";
 inline constexpr std::string_view kMidiFormatTitle = "Hox software V1.0";
 inline constexpr std::string_view kAboutTitle = "About Quillon";
-inline constexpr std::string_view kAboutMenuEntry = "\u5173\u4e8e Quillon v1.1 Beta(&A)...";
+inline constexpr std::string_view kAboutMenuEntry = "\u5173\u4e8e Quillon v" QUILLON_VERSION " Beta(&A)...";
 
 // Listing
 inline constexpr std::string_view kTooManyFiles = "The file name is excess!";

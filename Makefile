@@ -8,7 +8,7 @@ CMAKE_FLAGS += -DQUILLON_WERROR=ON
 endif
 FUZZ_SECONDS ?= 60
 
-.PHONY: all deps configure build run test bench clean test-asan test-tsan fuzz lint
+.PHONY: all deps configure build run test bench clean test-asan test-tsan fuzz lint package install
 
 all: build
 
@@ -26,6 +26,15 @@ build: configure
 # The program finds its data folder ("Quillon/") relative to the working directory.
 run: build
 	$(BUILD)/src/app/quillon
+
+# The Debian package: $(BUILD)/quillon_<version>_<arch>.deb.
+package: build
+	cmake --build $(BUILD) --target package
+
+# Into PREFIX (default /usr/local); DESTDIR=... stages it elsewhere.
+PREFIX ?= /usr/local
+install: build
+	cmake --install $(BUILD) --prefix $(PREFIX)
 
 test: build
 	scripts/run-tests.sh $(BUILD)

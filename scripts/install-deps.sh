@@ -1,5 +1,7 @@
 #!/usr/bin/env bash
-# Installs the Debian packages Quillon needs to build, run and test.
+# Installs the Debian packages Quillon needs to build, run, test and package.
+# The fonts-* and *-soundfont packages below are also the Debian package's
+# dependencies for what the program loads by name (packaging/Package.cmake).
 # A quick no-op when everything is present; runs `apt-get update` at most once.
 set -euo pipefail
 
@@ -13,6 +15,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-liberation
   clang libclang-rt-14-dev clang-format clang-tidy
+  qt6-svg-dev dpkg-dev desktop-file-utils appstream groff-base file
 )
 
 missing=()

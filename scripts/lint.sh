@@ -10,7 +10,7 @@ cd "$root"
 
 status=0
 mapfile -t files < <(git ls-files 'src/*.cpp' 'src/*.h' 'tests/*.cpp' 'tests/*.h' 'bench/*.cpp' 'bench/*.h' \
-                                  'fuzz/*.cpp' 'fuzz/*.h')
+                                  'fuzz/*.cpp' 'fuzz/*.h' 'packaging/*.cpp')
 echo "lint: clang-format on ${#files[@]} files"
 if ! clang-format --dry-run -Werror "${files[@]}"; then
   echo "lint: formatting differs (clang-format -i <file> fixes it)"

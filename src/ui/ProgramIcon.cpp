@@ -5,13 +5,9 @@
 
 namespace quillon::ui {
 
-QPixmap programPixmap(int size)
+void paintProgramIcon(QPainter& painter, qreal s)
 {
-    QPixmap pixmap(size, size);
-    pixmap.fill(Qt::transparent);
-    QPainter painter(&pixmap);
     painter.setRenderHint(QPainter::Antialiasing);
-    const qreal s = size;
     painter.setPen(Qt::NoPen);
     painter.setBrush(QColor(0x1f, 0x3a, 0x6b));
     painter.drawRoundedRect(QRectF(0, 0, s, s), s * 0.18, s * 0.18);
@@ -34,6 +30,14 @@ QPixmap programPixmap(int size)
     painter.setBrush(Qt::NoBrush);
     painter.setPen(QPen(QColor(0xff, 0xc8, 0x3c), s * 0.07, Qt::SolidLine, Qt::RoundCap));
     painter.drawPath(curve);
+}
+
+QPixmap programPixmap(int size)
+{
+    QPixmap pixmap(size, size);
+    pixmap.fill(Qt::transparent);
+    QPainter painter(&pixmap);
+    paintProgramIcon(painter, size);
     return pixmap;
 }
 

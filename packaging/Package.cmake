@@ -1,0 +1,42 @@
+# `make package`: a Debian package, build/quillon_<version>_<arch>.deb.
+# dpkg-shlibdeps works out the library dependencies from the programs; what
+# the programs load by name at run time (the General MIDI soundfont, the
+# fonts the windows ask for) is added from the package list of
+# scripts/install-deps.sh, so one list names them.
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGE_NAME quillon)
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_VENDOR "Quillon developers")
+set(CPACK_PACKAGE_CONTACT "Quillon developers <quillon@example.org>")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "utility for MIDI controller keyboards: curves, songs, ROM images")
+set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
+    "Quillon picks the MIDI ports that lead to the keyboard, shapes and sends its
+velocity curve, sends Standard MIDI Files and ROM images over SysEx, plays
+songs on the computer and manages the song and ROM files. The package holds
+the desktop program, quillon-cli for the terminal and quillon-keyboard, a
+model of the keyboard on virtual MIDI ports.")
+set(CPACK_DEBIAN_PACKAGE_SECTION sound)
+set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://quillon.example.org/")
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_STRIP_FILES ON)
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+
+set(deps_script ${PROJECT_SOURCE_DIR}/scripts/install-deps.sh)
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${deps_script})
+file(READ ${deps_script} deps_text)
+string(REGEX MATCH "packages=\\(([^)]*)\\)" deps_list "${deps_text}")
+string(REGEX REPLACE "#[^\n]*" "" deps_list "${CMAKE_MATCH_1}")
+string(REGEX MATCHALL "[a-z0-9][a-z0-9.+-]+" deps_list "${deps_list}")
+set(extra_depends)
+foreach(package ${deps_list})
+  if(package MATCHES "^fonts-")
+    list(APPEND extra_depends "${package}")
+  elseif(package MATCHES "-soundfont$")
+    # Any General MIDI soundfont will do; the player looks for the usual ones.
+    list(APPEND extra_depends "${package} | sf2-soundfont-gm")
+  endif()
+endforeach()
+list(JOIN extra_depends ", " CPACK_DEBIAN_PACKAGE_DEPENDS)
+
+include(CPack)

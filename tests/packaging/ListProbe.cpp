@@ -1,0 +1,57 @@
+// Preloaded (LD_PRELOAD) into an installed quillon by install_test.sh to see
+// what its window shows. Once a window of the program is up, it writes the
+// window's title and then the rows of each visible list, one per line, to the
+// file QUILLON_PROBE_OUT names, and closes the windows, so the program ends as
+// when its user closes it. It only reads the program's widgets.
+#include <QApplication>
+#include <QFile>
+#include <QListWidget>
+#include <QTimer>
+
+namespace {
+
+QList<QWidget*> shownWindows()
+{
+    QList<QWidget*> shown;
+    for (QWidget* window : QApplication::topLevelWidgets())
+        if (window->isVisible())
+            shown << window;
+    return shown;
+}
+
+void report(const QString& path)
+{
+    QFile out(path);
+    if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return;
+    for (QWidget* window : shownWindows()) {
+        out.write("window: " + window->windowTitle().toUtf8() + '\n');
+        for (const QListWidget* list : window->findChildren<QListWidget*>())
+            if (list->isVisible())
+                for (int row = 0; row < list->count(); ++row)
+                    out.write(list->item(row)->text().toUtf8() + '\n');
+    }
+    out.close();
+    for (QWidget* window : shownWindows())
+        window->close();
+}
+
+void startProbe()
+{
+    const QString path = qEnvironmentVariable("QUILLON_PROBE_OUT");
+    if (path.isEmpty() || qobject_cast<QApplication*>(QCoreApplication::instance()) == nullptr)
+        return;
+    auto* poll = new QTimer(QCoreApplication::instance());
+    QObject::connect(poll, &QTimer::timeout, [poll, path] {
+        if (shownWindows().isEmpty())
+            return;
+        poll->stop();
+        // A moment for the window to finish what it does once it shows.
+        QTimer::singleShot(300, [path] { report(path); });
+    });
+    poll->start(50);
+}
+
+} // namespace
+
+Q_COREAPP_STARTUP_FUNCTION(startProbe)

@@ -127,6 +127,7 @@ start() { # start DATA_HOME: quillon through the launcher, offscreen; the probe'
 shown_songs() { tail -n +2 "$work/shown" | sort; }
 data="$work/data"
 user="$data/quillon/Quillon"
+mkdir "$data"
 start "$data"
 diff -r "$root/share/quillon/Quillon" "$user" >"$work/diff" ||
   fail "the first start did not copy the demo tree: $(cat "$work/diff")"

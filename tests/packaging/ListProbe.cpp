@@ -1,8 +1,9 @@
 // Preloaded (LD_PRELOAD) into an installed quillon by install_test.sh to see
-// what its window shows. Once a window of the program is up, it writes the
-// window's title and then the rows of each visible list, one per line, to the
-// file QUILLON_PROBE_OUT names, and closes the windows, so the program ends as
-// when its user closes it. It only reads the program's widgets.
+// what its window shows. Once a window of the program is up, it writes to the
+// file QUILLON_PROBE_OUT names the desktop entry the program names for its
+// windows ("desktop-file: "), each shown window's title ("window: ") and the
+// rows of its visible lists ("row: "), one per line, and closes the windows, so
+// the program ends as when its user closes it. It only reads the program's widgets.
 #include <QApplication>
 #include <QFile>
 #include <QListWidget>
@@ -24,12 +25,13 @@ void report(const QString& path)
     QFile out(path);
     if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate))
         return;
+    out.write("desktop-file: " + QGuiApplication::desktopFileName().toUtf8() + '\n');
     for (QWidget* window : shownWindows()) {
         out.write("window: " + window->windowTitle().toUtf8() + '\n');
         for (const QListWidget* list : window->findChildren<QListWidget*>())
             if (list->isVisible())
                 for (int row = 0; row < list->count(); ++row)
-                    out.write(list->item(row)->text().toUtf8() + '\n');
+                    out.write("row: " + list->item(row)->text().toUtf8() + '\n');
     }
     out.close();
     for (QWidget* window : shownWindows())

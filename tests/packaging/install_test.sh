@@ -124,14 +124,15 @@ start() { # start DATA_HOME: quillon through the launcher, offscreen; the probe'
     QUILLON_PROBE_OUT="$work/shown" timeout 60 "$bin/quillon-start" >"$work/start.log" 2>&1 ||
     fail "quillon-start exits with $?: $(cat "$work/start.log")"
 }
-shown_songs() { tail -n +2 "$work/shown" | sort; }
+shown_songs() { sed -n 's/^row: //p' "$work/shown" | sort; }
 data="$work/data"
 user="$data/quillon/Quillon"
 mkdir "$data"
 start "$data"
 diff -r "$root/share/quillon/Quillon" "$user" >"$work/diff" ||
   fail "the first start did not copy the demo tree: $(cat "$work/diff")"
-[ "$(head -1 "$work/shown")" = "window: Quillon v$version Beta" ] || fail "the window shown: $(head -1 "$work/shown")"
+grep -qx "window: Quillon v$version Beta" "$work/shown" || fail "the window shown: $(grep '^window' "$work/shown")"
+grep -qx "desktop-file: $app_id" "$work/shown" || fail "the windows name another desktop entry: $(head -1 "$work/shown")"
 diff <(shown_songs) <(ls "$demo/mid" | sort) >"$work/diff" ||
   fail "the main window does not list the demo songs: $(cat "$work/diff")"
 

@@ -33,6 +33,8 @@ Program::Program() : m_midi(midi::MidiSystem::createDefault()), m_session(m_midi
 void Program::setIdentity()
 {
     QApplication::setApplicationName(QStringLiteral("Quillon"));
+    // The desktop matches the windows to the menu entry (and its icon) by this name.
+    QApplication::setDesktopFileName(QStringLiteral(QUILLON_APP_ID));
     QApplication::setWindowIcon(ui::programIcon());
 }
 

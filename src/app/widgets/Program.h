@@ -18,7 +18,7 @@ public:
     MainWindow& mainWindow() { return m_window; }
     base::Session& session() { return m_session; }
 
-    // The application's name and icon, set once before any window shows.
+    // The application's name, icon and desktop entry, set once before any window shows.
     static void setIdentity();
 
 private:

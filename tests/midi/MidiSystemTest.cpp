@@ -184,7 +184,7 @@ TEST(VanishedPorts, AStallAfterMissedServerCyclesSaysMessagesMayBeLost)
         transfer::TransferHandshake handshake(list, files.reader());
         return runTransfer(
             *system, handshake,
-            options(system->choiceForIndex(1, Direction::Output), system->choiceForIndex(1, Direction::Input), 100ms));
+            options(system->choiceForIndex(0, Direction::Output), system->choiceForIndex(0, Direction::Input), 100ms));
     };
 
     const auto quiet = run();
@@ -198,7 +198,7 @@ TEST(VanishedPorts, AStallAfterMissedServerCyclesSaysMessagesMayBeLost)
               "the MIDI server missed 3 cycles during the transfer; a message or reply may have been lost");
 }
 
-TEST(PortChoices, DefaultRouteIsTheFirstRealOutputElseTheBuiltInKeyboard)
+TEST(PortChoices, DefaultRouteIsTheRealDeviceWithAnInputElseTheBuiltInKeyboard)
 {
     FakeBackend* fake = nullptr;
     auto system = systemWithKeyboard(&fake);
@@ -206,10 +206,13 @@ TEST(PortChoices, DefaultRouteIsTheFirstRealOutputElseTheBuiltInKeyboard)
     ASSERT_TRUE(route.has_value());
     EXPECT_EQ(route->backend, VirtualKeyboard::kBackendName);
 
+    // A synth alone could not answer a transfer: the default stays on the built-in keyboard.
     fake->m_outputs = {"synth", "keyboard"};
+    EXPECT_EQ(system->resolve(PortChoice::defaultRoute(), Direction::Output)->backend, VirtualKeyboard::kBackendName);
+    fake->m_inputs = {"keyboard"};
     const auto real = system->resolve(PortChoice::defaultRoute(), Direction::Output);
     ASSERT_TRUE(real.has_value());
-    EXPECT_EQ(*real, (PortRef{"Fake", "synth", 0}));
+    EXPECT_EQ(*real, (PortRef{"Fake", "keyboard", 1}));
     EXPECT_EQ(system->sendOne(PortChoice::defaultRoute(), frame::buildTransferControl()), SendResult::Sent);
     EXPECT_EQ(fake->sent.size(), 1u);
     EXPECT_EQ(system->resolve(PortChoice::notChosen(), Direction::Output), std::nullopt);
@@ -239,8 +242,8 @@ TEST(VanishedPorts, SendingToAPortThatWentAwayIsOpenFailed)
     auto system = systemWithKeyboard(&fake);
     fake->m_outputs = {"keyboard"};
     fake->m_inputs = {"keyboard"};
-    const auto out = system->choiceForIndex(1, Direction::Output);
-    const auto in = system->choiceForIndex(1, Direction::Input);
+    const auto out = system->choiceForIndex(0, Direction::Output); // a real device is listed first
+    const auto in = system->choiceForIndex(0, Direction::Input);
     EXPECT_EQ(system->sendOne(out, frame::buildTransferControl()), SendResult::Sent);
 
     fake->m_outputs.clear();

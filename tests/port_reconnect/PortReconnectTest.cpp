@@ -49,7 +49,7 @@ TEST(PortReconnect, ChoiceFindsItsPortAgainAfterItVanishedAndCameBackElsewhereIn
     TwoBackends midi;
     midi.jack->m_outputs = {"synth:in", "keys:in"};
     midi.jack->m_inputs = {"keys-out:out"};
-    const PortChoice out = midi.system->choiceForIndex(1, Direction::Output);
+    const PortChoice out = midi.system->choiceForIndex(0, Direction::Output); // the device with both ports comes first
     const PortChoice in = midi.system->choiceForIndex(0, Direction::Input);
 
     // Unplugged: the choice names nothing and sending fails; the choice itself stays.

@@ -3,6 +3,7 @@
 // runner starts one with the dummy driver).
 #include "TransferRig.h"
 
+#include "midi/widgets/SetDeviceDialog.h"
 #include "transfer/widgets/SendCommands.h"
 
 #include <QProcess>
@@ -32,6 +33,20 @@ std::optional<midi::PortRef> jackPort(const std::vector<midi::PortInfo>& ports, 
             return port.ref;
     }
     return std::nullopt;
+}
+
+// quillon-keyboard storing into `store`, started and listening; the log so far goes to `log`.
+bool startKeyboard(QProcess& keyboard, const QString& name, const QString& store, QByteArray& log)
+{
+    keyboard.setProcessChannelMode(QProcess::MergedChannels);
+    keyboard.start(QStringLiteral(QUILLON_BINARY_DIR "/src/cli/quillon-keyboard"),
+                   {"--api", "jack", "--name", name, "--store", store});
+    if (!keyboard.waitForStarted())
+        return false;
+    QDeadlineTimer deadline(10000);
+    while (!(log += keyboard.readAll()).contains("listening") && !deadline.hasExpired())
+        keyboard.waitForReadyRead(100);
+    return log.contains("listening");
 }
 
 } // namespace
@@ -66,12 +81,8 @@ private slots:
 
         const QString name = QStringLiteral("quillon-send-%1").arg(QCoreApplication::applicationPid());
         QProcess keyboard;
-        keyboard.setProcessChannelMode(QProcess::MergedChannels);
-        keyboard.start(QStringLiteral(QUILLON_BINARY_DIR "/src/cli/quillon-keyboard"),
-                       {"--api", "jack", "--name", name, "--store", store.path()});
-        QVERIFY(keyboard.waitForStarted());
         QByteArray log;
-        QTRY_VERIFY_WITH_TIMEOUT((log += keyboard.readAll()).contains("listening"), 10000);
+        QVERIFY(startKeyboard(keyboard, name, store.path(), log));
 
         auto system = midi::MidiSystem::createDefault();
         const auto output = jackPort(system->outputs(), name + ":in");
@@ -106,6 +117,45 @@ private slots:
         QVERIFY(readAll(store.path() + "/slot01.mid") == songs[1]);
         QVERIFY2(!log.contains("\nerror"), log.constData());
         QVERIFY(messages.messages().size() == 1u); // the confirmation, nothing else
+    }
+
+    // A user who confirms Set device without touching it reaches the keyboard both ways.
+    void theSetDeviceDefaultsReachTheKeyboard()
+    {
+        QTemporaryDir files;
+        QTemporaryDir store;
+        const DataFolders folders(std::filesystem::path(files.path().toStdString()));
+        std::filesystem::create_directories(folders.songFolder());
+        frame::Bytes song = TransferRig::noise(3000, 7);
+        const std::uint8_t head[14] = {'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 0, 0, 1, 0, 96};
+        std::copy(std::begin(head), std::end(head), song.begin());
+        TransferRig::write(folders.songPath("song.mid"), song);
+
+        QProcess keyboard;
+        QByteArray log;
+        QVERIFY(startKeyboard(keyboard, QStringLiteral("quillon-defaults-%1").arg(QCoreApplication::applicationPid()),
+                              store.path(), log));
+        auto system = midi::MidiSystem::createDefault();
+        ui::RecordingMessageService messages;
+        base::Session session(system.get(), messages, folders);
+        midi::SetDeviceDialog devices(*system, session.outputChoice, session.inputChoice);
+        devices.okButton().click();
+        session.outputChoice = devices.chosenOutput();
+        session.inputChoice = devices.chosenInput();
+
+        QWidget owner;
+        messages.answerNext(ui::MessageAnswer::Yes);
+        messages.onNextDialog([](QDialog& dialog) {
+            auto& window = dynamic_cast<SendFileDialog&>(dialog);
+            window.sendButton().click();
+            QTRY_COMPARE_WITH_TIMEOUT(window.closeButton().text(), QStringLiteral("Ok"), 10000);
+            window.closeButton().click();
+        });
+        transfer::sendSongs(owner, session, {"song.mid"});
+        QTRY_VERIFY_WITH_TIMEOUT((log += keyboard.readAll()).contains("slot01.mid"), 10000);
+        keyboard.terminate();
+        keyboard.waitForFinished();
+        QVERIFY(readAll(store.path() + "/slot01.mid") == song);
     }
 };
 

@@ -171,6 +171,50 @@ private slots:
         QTRY_VERIFY(!shows(name));
         QCOMPARE(outputs.currentText(), chosen);
         QCOMPARE(entries(outputs), before);
+    // Confirming the defaults must reach one device both ways, or the keyboard's
+    // replies go to a port nobody listens to. quillon-cli's -1/0 mean the same.
+    void theDefaultsPairOneDevice_data()
+    {
+        QTest::addColumn<QStringList>("outputs");
+        QTest::addColumn<QStringList>("inputs");
+        QTest::addColumn<QString>("device");
+        QTest::newRow("no real port") << QStringList() << QStringList() << "Built-in";
+        QTest::newRow("one device, output on a second client")
+            << QStringList{"kbd:in"} << QStringList{"kbd-out:out"} << "kbd";
+        QTest::newRow("two devices and an output-only synth") << QStringList{"synth:in", "beta:in 130:0", "alpha:in"}
+                                                              << QStringList{"alpha:out", "beta:out 130:1"} << "beta";
+    }
+    void theDefaultsPairOneDevice()
+    {
+        QFETCH(QStringList, outputs);
+        QFETCH(QStringList, inputs);
+        QFETCH(QString, device);
+        std::vector<std::unique_ptr<quillon::midi::Backend>> backends;
+        auto builtIn = std::make_unique<FakeBackend>("Virtual");
+        builtIn->setOutputs({{0, "Built-in"}});
+        builtIn->setInputs({{0, "Built-in"}});
+        backends.push_back(std::move(builtIn));
+        auto real = std::make_unique<FakeBackend>("ALSA");
+        const auto numbered = [](const QStringList& names) {
+            std::vector<std::pair<int, std::string>> ports;
+            for (const QString& name : names)
+                ports.emplace_back(static_cast<int>(ports.size()), name.toStdString());
+            return ports;
+        };
+        real->setOutputs(numbered(outputs));
+        real->setInputs(numbered(inputs));
+        backends.push_back(std::move(real));
+        quillon::midi::MidiSystem system(std::move(backends));
+
+        SetDeviceDialog dialog(system, PortChoice::notChosen(), PortChoice::notChosen());
+        const auto out = system.resolve(dialog.chosenOutput(), Direction::Output);
+        const auto in = system.resolve(dialog.chosenInput(), Direction::Input);
+        QVERIFY(out && in);
+        QCOMPARE(QString::fromStdString(out->name).section(':', 0, 0), device);
+        QCOMPARE(QString::fromStdString(in->name).section(':', 0, 0).remove("-out"), device);
+        QCOMPARE(dialog.defaultOutputText(), "Default: " + QString::fromStdString(out->name));
+        QVERIFY(system.resolve(system.choiceForIndex(-1, Direction::Output), Direction::Output) == out);
+        QVERIFY(system.resolve(system.choiceForIndex(0, Direction::Input), Direction::Input) == in);
     }
 
     void theMainWindowKeepsOrChangesTheSessionChoice()

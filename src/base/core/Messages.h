@@ -68,7 +68,8 @@ inline constexpr std::string_view kConfirmSend = "The file will be sent to midi 
 // Offered after a song is refused for its format: a format 0 copy made beside it.
 inline constexpr std::string_view kConvertQuestionPrefix = "Make a format 0 copy of "; // + file name
 inline constexpr std::string_view kConvertQuestionSuffix =
-    " beside it, to send in its place?\r\nThe original file stays as it is.";
+    " beside it?\r\nThe copy is added to the list and selected, ready to be sent. The original file stays as it "
+    "is.";
 inline constexpr std::string_view kCannotConvert = "The song can't be converted: "; // + file name, "\r\n", reason
 
 // Send File dialog status line
@@ -104,6 +105,7 @@ inline constexpr std::string_view kStatusNoReadyReply =
 inline constexpr std::string_view kPlayStatusFormat = "Play Status:   %02d:%02d / %02d:%02d";
 inline constexpr std::string_view kPlayerTitle = "Midiplay";
 inline constexpr std::string_view kPlayerReady = "Select a song and press Play";
+inline constexpr std::string_view kPlayerCannotOpen = "Can't play "; // + file name, ": ", reason
 inline constexpr std::string_view kPlayerNoAudio = "No audio: songs play silently";
 inline constexpr std::string_view kPlayerSynthesizer = "Built-in synthesizer";
 inline constexpr std::string_view kPlayListThrough = "Play the list through";
@@ -124,6 +126,7 @@ inline constexpr std::string_view kNameRefusedHint = ".\r\nPlease input another 
 inline constexpr std::string_view kCannotCopyDropped = "These files can't be copied:";
 inline constexpr std::string_view kDroppedKindUnknown = "not a song, ROM image, curve or SysEx file";
 inline constexpr std::string_view kDefaultOutputEntry = "Default MIDI output";
+inline constexpr std::string_view kDefaultOutputMeans = "Default: "; // + the port it stands for now
 inline constexpr std::string_view kPortMissingSuffix = " (not connected)";
 
 } // namespace quillon::text

@@ -3,6 +3,7 @@
 #include "midi/io/RtMidiBackends.h"
 #include "midi/io/VirtualKeyboard.h"
 
+#include <algorithm>
 #include <string_view>
 
 namespace quillon::midi {
@@ -31,6 +32,16 @@ std::string_view withoutAddress(std::string_view name)
     return name.substr(0, blank);
 }
 
+// The client part of a port name; a second client "<name>-out" is the same device.
+std::string_view clientOf(std::string_view name)
+{
+    name = name.substr(0, name.find(':'));
+    constexpr std::string_view kOutputClientSuffix = "-out";
+    if (name.size() > kOutputClientSuffix.size() && name.ends_with(kOutputClientSuffix))
+        name.remove_suffix(kOutputClientSuffix.size());
+    return name;
+}
+
 } // namespace
 
 MidiSystem::MidiSystem(std::vector<std::unique_ptr<Backend>> backends) : m_backends(std::move(backends)) {}
@@ -46,8 +57,54 @@ std::unique_ptr<MidiSystem> MidiSystem::createDefault()
     return std::make_unique<MidiSystem>(std::move(backends));
 }
 
-std::vector<PortInfo> MidiSystem::outputs() { return allPorts(Direction::Output); }
-std::vector<PortInfo> MidiSystem::inputs() { return allPorts(Direction::Input); }
+std::vector<PortInfo> MidiSystem::outputs() { return defaultFirst(Direction::Output); }
+std::vector<PortInfo> MidiSystem::inputs() { return defaultFirst(Direction::Input); }
+
+std::vector<PortInfo> MidiSystem::defaultFirst(Direction direction)
+{
+    auto all = allPorts(direction);
+    const auto pair = defaultDevice();
+    if (!pair)
+        return all;
+    const PortRef& wanted = direction == Direction::Output ? pair->output : pair->input;
+    const auto found = std::find_if(all.begin(), all.end(), [&](const PortInfo& port) { return port.ref == wanted; });
+    if (found != all.end())
+        std::rotate(all.begin(), found, found + 1);
+    return all;
+}
+
+bool MidiSystem::sameDevice(const PortRef& output, const PortRef& input)
+{
+    return output.backend == input.backend && clientOf(output.name) == clientOf(input.name);
+}
+
+std::optional<MidiSystem::PortPair> MidiSystem::defaultDevice()
+{
+    std::optional<PortPair> builtIn;
+    std::optional<PortPair> firstOfEach;
+    for (auto& backend : m_backends) {
+        const auto outs = backend->outputs();
+        const auto ins = backend->inputs();
+        if (outs.empty() || ins.empty())
+            continue;
+        if (!firstOfEach)
+            firstOfEach = PortPair{outs.front().ref, ins.front().ref};
+        if (backend->name() == VirtualKeyboard::kBackendName) {
+            if (!builtIn)
+                builtIn = PortPair{outs.front().ref, ins.front().ref};
+            continue;
+        }
+        for (const auto& out : outs) {
+            for (const auto& in : ins) {
+                if (sameDevice(out.ref, in.ref))
+                    return PortPair{out.ref, in.ref};
+            }
+        }
+    }
+    if (builtIn)
+        return builtIn;
+    return firstOfEach;
+}
 
 std::vector<PortInfo> MidiSystem::allPorts(Direction direction)
 {
@@ -106,17 +163,11 @@ std::optional<PortRef> MidiSystem::resolve(const PortChoice& choice, Direction d
     switch (choice.kind) {
     case PortChoice::Kind::NotChosen: return std::nullopt;
     case PortChoice::Kind::DefaultRoute: {
-        std::optional<PortRef> builtIn;
-        for (auto& backend : m_backends) {
-            const auto ports = portsOf(*backend, direction);
-            if (ports.empty())
-                continue;
-            if (backend->name() != VirtualKeyboard::kBackendName)
-                return ports.front().ref;
-            if (!builtIn)
-                builtIn = ports.front().ref;
-        }
-        return builtIn;
+        if (const auto pair = defaultDevice())
+            return direction == Direction::Output ? pair->output : pair->input;
+        // Nothing to pair (no inputs at all): the first port still plays a song.
+        const auto all = allPorts(direction);
+        return all.empty() ? std::nullopt : std::optional<PortRef>(all.front().ref);
     }
     case PortChoice::Kind::Port: {
         Backend* backend = backendNamed(choice.port.backend);

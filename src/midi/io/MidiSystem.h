@@ -118,15 +118,37 @@ public:
     // The built-in keyboard first, then every RtMidi API that starts on this machine.
     static std::unique_ptr<MidiSystem> createDefault();
 
+    // Every port, the default device's first (see defaultDevice()), then the
+    // others in backend order. Position 0 of each list is thus one device, so
+    // the dialog's first entries and quillon-cli's `--out -1 --in 0` pair.
     std::vector<PortInfo> outputs();
     std::vector<PortInfo> inputs();
+
+    // The one device both defaults mean, so that the keyboard that receives a
+    // transfer also has its replies heard: the first real output (in backend
+    // order) that has an input of the same device (see sameDevice()); when no
+    // real device has both, the built-in keyboard in both directions; without
+    // a built-in keyboard (tests), the first output and input of the first
+    // backend that has both. nullopt when no backend has both.
+    struct PortPair {
+        PortRef output;
+        PortRef input;
+    };
+    std::optional<PortPair> defaultDevice();
+
+    // Whether an output and an input port belong to one device: the same
+    // backend and the same client name, the part of the port name before the
+    // first ':' ("quillon-keyboard:out", "USB Keyboard:USB Keyboard MIDI 1 20:0").
+    // A program that puts its output on a second client named after the
+    // first plus "-out" ("name:in" and "name-out:out") counts as one device too.
+    static bool sameDevice(const PortRef& output, const PortRef& input);
 
     // Sum of every backend's missedCycles().
     std::uint64_t missedCycles() const;
 
     // Finds the port a choice means now: by backend and name (index breaks ties
-    // between equal names). DefaultRoute for output = the first real output
-    // port, or the built-in keyboard when there is none. nullopt = not chosen or gone.
+    // between equal names). DefaultRoute = that direction's port of
+    // defaultDevice(), else the first port. nullopt = not chosen or gone.
     std::optional<PortRef> resolve(const PortChoice& choice, Direction direction);
 
     std::unique_ptr<OutputConnection> openOutput(const PortChoice& choice);
@@ -152,6 +174,7 @@ public:
 private:
     Backend* backendNamed(const std::string& name);
     std::vector<PortInfo> allPorts(Direction direction);
+    std::vector<PortInfo> defaultFirst(Direction direction);
 
     std::vector<std::unique_ptr<Backend>> m_backends;
 };

@@ -32,7 +32,7 @@ SetDeviceDialog::SetDeviceDialog(MidiSystem& midi, PortChoice output, PortChoice
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
     setFont(ui::dialogFont("Arial", 9));
     buildControls();
-    // Before any choice: the default output route and the first input.
+    // Before any choice: the default output route and the first input, one device.
     if (output.kind == PortChoice::Kind::NotChosen)
         output = PortChoice::defaultRoute();
     fill(output, input);
@@ -76,6 +76,10 @@ void SetDeviceDialog::buildControls()
     divider->setGeometry(line.x() - 1, line.y(), 3, line.height());
 
     m_outputList = addPortList(QStringLiteral("MIDI Out"), 117);
+    m_defaultOutput = new QLabel(this);
+    const QRect under = units.rect(117, 36, 93, 8);
+    m_defaultOutput->setGeometry(under.x(), std::max(under.y(), m_outputList->geometry().bottom() + 1), under.width(),
+                                 under.height());
 
     m_refresh = new QPushButton(QStringLiteral("Refresh"), this);
     units.place(*m_refresh, 39, 50, 39, 14);
@@ -99,10 +103,16 @@ void SetDeviceDialog::fill(const PortChoice& output, const PortChoice& input)
 
     m_outputs.push_back(PortChoice::defaultRoute());
     m_outputList->addItem(qt(text::kDefaultOutputEntry));
+    const auto defaultPort = m_midi.resolve(PortChoice::defaultRoute(), Direction::Output);
+    QString defaultLabel;
     for (const PortInfo& port : m_midi.outputs()) {
         m_outputs.push_back(PortChoice::of(port.ref));
         m_outputList->addItem(QString::fromStdString(port.label));
+        if (defaultPort && port.ref == *defaultPort)
+            defaultLabel = QString::fromStdString(port.label);
     }
+    m_defaultOutput->setText(defaultLabel.isEmpty() ? QString() : qt(text::kDefaultOutputMeans) + defaultLabel);
+    m_defaultOutput->setToolTip(m_defaultOutput->text());
     for (const PortInfo& port : m_midi.inputs()) {
         m_inputs.push_back(PortChoice::of(port.ref));
         m_inputList->addItem(QString::fromStdString(port.label));
@@ -132,6 +142,8 @@ void SetDeviceDialog::fill(const PortChoice& output, const PortChoice& input)
 }
 
 void SetDeviceDialog::refresh() { fill(PortChoice::defaultRoute(), PortChoice::notChosen()); }
+
+QString SetDeviceDialog::defaultOutputText() const { return m_defaultOutput->text(); }
 
 PortChoice SetDeviceDialog::chosenOutput() const
 {

@@ -18,6 +18,7 @@
 #include <vector>
 
 class QComboBox;
+class QLabel;
 class QPushButton;
 
 namespace quillon::midi {
@@ -34,12 +35,14 @@ public:
 
     QComboBox& outputList() const { return *m_outputList; }
     QComboBox& inputList() const { return *m_inputList; }
+    // Under the output list: which port "Default MIDI output" stands for now.
+    QString defaultOutputText() const;
     QPushButton& refreshButton() const { return *m_refresh; }
     QPushButton& okButton() const { return *m_ok; }
     QPushButton& cancelButton() const { return *m_cancel; }
 
     // Forgets what is shown, lists the ports again and selects the first entries
-    // (the default output route and the first input).
+    // (the default output route and the first input, which are one device).
     void refresh();
 
     // Lists the ports again, keeping the entries now chosen (a backend announced a change).
@@ -54,6 +57,7 @@ private:
     std::vector<PortChoice> m_inputs;  // one per input list entry, in list order
     QComboBox* m_outputList = nullptr;
     QComboBox* m_inputList = nullptr;
+    QLabel* m_defaultOutput = nullptr;
     QPushButton* m_refresh = nullptr;
     QPushButton* m_ok = nullptr;
     QPushButton* m_cancel = nullptr;

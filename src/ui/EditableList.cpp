@@ -71,6 +71,10 @@ public:
             auto* combo = new InPlaceCombo(parent);
             combo->addItems(m_choices);
             combo->setMaxVisibleItems(EditableList::dropDownRows(static_cast<int>(m_choices.size())));
+            // Styles that open the list as a pop-up over the cell (Fusion among
+            // them) show every entry and ignore the row limit; 28 slots would
+            // then run off the window. The plain drop-down keeps the limit.
+            combo->setStyleSheet(QStringLiteral("QComboBox { combobox-popup: 0; }"));
             combo->view()->setVerticalScrollBarPolicy(m_scroll ? Qt::ScrollBarAsNeeded : Qt::ScrollBarAlwaysOff);
             auto* self = const_cast<EditableListDelegate*>(this);
             QPointer<InPlaceCombo> guard(combo);
@@ -287,6 +291,10 @@ void EditableList::beginEdit(const QModelIndex& index)
     }
     if (QWidget* editor = m_delegate->editor()) {
         editor->setFocus(Qt::MouseFocusReason);
+        // The click that opened a drop-down also opens its list: one click, not two.
+        if (auto* dropDown = qobject_cast<QComboBox*>(editor)) {
+            dropDown->showPopup();
+        }
     }
 }
 

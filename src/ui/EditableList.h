@@ -6,7 +6,8 @@
 // - one left click on an editable cell selects its row and opens an editor
 //   exactly over the cell, scrolled into view: a line edit, or a drop-down for
 //   the owner's combo columns (whose choices are asked from the owner just
-//   before it opens);
+//   before it opens) with its list already open, at most dropDownRows() rows
+//   high whatever the style;
 // - Shift/Ctrl clicks only select; a click outside every cell does nothing,
 //   not even change the selection; read-only columns open nothing, unless the
 //   column is a combo column too;

@@ -11,8 +11,10 @@
 #include "ui/PercentBar.h"
 
 #include <QComboBox>
+#include <QLabel>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QtTest>
 
@@ -119,8 +121,18 @@ private slots:
             QCOMPARE(combo->itemText(0), QString("No.01"));
             QCOMPARE(combo->itemText(27), QString("No.28"));
             QCOMPARE(combo->currentText(), QString("No.02"));
-            QTest::keyClick(combo, Qt::Key_Escape);
+            // One click opened the list: 11 rows under the cell, the rest behind a scroll bar.
+            QWidget* popup = combo->view()->window();
+            QTRY_VERIFY(popup->isVisible());
+            const int row = combo->view()->visualRect(combo->model()->index(0, 0)).height();
+            QVERIFY2(popup->height() >= 11 * row && popup->height() < 12 * row,
+                     qPrintable(QString("popup %1 px, row %2 px").arg(popup->height()).arg(row)));
+            QVERIFY(combo->view()->verticalScrollBar()->isVisible());
+            saveGrab(*popup, "send-file-slot-list.png");
+            QTest::keyClick(combo->view(), Qt::Key_Escape);
+            QTRY_VERIFY(!popup->isVisible());
             QVERIFY(window.isVisible()); // Escape in the drop-down leaves the window open
+            QCOMPARE(list.cellText(1, 2), QString("No.02"));
             saveGrab(window, "send-file-idle.png");
             checked = true;
         });
@@ -363,14 +375,26 @@ private slots:
         rig.messages.answerNext(ui::MessageAnswer::Yes);
         rig.whileWindowOpen([&](SendFileDialog& window) {
             window.setSilenceTimeout(std::chrono::milliseconds(50));
+            window.setRateInterval(std::chrono::milliseconds(10));
+            const QSize size = window.size();
             window.sendButton().click();
             // No ready reply: the keyboard may be in an earlier, interrupted transfer.
             QTRY_COMPARE(window.statusText(), qt(text::kStatusNoReadyReply));
             saveGrab(window, "send-file-silent.png");
+            // The notice wraps inside the window, which keeps its size.
+            QCOMPARE(window.size(), size);
+            for (QLabel* label : window.findChildren<QLabel*>())
+                if (label->text() == SendFileDialog::kStatusKeyboardSilent) {
+                    QVERIFY(window.rect().contains(label->geometry()));
+                    QVERIFY(label->heightForWidth(label->width()) <= label->height());
+                }
+            QTest::qWait(30);
+            QCOMPARE(window.rateText(), QString());        // no block answered: no rate, no guess
             QCOMPARE(rig.keyboard.messagesReceived(), 1u); // only the opening control message
             QCOMPARE(window.closeButton().text(), QString("Cancel"));
             window.closeButton().click();
             QVERIFY(!window.isVisible());
+            QCOMPARE(window.rateText(), QString());
         });
         transfer::sendSongs(rig.owner, rig.session, {"a.mid"});
         QCOMPARE(rig.keyboard.messagesReceived(), 1u);
@@ -412,6 +436,10 @@ private slots:
             QVERIFY(window.isTransferring());
             during = window.rateText();
             saveGrab(window, "send-file-rate.png");
+            // Silent: the time left would only grow, so it is not shown.
+            window.setSilenceTimeout(std::chrono::milliseconds(50));
+            QTRY_COMPARE(window.statusText(), QString(SendFileDialog::kStatusKeyboardSilent));
+            QVERIFY2(!window.rateText().contains("left"), qPrintable(window.rateText()));
             window.closeButton().click();
             after = window.rateText();
         });

@@ -83,6 +83,9 @@ void SendFileDialog::buildControls()
 
     m_status = new QLabel(this);
     m_status->setAutoFillBackground(true); // opaque, so a shorter text leaves nothing behind
+    // A long notice wraps inside the window (room for two lines) instead of widening it.
+    m_status->setWordWrap(true);
+    m_status->setFixedHeight(2 * m_status->fontMetrics().lineSpacing());
     QPalette statusPalette = m_status->palette();
     statusPalette.setColor(QPalette::WindowText, kStatusColour);
     m_status->setPalette(statusPalette);
@@ -120,7 +123,9 @@ void SendFileDialog::buildControls()
     layout->addWidget(m_status);
     layout->addWidget(m_progress);
     layout->addLayout(buttons);
-    layout->setSizeConstraint(QLayout::SetFixedSize);
+    // Laid out once: no later text can resize the window.
+    layout->activate();
+    setFixedSize(sizeHint());
 }
 
 void SendFileDialog::fillList()
@@ -233,12 +238,10 @@ void SendFileDialog::send()
         endTransfer();
         return;
     }
-    // The whole run's bytes, for the time left; a file that cannot be measured counts as empty.
-    std::vector<std::uintmax_t> lengths;
+    // The whole run's file data, for the time left; a file that cannot be measured counts as empty.
     for (const TransferEntry& entry : m_transfers.entries)
-        lengths.push_back(m_snapshot->lengthOf(entry.fileName).value_or(0));
-    m_expectedBytes = expectedTransferBytes(m_transfers.kind, lengths);
-    m_startedAt = std::chrono::steady_clock::now();
+        m_expectedData +=
+            frame::packedLength(static_cast<std::size_t>(m_snapshot->lengthOf(entry.fileName).value_or(0)));
     m_rateTimer.start();
 
     m_active = true;
@@ -285,6 +288,11 @@ void SendFileDialog::handlePending()
         if (m_silenceShown) {
             m_silenceShown = false;
             setStatus(m_statusBeforeSilence);
+        }
+        // A reply means the keyboard took everything sent before it.
+        if ((next & 0xFF) == frame::kReplyStatus && m_dataSent > m_dataAnswered) {
+            m_dataAnswered = m_dataSent;
+            m_lastAnswerAt = std::chrono::steady_clock::now();
         }
         const auto actions = m_handshake->onShortMessage(static_cast<std::uint8_t>(next & 0xFF),
                                                          static_cast<std::uint8_t>((next >> 8) & 0xFF));
@@ -336,6 +344,13 @@ void SendFileDialog::apply(const Actions& actions)
 
 void SendFileDialog::sendMessage(const frame::Bytes& bytes)
 {
+    const bool dataBlock = bytes.size() > frame::kFrameOverhead && bytes[frame::kOffKind] == frame::kKindDataBlock &&
+                           bytes[frame::kOffCommand] == frame::kCommandData;
+    if (dataBlock) {
+        if (m_dataSent == 0)
+            m_firstDataAt = std::chrono::steady_clock::now();
+        m_dataSent += bytes.size() - frame::kFrameOverhead;
+    }
     // The output stays open for the run; one that could not be opened is
     // tried again with every message, as each message would open it anew.
     if (!m_output && m_session.midi())
@@ -363,15 +378,19 @@ void SendFileDialog::onSilence()
     // No ready reply yet: the likeliest cause is a keyboard left in an interrupted transfer.
     const bool opening = m_handshake && m_handshake->phase() == TransferHandshake::Phase::Waiting;
     setStatus(opening ? qt(text::kStatusNoReadyReply) : QString::fromLatin1(kStatusKeyboardSilent));
+    showRate(false);
 }
 
 void SendFileDialog::showRate(bool withTimeLeft)
 {
-    if (!m_handshake)
+    if (!m_handshake || m_dataAnswered == 0) {
+        m_rate->clear();
         return;
-    auto estimate =
-        estimateRate(m_handshake->bytesSent(), m_expectedBytes, std::chrono::steady_clock::now() - m_startedAt);
-    if (!withTimeLeft)
+    }
+    // Up to the last answer: a silent keyboard freezes the rate instead of
+    // stretching the time left towards days.
+    auto estimate = estimateRate(m_dataAnswered, m_expectedData, m_lastAnswerAt - m_firstDataAt);
+    if (!withTimeLeft || m_silenceShown)
         estimate.secondsLeft.reset();
     m_rate->setText(qt(transfer::rateText(estimate)));
 }

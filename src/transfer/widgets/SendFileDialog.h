@@ -11,7 +11,11 @@
 // moment closes the input and sends nothing more.
 //
 // While sending, a label beside the buttons shows the average rate and the
-// time left. When a run ends (finished, stopped, or the window closed in the
+// time left of the file data (the blocks' payload; control messages and
+// headers do not count), worked out from what the keyboard has answered: it
+// stays empty until the first block has been answered, drops the time left
+// while the keyboard is silent, and shows no rate for a run that ended before
+// any block was answered. When a run ends (finished, stopped, or the window closed in the
 // middle) one line per file is appended to the data folder's transfer log;
 // a log that cannot be written is left alone without a word.
 #include "transfer/core/TransferHandshake.h"
@@ -73,7 +77,8 @@ public:
     QString statusText() const;
     QColor statusColour() const;
     // "5.0 KiB/s, 4 s left" while sending, the average rate alone once the
-    // run has ended, empty before the first estimate.
+    // run has ended or while the keyboard is silent, empty before the first
+    // answered block.
     QString rateText() const;
     // True from Send until the transfer finishes, stops or the window closes.
     bool isTransferring() const { return m_active; }
@@ -129,8 +134,12 @@ private:
     QString m_statusBeforeSilence;
 
     TransferRecorder m_recorder;
-    std::uint64_t m_expectedBytes = 0;
-    std::chrono::steady_clock::time_point m_startedAt;
+    // File data of the run: expected, sent, and answered by the keyboard.
+    std::uint64_t m_expectedData = 0;
+    std::uint64_t m_dataSent = 0;
+    std::uint64_t m_dataAnswered = 0;
+    std::chrono::steady_clock::time_point m_firstDataAt;
+    std::chrono::steady_clock::time_point m_lastAnswerAt;
     QTimer m_rateTimer;
 };
 

@@ -50,7 +50,8 @@ ShownMessage offerFor(const std::string& name)
 {
     return {kProgram,
             "Make a format 0 copy of " + name +
-                " beside it, to send in its place?\r\nThe original file stays as it is.",
+                " beside it?\r\nThe copy is added to the list and selected, ready to be sent. The original file "
+                "stays as it is.",
             MessageIcon::Question, MessageButtons::YesNo};
 }
 
@@ -97,14 +98,16 @@ struct MainWindowRig {
         window.refillFileList();
     }
 
-    bool select(const QString& name)
+    bool select(const QStringList& names)
     {
         auto& list = window.fileList();
         list.clearSelection();
-        const auto found = list.findItems(name, Qt::MatchExactly);
-        if (found.size() != 1)
-            return false;
-        list.setCurrentItem(found.front(), QItemSelectionModel::ClearAndSelect);
+        for (const QString& name : names) {
+            const auto found = list.findItems(name, Qt::MatchExactly);
+            if (found.size() != 1)
+                return false;
+            list.setCurrentItem(found.front(), QItemSelectionModel::Select);
+        }
         return true;
     }
 
@@ -273,7 +276,7 @@ private slots:
         const frame::Bytes original = format1Song();
         TransferRig::write(rig.folders.songPath("multi.mid"), original);
         MainWindowRig main(rig);
-        QVERIFY(main.select("multi.mid"));
+        QVERIFY(main.select({"plain.mid", "multi.mid"}));
 
         answerOffer(rig, MessageAnswer::Yes);
         main.triggerSend();
@@ -285,17 +288,22 @@ private slots:
         QVERIFY(transfer::checkSongFile(copyPath).ok()); // what the copy holds, the converter's own tests check
         QCOMPARE(main.listed().size(), 3);
         QVERIFY(main.listed().contains("multi-0.mid"));
+        // The copy takes the refused song's place beside the other chosen song.
         const app::FileSelection selection = main.window.currentSelection();
-        QCOMPARE(selection.names, std::vector<std::string>{"multi-0.mid"});
+        QCOMPARE(std::set<std::string>(selection.names.begin(), selection.names.end()),
+                 (std::set<std::string>{"multi-0.mid", "plain.mid"}));
         QCOMPARE(selection.caretName, std::string("multi-0.mid"));
 
-        // The selected copy now passes the checks and reaches the keyboard whole.
+        // The selected songs now pass the checks and reach the keyboard whole.
         rig.messages.clear();
         rig.messages.answerNext(MessageAnswer::Yes);
         rig.whileWindowOpen(sendAllAndClose);
         main.triggerSend();
         QCOMPARE(rig.messages.dialogTitles(), std::vector<QString>{"Send File"});
-        QVERIFY(rig.keyboard.song(1) == readBytes(copyPath));
+        const auto copyBytes = readBytes(copyPath);
+        const auto plainBytes = readBytes(rig.folders.songPath("plain.mid"));
+        QVERIFY((rig.keyboard.song(1) == copyBytes && rig.keyboard.song(2) == plainBytes) ||
+                (rig.keyboard.song(1) == plainBytes && rig.keyboard.song(2) == copyBytes));
     }
 
     void noToTheOfferMakesNothing()
@@ -304,7 +312,7 @@ private slots:
         rig.writeSong("plain.mid", 600, 1);
         TransferRig::write(rig.folders.songPath("multi.mid"), format1Song());
         MainWindowRig main(rig);
-        QVERIFY(main.select("multi.mid"));
+        QVERIFY(main.select({"multi.mid"}));
         const auto before = songFolderNames(rig);
 
         answerOffer(rig, MessageAnswer::No);
@@ -326,8 +334,8 @@ private slots:
         int shown = 0;
 
         answerOffer(rig, MessageAnswer::Yes);
-        QVERIFY(
-            !transfer::confirmSongSend(rig.owner, rig.session, {"broken.mid"}, [&](const std::string&) { ++shown; }));
+        QVERIFY(!transfer::confirmSongSend(rig.owner, rig.session, {"broken.mid"},
+                                           [&](const std::string&, const std::string&) { ++shown; }));
 
         QCOMPARE(rig.messages.messages().size(), 3u);
         const ShownMessage& failure = rig.messages.messages()[2];

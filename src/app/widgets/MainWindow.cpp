@@ -74,6 +74,9 @@ void MainWindow::buildControls()
     };
     for (const ButtonPlace& place : row) {
         auto* button = new QPushButton(QLatin1String(place.text), this);
+        // Enter away from a button ends the program, so no button may look
+        // like the one Enter presses.
+        button->setAutoDefault(false);
         units.place(*button, place.x, 6, place.width, 14);
         m_buttons.push_back(button);
         if (place.handler != nullptr)
@@ -148,19 +151,27 @@ void MainWindow::refillFileList()
     }
 }
 
-bool MainWindow::refillAndSelect(const std::string& fileName)
+bool MainWindow::refillAndSelect(const std::string& fileName, const std::string& deselect)
 {
+    QStringList kept;
+    for (const std::string& name : currentSelection().names)
+        if (name != deselect)
+            kept.append(QString::fromStdString(name));
     refillFileList();
     const QString wanted = QString::fromStdString(fileName);
+    bool found = false;
     for (int row = 0; row < m_files->count(); ++row) {
-        if (m_files->item(row)->text() != wanted)
-            continue;
-        m_files->clearSelection();
-        m_files->setCurrentRow(row, QItemSelectionModel::ClearAndSelect);
-        m_files->scrollToItem(m_files->item(row));
-        return true;
+        QListWidgetItem* item = m_files->item(row);
+        if (item->text() == wanted) {
+            m_files->setCurrentRow(row, QItemSelectionModel::Select);
+            m_files->scrollToItem(item);
+            found = true;
+        }
     }
-    return false;
+    for (int row = 0; row < m_files->count(); ++row)
+        if (kept.contains(m_files->item(row)->text()))
+            m_files->item(row)->setSelected(true);
+    return found;
 }
 
 FileSelection MainWindow::currentSelection() const

@@ -67,9 +67,10 @@ public:
 
     FileSelection currentSelection() const;
     void refillFileList();
-    // Lists the current category afresh and selects only the file of this
-    // name, making it the current entry; false when it is not listed.
-    bool refillAndSelect(const std::string& fileName);
+    // Lists the current category afresh, keeps the selected files selected
+    // except `deselect`, and adds the file `fileName` to the selection as the
+    // current entry; false when it is not listed.
+    bool refillAndSelect(const std::string& fileName, const std::string& deselect = {});
 
     // What a drop of these files does.
     void dropFiles(const std::vector<std::filesystem::path>& files);

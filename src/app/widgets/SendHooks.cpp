@@ -8,12 +8,14 @@ namespace quillon::app {
 void installSendHooks(MainWindowHooks& hooks, base::Session& session)
 {
     hooks.sendSongs = [&session](QWidget& parent, const FileSelection& selection) {
-        // A format 0 copy made on the way appears selected in the main window's list.
+        // A format 0 copy made on the way is selected in the main window's list
+        // in the refused song's place; the other chosen songs stay selected.
         auto* window = qobject_cast<MainWindow*>(&parent);
-        transfer::sendSongs(parent, session, selection.names, [window](const std::string& fileName) {
-            if (window)
-                window->refillAndSelect(fileName);
-        });
+        transfer::sendSongs(parent, session, selection.names,
+                            [window](const std::string& copyName, const std::string& originalName) {
+                                if (window)
+                                    window->refillAndSelect(copyName, originalName);
+                            });
     };
     hooks.sendRomImage = [&session](QWidget& parent, const FileSelection& selection) {
         transfer::sendRomImage(parent, session, selection.names);

@@ -38,7 +38,7 @@ void offerFormat0Copy(QWidget& parent, base::Session& session, const std::string
         return;
     }
     if (showNewSong)
-        showNewSong(copy->filename().string());
+        showNewSong(copy->filename().string(), fileName);
 }
 
 namespace {

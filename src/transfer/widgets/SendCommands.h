@@ -5,7 +5,8 @@
 // Every refusal is one message box with its exact text; nothing is opened
 // after a refusal and no file is changed. A song refused for not being of
 // format 0 may then be copied, on the user's Yes, into a new format 0 file
-// beside it (never replacing a file); the copy is shown in the caller's list.
+// beside it (never replacing a file); the copy is shown in the caller's list,
+// selected in the refused song's place. Nothing is sent on the way.
 #include <functional>
 #include <string>
 #include <vector>
@@ -18,9 +19,10 @@ class Session;
 
 namespace quillon::transfer {
 
-// Called with the name of a format 0 copy just made in the song folder, so
-// that the list the user chose from can show and select it.
-using ShowNewSong = std::function<void(const std::string& fileName)>;
+// Called with the name of a format 0 copy just made in the song folder and
+// the song it was made from, so that the list the user chose from can show
+// the copy and select it in the original's place.
+using ShowNewSong = std::function<void(const std::string& copyName, const std::string& originalName)>;
 
 // Asks whether to copy a song of the song folder into a new format 0 file
 // beside it; on Yes makes the copy and hands its name on, or tells why it

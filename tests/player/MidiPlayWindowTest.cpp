@@ -197,6 +197,23 @@ private slots:
         QVERIFY(!window->isTicking());
     }
 
+    void aSongThatCannotBeOpenedSaysWhyInTheStatusLine()
+    {
+        Rig rig;
+        rig.scratch.touch("Quillon/mid/broken.mid", "MThd but nothing a player could read");
+        auto window = rig.playing("long.mid");
+        rig.clock.runFor(5s);
+        window->tick();
+        window->songList().setCurrentRow(rig.rowOf("broken.mid"));
+        window->playPressed();
+        const QString status = window->statusLabel().text();
+        QVERIFY2(status.startsWith(QStringLiteral("Can't play broken.mid: ")) &&
+                     status.size() > QStringLiteral("Can't play broken.mid: ").size(),
+                 qPrintable(status));
+        QVERIFY(window->statusLabel().isEnabled());
+        QVERIFY(!window->songPlayer().isOpen());
+    }
+
     void previousAndNextStopAtTheEndsOfTheList()
     {
         Rig rig;

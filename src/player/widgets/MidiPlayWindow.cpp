@@ -209,11 +209,20 @@ void MidiPlayWindow::playPressed()
     m_timer.start();
     // Refused while the paused song is still open: that song is the one that goes on.
     m_player->open(m_session.folders().songPath(name).string());
+    if (!m_player->isOpen()) {
+        // Never leave the last song's time standing as if this one played.
+        m_timer.stop();
+        m_statusText = qt(text::kPlayerCannotOpen) + QString::fromStdString(name) + QStringLiteral(": ") +
+                       QString::fromStdString(m_player->lastError());
+        m_status->setEnabled(true);
+        showStatus();
+        return;
+    }
     m_player->getLength(m_lengthMinutes, m_lengthSeconds);
     m_totalSeconds = m_lengthMinutes * 60 + m_lengthSeconds;
     m_status->setEnabled(true);
-    showStatus();
     m_player->play();
+    tick(); // this song's time at once, not the last one's
 }
 
 void MidiPlayWindow::playOrPause()

@@ -181,13 +181,17 @@ private slots:
         QCOMPARE(saved->table[100], 76);
         QCOMPARE(h->listedFiles(), std::vector<std::string>({"old.crv"}));
 
-        // The list comparison ignores case: "OLD" asks too, and the new file is listed.
+        // The list comparison ignores case: "OLD" asks too, and Yes replaces the listed file itself.
+        h->clickPreset("Hard2.crv");
+        h->clickButton("Load");
         h->messages.onNextDialog(typeAndOk("OLD"));
         h->messages.onNextDialog(yes);
         h->clickButton("Save");
         QCOMPARE(h->messages.dialogTitles().back(), QString("Save file"));
-        QVERIFY(std::filesystem::exists(h->crvFolder() / "OLD.crv"));
-        QCOMPARE(h->listedFiles().size(), std::size_t(2));
+        QCOMPARE(quillon::curve::readCurveFile(h->crvFolder() / "old.crv")->points,
+                 quillon::curve::presetCurves()[3].points);
+        QVERIFY(!std::filesystem::exists(h->crvFolder() / "OLD.crv"));
+        QCOMPARE(h->listedFiles(), std::vector<std::string>({"old.crv"}));
     }
 
     void aCancelledRepeatedPromptCancelsTheSave()

@@ -75,6 +75,10 @@ private slots:
             if (action->menu()) {
                 QCOMPARE(action->menu()->actions().size(), 3);
                 QCOMPARE(action->menu()->actions().at(2)->text(), QString("Curve3"));
+                // A check box is drawn beside the entries of Keep and Show only.
+                const bool marked = action->text() == "Keep Curve" || action->text() == "Show Curve";
+                for (QAction* slot : action->menu()->actions())
+                    QCOMPARE(slot->isCheckable(), marked);
             }
     }
 

@@ -374,13 +374,13 @@ void CurveEditor::chooseEntry(ActiveList list)
     m_fileNameField->setText(m_fileName);
 }
 
-bool CurveEditor::fileListHolds(const std::string& entry, Qt::CaseSensitivity sensitivity) const
+std::optional<std::string> CurveEditor::listedFile(const std::string& entry) const
 {
     const QString wanted = QString::fromStdString(entry);
     for (int row = 0; row < m_files->count(); ++row)
-        if (m_files->item(row)->text().compare(wanted, sensitivity) == 0)
-            return true;
-    return false;
+        if (m_files->item(row)->text().compare(wanted, Qt::CaseInsensitive) == 0)
+            return m_files->item(row)->text().toStdString();
+    return std::nullopt;
 }
 
 // --- drawing area ---------------------------------------------------------------
@@ -431,26 +431,27 @@ QMenu* CurveEditor::buildContextMenu(QWidget* parent)
     menu->addSeparator();
 
     using SlotCommand = void (CurveEditor::*)(std::size_t);
-    auto addSlotMenu = [&](const QString& title, SlotCommand command, bool onlyUsable, auto checked) {
+    // Only Keep and Show have a state to show; the other commands carry no check mark.
+    using SlotState = std::function<bool(std::size_t)>;
+    auto addSlotMenu = [&](const QString& title, SlotCommand command, bool onlyUsable, const SlotState& checked) {
         QMenu* submenu = menu->addMenu(title);
         for (std::size_t i = 0; i < KeptCurves::kSlotCount; ++i) {
             QAction* action = submenu->addAction(slotName(i));
             action->setEnabled(!onlyUsable || kept.isUsable(i));
-            action->setCheckable(true);
-            action->setChecked(checked(i));
+            action->setCheckable(static_cast<bool>(checked));
+            action->setChecked(checked && checked(i));
             connect(action, &QAction::triggered, this, [this, command, i] { (this->*command)(i); });
         }
     };
     auto usable = [&](std::size_t i) { return kept.isUsable(i); };
     auto shown = [&](std::size_t i) { return kept.slot(i).shown && !kept.slot(i).deleted; };
-    auto unchecked = [](std::size_t) { return false; };
 
     addSlotMenu(QStringLiteral("Keep Curve"), &CurveEditor::keepCurve, false, usable);
     addSlotMenu(QStringLiteral("Show Curve"), &CurveEditor::showCurve, true, shown);
-    addSlotMenu(QStringLiteral("Restore Curve"), &CurveEditor::restoreCurve, true, unchecked);
+    addSlotMenu(QStringLiteral("Restore Curve"), &CurveEditor::restoreCurve, true, {});
     menu->addSeparator();
-    addSlotMenu(QStringLiteral("&Send"), &CurveEditor::sendKeptCurve, true, unchecked);
-    addSlotMenu(QStringLiteral("&Delete"), &CurveEditor::deleteKeptCurve, true, unchecked);
+    addSlotMenu(QStringLiteral("&Send"), &CurveEditor::sendKeptCurve, true, {});
+    addSlotMenu(QStringLiteral("&Delete"), &CurveEditor::deleteKeptCurve, true, {});
     menu->addSeparator();
     menu->addAction(QStringLiteral("&Cancel")); // closes the menu, nothing more
     return menu;
@@ -608,21 +609,20 @@ void CurveEditor::save()
         return;
     const std::string name = m_session.chosenName;
     const std::string entry = name + std::string(DataFolders::kCurveExtension);
-    const std::filesystem::path path = m_session.folders().curvePathForName(name);
-
-    const bool listed = fileListHolds(entry, Qt::CaseInsensitive);
+    // The user was asked to replace the listed file, so a name that differs
+    // from it only in case writes that very file, never a second one beside it.
+    const auto listed = listedFile(entry);
     if (listed && !base::askToReplace(m_session, this)) {
         showMembers();
         return;
     }
+    const std::filesystem::path path =
+        listed ? m_session.folders().curvePath(*listed) : m_session.folders().curvePathForName(name);
     const Status written = writeCurveFile(path, storedCurveOf(m_state.working()));
-    if (!written) {
+    if (!written)
         showFailure(std::string(text::kCannotSaveCurve) + path.string() + "\r\n" + written.reason());
-    } else if (!listed || !fileListHolds(entry, Qt::CaseSensitive)) {
-        // A new file (also one whose name differs from a listed one only in case,
-        // which is a different file here) must show in the list.
-        fillFileList();
-    }
+    else if (!listed)
+        fillFileList(); // a new file must show in the list
     showMembers();
 }
 

@@ -27,6 +27,7 @@
 #include <QString>
 
 #include <array>
+#include <optional>
 #include <string>
 
 class QCheckBox;
@@ -128,7 +129,8 @@ private:
 
     int selectedPreset() const;
     int selectedFile() const;
-    bool fileListHolds(const std::string& entry, Qt::CaseSensitivity sensitivity) const;
+    // The listed file whose name equals entry, ignoring case; nullopt when none is.
+    std::optional<std::string> listedFile(const std::string& entry) const;
     void showFailure(const std::string& text);
 
     base::Session& m_session;

@@ -13,7 +13,9 @@ packages=(
   jackd2
   libcli11-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  fonts-liberation
+  # Liberation for the named Latin fonts; WenQuanYi Micro Hei, the smallest
+  # packaged font with the full-width "？" and the Chinese menu text.
+  fonts-liberation fonts-wqy-microhei
   clang libclang-rt-14-dev clang-format clang-tidy
   qt6-svg-dev dpkg-dev desktop-file-utils appstream groff-base file
 )

@@ -67,10 +67,23 @@ private slots:
     void anEmptyNameAsksAgainInAFreshPrompt()
     {
         Harness h;
-        h.messages.onNextDialog(typeAndOk(""));
-        h.messages.onNextDialog(typeAndOk("a"));
+        // Where each prompt shows up on screen: the fresh one must visibly differ.
+        std::vector<QPoint> shownAt;
+        const auto shownThen = [&](QString name) {
+            return [&shownAt, then = typeAndOk(name)](QDialog& d) {
+                d.show();
+                shownAt.push_back(d.frameGeometry().topLeft());
+                then(d);
+            };
+        };
+        h.messages.onNextDialog(shownThen(""));
+        h.messages.onNextDialog(shownThen("a"));
         QVERIFY(h.ask());
         QCOMPARE(h.session.chosenName, std::string("a"));
+        QCOMPARE(shownAt.size(), std::size_t(2));
+        const QPoint moved = shownAt[1] - shownAt[0];
+        QVERIFY2(moved.x() >= 10 && moved.y() >= 10,
+                 qPrintable(QString("moved by %1,%2").arg(moved.x()).arg(moved.y())));
         QCOMPARE(h.messages.dialogTitles().size(), std::size_t(2));
         const quillon::ui::ShownMessage expected{"Quillon", "Please enter the file name.", MessageIcon::Stop,
                                                  MessageButtons::Ok};

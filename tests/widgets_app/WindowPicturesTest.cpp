@@ -9,14 +9,20 @@
 #include "app/widgets/CategoryList.h"
 #include "app/widgets/FileListWidget.h"
 #include "app/widgets/MainWindow.h"
+#include "base/core/Messages.h"
 #include "base/widgets/NamePrompt.h"
 #include "midi/widgets/SetDeviceDialog.h"
 #include "ui/DialogUnits.h"
 #include "ui/MessageService.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QFontInfo>
+#include <QGlyphRun>
+#include <QLabel>
 #include <QPushButton>
+#include <QRawFont>
+#include <QTextLayout>
 #include <QtTest>
 
 using quillon::ui::dialogFont;
@@ -43,6 +49,28 @@ void grabAndCheck(QWidget& window, const QString& name, int widthUnits, int heig
     QVERIFY(picture.save(screenshotPath(name)));
 }
 
+// The characters of a text that would draw as empty boxes in this font, with
+// Qt's own choice of fallback font for each character the font itself lacks.
+QString charactersWithoutGlyphs(const QString& text, const QFont& font)
+{
+    QString missing;
+    for (const QChar c : text) {
+        if (c.isSpace())
+            continue;
+        QTextLayout layout(QString(c), font);
+        layout.beginLayout();
+        layout.createLine();
+        layout.endLayout();
+        const QList<QGlyphRun> runs = layout.glyphRuns();
+        const bool drawn = !runs.isEmpty() && std::all_of(runs.begin(), runs.end(), [c](const QGlyphRun& run) {
+            return run.rawFont().supportsCharacter(c) && !run.glyphIndexes().contains(0);
+        });
+        if (!drawn)
+            missing += c;
+    }
+    return missing;
+}
+
 } // namespace
 
 class WindowPicturesTest : public QObject {
@@ -53,6 +81,24 @@ private slots:
         QCOMPARE(QFontInfo(dialogFont("Arial", 9)).family(), QStringLiteral("Liberation Sans"));
         QCOMPARE(QFontInfo(dialogFont("Times New Roman", 9)).family(), QStringLiteral("Liberation Serif"));
         QVERIFY(!QFontInfo(dialogFont("System", 9)).family().isEmpty());
+    }
+
+    // The full-width question mark and the Chinese menu text need a font beyond the Latin ones.
+    void eastAsianTextsDrawRealGlyphs()
+    {
+        quillon::base::ReplaceDialog replace;
+        const QString question = QString::fromUtf8(quillon::text::kReplaceQuestion.data());
+        QLabel* label = nullptr;
+        for (QLabel* candidate : replace.findChildren<QLabel*>())
+            if (candidate->text() == question)
+                label = candidate;
+        QVERIFY(label);
+        QCOMPARE(charactersWithoutGlyphs(question, label->font()), QString());
+        // Message boxes and menus draw in the program's own font.
+        for (const std::string_view text : {quillon::text::kFileExistsReplace, quillon::text::kAboutMenuEntry})
+            QCOMPARE(
+                charactersWithoutGlyphs(QString::fromUtf8(text.data(), qsizetype(text.size())), QApplication::font()),
+                QString());
     }
 
     void unitsFollowTheFontAndNeighboursMeetWithoutAGap()

@@ -45,6 +45,9 @@ NameDialog::NameDialog(Session& session, QWidget* parent) : QDialog(parent), m_s
 void NameDialog::runFreshPrompt()
 {
     NameDialog again(m_session, parentWidget());
+    // Opened on top of this one, the fresh prompt would look like nothing happened.
+    const int step = 2 * fontMetrics().height();
+    again.move(pos() + QPoint(step, step));
     m_session.messages().execDialog(again);
 }
 

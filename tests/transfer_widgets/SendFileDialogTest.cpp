@@ -384,7 +384,7 @@ private slots:
             // The notice wraps inside the window, which keeps its size.
             QCOMPARE(window.size(), size);
             for (QLabel* label : window.findChildren<QLabel*>())
-                if (label->text() == SendFileDialog::kStatusKeyboardSilent) {
+                if (label->text() == window.statusText()) {
                     QVERIFY(window.rect().contains(label->geometry()));
                     QVERIFY(label->heightForWidth(label->width()) <= label->height());
                 }

@@ -171,6 +171,8 @@ private slots:
         QTRY_VERIFY(!shows(name));
         QCOMPARE(outputs.currentText(), chosen);
         QCOMPARE(entries(outputs), before);
+    }
+
     // Confirming the defaults must reach one device both ways, or the keyboard's
     // replies go to a port nobody listens to. quillon-cli's -1/0 mean the same.
     void theDefaultsPairOneDevice_data()

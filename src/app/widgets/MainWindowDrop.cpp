@@ -105,7 +105,7 @@ void MainWindow::dropFiles(const std::vector<std::filesystem::path>& files)
         if (category && category == shownCategory)
             newNames.push_back(name);
         if (*kind == base::DroppedKind::Song && isFormat1Song(folder / name))
-            transfer::offerFormat0Copy(*this, m_session, name, [&](const std::string& copyName) {
+            transfer::offerFormat0Copy(*this, m_session, name, [&](const std::string& copyName, const std::string&) {
                 if (shownCategory == base::FileCategory::Songs)
                     newNames.push_back(copyName);
             });

@@ -3,6 +3,7 @@
 // for every element's colour at the places the curve puts them.
 #include "EditorHarness.h"
 
+#include "../support/Pixels.h"
 #include "curve/core/Presets.h"
 
 using quillon::testing::EditorHarness;
@@ -11,11 +12,7 @@ namespace {
 
 bool hasColour(const QImage& image, const QRect& area, const QColor& colour)
 {
-    for (int y = area.top(); y <= area.bottom(); ++y)
-        for (int x = area.left(); x <= area.right(); ++x)
-            if (image.pixelColor(x, y).rgb() == colour.rgb())
-                return true;
-    return false;
+    return quillon::testing::countColour(image, area, colour) > 0;
 }
 
 } // namespace

@@ -1,31 +1,14 @@
 // The list box whose entries carry their own colours.
 #include "ui/ColourListBox.h"
 
+#include "../support/Pixels.h"
 #include "../support/QtTestMain.h"
 
 #include <QImage>
 #include <QTest>
-#include <cstdlib>
 
+using quillon::testing::countColour;
 using quillon::ui::ColourListBox;
-
-namespace {
-
-int countNear(const QImage& image, const QRect& area, const QColor& colour, int tolerance = 40)
-{
-    int count = 0;
-    for (int y = area.top(); y <= area.bottom(); ++y)
-        for (int x = area.left(); x <= area.right(); ++x) {
-            const QColor c = image.pixelColor(x, y);
-            if (std::abs(c.red() - colour.red()) + std::abs(c.green() - colour.green()) +
-                    std::abs(c.blue() - colour.blue()) <=
-                tolerance)
-                ++count;
-        }
-    return count;
-}
-
-} // namespace
 
 class ColourListBoxTest : public QObject {
     Q_OBJECT
@@ -43,7 +26,7 @@ private slots:
         const QImage image = box.viewport()->grab().toImage();
         const QColor window = box.palette().color(QPalette::Window);
         QCOMPARE(image.pixelColor(row.right() - 2, row.center().y()).rgb(), window.rgb());
-        QVERIFY(countNear(image, row, colour) > 10);
+        QVERIFY(countColour(image, row, colour, 40) > 10);
     }
 
     void selectedEntryIsFilledWithItsColour()
@@ -60,7 +43,7 @@ private slots:
         const QRect row = box.visualItemRect(box.item(1));
         const QImage image = box.viewport()->grab().toImage();
         QCOMPARE(image.pixelColor(row.right() - 2, row.center().y()).rgb(), colour.rgb());
-        QVERIFY(countNear(image, row, QColor(101, 101, 101), 20) > 10); // the text in the complement
+        QVERIFY(countColour(image, row, QColor(101, 101, 101), 20) > 10); // the text in the complement
         // The other entry stays unfilled.
         const QRect other = box.visualItemRect(box.item(0));
         QCOMPARE(image.pixelColor(other.right() - 2, other.center().y()).rgb(),

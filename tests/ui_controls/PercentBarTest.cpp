@@ -1,27 +1,18 @@
 // The self-painting percentage bar: what it says and what it paints.
 #include "ui/PercentBar.h"
 
+#include "../support/Pixels.h"
 #include "../support/QtTestMain.h"
 
 #include <QImage>
 #include <QTest>
 
+using quillon::testing::countColour;
 using quillon::ui::PercentBar;
 
 namespace {
 
 QImage paintedImage(PercentBar& bar) { return bar.grab().toImage().convertToFormat(QImage::Format_RGB32); }
-
-// Counts pixels of exactly this colour inside a rectangle.
-int countColour(const QImage& image, const QRect& area, const QColor& colour)
-{
-    int count = 0;
-    for (int y = area.top(); y <= area.bottom(); ++y)
-        for (int x = area.left(); x <= area.right(); ++x)
-            if (image.pixelColor(x, y).rgb() == colour.rgb())
-                ++count;
-    return count;
-}
 
 } // namespace
 

@@ -69,116 +69,110 @@ struct Fixture {
 class EditableListTest : public QObject {
     Q_OBJECT
 
-    std::unique_ptr<Fixture> m_fixture;
+    std::unique_ptr<Fixture> f;
 
 private slots:
-    // Every test starts with a fresh fixture, its dialog shown and active.
     void init()
     {
-        m_fixture = std::make_unique<Fixture>();
-        QVERIFY(QTest::qWaitForWindowActive(&m_fixture->dialog));
+        f = std::make_unique<Fixture>();
+        QVERIFY(QTest::qWaitForWindowActive(&f->dialog));
     }
-    void cleanup() { m_fixture.reset(); }
+    void cleanup() { f.reset(); }
 
     void textEditorOpensOverTheCellAndCommitsOnEnter()
     {
-        Fixture& f = *m_fixture;
-        QSignalSpy edited(f.list, &EditableList::cellEdited);
+        QSignalSpy edited(f->list, &EditableList::cellEdited);
 
-        f.click(1, 0);
-        auto* editor = qobject_cast<QLineEdit*>(f.list->activeEditor());
+        f->click(1, 0);
+        auto* editor = qobject_cast<QLineEdit*>(f->list->activeEditor());
         QVERIFY(editor);
-        QCOMPARE(editor->geometry(), f.list->cellRect(1, 0));
+        QCOMPARE(editor->geometry(), f->list->cellRect(1, 0));
         QCOMPARE(editor->text(), QString("second.mid"));
         QCOMPARE(editor->selectedText(), QString("second.mid"));
-        QCOMPARE(f.selectedRows(), QList<int>{1});
+        QCOMPARE(f->selectedRows(), QList<int>{1});
 
         QTest::keyClicks(editor, "renamed.mid");
         QTest::keyClick(editor, Qt::Key_Return);
 
-        QCOMPARE(f.list->cellText(1, 0), QString("renamed.mid"));
+        QCOMPARE(f->list->cellText(1, 0), QString("renamed.mid"));
         QCOMPARE(edited.count(), 1);
         QCOMPARE(edited[0], (QList<QVariant>{1, 0, QString("renamed.mid")}));
-        QVERIFY(!f.list->activeEditor());
-        QVERIFY(f.dialog.isVisible());
-        QCOMPARE(f.dialog.result(), 0);
+        QVERIFY(!f->list->activeEditor());
+        QVERIFY(f->dialog.isVisible());
+        QCOMPARE(f->dialog.result(), 0);
     }
 
     void escapeRestoresTheOldTextAndStillReports()
     {
-        Fixture& f = *m_fixture;
-        QSignalSpy edited(f.list, &EditableList::cellEdited);
-        QSignalSpy accepted(&f.dialog, &QDialog::accepted);
-        QSignalSpy rejected(&f.dialog, &QDialog::rejected);
+        QSignalSpy edited(f->list, &EditableList::cellEdited);
+        QSignalSpy accepted(&f->dialog, &QDialog::accepted);
+        QSignalSpy rejected(&f->dialog, &QDialog::rejected);
 
-        f.click(0, 0);
-        auto* editor = qobject_cast<QLineEdit*>(f.list->activeEditor());
+        f->click(0, 0);
+        auto* editor = qobject_cast<QLineEdit*>(f->list->activeEditor());
         QVERIFY(editor);
         QTest::keyClicks(editor, "thrown away");
         QTest::keyClick(editor, Qt::Key_Escape);
 
-        QCOMPARE(f.list->cellText(0, 0), QString("first.mid"));
+        QCOMPARE(f->list->cellText(0, 0), QString("first.mid"));
         QCOMPARE(edited.count(), 1);
         QCOMPARE(edited[0], (QList<QVariant>{0, 0, QString("first.mid")}));
-        QVERIFY(!f.list->activeEditor());
+        QVERIFY(!f->list->activeEditor());
         // Neither Enter nor Escape of an edit reaches the dialog.
         QCOMPARE(accepted.count(), 0);
         QCOMPARE(rejected.count(), 0);
-        QVERIFY(f.dialog.isVisible());
+        QVERIFY(f->dialog.isVisible());
     }
 
     void clickingAnotherCellCommitsTheFirstEdit()
     {
-        Fixture& f = *m_fixture;
-        QSignalSpy edited(f.list, &EditableList::cellEdited);
+        QSignalSpy edited(f->list, &EditableList::cellEdited);
 
-        f.click(0, 0);
-        QTest::keyClicks(f.list->activeEditor(), "a.mid");
-        f.click(2, 0);
+        f->click(0, 0);
+        QTest::keyClicks(f->list->activeEditor(), "a.mid");
+        f->click(2, 0);
 
-        QCOMPARE(f.list->cellText(0, 0), QString("a.mid"));
+        QCOMPARE(f->list->cellText(0, 0), QString("a.mid"));
         QVERIFY(edited.count() >= 1);
         QCOMPARE(edited[0], (QList<QVariant>{0, 0, QString("a.mid")}));
-        auto* second = qobject_cast<QLineEdit*>(f.list->activeEditor());
+        auto* second = qobject_cast<QLineEdit*>(f->list->activeEditor());
         QVERIFY(second);
         QCOMPARE(second->text(), QString("third.mid"));
-        QCOMPARE(f.selectedRows(), QList<int>{2});
+        QCOMPARE(f->selectedRows(), QList<int>{2});
     }
 
     void readOnlyColumnsOpenNothingUnlessTheyAreDropDowns()
     {
-        Fixture& f = *m_fixture;
-        QSignalSpy edited(f.list, &EditableList::cellEdited);
+        QSignalSpy edited(f->list, &EditableList::cellEdited);
 
-        f.click(1, 2);
-        QVERIFY(!f.list->activeEditor());
-        QCOMPARE(f.selectedRows(), QList<int>{1}); // the row is still selected
+        f->click(1, 2);
+        QVERIFY(!f->list->activeEditor());
+        QCOMPARE(f->selectedRows(), QList<int>{1}); // the row is still selected
         QCOMPARE(edited.count(), 0);
 
-        f.list->setReadOnlyColumn(1, true); // a read-only drop-down still drops down
-        f.click(0, 1);
-        QVERIFY(qobject_cast<QComboBox*>(f.list->activeEditor()));
+        f->list->setReadOnlyColumn(1, true); // a read-only drop-down still drops down
+        f->click(0, 1);
+        QVERIFY(qobject_cast<QComboBox*>(f->list->activeEditor()));
 
         // Turning a column's roles off again restores plain text editing.
-        QTest::keyClick(f.list->activeEditor(), Qt::Key_Escape);
-        f.list->setComboColumn(1, false);
-        f.list->setReadOnlyColumn(1, false);
-        f.list->setReadOnlyColumn(1, false);
-        f.click(0, 1);
-        QVERIFY(qobject_cast<QLineEdit*>(f.list->activeEditor()));
+        QTest::keyClick(f->list->activeEditor(), Qt::Key_Escape);
+        f->list->setComboColumn(1, false);
+        f->list->setReadOnlyColumn(1, false);
+        f->list->setReadOnlyColumn(1, false);
+        f->click(0, 1);
+        QVERIFY(qobject_cast<QLineEdit*>(f->list->activeEditor()));
     }
 
     void dropDownOffersTheOwnersChoicesAndPreselectsByPrefix()
     {
-        Fixture& f = *m_fixture;
-        f.list->setComboScroll(true);
+        f->list->setComboScroll(true);
 
         // "no.04" matches "No.04" whatever the case.
-        f.click(1, 1);
-        QCOMPARE(f.askedColumns, QList<int>{1});
-        auto* combo = qobject_cast<QComboBox*>(f.list->activeEditor());
+        f->click(1, 1);
+        QCOMPARE(f->askedColumns, QList<int>{1});
+        auto* combo = qobject_cast<QComboBox*>(f->list->activeEditor());
         QVERIFY(combo);
-        QCOMPARE(combo->geometry(), f.list->cellRect(1, 1));
+        QCOMPARE(combo->geometry(), f->list->cellRect(1, 1));
         QStringList offered;
         for (int i = 0; i < combo->count(); ++i)
             offered.append(combo->itemText(i));
@@ -188,109 +182,103 @@ private slots:
         QCOMPARE(combo->view()->verticalScrollBarPolicy(), Qt::ScrollBarAsNeeded);
 
         // Choosing another entry from the opened list ends the edit with it.
-        QSignalSpy edited(f.list, &EditableList::cellEdited);
+        QSignalSpy edited(f->list, &EditableList::cellEdited);
         combo->showPopup();
         combo->setCurrentIndex(4);
         combo->hidePopup();
         QTRY_COMPARE(edited.count(), 1);
         QCOMPARE(edited[0], (QList<QVariant>{1, 1, QString("No.05")}));
-        QCOMPARE(f.list->cellText(1, 1), QString("No.05"));
-        QVERIFY(!f.list->activeEditor());
+        QCOMPARE(f->list->cellText(1, 1), QString("No.05"));
+        QVERIFY(!f->list->activeEditor());
     }
 
     void dropDownWithoutAMatchSelectsNothingAndLeavingEmptiesTheCell()
     {
-        Fixture& f = *m_fixture;
-        QSignalSpy edited(f.list, &EditableList::cellEdited);
+        QSignalSpy edited(f->list, &EditableList::cellEdited);
 
-        f.click(2, 1);
-        auto* combo = qobject_cast<QComboBox*>(f.list->activeEditor());
+        f->click(2, 1);
+        auto* combo = qobject_cast<QComboBox*>(f->list->activeEditor());
         QVERIFY(combo);
         QCOMPARE(combo->currentIndex(), -1);
         QCOMPARE(combo->view()->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
         QTest::keyClick(combo, Qt::Key_Return);
 
-        QCOMPARE(f.list->cellText(2, 1), QString());
+        QCOMPARE(f->list->cellText(2, 1), QString());
         QCOMPARE(edited.count(), 1);
         QCOMPARE(edited[0], (QList<QVariant>{2, 1, QString()}));
 
         // Escape in a drop-down keeps the text it had.
-        f.click(0, 1);
-        combo = qobject_cast<QComboBox*>(f.list->activeEditor());
+        f->click(0, 1);
+        combo = qobject_cast<QComboBox*>(f->list->activeEditor());
         QVERIFY(combo);
         combo->setCurrentIndex(2);
         QTest::keyClick(combo, Qt::Key_Escape);
-        QCOMPARE(f.list->cellText(0, 1), QString("No.01"));
+        QCOMPARE(f->list->cellText(0, 1), QString("No.01"));
         QCOMPARE(edited.count(), 2);
-        QVERIFY(f.dialog.isVisible());
+        QVERIFY(f->dialog.isVisible());
     }
 
     void shiftAndControlClicksSelectWithoutEditing()
     {
-        Fixture& f = *m_fixture;
-        f.list->clearSelection();
+        f->list->clearSelection();
 
-        f.click(0, 2);
-        f.click(2, 0, Qt::ShiftModifier);
-        QVERIFY(!f.list->activeEditor());
-        QCOMPARE(f.selectedRows(), (QList<int>{0, 1, 2}));
+        f->click(0, 2);
+        f->click(2, 0, Qt::ShiftModifier);
+        QVERIFY(!f->list->activeEditor());
+        QCOMPARE(f->selectedRows(), (QList<int>{0, 1, 2}));
 
-        f.click(1, 0, Qt::ControlModifier);
-        QVERIFY(!f.list->activeEditor());
-        QCOMPARE(f.selectedRows(), (QList<int>{0, 2}));
-        QVERIFY(f.askedColumns.isEmpty());
+        f->click(1, 0, Qt::ControlModifier);
+        QVERIFY(!f->list->activeEditor());
+        QCOMPARE(f->selectedRows(), (QList<int>{0, 2}));
+        QVERIFY(f->askedColumns.isEmpty());
     }
 
     void clicksOutsideEveryCellChangeNothing()
     {
-        Fixture& f = *m_fixture;
-        f.click(0, 2); // selects row 0 only
-        const QRect lastRow = f.list->cellRect(2, 2);
+        f->click(0, 2); // selects row 0 only
+        const QRect lastRow = f->list->cellRect(2, 2);
 
         // Below the last row, and right of the last column.
-        QTest::mouseClick(f.list->viewport(), Qt::LeftButton, {}, QPoint(10, lastRow.bottom() + 20));
-        QTest::mouseClick(f.list->viewport(), Qt::LeftButton, {}, QPoint(lastRow.right() + 5, lastRow.center().y()));
+        QTest::mouseClick(f->list->viewport(), Qt::LeftButton, {}, QPoint(10, lastRow.bottom() + 20));
+        QTest::mouseClick(f->list->viewport(), Qt::LeftButton, {}, QPoint(lastRow.right() + 5, lastRow.center().y()));
 
-        QVERIFY(!f.list->activeEditor());
-        QCOMPARE(f.selectedRows(), QList<int>{0});
-        QCOMPARE(f.list->currentIndex().row(), 0);
+        QVERIFY(!f->list->activeEditor());
+        QCOMPARE(f->selectedRows(), QList<int>{0});
+        QCOMPARE(f->list->currentIndex().row(), 0);
     }
 
     void aCellPartlyOutOfViewIsScrolledInBeforeEditing()
     {
-        Fixture& f = *m_fixture;
-        f.dialog.resize(160, 220);
-        QTRY_VERIFY(f.list->viewport()->width() < 160);
-        const QRect before = f.list->cellRect(0, 1);
-        QVERIFY(before.right() > f.list->viewport()->width()); // partly hidden
+        f->dialog.resize(160, 220);
+        QTRY_VERIFY(f->list->viewport()->width() < 160);
+        const QRect before = f->list->cellRect(0, 1);
+        QVERIFY(before.right() > f->list->viewport()->width()); // partly hidden
 
-        QTest::mouseClick(f.list->viewport(), Qt::LeftButton, {}, QPoint(before.left() + 3, before.center().y()));
-        QWidget* editor = f.list->activeEditor();
+        QTest::mouseClick(f->list->viewport(), Qt::LeftButton, {}, QPoint(before.left() + 3, before.center().y()));
+        QWidget* editor = f->list->activeEditor();
         QVERIFY(editor);
-        QVERIFY(editor->geometry().right() < f.list->viewport()->width());
-        QCOMPARE(editor->geometry(), f.list->cellRect(0, 1));
+        QVERIFY(editor->geometry().right() < f->list->viewport()->width());
+        QCOMPARE(editor->geometry(), f->list->cellRect(0, 1));
     }
 
     void aVeryNarrowDropDownColumnCannotBeEdited()
     {
-        Fixture& f = *m_fixture;
-        f.list->setColumnWidth(1, 9);
-        f.click(0, 1);
-        QVERIFY(!f.list->activeEditor());
-        f.list->setColumnWidth(1, 10);
-        f.click(0, 1);
-        QVERIFY(qobject_cast<QComboBox*>(f.list->activeEditor()));
+        f->list->setColumnWidth(1, 9);
+        f->click(0, 1);
+        QVERIFY(!f->list->activeEditor());
+        f->list->setColumnWidth(1, 10);
+        f->click(0, 1);
+        QVERIFY(qobject_cast<QComboBox*>(f->list->activeEditor()));
     }
 
     void aNewRowIsTheSelectedCurrentRowWithItsMissingCellsEmpty()
     {
-        Fixture& f = *m_fixture;
-        QCOMPARE(f.list->addRow({"fourth.mid"}), 3);
-        QCOMPARE(f.list->cellText(3, 1), QString());
-        QCOMPARE(f.list->currentIndex().row(), 3);
-        QCOMPARE(f.selectedRows(), QList<int>{3});
-        f.list->clearRows();
-        QCOMPARE(f.list->rowCount(), 0);
+        QCOMPARE(f->list->addRow({"fourth.mid"}), 3);
+        QCOMPARE(f->list->cellText(3, 1), QString());
+        QCOMPARE(f->list->currentIndex().row(), 3);
+        QCOMPARE(f->selectedRows(), QList<int>{3});
+        f->list->clearRows();
+        QCOMPARE(f->list->rowCount(), 0);
     }
 };
 

@@ -47,8 +47,6 @@ private slots:
         QCOMPARE(h->keyboard->messagesReceived(), std::size_t(1));
         QVERIFY(h->keyboard->curve().has_value());
         QCOMPARE(*h->keyboard->curve(), asBytes(editor.state().working().table()));
-        QCOMPARE(editor.state().working().keyPoints().x[2], 45);
-        QCOMPARE(editor.state().working().keyPoints().y[2], 97);
         QVERIFY(editor.progressBar().isVisible());
         QVERIFY(!editor.hintLine().isVisible());
         QCOMPARE(editor.progressBar().position(), 1);
@@ -61,8 +59,7 @@ private slots:
         QCOMPARE(h->keyboard->messagesReceived(), std::size_t(2));
 
         // A press that picks no key-point sends nothing on release.
-        h->press(QPoint(120, 10));
-        h->release(QPoint(120, 10));
+        h->click(QPoint(120, 10));
         QCOMPARE(h->keyboard->messagesReceived(), std::size_t(2));
         QVERIFY(h->messages.messages().empty());
     }
@@ -212,8 +209,7 @@ private slots:
         // Loaded into the editor, the same file is sent as its key-points give it.
         h->clickButton("Load");
         QCOMPARE(editor.state().working().keyPoints(), hard2());
-        h->press(QPoint(hard2().x[3] * 4, 10));
-        h->release(QPoint(hard2().x[3] * 4, 10));
+        h->click(QPoint(hard2().x[3] * 4, 10));
         QCOMPARE(*h->keyboard->curve(), asBytes(computeCurveTable(hard2())));
         QCOMPARE(h->keyboard->curve()->at(64), 110);
     }

@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <map>
 #include <random>
+#include <tuple>
 
 using namespace quillon;
 using namespace quillon::player;
@@ -43,10 +44,8 @@ void expectPlaysTheSame(const Bytes& original, const Bytes& converted)
     for (std::size_t i = 0; i < a->events.size(); ++i) {
         const PlayEvent& x = a->events[i];
         const PlayEvent& y = b->events[i];
-        ASSERT_EQ(x.micros, y.micros) << "event " << i;
-        ASSERT_EQ(x.status, y.status) << "event " << i;
-        ASSERT_EQ(x.data1, y.data1) << "event " << i;
-        ASSERT_EQ(x.data2, y.data2) << "event " << i;
+        ASSERT_EQ(std::tie(x.micros, x.status, x.data1, x.data2), std::tie(y.micros, y.status, y.data1, y.data2))
+            << "event " << i;
         if (x.isSysEx()) {
             ASSERT_EQ(a->sysex[x.sysex], b->sysex[y.sysex]) << "event " << i;
         }

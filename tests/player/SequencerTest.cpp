@@ -46,6 +46,15 @@ std::vector<RecordedMessage> notesOnly(const std::vector<RecordedMessage>& messa
     return out;
 }
 
+using Timed = std::pair<Bytes, Micros>;
+std::vector<Timed> timed(const std::vector<RecordedMessage>& messages)
+{
+    std::vector<Timed> out;
+    for (const auto& m : messages)
+        out.emplace_back(m.bytes, m.at);
+    return out;
+}
+
 class SequencerTest : public ::testing::Test {
 protected:
     VirtualClock clock;
@@ -79,15 +88,11 @@ TEST_F(SequencerTest, SendsEveryEventInOrderAtItsTimeThenSilencesAtTheEnd)
 
     const auto messages = sink->messages();
     ASSERT_EQ(messages.size(), 4u + 32u);
-    EXPECT_EQ(messages[0].bytes, (Bytes{0x90, 60, 100}));
-    EXPECT_EQ(messages[0].at, 10s);
-    EXPECT_EQ(messages[1].bytes, (Bytes{0x90, 64, 100}));
-    EXPECT_EQ(messages[1].at, 10250ms);
-    EXPECT_EQ(messages[2].bytes, (Bytes{0xF0, 0x7E, 0x01, 0xF7}));
-    EXPECT_EQ(messages[2].at, 10500ms);
-    EXPECT_EQ(messages[3].bytes, (Bytes{0x80, 60, 0}));
-    EXPECT_EQ(messages[3].at, 11s);
-    EXPECT_EQ(messages[4].at, 11500ms);
+    EXPECT_EQ(timed({messages.begin(), messages.begin() + 5}), (std::vector<Timed>{{{0x90, 60, 100}, 10s},
+                                                                                   {{0x90, 64, 100}, 10250ms},
+                                                                                   {{0xF0, 0x7E, 0x01, 0xF7}, 10500ms},
+                                                                                   {{0x80, 60, 0}, 11s},
+                                                                                   {messages[4].bytes, 11500ms}}));
     EXPECT_TRUE(silencesEveryChannel(messages, 4));
 
     // The song has ended, but it is still "playing" and stands at its end.
@@ -126,10 +131,8 @@ TEST_F(SequencerTest, PauseSilencesKeepsThePositionAndPlayGoesOnFromThere)
 
     sequencer.play();
     clock.runUntil(3400ms);
-    const auto resumed = notesOnly(sink->take());
-    ASSERT_EQ(resumed.size(), 1u);
-    EXPECT_EQ(resumed[0].bytes, (Bytes{0x80, 60, 0}));
-    EXPECT_EQ(resumed[0].at, 3300ms); // 300 ms of song were left before it
+    // 300 ms of song were left before the note off.
+    EXPECT_EQ(timed(notesOnly(sink->take())), (std::vector<Timed>{{{0x80, 60, 0}, 3300ms}}));
 }
 
 TEST_F(SequencerTest, StopSilencesAndGoesBackToTheStart)
@@ -193,11 +196,11 @@ TEST_F(SequencerTest, StartingMidSongRestoresProgramsControllersAndBend)
     clock.runFor(1s);
     const auto messages = notesOnly(sink->messages());
     ASSERT_EQ(messages.size(), 4u);
-    EXPECT_EQ(messages[0].bytes, (Bytes{0xC2, 41}));
-    EXPECT_EQ(messages[1].bytes, (Bytes{0xB2, 7, 70}));
-    EXPECT_EQ(messages[2].bytes, (Bytes{0xE2, 0x00, 0x50}));
-    EXPECT_EQ(messages[3].bytes, (Bytes{0x82, 60, 0}));
-    EXPECT_EQ(messages[3].at - messages[0].at, 500ms);
+    const Micros start = messages[0].at;
+    EXPECT_EQ(
+        timed(messages),
+        (std::vector<Timed>{
+            {{0xC2, 41}, start}, {{0xB2, 7, 70}, start}, {{0xE2, 0x00, 0x50}, start}, {{0x82, 60, 0}, start + 500ms}}));
 }
 
 TEST_F(SequencerTest, ChangingTheSinkWhilePlayingSilencesTheOldOneAndGoesOnInTheNew)
@@ -210,10 +213,8 @@ TEST_F(SequencerTest, ChangingTheSinkWhilePlayingSilencesTheOldOneAndGoesOnInThe
     const auto old = sink->messages();
     EXPECT_TRUE(silencesEveryChannel(old, 2));
     clock.runUntil(2s);
-    const auto moved = notesOnly(other->messages());
-    ASSERT_EQ(moved.size(), 2u);
-    EXPECT_EQ(moved[0].at, 500ms);
-    EXPECT_EQ(moved[1].at, 1000ms);
+    EXPECT_EQ(timed(notesOnly(other->messages())),
+              (std::vector<Timed>{{{0xF0, 0x7E, 0x01, 0xF7}, 500ms}, {{0x80, 60, 0}, 1000ms}}));
     EXPECT_EQ(sink->messages().size(), old.size());
 }
 

@@ -98,12 +98,7 @@ TEST(PortSink, SendsEachMessageWithItsOwnLengthAndCountsRefusals)
     const Bytes sysex{0xF0, 0x7E, 0x7F, 0x09, 0x01, 0xF7};
     sink.sendSysEx(sysex);
     sink.sendSysEx(Bytes{0xF8}); // an escape packet is no message of its own
-    ASSERT_EQ(sent.size(), 5u);
-    EXPECT_EQ(sent[0], (Bytes{0x93, 60, 100}));
-    EXPECT_EQ(sent[1], (Bytes{0xC5, 12}));
-    EXPECT_EQ(sent[2], (Bytes{0xD1, 99}));
-    EXPECT_EQ(sent[3], (Bytes{0xE0, 0x00, 0x40}));
-    EXPECT_EQ(sent[4], sysex);
+    EXPECT_EQ(sent, (std::vector<Bytes>{{0x93, 60, 100}, {0xC5, 12}, {0xD1, 99}, {0xE0, 0x00, 0x40}, sysex}));
     EXPECT_EQ(sink.failures(), 0);
 
     std::vector<Bytes> refusedLog;

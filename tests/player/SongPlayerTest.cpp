@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 using namespace quillon::player;
 using namespace quillon::testing;
 using namespace std::chrono_literals;
@@ -21,6 +23,13 @@ protected:
     SongPlayer player{sink, clock};
     std::string long200 = folder.write("long.mid", tickingSong(200)); // 3 min 20 s
 
+    // What getLength answers, with the minutes and seconds it wrote.
+    std::tuple<bool, int, int> reportedLength()
+    {
+        int minutes = 7, seconds = 7;
+        const bool known = player.getLength(minutes, seconds);
+        return {known, minutes, seconds};
+    }
     std::int64_t positionMs() const
     {
         const MinutesSeconds p = player.position();
@@ -41,10 +50,7 @@ protected:
 
 TEST_F(SongPlayerTest, ClosedPlayerAnswersFalseAndMinusOne)
 {
-    int minutes = 7, seconds = 7;
-    EXPECT_FALSE(player.getLength(minutes, seconds));
-    EXPECT_EQ(minutes, -1);
-    EXPECT_EQ(seconds, -1);
+    EXPECT_EQ(reportedLength(), std::tuple(false, -1, -1));
     EXPECT_EQ(player.positionMinutes(), -1);
     EXPECT_EQ(player.positionSeconds(), -1);
     EXPECT_FALSE(player.position().valid());
@@ -67,10 +73,7 @@ TEST_F(SongPlayerTest, OpenRefusesMissingAndBadFilesAndASecondSong)
 
     ASSERT_TRUE(player.open(long200));
     EXPECT_TRUE(player.lastError().empty());
-    int minutes = 0, seconds = 0;
-    EXPECT_TRUE(player.getLength(minutes, seconds));
-    EXPECT_EQ(minutes, 3);
-    EXPECT_EQ(seconds, 20);
+    EXPECT_EQ(reportedLength(), std::tuple(true, 3, 20));
     EXPECT_EQ(player.position().totalSeconds(), 0);
 
     // Stop and Pause before Play are refused.
@@ -197,10 +200,7 @@ TEST_F(SongPlayerTest, PlayFromTheEndSoundsNothingAndShortSongsMeasureZero)
     TrackBytes blip = millisecondTrack();
     blip.event(0, {0x90, 60, 100}).event(999, {0x80, 60, 0}).end();
     ASSERT_TRUE(player.open(folder.write("blip.mid", millisecondSong(blip))));
-    int minutes = -1, seconds = -1;
-    EXPECT_TRUE(player.getLength(minutes, seconds));
-    EXPECT_EQ(minutes, 0);
-    EXPECT_EQ(seconds, 0);
+    EXPECT_EQ(reportedLength(), std::tuple(true, 0, 0));
 }
 
 TEST_F(SongPlayerTest, ThePositionIsOneReadingSplitIntoMinutesAndSeconds)
@@ -208,11 +208,7 @@ TEST_F(SongPlayerTest, ThePositionIsOneReadingSplitIntoMinutesAndSeconds)
     ASSERT_TRUE(player.open(long200));
     ASSERT_TRUE(player.play());
     clock.runFor(119999ms);
-    const MinutesSeconds before = player.position();
-    EXPECT_EQ(before.minutes, 1);
-    EXPECT_EQ(before.seconds, 59);
+    EXPECT_EQ(std::pair(player.position().minutes, player.position().seconds), std::pair(1, 59));
     clock.runFor(1ms);
-    const MinutesSeconds after = player.position();
-    EXPECT_EQ(after.minutes, 2);
-    EXPECT_EQ(after.seconds, 0);
+    EXPECT_EQ(std::pair(player.position().minutes, player.position().seconds), std::pair(2, 0));
 }

@@ -35,7 +35,6 @@ TEST(VelocityMonitor, CountsStruckKeysOnAnyChannelAndNothingElse)
     EXPECT_EQ(monitor.recent(), (std::vector<int>{100, 1}));
     EXPECT_EQ(monitor.histogram()[100], 1);
     EXPECT_EQ(monitor.histogram()[1], 1);
-    EXPECT_EQ(monitor.histogram()[0], 0);
     EXPECT_EQ(total(monitor.histogram()), 2);
 }
 
@@ -108,7 +107,6 @@ TEST(VelocityMonitor, TheCurveDecidesWhereAKeyLands)
     EXPECT_EQ(mapped[60], 1);
     EXPECT_EQ(mapped[80], 1);
     EXPECT_EQ(mapped[127], 1);
-    EXPECT_EQ(mapped[30], 0);
     EXPECT_EQ(total(mapped), 3);
 
     // A stored table may hold anything: where it lands is still on the axis.

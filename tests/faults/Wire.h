@@ -9,7 +9,9 @@
 
 #include "../transfer_core/HandshakeTestSupport.h"
 
+#include <algorithm>
 #include <deque>
+#include <iterator>
 #include <map>
 #include <string>
 #include <vector>
@@ -67,20 +69,15 @@ struct Wire {
 
     bool finished() const
     {
-        for (const auto& action : actions) {
-            if (std::holds_alternative<transfer::Finished>(action))
-                return true;
-        }
-        return false;
+        return std::any_of(actions.begin(), actions.end(),
+                           [](const auto& action) { return std::holds_alternative<transfer::Finished>(action); });
     }
 
     std::vector<Bytes> dataBlocks() const
     {
         std::vector<Bytes> blocks;
-        for (const Bytes& message : sent) {
-            if (message.at(frame::kOffKind) == frame::kKindDataBlock)
-                blocks.push_back(message);
-        }
+        std::copy_if(sent.begin(), sent.end(), std::back_inserter(blocks),
+                     [](const Bytes& message) { return message.at(frame::kOffKind) == frame::kKindDataBlock; });
         return blocks;
     }
 

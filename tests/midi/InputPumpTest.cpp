@@ -31,15 +31,6 @@ struct Received {
     bool allOnMainThread = true;
 };
 
-void record(MidiInputPump& pump, Received& received)
-{
-    QObject::connect(&pump, &MidiInputPump::shortMessage, &pump, [&received](quint32 packed) {
-        received.messages.push_back(packed);
-        if (QThread::currentThread() != QCoreApplication::instance()->thread())
-            received.allOnMainThread = false;
-    });
-}
-
 std::unique_ptr<MidiSystem> fakeSystem(FakeBackend** fake)
 {
     std::vector<std::unique_ptr<Backend>> backends;
@@ -51,20 +42,32 @@ std::unique_ptr<MidiSystem> fakeSystem(FakeBackend** fake)
     return std::make_unique<MidiSystem>(std::move(backends));
 }
 
-} // namespace
-
-TEST(MidiInputPump, DeliversEveryMessageInOrderOnItsOwnThread)
-{
+class InputPump : public ::testing::Test {
+protected:
     App app;
     FakeBackend* fake = nullptr;
-    auto system = fakeSystem(&fake);
-    MidiInputPump pump(*system);
+    std::unique_ptr<MidiSystem> system = fakeSystem(&fake);
+    MidiInputPump pump{*system};
     Received received;
-    record(pump, received);
-    ASSERT_TRUE(pump.open(system->choiceForIndex(1, Direction::Input)));
+
+    InputPump()
+    {
+        QObject::connect(&pump, &MidiInputPump::shortMessage, &pump, [this](quint32 packed) {
+            received.messages.push_back(packed);
+            received.allOnMainThread &= QThread::currentThread() == QCoreApplication::instance()->thread();
+        });
+    }
+    PortChoice input() const { return system->choiceForIndex(1, Direction::Input); }
+};
+
+} // namespace
+
+TEST_F(InputPump, DeliversEveryMessageInOrderOnItsOwnThread)
+{
+    ASSERT_TRUE(pump.open(input()));
 
     constexpr quint32 count = 5000;
-    std::thread driver([fake] {
+    std::thread driver([fake = fake] {
         for (quint32 i = 0; i < count; ++i)
             fake->inject(0x90 | (i << 8));
     });
@@ -76,15 +79,9 @@ TEST(MidiInputPump, DeliversEveryMessageInOrderOnItsOwnThread)
     EXPECT_TRUE(received.allOnMainThread);
 }
 
-TEST(MidiInputPump, NothingArrivesAfterCloseAndClosingTwiceIsHarmless)
+TEST_F(InputPump, NothingArrivesAfterCloseAndClosingTwiceIsHarmless)
 {
-    App app;
-    FakeBackend* fake = nullptr;
-    auto system = fakeSystem(&fake);
-    MidiInputPump pump(*system);
-    Received received;
-    record(pump, received);
-    ASSERT_TRUE(pump.open(system->choiceForIndex(1, Direction::Input)));
+    ASSERT_TRUE(pump.open(input()));
     for (int i = 0; i < 10; ++i)
         fake->inject(0x3690); // posted, not yet handled
     pump.close();
@@ -95,20 +92,16 @@ TEST(MidiInputPump, NothingArrivesAfterCloseAndClosingTwiceIsHarmless)
     EXPECT_TRUE(received.messages.empty());
 
     // The same pump opens again and works.
-    ASSERT_TRUE(pump.open(system->choiceForIndex(1, Direction::Input)));
+    ASSERT_TRUE(pump.open(input()));
     fake->inject(0x3790);
     EXPECT_TRUE(QTest::qWaitFor([&] { return received.messages.size() == 1; }, 2000));
     EXPECT_EQ(received.messages.at(0), 0x3790u);
 }
 
-TEST(MidiInputPump, BusyOrMissingInputIsNotOpened)
+TEST_F(InputPump, BusyOrMissingInputIsNotOpened)
 {
-    App app;
-    FakeBackend* fake = nullptr;
-    auto system = fakeSystem(&fake);
-    MidiInputPump pump(*system);
     fake->inputHeldElsewhere = true;
-    EXPECT_FALSE(pump.open(system->choiceForIndex(1, Direction::Input)));
+    EXPECT_FALSE(pump.open(input()));
     EXPECT_FALSE(pump.isOpen());
     EXPECT_FALSE(pump.open(PortChoice::notChosen()));
     pump.close();

@@ -7,6 +7,8 @@
 #include <QImage>
 #include <QTest>
 
+#include <functional>
+
 using quillon::testing::countColour;
 using quillon::ui::PercentBar;
 
@@ -19,46 +21,31 @@ QImage paintedImage(PercentBar& bar) { return bar.grab().toImage().convertToForm
 class PercentBarTest : public QObject {
     Q_OBJECT
 private slots:
-    void percentageFollowsPositionWithinRange()
+    // One bar through a run of changes: the position it keeps (clamped to the
+    // range, pulled in when the range narrows) and the text it shows after each.
+    void shownTextFollowsRangePositionAndText()
     {
+        const struct {
+            std::function<void(PercentBar&)> change;
+            int position;
+            QString shown;
+        } steps[] = {
+            {[](PercentBar& b) { b.setRange(0, 1); }, 0, "0%"},
+            {[](PercentBar& b) { b.setPosition(1); }, 1, "100%"},
+            {[](PercentBar& b) { b.setRange(10, 40), b.setPosition(20); }, 20, "33%"}, // rounded down
+            {[](PercentBar& b) { b.setRange(5, 5); }, 5, "0%"}, // an empty range never divides by zero
+            {[](PercentBar& b) { b.setRange(0, 10), b.setPosition(25); }, 10, "100%"},
+            {[](PercentBar& b) { b.setPosition(-3); }, 0, "0%"},
+            {[](PercentBar& b) { b.setPosition(8), b.setRange(0, 4); }, 4, "100%"},
+            {[](PercentBar& b) { b.setPosition(1), b.setText("Sending"); }, 1, "Sending"},
+            {[](PercentBar& b) { b.setText({}); }, 1, "25%"},
+        };
         PercentBar bar;
-        bar.setRange(0, 1);
-        QCOMPARE(bar.shownText(), QString("0%"));
-        bar.setPosition(1);
-        QCOMPARE(bar.shownText(), QString("100%"));
-
-        bar.setRange(10, 40);
-        bar.setPosition(20);
-        QCOMPARE(bar.percent(), 33); // rounded down
-        QCOMPARE(bar.shownText(), QString("33%"));
-
-        bar.setRange(5, 5); // an empty range never divides by zero
-        QCOMPARE(bar.percent(), 0);
-    }
-
-    void positionsOutsideRangeAreClamped()
-    {
-        PercentBar bar;
-        bar.setRange(0, 10);
-        bar.setPosition(25);
-        QCOMPARE(bar.position(), 10);
-        bar.setPosition(-3);
-        QCOMPARE(bar.position(), 0);
-        bar.setPosition(8);
-        bar.setRange(0, 4); // narrowing the range pulls the position in
-        QCOMPARE(bar.position(), 4);
-        QCOMPARE(bar.shownText(), QString("100%"));
-    }
-
-    void textReplacesPercentageUntilCleared()
-    {
-        PercentBar bar;
-        bar.setRange(0, 4);
-        bar.setPosition(1);
-        bar.setText("Sending");
-        QCOMPARE(bar.shownText(), QString("Sending"));
-        bar.setText({});
-        QCOMPARE(bar.shownText(), QString("25%"));
+        for (std::size_t i = 0; i < std::size(steps); ++i) {
+            steps[i].change(bar);
+            QVERIFY2(bar.position() == steps[i].position, qPrintable(QString("step %1").arg(i)));
+            QCOMPARE(bar.shownText(), steps[i].shown);
+        }
     }
 
     void fillsBarColourUpToThePosition()

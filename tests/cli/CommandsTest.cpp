@@ -4,9 +4,14 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <chrono>
 #include <cstdint>
+#include <future>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -189,6 +194,22 @@ TEST(FileCli, CurveInfoShowsAFileOrItsRefusal)
     EXPECT_EQ(refused.status, 1);
     EXPECT_EQ(refused.out.rfind("refused\t", 0), 0u) << refused.out;
     EXPECT_NE(refused.out.find("500"), std::string::npos) << refused.out;
+
+    // A pipe named like a curve is refused at once: reading it would wait for a writer.
+    ASSERT_EQ(::mkfifo((temp.path() / "pipe.crv").c_str(), 0644), 0);
+    auto piped = std::async(std::launch::async, [&] { return runCli("crv-info pipe.crv", temp.path()); });
+    bool blocked = false;
+    while (piped.wait_for(std::chrono::seconds(blocked ? 0 : 10)) != std::future_status::ready) {
+        blocked = true; // play the writer so the run can end and the test report it
+        const int writer = ::open((temp.path() / "pipe.crv").c_str(), O_WRONLY | O_NONBLOCK);
+        if (writer >= 0)
+            ::close(writer);
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    const CliRun pipe = piped.get();
+    EXPECT_FALSE(blocked) << "crv-info waited on a pipe";
+    EXPECT_EQ(pipe.status, 1);
+    EXPECT_EQ(pipe.out, "refused\tcannot open pipe.crv: it is not a regular file\n");
 }
 
 } // namespace

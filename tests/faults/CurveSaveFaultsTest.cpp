@@ -1,6 +1,7 @@
 // Saving a curve when the data folder will not take it: a folder the process
 // may not write to, a disk with no space left, a write that stops half way, a
-// temporary that cannot be made. The old file stays whole, the failure names
+// temporary that cannot be made, a link lying in wait where a temporary used
+// to be made. The old file stays whole, the failure names
 // its cause where the system gives one, and nothing half-written is left.
 // The tests run as root, which writes anywhere, so the read-only case drops
 // the process's override capabilities in a child first.
@@ -19,6 +20,8 @@
 #include <unistd.h>
 
 #include <csignal>
+#include <set>
+#include <string>
 
 using namespace quillon::curve;
 using quillon::testing::readBytes;
@@ -54,10 +57,19 @@ protected:
         ASSERT_TRUE(writeCurveFile(file, curveFromPreset(1)).ok());
         before = readBytes(file);
     }
+    // What the folder holds besides the curve and what a test put there itself.
+    std::set<std::string> leftovers() const
+    {
+        std::set<std::string> names;
+        for (const auto& entry : std::filesystem::directory_iterator(temp.path()))
+            if (entry.path() != file && !entry.path().filename().string().starts_with("planted"))
+                names.insert(entry.path().filename().string());
+        return names;
+    }
     void expectOldFileWhole() const
     {
         EXPECT_EQ(readBytes(file), before);
-        EXPECT_FALSE(std::filesystem::exists(temporaryPathFor(file))) << "nothing half-written is left";
+        EXPECT_TRUE(leftovers().empty()) << "nothing half-written is left";
         const auto reread = readCurveFile(file);
         ASSERT_TRUE(reread.ok());
         EXPECT_EQ(*reread, curveFromPreset(1));
@@ -73,7 +85,7 @@ TEST_F(CurveSaveFaults, ASaveReplacesTheFileWholeAndLeavesNoTemporary)
 {
     ASSERT_TRUE(writeCurveFile(file, replacement).ok());
     EXPECT_EQ(readBytes(file), encodeCurveFile(replacement));
-    EXPECT_FALSE(std::filesystem::exists(temporaryPathFor(file)));
+    EXPECT_TRUE(leftovers().empty());
 }
 
 TEST_F(CurveSaveFaults, ReadOnlyFolderKeepsTheOldFileAndSaysWhy)
@@ -98,22 +110,19 @@ TEST_F(CurveSaveFaults, ReadOnlyFolderKeepsTheOldFileAndSaysWhy)
     expectOldFileWhole();
 }
 
-TEST_F(CurveSaveFaults, FullDiskKeepsTheOldFileAndTheNextSaveStillWorks)
+TEST_F(CurveSaveFaults, ALinkAtTheTemporaryNameIsNeverWrittenThrough)
 {
-    // Writes meant for the temporary land on a device that is always full.
-    std::filesystem::create_symlink("/dev/full", temporaryPathFor(file));
-    const auto saved = writeCurveFile(file, replacement);
-    ASSERT_FALSE(saved.ok());
-    EXPECT_NE(saved.reason().find("No space left on device"), std::string::npos) << saved.reason();
-    EXPECT_EQ(readBytes(file), before);
-    EXPECT_TRUE(std::filesystem::exists("/dev/full")) << "the failed save must not touch what the link pointed to";
+    // Whoever may write the folder can plant a link where a temporary is
+    // expected, aiming at a file the saving user can write but never meant to.
+    const std::filesystem::path victim = temp.path() / "planted victim.txt";
+    quillon::testing::writeBytes(victim, {'k', 'e', 'e', 'p'});
+    std::filesystem::create_symlink(victim, std::filesystem::path(file.string() + ".tmp"));
 
-    // Once space is back the save goes through and reads back exactly.
-    std::filesystem::remove(temporaryPathFor(file));
     ASSERT_TRUE(writeCurveFile(file, replacement).ok());
-    const auto reread = readCurveFile(file);
-    ASSERT_TRUE(reread.ok());
-    EXPECT_EQ(*reread, replacement);
+    EXPECT_EQ(readBytes(victim), (std::vector<std::uint8_t>{'k', 'e', 'e', 'p'}));
+    EXPECT_FALSE(std::filesystem::is_symlink(file)) << "the curve is a file of its own, not the planted link";
+    EXPECT_EQ(readBytes(file), encodeCurveFile(replacement));
+    EXPECT_EQ(leftovers(), (std::set<std::string>{"Mine.crv.tmp"}));
 }
 
 TEST_F(CurveSaveFaults, AWriteStoppingHalfWayKeepsTheOldFile)
@@ -132,14 +141,8 @@ TEST_F(CurveSaveFaults, AWriteStoppingHalfWayKeepsTheOldFile)
     expectOldFileWhole();
 }
 
-TEST_F(CurveSaveFaults, ATemporaryThatCannotBeMadeOrBrokenKeyPointsKeepTheOldFile)
+TEST_F(CurveSaveFaults, BrokenKeyPointsKeepTheOldFile)
 {
-    // A folder in the temporary file's place cannot be opened for writing, not even by root.
-    std::filesystem::create_directory(temporaryPathFor(file));
-    EXPECT_FALSE(writeCurveFile(file, replacement).ok());
-    EXPECT_EQ(readBytes(file), before);
-    std::filesystem::remove(temporaryPathFor(file));
-
     StoredCurve broken = replacement;
     broken.points.x[3] = broken.points.x[2];
     EXPECT_FALSE(writeCurveFile(file, broken).ok());

@@ -89,7 +89,7 @@ TEST_F(SongFolder, OddNamesAreListedOnceEachAndCheckedAndSentUnderTheirOwnNames)
         contents[names[i]] = songBytes(static_cast<std::uint8_t>(i));
         writeFile(names[i], contents[names[i]]);
     }
-    writeFile("not a song.MID", songBytes(99)); // other case: not "*.mid"
+    writeFile("not a song.midi", songBytes(99)); // another extension: not "*.mid"
 
     const auto listed = listing::listFolder(folder, "*.mid");
     ASSERT_FALSE(listed.tooMany);

@@ -9,6 +9,7 @@
 #include "player/widgets/SongListItem.h"
 #include "ui/DialogUnits.h"
 #include "ui/GroupFrame.h"
+#include "ui/ListedFile.h"
 #include "ui/MessageService.h"
 #include "ui/ProgramIcon.h"
 
@@ -20,6 +21,8 @@
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QWindow>
+
+#include <set>
 
 namespace quillon::app {
 
@@ -144,33 +147,37 @@ void MainWindow::refillFileList()
     }
     const bool songs = m_session.category == base::FileCategory::Songs;
     for (const std::string& name : found.names) {
-        if (songs)
-            m_files->addItem(new player::SongListItem(QString::fromStdString(name), folders.songPath(name)));
-        else
-            m_files->addItem(QString::fromStdString(name));
+        if (!songs) {
+            ui::addListedFile(*m_files, name);
+            continue;
+        }
+        auto* item = new player::SongListItem(ui::shownName(name), folders.songPath(name));
+        ui::carryFileName(*item, name);
+        m_files->addItem(item);
     }
 }
 
 bool MainWindow::refillAndSelect(const std::string& fileName, const std::string& deselect)
 {
-    QStringList kept;
+    std::set<std::string> kept;
     for (const std::string& name : currentSelection().names)
         if (name != deselect)
-            kept.append(QString::fromStdString(name));
+            kept.insert(name);
     refillFileList();
-    const QString wanted = QString::fromStdString(fileName);
+    // The copy replaces its original in the selection; the user's other
+    // choices stay selected beside it. Names are compared as stored on disk.
     bool found = false;
     for (int row = 0; row < m_files->count(); ++row) {
         QListWidgetItem* item = m_files->item(row);
-        if (item->text() == wanted) {
+        const std::string name = ui::listedFileName(*item);
+        if (name == fileName) {
             m_files->setCurrentRow(row, QItemSelectionModel::Select);
             m_files->scrollToItem(item);
             found = true;
+        } else if (kept.contains(name)) {
+            item->setSelected(true);
         }
     }
-    for (int row = 0; row < m_files->count(); ++row)
-        if (kept.contains(m_files->item(row)->text()))
-            m_files->item(row)->setSelected(true);
     return found;
 }
 
@@ -180,10 +187,10 @@ FileSelection MainWindow::currentSelection() const
     selection.category = m_session.category;
     selection.rows = m_files->selectedRows();
     for (int row : selection.rows)
-        selection.names.push_back(m_files->item(row)->text().toStdString());
+        selection.names.push_back(ui::listedFileName(*m_files->item(row)));
     selection.caretRow = m_files->currentRow();
     if (selection.caretRow >= 0)
-        selection.caretName = m_files->item(selection.caretRow)->text().toStdString();
+        selection.caretName = ui::listedFileName(*m_files->item(selection.caretRow));
     return selection;
 }
 

@@ -4,6 +4,7 @@
 #include "app/widgets/FileListWidget.h"
 #include "app/widgets/MainWindow.h"
 #include "base/core/Messages.h"
+#include "ui/ListedFile.h"
 #include "ui/MessageService.h"
 
 #include <system_error>
@@ -35,7 +36,7 @@ void MainWindow::deleteSelectedSongs()
     for (std::size_t k = 0; k < selected.size(); ++k) {
         // k entries above this one are already gone from the list.
         const int row = selected[k] - static_cast<int>(k);
-        const std::string name = m_files->item(row)->text().toStdString();
+        const std::string name = ui::listedFileName(*m_files->item(row));
         if (!removeListedFile(m_session.folders().songPath(name)))
             return;
         delete m_files->takeItem(row);
@@ -49,7 +50,7 @@ void MainWindow::deleteCaretRomImage()
     const int row = m_files->currentRow();
     if (row < 0)
         return;
-    const std::string name = m_files->item(row)->text().toStdString();
+    const std::string name = ui::listedFileName(*m_files->item(row));
     if (removeListedFile(m_session.folders().romPath(name)))
         delete m_files->takeItem(row);
 }

@@ -29,6 +29,11 @@ std::vector<std::string> listingOrder(std::vector<Entry> entries)
     return names;
 }
 
+namespace {
+// Letters A-Z and a-z only: the bytes of other scripts' letters are compared as they are.
+char foldCase(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+} // namespace
+
 bool matchesPattern(std::string_view name, std::string_view pattern)
 {
     // Greedy wildcard match with one back-tracking point for the last '*'.
@@ -37,7 +42,7 @@ bool matchesPattern(std::string_view name, std::string_view pattern)
     std::size_t starPattern = std::string_view::npos;
     std::size_t starName = 0;
     while (n < name.size()) {
-        if (p < pattern.size() && (pattern[p] == '?' || pattern[p] == name[n])) {
+        if (p < pattern.size() && (pattern[p] == '?' || foldCase(pattern[p]) == foldCase(name[n]))) {
             ++n;
             ++p;
         } else if (p < pattern.size() && pattern[p] == '*') {

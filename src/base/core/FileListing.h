@@ -4,9 +4,11 @@
 // the files of a folder that match a pattern, refused when there are 300 or
 // more, otherwise ordered by creation time, newest first.
 //
-// Matching is case-sensitive, as names are on Linux file systems: "*.mid"
-// lists "song.mid" but not "SONG.MID". Only files are listed (a folder whose
-// name matches is skipped). A missing or unreadable folder lists as empty.
+// Matching ignores the case of the letters A-Z, as files copied from other
+// systems often carry upper-case extensions: "*.mid" lists "song.mid" and
+// "SONG.MID" alike. Names are bytes as the file system gives them, valid
+// UTF-8 or not. Only files are listed (a folder whose name matches is skipped). A missing or unreadable folder lists as
+// empty.
 #include <compare>
 #include <cstddef>
 #include <cstdint>
@@ -38,8 +40,8 @@ struct Entry {
 // gives them (it is not stable), which every list reproduces alike.
 std::vector<std::string> listingOrder(std::vector<Entry> entries);
 
-// '*' matches any run of characters, '?' one character; everything else
-// matches itself, case included.
+// '*' matches any run of bytes, '?' one byte; a letter A-Z matches itself in
+// either case, every other byte only itself.
 bool matchesPattern(std::string_view name, std::string_view pattern);
 
 // Birth time where the file system records one, else modification time.

@@ -1,11 +1,14 @@
 #include "curve/core/CurveFile.h"
 
+#include "base/core/RegularFile.h"
+
 #include <fcntl.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
-#include <fstream>
+#include <random>
 #include <string>
 
 namespace quillon::curve {
@@ -59,6 +62,29 @@ void syncFolder(const std::filesystem::path& file)
     }
 }
 
+// A new file of its own beside the target, never one that already exists:
+// whatever sits at a guessable name (a link to another file, a folder, an
+// earlier save's leftover) is passed over, so only this save's bytes are
+// written and only this file is renamed over the target. Returns the
+// descriptor, or -1 with errno set and the last name tried in temporary.
+int createTemporaryBeside(const std::filesystem::path& file, std::filesystem::path& temporary)
+{
+    static constexpr int kAttempts = 100;
+    std::random_device entropy;
+    std::uniform_int_distribution<unsigned> digits(0, 0xFFFFFF);
+    const std::filesystem::path folder = file.has_parent_path() ? file.parent_path() : std::filesystem::path(".");
+    for (int attempt = 0; attempt < kAttempts; ++attempt) {
+        char name[20];
+        std::snprintf(name, sizeof name, ".save-%06x.tmp", digits(entropy));
+        // Not derived from the target's name, which may already be as long as a name can be.
+        temporary = folder / name;
+        const int descriptor = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+        if (descriptor >= 0 || errno != EEXIST)
+            return descriptor;
+    }
+    return -1;
+}
+
 } // namespace
 
 StoredCurve storedCurveOf(const VelocityCurve& curve) { return {curve.table(), curve.keyPoints()}; }
@@ -94,15 +120,11 @@ Result<StoredCurve> decodeCurveFile(std::span<const std::uint8_t> bytes)
 
 Result<StoredCurve> readCurveFile(const std::filesystem::path& file)
 {
-    std::ifstream in(file, std::ios::binary);
-    if (!in)
-        return fail(describe(file, "open"));
-    std::vector<std::uint8_t> bytes(kCurveFileSize);
-    in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-    bytes.resize(static_cast<std::size_t>(in.gcount()));
-    if (in.bad())
-        return fail(describe(file, "read"));
-    Result<StoredCurve> curve = decodeCurveFile(bytes);
+    // Only a regular file: a pipe given as a curve would wait for a writer forever.
+    const auto bytes = base::readRegularFile(file, kCurveFileSize);
+    if (!bytes)
+        return fail(bytes.reason());
+    Result<StoredCurve> curve = decodeCurveFile(*bytes);
     if (!curve)
         return fail(file.string() + ": " + curve.reason());
     return curve;
@@ -118,20 +140,13 @@ Status loadCurveFile(const std::filesystem::path& file, VelocityCurve& curve)
     return success();
 }
 
-std::filesystem::path temporaryPathFor(const std::filesystem::path& file)
-{
-    std::filesystem::path temporary = file;
-    temporary += ".tmp";
-    return temporary;
-}
-
 Status writeCurveFile(const std::filesystem::path& file, const StoredCurve& curve)
 {
     if (Status valid = checkKeyPoints(curve.points); !valid)
         return fail("not saved, the key-points are broken: " + valid.reason());
 
-    const std::filesystem::path temporary = temporaryPathFor(file);
-    const int descriptor = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    std::filesystem::path temporary;
+    const int descriptor = createTemporaryBeside(file, temporary);
     if (descriptor < 0)
         return fail(describe(temporary, "create"));
 

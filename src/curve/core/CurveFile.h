@@ -6,8 +6,10 @@
 // Reading refuses a file shorter than 568 bytes (a longer one is read as its
 // first 568) and a file whose key-points break the curve's invariants; the
 // caller's curve is never touched on a refusal, as the result is a new value.
-// Writing goes to a temporary file beside the target that is flushed to disk
-// and then renamed over the target, so a failed save leaves the old file whole.
+// Writing goes to a temporary file beside the target, made new under a unique
+// name (".save-xxxxxx.tmp", never through an existing name or link), that
+// is flushed to disk and then renamed over the target, so a failed save leaves
+// the old file whole.
 #include "base/core/Result.h"
 #include "curve/core/VelocityCurve.h"
 
@@ -42,8 +44,5 @@ Result<StoredCurve> readCurveFile(const std::filesystem::path& file);
 Status loadCurveFile(const std::filesystem::path& file, VelocityCurve& curve);
 // Refuses key-points that break the invariants, so every file written reads back.
 Status writeCurveFile(const std::filesystem::path& file, const StoredCurve& curve);
-
-// Where a save is written before it replaces the target.
-std::filesystem::path temporaryPathFor(const std::filesystem::path& file);
 
 } // namespace quillon::curve

@@ -10,6 +10,7 @@
 #include "curve/widgets/MonitorFeed.h"
 #include "ui/ColourListBox.h"
 #include "ui/DialogUnits.h"
+#include "ui/ListedFile.h"
 #include "ui/MessageService.h"
 #include "ui/PercentBar.h"
 
@@ -298,7 +299,7 @@ void CurveEditor::fillFileList()
     m_fillingLists = true;
     m_files->clear();
     for (const std::string& name : listed.names)
-        m_files->addItem(QString::fromStdString(name));
+        ui::addListedFile(*m_files, name);
     m_fillingLists = false;
     if (listed.tooMany)
         m_session.messages().inform(this, text::kApplicationName, text::kTooManyFiles, ui::MessageIcon::None);
@@ -576,7 +577,7 @@ void CurveEditor::load()
     if (m_activeList == ActiveList::Presets && selectedPreset() >= 0) {
         m_state.working().setKeyPoints(presetCurves()[static_cast<std::size_t>(selectedPreset())].points);
     } else if (m_activeList == ActiveList::Files && selectedFile() >= 0) {
-        const std::string entry = m_files->item(selectedFile())->text().toStdString();
+        const std::string entry = ui::listedFileName(*m_files->item(selectedFile()));
         const std::filesystem::path path = m_session.folders().curvePath(entry);
         const Status loaded = loadCurveFile(path, m_state.working());
         if (!loaded) {
@@ -631,7 +632,7 @@ void CurveEditor::deleteSelectedFile()
     const int row = selectedFile();
     if (m_activeList != ActiveList::Files || row < 0)
         return;
-    const std::string entry = m_files->item(row)->text().toStdString();
+    const std::string entry = ui::listedFileName(*m_files->item(row));
     const std::filesystem::path path = m_session.folders().curvePath(entry);
     std::error_code error;
     std::filesystem::remove(path, error); // a file that is already gone is no failure
@@ -663,7 +664,7 @@ void CurveEditor::sendSelected()
     } else if (m_activeList == ActiveList::Files) {
         Table table = m_state.working().table();
         if (const int row = selectedFile(); row >= 0) {
-            const std::filesystem::path path = m_session.folders().curvePath(m_files->item(row)->text().toStdString());
+            const std::filesystem::path path = m_session.folders().curvePath(ui::listedFileName(*m_files->item(row)));
             const Result<StoredCurve> stored = readCurveFile(path);
             if (!stored) {
                 showFailure(std::string(text::kCannotLoadCurve) + path.string() + "\r\n" + stored.reason());

@@ -7,6 +7,7 @@
 #include "player/widgets/PositionSlider.h"
 #include "player/widgets/SongListItem.h"
 #include "ui/DialogUnits.h"
+#include "ui/ListedFile.h"
 #include "ui/MessageService.h"
 
 #include <QContextMenuEvent>
@@ -173,8 +174,11 @@ void MidiPlayWindow::fillSongList()
             listing::listFolder(m_session.folders().songFolder(), DataFolders::kSongPattern);
         if (files.tooMany)
             m_session.messages().inform(this, text::kApplicationName, text::kTooManyFiles, ui::MessageIcon::None);
-        for (const std::string& name : files.names)
-            m_songs->addItem(new SongListItem(QString::fromStdString(name), m_session.folders().songPath(name)));
+        for (const std::string& name : files.names) {
+            auto* item = new SongListItem(ui::shownName(name), m_session.folders().songPath(name));
+            ui::carryFileName(*item, name);
+            m_songs->addItem(item);
+        }
     }
     selectIndex(handOver.index);
 }
@@ -205,7 +209,7 @@ void MidiPlayWindow::playPressed()
     const int index = selectedIndex();
     if (index < 0)
         return;
-    const std::string name = m_songs->item(index)->text().toStdString();
+    const std::string name = ui::listedFileName(*m_songs->item(index));
     m_timer.start();
     // Refused while the paused song is still open: that song is the one that goes on.
     m_player->open(m_session.folders().songPath(name).string());

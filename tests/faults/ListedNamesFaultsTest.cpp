@@ -1,0 +1,187 @@
+// Files whose names the window cannot show as they are: a name that is not
+// valid UTF-8 ("\377.mid") looks exactly like a real "U+FFFD.mid" beside it,
+// and every command on a listed entry must still reach the entry's own file.
+// Also files copied from elsewhere with upper-case extensions.
+#include "../curve_widgets/EditorHarness.h"
+#include "../player/PlayerFixtures.h"
+#include "../transfer_widgets/TransferRig.h"
+
+#include "app/widgets/CategoryList.h"
+#include "app/widgets/FileListWidget.h"
+#include "app/widgets/MainWindow.h"
+#include "app/widgets/SendHooks.h"
+#include "base/core/Messages.h"
+#include "curve/core/Presets.h"
+#include "player/widgets/MidiPlayWindow.h"
+
+#include <QtTest>
+
+using namespace quillon;
+using namespace quillon::testing;
+
+namespace {
+
+const std::string kByteName = "\377";          // one byte that no UTF-8 text holds
+const std::string kLookAlike = "\xEF\xBF\xBD"; // U+FFFD, what that byte is shown as
+
+void sendAllAndClose(transfer::SendFileDialog& window)
+{
+    window.sendButton().click();
+    QTRY_VERIFY_WITH_TIMEOUT(window.handshake() && window.handshake()->isFinished(), 10000);
+    window.closeButton().click();
+}
+
+// The main window on the rig, with the send and play commands plugged in.
+struct MainRig {
+    explicit MainRig(TransferRig& rig) : rig(rig), window(rig.session)
+    {
+        rig.chooseKeyboard(); // a new main window forgets the ports
+        app::MainWindowHooks hooks;
+        app::installSendHooks(hooks, rig.session);
+        hooks.playSongs = [&rig](QWidget& parent, const app::FileSelection&) {
+            player::runMidiPlayWindow(rig.session, parent);
+        };
+        window.setHooks(std::move(hooks));
+        window.refillFileList();
+    }
+    void selectOnly(int row) { window.fileList().setCurrentRow(row, QItemSelectionModel::ClearAndSelect); }
+    QStringList listed() const
+    {
+        QStringList names;
+        for (int row = 0; row < window.fileList().count(); ++row)
+            names << window.fileList().item(row)->text();
+        return names;
+    }
+    TransferRig& rig;
+    app::MainWindow window;
+};
+
+void clickRow(QListWidget& list, int row)
+{
+    QTest::mouseClick(list.viewport(), Qt::LeftButton, {}, list.visualItemRect(list.item(row)).center());
+}
+
+} // namespace
+
+class ListedNamesFaultsTest : public QObject {
+    Q_OBJECT
+private slots:
+    void mainWindowCommandsReachTheListedFileItself()
+    {
+        TransferRig rig;
+        // The look-alike first, so the byte name is newer and listed on top.
+        rig.writeSong(kLookAlike + ".mid", 900, 1);
+        QTest::qWait(15);
+        rig.write(rig.folders.songPath(kByteName + ".mid"), tickingSong(3));
+        rig.writeRom(kLookAlike + ".bin", 2000, 2);
+        QTest::qWait(15); // each byte name newer than its look-alike
+        const auto image = rig.writeRom(kByteName + ".bin", 3000, 3);
+        const auto song = tickingSong(3);
+        MainRig main(rig);
+        QCOMPARE(main.listed(),
+                 QStringList({QString::fromUtf8("\xEF\xBF\xBD.mid"), QString::fromUtf8("\xEF\xBF\xBD.mid")}));
+
+        // Send: the keyboard gets the top entry's bytes.
+        main.selectOnly(0);
+        rig.messages.answerNext(ui::MessageAnswer::Yes);
+        rig.whileWindowOpen(sendAllAndClose);
+        main.window.sendSelectedSongs();
+        QCOMPARE(rig.stored.size(), std::size_t(1));
+        QVERIFY(rig.stored[0].bytes == song);
+
+        // MidiPlay: the player opens that song (3 s, the other would not even load).
+        int playedSeconds = -1;
+        rig.messages.onNextDialog([&](QDialog& dialog) {
+            auto& player = dynamic_cast<player::MidiPlayWindow&>(dialog);
+            player.playPressed();
+            playedSeconds = player.totalSeconds();
+            player.stopPressed();
+        });
+        main.window.playSelected();
+        QCOMPARE(playedSeconds, 3);
+
+        // Delete removes that file and no other.
+        rig.messages.answerNext(ui::MessageAnswer::Yes);
+        main.window.deleteSelectedSongs();
+        QVERIFY(!std::filesystem::exists(rig.folders.songPath(kByteName + ".mid")));
+        QVERIFY(std::filesystem::exists(rig.folders.songPath(kLookAlike + ".mid")));
+
+        // The same for ROM images.
+        main.window.categoryList().setCurrentIndex(1);
+        main.selectOnly(0);
+        rig.messages.answerNext(ui::MessageAnswer::Yes);
+        rig.whileWindowOpen(sendAllAndClose);
+        main.window.sendSelectedRomImage();
+        QVERIFY(rig.keyboard.romImage() == image);
+        rig.messages.answerNext(ui::MessageAnswer::Yes);
+        main.window.deleteCaretRomImage();
+        QVERIFY(!std::filesystem::exists(rig.folders.romPath(kByteName + ".bin")));
+        QVERIFY(std::filesystem::exists(rig.folders.romPath(kLookAlike + ".bin")));
+    }
+
+    void curveEditorCommandsReachTheListedFileItself()
+    {
+        EditorHarness h;
+        const auto& presets = curve::presetCurves();
+        h.writeCurve(kLookAlike + ".crv", presets[1].points);
+        h.writeCurve(kByteName + ".crv", presets[3].points);
+        auto& editor = h.open();
+        editor.realTimeBox().setChecked(false);
+        QCOMPARE(editor.fileList().count(), 2);
+        QCOMPARE(editor.fileList().item(0)->text(), editor.fileList().item(1)->text());
+
+        clickRow(editor.fileList(), 0);
+        h.clickButton("Load");
+        QCOMPARE(editor.state().working().keyPoints(), presets[3].points);
+        h.clickButton("Send");
+        QTRY_COMPARE_WITH_TIMEOUT(h.keyboard->messagesReceived(), std::size_t(1), 2000);
+        QCOMPARE(*h.keyboard->curve(), asBytes(curve::computeCurveTable(presets[3].points)));
+
+        h.clickButton("Delete");
+        QVERIFY(!std::filesystem::exists(h.crvFolder() / (kByteName + ".crv")));
+        QVERIFY(std::filesystem::exists(h.crvFolder() / (kLookAlike + ".crv")));
+        QCOMPARE(editor.fileList().count(), 1);
+    }
+
+    void upperCaseExtensionsAreListedSentAndCounted()
+    {
+        TransferRig rig;
+        const auto song = rig.writeSong("SONG.MID", 1200, 4);
+        const auto image = rig.writeRom("Rom.BIN", 2500, 5);
+        writeBytes(rig.folder("crv") / "X.CRV",
+                   curve::encodeCurveFile(
+                       {curve::computeCurveTable(curve::presetCurves()[2].points), curve::presetCurves()[2].points}));
+        MainRig main(rig);
+        QCOMPARE(main.listed(), QStringList{"SONG.MID"});
+        main.selectOnly(0);
+        rig.messages.answerNext(ui::MessageAnswer::Yes);
+        rig.whileWindowOpen(sendAllAndClose);
+        main.window.sendSelectedSongs();
+        QCOMPARE(rig.stored.size(), std::size_t(1));
+        QVERIFY(rig.stored[0].bytes == song);
+
+        main.window.categoryList().setCurrentIndex(1);
+        QCOMPARE(main.listed(), QStringList{"Rom.BIN"});
+        main.selectOnly(0);
+        rig.messages.answerNext(ui::MessageAnswer::Yes);
+        rig.whileWindowOpen(sendAllAndClose);
+        main.window.sendSelectedRomImage();
+        QVERIFY(rig.keyboard.romImage() == image);
+
+        rig.session.playHandOver = {base::PlayHandOver::kSongsOfMidFolder, 0};
+        QCOMPARE(player::MidiPlayWindow(rig.session).songList().count(), 1);
+        curve::CurveEditor editor(rig.session);
+        QCOMPARE(editor.fileList().count(), 1);
+        QCOMPARE(editor.fileList().item(0)->text(), QString("X.CRV"));
+
+        // They count towards the 300 files a list may hold.
+        for (int i = 0; i < 299; ++i)
+            rig.scratch.touch("Quillon/mid/" + std::to_string(i) + ".mid");
+        main.window.categoryList().setCurrentIndex(0);
+        QCOMPARE(main.window.fileList().count(), 0);
+        QCOMPARE(rig.messages.messages().back().text, std::string(text::kTooManyFiles));
+    }
+};
+
+QUILLON_QTEST(ListedNamesFaultsTest)
+#include "ListedNamesFaultsTest.moc"

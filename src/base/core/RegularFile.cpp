@@ -35,7 +35,8 @@ private:
 };
 } // namespace
 
-Result<std::vector<std::uint8_t>> readRegularFile(const std::filesystem::path& file, std::size_t maxBytes)
+Result<std::vector<std::uint8_t>> readRegularFile(const std::filesystem::path& file, std::size_t maxBytes,
+                                                  std::uintmax_t* length)
 {
     // O_NONBLOCK keeps the open itself from waiting on a pipe; the type is
     // then checked on what was opened, so nothing swapped in between counts.
@@ -47,6 +48,8 @@ Result<std::vector<std::uint8_t>> readRegularFile(const std::filesystem::path& f
         return fail(because("open", file, std::strerror(errno)));
     if (!S_ISREG(info.st_mode))
         return fail(because("open", file, S_ISDIR(info.st_mode) ? "it is a folder" : "it is not a regular file"));
+    if (length != nullptr)
+        *length = static_cast<std::uintmax_t>(std::max<off_t>(info.st_size, 0));
 
     std::vector<std::uint8_t> content;
     content.reserve(std::min(maxBytes, static_cast<std::size_t>(std::max<off_t>(info.st_size, 0))));

@@ -13,8 +13,10 @@
 
 namespace quillon::base {
 
-// Up to maxBytes of the file's content, from its start.
+// Up to maxBytes of the file's content, from its start; its whole length in
+// bytes goes to length when one is given.
 Result<std::vector<std::uint8_t>> readRegularFile(const std::filesystem::path& file,
-                                                  std::size_t maxBytes = std::numeric_limits<std::size_t>::max());
+                                                  std::size_t maxBytes = std::numeric_limits<std::size_t>::max(),
+                                                  std::uintmax_t* length = nullptr);
 
 } // namespace quillon::base

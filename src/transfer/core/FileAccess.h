@@ -1,7 +1,7 @@
 #pragma once
 // How the transfer code looks at files: the length and first bytes for the
 // checks, the whole content when a file's turn comes. The interface lets tests
-// stand in for the disk; DiskFiles is the real thing (plain std streams).
+// stand in for the disk; DiskFiles is the real thing (regular files only, see base/core/RegularFile.h).
 #include "base/core/Result.h"
 #include "midi/core/DeviceFrame.h"
 

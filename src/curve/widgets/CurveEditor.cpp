@@ -380,7 +380,7 @@ std::optional<std::string> CurveEditor::listedFile(const std::string& entry) con
     const QString wanted = QString::fromStdString(entry);
     for (int row = 0; row < m_files->count(); ++row)
         if (m_files->item(row)->text().compare(wanted, Qt::CaseInsensitive) == 0)
-            return m_files->item(row)->text().toStdString();
+            return ui::listedFileName(*m_files->item(row));
     return std::nullopt;
 }
 

@@ -16,7 +16,9 @@
 #include "BenchReport.h"
 #include "ReplyCounter.h"
 
+#include "curve/core/CurveMessage.h"
 #include "midi/core/DeviceFrame.h"
+#include "midi/io/JackClient.h"
 #include "midi/io/MidiSystem.h"
 #include "midi/io/TransferRunner.h"
 #include "midi/io/VirtualKeyboard.h"
@@ -25,6 +27,7 @@
 #include <rtmidi/RtMidi.h>
 
 #include <algorithm>
+#include <array>
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
@@ -150,6 +153,33 @@ void report(const std::string& route, const std::string& what, const Median& m, 
 }
 
 using bench::ReplyCounter;
+
+// The curve editor's way of sending: each curve opens the output, leaves, and
+// closes it again. No reply comes for a curve; a send returns once the
+// message has left.
+Measure curvesOpenPerMessage(midi::MidiSystem& system, const midi::PortChoice& out, unsigned count)
+{
+    Measure m;
+    std::array<std::int32_t, 128> table{};
+    for (std::size_t v = 0; v < table.size(); ++v)
+        table[v] = static_cast<std::int32_t>(1 + v % 127);
+    const auto message = curve::buildCurveMessage(table);
+    if (!message)
+        return m;
+    const double cpu0 = cpuSeconds();
+    const auto start = Clock::now();
+    for (unsigned i = 0; i < count; ++i) {
+        if (system.sendOne(out, *message) != midi::SendResult::Sent) {
+            std::printf("  curve %u did not leave\n", i);
+            return m;
+        }
+    }
+    m.seconds = std::chrono::duration<double>(Clock::now() - start).count();
+    m.cpu = cpuSeconds() - cpu0;
+    m.blocks = count;
+    m.ok = true;
+    return m;
+}
 
 // The ping-pong itself: a ROM update with room for every block, so that each
 // block earns a reply; the last announced block ends the update (it earns no
@@ -288,7 +318,7 @@ public:
         const std::string name = "quillon-bench-kbd-" + std::to_string(::getpid()) + "-" + std::to_string(++m_starts);
         m_process = std::make_unique<KeyboardProcess>(QUILLON_KEYBOARD_BINARY, name);
         const auto in = waitForPort(m_system, name + ":in", midi::Direction::Output);
-        const auto out = waitForPort(m_system, name + "-out:out", midi::Direction::Input);
+        const auto out = waitForPort(m_system, name + ":out", midi::Direction::Input);
         if (!m_process->started() || !in || !out)
             return false;
         m_in = *in;
@@ -348,8 +378,7 @@ int main()
            medianOf(kBuiltInRuns, [&] { return sendSong(*system, builtIn, builtIn, songPath, false); }), builtInRaw);
 
     const std::string jackRoute = "JACK to quillon-keyboard";
-    const auto names = system->backendNames();
-    if (std::find(names.begin(), names.end(), "JACK") == names.end()) {
+    if (!midi::JackClient::open("quillon-bench-probe")) {
         std::printf("JACK: no server reachable, JACK routes not measured\n");
         bench::reportMissing(jackRoute + ": transfer rates", "KiB/s", "no JACK server running");
         return done(0);
@@ -379,5 +408,13 @@ int main()
            medianOf(kJackRuns,
                     [&] { return keyboard.run([&] { return sendSong(*system, out(), in(), songPath, false); }); }),
            jackRaw);
+    // Messages per second, each curve on a port opened for it, against raw ping-pong exchanges per second.
+    const Median curves = medianOf(kJackRuns, [&] { return curvesOpenPerMessage(*system, out(), blocks); });
+    if (curves.completed && jackRaw.completed)
+        bench::reportRow(jackRoute + ": curve send, open per message, messages per second (median of " +
+                             std::to_string(curves.completed) + " of " + std::to_string(curves.runs) + " runs)",
+                         1e6 / curves.measure.wallMicrosPerBlock(), "1/s", 1e6 / jackRaw.measure.wallMicrosPerBlock());
+    else
+        bench::reportMissing(jackRoute + ": curve send, open per message", "1/s", "a curve did not leave");
     return done(0);
 }

@@ -148,7 +148,7 @@ Measurement rawRtMidi(const std::vector<Step>& steps, const std::string& keyboar
     RtMidiOut out(RtMidi::UNIX_JACK, "quillon-bench-raw");
     RtMidiIn in(RtMidi::UNIX_JACK, "quillon-bench-raw-in", 1000);
     const int outIndex = portIndex(out, keyboardName + ":in");
-    const int inIndex = portIndex(in, keyboardName + "-out:out");
+    const int inIndex = portIndex(in, keyboardName + ":out");
     if (outIndex < 0 || inIndex < 0)
         return {};
     ReplyCounter replies;
@@ -321,7 +321,7 @@ private:
             return midi::PortChoice::notChosen();
         };
         const Route route{system.get(), findPort(system->outputs(), keyboard.name() + ":in"),
-                          findPort(system->inputs(), keyboard.name() + "-out:out"),
+                          findPort(system->inputs(), keyboard.name() + ":out"),
                           [&keyboard] { return keyboard.storedAll(kSongs); }};
         Measurement result = measure(route, keyboard);
         result.complete = result.complete && keyboard.storedAll(kSongs);

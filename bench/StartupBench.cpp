@@ -16,6 +16,7 @@
 
 #include <QApplication>
 #include <QProcess>
+#include <QProcessEnvironment>
 #include <QTimer>
 
 #include <algorithm>
@@ -130,9 +131,17 @@ std::optional<long long> valueAfter(const QByteArray& output, const char* key)
     return std::nullopt;
 }
 
-std::optional<Run> runChild(const QStringList& arguments, const QString& workingDirectory)
+// withoutJack: the child looks for a JACK server that does not exist, as on a
+// machine where none runs (the one the benchmark script started is running).
+std::optional<Run> runChild(const QStringList& arguments, const QString& workingDirectory, bool withoutJack = false)
 {
     QProcess child;
+    if (withoutJack) {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("JACK_DEFAULT_SERVER"),
+                           QStringLiteral("quillon-no-server-%1").arg(QCoreApplication::applicationPid()));
+        child.setProcessEnvironment(environment);
+    }
     child.setProgram(QCoreApplication::applicationFilePath());
     child.setArguments(arguments);
     child.setWorkingDirectory(workingDirectory);
@@ -188,11 +197,18 @@ int parent(int argc, char** argv)
                               QString::fromLatin1(wh[1])};
     runChild(bare, sourceFolder);
 
-    std::vector<double> mainStart, mainWindowOnly, bareStart, bareWindowOnly;
+    QProcess probe;
+    probe.setStandardOutputFile(QProcess::nullDevice());
+    probe.setStandardErrorFile(QProcess::nullDevice());
+    probe.start(QStringLiteral("jack_lsp"), {});
+    const bool jackRunning =
+        probe.waitForFinished() && probe.exitStatus() == QProcess::NormalExit && probe.exitCode() == 0;
+    std::vector<double> mainStart, mainWindowOnly, bareStart, bareWindowOnly, noJackStart;
     for (int i = 0; i < kRuns; ++i) {
         const auto windowRun = runChild(mainWindow, sourceFolder);
         const auto bareRun = runChild(bare, sourceFolder);
-        if (!windowRun || !bareRun) {
+        const auto noJackRun = jackRunning ? runChild(mainWindow, sourceFolder, true) : windowRun;
+        if (!windowRun || !bareRun || !noJackRun) {
             quillon::bench::reportMissing("main window start-up to first paint", "ms", "a child did not paint");
             return 1;
         }
@@ -200,6 +216,7 @@ int parent(int argc, char** argv)
         mainWindowOnly.push_back(windowRun->fromApplicationMs);
         bareStart.push_back(bareRun->fromStartMs);
         bareWindowOnly.push_back(bareRun->fromApplicationMs);
+        noJackStart.push_back(noJackRun->fromStartMs);
     }
     const std::string runs = ", median of " + std::to_string(kRuns);
     const std::string bareName = "bare QWidget " + size.toStdString();
@@ -211,6 +228,16 @@ int parent(int argc, char** argv)
                               median(bareWindowOnly), "ms", median(bareWindowOnly));
     quillon::bench::reportRow("main window start-up, QApplication built to first paint" + runs, median(mainWindowOnly),
                               "ms", median(bareWindowOnly));
+    // Opening the program's JACK client waits for the server; the main window lists no port, so it must not.
+    if (jackRunning)
+        quillon::bench::reportRow("main window start-up, no JACK server (baseline of the next)" + runs,
+                                  median(noJackStart), "ms", median(noJackStart));
+    else
+        quillon::bench::reportMissing("main window start-up with a JACK server running", "ms",
+                                      "no JACK server running");
+    if (jackRunning)
+        quillon::bench::reportRow("main window start-up, JACK server running" + runs, median(mainStart), "ms",
+                                  median(noJackStart));
     return 0;
 }
 

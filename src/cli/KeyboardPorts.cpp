@@ -9,15 +9,15 @@ namespace quillon::keyboard_program {
 
 namespace {
 
-// JACK through our own client: whole SysEx blocks are copied off the
-// real-time thread at once, so the reader is never the one that runs late.
+// JACK through our own client, one client with both ports as a real
+// keyboard shows one device: whole SysEx blocks are copied off the real-time
+// thread at once, so the reader is never the one that runs late.
 class JackKeyboardPorts : public KeyboardPorts {
 public:
-    JackKeyboardPorts(std::unique_ptr<quillon::midi::JackClient> inClient,
-                      std::unique_ptr<quillon::midi::JackClient> outClient,
+    JackKeyboardPorts(std::shared_ptr<quillon::midi::JackClient> client,
                       std::unique_ptr<quillon::midi::JackPortReader> in,
                       std::unique_ptr<quillon::midi::JackPortWriter> out)
-        : m_inClient(std::move(inClient)), m_outClient(std::move(outClient)), m_in(std::move(in)), m_out(std::move(out))
+        : m_client(std::move(client)), m_in(std::move(in)), m_out(std::move(out))
     {
     }
     void reply(std::span<const std::uint8_t> message) override
@@ -26,10 +26,10 @@ public:
     }
     void close() override { m_in->close(); }
     std::uint64_t droppedMessages() const override { return m_in->droppedMessages(); }
+    std::string outputName() const override { return m_client->portFullName("out"); }
 
 private:
-    std::unique_ptr<quillon::midi::JackClient> m_inClient;
-    std::unique_ptr<quillon::midi::JackClient> m_outClient;
+    std::shared_ptr<quillon::midi::JackClient> m_client;
     std::unique_ptr<quillon::midi::JackPortReader> m_in;
     std::unique_ptr<quillon::midi::JackPortWriter> m_out;
 };
@@ -37,7 +37,7 @@ private:
 class AlsaKeyboardPorts : public KeyboardPorts {
 public:
     AlsaKeyboardPorts(const std::string& name, Inbox& inbox)
-        : m_in(RtMidi::LINUX_ALSA, name, 1000), m_out(RtMidi::LINUX_ALSA, name + "-out")
+        : m_name(name), m_in(RtMidi::LINUX_ALSA, name, 1000), m_out(RtMidi::LINUX_ALSA, name + "-out")
     {
         // During set-up any complaint means the ports are not usable.
         m_in.setErrorCallback(&quillon::midi::keepRtMidiError, &m_error);
@@ -49,6 +49,7 @@ public:
         m_out.openVirtualPort("out");
     }
     const std::string& error() const { return m_error; }
+    std::string outputName() const override { return m_name + "-out:out"; }
     void reply(std::span<const std::uint8_t> message) override { m_out.sendMessage(message.data(), message.size()); }
     void close() override
     {
@@ -62,6 +63,7 @@ private:
         static_cast<Inbox*>(inbox)->push(*message);
     }
 
+    std::string m_name;
     std::string m_error;
     RtMidiIn m_in;
     RtMidiOut m_out;
@@ -71,20 +73,20 @@ private:
 
 std::unique_ptr<KeyboardPorts> openJackPorts(const std::string& name, Inbox& inbox)
 {
-    auto inClient = quillon::midi::JackClient::open(name);
-    auto outClient = quillon::midi::JackClient::open(name + "-out");
-    if (!inClient || !outClient) {
+    quillon::midi::JackClient::Events events;
+    events.onServerGone = [&inbox] { inbox.requestStop("the JACK server stopped"); };
+    auto client = quillon::midi::JackClient::open(name, std::move(events));
+    if (!client) {
         std::cerr << "quillon-keyboard: cannot open jack ports: no JACK server reachable\n";
         return nullptr;
     }
-    auto in = inClient->openInputPort("in", [&inbox](std::span<const std::uint8_t> message) { inbox.push(message); });
-    auto out = outClient->openOutputPort("out");
+    auto in = client->openInputPort("in", [&inbox](std::span<const std::uint8_t> message) { inbox.push(message); });
+    auto out = client->openOutputPort("out");
     if (!in || !out) {
         std::cerr << "quillon-keyboard: cannot open jack ports: the server refused to register them\n";
         return nullptr;
     }
-    return std::make_unique<JackKeyboardPorts>(std::move(inClient), std::move(outClient), std::move(in),
-                                               std::move(out));
+    return std::make_unique<JackKeyboardPorts>(std::move(client), std::move(in), std::move(out));
 }
 
 std::unique_ptr<KeyboardPorts> openAlsaPorts(const std::string& name, Inbox& inbox)

@@ -1,7 +1,8 @@
 #pragma once
-// quillon-keyboard's ports: NAME:in takes the SysEx messages, NAME-out:out
-// sends the Note On replies. Whole messages reach an Inbox, which the main
-// thread drains in arrival order.
+// quillon-keyboard's ports: NAME:in takes the SysEx messages, NAME:out sends
+// the Note On replies (on ALSA the replies come from a second client,
+// NAME-out:out). Whole messages reach an Inbox, which the main thread drains
+// in arrival order.
 #include "midi/core/DeviceFrame.h"
 
 #include <condition_variable>
@@ -22,6 +23,7 @@ struct Inbox {
     std::condition_variable changed;
     std::deque<Bytes> messages;
     bool stop = false;
+    std::string stopReason; // empty when asked to stop; else why the ports are of no more use
 
     void push(std::span<const std::uint8_t> message)
     {
@@ -31,15 +33,27 @@ struct Inbox {
         }
         changed.notify_one();
     }
+
+    void requestStop(std::string reason = {})
+    {
+        {
+            std::lock_guard lock(mutex);
+            stop = true;
+            if (stopReason.empty())
+                stopReason = std::move(reason);
+        }
+        changed.notify_all();
+    }
 };
 
-// The keyboard's two ports: NAME:in takes SysEx, NAME-out:out sends the replies.
+// The keyboard's two ports. The JACK ones stop the inbox with a reason when the server goes away.
 class KeyboardPorts {
 public:
     virtual ~KeyboardPorts() = default;
     virtual void reply(std::span<const std::uint8_t> message) = 0;
     virtual void close() = 0;
     virtual std::uint64_t droppedMessages() const { return 0; }
+    virtual std::string outputName() const = 0; // where the replies come from, as others list it
 };
 
 // Each prints why on standard error and returns nullptr when the ports cannot be opened.

@@ -5,10 +5,12 @@
 #include "cli/Commands.h"
 #include "cli/ListOptions.h"
 
+#include "base/core/Messages.h"
 #include "curve/core/CurveMessage.h"
 #include "curve/core/Presets.h"
 #include "curve/core/VelocityCurve.h"
 #include "midi/io/MidiSystem.h"
+#include "midi/io/StallWatch.h"
 #include "midi/io/TransferRunner.h"
 #include "midi/io/VirtualKeyboard.h"
 #include "transfer/core/FileAccess.h"
@@ -120,9 +122,8 @@ std::string outcomeMessage(const midi::TransferReport& report, const PortOptions
     case midi::TransferOutcome::NoInput:
         return "input port " + std::to_string(options.in) + " cannot be opened (gone, or held by another program)";
     case midi::TransferOutcome::NoReply:
-        return "no reply from the keyboard within " + std::to_string(options.replyTimeoutMs) + " ms" +
-               (report.detail.empty() ? "" : " (" + report.detail + ")");
-    case midi::TransferOutcome::SendFailed: return "a message did not leave the output port in time (port vanished?)";
+        return "no reply from the keyboard within " + std::to_string(options.replyTimeoutMs) + " ms: " + report.detail;
+    case midi::TransferOutcome::SendFailed: return "a message did not leave the output port in time: " + report.detail;
     default:
         return std::string(midi::outcomeName(report.outcome)) + (report.detail.empty() ? "" : ": " + report.detail);
     }
@@ -265,8 +266,12 @@ void sendCurve(CommandContext& context, const CurveSendOptions& options)
     const auto result = system->sendOne(*out, *message);
     if (result == midi::SendResult::OpenFailed)
         return fail(context, "output port " + std::to_string(options.ports.out) + " cannot be opened");
-    if (result == midi::SendResult::SendFailed)
-        return fail(context, "the curve did not leave the output port in time (port vanished?)");
+    if (result == midi::SendResult::SendFailed) {
+        midi::StallWatch watch;
+        const auto stall = watch.diagnose(*system, *out, midi::PortChoice::defaultRoute());
+        return fail(context, "the curve did not leave the output port in time: " +
+                                 stallNotice(stall, text::kStallKeyboardSilent));
+    }
     bar.show(1, 1);
     bar.finish();
     std::cout << "sent curve message of " << message->size() << " bytes\n";

@@ -35,7 +35,8 @@ int main(int argc, char** argv)
     std::string storeDir;
     app.set_version_flag("--version", "quillon-keyboard " QUILLON_VERSION);
     app.add_option("--api", apiName, "MIDI API: jack or alsa")->check(CLI::IsMember({"jack", "alsa"}));
-    app.add_option("--name", name, "client name; ports are NAME:in (takes SysEx) and NAME-out:out (replies)");
+    app.add_option("--name", name,
+                   "client name; ports are NAME:in (takes SysEx) and NAME:out (replies); on ALSA NAME-out:out");
     app.add_option("--store", storeDir, "folder that receives slotNN.mid, rom.bin and curve.txt");
     try {
         app.parse(argc, argv);
@@ -69,23 +70,24 @@ int main(int argc, char** argv)
     std::jthread signalWaiter([&] {
         int signal = 0;
         sigwait(&stopSignals, &signal);
-        std::lock_guard lock(inbox.mutex);
-        inbox.stop = true;
-        inbox.changed.notify_all();
+        inbox.requestStop();
     });
 
-    std::cout << "listening on " << apiName << ": " << name << ":in, replies from " << name << "-out:out" << std::endl;
+    std::cout << "listening on " << apiName << ": " << name << ":in, replies from " << ports->outputName() << std::endl;
     quillon::keyboard::KeyboardModel model;
     std::optional<KeyboardStore> store;
     if (!storeDir.empty())
         store.emplace(storeDir);
+    std::string stopReason;
     while (true) {
         quillon::frame::Bytes message;
         {
             std::unique_lock lock(inbox.mutex);
             inbox.changed.wait(lock, [&] { return inbox.stop || !inbox.messages.empty(); });
-            if (inbox.stop)
+            if (inbox.stop) {
+                stopReason = inbox.stopReason;
                 break;
+            }
             message = std::move(inbox.messages.front());
             inbox.messages.pop_front();
         }
@@ -96,6 +98,13 @@ int main(int argc, char** argv)
             const unsigned char reply[3] = {quillon::frame::kReplyStatus, static_cast<unsigned char>(*answer), 0x7F};
             ports->reply(reply);
         }
+    }
+    if (!stopReason.empty()) {
+        // Deaf ports are no keyboard: say so and end, rather than run on unheard.
+        std::cerr << "quillon-keyboard: " << stopReason << "; exiting" << std::endl;
+        pthread_kill(signalWaiter.native_handle(), SIGTERM); // ends its sigwait()
+        ports->close();
+        return 1;
     }
     // The signal thread has returned from sigwait(): joining it is immediate.
     ports->close();

@@ -4,6 +4,7 @@
 // any thread as if a driver delivered them.
 #include "midi/io/MidiSystem.h"
 
+#include <functional>
 #include <mutex>
 
 namespace quillon::midi::testing {
@@ -16,6 +17,7 @@ public:
     std::vector<PortInfo> outputs() override { return list(m_outputs); }
     std::vector<PortInfo> inputs() override { return list(m_inputs); }
     std::uint64_t missedCycles() const override { return missed; }
+    std::uint64_t serverStops() const override { return stops; }
 
     std::unique_ptr<OutputConnection> openOutput(const PortRef& port) override
     {
@@ -45,10 +47,10 @@ public:
     std::vector<std::string> m_inputs;
     bool inputHeldElsewhere = false;
     std::vector<std::vector<std::uint8_t>> sent;
-    // Each send makes the backend report this many more missed cycles, as a
-    // server that drops cycles while messages are under way.
-    std::uint64_t cyclesMissedPerSend = 0;
+    // Runs after each send: a server that drops cycles or stops, a port that goes.
+    std::function<void(FakeBackend&)> afterSend;
     std::uint64_t missed = 0;
+    std::uint64_t stops = 0;
 
 private:
     struct Output : OutputConnection {
@@ -56,7 +58,8 @@ private:
         SendResult send(std::span<const std::uint8_t> message) override
         {
             owner.sent.emplace_back(message.begin(), message.end());
-            owner.missed += owner.cyclesMissedPerSend;
+            if (owner.afterSend)
+                owner.afterSend(owner);
             return SendResult::Sent;
         }
         FakeBackend& owner;

@@ -1,14 +1,16 @@
 // Real JACK ports (a server must be running; run-tests.sh starts one with the
 // dummy driver). Skipped when no JACK server is reachable.
+#include "curve/core/CurveMessage.h"
 #include "midi/core/DeviceFrame.h"
 #include "midi/io/JackClient.h"
 #include "midi/io/MidiSystem.h"
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
+#include <atomic>
 #include <condition_variable>
 #include <mutex>
+#include <set>
 #include <thread>
 #include <unistd.h>
 
@@ -55,7 +57,7 @@ private:
     std::mutex m_mutex;
     std::condition_variable m_changed;
     std::vector<frame::Bytes> m_messages;
-    std::unique_ptr<JackClient> m_client;
+    std::shared_ptr<JackClient> m_client;
     std::unique_ptr<JackPortReader> m_in;
 };
 
@@ -63,12 +65,10 @@ class JackPorts : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        system = MidiSystem::createDefault();
-        const auto names = system->backendNames();
-        if (std::find(names.begin(), names.end(), "JACK") == names.end())
-            GTEST_SKIP() << "no JACK server reachable (set JACK_DEFAULT_SERVER or start jackd)";
         sink = std::make_unique<Sink>("quillon-sink-" + std::to_string(::getpid()));
-        ASSERT_TRUE(sink->ready()) << "the test's own JACK port could not be registered";
+        if (!sink->ready())
+            GTEST_SKIP() << "no JACK server reachable (set JACK_DEFAULT_SERVER or start jackd)";
+        system = MidiSystem::createDefault();
     }
 
     PortChoice sinkChoice()
@@ -92,7 +92,79 @@ protected:
     std::unique_ptr<Sink> sink;
 };
 
+// The program's clients and ports ("Quillon...") that come or go on the
+// server, as any other JACK program sees them.
+class ClientWatch {
+public:
+    ClientWatch() : m_client(jack_client_open("quillon-watch", JackNoStartServer, nullptr))
+    {
+        if (!m_client)
+            return;
+        jack_set_client_registration_callback(
+            m_client,
+            [](const char* name, int, void* self) {
+                if (std::string_view(name).starts_with("Quillon"))
+                    ++static_cast<ClientWatch*>(self)->clientChanges;
+            },
+            this);
+        jack_set_port_registration_callback(
+            m_client,
+            [](jack_port_id_t id, int, void* self) {
+                auto* watch = static_cast<ClientWatch*>(self);
+                if (jack_port_t* port = jack_port_by_id(watch->m_client, id))
+                    if (std::string_view(jack_port_name(port)).starts_with("Quillon"))
+                        ++watch->portChanges;
+            },
+            this);
+        jack_activate(m_client);
+    }
+    ~ClientWatch()
+    {
+        if (m_client)
+            jack_client_close(m_client);
+    }
+    // Clients of the program on the server now (by the "client:" of their ports).
+    std::set<std::string> programClients() const
+    {
+        std::set<std::string> clients;
+        if (const char** ports = jack_get_ports(m_client, "^Quillon", nullptr, 0)) {
+            for (const char** port = ports; *port; ++port)
+                clients.insert(std::string(*port).substr(0, std::string(*port).find(':')));
+            jack_free(ports);
+        }
+        return clients;
+    }
+    std::atomic<int> clientChanges{0};
+    std::atomic<int> portChanges{0};
+
+private:
+    jack_client_t* m_client;
+};
+
 } // namespace
+
+TEST_F(JackPorts, CurvesSentOneByOneAllArriveThroughTheProgramsOneClient)
+{
+    const auto choice = sinkChoice(); // listing the ports opens the program's client
+    ASSERT_EQ(choice.kind, PortChoice::Kind::Port);
+    ClientWatch watch;
+    std::vector<frame::Bytes> curves;
+    for (unsigned i = 0; i < 20; ++i) {
+        curve::Table table{};
+        for (std::size_t v = 0; v < table.size(); ++v)
+            table[v] = static_cast<std::int32_t>(1 + (v + i) % 127);
+        const auto message = curve::buildCurveMessage(table);
+        ASSERT_TRUE(message.ok());
+        curves.push_back(*message);
+        ASSERT_EQ(system->sendOne(choice, curves.back()), SendResult::Sent) << "curve " << i;
+    }
+    ASSERT_TRUE(sink->waitFor(curves.size(), 5s)) << sink->received().size() << " of 20 arrived";
+    std::this_thread::sleep_for(50ms); // long enough for a repeated stale buffer to show up
+    EXPECT_EQ(sink->received(), curves);
+    EXPECT_EQ(watch.clientChanges.load(), 0) << "clients were opened or closed per message";
+    EXPECT_LE(watch.portChanges.load(), 1) << "ports were registered or unregistered per message";
+    EXPECT_EQ(watch.programClients(), std::set<std::string>{"Quillon"});
+}
 
 TEST_F(JackPorts, BackToBackBigSysExAllArriveInOrderOnAKeptOpenPort)
 {

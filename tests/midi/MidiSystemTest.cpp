@@ -4,6 +4,7 @@
 
 #include "../support/TempFolder.h"
 
+#include "base/core/Messages.h"
 #include "midi/io/MidiSystem.h"
 #include "midi/io/TransferRunner.h"
 #include "midi/io/VirtualKeyboard.h"
@@ -13,6 +14,7 @@
 
 #include <condition_variable>
 #include <filesystem>
+#include <functional>
 #include <random>
 #include <thread>
 
@@ -171,31 +173,65 @@ TEST(BuiltInKeyboard, SilentKeyboardOrLostReplyEndsInNoReply)
     EXPECT_EQ(report.messagesSent, 1u);
 }
 
-TEST(VanishedPorts, AStallAfterMissedServerCyclesSaysMessagesMayBeLost)
+TEST(VanishedPorts, AStallNamesWhatIsKnownAndOnlyWhatHappenedDuringTheWait)
 {
-    FakeBackend* fake = nullptr;
-    auto system = systemWithKeyboard(&fake);
-    fake->m_outputs = {"keyboard"};
-    fake->m_inputs = {"keyboard"};
-    fake->missed = 5; // cycles missed before the transfer are not its business
+    using Change = std::function<void(FakeBackend&)>;
+    const std::string silent(text::kStallKeyboardSilent);
+    const std::string missed3 =
+        std::string(text::kStallMissedCycles) + "3" + std::string(text::kStallMissedCyclesSuffix);
+    struct Case {
+        const char* what;
+        std::string output;
+        Change duringWait;
+        Stall stall;
+        std::string detail;
+    };
+    const std::vector<Case> cases = {
+        {"silent keyboard", "keys:in", {}, {StallCause::KeyboardSilent, 0, false}, silent},
+        {"cycles missed while waiting",
+         "keys:in",
+         [](FakeBackend& fake) { fake.missed += 3; },
+         {StallCause::KeyboardSilent, 3, false},
+         silent + " " + missed3},
+        {"server stopped",
+         "keys:in",
+         [](FakeBackend& fake) { fake.stops = 1; },
+         {StallCause::ServerStopped, 0, false},
+         std::string(text::kStallServerStopped)},
+        {"port gone",
+         "keys:in",
+         [](FakeBackend& fake) { fake.m_inputs.clear(); },
+         {StallCause::PortGone, 0, false},
+         std::string(text::kStallPortGone)},
+        {"bridge to hardware",
+         "a2j:Keys [24] (playback): Keys MIDI 1",
+         {},
+         {StallCause::KeyboardSilent, 0, true},
+         silent + " " + std::string(text::kStallThroughBridge)},
+        {"server's own ALSA port",
+         "system:midi_playback_1",
+         {},
+         {StallCause::KeyboardSilent, 0, true},
+         silent + " " + std::string(text::kStallThroughBridge)},
+    };
     Files files;
     const transfer::TransferList list{transfer::TransferKind::Songs, {{files.write("s.mid", songFile(10, 1)), "", 1}}};
-    const auto run = [&] {
+    for (const auto& c : cases) {
+        std::vector<std::unique_ptr<Backend>> backends;
+        auto* fake = static_cast<FakeBackend*>(backends.emplace_back(std::make_unique<FakeBackend>("JACK")).get());
+        MidiSystem system(std::move(backends));
+        fake->m_outputs = {c.output};
+        fake->m_inputs = {"keys:out"};
+        fake->missed = 5; // cycles missed before the wait are not its business
+        fake->afterSend = c.duringWait;
         transfer::TransferHandshake handshake(list, files.reader());
-        return runTransfer(
-            *system, handshake,
-            options(system->choiceForIndex(0, Direction::Output), system->choiceForIndex(0, Direction::Input), 100ms));
-    };
-
-    const auto quiet = run();
-    EXPECT_EQ(quiet.outcome, TransferOutcome::NoReply);
-    EXPECT_EQ(quiet.detail, "");
-
-    fake->cyclesMissedPerSend = 3;
-    const auto disturbed = run();
-    EXPECT_EQ(disturbed.outcome, TransferOutcome::NoReply);
-    EXPECT_EQ(disturbed.detail,
-              "the MIDI server missed 3 cycles during the transfer; a message or reply may have been lost");
+        const auto report = runTransfer(
+            system, handshake,
+            options(system.choiceForIndex(0, Direction::Output), system.choiceForIndex(0, Direction::Input), 100ms));
+        EXPECT_EQ(report.outcome, TransferOutcome::NoReply) << c.what;
+        EXPECT_EQ(report.stall, c.stall) << c.what;
+        EXPECT_EQ(report.detail, c.detail) << c.what;
+    }
 }
 
 TEST(PortChoices, DefaultRouteIsTheRealDeviceWithAnInputElseTheBuiltInKeyboard)

@@ -37,7 +37,7 @@ grep -q '^listening' "$work/keyboard.log" || { echo "quillon-keyboard did not st
 
 "$cli" ports >"$work/ports.txt"
 out=$(awk -v p="JACK: $name:in" '/^outputs:/{s=1;next} /^inputs:/{s=0} s && index($0,p){print $1; exit}' "$work/ports.txt")
-in=$(awk -v p="JACK: $name-out:out" '/^inputs:/{s=1;next} s && index($0,p){print $1; exit}' "$work/ports.txt")
+in=$(awk -v p="JACK: $name:out" '/^inputs:/{s=1;next} s && index($0,p){print $1; exit}' "$work/ports.txt")
 if [ -z "$out" ] || [ -z "$in" ]; then echo "keyboard ports not listed:"; cat "$work/ports.txt"; exit 1; fi
 
 "$cli" send-songs "$work/a.mid" "$work/b.mid" "$work/c.mid" --slots 5,1,28 --out "$out" --in "$in"

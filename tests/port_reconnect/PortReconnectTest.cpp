@@ -175,7 +175,7 @@ TEST(PortReconnectJack, SendingWorksAgainAfterTheKeyboardProgramRestarts)
 
     auto system = MidiSystem::createDefault();
     const auto outRef = portNamed(system->outputs(), name + ":in");
-    const auto inRef = portNamed(system->inputs(), name + "-out:out");
+    const auto inRef = portNamed(system->inputs(), name + ":out");
     if (!outRef || !inRef) {
         keyboard.stop();
         std::filesystem::remove_all(folder);

@@ -86,7 +86,7 @@ private slots:
 
         auto system = midi::MidiSystem::createDefault();
         const auto output = jackPort(system->outputs(), name + ":in");
-        const auto input = jackPort(system->inputs(), name + "-out:out");
+        const auto input = jackPort(system->inputs(), name + ":out");
         QVERIFY(output && input);
         ui::RecordingMessageService messages;
         base::Session session(system.get(), messages, folders);

@@ -101,6 +101,21 @@ inline constexpr std::string_view kStatusNoReadyReply =
     "The keyboard did not answer the start. If an earlier transfer was interrupted, this start has ended it: "
     "press Cancel and send again.";
 
+// Why the keyboard has not answered, as far as the program can tell (the Send
+// File window's status line and quillon-cli)
+inline constexpr std::string_view kStallServerStopped =
+    "The MIDI server (JACK) has stopped: nothing reaches the keyboard until it runs again.";
+inline constexpr std::string_view kStallPortGone =
+    "The keyboard's port is gone: it is no longer listed (unplugged, or its program ended).";
+inline constexpr std::string_view kStallKeyboardSilent =
+    "The keyboard is silent: its ports are there but it does not answer.";
+inline constexpr std::string_view kStallMissedCycles = "The MIDI server missed "; // + count, then the suffix
+inline constexpr std::string_view kStallMissedCyclesSuffix =
+    " cycles while waiting: a message or reply may have been lost.";
+inline constexpr std::string_view kStallThroughBridge =
+    "The output port reaches the keyboard through a bridge (a2j, system:midi_*, a PipeWire MIDI bridge), which "
+    "drops or splits large SysEx messages: choose the keyboard's ALSA port instead.";
+
 // Player
 inline constexpr std::string_view kPlayStatusFormat = "Play Status:   %02d:%02d / %02d:%02d";
 inline constexpr std::string_view kPlayerTitle = "Midiplay";

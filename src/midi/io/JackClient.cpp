@@ -3,7 +3,9 @@
 #include "midi/io/SemaphoreWait.h"
 
 #include <cerrno>
-#include <mutex>
+#include <condition_variable>
+#include <thread>
+#include <utility>
 
 namespace quillon::midi {
 
@@ -40,6 +42,40 @@ MessageCallback shortMessagesOnly(ShortMessageCallback onMessage)
 
 } // namespace
 
+// An output port of the client's pool, connected for as long as this lives.
+class JackClient::BorrowedOutput : public OutputConnection {
+public:
+    BorrowedOutput(std::shared_ptr<JackClient> client, JackPortWriter* writer)
+        : m_client(std::move(client)), m_writer(writer)
+    {
+    }
+    ~BorrowedOutput() override { m_client->giveBack(m_writer); }
+    SendResult send(std::span<const std::uint8_t> message) override { return m_writer->send(message); }
+
+private:
+    std::shared_ptr<JackClient> m_client;
+    JackPortWriter* m_writer;
+};
+
+// An input port of the client's pool, connected and listening until closed.
+class JackClient::BorrowedInput : public InputConnection {
+public:
+    BorrowedInput(std::shared_ptr<JackClient> client, JackPortReader* reader)
+        : m_client(std::move(client)), m_reader(reader)
+    {
+    }
+    ~BorrowedInput() override { close(); }
+    void close() override
+    {
+        if (m_reader)
+            m_client->giveBack(std::exchange(m_reader, nullptr));
+    }
+
+private:
+    std::shared_ptr<JackClient> m_client;
+    JackPortReader* m_reader;
+};
+
 void silenceJackMessages()
 {
     static std::once_flag once;
@@ -49,88 +85,190 @@ void silenceJackMessages()
     });
 }
 
-std::unique_ptr<JackClient> JackClient::open(const std::string& clientName)
+namespace {
+
+// jack_client_open() on a thread of its own: a server that is stopped (not
+// gone) accepts the connection and never answers. After the deadline the
+// opening is abandoned; should it still succeed, the thread closes it again.
+jack_client_t* openWithin(const std::string& clientName, std::chrono::milliseconds timeout)
+{
+    struct Opening {
+        std::mutex mutex;
+        std::condition_variable done;
+        bool finished = false;
+        bool abandoned = false;
+        jack_client_t* client = nullptr;
+    };
+    auto opening = std::make_shared<Opening>();
+    std::thread([opening, clientName] {
+        jack_status_t status{};
+        jack_client_t* client = jack_client_open(clientName.c_str(), JackNoStartServer, &status);
+        std::unique_lock lock(opening->mutex);
+        if (opening->abandoned) {
+            lock.unlock();
+            if (client)
+                jack_client_close(client);
+            return;
+        }
+        opening->client = client;
+        opening->finished = true;
+        opening->done.notify_all();
+    }).detach();
+    std::unique_lock lock(opening->mutex);
+    if (!opening->done.wait_for(lock, timeout, [&] { return opening->finished; })) {
+        opening->abandoned = true;
+        return nullptr;
+    }
+    return opening->client;
+}
+
+} // namespace
+
+std::shared_ptr<JackClient> JackClient::open(const std::string& clientName, Events events)
 {
     silenceJackMessages();
-    jack_status_t status{};
-    jack_client_t* client = jack_client_open(clientName.c_str(), JackNoStartServer, &status);
+    // JackNoStartServer: a missing server makes this fail at once.
+    jack_client_t* client = openWithin(clientName, JackServerCalls::kDefaultTimeout);
     if (!client)
         return nullptr;
-    std::unique_ptr<JackClient> self(new JackClient(client));
-    const auto countXrun = [](void* owner) {
-        static_cast<JackClient*>(owner)->m_xruns.fetch_add(1, std::memory_order_relaxed);
-        return 0;
-    };
-    const auto portsChanged = [](jack_port_id_t, int, void* owner) {
-        static_cast<JackClient*>(owner)->m_portWatchers.notify();
-    };
-    if (jack_set_xrun_callback(client, countXrun, self.get()) != 0 ||
-        jack_set_port_registration_callback(client, portsChanged, self.get()) != 0 ||
-        jack_set_process_callback(client, &JackClient::process, self.get()) != 0 || jack_activate(client) != 0)
+    std::shared_ptr<JackClient> self(new JackClient(client, std::move(events)));
+    if (!self->registerCallbacks())
+        return nullptr;
+    bool activated = false;
+    if (!self->m_calls.run([&] { activated = jack_activate(client) == 0; }) || !activated)
         return nullptr;
     return self;
 }
 
-JackClient::JackClient(jack_client_t* client) : m_client(client) { sem_init(&m_cycleDone, 0, 0); }
+JackClient::JackClient(jack_client_t* client, Events events)
+    : m_client(client), m_name(jack_get_client_name(client)), m_realtime(new Realtime)
+{
+    sem_init(&m_realtime->cycleDone, 0, 0);
+    m_realtime->events = std::move(events);
+}
+
+// Every callback the client takes from the server, in one place; all of them
+// get the Realtime part, which outlives a client the server no longer answers.
+bool JackClient::registerCallbacks()
+{
+    const auto countXrun = [](void* realtime) {
+        static_cast<Realtime*>(realtime)->xruns.fetch_add(1, std::memory_order_relaxed);
+        return 0;
+    };
+    const auto serverGone = [](jack_status_t, const char*, void* realtime) {
+        auto* state = static_cast<Realtime*>(realtime);
+        state->serverGone.store(true, std::memory_order_release);
+        sem_post(&state->cycleDone); // a waiter for cycles need not wait for its deadline
+        if (state->events.onServerGone)
+            state->events.onServerGone();
+    };
+    const auto portsChanged = [](jack_port_id_t, int, void* realtime) {
+        static_cast<Realtime*>(realtime)->portWatchers.notify();
+    };
+    jack_on_info_shutdown(m_client, serverGone, m_realtime);
+    return jack_set_xrun_callback(m_client, countXrun, m_realtime) == 0 &&
+           jack_set_port_registration_callback(m_client, portsChanged, m_realtime) == 0 &&
+           jack_set_process_callback(m_client, &JackClient::process, m_realtime) == 0;
+}
 
 JackClient::~JackClient()
 {
-    jack_deactivate(m_client);
-    jack_client_close(m_client);
-    sem_destroy(&m_cycleDone);
+    // Once the server has stopped calling back, nothing of the client is in
+    // use. After the server went away libjack has dropped the client's shared
+    // state and crashes in jack_deactivate() or jack_client_close(): the
+    // handle is left as it is.
+    const bool serverGone = m_realtime->serverGone.load(std::memory_order_acquire);
+    bool quiet = !serverGone && m_calls.run([this] { jack_deactivate(m_client); });
+    m_closing = true; // the ports below go with the client; no request per port
+    m_outputPool.clear();
+    m_inputPool.clear();
+    quiet = quiet && m_calls.run([this] { jack_client_close(m_client); });
+    if (quiet) {
+        sem_destroy(&m_realtime->cycleDone);
+        delete m_realtime;
+    }
+    // Otherwise the server may still call back into m_realtime some day: it is
+    // left allocated, as is the client handle libjack still holds.
 }
 
-std::string JackClient::portFullName(const std::string& portName) const
+bool JackClient::serverRunning() const
 {
-    return std::string(jack_get_client_name(m_client)) + ':' + portName;
+    return !m_realtime->serverGone.load(std::memory_order_acquire) && !m_calls.stuck();
 }
 
-int JackClient::process(jack_nframes_t frames, void* self)
+std::vector<std::string> JackClient::otherPorts(unsigned long flags) const
 {
-    auto* client = static_cast<JackClient*>(self);
-    for (auto& slot : client->m_writers) {
+    std::vector<std::string> names;
+    if (!serverRunning())
+        return names;
+    // Reads the server's port list from shared memory; no request that could block.
+    const char** ports = jack_get_ports(m_client, nullptr, JACK_DEFAULT_MIDI_TYPE, flags);
+    if (!ports)
+        return names;
+    const std::string own = m_name + ':';
+    for (const char** port = ports; *port; ++port) {
+        if (std::string_view(*port).substr(0, own.size()) != own)
+            names.emplace_back(*port);
+    }
+    jack_free(ports);
+    return names;
+}
+
+int JackClient::process(jack_nframes_t frames, void* realtime)
+{
+    auto* state = static_cast<Realtime*>(realtime);
+    for (auto& slot : state->writers) {
         if (JackPortWriter* writer = slot.load(std::memory_order_acquire))
             writer->process(frames);
     }
-    for (auto& slot : client->m_readers) {
+    for (auto& slot : state->readers) {
         if (JackPortReader* reader = slot.load(std::memory_order_acquire))
             reader->process(frames);
     }
-    client->m_cycles.fetch_add(1, std::memory_order_release);
-    if (client->m_cycleWaiters.load(std::memory_order_acquire) > 0)
-        sem_post(&client->m_cycleDone);
+    state->cycles.fetch_add(1, std::memory_order_release);
+    if (state->cycleWaiters.load(std::memory_order_acquire) > 0)
+        sem_post(&state->cycleDone);
     return 0;
 }
 
 bool JackClient::waitCycles(int cycles)
 {
-    const std::uint64_t target = m_cycles.load() + static_cast<std::uint64_t>(cycles);
+    Realtime& state = *m_realtime;
+    const std::uint64_t target = state.cycles.load() + static_cast<std::uint64_t>(cycles);
     const timespec deadline = monotonicDeadline(std::chrono::milliseconds(1000));
-    m_cycleWaiters.fetch_add(1);
+    state.cycleWaiters.fetch_add(1);
     bool reached = true;
-    while (m_cycles.load() < target) {
-        if (!waitUntil(m_cycleDone, deadline)) {
+    while (state.cycles.load() < target) {
+        if (!serverRunning() || !waitUntil(state.cycleDone, deadline)) {
             reached = false;
             break;
         }
     }
-    m_cycleWaiters.fetch_sub(1);
+    state.cycleWaiters.fetch_sub(1);
     return reached;
 }
 
 jack_port_t* JackClient::registerPort(const std::string& portName, unsigned long flags)
 {
-    return jack_port_register(m_client, portName.c_str(), JACK_DEFAULT_MIDI_TYPE, flags, 0);
+    jack_port_t* port = nullptr;
+    if (!serverRunning() ||
+        !m_calls.run([&] { port = jack_port_register(m_client, portName.c_str(), JACK_DEFAULT_MIDI_TYPE, flags, 0); }))
+        return nullptr;
+    return port;
 }
 
-bool JackClient::waitUntilConnected(jack_port_t* port)
+bool JackClient::connectPorts(const std::string& source, const std::string& destination)
 {
-    // The server applies a new connection at a cycle boundary; until then the
-    // port reads as unconnected. A loaded machine can take a while; give it half a second.
-    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::milliseconds(500);
-    while (jack_port_connected(port) == 0 && std::chrono::steady_clock::now() < giveUp)
-        waitCycles(1);
-    return jack_port_connected(port) != 0;
+    int result = -1;
+    if (!serverRunning() || !m_calls.run([&] { result = jack_connect(m_client, source.c_str(), destination.c_str()); }))
+        return false;
+    return result == 0 || result == EEXIST;
+}
+
+void JackClient::disconnectPort(jack_port_t* port)
+{
+    if (serverRunning())
+        m_calls.run([&] { jack_port_disconnect(m_client, port); });
 }
 
 std::unique_ptr<JackPortWriter> JackClient::openOutputPort(const std::string& portName)
@@ -139,7 +277,7 @@ std::unique_ptr<JackPortWriter> JackClient::openOutputPort(const std::string& po
     if (!port)
         return nullptr;
     auto writer = std::make_unique<JackPortWriter>(*this, port);
-    if (!takeSlot(m_writers, writer.get()))
+    if (!takeSlot(m_realtime->writers, writer.get()))
         return nullptr; // the writer's destructor unregisters the port
     return writer;
 }
@@ -150,67 +288,124 @@ std::unique_ptr<JackPortReader> JackClient::openInputPort(const std::string& por
     if (!port)
         return nullptr;
     auto reader = std::make_unique<JackPortReader>(*this, port, std::move(onMessage));
-    if (!takeSlot(m_readers, reader.get()))
+    if (!takeSlot(m_realtime->readers, reader.get()))
         return nullptr; // the reader's destructor unregisters the port
     return reader;
 }
 
 std::unique_ptr<OutputConnection> JackClient::connect(const std::string& destination)
 {
-    jack_port_t* port = registerPort("out-" + std::to_string(m_nextPortNumber++), JackPortIsOutput);
-    if (!port)
-        return nullptr;
-    const int connected = jack_connect(m_client, jack_port_name(port), destination.c_str());
-    if ((connected != 0 && connected != EEXIST) || !waitUntilConnected(port)) {
-        jack_port_unregister(m_client, port);
-        return nullptr;
+    JackPortWriter* writer = nullptr;
+    {
+        std::lock_guard lock(m_poolMutex);
+        for (auto& [pooled, busy] : m_outputPool) {
+            if (!busy) {
+                busy = true;
+                writer = pooled.get();
+                break;
+            }
+        }
     }
-    // The connection shows before the cycle that first carries it has begun:
-    // a message written in that cycle was seen to get lost. One more cycle.
-    waitCycles(1);
-    auto writer = std::make_unique<JackPortWriter>(*this, port);
-    if (!takeSlot(m_writers, writer.get()))
-        return nullptr;
-    // The server puts a new connection into its graph at a cycle boundary; a
-    // message written before then reaches nobody.
-    waitCycles(2);
-    return writer;
+    if (!writer) {
+        auto created = openOutputPort("out-" + std::to_string(m_nextPortNumber++));
+        if (!created)
+            return nullptr;
+        writer = created.get();
+        std::lock_guard lock(m_poolMutex);
+        m_outputPool.emplace_back(std::move(created), true);
+    }
+    writer->expectConnection();
+    auto borrowed = std::make_unique<BorrowedOutput>(shared_from_this(), writer);
+    if (!connectPorts(jack_port_name(writer->port()), destination))
+        return nullptr; // gives the port back
+    return borrowed;
 }
 
 std::unique_ptr<InputConnection> JackClient::listen(const std::string& source, ShortMessageCallback onMessage)
 {
-    auto reader = openInputPort("in-" + std::to_string(m_nextPortNumber++), shortMessagesOnly(std::move(onMessage)));
-    if (!reader)
-        return nullptr;
-    const int connected = jack_connect(m_client, source.c_str(), jack_port_name(reader->port()));
-    if ((connected != 0 && connected != EEXIST) || !waitUntilConnected(reader->port()))
-        return nullptr;
-    waitCycles(2); // as for outputs: the connection is live only from a cycle boundary on
-    return reader;
+    JackPortReader* reader = nullptr;
+    {
+        std::lock_guard lock(m_poolMutex);
+        for (auto& [pooled, busy] : m_inputPool) {
+            if (!busy) {
+                busy = true;
+                reader = pooled.get();
+                break;
+            }
+        }
+    }
+    if (!reader) {
+        auto created = openInputPort("in-" + std::to_string(m_nextPortNumber++), {});
+        if (!created)
+            return nullptr;
+        reader = created.get();
+        std::lock_guard lock(m_poolMutex);
+        m_inputPool.emplace_back(std::move(created), true);
+    }
+    reader->lend(shortMessagesOnly(std::move(onMessage)));
+    auto borrowed = std::make_unique<BorrowedInput>(shared_from_this(), reader);
+    // No wait for the connection to come up: the keyboard answers only what
+    // it was sent, and an output connected after this one is live no earlier.
+    if (!connectPorts(source, jack_port_name(reader->port())))
+        return nullptr; // gives the port back
+    return borrowed;
+}
+
+void JackClient::giveBack(JackPortWriter* writer)
+{
+    // Disconnected first: the destination must not get the port's next
+    // borrower's messages. The port keeps clearing its buffer every cycle.
+    disconnectPort(writer->port());
+    std::lock_guard lock(m_poolMutex);
+    for (auto& [pooled, busy] : m_outputPool) {
+        if (pooled.get() == writer)
+            busy = false;
+    }
+}
+
+void JackClient::giveBack(JackPortReader* reader)
+{
+    reader->takeBack();
+    disconnectPort(reader->port());
+    std::lock_guard lock(m_poolMutex);
+    for (auto& [pooled, busy] : m_inputPool) {
+        if (pooled.get() == reader)
+            busy = false;
+    }
 }
 
 void JackClient::releaseReader(JackPortReader* reader, jack_port_t* port)
 {
-    jack_port_disconnect(m_client, port);
-    leaveSlot(m_readers, reader);
+    if (m_closing) {
+        leaveSlot(m_realtime->readers, reader);
+        return;
+    }
+    disconnectPort(port);
+    leaveSlot(m_realtime->readers, reader);
     // A cycle that loaded the reader before it was taken out may still be running.
     waitCycles(2);
-    jack_port_unregister(m_client, port);
+    if (serverRunning())
+        m_calls.run([&] { jack_port_unregister(m_client, port); });
 }
 
 void JackClient::releaseWriter(JackPortWriter* writer, jack_port_t* port)
 {
+    if (m_closing) {
+        leaveSlot(m_realtime->writers, writer);
+        return;
+    }
     // JACK keeps an output buffer's content until its owner clears it, so a
     // port left connected without its writer would hand the last message to
     // the destination again in every cycle. Disconnect first, while the
     // writer still clears the buffer each cycle.
-    jack_port_disconnect(m_client, port);
+    disconnectPort(port);
     waitCycles(1);
-    leaveSlot(m_writers, writer);
+    leaveSlot(m_realtime->writers, writer);
     // A cycle that loaded the writer before it was taken out may still be
     // running; two more cycles and it is certainly done with it.
     waitCycles(2);
-    jack_port_unregister(m_client, port);
+    if (serverRunning())
+        m_calls.run([&] { jack_port_unregister(m_client, port); });
 }
 
 } // namespace quillon::midi

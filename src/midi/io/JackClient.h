@@ -9,44 +9,71 @@
 // real-time thread. Here each output port hands exactly one message at a time
 // to the process callback and the sender sleeps until it is written; each
 // input port copies whole messages into a ring for a thread of its own.
+//
+// One client serves a whole program. Connections made with connect() and
+// listen() borrow a port of the client and give it back disconnected when
+// they close; the port stays registered for the next connection, so opening
+// and closing costs one request to the server each and no wait for cycles.
+// Every request that waits for the server is bounded (JackServerCalls): a
+// stopped or stuck server makes calls fail, never hang.
 #include "midi/io/JackPorts.h"
+#include "midi/io/JackServerCalls.h"
 #include "midi/io/MidiSystem.h"
 #include "midi/io/PortWatchers.h"
 
 #include <array>
 #include <atomic>
+#include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
+#include <vector>
 
 #include <jack/jack.h>
 #include <semaphore.h>
 
 namespace quillon::midi {
 
-// Opening it is the test for "is a JACK server reachable"; it never prints anything.
-class JackClient {
+class JackClient : public std::enable_shared_from_this<JackClient> {
 public:
-    static std::unique_ptr<JackClient> open(const std::string& clientName);
+    // What the server tells the client. Called on one of JACK's threads; keep it short.
+    struct Events {
+        // The server stopped or threw the client out; the client is of no further use.
+        std::function<void()> onServerGone;
+    };
+
+    // nullptr when no JACK server is reachable; never prints anything.
+    static std::shared_ptr<JackClient> open(const std::string& clientName, Events events = {});
     ~JackClient();
     JackClient(const JackClient&) = delete;
     JackClient& operator=(const JackClient&) = delete;
 
+    // The client's name as the server registered it (it may differ from the one asked for).
+    std::string name() const { return m_name; }
     // "client:port" as other programs see it.
-    std::string portFullName(const std::string& portName) const;
+    std::string portFullName(const std::string& portName) const { return m_name + ':' + portName; }
 
-    // Ports of this client that other programs connect to (nullptr when the
-    // name is taken or every slot is in use). Sending on an output nobody is
-    // connected to fails at once.
+    // False once the server has gone (its shutdown callback), or a request to it got stuck.
+    bool serverRunning() const;
+
+    // MIDI ports of other clients with all of `flags` (JackPortIsInput: ports
+    // one can send to), in the server's order.
+    std::vector<std::string> otherPorts(unsigned long flags) const;
+
+    // Ports of this client under a fixed name that other programs connect to
+    // (nullptr when the name is taken or every slot is in use). Sending on an
+    // output nobody is connected to fails at once.
     std::unique_ptr<JackPortWriter> openOutputPort(const std::string& portName);
     std::unique_ptr<JackPortReader> openInputPort(const std::string& portName, MessageCallback onMessage);
 
-    // A new output port connected to the JACK input port `destination`
-    // ("client:port"); nullptr when that port does not exist (any more).
+    // An output connected to the JACK input port `destination` ("client:port");
+    // nullptr when that port does not exist (any more). The first message
+    // leaves in the first cycle that carries the new connection.
     std::unique_ptr<OutputConnection> connect(const std::string& destination);
 
-    // A new input port fed by the JACK output port `source`; short messages
-    // reach onMessage on a thread of its own, in arrival order. nullptr when
-    // that port does not exist (any more).
+    // An input fed by the JACK output port `source`; short messages reach
+    // onMessage on a thread of its own, in arrival order. nullptr when that
+    // port does not exist (any more).
     std::unique_ptr<InputConnection> listen(const std::string& source, ShortMessageCallback onMessage);
 
     // Sleeps until `cycles` more process cycles have completed (bounded).
@@ -55,35 +82,59 @@ public:
     // Cycles the server reported as missed (xruns) since the client opened.
     // When a reading program misses a cycle, what was written for it in that
     // cycle is gone, though the writer saw it leave.
-    std::uint64_t xruns() const { return m_xruns.load(std::memory_order_relaxed); }
+    std::uint64_t xruns() const { return m_realtime->xruns.load(std::memory_order_relaxed); }
 
     // Told on JACK's notification thread whenever any client registers or
     // unregisters a port, while the watch lives.
     std::unique_ptr<PortWatch> watchPorts(std::function<void()> changed)
     {
-        return m_portWatchers.add(std::move(changed));
+        return m_realtime->portWatchers.add(std::move(changed));
     }
 
 private:
     friend class JackPortWriter;
     friend class JackPortReader;
-    explicit JackClient(jack_client_t* client);
-    static int process(jack_nframes_t frames, void* self);
-    jack_port_t* registerPort(const std::string& portName, unsigned long flags);
-    bool waitUntilConnected(jack_port_t* port);
-    void releaseWriter(JackPortWriter* writer, jack_port_t* port);
-    void releaseReader(JackPortReader* reader, jack_port_t* port);
+    class BorrowedOutput;
+    class BorrowedInput;
 
     static constexpr std::size_t kMaxPorts = 8;
+
+    // What the process and notification callbacks touch. Left allocated when
+    // the server could not be told to stop calling them.
+    struct Realtime {
+        std::array<std::atomic<JackPortWriter*>, kMaxPorts> writers{};
+        std::array<std::atomic<JackPortReader*>, kMaxPorts> readers{};
+        std::atomic<std::uint64_t> cycles{0};
+        std::atomic<std::uint64_t> xruns{0};
+        std::atomic<int> cycleWaiters{0};
+        std::atomic<bool> serverGone{false};
+        sem_t cycleDone;
+        Events events;
+        PortWatchers portWatchers;
+    };
+
+    JackClient(jack_client_t* client, Events events);
+    bool registerCallbacks();
+    static int process(jack_nframes_t frames, void* realtime);
+    jack_port_t* registerPort(const std::string& portName, unsigned long flags);
+    bool connectPorts(const std::string& source, const std::string& destination);
+    void disconnectPort(jack_port_t* port);
+    void releaseWriter(JackPortWriter* writer, jack_port_t* port);
+    void releaseReader(JackPortReader* reader, jack_port_t* port);
+    void giveBack(JackPortWriter* writer);
+    void giveBack(JackPortReader* reader);
+
     jack_client_t* m_client;
-    std::array<std::atomic<JackPortWriter*>, kMaxPorts> m_writers{};
-    std::array<std::atomic<JackPortReader*>, kMaxPorts> m_readers{};
-    std::atomic<std::uint64_t> m_cycles{0};
-    std::atomic<std::uint64_t> m_xruns{0};
-    std::atomic<int> m_cycleWaiters{0};
-    sem_t m_cycleDone;
+    std::string m_name;
+    Realtime* m_realtime;
+    JackServerCalls m_calls;
+    bool m_closing = false;
     unsigned m_nextPortNumber = 1;
-    PortWatchers m_portWatchers;
+
+    // Ports lent to connections; `busy` says which are out.
+    std::mutex m_poolMutex;
+    std::vector<std::pair<std::unique_ptr<JackPortWriter>, bool>> m_outputPool;
+    std::vector<std::pair<std::unique_ptr<JackPortReader>, bool>> m_inputPool;
 };
 
 // Silences libjack's own messages (a missing server is not an error for us).

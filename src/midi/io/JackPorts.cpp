@@ -21,7 +21,9 @@ JackPortWriter::~JackPortWriter()
 
 SendResult JackPortWriter::send(std::span<const std::uint8_t> message)
 {
-    if (jack_port_connected(m_port) == 0)
+    if (!m_owner.serverRunning())
+        return SendResult::SendFailed;
+    if (!m_connectionPending.load(std::memory_order_acquire) && jack_port_connected(m_port) == 0)
         return SendResult::SendFailed; // the destination went away
     m_message.assign(message.begin(), message.end());
     m_state.store(Pending, std::memory_order_release);
@@ -41,6 +43,11 @@ void JackPortWriter::process(jack_nframes_t frames)
 {
     void* buffer = jack_port_get_buffer(m_port, frames);
     jack_midi_clear_buffer(buffer);
+    // A new connection takes effect at a cycle boundary; what is written
+    // before the cycle that carries it reaches nobody, so the message waits.
+    if (jack_port_connected(m_port) == 0)
+        return;
+    m_connectionPending.store(false, std::memory_order_relaxed);
     int expected = Pending;
     if (!m_state.compare_exchange_strong(expected, Writing, std::memory_order_acquire))
         return;
@@ -74,8 +81,25 @@ void JackPortReader::close()
     m_thread.join();
 }
 
+void JackPortReader::lend(MessageCallback onMessage)
+{
+    std::lock_guard lock(m_callbackMutex);
+    m_onMessage = std::move(onMessage);
+    m_firstOfLending = m_pushed.load(std::memory_order_acquire);
+    m_listening.store(true, std::memory_order_release);
+}
+
+void JackPortReader::takeBack()
+{
+    m_listening.store(false, std::memory_order_release);
+    std::lock_guard lock(m_callbackMutex);
+    m_onMessage = nullptr;
+}
+
 void JackPortReader::process(jack_nframes_t frames)
 {
+    if (!m_listening.load(std::memory_order_acquire))
+        return;
     void* buffer = jack_port_get_buffer(m_port, frames);
     const std::uint32_t count = jack_midi_get_event_count(buffer);
     for (std::uint32_t i = 0; i < count; ++i) {
@@ -88,6 +112,7 @@ void JackPortReader::process(jack_nframes_t frames)
             m_dropped.fetch_add(1, std::memory_order_relaxed);
             continue;
         }
+        m_pushed.fetch_add(1, std::memory_order_release);
         sem_post(&m_ready); // one post per complete message
     }
 }
@@ -95,11 +120,16 @@ void JackPortReader::process(jack_nframes_t frames)
 void JackPortReader::dispatch()
 {
     std::vector<std::uint8_t> message;
+    std::uint64_t popped = 0; // counts alongside m_pushed: each message pushed is popped once, in order
     while (true) {
         waitForever(m_ready);
         if (m_stop.load(std::memory_order_acquire))
             return;
-        if (m_ring.pop(message))
+        if (!m_ring.pop(message))
+            continue;
+        const std::uint64_t index = popped++;
+        std::lock_guard lock(m_callbackMutex);
+        if (m_onMessage && index >= m_firstOfLending)
             m_onMessage(message);
     }
 }

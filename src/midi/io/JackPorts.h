@@ -8,6 +8,7 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <mutex>
 #include <span>
 #include <thread>
 #include <vector>
@@ -33,10 +34,17 @@ public:
     ~JackPortWriter() override;
 
     // Sleeps until the message is in a cycle's buffer, bounded by sendTimeout().
-    // SendFailed when nothing is connected to the port or the time ran out.
+    // A message is written only in a cycle in which the port is connected.
+    // SendFailed when nothing is connected to the port (or the connection
+    // asked for has not come up in time), or the time ran out.
     SendResult send(std::span<const std::uint8_t> message) override;
 
+    // A connection was just requested: until a cycle carries it, a send
+    // waits for it instead of failing at once.
+    void expectConnection() { m_connectionPending.store(true, std::memory_order_release); }
+
     void process(jack_nframes_t frames); // JACK process thread
+    jack_port_t* port() const { return m_port; }
 
 private:
     enum State : int { Idle, Pending, Writing, Written, TooBig };
@@ -45,12 +53,15 @@ private:
     jack_port_t* m_port;
     std::vector<std::uint8_t> m_message;
     std::atomic<int> m_state{Idle};
+    std::atomic<bool> m_connectionPending{false};
     sem_t m_done;
 };
 
 // An input port. The process callback copies each whole message (SysEx too)
 // into a lock-free ring, length first, and posts a semaphore once per
 // message; a thread of its own hands them to the callback in arrival order.
+// A port the client lends to one connection after another is handed a new
+// callback each time; messages that arrived for an earlier one are dropped.
 // Copying a 1 KiB block costs the real-time thread microseconds: a reader
 // that ran late would miss the writer's next cycle, and the message with it.
 class JackPortReader : public InputConnection {
@@ -59,6 +70,11 @@ public:
     ~JackPortReader() override;
 
     void close() override; // twice is harmless; the callback is not called afterwards
+
+    // For a lent port: from now on messages go to onMessage; takeBack() stops
+    // them (no callback after it returns) until the next lend().
+    void lend(MessageCallback onMessage);
+    void takeBack();
 
     // Messages the ring had no room for (the program fell behind by 256 KiB).
     std::uint64_t droppedMessages() const { return m_dropped.load(std::memory_order_relaxed); }
@@ -73,7 +89,12 @@ private:
 
     JackClient& m_owner;
     jack_port_t* m_port;
+    std::mutex m_callbackMutex; // held while the callback runs
     MessageCallback m_onMessage;
+    std::atomic<bool> m_listening{true};
+    // Messages ever put into the ring; those before the current lending began are dropped.
+    std::atomic<std::uint64_t> m_pushed{0};
+    std::uint64_t m_firstOfLending = 0; // guarded by m_callbackMutex
     MessageRing m_ring;
     sem_t m_ready;
     std::atomic<bool> m_stop{false};

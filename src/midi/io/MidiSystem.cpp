@@ -1,5 +1,6 @@
 #include "midi/io/MidiSystem.h"
 
+#include "midi/io/JackBackend.h"
 #include "midi/io/RtMidiBackends.h"
 #include "midi/io/VirtualKeyboard.h"
 
@@ -54,6 +55,7 @@ std::unique_ptr<MidiSystem> MidiSystem::createDefault()
     backends.push_back(std::make_unique<VirtualKeyboard>());
     for (auto& backend : startRtMidiBackends("Quillon"))
         backends.push_back(std::move(backend));
+    backends.push_back(std::make_unique<JackBackend>("Quillon"));
     return std::make_unique<MidiSystem>(std::move(backends));
 }
 
@@ -139,6 +141,14 @@ std::unique_ptr<PortWatch> MidiSystem::watchPorts(const std::function<void()>& c
     if (watches->each.empty())
         return nullptr;
     return watches;
+}
+
+std::uint64_t MidiSystem::serverStops() const
+{
+    std::uint64_t total = 0;
+    for (const auto& backend : m_backends)
+        total += backend->serverStops();
+    return total;
 }
 
 std::vector<std::string> MidiSystem::backendNames() const

@@ -104,6 +104,8 @@ public:
     // have appeared or gone, while the returned watch lives. nullptr when the
     // backend cannot tell (its lists never change, or only Refresh shows it).
     virtual std::unique_ptr<PortWatch> watchPorts(std::function<void()> /*changed*/) { return nullptr; }
+    // How often, since the backend started, the MIDI server it talks to stopped.
+    virtual std::uint64_t serverStops() const { return 0; }
 };
 
 class VirtualKeyboard;
@@ -115,7 +117,8 @@ public:
     MidiSystem(const MidiSystem&) = delete;
     MidiSystem& operator=(const MidiSystem&) = delete;
 
-    // The built-in keyboard first, then every RtMidi API that starts on this machine.
+    // The built-in keyboard first, then ALSA when the machine has a sequencer,
+    // then JACK (whose client opens only when its ports are first asked for).
     static std::unique_ptr<MidiSystem> createDefault();
 
     // Every port, the default device's first (see defaultDevice()), then the
@@ -143,8 +146,9 @@ public:
     // first plus "-out" ("name:in" and "name-out:out") counts as one device too.
     static bool sameDevice(const PortRef& output, const PortRef& input);
 
-    // Sum of every backend's missedCycles().
+    // Sum of every backend's missedCycles(), and of their serverStops().
     std::uint64_t missedCycles() const;
+    std::uint64_t serverStops() const;
 
     // Finds the port a choice means now: by backend and name (index breaks ties
     // between equal names). DefaultRoute = that direction's port of

@@ -1,6 +1,5 @@
 #include "midi/io/RtMidiBackends.h"
 
-#include "midi/io/JackClient.h"
 #include "midi/io/PortWatchers.h"
 #include "midi/io/SendTimeout.h"
 #include "midi/io/SendWorker.h"
@@ -80,7 +79,7 @@ private:
 };
 
 // Input through RtMidi: short messages go to the callback on RtMidi's thread.
-// Destroying the RtMidiIn stops that thread (or leaves the JACK graph), so
+// Destroying the RtMidiIn stops that thread, so
 // after close() the callback is never called again.
 class RtMidiInputConnection : public InputConnection {
 public:
@@ -118,19 +117,14 @@ class RtMidiBackend : public Backend {
 public:
     static std::unique_ptr<RtMidiBackend> start(RtMidi::Api api, const std::string& clientName)
     {
-        std::unique_ptr<JackClient> jack;
-        if (api == RtMidi::UNIX_JACK) {
-            // Probe with our own client first: it fails quietly when no server runs.
-            jack = JackClient::open(clientName);
-            if (!jack)
-                return nullptr;
-        } else if (api == RtMidi::LINUX_ALSA) {
+        // JACK has a backend of its own (JackBackend).
+        if (api == RtMidi::LINUX_ALSA) {
             if (access("/dev/snd/seq", R_OK | W_OK) != 0)
                 return nullptr; // no sequencer: ALSA would only complain
         } else {
             return nullptr;
         }
-        auto backend = std::unique_ptr<RtMidiBackend>(new RtMidiBackend(api, clientName, std::move(jack)));
+        auto backend = std::unique_ptr<RtMidiBackend>(new RtMidiBackend(api, clientName));
         try {
             backend->m_outLister = std::make_unique<RtMidiOut>(api, clientName);
             backend->m_outLister->setErrorCallback(&keepRtMidiError, &backend->m_listError);
@@ -146,12 +140,9 @@ public:
 
     std::vector<PortInfo> outputs() override { return listPorts(*m_outLister, m_listError, m_name); }
     std::vector<PortInfo> inputs() override { return listPorts(*m_inLister, m_listError, m_name); }
-    std::uint64_t missedCycles() const override { return m_jack ? m_jack->xruns() : 0; }
 
     std::unique_ptr<PortWatch> watchPorts(std::function<void()> changed) override
     {
-        if (m_jack)
-            return m_jack->watchPorts(std::move(changed));
         return watchAlsaAnnouncements(std::move(changed));
     }
 
@@ -163,8 +154,6 @@ public:
         const auto index = currentIndex(*m_outLister, port);
         if (!index)
             return nullptr; // the port went away
-        if (m_jack)
-            return m_jack->connect(port.name);
         try {
             auto lastError = std::make_unique<std::string>();
             auto out = std::make_unique<RtMidiOut>(m_api, m_clientName);
@@ -182,15 +171,6 @@ public:
     {
         if (port.backend != m_name || !onMessage)
             return nullptr;
-        if (m_jack) {
-            // RtMidi's JACK input reads events without checking that the
-            // server handed them over: in a late cycle it followed a stale
-            // pointer and crashed. Our own client reads them checked.
-            m_listError.clear();
-            if (!currentIndex(*m_inLister, port))
-                return nullptr;
-            return m_jack->listen(port.name, std::move(onMessage));
-        }
         try {
             auto lastError = std::make_unique<std::string>();
             auto in = std::make_unique<RtMidiIn>(m_api, m_clientName);
@@ -212,16 +192,14 @@ public:
     }
 
 private:
-    RtMidiBackend(RtMidi::Api api, std::string clientName, std::unique_ptr<JackClient> jack)
-        : m_api(api), m_clientName(std::move(clientName)), m_name(api == RtMidi::UNIX_JACK ? "JACK" : "ALSA"),
-          m_jack(std::move(jack))
+    RtMidiBackend(RtMidi::Api api, std::string clientName)
+        : m_api(api), m_clientName(std::move(clientName)), m_name("ALSA")
     {
     }
 
     RtMidi::Api m_api;
     std::string m_clientName;
     std::string m_name;
-    std::unique_ptr<JackClient> m_jack;
     std::string m_listError;
     std::unique_ptr<RtMidiOut> m_outLister;
     std::unique_ptr<RtMidiIn> m_inLister;

@@ -1,7 +1,7 @@
 #pragma once
-// MIDI backends for the APIs RtMidi was built with (ALSA sequencer, JACK).
-// An API that cannot start on this machine (no sequencer device, no JACK
-// server) is skipped without a word: the program simply lists fewer ports.
+// MIDI backends through RtMidi: the ALSA sequencer (JACK has a client of its
+// own, JackBackend). An API that cannot start on this machine (no sequencer
+// device) is skipped without a word: the program simply lists fewer ports.
 #include "midi/io/MidiSystem.h"
 
 #include <rtmidi/RtMidi.h>

@@ -1,5 +1,9 @@
 #include "midi/io/TransferRunner.h"
 
+#include "base/core/Messages.h"
+#include "midi/io/StallWatch.h"
+
+#include <algorithm>
 #include <condition_variable>
 #include <deque>
 #include <mutex>
@@ -35,6 +39,8 @@ private:
     std::condition_variable m_changed;
     std::deque<std::uint32_t> m_messages;
 };
+
+constexpr std::chrono::milliseconds kServerCheck{250};
 
 } // namespace
 
@@ -79,7 +85,12 @@ TransferReport runTransfer(MidiSystem& system, transfer::TransferHandshake& hand
             return finish(TransferOutcome::NoOutput, "");
     }
 
-    const std::uint64_t missedBefore = system.missedCycles();
+    StallWatch watch;
+    watch.restart(system);
+    const auto stalled = [&](TransferOutcome outcome) {
+        report.stall = watch.diagnose(system, options.output, options.input);
+        return finish(outcome, stallNotice(report.stall, text::kStallKeyboardSilent));
+    };
     transfer::Actions actions = std::move(*first);
     unsigned progressRange = 0;
     while (true) {
@@ -90,7 +101,7 @@ TransferReport runTransfer(MidiSystem& system, transfer::TransferHandshake& hand
                 if (result == SendResult::OpenFailed)
                     return finish(TransferOutcome::NoOutput, "");
                 if (result != SendResult::Sent)
-                    return finish(TransferOutcome::SendFailed, "");
+                    return stalled(TransferOutcome::SendFailed);
                 ++report.messagesSent;
                 report.bytesSent += message->bytes.size();
             } else if (auto* range = std::get_if<transfer::SetProgressRange>(&action)) {
@@ -117,14 +128,14 @@ TransferReport runTransfer(MidiSystem& system, transfer::TransferHandshake& hand
         const auto deadline = std::chrono::steady_clock::now() + options.replyTimeout;
         actions.clear();
         while (actions.empty()) {
-            const auto packed = replies.waitUntil(deadline);
+            // Woken now and then to notice a server that stopped: no reply can come then.
+            const auto packed = replies.waitUntil(std::min(deadline, std::chrono::steady_clock::now() + kServerCheck));
             if (!packed) {
-                const std::uint64_t missed = system.missedCycles() - missedBefore;
-                return finish(TransferOutcome::NoReply,
-                              missed == 0 ? std::string()
-                                          : "the MIDI server missed " + std::to_string(missed) +
-                                                " cycles during the transfer; a message or reply may have been lost");
+                if (std::chrono::steady_clock::now() >= deadline || watch.serverStopped(system))
+                    return stalled(TransferOutcome::NoReply);
+                continue;
             }
+            watch.restart(system);
             actions = handshake.onShortMessage(static_cast<std::uint8_t>(*packed & 0xFF),
                                                static_cast<std::uint8_t>((*packed >> 8) & 0xFF));
         }

@@ -4,6 +4,7 @@
 // keyboard's replies (arriving on the input's thread) are waited for on a
 // condition variable with a deadline. Used by quillon-cli, the benchmarks and
 // the tests; the Send File window drives the same handshake from its signals.
+#include "midi/core/Stall.h"
 #include "midi/io/MidiSystem.h"
 #include "transfer/core/TransferHandshake.h"
 
@@ -38,6 +39,7 @@ enum class TransferOutcome {
 struct TransferReport {
     TransferOutcome outcome = TransferOutcome::Finished;
     std::string detail;
+    Stall stall; // why, for NoReply and SendFailed
     unsigned messagesSent = 0;
     std::uint64_t bytesSent = 0;
     std::chrono::nanoseconds elapsed{0};

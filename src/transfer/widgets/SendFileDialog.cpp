@@ -4,6 +4,7 @@
 #include "base/widgets/Session.h"
 #include "midi/io/MidiInputPump.h"
 #include "midi/io/MidiSystem.h"
+#include "midi/io/StallWatch.h"
 #include "transfer/core/FileAccess.h"
 #include "transfer/core/TransferSnapshot.h"
 #include "ui/DialogUnits.h"
@@ -242,6 +243,8 @@ void SendFileDialog::send()
     for (const TransferEntry& entry : m_transfers.entries)
         m_expectedData +=
             frame::packedLength(static_cast<std::size_t>(m_snapshot->lengthOf(entry.fileName).value_or(0)));
+    if (m_session.midi())
+        m_stallWatch.restart(*m_session.midi());
     m_rateTimer.start();
 
     m_active = true;
@@ -296,8 +299,11 @@ void SendFileDialog::handlePending()
         }
         const auto actions = m_handshake->onShortMessage(static_cast<std::uint8_t>(next & 0xFF),
                                                          static_cast<std::uint8_t>((next >> 8) & 0xFF));
-        if (m_active)
+        if (m_active) {
             m_silence.start();
+            if (m_session.midi())
+                m_stallWatch.restart(*m_session.midi());
+        }
         m_recorder.observe(actions, *m_handshake, WallClock::now());
         apply(actions);
     }
@@ -375,9 +381,15 @@ void SendFileDialog::onSilence()
         return;
     m_statusBeforeSilence = m_status->text();
     m_silenceShown = true;
-    // No ready reply yet: the likeliest cause is a keyboard left in an interrupted transfer.
+    // Say what is known: a stopped server, a port gone, missed cycles, a
+    // SysEx-mangling bridge. Else, with no ready reply yet, the likeliest cause
+    // is a keyboard left in an interrupted transfer.
     const bool opening = m_handshake && m_handshake->phase() == TransferHandshake::Phase::Waiting;
-    setStatus(opening ? qt(text::kStatusNoReadyReply) : QString::fromLatin1(kStatusKeyboardSilent));
+    midi::Stall stall;
+    if (auto* midi = m_session.midi())
+        stall = m_stallWatch.diagnose(*midi, m_session.outputChoice, m_session.inputChoice);
+    setStatus(
+        qt(midi::stallNotice(stall, opening ? text::kStatusNoReadyReply : std::string_view(kStatusKeyboardSilent))));
     showRate(false);
 }
 

@@ -18,6 +18,7 @@
 // any block was answered. When a run ends (finished, stopped, or the window closed in the
 // middle) one line per file is appended to the data folder's transfer log;
 // a log that cannot be written is left alone without a word.
+#include "midi/io/StallWatch.h"
 #include "transfer/core/TransferHandshake.h"
 #include "transfer/core/TransferReport.h"
 #include "transfer/core/TransferSnapshot.h"
@@ -132,6 +133,7 @@ private:
     QTimer m_silence;
     bool m_silenceShown = false;
     QString m_statusBeforeSilence;
+    midi::StallWatch m_stallWatch;
 
     TransferRecorder m_recorder;
     // File data of the run: expected, sent, and answered by the keyboard.

@@ -1,0 +1,23 @@
+#include "midi/core/Stall.h"
+
+#include "base/core/Messages.h"
+
+namespace quillon::midi {
+
+std::string stallNotice(const Stall& stall, std::string_view silentText)
+{
+    std::string notice;
+    switch (stall.cause) {
+    case StallCause::KeyboardSilent: notice = silentText; break;
+    case StallCause::PortGone: notice = text::kStallPortGone; break;
+    case StallCause::ServerStopped: notice = text::kStallServerStopped; break;
+    }
+    if (stall.missedCycles > 0)
+        notice += ' ' + std::string(text::kStallMissedCycles) + std::to_string(stall.missedCycles) +
+                  std::string(text::kStallMissedCyclesSuffix);
+    if (stall.throughBridge)
+        notice += ' ' + std::string(text::kStallThroughBridge);
+    return notice;
+}
+
+} // namespace quillon::midi

@@ -28,6 +28,7 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
@@ -264,6 +265,56 @@ Measure rawRtMidi(const std::string& keyboardIn, const std::string& keyboardOut,
     return m;
 }
 
+// The keyboard stops (SIGSTOP) for kPause a quarter into the transfer and
+// goes on. Measured: wall time per block from its first answer after the pause
+// to the end, which should be the usual time per block again.
+constexpr auto kPause = 2s;
+
+Measure afterPause(midi::MidiSystem& system, const midi::PortChoice& out, const midi::PortChoice& in,
+                   const std::string& path, pid_t keyboard)
+{
+    transfer::TransferHandshake handshake({transfer::TransferKind::Songs, {{path, "", 1}}},
+                                          [](const std::string& file) -> Result<frame::Bytes> {
+                                              std::ifstream stream(file, std::ios::binary);
+                                              return frame::Bytes(std::istreambuf_iterator<char>(stream), {});
+                                          });
+    std::vector<std::pair<Clock::time_point, unsigned>> progress;
+    progress.reserve(256);
+    std::atomic<Clock::time_point::rep> resumed{0};
+    std::thread pauser;
+    midi::TransferOptions options;
+    options.output = out;
+    options.input = in;
+    options.replyTimeout = 10s;
+    options.onProgress = [&](unsigned position, unsigned range) {
+        progress.emplace_back(Clock::now(), position);
+        if (position == range / 4 && !pauser.joinable())
+            pauser = std::thread([&] {
+                kill(keyboard, SIGSTOP);
+                std::this_thread::sleep_for(kPause);
+                kill(keyboard, SIGCONT);
+                resumed = Clock::now().time_since_epoch().count();
+            });
+    };
+    const auto report = midi::runTransfer(system, handshake, options);
+    if (pauser.joinable())
+        pauser.join();
+    Measure m;
+    if (report.outcome != midi::TransferOutcome::Finished) {
+        std::printf("  paused transfer failed: %s %s\n", std::string(midi::outcomeName(report.outcome)).c_str(),
+                    report.detail.c_str());
+        return m;
+    }
+    const Clock::time_point resume{Clock::duration(resumed.load())};
+    const auto first = std::find_if(progress.begin(), progress.end(), [&](const auto& p) { return p.first > resume; });
+    if (first == progress.end() || first->second == progress.back().second)
+        return m;
+    m.seconds = std::chrono::duration<double>(progress.back().first - first->first).count();
+    m.blocks = progress.back().second - first->second;
+    m.ok = true;
+    return m;
+}
+
 // quillon-keyboard as a separate process, so that its CPU is not counted as ours.
 class KeyboardProcess {
 public:
@@ -290,6 +341,7 @@ public:
         }
     }
     bool started() const { return m_pid > 0; }
+    pid_t pid() const { return m_pid; }
 
 private:
     pid_t m_pid = 0;
@@ -335,6 +387,7 @@ public:
         return m;
     }
 
+    pid_t pid() const { return m_process ? m_process->pid() : 0; }
     const midi::PortRef& in() const { return m_in; }   // the keyboard's input: where messages go
     const midi::PortRef& out() const { return m_out; } // where its replies come from
 
@@ -408,6 +461,16 @@ int main()
            medianOf(kJackRuns,
                     [&] { return keyboard.run([&] { return sendSong(*system, out(), in(), songPath, false); }); }),
            jackRaw);
+    const Median paused = medianOf(
+        3, [&] { return keyboard.run([&] { return afterPause(*system, out(), in(), songPath, keyboard.pid()); }); });
+    if (paused.completed && jackRaw.completed)
+        bench::reportRow(jackRoute +
+                             ": transfer after the keyboard paused 2 s, wall time per block from its next "
+                             "answer on (median of " +
+                             std::to_string(paused.completed) + " of " + std::to_string(paused.runs) + " runs)",
+                         paused.measure.wallMicrosPerBlock(), "us", jackRaw.measure.wallMicrosPerBlock());
+    else
+        bench::reportMissing(jackRoute + ": transfer after the keyboard paused 2 s", "us", "every run failed");
     // Messages per second, each curve on a port opened for it, against raw ping-pong exchanges per second.
     const Median curves = medianOf(kJackRuns, [&] { return curvesOpenPerMessage(*system, out(), blocks); });
     if (curves.completed && jackRaw.completed)

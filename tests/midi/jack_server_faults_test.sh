@@ -68,7 +68,7 @@ ended "$cli_pid"
 cli_pid=
 cat "$work/cli.log"
 [ "$status" = 1 ] || { echo "quillon-cli after the server died: expected exit 1, got $status"; exit 1; }
-grep -q 'The MIDI server (JACK) has stopped' "$work/cli.log" || { echo "quillon-cli did not name the stopped server"; exit 1; }
+grep -q 'The MIDI server (JACK) has stopped, or has shut Quillon out' "$work/cli.log" || { echo "quillon-cli did not name the stopped server"; exit 1; }
 ended "$keyboard_pid"
 keyboard_pid=
 cat "$work/keyboard.log"

@@ -104,7 +104,7 @@ inline constexpr std::string_view kStatusNoReadyReply =
 // Why the keyboard has not answered, as far as the program can tell (the Send
 // File window's status line and quillon-cli)
 inline constexpr std::string_view kStallServerStopped =
-    "The MIDI server (JACK) has stopped: nothing reaches the keyboard until it runs again.";
+    "The MIDI server (JACK) has stopped, or has shut Quillon out: nothing reaches the keyboard until it runs again.";
 inline constexpr std::string_view kStallPortGone =
     "The keyboard's port is gone: it is no longer listed (unplugged, or its program ended).";
 inline constexpr std::string_view kStallKeyboardSilent =

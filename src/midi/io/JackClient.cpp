@@ -49,8 +49,13 @@ public:
         : m_client(std::move(client)), m_writer(writer)
     {
     }
-    ~BorrowedOutput() override { m_client->giveBack(m_writer); }
+    ~BorrowedOutput() override
+    {
+        m_writer->tolerateStall({});
+        m_client->giveBack(m_writer);
+    }
     SendResult send(std::span<const std::uint8_t> message) override { return m_writer->send(message); }
+    void tolerateStall(std::chrono::milliseconds patience) override { m_writer->tolerateStall(patience); }
 
 private:
     std::shared_ptr<JackClient> m_client;

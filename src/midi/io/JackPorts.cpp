@@ -26,14 +26,24 @@ SendResult JackPortWriter::send(std::span<const std::uint8_t> message)
     if (!m_connectionPending.load(std::memory_order_acquire) && jack_port_connected(m_port) == 0)
         return SendResult::SendFailed; // the destination went away
     m_message.assign(message.begin(), message.end());
+    const auto started = std::chrono::steady_clock::now();
+    const std::uint64_t cyclesBefore = m_cycles.load(std::memory_order_acquire);
     m_state.store(Pending, std::memory_order_release);
-    const timespec deadline = monotonicDeadline(sendTimeout(message.size()));
-    if (!waitUntil(m_done, deadline)) {
+    timespec deadline = monotonicDeadline(sendTimeout(message.size()));
+    while (!waitUntil(m_done, deadline)) {
+        // No cycle at all for this port since then: the graph is held up by a
+        // paused program, and the message leaves once it goes on.
+        const bool noCycle = m_cycles.load(std::memory_order_acquire) == cyclesBefore;
+        if (noCycle && m_owner.serverRunning() && std::chrono::steady_clock::now() - started < m_stallPatience) {
+            deadline = monotonicDeadline(std::chrono::milliseconds(100));
+            continue;
+        }
         int expected = Pending;
         if (m_state.compare_exchange_strong(expected, Idle))
             return SendResult::SendFailed;
         // The callback took it just now; it finishes within the cycle.
         waitUntil(m_done, monotonicDeadline(std::chrono::milliseconds(1000)));
+        break;
     }
     const int outcome = m_state.exchange(Idle);
     return outcome == Written ? SendResult::Sent : SendResult::SendFailed;
@@ -41,6 +51,7 @@ SendResult JackPortWriter::send(std::span<const std::uint8_t> message)
 
 void JackPortWriter::process(jack_nframes_t frames)
 {
+    m_cycles.fetch_add(1, std::memory_order_release);
     void* buffer = jack_port_get_buffer(m_port, frames);
     jack_midi_clear_buffer(buffer);
     // A new connection takes effect at a cycle boundary; what is written

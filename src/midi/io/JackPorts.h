@@ -6,6 +6,7 @@
 #include "midi/io/MidiSystem.h"
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <mutex>
@@ -38,6 +39,7 @@ public:
     // SendFailed when nothing is connected to the port (or the connection
     // asked for has not come up in time), or the time ran out.
     SendResult send(std::span<const std::uint8_t> message) override;
+    void tolerateStall(std::chrono::milliseconds patience) override { m_stallPatience = patience; }
 
     // A connection was just requested: until a cycle carries it, a send
     // waits for it instead of failing at once.
@@ -54,6 +56,8 @@ private:
     std::vector<std::uint8_t> m_message;
     std::atomic<int> m_state{Idle};
     std::atomic<bool> m_connectionPending{false};
+    std::atomic<std::uint64_t> m_cycles{0}; // process calls so far
+    std::chrono::milliseconds m_stallPatience{0};
     sem_t m_done;
 };
 

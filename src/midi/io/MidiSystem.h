@@ -6,6 +6,7 @@
 //
 // Thread: everything here except the input callback is called from one
 // thread (the window thread, or the CLI's main thread).
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -69,6 +70,10 @@ class OutputConnection {
 public:
     virtual ~OutputConnection() = default;
     virtual SendResult send(std::span<const std::uint8_t> message) = 0;
+    // How long a send may wait while the MIDI server runs no cycle for this
+    // port at all (a program ahead of it in the server's graph is paused) before
+    // it fails. A paused keyboard is waited for as long as its reply would be.
+    virtual void tolerateStall(std::chrono::milliseconds) {}
 };
 
 // An open input. Closing twice is harmless; destruction closes.

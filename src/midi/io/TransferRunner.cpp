@@ -83,6 +83,7 @@ TransferReport runTransfer(MidiSystem& system, transfer::TransferHandshake& hand
         output = system.openOutput(options.output);
         if (!output)
             return finish(TransferOutcome::NoOutput, "");
+        output->tolerateStall(options.replyTimeout);
     }
 
     StallWatch watch;

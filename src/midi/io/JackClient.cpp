@@ -358,8 +358,15 @@ std::unique_ptr<InputConnection> JackClient::listen(const std::string& source, S
 
 void JackClient::giveBack(JackPortWriter* writer)
 {
-    // Disconnected first: the destination must not get the port's next
-    // borrower's messages. The port keeps clearing its buffer every cycle.
+    // A destination that feeds one of our inputs runs before us in each
+    // cycle and reads what we wrote one cycle late: disconnecting right after
+    // a send would take the message away before it got there, while the
+    // sender already counts it as gone. So the port stays connected until
+    // the cycle after the last write has begun (bounded by waitCycles()).
+    while (writer->lastMessageInFlight() && waitCycles(1)) {
+    }
+    // Disconnected before the next borrower: the destination must not get
+    // its messages. The port keeps clearing its buffer every cycle.
     disconnectPort(writer->port());
     std::lock_guard lock(m_poolMutex);
     for (auto& [pooled, busy] : m_outputPool) {

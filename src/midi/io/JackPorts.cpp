@@ -51,7 +51,7 @@ SendResult JackPortWriter::send(std::span<const std::uint8_t> message)
 
 void JackPortWriter::process(jack_nframes_t frames)
 {
-    m_cycles.fetch_add(1, std::memory_order_release);
+    const std::uint64_t cycle = m_cycles.fetch_add(1, std::memory_order_acq_rel) + 1;
     void* buffer = jack_port_get_buffer(m_port, frames);
     jack_midi_clear_buffer(buffer);
     // A new connection takes effect at a cycle boundary; what is written
@@ -64,6 +64,8 @@ void JackPortWriter::process(jack_nframes_t frames)
         return;
     const bool fits = m_message.size() <= jack_midi_max_event_size(buffer) &&
                       jack_midi_event_write(buffer, 0, m_message.data(), m_message.size()) == 0;
+    if (fits)
+        m_writtenInCycle.store(cycle, std::memory_order_release);
     m_state.store(fits ? Written : TooBig, std::memory_order_release);
     sem_post(&m_done);
 }

@@ -45,6 +45,15 @@ public:
     // waits for it instead of failing at once.
     void expectConnection() { m_connectionPending.store(true, std::memory_order_release); }
 
+    // The last message written is still in the buffer of the latest cycle: a
+    // program that runs before this client in a cycle (one that feeds this
+    // client's input, so the two form a loop) reads it only in the next one.
+    bool lastMessageInFlight() const
+    {
+        const std::uint64_t written = m_writtenInCycle.load(std::memory_order_acquire);
+        return written != 0 && written == m_cycles.load(std::memory_order_acquire);
+    }
+
     void process(jack_nframes_t frames); // JACK process thread
     jack_port_t* port() const { return m_port; }
 
@@ -56,7 +65,8 @@ private:
     std::vector<std::uint8_t> m_message;
     std::atomic<int> m_state{Idle};
     std::atomic<bool> m_connectionPending{false};
-    std::atomic<std::uint64_t> m_cycles{0}; // process calls so far
+    std::atomic<std::uint64_t> m_cycles{0};         // process calls so far
+    std::atomic<std::uint64_t> m_writtenInCycle{0}; // the process call that wrote the last message
     std::chrono::milliseconds m_stallPatience{0};
     sem_t m_done;
 };

@@ -13,7 +13,9 @@
 // One client serves a whole program. Connections made with connect() and
 // listen() borrow a port of the client and give it back disconnected when
 // they close; the port stays registered for the next connection, so opening
-// and closing costs one request to the server each and no wait for cycles.
+// and closing costs one request to the server each. Closing right after a
+// send waits for the start of the next cycle, by when the destination has
+// read the message even if it runs before this client.
 // Every request that waits for the server is bounded (JackServerCalls): a
 // stopped or stuck server makes calls fail, never hang.
 #include "midi/io/JackPorts.h"

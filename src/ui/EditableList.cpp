@@ -1,6 +1,8 @@
 #include "ui/EditableList.h"
 
+#include <QAbstractItemView>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -258,7 +260,7 @@ void EditableList::mousePressEvent(QMouseEvent* event)
     if (currentIndex() != index) {
         return;
     }
-    beginEdit(index);
+    beginEdit(index, event);
 }
 
 void EditableList::mouseDoubleClickEvent(QMouseEvent* event)
@@ -270,7 +272,7 @@ void EditableList::mouseDoubleClickEvent(QMouseEvent* event)
     QTableView::mouseDoubleClickEvent(event);
 }
 
-void EditableList::beginEdit(const QModelIndex& index)
+void EditableList::beginEdit(const QModelIndex& index, const QMouseEvent* press)
 {
     const int column = index.column();
     const bool combo = isComboColumn(column);
@@ -293,7 +295,18 @@ void EditableList::beginEdit(const QModelIndex& index)
         editor->setFocus(Qt::MouseFocusReason);
         // The click that opened a drop-down also opens its list: one click, not two.
         if (auto* dropDown = qobject_cast<QComboBox*>(editor)) {
-            dropDown->showPopup();
+            if (press) {
+                // Handed on as the drop-down's own press, so that the release
+                // of this click, which the opened list receives, is taken as
+                // the end of the click and does not close the list again.
+                const QPointF global = press->globalPosition();
+                QMouseEvent own(QEvent::MouseButtonPress, dropDown->mapFromGlobal(global), global, Qt::LeftButton,
+                                Qt::LeftButton, Qt::NoModifier);
+                QCoreApplication::sendEvent(dropDown, &own);
+            }
+            if (!dropDown->view()->isVisible()) {
+                dropDown->showPopup();
+            }
         }
     }
 }

@@ -73,7 +73,8 @@ protected:
     void closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) override;
 
 private:
-    void beginEdit(const QModelIndex& index);
+    // `press` is the mouse press that began the edit, if one did.
+    void beginEdit(const QModelIndex& index, const QMouseEvent* press = nullptr);
     void endEditOnScroll();
 
     QStandardItemModel* m_model;

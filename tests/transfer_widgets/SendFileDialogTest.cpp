@@ -10,6 +10,7 @@
 #include "ui/EditableList.h"
 #include "ui/PercentBar.h"
 
+#include <QApplication>
 #include <QComboBox>
 #include <QLabel>
 #include <QPushButton>
@@ -114,7 +115,15 @@ private slots:
             // Only "Nume" is edited, and only with the 28 slots.
             QTest::mouseClick(list.viewport(), Qt::LeftButton, {}, list.cellRect(1, 0).center());
             QVERIFY(!list.activeEditor());
-            QTest::mouseClick(list.viewport(), Qt::LeftButton, {}, list.cellRect(1, 2).center());
+            // One click: the press lands on the cell; the release goes where a
+            // window system sends it once a list has opened, to that list.
+            const QPoint slotCell = list.cellRect(1, 2).center();
+            QTest::mousePress(list.viewport(), Qt::LeftButton, {}, slotCell);
+            QWidget* released = QApplication::activePopupWidget();
+            if (!released)
+                released = list.viewport();
+            QTest::mouseRelease(released, Qt::LeftButton, {},
+                                released->mapFromGlobal(list.viewport()->mapToGlobal(slotCell)));
             auto* combo = qobject_cast<QComboBox*>(list.activeEditor());
             QVERIFY(combo);
             QCOMPARE(combo->count(), 28);

@@ -8,7 +8,6 @@
 namespace quillon::curve {
 namespace {
 
-using quillon::testing::readBytes;
 using quillon::testing::TempFolder;
 using quillon::testing::writeBytes;
 using Bytes = std::vector<std::uint8_t>;
@@ -45,25 +44,19 @@ TEST(CurveFileFormat, FieldsSitWhereTheLayoutSays)
     EXPECT_EQ(*decoded, curve);
 }
 
-TEST(CurveFileFormat, DiskRoundTripIsByteIdenticalAndLongerFilesReadTheirStart)
+// Writing and reading back whole files is the save-fault suite's; here a file
+// longer than the layout is read from its start, its stored table kept as it is.
+TEST(CurveFileFormat, LongerFilesReadTheirStartAndKeepTheirStoredTable)
 {
     TempFolder temp;
-    const auto file = temp.path() / "Mine.crv";
-    ASSERT_TRUE(writeCurveFile(file, hard2()));
-    const Bytes written = readBytes(file);
-    EXPECT_EQ(written, encodeCurveFile(hard2()));
-
     StoredCurve edited = hard2();
-    edited.table[5] = 77; // differs from what the key-points give: loading keeps it
+    edited.table[5] = 77; // differs from what the key-points give
     Bytes longer = encodeCurveFile(edited);
     longer.insert(longer.end(), {0xDE, 0xAD, 0xBE, 0xEF});
     writeBytes(temp.path() / "long.crv", longer);
     VelocityCurve curve;
     ASSERT_TRUE(loadCurveFile(temp.path() / "long.crv", curve));
     EXPECT_EQ(storedCurveOf(curve), edited);
-
-    ASSERT_TRUE(writeCurveFile(temp.path() / "Copy.crv", *readCurveFile(file)));
-    EXPECT_EQ(readBytes(temp.path() / "Copy.crv"), written);
 }
 
 // A curve the caller already has; a refused load must leave it exactly as it was.

@@ -32,87 +32,51 @@ private slots:
     void init() { h = EditorHarness::openedWithoutRealTime(); }
     void cleanup() { h.reset(); }
 
-    void dragsAMiddlePointToTheMouse()
+    // One drag from the default curve: pressed at the first point, moved through
+    // the others, released at the last; the picked key-point must end at (x, y).
+    void dragLeavesThePointWhereTheRulesPutIt_data()
     {
-        // Key-point 3 sits at (58, 58): pixel column 232. A press 2 pixels off still picks it.
-        h->press(QPoint(234, 300));
+        QTest::addColumn<QList<QPoint>>("path");
+        QTest::addColumn<int>("index");
+        QTest::addColumn<int>("x");
+        QTest::addColumn<int>("y");
+        // Key-point 3 sits at (58, 58), pixel column 232: a press 2 pixels off still picks it.
+        // x = trunc(203 / 4) = 50, y = (381 - 111) / 3 = 90.
+        QTest::newRow("middle point to the mouse") << QList<QPoint>{{234, 300}, {203, 111}} << 3 << 50 << 90;
+        QTest::newRow("point 1") << QList<QPoint>{{80, 0}, {110, 3 * (127 - 5)}} << 1 << 27 << 5;
+        QTest::newRow("point 5") << QList<QPoint>{{388, 0}, {420, 3 * (127 - 126)}} << 5 << 105 << 126;
+        // Middle points stop one short of their neighbours.
+        QTest::newRow("2 pushed past 3") << QList<QPoint>{{160, 100}, {300, 100}} << 2 << 57 << 93;
+        QTest::newRow("4 pulled past 3 and off the area")
+            << QList<QPoint>{{292, 100}, {240, 100}, {-40, 100}} << 4 << 59 << 93;
+        QTest::newRow("5 stops before 6") << QList<QPoint>{{388, 10}, {700, 10}} << 5 << 126 << 123;
+        // The first and last points only move up and down.
+        QTest::newRow("first point") << QList<QPoint>{{1, 381}, {150, 3 * (127 - 40)}} << 0 << 0 << 40;
+        QTest::newRow("last point") << QList<QPoint>{{508, 0}, {20, 3 * (127 - 100)}} << 6 << 127 << 100;
+        // Above the area is the top, below it (and its bottom row) the bottom.
+        QTest::newRow("above") << QList<QPoint>{{160, 200}, {160, -30}} << 2 << 40 << 127;
+        QTest::newRow("below") << QList<QPoint>{{160, 200}, {160, 900}} << 2 << 40 << 0;
+        QTest::newRow("bottom row") << QList<QPoint>{{160, 200}, {160, 381}} << 2 << 40 << 0;
+        QTest::newRow("last point below") << QList<QPoint>{{508, 0}, {508, 2000}} << 6 << 127 << 0;
+        // (not 0, 0: the test tool reads that as "the centre")
+        QTest::newRow("first point above") << QList<QPoint>{{1, 1}, {1, -2000}} << 0 << 0 << 127;
+    }
+    void dragLeavesThePointWhereTheRulesPutIt()
+    {
+        QFETCH(QList<QPoint>, path);
+        QFETCH(int, index);
+        QFETCH(int, x);
+        QFETCH(int, y);
+        h->press(path.front());
         QVERIFY(h->editor->state().dragging());
-        QCOMPARE(h->editor->state().dragIndex(), 3);
-        h->moveTo(QPoint(203, 111)); // x = trunc(203 / 4) = 50, y = (381 - 111) / 3 = 90
-        h->release(QPoint(203, 111));
-        KeyPoints expected = defaultKeyPoints();
-        expected.x[3] = 50;
-        expected.y[3] = 90;
-        verifyShows(*h, expected);
+        QCOMPARE(h->editor->state().dragIndex(), index);
+        for (const QPoint& at : path.mid(1))
+            h->moveTo(at);
+        h->release(path.back());
         QVERIFY(!h->editor->state().dragging());
-
-        // Key-points 1 and 5 move the same way.
-        h->drag(QPoint(80, 0), QPoint(110, 3 * (127 - 5)));
-        h->drag(QPoint(388, 0), QPoint(420, 3 * (127 - 126)));
-        expected.x[1] = 27;
-        expected.y[1] = 5;
-        expected.x[5] = 105;
-        expected.y[5] = 126;
-        verifyShows(*h, expected);
-    }
-
-    void middlePointsStopOneShortOfTheirNeighbours()
-    {
         KeyPoints expected = defaultKeyPoints();
-        // Key-point 2 (x 40) pushed past key-point 3 (x 58).
-        h->drag(QPoint(160, 100), QPoint(300, 100));
-        expected.x[2] = 57;
-        expected.y[2] = 93; // trunc((381 - 100) / 3)
-        verifyShows(*h, expected);
-
-        // Key-point 4 (x 73) pulled left past key-point 3 and then off the area.
-        h->press(QPoint(292, 100));
-        h->moveTo(QPoint(240, 100));
-        QCOMPARE(h->editor->state().working().keyPoints().x[4], 60);
-        h->moveTo(QPoint(-40, 100));
-        h->release(QPoint(-40, 100));
-        expected.x[4] = 59;
-        expected.y[4] = 93;
-        verifyShows(*h, expected);
-
-        // Key-point 5 (x 97) dragged far right stops before key-point 6 (x 127).
-        h->drag(QPoint(388, 10), QPoint(700, 10));
-        expected.x[5] = 126;
-        expected.y[5] = 123; // (381 - 10) / 3
-        verifyShows(*h, expected);
-    }
-
-    void firstAndLastPointsOnlyMoveUpAndDown()
-    {
-        KeyPoints expected = defaultKeyPoints();
-        h->drag(QPoint(1, 381), QPoint(150, 3 * (127 - 40)));
-        expected.y[0] = 40;
-        verifyShows(*h, expected);
-        QCOMPARE(h->editor->state().working().table()[0], 40);
-
-        h->drag(QPoint(508, 0), QPoint(20, 3 * (127 - 100)));
-        expected.y[6] = 100;
-        verifyShows(*h, expected);
-        QCOMPARE(h->editor->state().working().table()[127], 100);
-    }
-
-    void aboveTheAreaIsTopAndBelowIsBottom()
-    {
-        KeyPoints expected = defaultKeyPoints();
-        h->press(QPoint(160, 200));
-        h->moveTo(QPoint(160, -30));
-        QCOMPARE(h->editor->state().working().keyPoints().y[2], 127);
-        h->moveTo(QPoint(160, 900));
-        QCOMPARE(h->editor->state().working().keyPoints().y[2], 0);
-        h->moveTo(QPoint(160, 381)); // the bottom row itself is 0 as well
-        h->release(QPoint(160, 381));
-        expected.y[2] = 0;
-        verifyShows(*h, expected);
-
-        h->drag(QPoint(508, 0), QPoint(508, 2000));
-        expected.y[6] = 0;
-        h->drag(QPoint(1, 1), QPoint(1, -2000)); // (not 0, 0: the test tool reads that as "the centre")
-        expected.y[0] = 127;
+        expected.x[static_cast<std::size_t>(index)] = x;
+        expected.y[static_cast<std::size_t>(index)] = y;
         verifyShows(*h, expected);
     }
 

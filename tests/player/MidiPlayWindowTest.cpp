@@ -36,6 +36,9 @@ namespace {
 
 // A data folder with songs of 200, 30, 50 and 10 seconds, one MIDI output
 // port that keeps what it is sent, a recording sink and a virtual clock.
+const std::map<std::string, int> kSongSeconds{
+    {"long.mid", 200}, {"thirty.mid", 30}, {"fifty.mid", 50}, {"ten.mid", 10}};
+
 struct Rig : SessionRig {
     ScriptedBackend* port;
     VirtualClock clock;
@@ -45,9 +48,8 @@ struct Rig : SessionRig {
     explicit Rig(int handedIndex = -1, int category = base::PlayHandOver::kSongsOfMidFolder)
         : SessionRig(backendsOf(std::make_unique<ScriptedBackend>())), port(&backend<ScriptedBackend>(0))
     {
-        for (auto [name, seconds] :
-             {std::pair{"long.mid", 200}, {"thirty.mid", 30}, {"fifty.mid", 50}, {"ten.mid", 10}})
-            scratch.write("Quillon/mid/" + std::string(name), tickingSong(seconds));
+        for (const auto& [name, seconds] : kSongSeconds)
+            scratch.write("Quillon/mid/" + name, tickingSong(seconds));
         session.playHandOver = {category, handedIndex};
     }
 
@@ -80,6 +82,14 @@ struct Rig : SessionRig {
         const auto names = listing();
         return static_cast<int>(std::find(names.begin(), names.end(), name) - names.begin());
     }
+    int secondsAt(int row) const { return kSongSeconds.at(listing()[static_cast<std::size_t>(row)]); }
+    // Right-clicks the window and picks this entry of its context menu.
+    void chooseFromMenu(QWidget& window, const QString& entry)
+    {
+        messages.chooseNextMenuEntry(entry);
+        QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(5, 5), window.mapToGlobal(QPoint(5, 5)));
+        QApplication::sendEvent(&window, &event);
+    }
 };
 
 bool hasAllNotesOff(const std::vector<RecordedMessage>& messages)
@@ -110,6 +120,7 @@ private slots:
         QVERIFY(!window->statusLabel().isEnabled());
         QCOMPARE(window->statusLabel().text(), QString::fromUtf8(text::kPlayerReady.data()));
         QVERIFY(rig.messages.messages().empty());
+        QCOMPARE(window->windowTitle(), QStringLiteral("Midiplay"));
 
         // A picture of the window for people to look at; 146 x 90 dialog units is wider than tall.
         const QPixmap picture = window->grab();
@@ -172,10 +183,7 @@ private slots:
 
         window->playPressed(); // while playing: the selected song from its beginning
         window->tick();
-        const std::map<std::string, int> seconds{
-            {"long.mid", 200}, {"thirty.mid", 30}, {"fifty.mid", 50}, {"ten.mid", 10}};
-        const int otherSeconds = seconds.at(rig.listing()[static_cast<std::size_t>(other)]);
-        QCOMPARE(window->totalSeconds(), otherSeconds);
+        QCOMPARE(window->totalSeconds(), rig.secondsAt(other));
         QVERIFY(window->statusLabel().text().endsWith(QStringLiteral(" / 00:00")));
 
         // Paused, Next starts the following song, running, from its beginning.
@@ -256,15 +264,11 @@ private slots:
         QVERIFY(window->songPlayer().isPlaying());
 
         // The buttons skip from there (the song player's own tests hold the clamping at both ends).
-        window->slider().setValue(198);
-        window->sliderReleased();
         QTest::mouseClick(&window->button(QStringLiteral(">>")), Qt::LeftButton);
-        window->tick();
-        QCOMPARE(window->slider().value(), 200);
-        window->slider().setValue(50);
-        window->sliderReleased();
+        QCOMPARE(window->songPlayer().position().totalSeconds(), 108);
         QTest::mouseClick(&window->button(QStringLiteral("<<")), Qt::LeftButton);
-        QCOMPARE(window->songPlayer().position().totalSeconds(), 42);
+        QTest::mouseClick(&window->button(QStringLiteral("<<")), Qt::LeftButton);
+        QCOMPARE(window->songPlayer().position().totalSeconds(), 92);
         QTest::mouseClick(&window->button(QStringLiteral("&Pause")), Qt::LeftButton);
         QVERIFY(window->songPlayer().isPaused());
         QTest::mouseClick(&window->button(QStringLiteral("&Stop")), Qt::LeftButton);
@@ -300,9 +304,7 @@ private slots:
         QCOMPARE(window->outputNames(),
                  (QStringList{QStringLiteral("Built-in synthesizer"), QStringLiteral("Scripted: out")}));
 
-        rig.messages.chooseNextMenuEntry(QStringLiteral("Scripted: out"));
-        QContextMenuEvent menuEvent(QContextMenuEvent::Mouse, QPoint(5, 5), window->mapToGlobal(QPoint(5, 5)));
-        QApplication::sendEvent(window.get(), &menuEvent);
+        rig.chooseFromMenu(*window, QStringLiteral("Scripted: out"));
         QCOMPARE(window->outputDescription(), QStringLiteral("Scripted: out"));
         QVERIFY(!window->isSilent());
 
@@ -352,20 +354,10 @@ private slots:
     {
         Rig rig;
         const int first = 1;
-        const auto secondsOf = [&](int row) {
-            const std::map<std::string, int> seconds{
-                {"long.mid", 200}, {"thirty.mid", 30}, {"fifty.mid", 50}, {"ten.mid", 10}};
-            return seconds.at(rig.listing()[static_cast<std::size_t>(row)]);
-        };
-        const auto openMenuChoosing = [&](MidiPlayWindow& window, const QString& entry) {
-            rig.messages.chooseNextMenuEntry(entry);
-            QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(5, 5), window.mapToGlobal(QPoint(5, 5)));
-            QApplication::sendEvent(&window, &event);
-        };
         rig.session.playHandOver.index = first;
         auto window = rig.window();
         const QString choice = QString::fromUtf8(text::kPlayListThrough.data());
-        openMenuChoosing(*window, choice);
+        rig.chooseFromMenu(*window, choice);
         QVERIFY(window->playsListThrough());
         // Offered beside the outputs, checked now.
         QCOMPARE(rig.messages.menus().back().back(), choice);
@@ -373,7 +365,7 @@ private slots:
 
         // Each song that ends is followed by the next one, from its start.
         for (int row = first; row < 3; ++row) {
-            rig.clock.runFor(std::chrono::seconds(secondsOf(row)) - 1s);
+            rig.clock.runFor(std::chrono::seconds(rig.secondsAt(row)) - 1s);
             window->tick();
             QCOMPARE(window->songList().currentRow(), row); // not ended yet
             rig.clock.runFor(1s);
@@ -381,13 +373,13 @@ private slots:
             QCOMPARE(window->songList().currentRow(), row + 1);
             QVERIFY(window->songPlayer().isPlaying() && !window->songPlayer().isPaused());
             QCOMPARE(window->songPlayer().position().totalSeconds(), 0);
-            QCOMPARE(window->totalSeconds(), secondsOf(row + 1));
+            QCOMPARE(window->totalSeconds(), rig.secondsAt(row + 1));
         }
         // Chosen again, it is off: the song that ends stays the last one played.
-        openMenuChoosing(*window, choice);
+        rig.chooseFromMenu(*window, choice);
         QVERIFY(!window->playsListThrough());
         window->previousSong();
-        rig.clock.runFor(std::chrono::seconds(secondsOf(2)));
+        rig.clock.runFor(std::chrono::seconds(rig.secondsAt(2)));
         window->tick();
         QCOMPARE(window->songList().currentRow(), 2);
     }
@@ -418,36 +410,6 @@ private slots:
         app::MainWindow main(rig.session);
         QCOMPARE(tooltipOf(main.fileList(), "ten.mid"), ten);
         QCOMPARE(tooltipOf(main.fileList(), "multi.mid"), multi);
-    }
-
-    void midiPlayOnTheMainWindowsFifthEntryOpensThePlayerOnTheFifthSong()
-    {
-        Rig rig;
-        rig.scratch.write("Quillon/mid/five.mid", tickingSong(5));
-        app::MainWindow main(rig.session);
-        app::MainWindowHooks hooks;
-        hooks.playSongs = [&](QWidget& parent, const app::FileSelection&) { runMidiPlayWindow(rig.session, parent); };
-        main.setHooks(std::move(hooks));
-        QCOMPARE(main.fileList().count(), 5);
-        main.fileList().setCurrentRow(4);
-        const QString fifth = main.fileList().item(4)->text();
-
-        QString selected;
-        bool silentOrSounding = false;
-        rig.messages.onNextDialog([&](QDialog& dialog) {
-            auto* player = qobject_cast<MidiPlayWindow*>(&dialog);
-            QVERIFY(player != nullptr);
-            QCOMPARE(player->windowTitle(), QStringLiteral("Midiplay"));
-            const auto items = player->songList().selectedItems();
-            selected = items.isEmpty() ? QString() : items.front()->text();
-            // The real synthesizer: either heard, or the window says it is silent.
-            silentOrSounding =
-                player->isSilent() == (player->statusLabel().text() != QString::fromUtf8(text::kPlayerReady.data()));
-        });
-        main.playSelected();
-        QCOMPARE(rig.messages.pendingDialogs(), std::size_t{0});
-        QCOMPARE(selected, fifth);
-        QVERIFY(silentOrSounding);
     }
 };
 

@@ -52,8 +52,6 @@ TEST(SynthSink, ASongPlayedIntoTheSynthesizerRendersSoundAndSilenceAfterAllNotes
 {
     auto synth = offlineSynth();
     ASSERT_NE(synth, nullptr);
-    EXPECT_FALSE(synth->hasAudio());
-    EXPECT_TRUE(synth->audioDriver().empty());
 
     EXPECT_LT(rms(synth->render(4410)), 1e-6); // nothing played yet
 

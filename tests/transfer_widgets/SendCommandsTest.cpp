@@ -221,7 +221,9 @@ private slots:
         QVERIFY(rig.messages.dialogTitles().empty());
     }
 
-    void aFormatRefusalOffersACopyThatYesMakesListsSelectsAndSends()
+    // No to the offer makes nothing and changes no selection; Yes makes the copy,
+    // lists it and selects it in the refused song's place.
+    void aFormatRefusalOffersACopyThatYesMakesListsAndSelects()
     {
         TransferRig rig;
         rig.writeSong("plain.mid", 600, 1);
@@ -229,16 +231,24 @@ private slots:
         TransferRig::write(rig.folders.songPath("multi.mid"), original);
         MainWindowRig main(rig);
         QVERIFY(main.select({"plain.mid", "multi.mid"}));
+        const auto before = songFolderNames(rig);
+        const std::vector<ShownMessage> refusalAndOffer = {kFormatRefusal, offerFor("multi.mid")};
 
+        answerOffer(rig, MessageAnswer::No);
+        main.triggerSend();
+        QCOMPARE(rig.messages.messages(), refusalAndOffer);
+        QCOMPARE(songFolderNames(rig), before);
+        QCOMPARE(main.window.currentSelection().caretName, std::string("multi.mid"));
+        QCOMPARE(main.window.currentSelection().names.size(), 2u);
+
+        rig.messages.clear();
         answerOffer(rig, MessageAnswer::Yes);
         main.triggerSend();
-
-        QCOMPARE(rig.messages.messages(), (std::vector<ShownMessage>{kFormatRefusal, offerFor("multi.mid")}));
+        QCOMPARE(rig.messages.messages(), refusalAndOffer);
         QVERIFY(rig.messages.dialogTitles().empty()); // nothing is sent on the way
         QVERIFY(readBytes(rig.folders.songPath("multi.mid")) == original);
         QCOMPARE(main.listed().size(), 3);
         QVERIFY(main.listed().contains("multi-0.mid"));
-        // The copy takes the refused song's place beside the other chosen song.
         const app::FileSelection selection = main.window.currentSelection();
         QCOMPARE(std::set<std::string>(selection.names.begin(), selection.names.end()),
                  (std::set<std::string>{"multi-0.mid", "plain.mid"}));
@@ -249,23 +259,6 @@ private slots:
         rig.messages.answerNext(MessageAnswer::Yes);
         QVERIFY(transfer::confirmSongSend(rig.owner, rig.session, selection.names));
         QCOMPARE(rig.messages.messages(), std::vector<ShownMessage>{confirmation()});
-    }
-
-    void noToTheOfferMakesNothing()
-    {
-        TransferRig rig;
-        rig.writeSong("plain.mid", 600, 1);
-        TransferRig::write(rig.folders.songPath("multi.mid"), format1Song());
-        MainWindowRig main(rig);
-        QVERIFY(main.select({"multi.mid"}));
-        const auto before = songFolderNames(rig);
-
-        answerOffer(rig, MessageAnswer::No);
-        main.triggerSend();
-
-        QCOMPARE(rig.messages.messages(), (std::vector<ShownMessage>{kFormatRefusal, offerFor("multi.mid")}));
-        QCOMPARE(songFolderNames(rig), before);
-        QCOMPARE(main.window.currentSelection().names, std::vector<std::string>{"multi.mid"});
     }
 
     void aSongThatCannotBeConvertedSaysWhyAndLeavesNoFile()

@@ -217,26 +217,16 @@ private slots:
         QTest::addColumn<QString>("title");
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("after"); // idle, closed, or silent (waiting for a keyboard that cannot hear)
-        QTest::newRow("output not chosen, output first") << "none"
-                                                         << "none"
-                                                         << "Quillon v1.1 Beta"
-                                                         << "The Midi Output device is not opened!\r\n"
-                                                         << "idle";
-        QTest::newRow("input not chosen") << "keyboard"
-                                          << "none"
-                                          << "Quillon v1.1 Beta"
-                                          << "The Midi Input device is not opened!\r\n"
-                                          << "idle";
-        QTest::newRow("input cannot be opened") << "keyboard"
-                                                << "gone"
-                                                << "Quillon Updata"
-                                                << "There are no MIDI input devices!"
-                                                << "closed";
-        QTest::newRow("output cannot be opened") << "gone"
-                                                 << "keyboard"
-                                                 << "Quillon Updata"
-                                                 << "There are no MIDI output devices!"
-                                                 << "port gone";
+        const auto row = [](const char* name, QString output, QString input, QString title, QString text,
+                            QString after) { QTest::newRow(name) << output << input << title << text << after; };
+        row("output not chosen, output first", "none", "none", "Quillon v1.1 Beta",
+            "The Midi Output device is not opened!\r\n", "idle");
+        row("input not chosen", "keyboard", "none", "Quillon v1.1 Beta", "The Midi Input device is not opened!\r\n",
+            "idle");
+        row("input cannot be opened", "keyboard", "gone", "Quillon Updata", "There are no MIDI input devices!",
+            "closed");
+        row("output cannot be opened", "gone", "keyboard", "Quillon Updata", "There are no MIDI output devices!",
+            "port gone");
     }
 
     void portProblemsAreReportedAndNothingReachesTheKeyboard()

@@ -159,14 +159,10 @@ TEST_F(SongHandshake, OnlyNoteOnRepliesWithAKnownNoteCount)
 {
     store.files["a.mid"] = fileData(10);
     auto handshake = started(songs({{"a.mid", 1}}));
-    const std::uint8_t noteOff[] = {0x80, 54, 64};
-    const std::uint8_t otherChannel[] = {0x91, 54, 64};
-    const std::uint8_t unknownNote[] = {0x90, 52, 64};
-    const std::uint8_t romReply[] = {0x90, 51, 64};
-    const std::uint8_t tooShort[] = {0x90};
-    for (auto message : {std::span<const std::uint8_t>(noteOff), std::span<const std::uint8_t>(otherChannel),
-                         std::span<const std::uint8_t>(unknownNote), std::span<const std::uint8_t>(romReply),
-                         std::span<const std::uint8_t>(tooShort)})
+    // Note off, another channel, an unknown note, the ROM reply, too short.
+    const std::vector<std::vector<std::uint8_t>> ignored = {
+        {0x80, 54, 64}, {0x91, 54, 64}, {0x90, 52, 64}, {0x90, 51, 64}, {0x90}};
+    for (const auto& message : ignored)
         EXPECT_TRUE(handshake.onMidiMessage(message).empty());
     EXPECT_EQ(handshake.phase(), TransferHandshake::Phase::Waiting);
 

@@ -1,8 +1,7 @@
 // The song and ROM image "&Send" commands: the checks with their exact
 // messages, the confirmation, the offer of a format 0 copy for a song refused
 // for its format (made beside it on Yes, never replacing a file, listed,
-// selected and then sent like any other song), and the whole road from the
-// main window's menu to the keyboard.
+// selected and then passing the checks like any other song).
 #include "TransferRig.h"
 
 #include "../player/SmfBuilder.h"
@@ -14,7 +13,6 @@
 #include "transfer/widgets/SendCommands.h"
 
 #include <QAction>
-#include <QComboBox>
 #include <QMenu>
 #include <QPushButton>
 #include <QtTest>
@@ -79,13 +77,6 @@ std::set<std::string> songFolderNames(const TransferRig& rig)
     return names;
 }
 
-void sendAllAndClose(SendFileDialog& window)
-{
-    window.sendButton().click();
-    QTRY_VERIFY_WITH_TIMEOUT(window.handshake() && window.handshake()->isFinished(), 10000);
-    window.closeButton().click();
-}
-
 // The main window on the rig's session with the send commands plugged in and
 // the rig's ports chosen again (a new main window forgets them).
 struct MainWindowRig {
@@ -112,9 +103,9 @@ struct MainWindowRig {
     }
 
     // "&Send" from the file list's menu.
-    void triggerSend(base::FileCategory category = base::FileCategory::Songs)
+    void triggerSend()
     {
-        std::unique_ptr<QMenu> menu(window.buildFileMenu(category, &window));
+        std::unique_ptr<QMenu> menu(window.buildFileMenu(base::FileCategory::Songs, &window));
         for (QAction* action : menu->actions())
             if (action->text() == QStringLiteral("&Send"))
                 action->trigger();
@@ -179,36 +170,27 @@ private slots:
         QVERIFY(rig.messages.dialogTitles().empty());
     }
 
-    void theConfirmationDecidesWhetherTheWindowOpens()
+    // Yes opens the Send File window, as every test of that window shows.
+    void noToTheConfirmationOpensNothing()
     {
         TransferRig rig;
         rig.writeSong("small.mid", 1024, 1);
-        rig.writeSong("large.mid", 2048, 2);
-        const std::vector<std::string> names = {"small.mid", "large.mid"};
-
         rig.messages.answerNext(ui::MessageAnswer::No);
-        transfer::sendSongs(rig.owner, rig.session, names);
+        transfer::sendSongs(rig.owner, rig.session, {"small.mid"});
         QCOMPARE(rig.messages.messages(), std::vector<ShownMessage>{confirmation()});
         QVERIFY(rig.messages.dialogTitles().empty());
-
-        rig.messages.clear();
-        rig.messages.answerNext(ui::MessageAnswer::Yes);
-        transfer::sendSongs(rig.owner, rig.session, names);
-        QCOMPARE(rig.messages.dialogTitles(), std::vector<QString>{"Send File"});
     }
 
     void noSelectedSongStillAsksAndOpensAnEmptyWindowThatCannotSend()
     {
         TransferRig rig;
-        rig.messages.answerNext(ui::MessageAnswer::Yes);
         int rows = -1;
-        rig.whileWindowOpen([&](SendFileDialog& window) {
+        rig.sendSongs({}, [&](SendFileDialog& window) {
             rows = window.list().rowCount();
             QVERIFY(!window.sendButton().isEnabled());
             window.send();
             QVERIFY(!window.isTransferring());
         });
-        transfer::sendSongs(rig.owner, rig.session, {});
         QCOMPARE(rig.messages.messages(), std::vector<ShownMessage>{confirmation()});
         QCOMPARE(rows, 0);
         QCOMPARE(rig.keyboard.messagesReceived(), 0u);
@@ -239,37 +221,9 @@ private slots:
         QVERIFY(rig.messages.dialogTitles().empty());
     }
 
-    void theMainWindowsMenusSendSongsAndRomImagesToTheKeyboard()
-    {
-        TransferRig rig;
-        const auto first = rig.writeSong("first.mid", 1500, 1);
-        const auto second = rig.writeSong("second.mid", 4000, 2);
-        const auto image = rig.writeRom("image.bin", 3000, 3);
-        MainWindowRig main(rig);
-        QCOMPARE(main.listed().size(), 2);
-        main.window.fileList().selectAll();
-        rig.messages.answerNext(ui::MessageAnswer::Yes);
-        rig.whileWindowOpen(sendAllAndClose);
-        main.triggerSend();
-
-        QCOMPARE(rig.session.transfers.entries.size(), 2u);
-        for (const auto& entry : rig.session.transfers.entries)
-            QVERIFY(rig.keyboard.song(entry.slot) == (entry.fileName == "first.mid" ? first : second));
-
-        auto* categories = main.window.findChild<QComboBox*>();
-        QVERIFY(categories);
-        categories->setCurrentIndex(1);
-        QCOMPARE(rig.session.category, base::FileCategory::RomImages);
-        QCOMPARE(main.listed(), QStringList{"image.bin"});
-        main.window.fileList().selectAll();
-        rig.messages.answerNext(ui::MessageAnswer::Yes);
-        rig.whileWindowOpen(sendAllAndClose);
-        main.triggerSend(base::FileCategory::RomImages);
-        QVERIFY(rig.keyboard.romImage() == image);
-        QCOMPARE(rig.messages.dialogTitles(), (std::vector<QString>{"Send File", "Send File"}));
-    }
-
-    void aFormatRefusalOffersACopyThatYesMakesListsSelectsAndSends()
+    // No to the offer makes nothing and changes no selection; Yes makes the copy,
+    // lists it and selects it in the refused song's place.
+    void aFormatRefusalOffersACopyThatYesMakesListsAndSelects()
     {
         TransferRig rig;
         rig.writeSong("plain.mid", 600, 1);
@@ -277,50 +231,34 @@ private slots:
         TransferRig::write(rig.folders.songPath("multi.mid"), original);
         MainWindowRig main(rig);
         QVERIFY(main.select({"plain.mid", "multi.mid"}));
+        const auto before = songFolderNames(rig);
+        const std::vector<ShownMessage> refusalAndOffer = {kFormatRefusal, offerFor("multi.mid")};
 
+        answerOffer(rig, MessageAnswer::No);
+        main.triggerSend();
+        QCOMPARE(rig.messages.messages(), refusalAndOffer);
+        QCOMPARE(songFolderNames(rig), before);
+        QCOMPARE(main.window.currentSelection().caretName, std::string("multi.mid"));
+        QCOMPARE(main.window.currentSelection().names.size(), 2u);
+
+        rig.messages.clear();
         answerOffer(rig, MessageAnswer::Yes);
         main.triggerSend();
-
-        QCOMPARE(rig.messages.messages(), (std::vector<ShownMessage>{kFormatRefusal, offerFor("multi.mid")}));
+        QCOMPARE(rig.messages.messages(), refusalAndOffer);
         QVERIFY(rig.messages.dialogTitles().empty()); // nothing is sent on the way
-        const auto copyPath = rig.folders.songPath("multi-0.mid");
         QVERIFY(readBytes(rig.folders.songPath("multi.mid")) == original);
-        QVERIFY(transfer::checkSongFile(copyPath).ok()); // what the copy holds, the converter's own tests check
         QCOMPARE(main.listed().size(), 3);
         QVERIFY(main.listed().contains("multi-0.mid"));
-        // The copy takes the refused song's place beside the other chosen song.
         const app::FileSelection selection = main.window.currentSelection();
         QCOMPARE(std::set<std::string>(selection.names.begin(), selection.names.end()),
                  (std::set<std::string>{"multi-0.mid", "plain.mid"}));
         QCOMPARE(selection.caretName, std::string("multi-0.mid"));
 
-        // The selected songs now pass the checks and reach the keyboard whole.
+        // The selected songs now pass the Send checks: only the confirmation is asked.
         rig.messages.clear();
         rig.messages.answerNext(MessageAnswer::Yes);
-        rig.whileWindowOpen(sendAllAndClose);
-        main.triggerSend();
-        QCOMPARE(rig.messages.dialogTitles(), std::vector<QString>{"Send File"});
-        const auto copyBytes = readBytes(copyPath);
-        const auto plainBytes = readBytes(rig.folders.songPath("plain.mid"));
-        QVERIFY((rig.keyboard.song(1) == copyBytes && rig.keyboard.song(2) == plainBytes) ||
-                (rig.keyboard.song(1) == plainBytes && rig.keyboard.song(2) == copyBytes));
-    }
-
-    void noToTheOfferMakesNothing()
-    {
-        TransferRig rig;
-        rig.writeSong("plain.mid", 600, 1);
-        TransferRig::write(rig.folders.songPath("multi.mid"), format1Song());
-        MainWindowRig main(rig);
-        QVERIFY(main.select({"multi.mid"}));
-        const auto before = songFolderNames(rig);
-
-        answerOffer(rig, MessageAnswer::No);
-        main.triggerSend();
-
-        QCOMPARE(rig.messages.messages(), (std::vector<ShownMessage>{kFormatRefusal, offerFor("multi.mid")}));
-        QCOMPARE(songFolderNames(rig), before);
-        QCOMPARE(main.window.currentSelection().names, std::vector<std::string>{"multi.mid"});
+        QVERIFY(transfer::confirmSongSend(rig.owner, rig.session, selection.names));
+        QCOMPARE(rig.messages.messages(), std::vector<ShownMessage>{confirmation()});
     }
 
     void aSongThatCannotBeConvertedSaysWhyAndLeavesNoFile()

@@ -70,17 +70,13 @@ QStringList logLines(const TransferRig& rig)
     return lines;
 }
 
-// The fields of a log line that do not depend on the clock: name, bytes, blocks, slot, result.
+// The fields of a log line that do not depend on the clock (name, bytes, blocks,
+// slot, result); how the clock's fields are written is the log line's own test's.
 QStringList steadyFields(const QString& line)
 {
     const QStringList fields = line.split('\t');
     if (fields.size() != 8)
         return {QStringLiteral("not 8 fields: ") + line};
-    static const QRegularExpression time(QStringLiteral("^\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d UTC$"));
-    static const QRegularExpression seconds(QStringLiteral("^\\d+\\.\\d{6} s$"));
-    static const QRegularExpression rate(QStringLiteral("^\\d+\\.\\d\\d KiB/s$"));
-    if (!time.match(fields[0]).hasMatch() || !seconds.match(fields[6]).hasMatch() || !rate.match(fields[7]).hasMatch())
-        return {QStringLiteral("bad time, duration or rate: ") + line};
     return fields.mid(1, 5);
 }
 
@@ -100,9 +96,8 @@ private slots:
         TransferRig rig;
         rig.writeSong("a.mid", 3584, 1);
         rig.writeSong("b.mid", 1024, 2);
-        rig.messages.answerNext(ui::MessageAnswer::Yes);
         bool checked = false;
-        rig.whileWindowOpen([&](SendFileDialog& window) {
+        rig.sendSongs({"a.mid", "b.mid"}, [&](SendFileDialog& window) {
             auto& list = window.list();
             QCOMPARE(list.rowCount(), 2);
             QCOMPARE((QStringList{list.cellText(0, 0), list.cellText(0, 1), list.cellText(0, 2), list.cellText(0, 3)}),
@@ -127,8 +122,6 @@ private slots:
             auto* combo = qobject_cast<QComboBox*>(list.activeEditor());
             QVERIFY(combo);
             QCOMPARE(combo->count(), 28);
-            QCOMPARE(combo->itemText(0), QString("No.01"));
-            QCOMPARE(combo->itemText(27), QString("No.28"));
             QCOMPARE(combo->currentText(), QString("No.02"));
             // One click opened the list: 11 rows under the cell, the rest behind a scroll bar.
             QWidget* popup = combo->view()->window();
@@ -145,7 +138,6 @@ private slots:
             saveGrab(window, "send-file-idle.png");
             checked = true;
         });
-        transfer::sendSongs(rig.owner, rig.session, {"a.mid", "b.mid"});
         QVERIFY(checked);
         QCOMPARE(rig.keyboard.messagesReceived(), 0u);
     }
@@ -156,10 +148,9 @@ private slots:
         const auto a = rig.writeSong("a.mid", 3000, 11);
         const auto b = rig.writeSong("b.mid", 5000, 12);
         const auto c = rig.writeSong("c.mid", 2100, 13);
-        rig.messages.answerNext(ui::MessageAnswer::Yes);
         QStringList statuses;
         QStringList bar;
-        rig.whileWindowOpen([&](SendFileDialog& window) {
+        rig.sendSongs({"a.mid", "b.mid", "c.mid"}, [&](SendFileDialog& window) {
             QVERIFY(QTest::qWaitForWindowActive(&window));
             QVERIFY(chooseSlot(window, 0, "No.05"));
             QVERIFY(chooseSlot(window, 1, "No.01"));
@@ -178,7 +169,6 @@ private slots:
             QTest::mouseClick(&window.closeButton(), Qt::LeftButton);
             QVERIFY(!window.isVisible());
         });
-        transfer::sendSongs(rig.owner, rig.session, {"a.mid", "b.mid", "c.mid"});
 
         const std::vector<StoredItem> expected = {{5, a}, {1, b}, {5, c}};
         QVERIFY(rig.stored == expected);
@@ -195,35 +185,27 @@ private slots:
         QCOMPARE(steadyFields(lines[2]), sentLine("c.mid", 2100, "slot 5"));
     }
 
-    // How a ROM update ends when its last block is full is the handshake's to tell.
+    // Its statuses, bar and how it ends with a full last block are the handshake's to tell.
     void aRomImageArrivesWhole()
     {
         const std::size_t size = 10000;
         TransferRig rig;
         const auto image = rig.writeRom("update.bin", size, 7);
         rig.messages.answerNext(ui::MessageAnswer::Yes);
-        QStringList statuses;
-        QStringList bar;
         rig.whileWindowOpen([&](SendFileDialog& window) {
             auto& list = window.list();
             QCOMPARE(list.cellText(0, SendFileDialog::SlotColumn), QString());
             QTest::mouseClick(list.viewport(), Qt::LeftButton, {},
                               list.cellRect(0, SendFileDialog::SlotColumn).center());
             QVERIFY(!list.activeEditor()); // every column of a ROM list is read-only
-            QSignalSpy statusSpy(&window, &SendFileDialog::statusChanged);
-            QSignalSpy barSpy(&window, &SendFileDialog::progressChanged);
             window.sendButton().click();
             QTRY_COMPARE_WITH_TIMEOUT(window.closeButton().text(), QString("Ok"), 10000);
-            statuses = firstArguments(statusSpy);
-            bar = firstArguments(barSpy);
             saveGrab(window, "send-file-rom-done.png");
         });
         transfer::sendRomImage(rig.owner, rig.session, {"update.bin"});
 
         QVERIFY((rig.stored == std::vector<StoredItem>{{0, image}}));
         QVERIFY(rig.keyboard.errors().empty());
-        QCOMPARE(statuses, (QStringList{qt(text::kStatusUpdatingRom), qt(text::kStatusSucceeded)}));
-        QCOMPARE(bar, expectedPositions({size}));
         QCOMPARE(logLines(rig).size(), 1);
         QCOMPARE(steadyFields(logLines(rig)[0]), sentLine("update.bin", size, "ROM"));
     }
@@ -235,26 +217,16 @@ private slots:
         QTest::addColumn<QString>("title");
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("after"); // idle, closed, or silent (waiting for a keyboard that cannot hear)
-        QTest::newRow("output not chosen, output first") << "none"
-                                                         << "none"
-                                                         << "Quillon v1.1 Beta"
-                                                         << "The Midi Output device is not opened!\r\n"
-                                                         << "idle";
-        QTest::newRow("input not chosen") << "keyboard"
-                                          << "none"
-                                          << "Quillon v1.1 Beta"
-                                          << "The Midi Input device is not opened!\r\n"
-                                          << "idle";
-        QTest::newRow("input cannot be opened") << "keyboard"
-                                                << "gone"
-                                                << "Quillon Updata"
-                                                << "There are no MIDI input devices!"
-                                                << "closed";
-        QTest::newRow("output cannot be opened") << "gone"
-                                                 << "keyboard"
-                                                 << "Quillon Updata"
-                                                 << "There are no MIDI output devices!"
-                                                 << "port gone";
+        const auto row = [](const char* name, QString output, QString input, QString title, QString text,
+                            QString after) { QTest::newRow(name) << output << input << title << text << after; };
+        row("output not chosen, output first", "none", "none", "Quillon v1.1 Beta",
+            "The Midi Output device is not opened!\r\n", "idle");
+        row("input not chosen", "keyboard", "none", "Quillon v1.1 Beta", "The Midi Input device is not opened!\r\n",
+            "idle");
+        row("input cannot be opened", "keyboard", "gone", "Quillon Updata", "There are no MIDI input devices!",
+            "closed");
+        row("output cannot be opened", "gone", "keyboard", "Quillon Updata", "There are no MIDI output devices!",
+            "port gone");
     }
 
     void portProblemsAreReportedAndNothingReachesTheKeyboard()
@@ -273,8 +245,7 @@ private slots:
         };
         rig.session.outputChoice = choice(output);
         rig.session.inputChoice = choice(input);
-        rig.messages.answerNext(ui::MessageAnswer::Yes);
-        rig.whileWindowOpen([&](SendFileDialog& window) {
+        rig.sendSongs({"a.mid"}, [&](SendFileDialog& window) {
             window.setSilenceTimeout(std::chrono::milliseconds(50));
             rig.messages.clear();
             window.sendButton().click();
@@ -297,7 +268,6 @@ private slots:
                 window.closeButton().click();
             QVERIFY(!window.isVisible());
         });
-        transfer::sendSongs(rig.owner, rig.session, {"a.mid"});
         QCOMPARE(rig.keyboard.messagesReceived(), 0u);
     }
 
@@ -308,8 +278,7 @@ private slots:
         rig.writeSong("b.mid", 2500, 2);
         rig.writeSong("c.mid", 2500, 3);
         std::ofstream(logPath(rig), std::ios::binary) << "an earlier line\n";
-        rig.messages.answerNext(ui::MessageAnswer::Yes);
-        rig.whileWindowOpen([&](SendFileDialog& window) {
+        rig.sendSongs({"a.mid", "b.mid", "c.mid"}, [&](SendFileDialog& window) {
             std::filesystem::remove(rig.folders.songPath("b.mid"));
             rig.messages.clear();
             window.sendButton().click();
@@ -324,7 +293,6 @@ private slots:
             window.closeButton().click();
             QVERIFY(!window.isVisible());
         });
-        transfer::sendSongs(rig.owner, rig.session, {"a.mid", "b.mid", "c.mid"});
         // Every file is read when Send is pressed: one gone stops the run before anything goes out.
         QCOMPARE(rig.keyboard.messagesReceived(), 0u);
         QVERIFY(rig.stored.empty());
@@ -344,9 +312,8 @@ private slots:
         TransferRig rig;
         rig.writeSong("long.mid", 40000, 5);
         const auto again = rig.writeSong("again.mid", 3000, 6);
-        rig.messages.answerNext(ui::MessageAnswer::Yes);
         std::size_t receivedAtCancel = 0;
-        rig.whileWindowOpen([&](SendFileDialog& window) {
+        rig.sendSongs({"long.mid"}, [&](SendFileDialog& window) {
             QObject::connect(&window, &SendFileDialog::progressChanged, &window, [&](int reached) {
                 if (reached != 3 || !window.isVisible())
                     return;
@@ -356,7 +323,6 @@ private slots:
             window.sendButton().click();
             QTRY_VERIFY_WITH_TIMEOUT(!window.isVisible(), 10000);
         });
-        transfer::sendSongs(rig.owner, rig.session, {"long.mid"});
         // Nothing more of the song, only the closing control message: the keyboard left the transfer.
         QTRY_COMPARE(rig.keyboard.messagesReceived(), receivedAtCancel + 1);
         QVERIFY(!rig.keyboard.transferOpen());
@@ -366,14 +332,12 @@ private slots:
         QCOMPARE((QStringList{fields[0], fields[3], fields[4]}), (QStringList{"long.mid", "slot 1", "stopped"}));
 
         // The next Send works the first time.
-        rig.messages.answerNext(ui::MessageAnswer::Yes);
-        rig.whileWindowOpen([](SendFileDialog& window) {
+        rig.sendSongs({"again.mid"}, [](SendFileDialog& window) {
             window.sendButton().click();
             QTRY_COMPARE_WITH_TIMEOUT(window.closeButton().text(), QString("Ok"), 10000);
             QCOMPARE(window.statusText(), qt(text::kStatusSucceeded));
             window.closeButton().click();
         });
-        transfer::sendSongs(rig.owner, rig.session, {"again.mid"});
         QVERIFY((rig.stored == std::vector<StoredItem>{{1, again}}));
     }
 
@@ -382,8 +346,7 @@ private slots:
         TransferRig rig;
         rig.writeSong("a.mid", 2500, 1);
         rig.keyboard.setAnswering(false);
-        rig.messages.answerNext(ui::MessageAnswer::Yes);
-        rig.whileWindowOpen([&](SendFileDialog& window) {
+        rig.sendSongs({"a.mid"}, [&](SendFileDialog& window) {
             window.setSilenceTimeout(std::chrono::milliseconds(50));
             window.setRateInterval(std::chrono::milliseconds(10));
             const QSize size = window.size();
@@ -406,7 +369,6 @@ private slots:
             QVERIFY(!window.isVisible());
             QCOMPARE(window.rateText(), QString());
         });
-        transfer::sendSongs(rig.owner, rig.session, {"a.mid"});
         QCOMPARE(rig.keyboard.messagesReceived(), 1u);
     }
 
@@ -415,13 +377,11 @@ private slots:
         TransferRig rig;
         rig.writeSong("a.mid", 2000, 1);
         std::filesystem::create_directory(logPath(rig)); // a folder in the log's place
-        rig.messages.answerNext(ui::MessageAnswer::Yes);
-        rig.whileWindowOpen([](SendFileDialog& window) {
+        rig.sendSongs({"a.mid"}, [](SendFileDialog& window) {
             window.sendButton().click();
             QTRY_COMPARE_WITH_TIMEOUT(window.closeButton().text(), QString("Ok"), 10000);
             window.closeButton().click();
         });
-        transfer::sendSongs(rig.owner, rig.session, {"a.mid"});
         QCOMPARE(rig.messages.messages().size(), 1u); // the confirmation only
         QCOMPARE(rig.stored.size(), 1u);
         QVERIFY(std::filesystem::is_directory(logPath(rig)));
@@ -431,9 +391,8 @@ private slots:
     {
         TransferRig rig;
         rig.writeSong("long.mid", 40000, 5);
-        rig.messages.answerNext(ui::MessageAnswer::Yes);
         QString before, during, after;
-        rig.whileWindowOpen([&](SendFileDialog& window) {
+        rig.sendSongs({"long.mid"}, [&](SendFileDialog& window) {
             window.setRateInterval(std::chrono::milliseconds(20));
             before = window.rateText();
             // The keyboard falls silent part-way, so the run stays under way while the label is read.
@@ -453,7 +412,6 @@ private slots:
             window.closeButton().click();
             after = window.rateText();
         });
-        transfer::sendSongs(rig.owner, rig.session, {"long.mid"});
 
         QCOMPARE(before, QString());
         QVERIFY2(QRegularExpression(QStringLiteral("^\\d+\\.\\d KiB/s, \\d+ s left$")).match(during).hasMatch(),

@@ -6,6 +6,7 @@
 #include "../support/SessionRig.h"
 
 #include "midi/core/DeviceFrame.h"
+#include "transfer/widgets/SendCommands.h"
 #include "transfer/widgets/SendFileDialog.h"
 #include "ui/EditableList.h"
 
@@ -63,11 +64,17 @@ public:
     ~TransferRig() { keyboard.setEventListener({}); }
 
     // A format-0 song of exactly `size` bytes (at least 14): header, then noise.
-    frame::Bytes writeSong(const std::string& name, std::size_t size, unsigned seed)
+    static frame::Bytes songBytes(std::size_t size, unsigned seed)
     {
         frame::Bytes bytes = noise(size, seed);
         const std::uint8_t head[14] = {'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 0, 0, 1, 0, 96};
         std::copy(std::begin(head), std::end(head), bytes.begin());
+        return bytes;
+    }
+
+    frame::Bytes writeSong(const std::string& name, std::size_t size, unsigned seed)
+    {
+        frame::Bytes bytes = songBytes(size, seed);
         write(folders.songPath(name), bytes);
         return bytes;
     }
@@ -100,6 +107,14 @@ public:
             window.activateWindow();
             during(window);
         });
+    }
+
+    // Confirms a song Send of `names`; `during` drives the window it opens.
+    void sendSongs(const std::vector<std::string>& names, std::function<void(transfer::SendFileDialog&)> during)
+    {
+        messages.answerNext(ui::MessageAnswer::Yes);
+        whileWindowOpen(std::move(during));
+        transfer::sendSongs(owner, session, names);
     }
 
     midi::VirtualKeyboard& keyboard;

@@ -79,9 +79,14 @@ private slots:
     }
     void cleanup() { f.reset(); }
 
-    void textEditorOpensOverTheCellAndCommitsOnEnter()
+    // One text edit after another: the editor opens over the cell with its text
+    // selected; Enter commits, a click on another cell commits and opens there,
+    // Escape restores the old text. Each end is reported; none reaches the dialog.
+    void textEditsCommitOnEnterOrAnotherClickAndEscapeRestores()
     {
         QSignalSpy edited(f->list, &EditableList::cellEdited);
+        QSignalSpy accepted(&f->dialog, &QDialog::accepted);
+        QSignalSpy rejected(&f->dialog, &QDialog::rejected);
 
         f->click(1, 0);
         auto* editor = qobject_cast<QLineEdit*>(f->list->activeEditor());
@@ -90,55 +95,32 @@ private slots:
         QCOMPARE(editor->text(), QString("second.mid"));
         QCOMPARE(editor->selectedText(), QString("second.mid"));
         QCOMPARE(f->selectedRows(), QList<int>{1});
-
         QTest::keyClicks(editor, "renamed.mid");
         QTest::keyClick(editor, Qt::Key_Return);
-
         QCOMPARE(f->list->cellText(1, 0), QString("renamed.mid"));
         QCOMPARE(edited.count(), 1);
         QCOMPARE(edited[0], (QList<QVariant>{1, 0, QString("renamed.mid")}));
         QVERIFY(!f->list->activeEditor());
-        QVERIFY(f->dialog.isVisible());
-        QCOMPARE(f->dialog.result(), 0);
-    }
-
-    void escapeRestoresTheOldTextAndStillReports()
-    {
-        QSignalSpy edited(f->list, &EditableList::cellEdited);
-        QSignalSpy accepted(&f->dialog, &QDialog::accepted);
-        QSignalSpy rejected(&f->dialog, &QDialog::rejected);
-
-        f->click(0, 0);
-        auto* editor = qobject_cast<QLineEdit*>(f->list->activeEditor());
-        QVERIFY(editor);
-        QTest::keyClicks(editor, "thrown away");
-        QTest::keyClick(editor, Qt::Key_Escape);
-
-        QCOMPARE(f->list->cellText(0, 0), QString("first.mid"));
-        QCOMPARE(edited.count(), 1);
-        QCOMPARE(edited[0], (QList<QVariant>{0, 0, QString("first.mid")}));
-        QVERIFY(!f->list->activeEditor());
-        // Neither Enter nor Escape of an edit reaches the dialog.
-        QCOMPARE(accepted.count(), 0);
-        QCOMPARE(rejected.count(), 0);
-        QVERIFY(f->dialog.isVisible());
-    }
-
-    void clickingAnotherCellCommitsTheFirstEdit()
-    {
-        QSignalSpy edited(f->list, &EditableList::cellEdited);
 
         f->click(0, 0);
         QTest::keyClicks(f->list->activeEditor(), "a.mid");
         f->click(2, 0);
-
         QCOMPARE(f->list->cellText(0, 0), QString("a.mid"));
-        QVERIFY(edited.count() >= 1);
-        QCOMPARE(edited[0], (QList<QVariant>{0, 0, QString("a.mid")}));
-        auto* second = qobject_cast<QLineEdit*>(f->list->activeEditor());
-        QVERIFY(second);
-        QCOMPARE(second->text(), QString("third.mid"));
+        QVERIFY(edited.count() >= 2);
+        QCOMPARE(edited[1], (QList<QVariant>{0, 0, QString("a.mid")}));
+        editor = qobject_cast<QLineEdit*>(f->list->activeEditor());
+        QVERIFY(editor);
+        QCOMPARE(editor->text(), QString("third.mid"));
         QCOMPARE(f->selectedRows(), QList<int>{2});
+
+        QTest::keyClicks(editor, "thrown away");
+        QTest::keyClick(editor, Qt::Key_Escape);
+        QCOMPARE(f->list->cellText(2, 0), QString("third.mid"));
+        QCOMPARE(edited.last(), (QList<QVariant>{2, 0, QString("third.mid")}));
+        QVERIFY(!f->list->activeEditor());
+        QCOMPARE(accepted.count(), 0);
+        QCOMPARE(rejected.count(), 0);
+        QVERIFY(f->dialog.isVisible());
     }
 
     void readOnlyColumnsOpenNothingUnlessTheyAreDropDowns()
@@ -165,8 +147,6 @@ private slots:
 
     void dropDownOffersTheOwnersChoicesAndPreselectsByPrefix()
     {
-        f->list->setComboScroll(true);
-
         // "no.04" matches "No.04" whatever the case.
         f->click(1, 1);
         QCOMPARE(f->askedColumns, QList<int>{1});
@@ -178,8 +158,6 @@ private slots:
             offered.append(combo->itemText(i));
         QCOMPARE(offered, kSlots);
         QCOMPARE(combo->currentText(), QString("No.04"));
-        QCOMPARE(combo->maxVisibleItems(), 6);
-        QCOMPARE(combo->view()->verticalScrollBarPolicy(), Qt::ScrollBarAsNeeded);
 
         // Choosing another entry from the opened list ends the edit with it.
         QSignalSpy edited(f->list, &EditableList::cellEdited);
@@ -200,7 +178,6 @@ private slots:
         auto* combo = qobject_cast<QComboBox*>(f->list->activeEditor());
         QVERIFY(combo);
         QCOMPARE(combo->currentIndex(), -1);
-        QCOMPARE(combo->view()->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
         QTest::keyClick(combo, Qt::Key_Return);
 
         QCOMPARE(f->list->cellText(2, 1), QString());

@@ -48,32 +48,9 @@ private slots:
         }
     }
 
-    void fillsBarColourUpToThePosition()
-    {
-        PercentBar bar;
-        const QColor barColour(99, 162, 104);
-        bar.setBarColour(barColour);
-        bar.resize(200, 16);
-        bar.setRange(0, 4);
-        bar.setPosition(1);
-
-        QImage image = paintedImage(bar);
-        const int rowY = 1; // above the text
-        QCOMPARE(image.pixelColor(2, rowY).rgb(), barColour.rgb());
-        QCOMPARE(image.pixelColor(49, rowY).rgb(), barColour.rgb());
-        QVERIFY(image.pixelColor(51, rowY).rgb() != barColour.rgb());
-        QVERIFY(image.pixelColor(198, rowY).rgb() != barColour.rgb());
-
-        bar.setPosition(0);
-        image = paintedImage(bar);
-        QCOMPARE(countColour(image, QRect(0, 0, 200, 16), barColour), 0);
-
-        bar.setPosition(4);
-        image = paintedImage(bar);
-        QCOMPARE(image.pixelColor(198, rowY).rgb(), barColour.rgb());
-    }
-
-    void textOverTheBarUsesItsOwnColour()
+    // The bar is filled in its colour up to the position; the centred text takes
+    // its own colour only where it lies over the bar.
+    void paintsTheBarUpToThePositionAndTheTextOverItInItsColour()
     {
         PercentBar bar;
         const QColor barColour(99, 162, 104);
@@ -81,15 +58,23 @@ private slots:
         bar.setBarColour(barColour);
         bar.setTextOverBarColour(textColour);
         bar.resize(200, 20);
-        bar.setRange(0, 1);
+        bar.setRange(0, 4);
 
-        // Empty bar: the centred text is not drawn in the over-bar colour.
         QImage image = paintedImage(bar);
+        QCOMPARE(countColour(image, image.rect(), barColour), 0);
         QCOMPARE(countColour(image, image.rect(), textColour), 0);
 
-        // Full bar: the text (centred, so in the middle third) takes that colour.
         bar.setPosition(1);
         image = paintedImage(bar);
+        const int rowY = 1; // above the text
+        QCOMPARE(image.pixelColor(2, rowY).rgb(), barColour.rgb());
+        QCOMPARE(image.pixelColor(49, rowY).rgb(), barColour.rgb());
+        QVERIFY(image.pixelColor(51, rowY).rgb() != barColour.rgb());
+        QVERIFY(image.pixelColor(198, rowY).rgb() != barColour.rgb());
+
+        bar.setPosition(4);
+        image = paintedImage(bar);
+        QCOMPARE(image.pixelColor(198, rowY).rgb(), barColour.rgb());
         QVERIFY(countColour(image, QRect(60, 0, 80, 20), textColour) > 5);
         QCOMPARE(countColour(image, QRect(0, 0, 40, 20), textColour), 0);
     }

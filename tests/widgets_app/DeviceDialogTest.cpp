@@ -38,92 +38,87 @@ QStringList entries(const QComboBox& list)
 class DeviceDialogTest : public QObject {
     Q_OBJECT
 private slots:
-    void firstOpeningShowsDefaultRouteAndFirstInput()
+    // A first opening, and Refresh whatever was chosen before, select the
+    // default route and the first input.
+    void firstOpeningAndRefreshShowTheDefaultRouteAndFirstInput()
     {
         FakeMidi midi;
         SetDeviceDialog dialog(*midi.system, PortChoice::notChosen(), PortChoice::notChosen());
         QCOMPARE(entries(dialog.outputList()), QStringList({"Default MIDI output", "Out A", "Out B", "Out C"}));
         QCOMPARE(entries(dialog.inputList()), QStringList({"In A", "In B", "In C"}));
-        QCOMPARE(dialog.outputList().currentIndex(), 0);
-        QCOMPARE(dialog.inputList().currentIndex(), 0);
-        QVERIFY(dialog.chosenOutput() == PortChoice::defaultRoute());
-        QVERIFY(dialog.chosenInput() == PortChoice::of(midi.backend->ref(0, "In A")));
-    }
+        const auto showsDefaults = [&] {
+            return dialog.outputList().currentIndex() == 0 && dialog.inputList().currentIndex() == 0 &&
+                   dialog.chosenOutput() == PortChoice::defaultRoute() &&
+                   dialog.chosenInput() == PortChoice::of(midi.backend->ref(0, "In A"));
+        };
+        QVERIFY(showsDefaults());
 
-    void chosenEntriesStoreTheirPorts()
-    {
-        FakeMidi midi;
-        SetDeviceDialog dialog(*midi.system, PortChoice::notChosen(), PortChoice::notChosen());
-        dialog.outputList().setCurrentIndex(1);
+        dialog.outputList().setCurrentIndex(3);
         dialog.inputList().setCurrentIndex(2);
-        QVERIFY(dialog.chosenOutput() == PortChoice::of(midi.backend->ref(0, "Out A")));
-        QVERIFY(dialog.chosenInput() == PortChoice::of(midi.backend->ref(2, "In C")));
-
-        // Reopening shows the stored choice again.
-        SetDeviceDialog again(*midi.system, dialog.chosenOutput(), dialog.chosenInput());
-        QCOMPARE(again.outputList().currentText(), QStringLiteral("Out A"));
-        QCOMPARE(again.inputList().currentText(), QStringLiteral("In C"));
-    }
-
-    void aPortMissingInTheMiddleDoesNotShiftTheChoice()
-    {
-        FakeMidi midi;
-        // The query of the second port of each kind failed: it is not listed.
-        midi.backend->setOutputs({{0, "Out A"}, {2, "Out C"}, {3, "Out D"}});
-        midi.backend->setInputs({{0, "In A"}, {2, "In C"}});
-        SetDeviceDialog dialog(*midi.system, PortChoice::notChosen(), PortChoice::notChosen());
-        dialog.outputList().setCurrentIndex(2);
-        dialog.inputList().setCurrentIndex(1);
-        const PortChoice output = dialog.chosenOutput();
-        const PortChoice input = dialog.chosenInput();
-        QVERIFY(output == PortChoice::of(midi.backend->ref(2, "Out C")));
-        QVERIFY(input == PortChoice::of(midi.backend->ref(2, "In C")));
-        QVERIFY(midi.system->resolve(output, Direction::Output) == midi.backend->ref(2, "Out C"));
-
-        // The missing port comes back: the choice still means the same ports.
-        midi.backend->setOutputs({{0, "Out A"}, {1, "Out B"}, {2, "Out C"}});
-        midi.backend->setInputs({{0, "In A"}, {1, "In B"}, {2, "In C"}});
-        SetDeviceDialog later(*midi.system, output, input);
-        QCOMPARE(later.outputList().currentText(), QStringLiteral("Out C"));
-        QCOMPARE(later.inputList().currentText(), QStringLiteral("In C"));
-    }
-
-    void aChangedListStillFindsTheChosenPort()
-    {
-        FakeMidi midi;
-        const PortChoice output = PortChoice::of(midi.backend->ref(1, "Out B"));
-        midi.backend->setOutputs({{0, "New port"}, {1, "Out A"}, {2, "Out B"}, {3, "Out C"}});
-        SetDeviceDialog dialog(*midi.system, output, PortChoice::notChosen());
-        QCOMPARE(dialog.outputList().currentText(), QStringLiteral("Out B"));
-        QVERIFY(dialog.chosenOutput() == PortChoice::of(midi.backend->ref(2, "Out B")));
-    }
-
-    void aGonePortIsKeptNotReplaced()
-    {
-        FakeMidi midi;
-        const PortChoice output = PortChoice::of(midi.backend->ref(2, "Out C"));
-        const PortChoice input = PortChoice::of(midi.backend->ref(1, "In B"));
-        midi.backend->setOutputs({{0, "Out A"}, {1, "Out B"}});
-        midi.backend->setInputs({{0, "In A"}});
-        SetDeviceDialog dialog(*midi.system, output, input);
-        QCOMPARE(dialog.outputList().currentText(), QStringLiteral("Out C (not connected)"));
-        QCOMPARE(dialog.inputList().currentText(), QStringLiteral("In B (not connected)"));
-        QVERIFY(dialog.chosenOutput() == output);
-        QVERIFY(dialog.chosenInput() == input);
-        // Using it fails instead of reaching another port.
-        QVERIFY(!midi.system->resolve(dialog.chosenOutput(), Direction::Output).has_value());
-    }
-
-    void refreshSelectsTheFirstEntries()
-    {
-        FakeMidi midi;
-        SetDeviceDialog dialog(*midi.system, PortChoice::of(midi.backend->ref(2, "Out C")),
-                               PortChoice::of(midi.backend->ref(2, "In C")));
         midi.backend->setOutputs({{0, "Out A"}, {1, "Out B"}, {2, "Out C"}, {3, "Out D"}});
         QTest::mouseClick(&dialog.refreshButton(), Qt::LeftButton);
         QCOMPARE(dialog.outputList().count(), 5);
-        QVERIFY(dialog.chosenOutput() == PortChoice::defaultRoute());
-        QVERIFY(dialog.chosenInput() == PortChoice::of(midi.backend->ref(0, "In A")));
+        QVERIFY(showsDefaults());
+    }
+
+    // Entries picked by list row store the port shown there, also when a port
+    // whose query failed is missing from the middle of the list.
+    void chosenEntriesStoreThePortsShown()
+    {
+        FakeMidi midi;
+        const auto chosen = [&](int outputRow, int inputRow) {
+            SetDeviceDialog dialog(*midi.system, PortChoice::notChosen(), PortChoice::notChosen());
+            dialog.outputList().setCurrentIndex(outputRow);
+            dialog.inputList().setCurrentIndex(inputRow);
+            return std::pair{dialog.chosenOutput(), dialog.chosenInput()};
+        };
+        QVERIFY(chosen(1, 2) ==
+                std::pair(PortChoice::of(midi.backend->ref(0, "Out A")), PortChoice::of(midi.backend->ref(2, "In C"))));
+        midi.backend->setOutputs({{0, "Out A"}, {2, "Out C"}, {3, "Out D"}});
+        midi.backend->setInputs({{0, "In A"}, {2, "In C"}});
+        QVERIFY(chosen(2, 1) ==
+                std::pair(PortChoice::of(midi.backend->ref(2, "Out C")), PortChoice::of(midi.backend->ref(2, "In C"))));
+    }
+
+    // Reopened over a list that changed since, the window shows the stored
+    // port where it is now, or keeps it marked when it is gone.
+    void aStoredChoiceIsShownAgainInAChangedList()
+    {
+        FakeMidi midi;
+        const struct {
+            std::vector<std::pair<int, std::string>> outputs;
+            PortRef stored;
+            QString shown;
+            PortRef chosen;
+        } cases[] = {
+            {{{0, "Out A"}, {1, "Out B"}, {2, "Out C"}},
+             midi.backend->ref(2, "Out C"),
+             "Out C",
+             midi.backend->ref(2, "Out C")},
+            {{{0, "New port"}, {1, "Out A"}, {2, "Out B"}},
+             midi.backend->ref(1, "Out B"),
+             "Out B",
+             midi.backend->ref(2, "Out B")},
+            {{{0, "Out A"}, {1, "Out B"}},
+             midi.backend->ref(2, "Out C"),
+             "Out C (not connected)",
+             midi.backend->ref(2, "Out C")},
+        };
+        // The inputs change the same way, named "In" where the outputs say "Out".
+        const auto in = [](std::string name) { return name.starts_with("Out") ? name.replace(0, 3, "In") : name; };
+        for (const auto& c : cases) {
+            auto inputs = c.outputs;
+            for (auto& port : inputs)
+                port.second = in(port.second);
+            midi.backend->setOutputs(c.outputs);
+            midi.backend->setInputs(inputs);
+            const PortRef storedIn = midi.backend->ref(c.stored.index, in(c.stored.name));
+            SetDeviceDialog dialog(*midi.system, PortChoice::of(c.stored), PortChoice::of(storedIn));
+            QCOMPARE(dialog.outputList().currentText(), c.shown);
+            QCOMPARE(dialog.inputList().currentText(), QString::fromStdString(in(c.shown.toStdString())));
+            QVERIFY(dialog.chosenOutput() == PortChoice::of(c.chosen));
+            QVERIFY(dialog.chosenInput() == PortChoice::of(midi.backend->ref(c.chosen.index, in(c.chosen.name))));
+        }
     }
 
     void emptyListsStoreAChoiceThatOpensNothing()

@@ -45,23 +45,36 @@ struct Harness : quillon::testing::SessionRig {
 class NamePromptTest : public QObject {
     Q_OBJECT
 private slots:
-    void acceptingTheDefaultStoresIt()
+    // How a run of prompts ends: what the question returns and the name kept.
+    void promptsEndWithTheNameTypedOrTheOneBefore()
     {
-        Harness h;
-        h.messages.onNextDialog(typeAndOk("QZ USER"));
-        QVERIFY(h.ask());
-        QCOMPARE(h.session.chosenName, std::string("QZ USER"));
-        QCOMPARE(h.messages.dialogTitles(), std::vector<QString>({"Filename"}));
-        QVERIFY(h.messages.messages().empty());
-    }
-
-    void cancelChangesNothing()
-    {
-        Harness h;
-        h.session.chosenName = "earlier";
-        h.messages.onNextDialog(cancel);
-        QVERIFY(!h.ask());
-        QCOMPARE(h.session.chosenName, std::string("earlier"));
+        const struct {
+            const char* what;
+            std::vector<RecordingMessageService::DialogAction> prompts;
+            bool accepted;
+            std::string stored;
+            bool syxFolder; // holding Song.syx, or missing
+        } cases[] = {
+            {"default accepted", {typeAndOk("QZ USER")}, true, "QZ USER", true},
+            {"cancelled", {cancel}, false, "earlier", true},
+            {"empty name, then the fresh prompt cancelled", {typeAndOk(""), cancel}, true, "earlier", true},
+            {"the .syx check is case-sensitive", {typeAndOk("song")}, true, "song", true},
+            {"no syx folder", {typeAndOk("Song")}, true, "Song", false},
+        };
+        for (const auto& c : cases) {
+            Harness h;
+            h.session.chosenName = "earlier";
+            if (c.syxFolder)
+                h.touchSyx("Song.syx");
+            else
+                std::filesystem::remove_all(h.folder("syx"));
+            for (const auto& prompt : c.prompts)
+                h.messages.onNextDialog(prompt);
+            QVERIFY2(h.ask() == c.accepted, c.what);
+            QCOMPARE(h.session.chosenName, c.stored);
+            QCOMPARE(h.messages.dialogTitles(), std::vector<QString>(c.prompts.size(), "Filename"));
+            QCOMPARE(h.messages.messages().size(), c.prompts.size() - 1); // only an empty name is told
+        }
     }
 
     void anEmptyNameAsksAgainInAFreshPrompt()
@@ -91,16 +104,6 @@ private slots:
         QVERIFY(h.messages.messages()[0] == expected);
     }
 
-    void aCancelledFreshPromptStillEndsWithOk()
-    {
-        Harness h;
-        h.session.chosenName = "kept";
-        h.messages.onNextDialog(typeAndOk(""));
-        h.messages.onNextDialog(cancel);
-        QVERIFY(h.ask());
-        QCOMPARE(h.session.chosenName, std::string("kept"));
-    }
-
     void anExistingSyxFileAsksFirst()
     {
         Harness h;
@@ -122,22 +125,6 @@ private slots:
         QVERIFY(h.ask());
         QCOMPARE(h.session.chosenName, std::string("other"));
         QCOMPARE(h.messages.dialogTitles().size(), std::size_t(2));
-    }
-
-    void theSyxCheckIsCaseSensitiveAndToleratesAMissingFolder()
-    {
-        Harness h;
-        h.touchSyx("Song.syx");
-        h.messages.onNextDialog(typeAndOk("song"));
-        QVERIFY(h.ask());
-        QCOMPARE(h.session.chosenName, std::string("song"));
-        QVERIFY(h.messages.messages().empty());
-
-        std::filesystem::remove_all(h.folder("syx"));
-        h.messages.onNextDialog(typeAndOk("Song"));
-        QVERIFY(h.ask());
-        QCOMPARE(h.session.chosenName, std::string("Song"));
-        QVERIFY(h.messages.messages().empty());
     }
 
     // Which names are refused is nameRulesTellUsableNamesFromOthers'; here a refusal keeps the prompt open.

@@ -2,7 +2,9 @@
 // ports, so that Quillon (or anything else) can be tested across ALSA or JACK.
 // It opens an input port that takes the SysEx messages and an output port that
 // sends the Note On replies, prints one line per event, and with --store DIR
-// writes what it received as slotNN.mid, rom.bin and curve.txt.
+// writes what it received as slotNN.mid, rom.bin and curve.txt. With
+// --end-songs-after N it behaves as a keyboard out of song memory, to try how
+// a sender copes with songs ended early.
 #include "base/core/Version.h"
 #include "cli/KeyboardPorts.h"
 #include "cli/KeyboardStore.h"
@@ -33,11 +35,18 @@ int main(int argc, char** argv)
     std::string apiName = "jack";
     std::string name = "quillon-keyboard";
     std::string storeDir;
+    unsigned endSongsAfter = 0;
     app.set_version_flag("--version", "quillon-keyboard " QUILLON_VERSION);
     app.add_option("--api", apiName, "MIDI API: jack or alsa")->check(CLI::IsMember({"jack", "alsa"}));
     app.add_option("--name", name,
                    "client name; ports are NAME:in (takes SysEx) and NAME:out (replies); on ALSA NAME-out:out");
     app.add_option("--store", storeDir, "folder that receives slotNN.mid, rom.bin and curve.txt");
+    const auto* endSongsOption =
+        app.add_option("--end-songs-after", endSongsAfter,
+                       "end each song after N data blocks with the song-done reply and keep nothing of it, as a "
+                       "keyboard that runs out of song memory would (to try how a sender copes)")
+            ->option_text("N")
+            ->check(CLI::Range(0, 16383)); // a block count is 14 bits on the wire
     try {
         app.parse(argc, argv);
     } catch (const CLI::Success& helpOrVersion) {
@@ -74,7 +83,8 @@ int main(int argc, char** argv)
     });
 
     std::cout << "listening on " << apiName << ": " << name << ":in, replies from " << ports->outputName() << std::endl;
-    quillon::keyboard::KeyboardModel model;
+    auto model = endSongsOption->count() > 0 ? quillon::keyboard::KeyboardModel(endSongsAfter)
+                                             : quillon::keyboard::KeyboardModel();
     std::optional<KeyboardStore> store;
     if (!storeDir.empty())
         store.emplace(storeDir);

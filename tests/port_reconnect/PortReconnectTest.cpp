@@ -3,6 +3,7 @@
 // whose port list changes under the system, and across a real JACK server by
 // stopping and restarting quillon-keyboard (skipped when no JACK server answers).
 #include "../midi/FakeBackend.h"
+#include "../support/KeyboardProcess.h"
 #include "midi/core/DeviceFrame.h"
 #include "midi/io/MidiSystem.h"
 #include "midi/io/TransferRunner.h"
@@ -10,16 +11,8 @@
 
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <filesystem>
 #include <fstream>
-#include <sstream>
-#include <thread>
 
 using namespace quillon;
 using namespace quillon::midi;
@@ -28,6 +21,7 @@ using namespace std::chrono_literals;
 namespace {
 
 using quillon::midi::testing::FakeBackend;
+using quillon::testing::KeyboardProcess;
 
 struct TwoBackends {
     FakeBackend* alsa = nullptr;
@@ -90,68 +84,6 @@ TEST(PortReconnect, AlsaPortComesBackUnderANewClientNumber)
     midi.alsa->m_outputs = {"Keys:Keys MIDI 2 24:1"};
     EXPECT_EQ(midi.out(out), std::nullopt);
 }
-
-// quillon-keyboard on the JACK server the environment names, started and stopped by the test.
-class KeyboardProcess {
-public:
-    KeyboardProcess(std::string name, std::filesystem::path log) : m_name(std::move(name)), m_log(std::move(log)) {}
-    ~KeyboardProcess() { stop(); }
-
-    // True once it says it is listening.
-    bool start()
-    {
-        const std::string binary = std::string(QUILLON_BINARY_DIR) + "/src/cli/quillon-keyboard";
-        posix_spawn_file_actions_t files;
-        posix_spawn_file_actions_init(&files);
-        posix_spawn_file_actions_addopen(&files, STDOUT_FILENO, m_log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        posix_spawn_file_actions_adddup2(&files, STDOUT_FILENO, STDERR_FILENO);
-        std::vector<std::string> args{binary, "--api", "jack", "--name", m_name};
-        std::vector<char*> argv;
-        for (auto& arg : args)
-            argv.push_back(arg.data());
-        argv.push_back(nullptr);
-        const int error = posix_spawn(&m_pid, binary.c_str(), &files, nullptr, argv.data(), environ);
-        posix_spawn_file_actions_destroy(&files);
-        if (error != 0) {
-            m_pid = -1;
-            return false;
-        }
-        for (int i = 0; i < 100; ++i) {
-            if (log().find("listening") != std::string::npos)
-                return true;
-            int status = 0;
-            if (waitpid(m_pid, &status, WNOHANG) == m_pid) {
-                m_pid = -1;
-                return false;
-            }
-            std::this_thread::sleep_for(50ms);
-        }
-        return false;
-    }
-
-    bool stop()
-    {
-        if (m_pid <= 0)
-            return true;
-        kill(m_pid, SIGTERM);
-        int status = 0;
-        const bool ended = waitpid(m_pid, &status, 0) == m_pid && WIFEXITED(status) && WEXITSTATUS(status) == 0;
-        m_pid = -1;
-        return ended;
-    }
-
-    std::string log() const
-    {
-        std::ostringstream text;
-        text << std::ifstream(m_log).rdbuf();
-        return text.str();
-    }
-
-private:
-    std::string m_name;
-    std::filesystem::path m_log;
-    pid_t m_pid = -1;
-};
 
 std::optional<PortRef> portNamed(const std::vector<PortInfo>& ports, const std::string& name)
 {

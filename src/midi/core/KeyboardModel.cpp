@@ -141,6 +141,8 @@ Reaction KeyboardModel::onHeader(ItemKind kind, int slot, unsigned blocks)
 
     m_item = {kind, slot, blocks, 0, {}};
     const std::string event = name + " header: " + std::to_string(blocks) + " blocks";
+    if (kind == ItemKind::Song && m_endSongsAfter == 0u && blocks > 0)
+        return endSongEarly(event);
     if (blocks > 0)
         return {kind == ItemKind::Song ? Reply::SongBlockDone : Reply::RomBlockDone, event, false};
     Reaction done = finishItem();
@@ -173,11 +175,22 @@ Reaction KeyboardModel::onBlock(std::uint8_t target, unsigned index, std::span<c
     m_item.packed.insert(m_item.packed.end(), payload.begin(), payload.end());
     ++m_item.received;
     const std::string event = name + ": block " + std::to_string(index + 1) + "/" + std::to_string(m_item.blocks);
+    if (song && !last && m_endSongsAfter == m_item.received)
+        return endSongEarly(event);
     if (!last)
         return {song ? Reply::SongBlockDone : Reply::RomBlockDone, event, false};
     Reaction done = finishItem();
     done.event = event + "; " + done.event;
     return done;
+}
+
+Reaction KeyboardModel::endSongEarly(std::string event)
+{
+    event += "; song ended after " + std::to_string(m_item.received) + " of " + std::to_string(m_item.blocks) +
+             " blocks, nothing stored";
+    // The slot keeps what it held; the sender is told to go on to its next song.
+    m_item = {};
+    return {Reply::SongDone, std::move(event), false};
 }
 
 Reaction KeyboardModel::finishItem()

@@ -50,6 +50,12 @@ struct Reaction {
 
 class KeyboardModel {
 public:
+    KeyboardModel() = default;
+    // A keyboard that runs out of song memory: it ends every song after this
+    // many data blocks with the song-done reply and keeps nothing of it (a
+    // song of no more blocks arrives whole). For trying how a sender copes.
+    explicit KeyboardModel(unsigned endSongsAfterBlocks) : m_endSongsAfter(endSongsAfterBlocks) {}
+
     Reaction feed(std::span<const std::uint8_t> message);
 
     bool transferOpen() const { return m_transferOpen; }
@@ -75,11 +81,14 @@ private:
     Reaction onHeader(ItemKind kind, int slot, unsigned blocks);
     Reaction onBlock(std::uint8_t target, unsigned index, std::span<const std::uint8_t> payload);
     Reaction finishItem();
+    // The song ended by the keyboard before its last block: the reply, nothing kept.
+    Reaction endSongEarly(std::string event);
     Reaction reject(ErrorKind kind, std::string detail);
     Reaction lastErrorReaction() const;
     // Records a song or ROM left with fewer blocks than announced; true when there was one.
     bool abandonIncompleteItem(std::string_view cause);
 
+    std::optional<unsigned> m_endSongsAfter;
     bool m_transferOpen = false;
     Item m_item;
     std::map<int, frame::Bytes> m_songs;

@@ -1,0 +1,81 @@
+// quillon-cli send-songs across real JACK ports to a quillon-keyboard that
+// ends songs early, as one out of song memory does. Skipped when no JACK
+// server answers (the test runner starts one with the dummy driver).
+#include "../support/KeyboardProcess.h"
+#include "../support/RunCli.h"
+#include "../support/TempFolder.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+namespace {
+
+using quillon::testing::KeyboardProcess;
+using quillon::testing::readBytes;
+using quillon::testing::runCli;
+using quillon::testing::TempFolder;
+
+// The index `quillon-cli ports` gives the port named `port` in its "outputs:" or "inputs:" list; -1 when absent.
+int listedIndex(const std::string& listing, const std::string& section, const std::string& port)
+{
+    std::istringstream lines(listing);
+    std::string line;
+    bool inSection = false;
+    while (std::getline(lines, line)) {
+        if (!line.empty() && line.front() != ' ')
+            inSection = line == section;
+        else if (inSection && line.ends_with(port))
+            return std::stoi(line);
+    }
+    return -1;
+}
+
+std::vector<std::uint8_t> formatZeroSong(std::size_t length, unsigned seed)
+{
+    std::vector<std::uint8_t> song{'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 0, 0, 1, 0, 96};
+    while (song.size() < length)
+        song.push_back(static_cast<std::uint8_t>(song.size() * seed));
+    return song;
+}
+
+TEST(CutShortSongsJack, SendSongsNamesEachSongTheKeyboardEndedEarlyAndFails)
+{
+    const TempFolder folder;
+    const std::string name = "quillon-cut-short-" + std::to_string(::getpid());
+    // 3 KiB packs into four blocks, of which the keyboard takes one; the short song fits in one and arrives whole.
+    KeyboardProcess keyboard(name, folder.path() / "keyboard.log",
+                             {"--store", (folder.path() / "store").string(), "--end-songs-after", "1"});
+    if (!keyboard.start())
+        GTEST_SKIP() << "quillon-keyboard could not start on JACK (no server reachable?): " << keyboard.log();
+    const auto shortSong = formatZeroSong(500, 7);
+    folder.write("long.mid", formatZeroSong(3 * 1024, 31));
+    folder.write("short.mid", shortSong);
+
+    const auto ports = runCli("ports");
+    const int out = listedIndex(ports.out, "outputs:", name + ":in");
+    const int in = listedIndex(ports.out, "inputs:", name + ":out");
+    ASSERT_TRUE(out >= 0 && in >= 0) << ports.out;
+    const auto sent = runCli("send-songs long.mid short.mid --out " + std::to_string(out) + " --in " +
+                                 std::to_string(in) + " --reply-timeout 5000",
+                             folder.path());
+    ASSERT_TRUE(keyboard.stop());
+
+    EXPECT_EQ(sent.status, 1) << sent.err;
+    // The failures it reports name the song cut short and only that one; no status line calls it sent.
+    std::vector<std::string> failures;
+    std::istringstream lines(sent.err);
+    for (std::string line; std::getline(lines, line);)
+        if (line.starts_with("quillon-cli: "))
+            failures.push_back(line);
+    EXPECT_EQ(failures, std::vector<std::string>{"quillon-cli: long.mid: the keyboard ended this song before all of "
+                                                 "its blocks were sent; it is not stored"})
+        << sent.err;
+    EXPECT_EQ(sent.err.find("long.mid succeed"), std::string::npos) << sent.err;
+    EXPECT_EQ(readBytes(folder.path() / "store/slot02.mid"), shortSong);
+    EXPECT_FALSE(std::filesystem::exists(folder.path() / "store/slot01.mid"));
+    // The sender went on with the next song at once: no block of the ended one arrived after it.
+    EXPECT_NE(keyboard.log().find("stopped: 1 songs, 0 errors"), std::string::npos) << keyboard.log();
+}
+
+} // namespace

@@ -81,13 +81,6 @@ protected:
     const StoredCurve replacement = curveFromPreset(4);
 };
 
-TEST_F(CurveSaveFaults, ASaveReplacesTheFileWholeAndLeavesNoTemporary)
-{
-    ASSERT_TRUE(writeCurveFile(file, replacement).ok());
-    EXPECT_EQ(readBytes(file), encodeCurveFile(replacement));
-    EXPECT_TRUE(leftovers().empty());
-}
-
 TEST_F(CurveSaveFaults, ReadOnlyFolderKeepsTheOldFileAndSaysWhy)
 {
     ASSERT_EQ(::chmod(temp.path().c_str(), 0555), 0);

@@ -45,6 +45,16 @@ struct MainRig {
         window.refillFileList();
     }
     void selectOnly(int row) { window.fileList().setCurrentRow(row, QItemSelectionModel::ClearAndSelect); }
+    // Sends the top entry through the Send File window; what the keyboard stored on the way.
+    std::vector<StoredItem> sendTop(void (app::MainWindow::*command)())
+    {
+        selectOnly(0);
+        rig.stored.clear();
+        rig.messages.answerNext(ui::MessageAnswer::Yes);
+        rig.whileWindowOpen(sendAllAndClose);
+        (window.*command)();
+        return rig.stored;
+    }
     QStringList listed() const
     {
         QStringList names;
@@ -77,12 +87,7 @@ private slots:
                  QStringList({QString::fromUtf8("\xEF\xBF\xBD.mid"), QString::fromUtf8("\xEF\xBF\xBD.mid")}));
 
         // Send: the keyboard gets the top entry's bytes.
-        main.selectOnly(0);
-        rig.messages.answerNext(ui::MessageAnswer::Yes);
-        rig.whileWindowOpen(sendAllAndClose);
-        main.window.sendSelectedSongs();
-        QCOMPARE(rig.stored.size(), std::size_t(1));
-        QVERIFY(rig.stored[0].bytes == song);
+        QVERIFY((main.sendTop(&app::MainWindow::sendSelectedSongs) == std::vector<StoredItem>{{1, song}}));
 
         // MidiPlay: the player opens that song (3 s, the other would not even load).
         int playedSeconds = -1;
@@ -103,11 +108,7 @@ private slots:
 
         // The same for ROM images.
         main.window.categoryList().setCurrentIndex(1);
-        main.selectOnly(0);
-        rig.messages.answerNext(ui::MessageAnswer::Yes);
-        rig.whileWindowOpen(sendAllAndClose);
-        main.window.sendSelectedRomImage();
-        QVERIFY(rig.keyboard.romImage() == image);
+        QVERIFY((main.sendTop(&app::MainWindow::sendSelectedRomImage) == std::vector<StoredItem>{{0, image}}));
         rig.messages.answerNext(ui::MessageAnswer::Yes);
         main.window.deleteCaretRomImage();
         QVERIFY(!std::filesystem::exists(rig.folders.romPath(kByteName + ".bin")));
@@ -147,12 +148,7 @@ private slots:
         rig.scratch.touch("Quillon/crv/X.CRV");
         MainRig main(rig);
         QCOMPARE(main.listed(), QStringList{"SONG.MID"});
-        main.selectOnly(0);
-        rig.messages.answerNext(ui::MessageAnswer::Yes);
-        rig.whileWindowOpen(sendAllAndClose);
-        main.window.sendSelectedSongs();
-        QCOMPARE(rig.stored.size(), std::size_t(1));
-        QVERIFY(rig.stored[0].bytes == song);
+        QVERIFY((main.sendTop(&app::MainWindow::sendSelectedSongs) == std::vector<StoredItem>{{1, song}}));
 
         main.window.categoryList().setCurrentIndex(1);
         QCOMPARE(main.listed(), QStringList{"Rom.BIN"});

@@ -11,7 +11,6 @@
 
 #include <algorithm>
 #include <deque>
-#include <iterator>
 #include <map>
 #include <string>
 #include <vector>
@@ -71,14 +70,6 @@ struct Wire {
     {
         return std::any_of(actions.begin(), actions.end(),
                            [](const auto& action) { return std::holds_alternative<transfer::Finished>(action); });
-    }
-
-    std::vector<Bytes> dataBlocks() const
-    {
-        std::vector<Bytes> blocks;
-        std::copy_if(sent.begin(), sent.end(), std::back_inserter(blocks),
-                     [](const Bytes& message) { return message.at(frame::kOffKind) == frame::kKindDataBlock; });
-        return blocks;
     }
 
 private:

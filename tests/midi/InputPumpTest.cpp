@@ -97,12 +97,3 @@ TEST_F(InputPump, NothingArrivesAfterCloseAndClosingTwiceIsHarmless)
     EXPECT_TRUE(QTest::qWaitFor([&] { return received.messages.size() == 1; }, 2000));
     EXPECT_EQ(received.messages.at(0), 0x3790u);
 }
-
-TEST_F(InputPump, BusyOrMissingInputIsNotOpened)
-{
-    fake->inputHeldElsewhere = true;
-    EXPECT_FALSE(pump.open(input()));
-    EXPECT_FALSE(pump.isOpen());
-    EXPECT_FALSE(pump.open(PortChoice::notChosen()));
-    pump.close();
-}

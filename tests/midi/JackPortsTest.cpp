@@ -186,26 +186,22 @@ TEST_F(JackPorts, BackToBackBigSysExAllArriveInOrderOnAKeptOpenPort)
         EXPECT_EQ(received[i], block(i)) << "block " << i;
 }
 
-TEST_F(JackPorts, OpenPerMessageDeliversEachMessageExactlyOnce)
+// Open per message without a loop is the curves case above. Here the sink also
+// feeds the program's input, as a keyboard that answers does, so the two
+// clients form a loop and the sink runs first in each cycle.
+TEST_F(JackPorts, OpenPerMessageIntoALoopDeliversEachMessageExactlyOnce)
 {
     const auto choice = sinkChoice();
     ASSERT_EQ(choice.kind, PortChoice::Kind::Port);
-    // Second round: the sink also feeds the program's input, as a keyboard
-    // that answers does, so the two clients form a loop and the sink runs first.
-    std::unique_ptr<InputConnection> answers;
-    for (const unsigned first : {0u, 5u}) {
-        if (first > 0) {
-            answers = system->openInput(PortChoice::of({"JACK", sink->outName, 0}), [](std::uint32_t) {});
-            ASSERT_NE(answers, nullptr);
-        }
-        for (unsigned i = first; i < first + 5; ++i)
-            ASSERT_EQ(system->sendOne(choice, block(i)), SendResult::Sent) << "block " << i;
-        ASSERT_TRUE(sink->waitFor(first + 5, 3s)) << sink->received().size() << " of " << first + 5 << " arrived";
-    }
+    const auto answers = system->openInput(PortChoice::of({"JACK", sink->outName, 0}), [](std::uint32_t) {});
+    ASSERT_NE(answers, nullptr);
+    for (unsigned i = 0; i < 5; ++i)
+        ASSERT_EQ(system->sendOne(choice, block(i)), SendResult::Sent) << "block " << i;
+    ASSERT_TRUE(sink->waitFor(5, 3s)) << sink->received().size() << " of 5 arrived";
     std::this_thread::sleep_for(100ms); // long enough for a repeated stale buffer to show up
     const auto received = sink->received();
-    ASSERT_EQ(received.size(), 10u);
-    for (unsigned i = 0; i < 10; ++i)
+    ASSERT_EQ(received.size(), 5u);
+    for (unsigned i = 0; i < 5; ++i)
         EXPECT_EQ(received[i], block(i));
 }
 

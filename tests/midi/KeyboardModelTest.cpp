@@ -55,17 +55,7 @@ Bytes curveMessage(const keyboard::CurveTable& table)
 
 } // namespace
 
-TEST(KeyboardModelHandshake, ControlOpensWithReadyAndClosesSilently)
-{
-    Session s;
-    EXPECT_EQ(s.send(frame::buildTransferControl()), Reply::Ready);
-    EXPECT_TRUE(s.model.transferOpen());
-    EXPECT_EQ(s.send(frame::buildTransferControl()), std::nullopt);
-    EXPECT_FALSE(s.model.transferOpen());
-    EXPECT_EQ(s.send(frame::buildTransferControl()), Reply::Ready);
-    EXPECT_TRUE(s.model.errors().empty());
-}
-
+// A control message opens a transfer with the ready reply and closes it again without one.
 TEST(KeyboardModelSongs, SeveralSongsStoredByteExactInTheirSlots)
 {
     Session s;
@@ -73,27 +63,23 @@ TEST(KeyboardModelSongs, SeveralSongsStoredByteExactInTheirSlots)
     const Bytes exactTwoBlocks(1792, 0xFF); // packs to exactly 2048 bytes
     const Bytes large = randomBytes(9000, 3);
     ASSERT_EQ(s.send(frame::buildTransferControl()), Reply::Ready);
+    EXPECT_TRUE(s.model.transferOpen());
     s.sendSong(5, small);
     s.sendSong(1, exactTwoBlocks);
     s.sendSong(28, large);
     s.sendSong(5, large); // a slot given twice keeps the later song
+    s.sendSong(3, {});    // no blocks: done straight after its header
     EXPECT_EQ(s.send(frame::buildTransferControl()), std::nullopt);
+    EXPECT_FALSE(s.model.transferOpen());
+    EXPECT_EQ(s.send(frame::buildTransferControl()), Reply::Ready); // and a new one opens
 
     EXPECT_TRUE(s.model.errors().empty());
-    ASSERT_EQ(s.model.songs().size(), 3u);
+    ASSERT_EQ(s.model.songs().size(), 4u);
+    EXPECT_EQ(s.model.song(3), Bytes{});
     EXPECT_EQ(s.model.song(1), exactTwoBlocks);
     EXPECT_EQ(s.model.song(28), large);
     EXPECT_EQ(s.model.song(5), large);
     EXPECT_EQ(s.model.song(2), std::nullopt);
-}
-
-TEST(KeyboardModelSongs, ZeroBlockSongIsDoneStraightAfterItsHeader)
-{
-    Session s;
-    s.send(frame::buildTransferControl());
-    EXPECT_EQ(s.send(frame::buildSongHeader(3, 0)), Reply::SongDone);
-    ASSERT_TRUE(s.model.song(3).has_value());
-    EXPECT_TRUE(s.model.song(3)->empty());
 }
 
 TEST(KeyboardModelRom, ImageStoredWithBlockDoneRepliesButNoneAfterTheLast)
@@ -157,22 +143,6 @@ TEST(KeyboardModelErrors, MalformedFramesAreRecordedAndUnanswered)
         EXPECT_EQ(model.errors()[0].kind, ErrorKind::MalformedFrame) << name;
         EXPECT_FALSE(model.transferOpen()) << name;
     }
-}
-
-TEST(KeyboardModelErrors, BlockOutOfOrderStallsUntilTheExpectedBlockComes)
-{
-    Session s;
-    const Bytes file = randomBytes(2000, 4); // 3 blocks
-    const Bytes packed = frame::pack7(file);
-    s.send(frame::buildTransferControl());
-    s.send(frame::buildSongHeader(2, 3));
-    EXPECT_EQ(s.send(frame::buildDataBlock(1, 1, frame::blockBytes(packed, 1))), std::nullopt);
-    ASSERT_EQ(s.model.errors().size(), 1u);
-    EXPECT_EQ(s.model.errors()[0].kind, ErrorKind::BlockOutOfOrder);
-    for (unsigned i = 0; i < 3; ++i)
-        s.send(frame::buildDataBlock(1, i, frame::blockBytes(packed, i)));
-    EXPECT_EQ(s.replies.back(), Reply::SongDone);
-    EXPECT_EQ(s.model.song(2), file);
 }
 
 // Messages a broken sender gives: the last `unanswered` go without a reply and

@@ -9,10 +9,11 @@
 #include "midi/io/TransferRunner.h"
 #include "transfer/core/FileAccess.h"
 
+#include "../support/TempFolder.h"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
 
 using namespace quillon;
 using namespace quillon::midi;
@@ -95,35 +96,24 @@ std::optional<PortRef> portNamed(const std::vector<PortInfo>& ports, const std::
 
 TEST(PortReconnectJack, SendingWorksAgainAfterTheKeyboardProgramRestarts)
 {
-    const std::filesystem::path folder =
-        std::filesystem::temp_directory_path() / ("quillon-reconnect-" + std::to_string(::getpid()));
-    std::filesystem::create_directories(folder);
+    const quillon::testing::TempFolder folder;
     const std::string name = "quillon-kbd-reconnect-" + std::to_string(::getpid());
-    KeyboardProcess keyboard(name, folder / "keyboard.log");
-    if (!keyboard.start()) {
-        std::filesystem::remove_all(folder);
+    KeyboardProcess keyboard(name, folder.path() / "keyboard.log");
+    if (!keyboard.start())
         GTEST_SKIP() << "quillon-keyboard could not start on JACK (no server reachable?): " << keyboard.log();
-    }
 
     auto system = MidiSystem::createDefault();
     const auto outRef = portNamed(system->outputs(), name + ":in");
     const auto inRef = portNamed(system->inputs(), name + ":out");
-    if (!outRef || !inRef) {
-        keyboard.stop();
-        std::filesystem::remove_all(folder);
+    if (!outRef || !inRef)
         GTEST_SKIP() << "this program reaches no JACK server of its own";
-    }
     const PortChoice out = PortChoice::of(*outRef);
     const PortChoice in = PortChoice::of(*inRef);
 
-    const std::string song = (folder / "song.mid").string();
-    {
-        frame::Bytes bytes{'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 0, 0, 1, 0, 96};
-        for (int i = 0; i < 3000; ++i)
-            bytes.push_back(static_cast<std::uint8_t>(i * 31));
-        std::ofstream(song, std::ios::binary)
-            .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-    }
+    frame::Bytes bytes{'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 0, 0, 1, 0, 96};
+    for (int i = 0; i < 3000; ++i)
+        bytes.push_back(static_cast<std::uint8_t>(i * 31));
+    const std::string song = folder.write("song.mid", bytes).string();
     auto sendSong = [&] {
         transfer::TransferHandshake handshake({transfer::TransferKind::Songs, {{song, "", 3}}},
                                               [](const std::string& path) { return transfer::readWholeFile(path); });
@@ -146,8 +136,6 @@ TEST(PortReconnectJack, SendingWorksAgainAfterTheKeyboardProgramRestarts)
     EXPECT_TRUE(system->resolve(in, Direction::Input).has_value());
     EXPECT_EQ(sendSong(), TransferOutcome::Finished) << keyboard.log();
     EXPECT_NE(keyboard.log().find("song"), std::string::npos) << keyboard.log();
-    keyboard.stop();
-    std::filesystem::remove_all(folder);
 }
 
 } // namespace

@@ -5,7 +5,6 @@
 #include <QCoreApplication>
 #include <QHeaderView>
 #include <QKeyEvent>
-#include <QLineEdit>
 #include <QMouseEvent>
 #include <QPointer>
 #include <QScrollBar>
@@ -53,55 +52,43 @@ void setMember(std::vector<int>& columns, int column, bool on)
 
 } // namespace
 
-// Makes the two editors and keeps Enter and Escape inside them.
+// Makes the drop-down editor and keeps Enter and Escape inside it.
 class EditableListDelegate : public QStyledItemDelegate {
 public:
     explicit EditableListDelegate(EditableList* list) : QStyledItemDelegate(list), m_list(list) {}
 
-    void prepareCombo(QStringList choices, bool scroll)
-    {
-        m_choices = std::move(choices);
-        m_scroll = scroll;
-    }
+    void prepareCombo(QStringList choices) { m_choices = std::move(choices); }
 
     QWidget* editor() const { return m_editor.data(); }
 
-    QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem&, const QModelIndex& index) const override
+    QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem&, const QModelIndex&) const override
     {
-        QWidget* made = nullptr;
-        if (m_list->isComboColumn(index.column())) {
-            auto* combo = new InPlaceCombo(parent);
-            combo->addItems(m_choices);
-            combo->setMaxVisibleItems(EditableList::dropDownRows(static_cast<int>(m_choices.size())));
-            // Styles that open the list as a pop-up over the cell (Fusion among
-            // them) show every entry and ignore the row limit; 28 slots would
-            // then run off the window. The plain drop-down keeps the limit.
-            combo->setStyleSheet(QStringLiteral("QComboBox { combobox-popup: 0; }"));
-            combo->view()->setVerticalScrollBarPolicy(m_scroll ? Qt::ScrollBarAsNeeded : Qt::ScrollBarAlwaysOff);
-            auto* self = const_cast<EditableListDelegate*>(this);
-            QPointer<InPlaceCombo> guard(combo);
-            // The chosen entry becomes current only after the list has closed,
-            // so the edit ends on the next turn of the event loop.
-            combo->onListClosed = [self, guard] {
-                QMetaObject::invokeMethod(
-                    self,
-                    [self, guard] {
-                        if (guard && guard == self->m_list->activeEditor()) {
-                            emit self->commitData(guard);
-                            emit self->closeEditor(guard, QAbstractItemDelegate::NoHint);
-                        }
-                    },
-                    Qt::QueuedConnection);
-            };
-            made = combo;
-        } else {
-            auto* line = new QLineEdit(parent);
-            line->setFrame(false);
-            made = line;
-        }
-        made->setFont(m_list->font());
-        m_editor = made;
-        return made;
+        auto* combo = new InPlaceCombo(parent);
+        combo->addItems(m_choices);
+        combo->setMaxVisibleItems(EditableList::dropDownRows(static_cast<int>(m_choices.size())));
+        // Styles that open the list as a pop-up over the cell (Fusion among
+        // them) show every entry and ignore the row limit; 28 slots would
+        // then run off the window. The plain drop-down keeps the limit.
+        combo->setStyleSheet(QStringLiteral("QComboBox { combobox-popup: 0; }"));
+        combo->view()->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+        auto* self = const_cast<EditableListDelegate*>(this);
+        QPointer<InPlaceCombo> guard(combo);
+        // The chosen entry becomes current only after the list has closed,
+        // so the edit ends on the next turn of the event loop.
+        combo->onListClosed = [self, guard] {
+            QMetaObject::invokeMethod(
+                self,
+                [self, guard] {
+                    if (guard && guard == self->m_list->activeEditor()) {
+                        emit self->commitData(guard);
+                        emit self->closeEditor(guard, QAbstractItemDelegate::NoHint);
+                    }
+                },
+                Qt::QueuedConnection);
+        };
+        combo->setFont(m_list->font());
+        m_editor = combo;
+        return combo;
     }
 
     void setEditorData(QWidget* editor, const QModelIndex& index) const override
@@ -110,9 +97,6 @@ public:
         if (auto* combo = qobject_cast<QComboBox*>(editor)) {
             // First choice that the cell's text begins, ignoring case; else none.
             combo->setCurrentIndex(text.isEmpty() ? -1 : combo->findText(text, Qt::MatchStartsWith));
-        } else if (auto* line = qobject_cast<QLineEdit*>(editor)) {
-            line->setText(text);
-            line->selectAll();
         }
     }
 
@@ -120,8 +104,6 @@ public:
     {
         if (auto* combo = qobject_cast<QComboBox*>(editor)) {
             model->setData(index, combo->currentIndex() < 0 ? QString() : combo->currentText());
-        } else if (auto* line = qobject_cast<QLineEdit*>(editor)) {
-            model->setData(index, line->text());
         }
     }
 
@@ -156,7 +138,6 @@ protected:
 private:
     EditableList* m_list;
     QStringList m_choices;
-    bool m_scroll = false;
     mutable QPointer<QWidget> m_editor;
 };
 
@@ -211,29 +192,14 @@ int EditableList::addRow(const QStringList& cells)
     return row;
 }
 
-void EditableList::clearRows() { m_model->removeRows(0, m_model->rowCount()); }
-
 QString EditableList::cellText(int row, int column) const
 {
     return m_model->index(row, column).data(Qt::DisplayRole).toString();
 }
 
-void EditableList::setCellText(int row, int column, const QString& text)
-{
-    m_model->setData(m_model->index(row, column), text);
-}
-
 void EditableList::setComboColumn(int column, bool on) { setMember(m_comboColumns, column, on); }
 
-void EditableList::setReadOnlyColumn(int column, bool on) { setMember(m_readOnlyColumns, column, on); }
-
 bool EditableList::isComboColumn(int column) const { return contains(m_comboColumns, column); }
-
-bool EditableList::isReadOnlyColumn(int column) const { return contains(m_readOnlyColumns, column); }
-
-void EditableList::setComboScroll(bool on) { m_comboScroll = on; }
-
-bool EditableList::comboScroll() const { return m_comboScroll; }
 
 void EditableList::setChoiceProvider(ChoiceProvider provider) { m_choiceProvider = std::move(provider); }
 
@@ -275,16 +241,10 @@ void EditableList::mouseDoubleClickEvent(QMouseEvent* event)
 void EditableList::beginEdit(const QModelIndex& index, const QMouseEvent* press)
 {
     const int column = index.column();
-    const bool combo = isComboColumn(column);
-    if (!combo && isReadOnlyColumn(column)) {
+    if (!isComboColumn(column) || columnWidth(column) < kNarrowestComboColumn) {
         return;
     }
-    if (combo) {
-        if (columnWidth(column) < kNarrowestComboColumn) {
-            return;
-        }
-        m_delegate->prepareCombo(m_choiceProvider ? m_choiceProvider(column) : QStringList(), m_comboScroll);
-    }
+    m_delegate->prepareCombo(m_choiceProvider ? m_choiceProvider(column) : QStringList());
     scrollTo(index);
     m_editIndex = index;
     if (!edit(index, QAbstractItemView::AllEditTriggers, nullptr)) {
@@ -316,7 +276,7 @@ void EditableList::closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHi
     const QPersistentModelIndex edited = m_editIndex;
     m_editIndex = QPersistentModelIndex();
     // Tab leaves the edit like any other loss of focus; it never walks on to
-    // the next cell, which might belong to a read-only column.
+    // the next cell, which might not be editable.
     const bool walks = hint == QAbstractItemDelegate::EditNextItem || hint == QAbstractItemDelegate::EditPreviousItem;
     QTableView::closeEditor(editor, walks ? QAbstractItemDelegate::NoHint : hint);
     if (edited.isValid()) {

@@ -1,16 +1,14 @@
 #pragma once
 // A report-style list (header, rows, grid lines, whole-row selection) whose
-// cells the user edits in place.
+// drop-down cells the user changes in place.
 //
 // Guarantees:
-// - one left click on an editable cell selects its row and opens an editor
-//   exactly over the cell, scrolled into view: a line edit, or a drop-down for
-//   the owner's combo columns (whose choices are asked from the owner just
-//   before it opens) with its list already open, at most dropDownRows() rows
-//   high whatever the style;
+// - one left click on a cell of a combo column selects its row and opens a
+//   drop-down exactly over the cell, scrolled into view, its choices asked
+//   from the owner just before it opens, its list already open, at most
+//   dropDownRows() rows high whatever the style, scrolling past that;
 // - Shift/Ctrl clicks only select; a click outside every cell does nothing,
-//   not even change the selection; read-only columns open nothing, unless the
-//   column is a combo column too;
+//   not even change the selection; every other column opens nothing;
 // - Enter commits, Escape restores the old text; neither reaches the window
 //   holding the list (a dialog's default button never fires from an edit);
 // - after every edit, even a cancelled one, the cell holds the final text and
@@ -42,17 +40,10 @@ public:
     int rowCount() const;
     // Appends a row and makes it the selected, current row. Returns its index.
     int addRow(const QStringList& cells);
-    void clearRows();
     QString cellText(int row, int column) const;
-    void setCellText(int row, int column, const QString& text);
 
     void setComboColumn(int column, bool on);
-    void setReadOnlyColumn(int column, bool on);
     bool isComboColumn(int column) const;
-    bool isReadOnlyColumn(int column) const;
-    // Whether an open drop-down list may show a vertical scroll bar.
-    void setComboScroll(bool on);
-    bool comboScroll() const;
     void setChoiceProvider(ChoiceProvider provider);
 
     // The in-place editor that is open now, or nullptr.
@@ -80,9 +71,7 @@ private:
     QStandardItemModel* m_model;
     EditableListDelegate* m_delegate;
     std::vector<int> m_comboColumns;
-    std::vector<int> m_readOnlyColumns;
     ChoiceProvider m_choiceProvider;
-    bool m_comboScroll = false;
     QPersistentModelIndex m_editIndex;
 };
 

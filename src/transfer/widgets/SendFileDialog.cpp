@@ -134,14 +134,8 @@ void SendFileDialog::fillList()
     for (const auto& column : kColumns)
         m_list->addColumn(QString::fromLatin1(column.heading), column.width);
     const bool songs = m_transfers.kind == TransferKind::Songs;
-    m_list->setReadOnlyColumn(FileNameColumn, true);
-    m_list->setReadOnlyColumn(SizeColumn, true);
-    m_list->setReadOnlyColumn(SendColumn, true);
-    if (songs)
-        m_list->setComboColumn(SlotColumn, true);
-    else
-        m_list->setReadOnlyColumn(SlotColumn, true);
-    m_list->setComboScroll(true);
+    // Only a song's slot is ever chosen; every other cell is shown as it is.
+    m_list->setComboColumn(SlotColumn, songs);
     m_list->setChoiceProvider([this](int column) { return choicesFor(column); });
 
     for (std::size_t i = 0; i < m_transfers.entries.size(); ++i) {
@@ -163,10 +157,8 @@ QStringList SendFileDialog::choicesFor(int column) const
 
 void SendFileDialog::readSlotChoices()
 {
-    for (int column = 0; column < m_list->columnCount(); ++column) {
+    for (int column = 0; column < m_list->columnCount(); ++column)
         m_list->setComboColumn(column, false);
-        m_list->setReadOnlyColumn(column, true);
-    }
     if (m_transfers.kind != TransferKind::Songs)
         return;
     for (int row = 0; row < m_list->rowCount() && row < static_cast<int>(m_transfers.entries.size()); ++row) {

@@ -1,26 +1,20 @@
-// Every window with the named fonts mapped onto the free metric-compatible
-// ones; each is grabbed to a PNG under the build folder
-// (screenshots/) so a reviewer can look at it.
+// What the windows draw with: the named fonts mapped onto the free
+// metric-compatible ones, glyphs for every text, dialog units; the main window
+// is grabbed to a PNG under the build folder (screenshots/) for a reviewer.
 #include "../support/QtTestMain.h"
 #include "../support/SessionRig.h"
-#include "FakeBackend.h"
 
-#include "app/widgets/AboutDialog.h"
 #include "app/widgets/CategoryList.h"
-#include "app/widgets/FileListWidget.h"
 #include "app/widgets/MainWindow.h"
 #include "base/core/Messages.h"
 #include "base/widgets/NamePrompt.h"
-#include "midi/widgets/SetDeviceDialog.h"
 #include "ui/DialogUnits.h"
-#include "ui/MessageService.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QFontInfo>
 #include <QGlyphRun>
 #include <QLabel>
-#include <QPushButton>
 #include <QRawFont>
 #include <QTextLayout>
 #include <QtTest>
@@ -122,23 +116,6 @@ private slots:
         const QString shown = window.categoryList().shownText(field);
         QVERIFY(shown.endsWith("*.mid"));
         QVERIFY(QFontMetrics(window.categoryList().font()).horizontalAdvance(shown) <= field);
-    }
-
-    void otherWindows()
-    {
-        quillon::testing::FakeMidi midi;
-        midi.backend->setOutputs({{0, "USB Keyboard MIDI 1"}, {1, "Synth Out"}});
-        midi.backend->setInputs({{0, "USB Keyboard MIDI 1"}});
-        quillon::midi::SetDeviceDialog devices(*midi.system, quillon::midi::PortChoice::notChosen(),
-                                               quillon::midi::PortChoice::notChosen());
-        grab(devices, "set-device");
-        quillon::testing::SessionRig rig;
-        quillon::base::NameDialog name(rig.session);
-        grab(name, "name-prompt");
-        quillon::base::ReplaceDialog replace;
-        grab(replace, "replace-prompt");
-        quillon::app::AboutDialog about;
-        grab(about, "about");
     }
 };
 

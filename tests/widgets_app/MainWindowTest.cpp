@@ -1,5 +1,6 @@
 // Drives the main window as a user would: the listed files, the categories,
 // the context menus, the Delete commands, the buttons, keys and dragging.
+#include "../player/SmfBuilder.h"
 #include "../support/QtTestMain.h"
 #include "../support/SessionRig.h"
 
@@ -76,16 +77,8 @@ struct Harness : SessionRig {
 // A song file's bytes: format 0 with one track, or format 1 with two.
 std::vector<std::uint8_t> songBytes(int format)
 {
-    std::vector<std::uint8_t> bytes{'M', 'T',
-                                    'h', 'd',
-                                    0,   0,
-                                    0,   6,
-                                    0,   static_cast<std::uint8_t>(format),
-                                    0,   static_cast<std::uint8_t>(format == 0 ? 1 : 2),
-                                    0,   96};
-    for (int track = 0; track < (format == 0 ? 1 : 2); ++track)
-        bytes.insert(bytes.end(), {'M', 'T', 'r', 'k', 0, 0, 0, 8, 0, 0x90, 60, 90, 0x60, 0xFF, 0x2F, 0});
-    return bytes;
+    const auto track = quillon::testing::TrackBytes().event(0, {0x90, 60, 90}).end(0x60);
+    return format == 0 ? quillon::testing::smf(0, 96, {track}) : quillon::testing::smf(1, 96, {track, track});
 }
 
 // Files dragged from a file manager and let go over the window.

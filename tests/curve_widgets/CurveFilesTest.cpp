@@ -47,7 +47,6 @@ private slots:
         auto& editor = h->open();
         QCOMPARE(h->listedFiles(), std::vector<std::string>({"second.crv", "first.crv"}));
         QCOMPARE(editor.fileList().currentRow(), 0);
-        QCOMPARE(editor.fileName(), QString("second.crv"));
         QCOMPARE(editor.fileNameField().text(), QString("second.crv"));
         QCOMPARE(editor.activeList(), ActiveList::None);
         QVERIFY(!editor.button("Delete")->isEnabled());
@@ -107,19 +106,15 @@ private slots:
         QVERIFY(h->messages.messages().empty());
     }
 
-    // Which files are refused is CurveFileTest's; here a refusal is told and changes nothing.
-    void aRefusedFileIsToldAndLeavesTheCurveAsItWas()
+    // Which files are refused, and that a refused load leaves the curve as it was, is CurveFileTest's;
+    // here the refusal is told with the file's name.
+    void aRefusedFileIsToldWithItsName()
     {
         KeyPoints backwards = defaultKeyPoints();
         backwards.x[2] = 10; // left of key-point 1
         h->writeBytes("backwards.crv",
                       quillon::curve::encodeCurveFile({computeCurveTable(defaultKeyPoints()), backwards}));
-        auto& editor = h->open();
-        editor.realTimeBox().setChecked(false);
-        h->drag(QPoint(160, 200), QPoint(180, 30));
-        const KeyPoints before = editor.state().working().keyPoints();
-        const Table tableBefore = editor.state().working().table();
-
+        h->open();
         h->clickFile("backwards.crv");
         h->clickButton("Load");
         QCOMPARE(h->messages.messages().size(), std::size_t(1));
@@ -127,8 +122,6 @@ private slots:
         QCOMPARE(shown.title, std::string(quillon::text::kApplicationName));
         QVERIFY(shown.text.starts_with(quillon::text::kCannotLoadCurve));
         QVERIFY(shown.text.find("backwards.crv") != std::string::npos);
-        QCOMPARE(editor.state().working().keyPoints(), before);
-        QCOMPARE(editor.state().working().table(), tableBefore);
     }
 
     void savesUnderANewNameAndListsItFirst()
@@ -226,7 +219,6 @@ private slots:
         QVERIFY(!std::filesystem::exists(h->crvFolder() / "b.crv"));
         QCOMPARE(h->listedFiles(), std::vector<std::string>({"d.crv", "c.crv", "a.crv"}));
         QCOMPARE(editor.fileList().currentRow(), 1); // the entry before it
-        QCOMPARE(editor.fileName(), QString("c.crv"));
         QCOMPARE(editor.fileNameField().text(), QString("c.crv"));
 
         h->clickFile("d.crv");

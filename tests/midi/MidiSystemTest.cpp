@@ -129,18 +129,6 @@ TEST(BuiltInKeyboard, RepliesComeFromTheKeyboardsThreadNotFromSend)
     input->close(); // twice is harmless
 }
 
-TEST(BuiltInKeyboard, ALostReplyEndsInNoReply)
-{
-    Files files;
-    const auto song = songFile(5000, 4);
-    const transfer::TransferList list{transfer::TransferKind::Songs, {{files.write("s.mid", song), "", 2}}};
-    auto lossy = systemWithKeyboard();
-    lossy->keyboard()->dropReplies(1); // the ready reply is lost: nothing follows the control message
-    const auto report = transferTo(*lossy, list, files, true, 200ms);
-    EXPECT_EQ(report.outcome, TransferOutcome::NoReply);
-    EXPECT_EQ(report.messagesSent, 1u);
-}
-
 TEST(VanishedPorts, AStallNamesWhatIsKnownAndOnlyWhatHappenedDuringTheWait)
 {
     using Change = std::function<void(FakeBackend&)>;

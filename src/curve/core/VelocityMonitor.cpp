@@ -70,8 +70,6 @@ std::vector<int> VelocityMonitor::histogramBins(int binCount) const
     return out;
 }
 
-int VelocityMonitor::peakCount() const { return *std::max_element(m_histogram.begin(), m_histogram.end()); }
-
 std::optional<VelocityLanding> VelocityMonitor::lastLanding(const Table& table) const
 {
     const auto last = lastVelocity();

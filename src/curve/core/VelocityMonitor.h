@@ -49,8 +49,6 @@ public:
     // The same counts gathered into binCount equal ranges of 0..127 (binCount 1..128;
     // a bin of velocity v is v * binCount / 128).
     std::vector<int> histogramBins(int binCount) const;
-    // The highest count in the histogram (0 when empty): the scale a drawing needs.
-    int peakCount() const;
 
     // The latest velocity and where the given curve puts it; nothing before the first key.
     std::optional<VelocityLanding> lastLanding(const Table& table) const;

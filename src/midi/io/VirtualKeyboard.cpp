@@ -77,12 +77,8 @@ void VirtualKeyboard::receive(std::span<const std::uint8_t> message)
         ++m_messages;
         line = std::move(reaction.event);
         listener = m_listener;
-        if (reaction.reply && m_answering) {
-            if (m_dropReplies > 0)
-                --m_dropReplies;
-            else
-                reply = reaction.reply;
-        }
+        if (m_answering)
+            reply = reaction.reply;
     }
     if (listener)
         listener(line);
@@ -179,12 +175,6 @@ void VirtualKeyboard::setAnswering(bool answering)
 {
     std::lock_guard lock(m_modelMutex);
     m_answering = answering;
-}
-
-void VirtualKeyboard::dropReplies(int count)
-{
-    std::lock_guard lock(m_modelMutex);
-    m_dropReplies = count;
 }
 
 void VirtualKeyboard::setEventListener(EventListener listener)

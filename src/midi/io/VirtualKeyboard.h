@@ -45,10 +45,8 @@ public:
     // Forgets everything received, as a freshly switched-on keyboard.
     void reset();
 
-    // For tests: with answering off the keyboard still stores but sends no reply;
-    // dropReplies(n) loses the next n replies on the way back.
+    // For tests: with answering off the keyboard still stores but sends no reply.
     void setAnswering(bool answering);
-    void dropReplies(int count);
 
     // Called on the sending thread for every message, with the line the model reports.
     using EventListener = std::function<void(const std::string& line)>;
@@ -71,7 +69,6 @@ private:
     keyboard::KeyboardModel m_model;
     std::size_t m_messages = 0;
     bool m_answering = true;
-    int m_dropReplies = 0;
     EventListener m_listener;
 
     std::mutex m_queueMutex;

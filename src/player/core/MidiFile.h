@@ -90,7 +90,7 @@ public:
     bool next(RawEvent& event)
     {
         std::uint8_t status, data1, data2;
-        if (!takeChannelMessage(kNoLimit, status, data1, data2))
+        if (!takeChannelMessage(status, data1, data2))
             return nextInFull(event);
         // Whole, so that the small fields go out in one store rather than byte by byte.
         event = RawEvent{m_tick, EventKind::Channel, status, 0, data1, data2, {}};
@@ -102,7 +102,7 @@ public:
     {
         for (;;) {
             std::uint8_t status, data1, data2;
-            while (takeChannelMessage(kNoLimit, status, data1, data2)) {
+            while (takeChannelMessage(status, data1, data2)) {
             }
             if (!nextInFull(event))
                 return false;
@@ -111,11 +111,11 @@ public:
         }
     }
     // The next event, taken as next() takes it, when it is a channel message
-    // before the given tick; otherwise false, and nothing is taken.
-    bool nextChannelBefore(std::uint64_t limit, std::uint64_t& tick, std::uint8_t& status, std::uint8_t& data1,
-                           std::uint8_t& data2)
+    // after a short delta time (nearly every event); otherwise false, and
+    // nothing is taken.
+    bool nextChannel(std::uint64_t& tick, std::uint8_t& status, std::uint8_t& data1, std::uint8_t& data2)
     {
-        if (!takeChannelMessage(limit, status, data1, data2))
+        if (!takeChannelMessage(status, data1, data2))
             return false;
         tick = m_tick;
         return true;
@@ -126,23 +126,28 @@ public:
     std::uint64_t endTick() const { return m_tick; }
 
 private:
-    // Nearly every event is a channel message after a one-byte delta time:
-    // those are read here, in line, and anything else (or anything doubtful)
-    // is left to nextInFull(), which starts over from the same byte.
-    static constexpr std::uint64_t kNoLimit = UINT64_MAX; // ticks stay below 2^61
-    bool takeChannelMessage(std::uint64_t limit, std::uint8_t& status, std::uint8_t& data1, std::uint8_t& data2)
+    // Nearly every event is a channel message after a delta time of one or
+    // two bytes: those are read here, in line, and anything else (or anything
+    // doubtful) is left to nextInFull(), which starts over from the same byte.
+    bool takeChannelMessage(std::uint8_t& status, std::uint8_t& data1, std::uint8_t& data2)
     {
-        if (m_ended || m_body.size() - m_offset < 4)
+        if (m_ended || m_body.size() - m_offset < 5)
             return false;
         const std::uint8_t* at = m_body.data() + m_offset;
-        const std::uint8_t delta = at[0];
+        std::uint32_t delta = at[0];
+        if (delta >= 0x80) {
+            if (at[1] >= 0x80)
+                return false;
+            delta = (delta & 0x7Fu) << 7 | at[1];
+            ++at;
+        }
         status = at[1];
         const std::uint8_t* data = at + 2;
         if (status < 0x80) {
             status = m_running; // running status: the byte is the first data byte
             data = at + 1;
         }
-        if (delta >= 0x80 || status < 0x80 || status >= 0xF0 || m_tick + delta >= limit)
+        if (status < 0x80 || status >= 0xF0)
             return false;
         const bool twoBytes = channelDataLength(status) == 2;
         data1 = data[0];

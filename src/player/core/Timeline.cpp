@@ -67,7 +67,7 @@ struct Head {
     bool advance()
     {
         std::uint8_t status, data1, data2;
-        quick = scanner.nextChannelBefore(UINT64_MAX, tick, status, data1, data2);
+        quick = scanner.nextChannel(tick, status, data1, data2);
         if (quick) {
             message = status | std::uint32_t{data1} << 8 | std::uint32_t{data2} << 16;
             return true;
@@ -195,11 +195,6 @@ Status loadTimelineInto(std::span<const std::uint8_t> bytes, Timeline& timeline)
                 emit(head.event, tempo, timeline);
             else if (head.event.metaType == kMetaTempo)
                 tempo.change(head.tick, TempoMap::tempoOf(head.event.payload));
-            // Channel messages before the limit go straight into the timeline.
-            std::uint64_t tick;
-            std::uint8_t status, data1, data2;
-            while (head.scanner.nextChannelBefore(limit, tick, status, data1, data2))
-                place(tick, status | std::uint32_t{data1} << 8 | std::uint32_t{data2} << 16);
             live = head.advance();
         } while (live && head.tick < limit);
         ticks[best] = live ? head.tick : kFinished;

@@ -104,7 +104,7 @@ bool TrackScanner::fail(std::string reason)
     return false;
 }
 
-bool TrackScanner::next(RawEvent& event)
+bool TrackScanner::nextInFull(RawEvent& event)
 {
     if (m_ended || m_offset >= m_body.size())
         return false;
@@ -182,12 +182,6 @@ bool TrackScanner::next(RawEvent& event)
     event.kind = EventKind::Channel;
     event.status = status;
     return true;
-}
-
-int channelDataLength(std::uint8_t status)
-{
-    const int kind = status & 0xF0;
-    return (kind == 0xC0 || kind == 0xD0) ? 1 : 2;
 }
 
 Result<SmfLayout> readSmfLayout(std::span<const std::uint8_t> bytes)

@@ -48,7 +48,11 @@ inline constexpr std::uint8_t kMetaEndOfTrack = 0x2F;
 inline constexpr std::uint8_t kMetaTempo = 0x51;
 
 // Number of data bytes that follow a channel status byte (0x80..0xEF).
-int channelDataLength(std::uint8_t status);
+inline int channelDataLength(std::uint8_t status)
+{
+    const int kind = status & 0xF0;
+    return (kind == 0xC0 || kind == 0xD0) ? 1 : 2;
+}
 
 Result<MidiFile> readMidiFile(std::span<const std::uint8_t> bytes);
 
@@ -83,13 +87,79 @@ class TrackScanner {
 public:
     TrackScanner(std::span<const std::uint8_t> body, int trackIndex) : m_body(body), m_track(trackIndex) {}
 
-    bool next(RawEvent& event);
+    bool next(RawEvent& event)
+    {
+        std::uint8_t status, data1, data2;
+        if (!takeChannelMessage(status, data1, data2))
+            return nextInFull(event);
+        // Whole, so that the small fields go out in one store rather than byte by byte.
+        event = RawEvent{m_tick, EventKind::Channel, status, 0, data1, data2, {}};
+        return true;
+    }
+    // As next(), passing over channel messages (still checked as next() does):
+    // for a reader that only wants what the meta and SysEx events say.
+    bool nextNotChannel(RawEvent& event)
+    {
+        for (;;) {
+            std::uint8_t status, data1, data2;
+            while (takeChannelMessage(status, data1, data2)) {
+            }
+            if (!nextInFull(event))
+                return false;
+            if (event.kind != EventKind::Channel)
+                return true;
+        }
+    }
+    // The next event, taken as next() takes it, when it is a channel message
+    // after a short delta time (nearly every event); otherwise false, and
+    // nothing is taken.
+    bool nextChannel(std::uint64_t& tick, std::uint8_t& status, std::uint8_t& data1, std::uint8_t& data2)
+    {
+        if (!takeChannelMessage(status, data1, data2))
+            return false;
+        tick = m_tick;
+        return true;
+    }
     bool failed() const { return !m_reason.empty(); }
     const std::string& reason() const { return m_reason; }
     // Tick of End of Track, or of the last event when it is missing; final once next() answered false.
     std::uint64_t endTick() const { return m_tick; }
 
 private:
+    // Nearly every event is a channel message after a delta time of one or
+    // two bytes: those are read here, in line, and anything else (or anything
+    // doubtful) is left to nextInFull(), which starts over from the same byte.
+    bool takeChannelMessage(std::uint8_t& status, std::uint8_t& data1, std::uint8_t& data2)
+    {
+        if (m_ended || m_body.size() - m_offset < 5)
+            return false;
+        const std::uint8_t* at = m_body.data() + m_offset;
+        std::uint32_t delta = at[0];
+        if (delta >= 0x80) {
+            if (at[1] >= 0x80)
+                return false;
+            delta = (delta & 0x7Fu) << 7 | at[1];
+            ++at;
+        }
+        status = at[1];
+        const std::uint8_t* data = at + 2;
+        if (status < 0x80) {
+            status = m_running; // running status: the byte is the first data byte
+            data = at + 1;
+        }
+        if (status < 0x80 || status >= 0xF0)
+            return false;
+        const bool twoBytes = channelDataLength(status) == 2;
+        data1 = data[0];
+        data2 = twoBytes ? data[1] : 0;
+        if ((data1 | data2) >= 0x80)
+            return false;
+        m_offset = static_cast<std::size_t>(data + (twoBytes ? 2 : 1) - m_body.data());
+        m_tick += delta;
+        m_running = status;
+        return true;
+    }
+    bool nextInFull(RawEvent& event);
     bool fail(std::string reason);
 
     std::span<const std::uint8_t> m_body;

@@ -19,7 +19,7 @@ Result<SongFacts> songFactsOf(std::span<const std::uint8_t> bytes)
     for (std::size_t t = 0; t < layout->tracks.size(); ++t) {
         TrackScanner scanner(layout->tracks[t], static_cast<int>(t));
         RawEvent event;
-        while (scanner.next(event))
+        while (scanner.nextNotChannel(event))
             if (event.kind == EventKind::Meta && event.metaType == kMetaTempo)
                 changes.push_back({event.tick, TempoMap::tempoOf(event.payload)});
         if (scanner.failed())

@@ -36,5 +36,9 @@ Timeline buildTimeline(const MidiFile& file);
 
 // Reads and merges in one step.
 Result<Timeline> loadTimeline(std::span<const std::uint8_t> bytes);
+// The same into a timeline whose storage is reused: a player that opens one
+// song after another keeps the memory it has touched, which costs less than
+// fresh pages. On failure the timeline is left empty.
+Status loadTimelineInto(std::span<const std::uint8_t> bytes, Timeline& timeline);
 
 } // namespace quillon::player

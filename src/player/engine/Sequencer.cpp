@@ -36,14 +36,24 @@ Sequencer::~Sequencer() { close(); }
 
 Status Sequencer::open(const std::string& path)
 {
-    close();
+    // As close(), but the old song's storage is filled with the new one.
+    halt();
+    m_open = false;
+    {
+        std::lock_guard lock(m_mutex);
+        m_next = 0;
+        m_position = 0;
+    }
     auto bytes = readSongBytes(path);
-    if (!bytes)
+    if (!bytes) {
+        m_timeline = {};
         return fail(bytes.reason());
-    auto timeline = loadTimeline(*bytes);
-    if (!timeline)
-        return fail(timeline.reason());
-    load(std::move(timeline).value());
+    }
+    if (auto loaded = loadTimelineInto(*bytes, m_timeline); !loaded) {
+        m_timeline = {};
+        return fail(loaded.reason());
+    }
+    m_open = true;
     return success();
 }
 

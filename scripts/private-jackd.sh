@@ -16,7 +16,10 @@ start_private_jackd() {
   # for that cycle, and a message written to it then is gone without either
   # side knowing; on a busy 2-core machine that lost about one block in 15
   # runs of 64 back-to-back blocks.
-  jackd -S -n "$JACK_DEFAULT_SERVER" -d dummy -r 48000 -p 128 -w 2666 >"$2" 2>&1 &
+  # PRIVATE_JACKD_ASYNC=1 runs one in the default asynchronous mode instead.
+  local mode=-S
+  [ "${PRIVATE_JACKD_ASYNC:-}" = 1 ] && mode=
+  jackd $mode -n "$JACK_DEFAULT_SERVER" -d dummy -r 48000 -p 128 -w 2666 >"$2" 2>&1 &
   private_jackd_pid=$!
   for _ in $(seq 50); do
     jack_lsp >/dev/null 2>&1 && return 0

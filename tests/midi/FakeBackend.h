@@ -4,8 +4,10 @@
 // any thread as if a driver delivered them.
 #include "midi/io/MidiSystem.h"
 
+#include <chrono>
 #include <functional>
 #include <mutex>
+#include <optional>
 
 namespace quillon::midi::testing {
 
@@ -18,6 +20,7 @@ public:
     std::vector<PortInfo> inputs() override { return list(m_inputs); }
     std::uint64_t missedCycles() const override { return missed; }
     std::uint64_t serverStops() const override { return stops; }
+    std::optional<std::chrono::steady_clock::time_point> lastServerCycle() const override { return lastCycle; }
 
     std::unique_ptr<OutputConnection> openOutput(const PortRef& port) override
     {
@@ -51,6 +54,7 @@ public:
     std::function<void(FakeBackend&)> afterSend;
     std::uint64_t missed = 0;
     std::uint64_t stops = 0;
+    std::optional<std::chrono::steady_clock::time_point> lastCycle;
 
 private:
     struct Output : OutputConnection {

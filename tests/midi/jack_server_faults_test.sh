@@ -29,7 +29,8 @@ head -c 400000 /dev/urandom >>"$work/big.mid"
 # A server of its own, quillon-keyboard on it, and quillon-cli sending the big song.
 start_transfer() { # NAME
   start_private_jackd "$1" "$work/jackd.log" || { echo "SKIPPED: jackd did not start"; exit 77; }
-  "$keyboard" --api jack --name kbd >"$work/keyboard.log" 2>&1 &
+  rm -rf "$work/store"; mkdir "$work/store"
+  "$keyboard" --api jack --name kbd --store "$work/store" >"$work/keyboard.log" 2>&1 &
   keyboard_pid=$!
   for _ in $(seq 100); do grep -q '^listening' "$work/keyboard.log" && break; sleep 0.1; done
   "$cli" ports >"$work/ports.txt"
@@ -54,7 +55,7 @@ ended "$cli_pid"
 cli_pid=
 cat "$work/cli.log"
 [ "$status" = 1 ] || { echo "quillon-cli on a frozen server: expected exit 1, got $status"; exit 1; }
-grep -q 'quillon-cli: ' "$work/cli.log" || { echo "quillon-cli said nothing about the failure"; exit 1; }
+grep -q 'The MIDI server (JACK) runs no cycles for Quillon' "$work/cli.log" || { echo "quillon-cli did not say the server runs no cycles"; exit 1; }
 kill -CONT "$private_jackd_pid"
 kill "$keyboard_pid"; wait "$keyboard_pid" 2>/dev/null || true; keyboard_pid=
 stop_private_jackd
@@ -74,4 +75,24 @@ keyboard_pid=
 cat "$work/keyboard.log"
 [ "$status" = 1 ] || { echo "quillon-keyboard after its server died: expected exit 1, got $status"; exit 1; }
 grep -q 'the JACK server stopped' "$work/keyboard.log" || { echo "quillon-keyboard gave no reason"; exit 1; }
-echo "a frozen or dead server ends every program with its real outcome"
+
+# 3. The sender itself is stopped for 10 s on an asynchronous server, which
+# meanwhile may throw it out: once it goes on it ends with the transfer's real
+# outcome (the song stored whole, or a failure said) instead of hanging in a
+# request to the server.
+PRIVATE_JACKD_ASYNC=1 start_transfer "quillon-sender-paused-$$"
+kill -STOP "$cli_pid"
+sleep 10
+kill -CONT "$cli_pid"
+ended "$cli_pid"
+cli_pid=
+cat "$work/cli.log"
+case "$status" in
+  0) cmp -s "$work/big.mid" "$work/store/slot01.mid" || { echo "quillon-cli said sent, the keyboard stored something else"; exit 1; } ;;
+  1) grep -q 'quillon-cli: ' "$work/cli.log" || { echo "quillon-cli failed without saying why"; exit 1; } ;;
+  *) echo "quillon-cli stopped for 10 s: expected exit 0 or 1, got $status"; exit 1 ;;
+esac
+kill "$keyboard_pid"; wait "$keyboard_pid" 2>/dev/null || true; keyboard_pid=
+stop_private_jackd
+
+echo "a frozen or dead server, or a paused sender, ends every program with its real outcome"

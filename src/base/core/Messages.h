@@ -105,6 +105,9 @@ inline constexpr std::string_view kStatusNoReadyReply =
 // File window's status line and quillon-cli)
 inline constexpr std::string_view kStallServerStopped =
     "The MIDI server (JACK) has stopped, or has shut Quillon out: nothing reaches the keyboard until it runs again.";
+inline constexpr std::string_view kStallNoCycles =
+    "The MIDI server (JACK) runs no cycles for Quillon: it is paused or stuck, or waits for a paused program "
+    "ahead of Quillon (the keyboard's, perhaps); nothing moves until it goes on.";
 inline constexpr std::string_view kStallPortGone =
     "The keyboard's port is gone: it is no longer listed (unplugged, or its program ended).";
 inline constexpr std::string_view kStallKeyboardSilent =

@@ -11,6 +11,7 @@ std::string stallNotice(const Stall& stall, std::string_view silentText)
     case StallCause::KeyboardSilent: notice = silentText; break;
     case StallCause::PortGone: notice = text::kStallPortGone; break;
     case StallCause::ServerStopped: notice = text::kStallServerStopped; break;
+    case StallCause::NoCycles: notice = text::kStallNoCycles; break;
     }
     if (stall.missedCycles > 0)
         notice += ' ' + std::string(text::kStallMissedCycles) + std::to_string(stall.missedCycles) +

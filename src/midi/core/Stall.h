@@ -11,6 +11,7 @@ enum class StallCause {
     KeyboardSilent, // its ports are still listed, the server runs, no answer
     PortGone,       // the chosen output or input is no longer listed
     ServerStopped,  // the MIDI server (JACK) stopped while we waited
+    NoCycles,       // it runs no cycles for us: paused or stuck, or held up by a paused program
 };
 
 struct Stall {

@@ -71,6 +71,11 @@ std::unique_ptr<InputConnection> JackBackend::openInput(const PortRef& port, Sho
 
 std::uint64_t JackBackend::missedCycles() const { return m_pastXruns + (m_client ? m_client->xruns() : 0); }
 
+std::optional<std::chrono::steady_clock::time_point> JackBackend::lastServerCycle() const
+{
+    return m_client ? m_client->lastCycle() : std::nullopt;
+}
+
 std::uint64_t JackBackend::serverStops() const
 {
     return m_pastStops + (m_client && !m_client->serverRunning() ? 1 : 0);

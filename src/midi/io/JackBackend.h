@@ -28,6 +28,7 @@ public:
     std::unique_ptr<InputConnection> openInput(const PortRef& port, ShortMessageCallback onMessage) override;
     std::uint64_t missedCycles() const override;
     std::uint64_t serverStops() const override;
+    std::optional<std::chrono::steady_clock::time_point> lastServerCycle() const override;
     // Told by the client's port registration callback; the watch stays with
     // the client that was open when it began.
     std::unique_ptr<PortWatch> watchPorts(std::function<void()> changed) override;

@@ -51,15 +51,25 @@ public:
     }
     ~BorrowedOutput() override
     {
+        takeBackReplySend();
         m_writer->tolerateStall({});
         m_client->giveBack(m_writer);
     }
     SendResult send(std::span<const std::uint8_t> message) override { return m_writer->send(message); }
     void tolerateStall(std::chrono::milliseconds patience) override { m_writer->tolerateStall(patience); }
+    bool sendOnReply(InputConnection& input, std::uint8_t replyNote, std::span<const std::uint8_t> message) override;
+    SendResult takeBackReplySend() override
+    {
+        if (!m_gate)
+            return SendResult::SendFailed;
+        std::exchange(m_gate, nullptr)->clearGate();
+        return m_writer->disarm();
+    }
 
 private:
     std::shared_ptr<JackClient> m_client;
     JackPortWriter* m_writer;
+    JackPortReader* m_gate = nullptr; // the input armed to release a message
 };
 
 // An input port of the client's pool, connected and listening until closed.
@@ -75,11 +85,28 @@ public:
         if (m_reader)
             m_client->giveBack(std::exchange(m_reader, nullptr));
     }
+    // The reader, while this is open and belongs to `client`.
+    JackPortReader* readerOf(const JackClient& client) const { return m_client.get() == &client ? m_reader : nullptr; }
 
 private:
     std::shared_ptr<JackClient> m_client;
     JackPortReader* m_reader;
 };
+
+// Both ports belong to this client, so its process callback can hand the
+// reply to the writer within one cycle: readers run before writers.
+bool JackClient::BorrowedOutput::sendOnReply(InputConnection& input, std::uint8_t replyNote,
+                                             std::span<const std::uint8_t> message)
+{
+    auto* borrowed = dynamic_cast<BorrowedInput*>(&input);
+    JackPortReader* reader = borrowed ? borrowed->readerOf(*m_client) : nullptr;
+    if (!reader || m_gate)
+        return false;
+    m_writer->arm(message);
+    reader->armGate(m_writer, replyNote);
+    m_gate = reader;
+    return true;
+}
 
 void silenceJackMessages()
 {
@@ -222,14 +249,20 @@ std::vector<std::string> JackClient::otherPorts(unsigned long flags) const
 int JackClient::process(jack_nframes_t frames, void* realtime)
 {
     auto* state = static_cast<Realtime*>(realtime);
-    for (auto& slot : state->writers) {
-        if (JackPortWriter* writer = slot.load(std::memory_order_acquire))
-            writer->process(frames);
-    }
+    // Readers first: a reply read here may release a message a writer sends in this same cycle.
     for (auto& slot : state->readers) {
         if (JackPortReader* reader = slot.load(std::memory_order_acquire))
             reader->process(frames);
     }
+    for (auto& slot : state->writers) {
+        if (JackPortWriter* writer = slot.load(std::memory_order_acquire))
+            writer->process(frames);
+    }
+    // The monotonic clock is read without a system call: safe on this thread.
+    state->lastCycleNanos.store(
+        std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
+            .count(),
+        std::memory_order_relaxed);
     state->cycles.fetch_add(1, std::memory_order_release);
     if (state->cycleWaiters.load(std::memory_order_acquire) > 0)
         sem_post(&state->cycleDone);
@@ -298,27 +331,33 @@ std::unique_ptr<JackPortReader> JackClient::openInputPort(const std::string& por
     return reader;
 }
 
-std::unique_ptr<OutputConnection> JackClient::connect(const std::string& destination)
+template <typename Port, typename Open>
+Port* JackClient::borrow(std::vector<std::pair<std::unique_ptr<Port>, bool>>& pool, Open openNew)
 {
-    JackPortWriter* writer = nullptr;
     {
         std::lock_guard lock(m_poolMutex);
-        for (auto& [pooled, busy] : m_outputPool) {
+        for (auto& [pooled, busy] : pool) {
             if (!busy) {
                 busy = true;
-                writer = pooled.get();
-                break;
+                return pooled.get();
             }
         }
     }
-    if (!writer) {
-        auto created = openOutputPort("out-" + std::to_string(m_nextPortNumber++));
-        if (!created)
-            return nullptr;
-        writer = created.get();
-        std::lock_guard lock(m_poolMutex);
-        m_outputPool.emplace_back(std::move(created), true);
-    }
+    std::unique_ptr<Port> created = openNew(m_nextPortNumber++);
+    if (!created)
+        return nullptr;
+    Port* port = created.get();
+    std::lock_guard lock(m_poolMutex);
+    pool.emplace_back(std::move(created), true);
+    return port;
+}
+
+std::unique_ptr<OutputConnection> JackClient::connect(const std::string& destination)
+{
+    JackPortWriter* writer =
+        borrow(m_outputPool, [this](unsigned number) { return openOutputPort("out-" + std::to_string(number)); });
+    if (!writer)
+        return nullptr;
     writer->expectConnection();
     auto borrowed = std::make_unique<BorrowedOutput>(shared_from_this(), writer);
     if (!connectPorts(jack_port_name(writer->port()), destination))
@@ -328,25 +367,10 @@ std::unique_ptr<OutputConnection> JackClient::connect(const std::string& destina
 
 std::unique_ptr<InputConnection> JackClient::listen(const std::string& source, ShortMessageCallback onMessage)
 {
-    JackPortReader* reader = nullptr;
-    {
-        std::lock_guard lock(m_poolMutex);
-        for (auto& [pooled, busy] : m_inputPool) {
-            if (!busy) {
-                busy = true;
-                reader = pooled.get();
-                break;
-            }
-        }
-    }
-    if (!reader) {
-        auto created = openInputPort("in-" + std::to_string(m_nextPortNumber++), {});
-        if (!created)
-            return nullptr;
-        reader = created.get();
-        std::lock_guard lock(m_poolMutex);
-        m_inputPool.emplace_back(std::move(created), true);
-    }
+    JackPortReader* reader =
+        borrow(m_inputPool, [this](unsigned number) { return openInputPort("in-" + std::to_string(number), {}); });
+    if (!reader)
+        return nullptr;
     reader->lend(shortMessagesOnly(std::move(onMessage)));
     auto borrowed = std::make_unique<BorrowedInput>(shared_from_this(), reader);
     // No wait for the connection to come up: the keyboard answers only what

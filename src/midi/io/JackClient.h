@@ -25,9 +25,11 @@
 
 #include <array>
 #include <atomic>
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -86,6 +88,15 @@ public:
     // cycle is gone, though the writer saw it leave.
     std::uint64_t xruns() const { return m_realtime->xruns.load(std::memory_order_relaxed); }
 
+    // When the latest process cycle ran; none before the first.
+    std::optional<std::chrono::steady_clock::time_point> lastCycle() const
+    {
+        const std::int64_t nanos = m_realtime->lastCycleNanos.load(std::memory_order_relaxed);
+        if (nanos == 0)
+            return std::nullopt;
+        return std::chrono::steady_clock::time_point(std::chrono::nanoseconds(nanos));
+    }
+
     // Told on JACK's notification thread whenever any client registers or
     // unregisters a port, while the watch lives.
     std::unique_ptr<PortWatch> watchPorts(std::function<void()> changed)
@@ -107,6 +118,7 @@ private:
         std::array<std::atomic<JackPortWriter*>, kMaxPorts> writers{};
         std::array<std::atomic<JackPortReader*>, kMaxPorts> readers{};
         std::atomic<std::uint64_t> cycles{0};
+        std::atomic<std::int64_t> lastCycleNanos{0}; // steady clock
         std::atomic<std::uint64_t> xruns{0};
         std::atomic<int> cycleWaiters{0};
         std::atomic<bool> serverGone{false};
@@ -123,6 +135,9 @@ private:
     void disconnectPort(jack_port_t* port);
     void releaseWriter(JackPortWriter* writer, jack_port_t* port);
     void releaseReader(JackPortReader* reader, jack_port_t* port);
+    // A free port of the pool, or a new one made by openNew(number) and added to it; nullptr when none can be had.
+    template <typename Port, typename Open>
+    Port* borrow(std::vector<std::pair<std::unique_ptr<Port>, bool>>& pool, Open openNew);
     void giveBack(JackPortWriter* writer);
     void giveBack(JackPortReader* reader);
 

@@ -1,5 +1,6 @@
 #include "midi/io/JackPorts.h"
 
+#include "midi/core/DeviceFrame.h"
 #include "midi/io/JackClient.h"
 #include "midi/io/SemaphoreWait.h"
 #include "midi/io/SendTimeout.h"
@@ -26,10 +27,15 @@ SendResult JackPortWriter::send(std::span<const std::uint8_t> message)
     if (!m_connectionPending.load(std::memory_order_acquire) && jack_port_connected(m_port) == 0)
         return SendResult::SendFailed; // the destination went away
     m_message.assign(message.begin(), message.end());
+    m_state.store(Pending, std::memory_order_release);
+    return awaitWritten(message.size());
+}
+
+SendResult JackPortWriter::awaitWritten(std::size_t messageSize)
+{
     const auto started = std::chrono::steady_clock::now();
     const std::uint64_t cyclesBefore = m_cycles.load(std::memory_order_acquire);
-    m_state.store(Pending, std::memory_order_release);
-    timespec deadline = monotonicDeadline(sendTimeout(message.size()));
+    timespec deadline = monotonicDeadline(sendTimeout(messageSize));
     while (!waitUntil(m_done, deadline)) {
         // No cycle at all for this port since then: the graph is held up by a
         // paused program, and the message leaves once it goes on.
@@ -47,6 +53,35 @@ SendResult JackPortWriter::send(std::span<const std::uint8_t> message)
     }
     const int outcome = m_state.exchange(Idle);
     return outcome == Written ? SendResult::Sent : SendResult::SendFailed;
+}
+
+void JackPortWriter::arm(std::span<const std::uint8_t> message)
+{
+    m_message.assign(message.begin(), message.end());
+    m_state.store(Armed, std::memory_order_release);
+}
+
+void JackPortWriter::releaseArmed()
+{
+    int expected = Armed;
+    m_state.compare_exchange_strong(expected, Pending, std::memory_order_acq_rel);
+}
+
+void JackPortWriter::cancelArmed()
+{
+    int expected = Armed;
+    m_state.compare_exchange_strong(expected, Idle, std::memory_order_acq_rel);
+}
+
+SendResult JackPortWriter::disarm()
+{
+    int state = Armed;
+    if (m_state.compare_exchange_strong(state, Idle))
+        return SendResult::SendFailed; // no reply released it
+    if (state == Idle)
+        return SendResult::SendFailed; // another note took it back
+    // Released: written in this cycle or being written; the callback posts once either way.
+    return awaitWritten(m_message.size());
 }
 
 void JackPortWriter::process(jack_nframes_t frames)
@@ -104,6 +139,7 @@ void JackPortReader::lend(MessageCallback onMessage)
 
 void JackPortReader::takeBack()
 {
+    clearGate();
     m_listening.store(false, std::memory_order_release);
     std::lock_guard lock(m_callbackMutex);
     m_onMessage = nullptr;
@@ -121,6 +157,7 @@ void JackPortReader::process(jack_nframes_t frames)
         // already refilling: check before reading through it.
         if (jack_midi_event_get(&event, buffer, i) != 0 || event.buffer == nullptr || event.size == 0)
             continue;
+        openGate({event.buffer, event.size});
         if (!m_ring.push({event.buffer, event.size})) {
             m_dropped.fetch_add(1, std::memory_order_relaxed);
             continue;
@@ -128,6 +165,26 @@ void JackPortReader::process(jack_nframes_t frames)
         m_pushed.fetch_add(1, std::memory_order_release);
         sem_post(&m_ready); // one post per complete message
     }
+}
+
+void JackPortReader::armGate(JackPortWriter* writer, std::uint8_t replyNote)
+{
+    m_gateNote.store(replyNote, std::memory_order_relaxed);
+    m_gateWriter.store(writer, std::memory_order_release);
+}
+
+void JackPortReader::openGate(std::span<const std::uint8_t> message)
+{
+    // Only a Note On moves a transfer on; other messages (clock, sensing) pass by.
+    if (message.size() < 2 || message[0] != frame::kReplyStatus)
+        return;
+    JackPortWriter* writer = m_gateWriter.exchange(nullptr, std::memory_order_acq_rel);
+    if (!writer)
+        return;
+    if (message[1] == m_gateNote.load(std::memory_order_relaxed))
+        writer->releaseArmed();
+    else
+        writer->cancelArmed();
 }
 
 void JackPortReader::dispatch()

@@ -54,11 +54,24 @@ public:
         return written != 0 && written == m_cycles.load(std::memory_order_acquire);
     }
 
+    // A message held back until a reply arrives (see OutputConnection::sendOnReply):
+    // arm() parks it (Armed); the input's process step then makes it Pending,
+    // to be written later in the same cycle, or drops it (Idle). disarm()
+    // ends either way and says whether it was written.
+    void arm(std::span<const std::uint8_t> message);
+    void releaseArmed(); // JACK process thread
+    void cancelArmed();  // JACK process thread
+    SendResult disarm();
+
     void process(jack_nframes_t frames); // JACK process thread
     jack_port_t* port() const { return m_port; }
 
 private:
-    enum State : int { Idle, Pending, Writing, Written, TooBig };
+    enum State : int { Idle, Pending, Writing, Written, TooBig, Armed };
+
+    // Waits for the process callback to write the Pending message (or give up
+    // on it), bounded as send() is; leaves the state Idle.
+    SendResult awaitWritten(std::size_t messageSize);
 
     JackClient& m_owner;
     jack_port_t* m_port;
@@ -93,11 +106,20 @@ public:
     // Messages the ring had no room for (the program fell behind by 256 KiB).
     std::uint64_t droppedMessages() const { return m_dropped.load(std::memory_order_relaxed); }
 
+    // The next Note On this port receives releases `writer`'s armed message
+    // (note == replyNote, in the same cycle, before the writer's turn) or
+    // cancels it (any other note). clearGate() stops that; a cycle under way
+    // may still act once.
+    void armGate(JackPortWriter* writer, std::uint8_t replyNote);
+    void clearGate() { m_gateWriter.store(nullptr, std::memory_order_release); }
+
     void process(jack_nframes_t frames); // JACK process thread
     jack_port_t* port() const { return m_port; }
 
 private:
     static constexpr std::size_t kRingBytes = 256 * 1024;
+
+    void openGate(std::span<const std::uint8_t> message); // JACK process thread
 
     void dispatch();
 
@@ -113,6 +135,8 @@ private:
     sem_t m_ready;
     std::atomic<bool> m_stop{false};
     std::atomic<std::uint64_t> m_dropped{0};
+    std::atomic<JackPortWriter*> m_gateWriter{nullptr};
+    std::atomic<std::uint8_t> m_gateNote{0};
     bool m_closed = false;
     std::thread m_thread;
 };

@@ -118,13 +118,15 @@ std::vector<PortInfo> MidiSystem::allPorts(Direction direction)
     return all;
 }
 
-std::uint64_t MidiSystem::missedCycles() const
+std::uint64_t MidiSystem::sumOverBackends(std::uint64_t (Backend::*count)() const) const
 {
     std::uint64_t total = 0;
     for (const auto& backend : m_backends)
-        total += backend->missedCycles();
+        total += (*backend.*count)();
     return total;
 }
+
+std::uint64_t MidiSystem::missedCycles() const { return sumOverBackends(&Backend::missedCycles); }
 
 namespace {
 struct Watches : PortWatch {
@@ -143,12 +145,12 @@ std::unique_ptr<PortWatch> MidiSystem::watchPorts(const std::function<void()>& c
     return watches;
 }
 
-std::uint64_t MidiSystem::serverStops() const
+std::uint64_t MidiSystem::serverStops() const { return sumOverBackends(&Backend::serverStops); }
+
+std::optional<std::chrono::steady_clock::time_point> MidiSystem::lastServerCycle(const PortRef& port)
 {
-    std::uint64_t total = 0;
-    for (const auto& backend : m_backends)
-        total += backend->serverStops();
-    return total;
+    Backend* backend = backendNamed(port.backend);
+    return backend ? backend->lastServerCycle() : std::nullopt;
 }
 
 std::vector<std::string> MidiSystem::backendNames() const

@@ -64,6 +64,8 @@ inline std::uint32_t packShortMessage(std::span<const std::uint8_t> bytes)
     return packed;
 }
 
+class InputConnection;
+
 // An open output. send() returns only when the message has left the program
 // (bounded wait; SendFailed on timeout).
 class OutputConnection {
@@ -74,6 +76,22 @@ public:
     // port at all (a program ahead of it in the server's graph is paused) before
     // it fails. A paused keyboard is waited for as long as its reply would be.
     virtual void tolerateStall(std::chrono::milliseconds) {}
+
+    // A reply-paced transfer waits, for every block, for the reply to travel
+    // from the input through the program's threads and the next block back
+    // out: on JACK a whole extra cycle. sendOnReply() leaves `message` with
+    // the port instead, to go out in the very cycle in which `input` receives
+    // a Note On (status 0x90) with note `replyNote`, provided that is the
+    // next Note On to arrive; any other Note On takes it back unsent. False
+    // (nothing armed) when these two connections cannot do that.
+    virtual bool sendOnReply(InputConnection& /*input*/, std::uint8_t /*replyNote*/,
+                             std::span<const std::uint8_t> /*message*/)
+    {
+        return false;
+    }
+    // Ends what sendOnReply() armed; afterwards it can no longer leave.
+    // Sent when it has left (the reply came), SendFailed when it has not.
+    virtual SendResult takeBackReplySend() { return SendResult::SendFailed; }
 };
 
 // An open input. Closing twice is harmless; destruction closes.
@@ -111,6 +129,11 @@ public:
     virtual std::unique_ptr<PortWatch> watchPorts(std::function<void()> /*changed*/) { return nullptr; }
     // How often, since the backend started, the MIDI server it talks to stopped.
     virtual std::uint64_t serverStops() const { return 0; }
+    // When the MIDI server last ran a cycle for this program; none for a
+    // backend without such a clock, or before its first cycle. A server that
+    // runs no cycle for seconds is paused or stuck (or, in synchronous mode,
+    // waits for a paused program ahead of this one), so nothing moves.
+    virtual std::optional<std::chrono::steady_clock::time_point> lastServerCycle() const { return std::nullopt; }
 };
 
 class VirtualKeyboard;
@@ -154,6 +177,8 @@ public:
     // Sum of every backend's missedCycles(), and of their serverStops().
     std::uint64_t missedCycles() const;
     std::uint64_t serverStops() const;
+    // When the server of the backend that carries `port` last ran a cycle for us (see Backend).
+    std::optional<std::chrono::steady_clock::time_point> lastServerCycle(const PortRef& port);
 
     // Finds the port a choice means now: by backend and name (index breaks ties
     // between equal names). DefaultRoute = that direction's port of
@@ -182,6 +207,7 @@ public:
     // Connections must not outlive the system that opened them.
 private:
     Backend* backendNamed(const std::string& name);
+    std::uint64_t sumOverBackends(std::uint64_t (Backend::*count)() const) const;
     std::vector<PortInfo> allPorts(Direction direction);
     std::vector<PortInfo> defaultFirst(Direction direction);
 

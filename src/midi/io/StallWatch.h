@@ -5,6 +5,8 @@
 #include "midi/core/Stall.h"
 #include "midi/io/MidiSystem.h"
 
+#include <chrono>
+
 namespace quillon::midi {
 
 class StallWatch {
@@ -18,6 +20,7 @@ public:
 private:
     std::uint64_t m_missed = 0;
     std::uint64_t m_stops = 0;
+    std::chrono::steady_clock::time_point m_waitStarted = std::chrono::steady_clock::now();
 };
 
 } // namespace quillon::midi

@@ -7,6 +7,8 @@
 #include <condition_variable>
 #include <deque>
 #include <mutex>
+#include <optional>
+#include <utility>
 
 namespace quillon::midi {
 
@@ -94,11 +96,25 @@ TransferReport runTransfer(MidiSystem& system, transfer::TransferHandshake& hand
     };
     transfer::Actions actions = std::move(*first);
     unsigned progressRange = 0;
+    // The next block, left with the output to leave as its reply arrives.
+    std::optional<frame::Bytes> armed;
+    const auto send = [&](const frame::Bytes& bytes) {
+        if (!output)
+            return system.sendOne(options.output, bytes);
+        if (!armed)
+            return output->send(bytes);
+        const SendResult early = output->takeBackReplySend();
+        const bool expected = std::exchange(armed, std::nullopt) == bytes;
+        if (early != SendResult::Sent)
+            return output->send(bytes);
+        // What left early must be what the handshake asks for now; otherwise
+        // (a repeated reply overtook it) the order on the wire is broken.
+        return expected ? SendResult::Sent : SendResult::SendFailed;
+    };
     while (true) {
         for (auto& action : actions) {
             if (auto* message = std::get_if<transfer::SendMessage>(&action)) {
-                const SendResult result =
-                    output ? output->send(message->bytes) : system.sendOne(options.output, message->bytes);
+                const SendResult result = send(message->bytes);
                 if (result == SendResult::OpenFailed)
                     return finish(TransferOutcome::NoOutput, "");
                 if (result != SendResult::Sent)
@@ -125,6 +141,11 @@ TransferReport runTransfer(MidiSystem& system, transfer::TransferHandshake& hand
         }
         if (handshake.isFinished())
             return finish(TransferOutcome::Finished, "");
+        if (output && !armed) {
+            if (auto next = handshake.nextBlockOnReply();
+                next && output->sendOnReply(*input, next->replyNote, next->bytes))
+                armed = std::move(next->bytes);
+        }
 
         const auto deadline = std::chrono::steady_clock::now() + options.replyTimeout;
         actions.clear();

@@ -270,6 +270,19 @@ void TransferHandshake::announce(frame::Bytes header, Actions& actions)
     actions.push_back(SetProgressPosition{0});
 }
 
+std::optional<TransferHandshake::NextBlock> TransferHandshake::nextBlockOnReply() const
+{
+    const bool songs = m_list.kind == TransferKind::Songs;
+    if (m_phase != Phase::Announced || m_block < 0 || m_block > lastBlock() ||
+        (songs ? m_song >= entryCount() : !m_romStarted))
+        return std::nullopt;
+    const auto index = static_cast<unsigned>(m_block);
+    const auto reply = songs ? frame::Reply::SongBlockDone : frame::Reply::RomBlockDone;
+    return NextBlock{
+        static_cast<std::uint8_t>(reply),
+        frame::buildDataBlock(songs ? kSongBlockTarget : frame::kRomTarget, index, frame::blockBytes(m_packed, index))};
+}
+
 void TransferHandshake::sendBlock(std::uint8_t target, Actions& actions)
 {
     const auto index = static_cast<unsigned>(m_block);

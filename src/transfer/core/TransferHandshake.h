@@ -21,6 +21,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <span>
 #include <string>
 #include <variant>
@@ -97,6 +98,17 @@ public:
     // has answered sends the closing control message, a ROM update sends
     // nothing more. Nothing before start() or after the end.
     Actions interrupt();
+
+    // The data block that the plain "block received" reply (note replyNote)
+    // would make onShortMessage() send next, where that reply answers with
+    // nothing but that block; none where the next reply leads elsewhere (the
+    // first song's header, a song's end, the end of the run). A port may send
+    // it the moment that reply arrives: the keyboard sees the same bytes.
+    struct NextBlock {
+        std::uint8_t replyNote;
+        frame::Bytes bytes;
+    };
+    std::optional<NextBlock> nextBlockOnReply() const;
 
     Phase phase() const { return m_phase; }
     bool isFinished() const { return m_phase == Phase::Finished; }

@@ -172,3 +172,34 @@ TEST_F(SongHandshake, OnlyNoteOnRepliesWithAKnownNoteCount)
 }
 
 } // namespace
+
+// A port may send the predicted message the moment the predicted reply
+// arrives, before the handshake has seen that reply: the prediction must be
+// exactly what that reply makes the handshake send, for every message after
+// the opening one (headers, blocks, the closing message), and none where the
+// run has ended.
+TEST(NextMessageOnReply, IsExactlyWhatThatReplySends)
+{
+    FileStore store;
+    store.files["a.mid"] = fileData(2500, 1);
+    store.files["b.mid"] = fileData(900, 2);
+    store.files["r.bin"] = Bytes(3000, 0x5A);
+    const auto blocksOf = [&](const char* name) { return frame::blockCount(frame::pack7(store.files[name]).size()); };
+    // Headers and blocks; a song run also sends its closing message.
+    const std::pair<TransferList, unsigned> runs[] = {
+        {songs({{"a.mid", 4}, {"b.mid", 9}}), 2 + blocksOf("a.mid") + blocksOf("b.mid") + 1},
+        {romImage("r.bin"), 1 + blocksOf("r.bin")}};
+    for (const auto& [list, messages] : runs) {
+        TransferHandshake handshake(list, store.reader());
+        ASSERT_TRUE(handshake.start().ok());
+        unsigned predicted = 0;
+        while (const auto next = handshake.nextMessageOnReply()) {
+            ASSERT_EQ(sent(handshake.onShortMessage(frame::kReplyStatus, next->replyNote)),
+                      std::vector<Bytes>{next->bytes})
+                << "message " << predicted;
+            ASSERT_LT(++predicted, 100u);
+        }
+        EXPECT_TRUE(handshake.isFinished());
+        EXPECT_EQ(predicted, messages);
+    }
+}

@@ -96,7 +96,7 @@ TransferReport runTransfer(MidiSystem& system, transfer::TransferHandshake& hand
     };
     transfer::Actions actions = std::move(*first);
     unsigned progressRange = 0;
-    // The next block, left with the output to leave as its reply arrives.
+    // The next message, left with the output to leave as its reply arrives.
     std::optional<frame::Bytes> armed;
     const auto send = [&](const frame::Bytes& bytes) {
         if (!output)
@@ -142,7 +142,7 @@ TransferReport runTransfer(MidiSystem& system, transfer::TransferHandshake& hand
         if (handshake.isFinished())
             return finish(TransferOutcome::Finished, "");
         if (output && !armed) {
-            if (auto next = handshake.nextBlockOnReply();
+            if (auto next = handshake.nextMessageOnReply();
                 next && output->sendOnReply(*input, next->replyNote, next->bytes))
                 armed = std::move(next->bytes);
         }

@@ -122,7 +122,7 @@ Actions TransferHandshake::onSongReply(frame::Reply reply)
             m_cutShort.push_back(entry.fileName);
             actions.push_back(SongCutShort{entry.fileName, entry.slot});
             actions.push_back(SetStatus{cutShortStatus(entry.fileName)});
-            m_packed = {};
+            m_packed.reset();
         }
         if (m_song < entryCount() - 1) {
             ++m_song;
@@ -142,7 +142,7 @@ Actions TransferHandshake::onSongReply(frame::Reply reply)
         } else if (m_block == lastBlock()) {
             sendBlock(kSongBlockTarget, actions);
             actions.push_back(SetProgressPosition{m_blockCount});
-            m_packed = {};
+            m_packed.reset();
             actions.push_back(SetStatus{fileSentStatus(m_list.entries[m_song].fileName)});
         }
         // Past the last block a reply only counts on.
@@ -177,7 +177,7 @@ Actions TransferHandshake::onRomReply(frame::Reply reply)
             sendBlock(frame::kRomTarget, actions);
             actions.push_back(SetProgressPosition{m_blockCount});
             actions.push_back(SetStatus{std::string(text::kStatusSucceeded)});
-            m_packed = {};
+            m_packed.reset();
             actions.push_back(CloseInput{});
             actions.push_back(RelabelClose{
                 std::string(m_lastBlockLength != 0 ? text::kCloseOkRomShortEnd : text::kCloseOkRomFullEnd)});
@@ -222,7 +222,7 @@ void TransferHandshake::stop(StopReason reason, const std::string& fileName, std
                              bool keyboardInTransfer, Actions& actions)
 {
     // Nothing of an earlier file may go out in this one's place.
-    m_packed = {};
+    m_packed.reset();
     m_phase = Phase::Stopped;
     actions.push_back(SetStatus{stoppedStatus(reason, fileName)});
     actions.push_back(CloseInput{});
@@ -254,8 +254,8 @@ bool TransferHandshake::loadEntry(int index, Actions& actions)
              true, actions);
         return false;
     }
-    m_packed = frame::pack7(*content);
-    m_packedLength = m_packed.size();
+    m_packed = std::make_shared<const frame::Bytes>(frame::pack7(*content));
+    m_packedLength = m_packed->size();
     m_blockCount = blocks;
     m_lastBlockLength = m_packedLength % frame::kBlockSize;
     return true;
@@ -270,23 +270,49 @@ void TransferHandshake::announce(frame::Bytes header, Actions& actions)
     actions.push_back(SetProgressPosition{0});
 }
 
-std::optional<TransferHandshake::NextBlock> TransferHandshake::nextBlockOnReply() const
+std::optional<frame::Reply> TransferHandshake::expectedReply() const
 {
-    const bool songs = m_list.kind == TransferKind::Songs;
-    if (m_phase != Phase::Announced || m_block < 0 || m_block > lastBlock() ||
-        (songs ? m_song >= entryCount() : !m_romStarted))
+    switch (m_phase) {
+    case Phase::Waiting: return frame::Reply::Ready;
+    case Phase::Announced:
+        if (m_list.kind == TransferKind::RomImage)
+            return frame::Reply::RomBlockDone;
+        return m_block <= lastBlock() ? frame::Reply::SongBlockDone : frame::Reply::SongDone;
+    case Phase::Idle:
+    case Phase::Finished:
+    case Phase::Stopped: break;
+    }
+    return std::nullopt;
+}
+
+std::optional<TransferHandshake::NextMessage> TransferHandshake::nextMessageOnReply() const
+{
+    const auto reply = expectedReply();
+    if (!reply)
         return std::nullopt;
-    const auto index = static_cast<unsigned>(m_block);
-    const auto reply = songs ? frame::Reply::SongBlockDone : frame::Reply::RomBlockDone;
-    return NextBlock{
-        static_cast<std::uint8_t>(reply),
-        frame::buildDataBlock(songs ? kSongBlockTarget : frame::kRomTarget, index, frame::blockBytes(m_packed, index))};
+    // A copy answers the reply: the very code that will answer it for real,
+    // so the two cannot disagree. Copies share the packed file.
+    TransferHandshake probe = *this;
+    const auto note = static_cast<std::uint8_t>(*reply);
+    std::optional<frame::Bytes> message;
+    for (auto& action : probe.onShortMessage(frame::kReplyStatus, note)) {
+        if (auto* send = std::get_if<SendMessage>(&action)) {
+            if (message)
+                return std::nullopt; // more than one message: not a reply's single answer
+            message = std::move(send->bytes);
+        } else if (std::holds_alternative<Stopped>(action) || std::holds_alternative<SongCutShort>(action)) {
+            return std::nullopt;
+        }
+    }
+    if (!message)
+        return std::nullopt;
+    return NextMessage{note, std::move(*message)};
 }
 
 void TransferHandshake::sendBlock(std::uint8_t target, Actions& actions)
 {
     const auto index = static_cast<unsigned>(m_block);
-    send(frame::buildDataBlock(target, index, frame::blockBytes(m_packed, index)), actions);
+    send(frame::buildDataBlock(target, index, frame::blockBytes(*m_packed, index)), actions);
 }
 
 void TransferHandshake::send(frame::Bytes bytes, Actions& actions)

@@ -21,6 +21,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
@@ -99,16 +100,18 @@ public:
     // nothing more. Nothing before start() or after the end.
     Actions interrupt();
 
-    // The data block that the plain "block received" reply (note replyNote)
-    // would make onShortMessage() send next, where that reply answers with
-    // nothing but that block; none where the next reply leads elsewhere (the
-    // first song's header, a song's end, the end of the run). A port may send
-    // it the moment that reply arrives: the keyboard sees the same bytes.
-    struct NextBlock {
+    // The message that the reply a keyboard going on as asked sends next
+    // (note replyNote: ready after the opening, block received, song done
+    // after a song's last block) would make onShortMessage() send, when that
+    // reply is answered with that one message and the run goes on; none
+    // otherwise. A port may send it the moment that reply arrives: the
+    // keyboard sees the same bytes. The file reader must give the same bytes
+    // each time it is asked (a snapshot), as the answer may read a file.
+    struct NextMessage {
         std::uint8_t replyNote;
         frame::Bytes bytes;
     };
-    std::optional<NextBlock> nextBlockOnReply() const;
+    std::optional<NextMessage> nextMessageOnReply() const;
 
     Phase phase() const { return m_phase; }
     bool isFinished() const { return m_phase == Phase::Finished; }
@@ -123,6 +126,7 @@ public:
     const std::vector<std::string>& cutShortSongs() const { return m_cutShort; }
 
 private:
+    std::optional<frame::Reply> expectedReply() const;
     Actions onSongReply(frame::Reply reply);
     Actions onRomReply(frame::Reply reply);
     // Loads entry i, packing it; on failure stops the transfer and says so in actions.
@@ -145,7 +149,7 @@ private:
     unsigned m_blockCount = 0;
     std::size_t m_lastBlockLength = 0;
     std::size_t m_packedLength = 0;
-    frame::Bytes m_packed;
+    std::shared_ptr<const frame::Bytes> m_packed; // shared with copies (nextMessageOnReply)
     bool m_romStarted = false;
     std::uint64_t m_bytesSent = 0;
     std::vector<std::string> m_cutShort;

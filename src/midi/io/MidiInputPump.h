@@ -24,6 +24,8 @@ public:
     bool open(const PortChoice& choice);
     void close();
     bool isOpen() const { return m_connection != nullptr; }
+    // The open input, for pairing it with an output (OutputConnection::sendOnReply); nullptr when closed.
+    InputConnection* connection() const { return m_connection.get(); }
 
 signals:
     // Status in the lowest byte, then data 1, then data 2.

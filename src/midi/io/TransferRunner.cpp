@@ -1,14 +1,13 @@
 #include "midi/io/TransferRunner.h"
 
 #include "base/core/Messages.h"
+#include "midi/io/PacedOutput.h"
 #include "midi/io/StallWatch.h"
 
 #include <algorithm>
 #include <condition_variable>
 #include <deque>
 #include <mutex>
-#include <optional>
-#include <utility>
 
 namespace quillon::midi {
 
@@ -80,12 +79,12 @@ TransferReport runTransfer(MidiSystem& system, transfer::TransferHandshake& hand
     auto input = system.openInput(options.input, [&replies](std::uint32_t packed) { replies.push(packed); });
     if (!input)
         return finish(TransferOutcome::NoInput, "");
-    std::unique_ptr<OutputConnection> output;
+    PacedOutput output;
     if (options.keepOutputOpen) {
-        output = system.openOutput(options.output);
-        if (!output)
+        output.reset(system.openOutput(options.output));
+        if (!output.isOpen())
             return finish(TransferOutcome::NoOutput, "");
-        output->tolerateStall(options.replyTimeout);
+        output.connection()->tolerateStall(options.replyTimeout);
     }
 
     StallWatch watch;
@@ -96,20 +95,8 @@ TransferReport runTransfer(MidiSystem& system, transfer::TransferHandshake& hand
     };
     transfer::Actions actions = std::move(*first);
     unsigned progressRange = 0;
-    // The next message, left with the output to leave as its reply arrives.
-    std::optional<frame::Bytes> armed;
     const auto send = [&](const frame::Bytes& bytes) {
-        if (!output)
-            return system.sendOne(options.output, bytes);
-        if (!armed)
-            return output->send(bytes);
-        const SendResult early = output->takeBackReplySend();
-        const bool expected = std::exchange(armed, std::nullopt) == bytes;
-        if (early != SendResult::Sent)
-            return output->send(bytes);
-        // What left early must be what the handshake asks for now; otherwise
-        // (a repeated reply overtook it) the order on the wire is broken.
-        return expected ? SendResult::Sent : SendResult::SendFailed;
+        return output.isOpen() ? output.send(bytes) : system.sendOne(options.output, bytes);
     };
     while (true) {
         for (auto& action : actions) {
@@ -141,12 +128,10 @@ TransferReport runTransfer(MidiSystem& system, transfer::TransferHandshake& hand
         }
         if (handshake.isFinished())
             return finish(TransferOutcome::Finished, "");
-        if (output && !armed) {
-            if (auto next = handshake.nextMessageOnReply();
-                next && output->sendOnReply(*input, next->replyNote, next->bytes))
-                armed = std::move(next->bytes);
+        if (output.isOpen() && !output.armed()) {
+            if (const auto next = handshake.nextMessageOnReply())
+                output.arm(*input, next->replyNote, next->bytes);
         }
-
         const auto deadline = std::chrono::steady_clock::now() + options.replyTimeout;
         actions.clear();
         while (actions.empty()) {

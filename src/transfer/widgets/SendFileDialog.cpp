@@ -224,7 +224,7 @@ void SendFileDialog::send()
         return;
     }
     m_handshake = std::make_unique<TransferHandshake>(m_transfers, snapshotReader(m_snapshot));
-    m_output = system->openOutput(m_session.outputChoice);
+    m_output.reset(system->openOutput(m_session.outputChoice));
     auto started = m_handshake->start();
     if (!started) {
         setStatus(qt(started.reason()));
@@ -301,6 +301,11 @@ void SendFileDialog::handlePending()
     }
     m_pending.clear();
     m_handling = false;
+    // What the keyboard's next reply will ask for leaves as that reply arrives, where the port can.
+    if (m_active && m_handshake && m_input && m_input->connection()) {
+        if (const auto next = m_handshake->nextMessageOnReply())
+            m_output.arm(*m_input->connection(), next->replyNote, next->bytes);
+    }
 }
 
 void SendFileDialog::apply(const Actions& actions)
@@ -351,9 +356,9 @@ void SendFileDialog::sendMessage(const frame::Bytes& bytes)
     }
     // The output stays open for the run; one that could not be opened is
     // tried again with every message, as each message would open it anew.
-    if (!m_output && m_session.midi())
-        m_output = m_session.midi()->openOutput(m_session.outputChoice);
-    const midi::SendResult result = m_output ? m_output->send(bytes) : midi::SendResult::OpenFailed;
+    if (!m_output.isOpen() && m_session.midi())
+        m_output.reset(m_session.midi()->openOutput(m_session.outputChoice));
+    const midi::SendResult result = m_output.send(bytes);
     switch (result) {
     case midi::SendResult::Sent:
     case midi::SendResult::PrepareFailed: // silently not sent
@@ -408,9 +413,10 @@ void SendFileDialog::endTransfer()
         // Cancelled or closed midway: a song run lets the keyboard leave the transfer.
         const Actions closing = m_handshake->interrupt();
         m_recorder.observe(closing, *m_handshake, WallClock::now());
+        m_output.takeBack(); // what the next reply would have released is not wanted now
         for (const Action& action : closing) {
-            if (const auto* message = std::get_if<SendMessage>(&action); message && m_output)
-                (void)m_output->send(message->bytes);
+            if (const auto* message = std::get_if<SendMessage>(&action); message && m_output.isOpen())
+                (void)m_output.send(message->bytes);
         }
     }
     if (wasActive) {
@@ -423,7 +429,7 @@ void SendFileDialog::endTransfer()
     m_pending.clear();
     if (m_input)
         m_input->close();
-    m_output.reset();
+    m_output.reset(nullptr);
 }
 
 void SendFileDialog::done(int result)

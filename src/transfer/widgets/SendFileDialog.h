@@ -18,6 +18,7 @@
 // any block was answered. When a run ends (finished, stopped, or the window closed in the
 // middle) one line per file is appended to the data folder's transfer log;
 // a log that cannot be written is left alone without a word.
+#include "midi/io/PacedOutput.h"
 #include "midi/io/StallWatch.h"
 #include "transfer/core/TransferHandshake.h"
 #include "transfer/core/TransferReport.h"
@@ -123,7 +124,7 @@ private:
 
     std::shared_ptr<const TransferSnapshot> m_snapshot;
     std::unique_ptr<TransferHandshake> m_handshake;
-    std::unique_ptr<midi::OutputConnection> m_output;
+    midi::PacedOutput m_output;
     midi::MidiInputPump* m_input = nullptr;
     bool m_active = false;
     // Replies that arrive while a message box of this window is open wait here,

@@ -1,0 +1,34 @@
+#include "midi/io/PacedOutput.h"
+
+#include <algorithm>
+
+namespace quillon::midi {
+
+void PacedOutput::arm(InputConnection& input, std::uint8_t replyNote, std::span<const std::uint8_t> message)
+{
+    if (m_output && !m_armed && m_output->sendOnReply(input, replyNote, message))
+        m_armed.emplace(message.begin(), message.end());
+}
+
+SendResult PacedOutput::send(std::span<const std::uint8_t> message)
+{
+    if (!m_output)
+        return SendResult::OpenFailed;
+    if (!m_armed)
+        return m_output->send(message);
+    const bool same = std::ranges::equal(*m_armed, message);
+    m_armed.reset();
+    if (m_output->takeBackReplySend() != SendResult::Sent)
+        return m_output->send(message);
+    return same ? SendResult::Sent : SendResult::SendFailed;
+}
+
+void PacedOutput::takeBack()
+{
+    if (m_output && m_armed) {
+        m_armed.reset();
+        m_output->takeBackReplySend();
+    }
+}
+
+} // namespace quillon::midi

@@ -156,8 +156,11 @@ TEST(VanishedPorts, AStallNamesWhatIsKnownAndOnlyWhatHappenedDuringTheWait)
          std::string(text::kStallServerStopped)},
         {"server runs no cycles (paused or stuck)",
          "keys:in",
-         [](FakeBackend& fake) { fake.lastCycle = std::chrono::steady_clock::now() - std::chrono::seconds(3); },
-         {StallCause::NoCycles, 0, false},
+         [](FakeBackend& fake) {
+             fake.lastCycle = std::chrono::steady_clock::now() - std::chrono::seconds(3);
+             fake.missed += 3; // its own doing: not mentioned
+         },
+         {StallCause::NoCycles, 3, false},
          std::string(text::kStallNoCycles)},
         {"port gone",
          "keys:in",

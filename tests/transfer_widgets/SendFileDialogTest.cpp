@@ -5,9 +5,11 @@
 #include "TransferRig.h"
 
 #include "base/core/Messages.h"
+#include "midi/core/Stall.h"
 #include "transfer/core/SongCheck.h"
 #include "transfer/widgets/SendCommands.h"
 #include "ui/EditableList.h"
+#include "ui/FittingLabel.h"
 #include "ui/PercentBar.h"
 
 #include <QApplication>
@@ -361,6 +363,15 @@ private slots:
                     QVERIFY(window.rect().contains(label->geometry()));
                     QVERIFY(label->heightForWidth(label->width()) <= label->height());
                 }
+            // The longest stall notice there is fits whole too, in a smaller font.
+            auto* status = window.findChild<ui::FittingLabel*>();
+            QVERIFY(status);
+            const QFont fullSize = status->font();
+            status->setFittedText(
+                qt(midi::stallNotice({midi::StallCause::KeyboardSilent, 12345, true}, text::kStallKeyboardSilent)));
+            QVERIFY(status->heightForWidth(status->width()) <= status->height());
+            QVERIFY(status->font().pointSizeF() < fullSize.pointSizeF());
+            saveGrab(window, "send-file-longest-notice.png");
             QTest::qWait(30);
             QCOMPARE(window.rateText(), QString());        // no block answered: no rate, no guess
             QCOMPARE(rig.keyboard.messagesReceived(), 1u); // only the opening control message

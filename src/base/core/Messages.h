@@ -106,18 +106,15 @@ inline constexpr std::string_view kStatusNoReadyReply =
 inline constexpr std::string_view kStallServerStopped =
     "The MIDI server (JACK) has stopped, or has shut Quillon out: nothing reaches the keyboard until it runs again.";
 inline constexpr std::string_view kStallNoCycles =
-    "The MIDI server (JACK) runs no cycles for Quillon: it is paused or stuck, or waits for a paused program "
-    "ahead of Quillon (the keyboard's, perhaps); nothing moves until it goes on.";
+    "The MIDI server (JACK) runs no cycles: it, or a program it waits for (the keyboard's?), is paused or stuck.";
 inline constexpr std::string_view kStallPortGone =
     "The keyboard's port is gone: it is no longer listed (unplugged, or its program ended).";
 inline constexpr std::string_view kStallKeyboardSilent =
     "The keyboard is silent: its ports are there but it does not answer.";
 inline constexpr std::string_view kStallMissedCycles = "The MIDI server missed "; // + count, then the suffix
-inline constexpr std::string_view kStallMissedCyclesSuffix =
-    " cycles while waiting: a message or reply may have been lost.";
+inline constexpr std::string_view kStallMissedCyclesSuffix = " cycles meanwhile: a message may have been lost.";
 inline constexpr std::string_view kStallThroughBridge =
-    "The output port reaches the keyboard through a bridge (a2j, system:midi_*, a PipeWire MIDI bridge), which "
-    "drops or splits large SysEx messages: choose the keyboard's ALSA port instead.";
+    "The output is a bridge (a2j, system:midi_*, PipeWire) that mangles large SysEx: choose the keyboard's ALSA port.";
 
 // Player
 inline constexpr std::string_view kPlayStatusFormat = "Play Status:   %02d:%02d / %02d:%02d";

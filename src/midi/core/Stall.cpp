@@ -13,7 +13,8 @@ std::string stallNotice(const Stall& stall, std::string_view silentText)
     case StallCause::ServerStopped: notice = text::kStallServerStopped; break;
     case StallCause::NoCycles: notice = text::kStallNoCycles; break;
     }
-    if (stall.missedCycles > 0)
+    // A server that runs no cycles misses them all: counting them says nothing more.
+    if (stall.missedCycles > 0 && stall.cause != StallCause::NoCycles)
         notice += ' ' + std::string(text::kStallMissedCycles) + std::to_string(stall.missedCycles) +
                   std::string(text::kStallMissedCyclesSuffix);
     if (stall.throughBridge)

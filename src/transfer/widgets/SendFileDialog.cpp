@@ -9,6 +9,7 @@
 #include "transfer/core/TransferSnapshot.h"
 #include "ui/DialogUnits.h"
 #include "ui/EditableList.h"
+#include "ui/FittingLabel.h"
 #include "ui/MessageService.h"
 #include "ui/PercentBar.h"
 
@@ -82,11 +83,11 @@ void SendFileDialog::buildControls()
     m_list = new ui::EditableList(this);
     m_list->setSelectionMode(QAbstractItemView::SingleSelection);
 
-    m_status = new QLabel(this);
+    m_status = new ui::FittingLabel(this);
     m_status->setAutoFillBackground(true); // opaque, so a shorter text leaves nothing behind
-    // A long notice wraps inside the window (room for two lines) instead of widening it.
-    m_status->setWordWrap(true);
-    m_status->setFixedHeight(2 * m_status->fontMetrics().lineSpacing());
+    // A long notice wraps inside the window (room for three lines, in a
+    // smaller font when it needs more) instead of widening it or being cut off.
+    m_status->setFixedHeight(3 * m_status->fontMetrics().lineSpacing());
     QPalette statusPalette = m_status->palette();
     statusPalette.setColor(QPalette::WindowText, kStatusColour);
     m_status->setPalette(statusPalette);
@@ -187,7 +188,7 @@ QColor SendFileDialog::statusColour() const { return m_status->palette().color(Q
 
 void SendFileDialog::setStatus(const QString& text)
 {
-    m_status->setText(text);
+    m_status->setFittedText(text);
     emit statusChanged(text);
 }
 

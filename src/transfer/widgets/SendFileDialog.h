@@ -45,6 +45,7 @@ class OutputConnection;
 } // namespace quillon::midi
 namespace quillon::ui {
 class EditableList;
+class FittingLabel;
 class PercentBar;
 } // namespace quillon::ui
 
@@ -116,7 +117,7 @@ private:
     base::Session& m_session;
     TransferList m_transfers;
     ui::EditableList* m_list = nullptr;
-    QLabel* m_status = nullptr;
+    ui::FittingLabel* m_status = nullptr;
     QLabel* m_rate = nullptr;
     ui::PercentBar* m_progress = nullptr;
     QPushButton* m_sendButton = nullptr;

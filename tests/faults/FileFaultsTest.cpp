@@ -210,3 +210,40 @@ TEST_F(SongFolder, AFileChangedOrGoneBeforeSendStopsTheRunBeforeAnythingIsSent)
     EXPECT_EQ(gone->refusal, transfer::CheckReason::CannotOpenFile);
     EXPECT_EQ(gone->refusedFile, "b.mid");
 }
+
+// 15 MiB would need 18 725 blocks, more than a header's 14 bits count: refused
+// when chosen, at Send, and by the handshake itself, with nothing stored.
+TEST_F(SongFolder, AFifteenMebibyteSongIsRefusedEverywhereAndNothingIsStored)
+{
+    const Bytes huge = songBytes(4, (std::size_t{15} << 20) - 14);
+    writeFile("huge.mid", huge);
+    const auto prepared = prepare({"huge.mid"});
+    EXPECT_EQ(prepared.refusal, transfer::CheckReason::TooLarge);
+    EXPECT_EQ(prepared.refusedFile, "huge.mid");
+    EXPECT_EQ(prepared.refusedLength, huge.size());
+
+    const transfer::TransferList list{transfer::TransferKind::Songs, {{"huge.mid", "", 1}}};
+    EXPECT_EQ(transfer::takeSnapshot(list, [this](const std::string& n) { return folder / n; })->refusal,
+              transfer::CheckReason::TooLarge);
+    Wire wire(list, fromDisk());
+    ASSERT_TRUE(wire.run());
+    EXPECT_FALSE(wire.finished());
+    EXPECT_TRUE(std::none_of(wire.sent.begin(), wire.sent.end(), [](const Bytes& message) {
+        return message.at(frame::kOffKind) == frame::kKindDataBlock;
+    }));
+    EXPECT_TRUE(wire.keyboard.songs().empty());
+    EXPECT_FALSE(wire.keyboard.transferOpen()); // closed again on the way out
+}
+
+TEST_F(SongFolder, AnEmptyRomImageIsRefusedAndTheKeyboardsRomIsLeftAlone)
+{
+    writeFile("empty.bin", {});
+    const auto prepared = transfer::prepareRomImage(transfer::FileInspector::disk(), folder, {"empty.bin"});
+    EXPECT_EQ(prepared.refusal, transfer::CheckReason::EmptyRomImage);
+
+    Wire wire(transfer::TransferList{transfer::TransferKind::RomImage, {{"empty.bin", "", 1}}}, fromDisk());
+    ASSERT_TRUE(wire.run());
+    EXPECT_FALSE(wire.finished());
+    EXPECT_EQ(wire.sent.size(), 1u); // the opening control message only: no header of 0 blocks
+    EXPECT_FALSE(wire.keyboard.romImage().has_value());
+}

@@ -10,6 +10,7 @@
 #include "app/widgets/FileListWidget.h"
 #include "app/widgets/MainWindow.h"
 #include "app/widgets/SendHooks.h"
+#include "base/core/Messages.h"
 #include "curve/core/Presets.h"
 #include "player/widgets/MidiPlayWindow.h"
 
@@ -155,6 +156,13 @@ private slots:
         rig.session.playHandOver = {base::PlayHandOver::kSongsOfMidFolder, 0};
         QCOMPARE(player::MidiPlayWindow(rig.session).songList().count(), 1);
         QCOMPARE(curve::CurveEditor(rig.session).fileList().count(), 1);
+
+        // They count towards the 300 files a list may hold.
+        for (int i = 0; i < 299; ++i)
+            rig.scratch.touch("Quillon/mid/" + std::to_string(i) + ".mid");
+        main.window.categoryList().setCurrentIndex(0);
+        QCOMPARE(main.window.fileList().count(), 0);
+        QCOMPARE(rig.messages.messages().back().text, std::string(text::kTooManyFiles));
     }
 };
 

@@ -1,5 +1,7 @@
 #include "midi/io/PacedOutput.h"
 
+#include "transfer/core/TransferHandshake.h"
+
 #include <algorithm>
 
 namespace quillon::midi {
@@ -8,6 +10,14 @@ void PacedOutput::arm(InputConnection& input, std::uint8_t replyNote, std::span<
 {
     if (m_output && !m_armed && m_output->sendOnReply(input, replyNote, message))
         m_armed.emplace(message.begin(), message.end());
+}
+
+void PacedOutput::armNextOf(InputConnection& input, const transfer::TransferHandshake& handshake)
+{
+    if (!m_output || m_armed)
+        return;
+    if (const auto next = handshake.nextMessageOnReply())
+        arm(input, next->replyNote, next->bytes);
 }
 
 SendResult PacedOutput::send(std::span<const std::uint8_t> message)

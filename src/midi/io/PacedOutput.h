@@ -12,6 +12,10 @@
 #include <span>
 #include <vector>
 
+namespace quillon::transfer {
+class TransferHandshake;
+}
+
 namespace quillon::midi {
 
 class PacedOutput {
@@ -34,6 +38,9 @@ public:
     // nothing when a message is armed already or the port cannot.
     void arm(InputConnection& input, std::uint8_t replyNote, std::span<const std::uint8_t> message);
     bool armed() const { return m_armed.has_value(); }
+    // Arms what the keyboard's next expected reply will make `handshake` send,
+    // if anything; asks the handshake only when nothing is armed and the port is open.
+    void armNextOf(InputConnection& input, const transfer::TransferHandshake& handshake);
 
     // Sends `message`, or, when the armed message already left, counts it as
     // sent if it is exactly this one. Had another left (a repeated reply

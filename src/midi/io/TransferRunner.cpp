@@ -128,10 +128,7 @@ TransferReport runTransfer(MidiSystem& system, transfer::TransferHandshake& hand
         }
         if (handshake.isFinished())
             return finish(TransferOutcome::Finished, "");
-        if (output.isOpen() && !output.armed()) {
-            if (const auto next = handshake.nextMessageOnReply())
-                output.arm(*input, next->replyNote, next->bytes);
-        }
+        output.armNextOf(*input, handshake);
         const auto deadline = std::chrono::steady_clock::now() + options.replyTimeout;
         actions.clear();
         while (actions.empty()) {

@@ -303,10 +303,8 @@ void SendFileDialog::handlePending()
     m_pending.clear();
     m_handling = false;
     // What the keyboard's next reply will ask for leaves as that reply arrives, where the port can.
-    if (m_active && m_handshake && m_input && m_input->connection()) {
-        if (const auto next = m_handshake->nextMessageOnReply())
-            m_output.arm(*m_input->connection(), next->replyNote, next->bytes);
-    }
+    if (m_active && m_handshake && m_input && m_input->connection())
+        m_output.armNextOf(*m_input->connection(), *m_handshake);
 }
 
 void SendFileDialog::apply(const Actions& actions)

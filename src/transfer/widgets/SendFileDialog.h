@@ -41,7 +41,6 @@ class Session;
 }
 namespace quillon::midi {
 class MidiInputPump;
-class OutputConnection;
 } // namespace quillon::midi
 namespace quillon::ui {
 class EditableList;

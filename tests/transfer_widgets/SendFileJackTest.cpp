@@ -3,6 +3,7 @@
 // runner starts one with the dummy driver).
 #include "TransferRig.h"
 
+#include "../support/KeyboardProcess.h"
 #include "midi/widgets/SetDeviceDialog.h"
 #include "transfer/widgets/SendCommands.h"
 
@@ -11,35 +12,9 @@
 #include <QtTest>
 
 using namespace quillon;
+using quillon::testing::readBytes;
 using quillon::testing::TransferRig;
 using transfer::SendFileDialog;
-
-namespace {
-
-frame::Bytes readAll(const QString& path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    const QByteArray bytes = file.readAll();
-    return frame::Bytes(bytes.begin(), bytes.end());
-}
-
-// quillon-keyboard storing into `store`, started and listening; the log so far goes to `log`.
-bool startKeyboard(QProcess& keyboard, const QString& name, const QString& store, QByteArray& log)
-{
-    keyboard.setProcessChannelMode(QProcess::MergedChannels);
-    keyboard.start(QStringLiteral(QUILLON_BINARY_DIR "/src/cli/quillon-keyboard"),
-                   {"--api", "jack", "--name", name, "--store", store});
-    if (!keyboard.waitForStarted())
-        return false;
-    QDeadlineTimer deadline(10000);
-    while (!(log += keyboard.readAll()).contains("listening") && !deadline.hasExpired())
-        keyboard.waitForReadyRead(100);
-    return log.contains("listening");
-}
-
-} // namespace
 
 class SendFileJackTest : public QObject {
     Q_OBJECT
@@ -47,22 +22,18 @@ private slots:
     void initTestCase()
     {
         QProcess probe;
-        probe.setStandardOutputFile(QProcess::nullDevice());
-        probe.setStandardErrorFile(QProcess::nullDevice());
         probe.start(QStringLiteral("jack_lsp"), {});
         if (!probe.waitForFinished() || probe.exitStatus() != QProcess::NormalExit || probe.exitCode() != 0)
             QSKIP("no JACK server reachable");
     }
 
-    // A user who confirms Set device without touching it reaches the keyboard
-    // both ways, and the songs' road across real ports ends in their slots; the
-    // slots chosen and what each block carries are the window's and the
-    // transfer core's to check.
+    // Set device confirmed untouched reaches the keyboard both ways, and the songs land in
+    // their slots; the slots chosen and each block's bytes are the window's and core's to check.
     void songsCrossRealPortsChosenBySetDeviceDefaults()
     {
-        QTemporaryDir files;
-        QTemporaryDir store;
-        const DataFolders folders(std::filesystem::path(files.path().toStdString()));
+        const quillon::testing::TempFolder scratch;
+        const auto& store = scratch.path();
+        const DataFolders folders(scratch.path() / "files");
         std::filesystem::create_directories(folders.songFolder());
         frame::Bytes songs[2];
         for (unsigned i = 0; i < 2; ++i) {
@@ -70,10 +41,9 @@ private slots:
             TransferRig::write(folders.songPath("song" + std::to_string(i) + ".mid"), songs[i]);
         }
 
-        QProcess keyboard;
-        QByteArray log;
-        QVERIFY(startKeyboard(keyboard, QStringLiteral("quillon-send-%1").arg(QCoreApplication::applicationPid()),
-                              store.path(), log));
+        quillon::testing::KeyboardProcess keyboard("quillon-send-" + std::to_string(QCoreApplication::applicationPid()),
+                                                   scratch.path() / "keyboard.log", {"--store", store.string()});
+        QVERIFY2(keyboard.start(), keyboard.log().c_str());
         auto system = midi::MidiSystem::createDefault();
         ui::RecordingMessageService messages;
         base::Session session(system.get(), messages, folders);
@@ -92,13 +62,11 @@ private slots:
         });
         transfer::sendSongs(owner, session, {"song0.mid", "song1.mid"});
 
-        QTRY_VERIFY_WITH_TIMEOUT((log += keyboard.readAll()).contains("slot02.mid"), 10000);
-        keyboard.terminate();
-        keyboard.waitForFinished();
-        log += keyboard.readAll();
-        QVERIFY(readAll(store.path() + "/slot01.mid") == songs[0]);
-        QVERIFY(readAll(store.path() + "/slot02.mid") == songs[1]);
-        QVERIFY2(!log.contains("\nerror"), log.constData());
+        QTRY_VERIFY_WITH_TIMEOUT(keyboard.log().find("slot02.mid") != std::string::npos, 10000);
+        QVERIFY(keyboard.stop());
+        QVERIFY(readBytes(store / "slot01.mid") == songs[0]);
+        QVERIFY(readBytes(store / "slot02.mid") == songs[1]);
+        QVERIFY2(keyboard.log().find("\nerror") == std::string::npos, keyboard.log().c_str());
         QVERIFY(messages.messages().size() == 1u); // the confirmation, nothing else
     }
 };

@@ -1,19 +1,13 @@
-// The song and ROM image "&Send" commands: the checks with their exact
-// messages, the confirmation, the offer of a format 0 copy for a song refused
-// for its format (made beside it on Yes, never replacing a file, listed,
-// selected and then passing the checks like any other song).
+// The song and ROM image "&Send" commands: the checks with their exact messages,
+// the confirmation, and the format 0 copy offered for a song refused for its format.
 #include "TransferRig.h"
 
 #include "../player/SmfBuilder.h"
 #include "app/widgets/FileListWidget.h"
 #include "app/widgets/MainWindow.h"
 #include "app/widgets/SendHooks.h"
-#include "base/core/Messages.h"
-#include "transfer/core/SongCheck.h"
 #include "transfer/widgets/SendCommands.h"
 
-#include <QAction>
-#include <QMenu>
 #include <QPushButton>
 #include <QtTest>
 
@@ -38,11 +32,13 @@ const ShownMessage kFormatRefusal{kFormatCaption,
                                   "Smfshift to change the midi file format!",
                                   MessageIcon::None, MessageButtons::Ok};
 
-ShownMessage confirmation()
-{
-    return {kProgram, "The file will be sent to midi device. Are you sure?\r\n", MessageIcon::Stop,
-            MessageButtons::YesNo};
-}
+const std::string kCannotOpen = "The file can't be opened,please Select Right Download File, try again!";
+
+// A refusal in the program's own name: a stop sign and Ok.
+ShownMessage refusal(const std::string& text) { return {kProgram, text, MessageIcon::Stop, MessageButtons::Ok}; }
+
+const ShownMessage kConfirmation{kProgram, "The file will be sent to midi device. Are you sure?\r\n", MessageIcon::Stop,
+                                 MessageButtons::YesNo};
 
 ShownMessage offerFor(const std::string& name)
 {
@@ -77,122 +73,59 @@ std::set<std::string> songFolderNames(const TransferRig& rig)
     return names;
 }
 
-// The main window on the rig's session with the send commands plugged in and
-// the rig's ports chosen again (a new main window forgets them).
-struct MainWindowRig {
-    explicit MainWindowRig(TransferRig& rig) : window(rig.session)
-    {
-        rig.chooseKeyboard();
-        app::MainWindowHooks hooks;
-        app::installSendHooks(hooks, rig.session);
-        window.setHooks(std::move(hooks));
-        window.refillFileList();
-    }
-
-    bool select(const QStringList& names)
-    {
-        auto& list = window.fileList();
-        list.clearSelection();
-        for (const QString& name : names) {
-            const auto found = list.findItems(name, Qt::MatchExactly);
-            if (found.size() != 1)
-                return false;
-            list.setCurrentItem(found.front(), QItemSelectionModel::Select);
-        }
-        return true;
-    }
-
-    // "&Send" from the file list's menu.
-    void triggerSend()
-    {
-        std::unique_ptr<QMenu> menu(window.buildFileMenu(base::FileCategory::Songs, &window));
-        for (QAction* action : menu->actions())
-            if (action->text() == QStringLiteral("&Send"))
-                action->trigger();
-    }
-
-    QStringList listed() const
-    {
-        QStringList names;
-        for (int row = 0; row < window.fileList().count(); ++row)
-            names.append(window.fileList().item(row)->text());
-        return names;
-    }
-
-    app::MainWindow window;
-};
-
 } // namespace
+
+Q_DECLARE_METATYPE(ShownMessage)
 
 class SendCommandsTest : public QObject {
     Q_OBJECT
 private slots:
-    void songRefusalsShowTheirOwnTextAndOpenNothing_data()
+    // None opens the window (Yes does); the format refusal and its offer are the offer test's.
+    void aRefusedOrDeclinedSongSendShowsWhyAndOpensNothing_data()
     {
-        QTest::addColumn<QString>("refusal");
-        QTest::newRow("29 songs") << "count";
-        QTest::newRow("file gone") << "gone";
-        QTest::newRow("not a MIDI file") << "not midi";
-        QTest::newRow("format 1") << "format 1";
+        QTest::addColumn<int>("songs"); // how many are selected
+        QTest::addColumn<bool>("riff"); // bad.mid is there, a RIFF file, rather than gone
+        QTest::addColumn<ShownMessage>("shown");
+        QTest::newRow("29 songs") << 29 << false
+                                  << refusal("The Number of select files exceed 28!\n\n Please select again!");
+        QTest::newRow("file gone") << 3 << false << refusal(kCannotOpen);
+        QTest::newRow("No to the confirmation") << 1 << false << kConfirmation;
+        QTest::newRow("not a MIDI file") << 3 << true
+                                         << ShownMessage{kFormatCaption, "ERROR, The input file is not a MIDI file!",
+                                                         MessageIcon::None, MessageButtons::Ok};
     }
 
-    void songRefusalsShowTheirOwnTextAndOpenNothing()
+    void aRefusedOrDeclinedSongSendShowsWhyAndOpensNothing()
     {
-        QFETCH(QString, refusal);
+        QFETCH(int, songs);
+        QFETCH(bool, riff);
+        QFETCH(ShownMessage, shown);
         TransferRig rig;
         rig.writeSong("first.mid", 300, 1);
-        std::vector<std::string> names = {"first.mid", "bad.mid", "last.mid"};
         rig.writeSong("last.mid", 300, 3);
-        ShownMessage expected;
-        if (refusal == "count") {
-            names.assign(29, "first.mid");
-            expected = {kProgram, "The Number of select files exceed 28!\n\n Please select again!", MessageIcon::Stop,
-                        MessageButtons::Ok};
-        } else if (refusal == "gone") {
-            expected = {kProgram, "The file can't be opened,please Select Right Download File, try again!",
-                        MessageIcon::Stop, MessageButtons::Ok};
-        } else if (refusal == "format 1") {
-            auto bytes = rig.writeSong("bad.mid", 300, 2);
-            bytes[9] = 1;
-            TransferRig::write(rig.folders.songPath("bad.mid"), bytes);
-            expected = kFormatRefusal;
-        } else {
+        if (riff)
             TransferRig::write(rig.folders.songPath("bad.mid"),
                                frame::Bytes{'R', 'I', 'F', 'F', 0, 0, 0, 6, 0, 0, 0, 1});
-            expected = {kFormatCaption, "ERROR, The input file is not a MIDI file!", MessageIcon::None,
-                        MessageButtons::Ok};
-        }
+        std::vector<std::string> names = {"first.mid", "bad.mid", "last.mid"};
+        if (songs != 3)
+            names.assign(songs, "first.mid");
 
-        QVERIFY(!transfer::confirmSongSend(rig.owner, rig.session, names));
-        // A format refusal is followed by the offer of a format 0 copy (answered No here).
-        QCOMPARE(rig.messages.messages().size(), refusal == "format 1" ? 2u : 1u);
-        QCOMPARE(rig.messages.messages()[0], expected);
-        QVERIFY(rig.messages.dialogTitles().empty());
-    }
-
-    // Yes opens the Send File window, as every test of that window shows.
-    void noToTheConfirmationOpensNothing()
-    {
-        TransferRig rig;
-        rig.writeSong("small.mid", 1024, 1);
-        rig.messages.answerNext(ui::MessageAnswer::No);
-        transfer::sendSongs(rig.owner, rig.session, {"small.mid"});
-        QCOMPARE(rig.messages.messages(), std::vector<ShownMessage>{confirmation()});
+        transfer::sendSongs(rig.owner, rig.session, names);
+        QCOMPARE(rig.messages.messages(), std::vector<ShownMessage>{shown});
         QVERIFY(rig.messages.dialogTitles().empty());
     }
 
     void noSelectedSongStillAsksAndOpensAnEmptyWindowThatCannotSend()
     {
         TransferRig rig;
-        int rows = -1;
         rig.sendSongs({}, [&](SendFileDialog& window) {
-            rows = window.list().rowCount();
+            QCOMPARE(window.list().rowCount(), 0);
             QVERIFY(!window.sendButton().isEnabled());
             window.send();
             QVERIFY(!window.isTransferring());
         });
-        QCOMPARE(rig.messages.messages(), std::vector<ShownMessage>{confirmation()});
-        QCOMPARE(rows, 0);
+        QCOMPARE(rig.messages.messages(), std::vector<ShownMessage>{kConfirmation});
+        QCOMPARE(rig.messages.dialogTitles().size(), 1u);
         QCOMPARE(rig.keyboard.messagesReceived(), 0u);
     }
 
@@ -209,15 +142,11 @@ private slots:
         QVERIFY(transfer::confirmRomSend(rig.owner, rig.session, {"one.bin"}));
 
         const std::vector<ShownMessage> expected = {
-            {kProgram, "The Number of select files exceed one!\n\nPlease select again!", MessageIcon::Stop,
-             MessageButtons::Ok},
-            {kProgram, "The file can't be opened,please Select Right Download File, try again!", MessageIcon::Stop,
-             MessageButtons::Ok},
-            confirmation()};
+            refusal("The Number of select files exceed one!\n\nPlease select again!"), refusal(kCannotOpen),
+            kConfirmation};
         QCOMPARE(rig.messages.messages(), expected);
         QCOMPARE(rig.session.transfers.kind, transfer::TransferKind::RomImage);
         QCOMPARE(rig.session.transfers.entries.size(), 1u);
-        QCOMPARE(rig.session.transfers.entries[0].sizeText, std::string(" 2.00K"));
         QVERIFY(rig.messages.dialogTitles().empty());
     }
 
@@ -229,27 +158,32 @@ private slots:
         rig.writeSong("plain.mid", 600, 1);
         const frame::Bytes original = format1Song();
         TransferRig::write(rig.folders.songPath("multi.mid"), original);
-        MainWindowRig main(rig);
-        QVERIFY(main.select({"plain.mid", "multi.mid"}));
+        app::MainWindow main(rig.session);
+        app::MainWindowHooks hooks;
+        app::installSendHooks(hooks, rig.session);
+        main.setHooks(std::move(hooks));
+        main.refillFileList();
+        main.fileList().selectAll(); // the two songs, the caret on multi.mid
+        main.fileList().setCurrentItem(main.fileList().findItems("multi.mid", Qt::MatchExactly).value(0),
+                                       QItemSelectionModel::Select);
         const auto before = songFolderNames(rig);
         const std::vector<ShownMessage> refusalAndOffer = {kFormatRefusal, offerFor("multi.mid")};
 
         answerOffer(rig, MessageAnswer::No);
-        main.triggerSend();
+        main.sendSelectedSongs();
         QCOMPARE(rig.messages.messages(), refusalAndOffer);
         QCOMPARE(songFolderNames(rig), before);
-        QCOMPARE(main.window.currentSelection().caretName, std::string("multi.mid"));
-        QCOMPARE(main.window.currentSelection().names.size(), 2u);
+        QCOMPARE(main.currentSelection().caretName, std::string("multi.mid"));
+        QCOMPARE(main.currentSelection().names.size(), 2u);
 
         rig.messages.clear();
         answerOffer(rig, MessageAnswer::Yes);
-        main.triggerSend();
+        main.sendSelectedSongs();
         QCOMPARE(rig.messages.messages(), refusalAndOffer);
         QVERIFY(rig.messages.dialogTitles().empty()); // nothing is sent on the way
         QVERIFY(readBytes(rig.folders.songPath("multi.mid")) == original);
-        QCOMPARE(main.listed().size(), 3);
-        QVERIFY(main.listed().contains("multi-0.mid"));
-        const app::FileSelection selection = main.window.currentSelection();
+        QCOMPARE(main.fileList().count(), 3);
+        const app::FileSelection selection = main.currentSelection();
         QCOMPARE(std::set<std::string>(selection.names.begin(), selection.names.end()),
                  (std::set<std::string>{"multi-0.mid", "plain.mid"}));
         QCOMPARE(selection.caretName, std::string("multi-0.mid"));
@@ -258,7 +192,7 @@ private slots:
         rig.messages.clear();
         rig.messages.answerNext(MessageAnswer::Yes);
         QVERIFY(transfer::confirmSongSend(rig.owner, rig.session, selection.names));
-        QCOMPARE(rig.messages.messages(), std::vector<ShownMessage>{confirmation()});
+        QCOMPARE(rig.messages.messages(), std::vector<ShownMessage>{kConfirmation});
     }
 
     void aSongThatCannotBeConvertedSaysWhyAndLeavesNoFile()

@@ -1,12 +1,9 @@
-// The Send File window end to end: files on disk, the window driven by mouse
-// and buttons, the built-in keyboard answering through the MIDI input pump;
-// what each run leaves in Quillon/transfer-log.txt however it ends, and the
-// rate and time left it shows while it sends.
+// The Send File window end to end, driven by mouse and buttons, the built-in keyboard
+// answering: what each run delivers, logs and shows, however it ends.
 #include "TransferRig.h"
 
 #include "base/core/Messages.h"
 #include "midi/core/Stall.h"
-#include "transfer/core/SongCheck.h"
 #include "transfer/widgets/SendCommands.h"
 #include "ui/EditableList.h"
 #include "ui/FittingLabel.h"
@@ -18,12 +15,9 @@
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QScrollBar>
-#include <QSignalSpy>
 #include <QtTest>
 
-#include <atomic>
 #include <fstream>
-#include <sstream>
 
 using namespace quillon;
 using quillon::testing::chooseSlot;
@@ -35,26 +29,6 @@ namespace {
 
 QString qt(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
 
-QStringList firstArguments(const QSignalSpy& spy)
-{
-    QStringList result;
-    for (const auto& call : spy)
-        result.append(call.at(0).toString());
-    return result;
-}
-
-// Bar positions of a transfer: 0..blocks for every file in turn.
-QStringList expectedPositions(const std::vector<std::size_t>& fileSizes)
-{
-    QStringList result;
-    for (const std::size_t size : fileSizes) {
-        const auto blocks = frame::blockCount(frame::packedLength(size));
-        for (unsigned position = 0; position <= blocks; ++position)
-            result.append(QString::number(position));
-    }
-    return result;
-}
-
 void saveGrab(QWidget& window, const QString& name)
 {
     window.grab().save(QStringLiteral(QUILLON_BINARY_DIR "/") + name);
@@ -62,18 +36,14 @@ void saveGrab(QWidget& window, const QString& name)
 
 std::filesystem::path logPath(const TransferRig& rig) { return rig.folders.root() / "transfer-log.txt"; }
 
+// Line breaks themselves are the log's own test's.
 QStringList logLines(const TransferRig& rig)
 {
-    std::stringstream text;
-    text << std::ifstream(logPath(rig), std::ios::binary).rdbuf();
-    QStringList lines = QString::fromStdString(text.str()).split('\n');
-    if (!lines.isEmpty() && lines.back().isEmpty())
-        lines.removeLast(); // after the last line break
-    return lines;
+    const frame::Bytes text = quillon::testing::readBytes(logPath(rig));
+    return QString::fromUtf8(QByteArrayView(text.data(), text.size())).split('\n', Qt::SkipEmptyParts);
 }
 
-// The fields of a log line that do not depend on the clock (name, bytes, blocks,
-// slot, result); how the clock's fields are written is the log line's own test's.
+// Name, bytes, blocks, slot and result: the fields of a log line that do not depend on the clock.
 QStringList steadyFields(const QString& line)
 {
     const QStringList fields = line.split('\t');
@@ -98,7 +68,6 @@ private slots:
         TransferRig rig;
         rig.writeSong("a.mid", 3584, 1);
         rig.writeSong("b.mid", 1024, 2);
-        bool checked = false;
         rig.sendSongs({"a.mid", "b.mid"}, [&](SendFileDialog& window) {
             auto& list = window.list();
             QCOMPARE(list.rowCount(), 2);
@@ -109,9 +78,6 @@ private slots:
             QCOMPARE(window.closeButton().text(), QString("Cancel"));
             QVERIFY(window.sendButton().isEnabled());
 
-            // Only "Nume" is edited, and only with the 28 slots.
-            QTest::mouseClick(list.viewport(), Qt::LeftButton, {}, list.cellRect(1, 0).center());
-            QVERIFY(!list.activeEditor());
             // One click: the press lands on the cell; the release goes where a
             // window system sends it once a list has opened, to that list.
             const QPoint slotCell = list.cellRect(1, 2).center();
@@ -138,9 +104,8 @@ private slots:
             QVERIFY(window.isVisible()); // Escape in the drop-down leaves the window open
             QCOMPARE(list.cellText(1, 2), QString("No.02"));
             saveGrab(window, "send-file-idle.png");
-            checked = true;
         });
-        QVERIFY(checked);
+        QCOMPARE(rig.messages.dialogTitles().size(), 1u);
         QCOMPARE(rig.keyboard.messagesReceived(), 0u);
     }
 
@@ -150,36 +115,25 @@ private slots:
         const auto a = rig.writeSong("a.mid", 3000, 11);
         const auto b = rig.writeSong("b.mid", 5000, 12);
         const auto c = rig.writeSong("c.mid", 2100, 13);
-        QStringList statuses;
-        QStringList bar;
         rig.sendSongs({"a.mid", "b.mid", "c.mid"}, [&](SendFileDialog& window) {
             QVERIFY(QTest::qWaitForWindowActive(&window));
             QVERIFY(chooseSlot(window, 0, "No.05"));
             QVERIFY(chooseSlot(window, 1, "No.01"));
             QVERIFY(chooseSlot(window, 2, "No.05"));
-            QSignalSpy statusSpy(&window, &SendFileDialog::statusChanged);
-            QSignalSpy barSpy(&window, &SendFileDialog::progressChanged);
-
             QTest::mouseClick(&window.sendButton(), Qt::LeftButton);
             QVERIFY(!window.sendButton().isEnabled());
             QTRY_COMPARE_WITH_TIMEOUT(window.closeButton().text(), QString("Ok"), 10000);
             QVERIFY(!window.isTransferring());
             QCOMPARE(window.progress().position(), window.progress().maximum());
-            statuses = firstArguments(statusSpy);
-            bar = firstArguments(barSpy);
+            QCOMPARE(window.statusText(), qt(text::kStatusSucceeded));
             saveGrab(window, "send-file-songs-done.png");
             QTest::mouseClick(&window.closeButton(), Qt::LeftButton);
             QVERIFY(!window.isVisible());
         });
 
-        const std::vector<StoredItem> expected = {{5, a}, {1, b}, {5, c}};
-        QVERIFY(rig.stored == expected);
+        QVERIFY((rig.stored == std::vector<StoredItem>{{5, a}, {1, b}, {5, c}}));
         QVERIFY(rig.keyboard.errors().empty());
         QVERIFY(!rig.keyboard.transferOpen()); // the closing control message arrived
-        QCOMPARE(statuses, (QStringList{qt(text::kStatusSendingSongs), "The file a.mid succeed in sending!",
-                                        "The file b.mid succeed in sending!", "The file c.mid succeed in sending!",
-                                        qt(text::kStatusSucceeded)}));
-        QCOMPARE(bar, expectedPositions({3000, 5000, 2100}));
         const QStringList lines = logLines(rig);
         QCOMPARE(lines.size(), 3);
         QCOMPARE(steadyFields(lines[0]), sentLine("a.mid", 3000, "slot 5"));
@@ -187,12 +141,11 @@ private slots:
         QCOMPARE(steadyFields(lines[2]), sentLine("c.mid", 2100, "slot 5"));
     }
 
-    // Its statuses, bar and how it ends with a full last block are the handshake's to tell.
-    void aRomImageArrivesWhole()
+    // How a ROM image goes out and is logged is the transfer core's to show.
+    void aRomImageHasNoSlotToChoose()
     {
-        const std::size_t size = 10000;
         TransferRig rig;
-        const auto image = rig.writeRom("update.bin", size, 7);
+        rig.writeRom("update.bin", 10000, 7);
         rig.messages.answerNext(ui::MessageAnswer::Yes);
         rig.whileWindowOpen([&](SendFileDialog& window) {
             auto& list = window.list();
@@ -200,16 +153,11 @@ private slots:
             QTest::mouseClick(list.viewport(), Qt::LeftButton, {},
                               list.cellRect(0, SendFileDialog::SlotColumn).center());
             QVERIFY(!list.activeEditor()); // every column of a ROM list is read-only
-            window.sendButton().click();
-            QTRY_COMPARE_WITH_TIMEOUT(window.closeButton().text(), QString("Ok"), 10000);
-            saveGrab(window, "send-file-rom-done.png");
+            window.closeButton().click();
         });
         transfer::sendRomImage(rig.owner, rig.session, {"update.bin"});
-
-        QVERIFY((rig.stored == std::vector<StoredItem>{{0, image}}));
-        QVERIFY(rig.keyboard.errors().empty());
-        QCOMPARE(logLines(rig).size(), 1);
-        QCOMPARE(steadyFields(logLines(rig)[0]), sentLine("update.bin", size, "ROM"));
+        QCOMPARE(rig.messages.dialogTitles().size(), 1u);
+        QCOMPARE(rig.keyboard.messagesReceived(), 0u);
     }
 
     void portProblemsAreReportedAndNothingReachesTheKeyboard_data()
@@ -278,20 +226,18 @@ private slots:
         TransferRig rig;
         rig.writeSong("a.mid", 2500, 1);
         rig.writeSong("b.mid", 2500, 2);
-        rig.writeSong("c.mid", 2500, 3);
         std::ofstream(logPath(rig), std::ios::binary) << "an earlier line\n";
-        rig.sendSongs({"a.mid", "b.mid", "c.mid"}, [&](SendFileDialog& window) {
+        rig.sendSongs({"a.mid", "b.mid"}, [&](SendFileDialog& window) {
             std::filesystem::remove(rig.folders.songPath("b.mid"));
             rig.messages.clear();
             window.sendButton().click();
             QCOMPARE(window.closeButton().text(), QString("Close"));
             QCOMPARE(window.statusText(), QString("The file b.mid can't be opened, sending stopped!"));
             QVERIFY(!window.isTransferring());
-            QCOMPARE(rig.messages.messages().size(), 1u);
-            QCOMPARE(rig.messages.messages()[0],
-                     (ui::ShownMessage{"Quillon v1.1 Beta",
-                                       "The file can't be opened,please Select Right Download File, try again!!\r\n",
-                                       ui::MessageIcon::Stop, ui::MessageButtons::YesNo}));
+            const ui::ShownMessage cannotOpen{
+                "Quillon v1.1 Beta", "The file can't be opened,please Select Right Download File, try again!!\r\n",
+                ui::MessageIcon::Stop, ui::MessageButtons::YesNo};
+            QCOMPARE(rig.messages.messages(), std::vector<ui::ShownMessage>{cannotOpen});
             window.closeButton().click();
             QVERIFY(!window.isVisible());
         });
@@ -333,7 +279,10 @@ private slots:
         QCOMPARE(fields.size(), 5);
         QCOMPARE((QStringList{fields[0], fields[3], fields[4]}), (QStringList{"long.mid", "slot 1", "stopped"}));
 
-        // The next Send works the first time.
+        // The next Send works the first time; a log that cannot be written changes nothing for the user.
+        std::filesystem::remove(logPath(rig));
+        std::filesystem::create_directory(logPath(rig));
+        rig.messages.clear();
         rig.sendSongs({"again.mid"}, [](SendFileDialog& window) {
             window.sendButton().click();
             QTRY_COMPARE_WITH_TIMEOUT(window.closeButton().text(), QString("Ok"), 10000);
@@ -341,6 +290,8 @@ private slots:
             window.closeButton().click();
         });
         QVERIFY((rig.stored == std::vector<StoredItem>{{1, again}}));
+        QCOMPARE(rig.messages.messages().size(), 1u); // the confirmation only
+        QVERIFY(std::filesystem::is_directory(logPath(rig)));
     }
 
     void aSilentKeyboardIsReportedWithoutChangingTheExchange()
@@ -383,29 +334,14 @@ private slots:
         QCOMPARE(rig.keyboard.messagesReceived(), 1u);
     }
 
-    void aLogThatCannotBeWrittenChangesNothingForTheUser()
-    {
-        TransferRig rig;
-        rig.writeSong("a.mid", 2000, 1);
-        std::filesystem::create_directory(logPath(rig)); // a folder in the log's place
-        rig.sendSongs({"a.mid"}, [](SendFileDialog& window) {
-            window.sendButton().click();
-            QTRY_COMPARE_WITH_TIMEOUT(window.closeButton().text(), QString("Ok"), 10000);
-            window.closeButton().click();
-        });
-        QCOMPARE(rig.messages.messages().size(), 1u); // the confirmation only
-        QCOMPARE(rig.stored.size(), 1u);
-        QVERIFY(std::filesystem::is_directory(logPath(rig)));
-    }
-
     void theRateAndTimeLeftShowWhileSending()
     {
         TransferRig rig;
         rig.writeSong("long.mid", 40000, 5);
-        QString before, during, after;
+        QString during, after;
         rig.sendSongs({"long.mid"}, [&](SendFileDialog& window) {
             window.setRateInterval(std::chrono::milliseconds(20));
-            before = window.rateText();
+            QCOMPARE(window.rateText(), QString());
             // The keyboard falls silent part-way, so the run stays under way while the label is read.
             connect(&window, &SendFileDialog::progressChanged, &window, [&](int position) {
                 if (position == 3)
@@ -424,7 +360,6 @@ private slots:
             after = window.rateText();
         });
 
-        QCOMPARE(before, QString());
         QVERIFY2(QRegularExpression(QStringLiteral("^\\d+\\.\\d KiB/s, \\d+ s left$")).match(during).hasMatch(),
                  qPrintable(during));
         // Once the run has ended only the average rate is left.

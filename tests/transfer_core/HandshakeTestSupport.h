@@ -54,29 +54,19 @@ std::vector<T> all(const Actions& actions)
     return found;
 }
 
-inline std::vector<Bytes> sent(const Actions& actions)
+// One field of every action of one kind, in order.
+template <typename T, typename F>
+std::vector<F> each(const Actions& actions, F T::*field)
 {
-    std::vector<Bytes> messages;
-    for (const auto& message : all<SendMessage>(actions))
-        messages.push_back(message.bytes);
-    return messages;
-}
-
-inline std::vector<unsigned> positions(const Actions& actions)
-{
-    std::vector<unsigned> values;
-    for (const auto& position : all<SetProgressPosition>(actions))
-        values.push_back(position.position);
+    std::vector<F> values;
+    for (const auto& action : all<T>(actions))
+        values.push_back(action.*field);
     return values;
 }
 
-inline std::vector<std::string> statuses(const Actions& actions)
-{
-    std::vector<std::string> texts;
-    for (const auto& status : all<SetStatus>(actions))
-        texts.push_back(status.text);
-    return texts;
-}
+inline std::vector<Bytes> sent(const Actions& actions) { return each(actions, &SendMessage::bytes); }
+inline std::vector<unsigned> positions(const Actions& actions) { return each(actions, &SetProgressPosition::position); }
+inline std::vector<std::string> statuses(const Actions& actions) { return each(actions, &SetStatus::text); }
 
 // Reading a message back: its target byte, its 14-bit number and its payload length.
 inline unsigned target(const Bytes& message) { return message.at(frame::kOffTarget); }

@@ -1,14 +1,11 @@
 // The Set device window over a fake port list: what each confirmation stores,
 // and that a stored choice keeps meaning the port that was shown.
 #include "../support/QtTestMain.h"
-#include "../support/SessionRig.h"
 #include "FakeBackend.h"
 
 #include "app/widgets/MainWindow.h"
-#include "base/widgets/Session.h"
 #include "midi/io/JackClient.h"
 #include "midi/widgets/SetDeviceDialog.h"
-#include "ui/MessageService.h"
 
 #include <QComboBox>
 #include <QPushButton>
@@ -43,22 +40,31 @@ private slots:
     void firstOpeningAndRefreshShowTheDefaultRouteAndFirstInput()
     {
         FakeMidi midi;
-        SetDeviceDialog dialog(*midi.system, PortChoice::notChosen(), PortChoice::notChosen());
+        SetDeviceDialog dialog(*midi.midi, PortChoice::notChosen(), PortChoice::notChosen());
         QCOMPARE(entries(dialog.outputList()), QStringList({"Default MIDI output", "Out A", "Out B", "Out C"}));
         QCOMPARE(entries(dialog.inputList()), QStringList({"In A", "In B", "In C"}));
         const auto showsDefaults = [&] {
             return dialog.outputList().currentIndex() == 0 && dialog.inputList().currentIndex() == 0 &&
                    dialog.chosenOutput() == PortChoice::defaultRoute() &&
-                   dialog.chosenInput() == PortChoice::of(midi.backend->ref(0, "In A"));
+                   dialog.chosenInput() == PortChoice::of(midi.fake.ref(0, "In A"));
         };
         QVERIFY(showsDefaults());
 
         dialog.outputList().setCurrentIndex(3);
         dialog.inputList().setCurrentIndex(2);
-        midi.backend->setOutputs({{0, "Out A"}, {1, "Out B"}, {2, "Out C"}, {3, "Out D"}});
+        midi.fake.setOutputs({{0, "Out A"}, {1, "Out B"}, {2, "Out C"}, {3, "Out D"}});
         QTest::mouseClick(&dialog.refreshButton(), Qt::LeftButton);
         QCOMPARE(dialog.outputList().count(), 5);
         QVERIFY(showsDefaults());
+
+        // With nothing listed the default route is still offered; the input chosen opens nothing.
+        midi.fake.setOutputs({});
+        midi.fake.setInputs({});
+        QTest::mouseClick(&dialog.refreshButton(), Qt::LeftButton);
+        QCOMPARE(dialog.inputList().count(), 0);
+        QCOMPARE(dialog.outputList().count(), 1);
+        QVERIFY(dialog.chosenInput().kind == PortChoice::Kind::Port);
+        QVERIFY(!midi.midi->resolve(dialog.chosenInput(), Direction::Input).has_value());
     }
 
     // Entries picked by list row store the port shown there, also when a port
@@ -67,17 +73,17 @@ private slots:
     {
         FakeMidi midi;
         const auto chosen = [&](int outputRow, int inputRow) {
-            SetDeviceDialog dialog(*midi.system, PortChoice::notChosen(), PortChoice::notChosen());
+            SetDeviceDialog dialog(*midi.midi, PortChoice::notChosen(), PortChoice::notChosen());
             dialog.outputList().setCurrentIndex(outputRow);
             dialog.inputList().setCurrentIndex(inputRow);
             return std::pair{dialog.chosenOutput(), dialog.chosenInput()};
         };
         QVERIFY(chosen(1, 2) ==
-                std::pair(PortChoice::of(midi.backend->ref(0, "Out A")), PortChoice::of(midi.backend->ref(2, "In C"))));
-        midi.backend->setOutputs({{0, "Out A"}, {2, "Out C"}, {3, "Out D"}});
-        midi.backend->setInputs({{0, "In A"}, {2, "In C"}});
+                std::pair(PortChoice::of(midi.fake.ref(0, "Out A")), PortChoice::of(midi.fake.ref(2, "In C"))));
+        midi.fake.setOutputs({{0, "Out A"}, {2, "Out C"}, {3, "Out D"}});
+        midi.fake.setInputs({{0, "In A"}, {2, "In C"}});
         QVERIFY(chosen(2, 1) ==
-                std::pair(PortChoice::of(midi.backend->ref(2, "Out C")), PortChoice::of(midi.backend->ref(2, "In C"))));
+                std::pair(PortChoice::of(midi.fake.ref(2, "Out C")), PortChoice::of(midi.fake.ref(2, "In C"))));
     }
 
     // Reopened over a list that changed since, the window shows the stored
@@ -85,53 +91,32 @@ private slots:
     void aStoredChoiceIsShownAgainInAChangedList()
     {
         FakeMidi midi;
+        // Both directions list the same names and store the same port, and must show it alike.
         const struct {
-            std::vector<std::pair<int, std::string>> outputs;
+            std::vector<std::pair<int, std::string>> ports;
             PortRef stored;
             QString shown;
             PortRef chosen;
         } cases[] = {
-            {{{0, "Out A"}, {1, "Out B"}, {2, "Out C"}},
-             midi.backend->ref(2, "Out C"),
-             "Out C",
-             midi.backend->ref(2, "Out C")},
-            {{{0, "New port"}, {1, "Out A"}, {2, "Out B"}},
-             midi.backend->ref(1, "Out B"),
-             "Out B",
-             midi.backend->ref(2, "Out B")},
-            {{{0, "Out A"}, {1, "Out B"}},
-             midi.backend->ref(2, "Out C"),
-             "Out C (not connected)",
-             midi.backend->ref(2, "Out C")},
+            {{{0, "A"}, {1, "B"}, {2, "C"}}, midi.fake.ref(2, "C"), "C", midi.fake.ref(2, "C")},
+            {{{0, "New port"}, {1, "A"}, {2, "B"}}, midi.fake.ref(1, "B"), "B", midi.fake.ref(2, "B")},
+            {{{0, "A"}, {1, "B"}}, midi.fake.ref(2, "C"), "C (not connected)", midi.fake.ref(2, "C")},
         };
-        // The inputs change the same way, named "In" where the outputs say "Out".
-        const auto in = [](std::string name) { return name.starts_with("Out") ? name.replace(0, 3, "In") : name; };
         for (const auto& c : cases) {
-            auto inputs = c.outputs;
-            for (auto& port : inputs)
-                port.second = in(port.second);
-            midi.backend->setOutputs(c.outputs);
-            midi.backend->setInputs(inputs);
-            const PortRef storedIn = midi.backend->ref(c.stored.index, in(c.stored.name));
-            SetDeviceDialog dialog(*midi.system, PortChoice::of(c.stored), PortChoice::of(storedIn));
+            midi.fake.setOutputs(c.ports);
+            midi.fake.setInputs(c.ports);
+            SetDeviceDialog dialog(*midi.midi, PortChoice::of(c.stored), PortChoice::of(c.stored));
             QCOMPARE(dialog.outputList().currentText(), c.shown);
-            QCOMPARE(dialog.inputList().currentText(), QString::fromStdString(in(c.shown.toStdString())));
+            QCOMPARE(dialog.inputList().currentText(), c.shown);
             QVERIFY(dialog.chosenOutput() == PortChoice::of(c.chosen));
-            QVERIFY(dialog.chosenInput() == PortChoice::of(midi.backend->ref(c.chosen.index, in(c.chosen.name))));
+            QVERIFY(dialog.chosenInput() == PortChoice::of(c.chosen));
         }
-    }
-
-    void emptyListsStoreAChoiceThatOpensNothing()
-    {
-        FakeMidi midi;
-        midi.backend->setOutputs({});
-        midi.backend->setInputs({});
-        SetDeviceDialog dialog(*midi.system, PortChoice::notChosen(), PortChoice::notChosen());
-        QCOMPARE(dialog.inputList().count(), 0);
-        QCOMPARE(dialog.outputList().count(), 1); // the default route is always offered
-        const PortChoice input = dialog.chosenInput();
-        QVERIFY(input.kind == PortChoice::Kind::Port);
-        QVERIFY(!midi.system->resolve(input, Direction::Input).has_value());
+        // Each direction looks its stored port up in its own list only.
+        midi.fake.setInputs({{0, "X"}});
+        const PortChoice a = PortChoice::of(midi.fake.ref(0, "A"));
+        SetDeviceDialog dialog(*midi.midi, a, a);
+        QCOMPARE(dialog.outputList().currentText(), QStringLiteral("A"));
+        QCOMPARE(dialog.inputList().currentText(), QStringLiteral("A (not connected)"));
     }
 
     // Across the test JACK server (run-tests.sh starts one); skipped without it.
@@ -170,86 +155,70 @@ private slots:
     }
 
     // Confirming the defaults must reach one device both ways, or the keyboard's
-    // replies go to a port nobody listens to. quillon-cli's -1/0 mean the same.
-    void theDefaultsPairOneDevice_data()
-    {
-        QTest::addColumn<QStringList>("outputs");
-        QTest::addColumn<QStringList>("inputs");
-        QTest::addColumn<QString>("device");
-        QTest::newRow("no real port") << QStringList() << QStringList() << "Built-in";
-        QTest::newRow("one device, output on a second client")
-            << QStringList{"kbd:in"} << QStringList{"kbd-out:out"} << "kbd";
-        QTest::newRow("two devices and an output-only synth") << QStringList{"synth:in", "beta:in 130:0", "alpha:in"}
-                                                              << QStringList{"alpha:out", "beta:out 130:1"} << "beta";
-    }
+    // replies go to a port nobody listens to.
     void theDefaultsPairOneDevice()
     {
-        QFETCH(QStringList, outputs);
-        QFETCH(QStringList, inputs);
-        QFETCH(QString, device);
-        std::vector<std::unique_ptr<quillon::midi::Backend>> backends;
-        auto builtIn = std::make_unique<FakeBackend>("Virtual");
-        builtIn->setOutputs({{0, "Built-in"}});
-        builtIn->setInputs({{0, "Built-in"}});
-        backends.push_back(std::move(builtIn));
-        auto real = std::make_unique<FakeBackend>("ALSA");
-        const auto numbered = [](const QStringList& names) {
-            std::vector<std::pair<int, std::string>> ports;
-            for (const QString& name : names)
-                ports.emplace_back(static_cast<int>(ports.size()), name.toStdString());
-            return ports;
+        using Ports = std::vector<std::pair<int, std::string>>;
+        const struct {
+            const char* what;
+            Ports outputs;
+            Ports inputs;
+            QString device;
+        } cases[] = {
+            {"no real port", {}, {}, "Built-in"},
+            {"one device, output on a second client", {{0, "kbd:in"}}, {{0, "kbd-out:out"}}, "kbd"},
+            {"two devices and an output-only synth",
+             {{0, "synth:in"}, {1, "beta:in 130:0"}, {2, "alpha:in"}},
+             {{0, "alpha:out"}, {1, "beta:out 130:1"}},
+             "beta"},
         };
-        real->setOutputs(numbered(outputs));
-        real->setInputs(numbered(inputs));
-        backends.push_back(std::move(real));
-        quillon::midi::MidiSystem system(std::move(backends));
+        for (const auto& c : cases) {
+            auto builtIn = std::make_unique<FakeBackend>("Virtual");
+            builtIn->setOutputs({{0, "Built-in"}});
+            builtIn->setInputs({{0, "Built-in"}});
+            auto real = std::make_unique<FakeBackend>("ALSA");
+            real->setOutputs(c.outputs);
+            real->setInputs(c.inputs);
+            quillon::midi::MidiSystem system(quillon::testing::backendsOf(std::move(builtIn), std::move(real)));
 
-        SetDeviceDialog dialog(system, PortChoice::notChosen(), PortChoice::notChosen());
-        const auto out = system.resolve(dialog.chosenOutput(), Direction::Output);
-        const auto in = system.resolve(dialog.chosenInput(), Direction::Input);
-        QVERIFY(out && in);
-        QCOMPARE(QString::fromStdString(out->name).section(':', 0, 0), device);
-        QCOMPARE(QString::fromStdString(in->name).section(':', 0, 0).remove("-out"), device);
-        QCOMPARE(dialog.defaultOutputText(), "Default: " + QString::fromStdString(out->name));
-        QVERIFY(system.resolve(system.choiceForIndex(-1, Direction::Output), Direction::Output) == out);
-        QVERIFY(system.resolve(system.choiceForIndex(0, Direction::Input), Direction::Input) == in);
+            SetDeviceDialog dialog(system, PortChoice::notChosen(), PortChoice::notChosen());
+            const auto out = system.resolve(dialog.chosenOutput(), Direction::Output);
+            const auto in = system.resolve(dialog.chosenInput(), Direction::Input);
+            QVERIFY2(out && in, c.what);
+            QCOMPARE(QString::fromStdString(out->name).section(':', 0, 0), c.device);
+            QCOMPARE(QString::fromStdString(in->name).section(':', 0, 0).remove("-out"), c.device);
+            QCOMPARE(dialog.defaultOutputText(), "Default: " + QString::fromStdString(out->name));
+        }
     }
 
     void theMainWindowKeepsOrChangesTheSessionChoice()
     {
-        quillon::testing::SessionRig rig(quillon::testing::backendsOf(std::make_unique<FakeBackend>("Fake")));
-        auto& fake = rig.backend<FakeBackend>(0);
-        fake.setOutputs({{0, "Out A"}, {1, "Out B"}, {2, "Out C"}});
-        fake.setInputs({{0, "In A"}, {1, "In B"}, {2, "In C"}});
-        auto& messages = rig.messages;
-        auto& session = rig.session;
-        quillon::app::MainWindow window(session);
+        FakeMidi rig;
+        quillon::app::MainWindow window(rig.session);
         QPushButton& devices = window.button("Devcie");
 
         // Which entry means which port is the dialog's own tests'; here OK stores it, Cancel does not.
-        messages.onNextDialog([](QDialog& d) {
+        rig.messages.onNextDialog([](QDialog& d) {
             auto& dialog = static_cast<SetDeviceDialog&>(d);
             dialog.outputList().setCurrentIndex(3);
             dialog.inputList().setCurrentIndex(1);
             dialog.okButton().click();
         });
         devices.click();
-        const PortChoice chosenOut = PortChoice::of(fake.ref(2, "Out C"));
-        const PortChoice chosenIn = PortChoice::of(fake.ref(1, "In B"));
-        QVERIFY(session.outputChoice == chosenOut);
-        QVERIFY(session.inputChoice == chosenIn);
+        const PortChoice chosenOut = PortChoice::of(rig.fake.ref(2, "Out C"));
+        const PortChoice chosenIn = PortChoice::of(rig.fake.ref(1, "In B"));
+        QVERIFY(rig.session.outputChoice == chosenOut);
+        QVERIFY(rig.session.inputChoice == chosenIn);
 
         // Refresh then Cancel keeps the stored choice.
-        messages.onNextDialog([](QDialog& d) {
-            auto& dialog = static_cast<SetDeviceDialog&>(d);
-            QCOMPARE(dialog.outputList().currentText(), QStringLiteral("Out C"));
-            dialog.refreshButton().click();
-            dialog.cancelButton().click();
+        rig.messages.onNextDialog([](QDialog& d) {
+            static_cast<SetDeviceDialog&>(d).refreshButton().click();
+            static_cast<SetDeviceDialog&>(d).cancelButton().click();
         });
         devices.click();
-        QVERIFY(session.outputChoice == chosenOut);
-        QVERIFY(session.inputChoice == chosenIn);
-        QCOMPARE(messages.dialogTitles().size(), std::size_t(2));
+        QVERIFY(rig.session.outputChoice == chosenOut);
+        QVERIFY(rig.session.inputChoice == chosenIn);
+        QCOMPARE(rig.messages.dialogTitles().size(), std::size_t(2));
     }
 };
 

@@ -1,6 +1,8 @@
 #pragma once
 // A MIDI backend whose port lists a test sets directly; opening always fails
 // (the windows under test only list and choose ports).
+#include "../support/SessionRig.h"
+
 #include "midi/io/MidiSystem.h"
 
 #include <memory>
@@ -43,20 +45,14 @@ private:
     std::vector<midi::PortInfo> m_inputs;
 };
 
-// A MidiSystem over one fake backend, kept at hand, with three ports each way to start with.
-struct FakeMidi {
-    FakeBackend* backend;
-    std::unique_ptr<midi::MidiSystem> system;
+// A session over one fake backend, kept at hand, with three ports each way to start with.
+struct FakeMidi : SessionRig {
+    FakeBackend& fake = backend<FakeBackend>(0);
 
-    FakeMidi()
+    FakeMidi() : SessionRig(backendsOf(std::make_unique<FakeBackend>("Fake")))
     {
-        auto fake = std::make_unique<FakeBackend>("Fake");
-        backend = fake.get();
-        backend->setOutputs({{0, "Out A"}, {1, "Out B"}, {2, "Out C"}});
-        backend->setInputs({{0, "In A"}, {1, "In B"}, {2, "In C"}});
-        std::vector<std::unique_ptr<midi::Backend>> backends;
-        backends.push_back(std::move(fake));
-        system = std::make_unique<midi::MidiSystem>(std::move(backends));
+        fake.setOutputs({{0, "Out A"}, {1, "Out B"}, {2, "Out C"}});
+        fake.setInputs({{0, "In A"}, {1, "In B"}, {2, "In C"}});
     }
 };
 

@@ -24,23 +24,6 @@ using quillon::ui::DialogUnits;
 
 namespace {
 
-QString screenshotPath(const QString& name)
-{
-    const QString folder = QStringLiteral(QUILLON_BINARY_DIR) + "/screenshots";
-    QDir().mkpath(folder);
-    return folder + "/" + name + ".png";
-}
-
-// Shows the window and grabs it to a PNG.
-void grab(QWidget& window, const QString& name)
-{
-    window.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&window));
-    const QPixmap picture = window.grab();
-    QVERIFY(!picture.isNull());
-    QVERIFY(picture.save(screenshotPath(name)));
-}
-
 // The characters of a text that would draw as empty boxes in this font, with
 // Qt's own choice of fallback font for each character the font itself lacks.
 QString charactersWithoutGlyphs(const QString& text, const QFont& font)
@@ -72,7 +55,6 @@ private slots:
     {
         QCOMPARE(QFontInfo(dialogFont("Arial", 9)).family(), QStringLiteral("Liberation Sans"));
         QCOMPARE(QFontInfo(dialogFont("Times New Roman", 9)).family(), QStringLiteral("Liberation Serif"));
-        QVERIFY(!QFontInfo(dialogFont("System", 9)).family().isEmpty());
     }
 
     // The full-width question mark and the Chinese menu text need a font beyond the Latin ones.
@@ -109,7 +91,11 @@ private slots:
         quillon::testing::SessionRig rig;
         rig.createInOrder("mid", {"C major scale.mid", "Broken chords.mid", "Little tune.mid"});
         quillon::app::MainWindow window(rig.session);
-        grab(window, "main-window");
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        const QString folder = QStringLiteral(QUILLON_BINARY_DIR) + "/screenshots";
+        QVERIFY(QDir().mkpath(folder));
+        QVERIFY(window.grab().save(folder + "/main-window.png"));
 
         // The padded category entry still shows its whole pattern in the closed box.
         const int field = window.categoryList().width() - 30;

@@ -133,9 +133,7 @@ private slots:
         const QString chosen = outputs.currentText();
         const QStringList before = entries(outputs);
         const auto shows = [&](const std::string& port) {
-            const QStringList listed = entries(outputs);
-            return std::any_of(listed.begin(), listed.end(),
-                               [&](const QString& entry) { return entry.endsWith(QString::fromStdString(port)); });
+            return !entries(outputs).filter(QString::fromStdString(port)).isEmpty();
         };
 
         // A program's input port is somewhere to send to: it shows among the outputs.

@@ -388,16 +388,9 @@ private slots:
         Harness h;
         h.open();
         auto drag = [&](QPoint local, QPoint by) {
-            const QPoint start = h.window->mapToGlobal(local);
-            QMouseEvent press(QEvent::MouseButtonPress, QPointF(local), QPointF(start), Qt::LeftButton, Qt::LeftButton,
-                              Qt::NoModifier);
-            QApplication::sendEvent(h.window.get(), &press);
-            QMouseEvent moveEvent(QEvent::MouseMove, QPointF(local + by), QPointF(start + by), Qt::NoButton,
-                                  Qt::LeftButton, Qt::NoModifier);
-            QApplication::sendEvent(h.window.get(), &moveEvent);
-            QMouseEvent release(QEvent::MouseButtonRelease, QPointF(local + by), QPointF(start + by), Qt::LeftButton,
-                                Qt::NoButton, Qt::NoModifier);
-            QApplication::sendEvent(h.window.get(), &release);
+            QTest::mousePress(h.window.get(), Qt::LeftButton, {}, local);
+            QTest::mouseMove(h.window.get(), local + by);
+            QTest::mouseRelease(h.window.get(), Qt::LeftButton, {}, local + by);
         };
         const QPoint before = h.window->pos();
         const int stripTop = h.window->mapToGlobal(QPoint(0, 0)).y() - h.window->frameGeometry().top();

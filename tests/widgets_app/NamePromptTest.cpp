@@ -66,6 +66,7 @@ private slots:
             {"the .syx check is case-sensitive", {typeAndOk("song")}, true, true, "song", {}},
             {"existing file replaced", {typeAndOk("Song")}, true, true, "Song", {exists}},
             {"existing file kept", {typeAndOk("Song"), typeAndOk("other")}, false, true, "other", {exists}},
+            {"existing file kept, then cancel", {typeAndOk("Song"), cancel}, false, true, "earlier", {exists}},
             {"no syx folder", {typeAndOk("Song")}, true, true, "Song", {}, false},
         };
         for (const auto& c : cases) {

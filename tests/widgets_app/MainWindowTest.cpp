@@ -132,58 +132,33 @@ private slots:
         QCOMPARE(h.messages.messages()[0].title, std::string("Quillon"));
     }
 
-    // The menu needs a selection (a double click makes one) and keeps it; a ROM
-    // image's "&Send" goes to its own command, not the songs'.
-    void theMenuNeedsASelectionAndKeepsIt()
+    // The menu needs a selection (a double click makes one) and keeps it; its
+    // commands hand the selection on, a ROM image's "&Send" to its own command.
+    void theMenuNeedsASelectionAndHandsItOn()
     {
         Harness h;
-        h.createInOrder("mid", {"a.mid", "b.mid", "c.mid"});
+        h.createInOrder("mid", {"a.mid", "b.mid", "c.mid", "d.mid", "e.mid"});
         h.createInOrder("bin", {"r.bin"});
         h.open();
+        std::vector<FileSelection> sent;
+        std::vector<FileSelection> played;
         std::vector<FileSelection> sentImages;
         quillon::app::MainWindowHooks hooks;
+        hooks.sendSongs = [&](QWidget&, const FileSelection& s) { sent.push_back(s); };
+        hooks.playSongs = [&](QWidget&, const FileSelection& s) { played.push_back(s); };
         hooks.sendRomImage = [&](QWidget&, const FileSelection& s) { sentImages.push_back(s); };
         h.window->setHooks(hooks);
         rightClickRow(*h.window, 1);
         QVERIFY(h.messages.menus().empty());
         QVERIFY(h.window->fileList().selectedRows().empty());
 
-        selectRows(*h.window, {0, 2});
-        rightClickRow(*h.window, 1);
-        QCOMPARE(h.messages.menus().size(), std::size_t(1));
-        QCOMPARE(h.messages.menus()[0], std::vector<QString>({"&MidiPlay", "&Send", "", "&Delete", "", "&Cancel"}));
-        QCOMPARE(h.window->fileList().selectedRows(), std::vector<int>({0, 2}));
-        QCOMPARE(h.window->fileList().currentRow(), 2);
-
-        QTest::mouseDClick(h.window->fileList().viewport(), Qt::LeftButton, {}, rowCentre(*h.window, 1));
-        QCOMPARE(h.messages.menus().size(), std::size_t(2));
-        QCOMPARE(h.window->fileList().currentRow(), 1);
-
-        h.window->categoryList().setCurrentIndex(1);
-        selectRows(*h.window, {0});
-        h.messages.chooseNextMenuEntry("&Send");
-        rightClickRow(*h.window, 0);
-        QCOMPARE(h.messages.menus().size(), std::size_t(3));
-        QCOMPARE(h.messages.menus()[2], std::vector<QString>({"&Send", "", "&Delete", "", "&Cancel"}));
-        QCOMPARE(sentImages.size(), std::size_t(1));
-        QCOMPARE(sentImages[0].names, std::vector<std::string>{"r.bin"});
-    }
-
-    void sendAndPlayHandTheSelectionOn()
-    {
-        Harness h;
-        h.createInOrder("mid", {"a.mid", "b.mid", "c.mid", "d.mid", "e.mid"});
-        h.open();
-        std::vector<FileSelection> sent;
-        std::vector<FileSelection> played;
-        quillon::app::MainWindowHooks hooks;
-        hooks.sendSongs = [&](QWidget&, const FileSelection& s) { sent.push_back(s); };
-        hooks.playSongs = [&](QWidget&, const FileSelection& s) { played.push_back(s); };
-        h.window->setHooks(hooks);
-
         selectRows(*h.window, {1, 4});
         h.messages.chooseNextMenuEntry("&Send");
         rightClickRow(*h.window, 0);
+        QCOMPARE(h.messages.menus().size(), std::size_t(1));
+        QCOMPARE(h.messages.menus()[0], std::vector<QString>({"&MidiPlay", "&Send", "", "&Delete", "", "&Cancel"}));
+        QCOMPARE(h.window->fileList().selectedRows(), std::vector<int>({1, 4}));
+        QCOMPARE(h.window->fileList().currentRow(), 4);
         QCOMPARE(sent.size(), std::size_t(1));
         QVERIFY(sent[0].category == FileCategory::Songs);
         QCOMPARE(sent[0].rows, std::vector<int>({1, 4}));
@@ -201,6 +176,19 @@ private slots:
         rightClickRow(*h.window, 0);
         QCOMPARE(sent.size(), std::size_t(1));
         QCOMPARE(listed(*h.window).size(), 5);
+
+        QTest::mouseDClick(h.window->fileList().viewport(), Qt::LeftButton, {}, rowCentre(*h.window, 2));
+        QCOMPARE(h.messages.menus().size(), std::size_t(4));
+        QCOMPARE(h.window->fileList().currentRow(), 2);
+
+        h.window->categoryList().setCurrentIndex(1);
+        selectRows(*h.window, {0});
+        h.messages.chooseNextMenuEntry("&Send");
+        rightClickRow(*h.window, 0);
+        QCOMPARE(h.messages.menus().back(), std::vector<QString>({"&Send", "", "&Delete", "", "&Cancel"}));
+        QCOMPARE(sentImages.size(), std::size_t(1));
+        QCOMPARE(sentImages[0].names, std::vector<std::string>{"r.bin"});
+        QCOMPARE(sent.size(), std::size_t(1));
     }
 
     void deletingSongsRemovesEverySelectedOne()
@@ -223,12 +211,9 @@ private slots:
         QCOMPARE(listed(*h.window), QStringList({"d.mid", "a.mid"}));
         QCOMPARE(h.onDisk("mid"), QStringList({"a.mid", "d.mid"}));
 
-        const auto& shown = h.messages.messages();
-        QCOMPARE(shown.size(), std::size_t(2));
         const quillon::ui::ShownMessage question{"Quillon v1.1 Beta", "This file will be deleted! Are you sure? ",
                                                  MessageIcon::Stop, MessageButtons::YesNo};
-        QVERIFY(shown[0] == question);
-        QVERIFY(shown[1] == question);
+        QVERIFY(h.messages.messages() == std::vector(2, question));
     }
 
     // A removal that fails stops there and says which file and why; a name that

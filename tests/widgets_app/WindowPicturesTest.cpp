@@ -51,12 +51,6 @@ QString charactersWithoutGlyphs(const QString& text, const QFont& font)
 class WindowPicturesTest : public QObject {
     Q_OBJECT
 private slots:
-    void namedFontsMapOntoFreeFonts()
-    {
-        QCOMPARE(QFontInfo(dialogFont("Arial", 9)).family(), QStringLiteral("Liberation Sans"));
-        QCOMPARE(QFontInfo(dialogFont("Times New Roman", 9)).family(), QStringLiteral("Liberation Serif"));
-    }
-
     // The full-width question mark and the Chinese menu text need a font beyond the Latin ones.
     void eastAsianTextsDrawRealGlyphs()
     {
@@ -75,9 +69,12 @@ private slots:
                 QString());
     }
 
-    void unitsFollowTheFontAndNeighboursMeetWithoutAGap()
+    // The named fonts map onto the free ones; their units follow the font and neighbours meet without a gap.
+    void dialogFontsAndUnits()
     {
+        QCOMPARE(QFontInfo(dialogFont("Times New Roman", 9)).family(), QStringLiteral("Liberation Serif"));
         const QFont font = dialogFont("Arial", 9);
+        QCOMPARE(QFontInfo(font).family(), QStringLiteral("Liberation Sans"));
         const DialogUnits units(font);
         QCOMPARE(units.toPixelsY(8), QFontMetrics(font).height());
         QCOMPARE(units.toPixelsX(400), 100 * units.averageCharWidth());

@@ -173,48 +173,39 @@ TEST(MidiFileReader, EveryPrefixOfAValidFileIsRefusedNotOverread)
     }
 }
 
-TEST(TempoMap, TicksToTimeAcrossTempoChanges)
+TEST(TempoMap, TicksToTimeAcrossTempoChangesInAnyTrackAndIgnoringTempoForSmpte)
 {
-    TrackBytes conductor;
     // 120 bpm by default for one quarter, then 60 bpm, then 240 bpm from tick 192.
+    TrackBytes conductor;
     conductor.tempo(96, 1000000).tempo(96, 250000).end(96);
     TrackBytes notes;
-    notes.end(0);
-    MidiFile file = readOk(smf(1, 96, {conductor, notes}));
-    TempoMap map(file);
-    EXPECT_EQ(map.microsAt(0), 0);
-    EXPECT_EQ(map.microsAt(48), 250000);
-    EXPECT_EQ(map.microsAt(96), 500000);
-    EXPECT_EQ(map.microsAt(144), 1000000);
-    EXPECT_EQ(map.microsAt(192), 1500000);
-    EXPECT_EQ(map.microsAt(288), 1750000);
-    EXPECT_EQ(map.microsAt(96 * 1000 + 192), 1500000 + 1000 * 250000);
-}
-
-TEST(TempoMap, TempoInALaterTrackAppliesToAllAndSmpteIgnoresTempo)
-{
-    TrackBytes first;
-    first.event(96, {0x90, 60, 1}).end();
-    TrackBytes second;
-    second.tempo(48, 1000000).end(48);
-    TempoMap ppq(readOk(smf(1, 96, {first, second})));
-    EXPECT_EQ(ppq.microsAt(96), 250000 + 500000);
-
-    // 25 frames per second, 40 ticks per frame: one tick is one millisecond.
-    TrackBytes t;
-    t.tempo(0, 1000000).event(1000, {0x90, 60, 1}).end(500);
-    MidiFile smpte = readOk(smf(0, 0xE728, {t}));
-    EXPECT_EQ(smpte.division.kind, Division::Kind::Smpte);
-    EXPECT_EQ(smpte.division.framesPerSecond, 25);
-    EXPECT_EQ(smpte.division.ticksPerFrame, 40);
-    Timeline timeline = buildTimeline(smpte);
-    ASSERT_EQ(timeline.events.size(), 1u);
-    EXPECT_EQ(timeline.events[0].micros, 1000000);
-    EXPECT_EQ(timeline.lengthMs(), 1500);
-
-    // 29.97 frames per second drop frame, 100 ticks per frame.
-    TempoMap drop(readOk(smf(0, 0xE364, {t})));
-    EXPECT_EQ(drop.microsAt(2997), 1000000);
+    notes.event(96, {0x90, 60, 1}).end();
+    TrackBytes later; // a tempo in a later track applies to all
+    later.tempo(48, 1000000).end(48);
+    TrackBytes smpte;
+    smpte.tempo(0, 1000000).event(1000, {0x90, 60, 1}).end(500);
+    const TempoMap changes(readOk(smf(1, 96, {conductor, notes})));
+    const TempoMap laterTrack(readOk(smf(1, 96, {notes, later})));
+    const TempoMap frames25(readOk(smf(0, 0xE728, {smpte})));  // 40 ticks per frame: a tick is a millisecond
+    const TempoMap dropFrame(readOk(smf(0, 0xE364, {smpte}))); // 29.97 frames per second, 100 ticks per frame
+    const struct {
+        const TempoMap& map;
+        std::uint64_t tick;
+        std::int64_t micros;
+    } cases[] = {
+        {changes, 0, 0},
+        {changes, 48, 250000},
+        {changes, 96, 500000},
+        {changes, 144, 1000000},
+        {changes, 192, 1500000},
+        {changes, 288, 1750000},
+        {changes, 96 * 1000 + 192, 1500000 + 1000 * 250000},
+        {laterTrack, 96, 250000 + 500000},
+        {frames25, 1000, 1000000},
+        {dropFrame, 2997, 1000000},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(c.map.microsAt(c.tick), c.micros) << "tick " << c.tick;
 }
 
 TEST(Timeline, MergesTracksInTimeOrderWithSysExAndLength)
@@ -271,8 +262,8 @@ TEST(Timeline, OnePassLoaderAgreesWithTheFullReaderAndTheSongFacts)
     }
     ASSERT_TRUE(readMidiFile(song).ok());
     const Bytes cases[] = {
-        song,
-        smf(0, 96, {TrackBytes().event(0, {0x90, 60, 100}).event(10, {0xF7, 0x01, 0x02}).end(5)}),
+        song, smf(0, 96, {TrackBytes().event(0, {0x90, 60, 100}).event(10, {0xF7, 0x01, 0x02}).end(5)}),
+        smf(0, 0xE364, {TrackBytes().tempo(0, 1000000).event(2997, {0x90, 60, 1}).end(500)}), // drop frame
     };
     for (const Bytes& bytes : cases) {
         auto file = readMidiFile(bytes);

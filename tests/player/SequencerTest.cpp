@@ -100,7 +100,7 @@ TEST_F(SequencerTest, SendsEveryEventInOrderAtItsTimeThenSilencesAtTheEnd)
     EXPECT_EQ(sequencer.positionMs(), 1500);
 }
 
-TEST_F(SequencerTest, PauseSilencesKeepsThePositionAndPlayGoesOnFromThere)
+TEST_F(SequencerTest, PauseKeepsThePositionStopGoesBackToTheStartBothSilence)
 {
     load(fourNotes());
     sequencer.play();
@@ -120,14 +120,7 @@ TEST_F(SequencerTest, PauseSilencesKeepsThePositionAndPlayGoesOnFromThere)
     clock.runUntil(3400ms);
     // 300 ms of song were left before the note off.
     EXPECT_EQ(timed(notesOnly(sink->take())), (std::vector<Timed>{{{0x80, 60, 0}, 3300ms}}));
-}
 
-TEST_F(SequencerTest, StopSilencesAndGoesBackToTheStart)
-{
-    load(fourNotes());
-    sequencer.play();
-    clock.runUntil(300ms);
-    sink->take();
     sequencer.stop();
     EXPECT_TRUE(silencesEveryChannel(sink->take(), 0));
     EXPECT_EQ(sequencer.positionMs(), 0);

@@ -64,7 +64,7 @@ TEST_F(SongPlayerTest, ClosedPlayerAnswersFalseAndMinusOne)
     EXPECT_TRUE(sink->messages().empty());
 }
 
-TEST_F(SongPlayerTest, OpenRefusesMissingAndBadFilesAndASecondSong)
+TEST_F(SongPlayerTest, OpenRefusesMissingAndBadFilesAndASecondSongAndStopRewinds)
 {
     EXPECT_FALSE(player.open((folder.path() / "missing.mid").string()));
     EXPECT_FALSE(player.lastError().empty());
@@ -91,8 +91,14 @@ TEST_F(SongPlayerTest, OpenRefusesMissingAndBadFilesAndASecondSong)
     EXPECT_TRUE(player.isPlaying());
     EXPECT_TRUE(player.isPaused());
 
-    EXPECT_TRUE(player.close());
+    // Stop rewinds and keeps the song open; the silencing itself is the sequencer's (SequencerTest).
+    ASSERT_TRUE(player.stop());
+    EXPECT_TRUE(player.isOpen());
     EXPECT_FALSE(player.isPlaying());
+    EXPECT_EQ(player.position().totalSeconds(), 0);
+    EXPECT_FALSE(player.stop());
+    EXPECT_FALSE(player.pause());
+    EXPECT_TRUE(player.close());
     EXPECT_FALSE(player.close());
 }
 
@@ -113,20 +119,6 @@ TEST_F(SongPlayerTest, PlayAfterPauseResumesAtTheWholeSecond)
     clock.runFor(1600ms);
     // The note of second 83 sounds again right away, the next one a second later.
     EXPECT_EQ(noteOnsSince(resumedAt), (std::vector<Micros>{0ms, 1s}));
-}
-
-// The silencing itself is the sequencer's (SequencerTest).
-TEST_F(SongPlayerTest, StopRewindsAndKeepsTheSongOpen)
-{
-    ASSERT_TRUE(player.open(long200));
-    ASSERT_TRUE(player.play());
-    clock.runFor(5500ms);
-    ASSERT_TRUE(player.stop());
-    EXPECT_TRUE(player.isOpen());
-    EXPECT_FALSE(player.isPlaying());
-    EXPECT_EQ(player.position().totalSeconds(), 0);
-    EXPECT_FALSE(player.stop());
-    EXPECT_FALSE(player.pause());
 }
 
 TEST_F(SongPlayerTest, SeekToResumesOnlyARunningSong)

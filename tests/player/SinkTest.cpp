@@ -4,6 +4,7 @@
 #include "player/engine/Sequencer.h"
 #include "player/engine/SynthSink.h"
 
+#include "../support/ScriptedBackend.h"
 #include "PlayerFixtures.h"
 #include "VirtualClock.h"
 
@@ -25,33 +26,13 @@ double rms(const std::vector<float>& samples)
     return samples.empty() ? 0.0 : std::sqrt(sum / static_cast<double>(samples.size()));
 }
 
-std::unique_ptr<SynthSink> offlineSynth()
-{
-    auto synth = SynthSink::create({.soundFont = "", .openAudio = false, .sampleRate = 44100.0});
-    EXPECT_TRUE(synth.ok()) << (synth.ok() ? "" : synth.reason());
-    return synth.ok() ? std::move(synth).value() : nullptr;
-}
-
-class FakeConnection final : public quillon::midi::OutputConnection {
-public:
-    explicit FakeConnection(std::vector<Bytes>& sent, bool refuse) : m_sent(sent), m_refuse(refuse) {}
-    quillon::midi::SendResult send(std::span<const std::uint8_t> message) override
-    {
-        m_sent.emplace_back(message.begin(), message.end());
-        return m_refuse ? quillon::midi::SendResult::SendFailed : quillon::midi::SendResult::Sent;
-    }
-
-private:
-    std::vector<Bytes>& m_sent;
-    bool m_refuse;
-};
-
 } // namespace
 
 TEST(SynthSink, ASongPlayedIntoTheSynthesizerRendersSoundAndSilenceAfterAllNotesOff)
 {
-    auto synth = offlineSynth();
-    ASSERT_NE(synth, nullptr);
+    auto created = SynthSink::create({.soundFont = "", .openAudio = false, .sampleRate = 44100.0});
+    ASSERT_TRUE(created.ok()) << created.reason();
+    std::shared_ptr<SynthSink> synth = std::move(created).value();
 
     EXPECT_LT(rms(synth->render(4410)), 1e-6); // nothing played yet
 
@@ -64,18 +45,16 @@ TEST(SynthSink, ASongPlayedIntoTheSynthesizerRendersSoundAndSilenceAfterAllNotes
         .event(0, {0xE0, 0x00, 0x48})
         .end(400);
     VirtualClock clock;
-    std::shared_ptr<SynthSink> shared = std::move(synth);
-    Sequencer sequencer(shared, clock);
+    Sequencer sequencer(synth, clock);
     sequencer.load(timelineOf(millisecondSong(t)));
     sequencer.play();
     clock.runFor(100ms); // the notes are on, the end (and its silencing) is not reached
 
-    const auto sounding = shared->render(11025);
-    EXPECT_GT(rms(sounding), 1e-3);
+    EXPECT_GT(rms(synth->render(11025)), 1e-3);
 
-    sequencer.pause();         // all notes off, sustain off
-    shared->render(44100 * 2); // release tails die away
-    EXPECT_LT(rms(shared->render(4410)), 1e-4);
+    sequencer.pause();        // all notes off, sustain off
+    synth->render(44100 * 2); // release tails die away
+    EXPECT_LT(rms(synth->render(4410)), 1e-4);
 }
 
 TEST(SynthSink, RefusesAMissingSoundFontWithAReason)
@@ -87,8 +66,8 @@ TEST(SynthSink, RefusesAMissingSoundFontWithAReason)
 
 TEST(PortSink, SendsEachMessageWithItsOwnLengthAndCountsRefusals)
 {
-    std::vector<Bytes> sent;
-    PortSink sink(std::make_unique<FakeConnection>(sent, false));
+    ScriptedBackend port;
+    PortSink sink(port.openOutput(ScriptedBackend::port()));
     sink.sendShort(0x93, 60, 100);
     sink.sendShort(0xC5, 12, 0);
     sink.sendShort(0xD1, 99, 0);
@@ -96,12 +75,10 @@ TEST(PortSink, SendsEachMessageWithItsOwnLengthAndCountsRefusals)
     const Bytes sysex{0xF0, 0x7E, 0x7F, 0x09, 0x01, 0xF7};
     sink.sendSysEx(sysex);
     sink.sendSysEx(Bytes{0xF8}); // an escape packet is no message of its own
-    EXPECT_EQ(sent, (std::vector<Bytes>{{0x93, 60, 100}, {0xC5, 12}, {0xD1, 99}, {0xE0, 0x00, 0x40}, sysex}));
+    EXPECT_EQ(port.sent, (std::vector<Bytes>{{0x93, 60, 100}, {0xC5, 12}, {0xD1, 99}, {0xE0, 0x00, 0x40}, sysex}));
     EXPECT_EQ(sink.failures(), 0);
 
-    std::vector<Bytes> refusedLog;
-    PortSink refusing(std::make_unique<FakeConnection>(refusedLog, true));
-    silenceAllChannels(refusing);
-    EXPECT_EQ(refusedLog.size(), 32u);
-    EXPECT_EQ(refusing.failures(), 32);
+    port.result = quillon::midi::SendResult::SendFailed;
+    silenceAllChannels(sink);
+    EXPECT_EQ(sink.failures(), 32);
 }

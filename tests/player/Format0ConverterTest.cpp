@@ -6,14 +6,11 @@
 #include "player/core/Timeline.h"
 #include "transfer/core/SongCheck.h"
 
-#include "../support/TempFolder.h"
-#include "SmfBuilder.h"
+#include "PlayerFixtures.h"
 
 #include <gtest/gtest.h>
 
 #include <map>
-#include <random>
-#include <tuple>
 
 using namespace quillon;
 using namespace quillon::player;
@@ -33,23 +30,12 @@ Bytes convertOrDie(const Bytes& original)
     return converted ? *converted : Bytes{};
 }
 
-// Same events, same order, same microsecond times, same SysEx bytes, same length.
 void expectPlaysTheSame(const Bytes& original, const Bytes& converted)
 {
     auto a = loadTimeline(original);
     auto b = loadTimeline(converted);
     ASSERT_TRUE(a.ok() && b.ok());
-    ASSERT_EQ(a->events.size(), b->events.size());
-    for (std::size_t i = 0; i < a->events.size(); ++i) {
-        const PlayEvent& x = a->events[i];
-        const PlayEvent& y = b->events[i];
-        ASSERT_EQ(std::tie(x.micros, x.status, x.data1, x.data2), std::tie(y.micros, y.status, y.data1, y.data2))
-            << "event " << i;
-        if (x.isSysEx()) {
-            ASSERT_EQ(a->sysex[x.sysex], b->sysex[y.sysex]) << "event " << i;
-        }
-    }
-    EXPECT_EQ(a->lengthMicros, b->lengthMicros);
+    EXPECT_EQ(quillon::testing::playDifference(*a, *b), "");
 }
 
 std::multimap<int, Bytes> metaEventsBesidesEnd(const MidiFile& file)
@@ -150,30 +136,12 @@ TEST(Format0Conversion, WritesEveryStatusByteAndKeepsTheDivisionWordByteForByte)
     EXPECT_EQ(converted, expected);
 }
 
-// Random songs: 2 to 6 tracks, tempo changes in any track, many equal ticks.
 TEST(Format0Conversion, GeneratedSongsPlayTheSameEventForEvent)
 {
     std::mt19937 random(20261206);
-    auto pick = [&](int low, int high) { return std::uniform_int_distribution<int>(low, high)(random); };
     for (int song = 0; song < 40; ++song) {
-        const int trackCount = pick(2, 6);
-        Bytes bytes = quillon::testing::header(1, trackCount, static_cast<std::uint16_t>(pick(24, 960)));
-        for (int t = 0; t < trackCount; ++t) {
-            TrackBytes track;
-            const int events = pick(0, 60);
-            for (int e = 0; e < events; ++e) {
-                const std::uint32_t delta = pick(0, 3) == 0 ? 0 : static_cast<std::uint32_t>(pick(1, 2000));
-                switch (pick(0, 5)) {
-                case 0: track.tempo(delta, static_cast<std::uint32_t>(pick(200000, 1500000))); break;
-                case 1: track.event(delta, {0xC0 | pick(0, 15), pick(0, 127)}); break;
-                case 2: track.event(delta, {0xF0, 2, pick(0, 127), 0xF7}); break;
-                default: track.event(delta, {0x90 | pick(0, 15), pick(0, 127), pick(0, 127)}); break;
-                }
-            }
-            track.end(static_cast<std::uint32_t>(pick(0, 500)));
-            quillon::testing::append(bytes, track.chunk());
-        }
         SCOPED_TRACE("song " + std::to_string(song));
+        const Bytes bytes = quillon::testing::randomSong(random, 2000);
         const Bytes converted = convertOrDie(bytes);
         EXPECT_FALSE(transfer::checkSongHead(converted).has_value());
         expectPlaysTheSame(bytes, converted);

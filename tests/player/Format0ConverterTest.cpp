@@ -1,8 +1,9 @@
 // Format 0 conversion: the merged song plays event for event at the same times
 // as the original, passes the song checks, keeps its meta events and division,
-// and new files never replace existing ones.
+// and new files never replace existing ones; and the writer's variable-length quantities.
 #include "player/core/Format0Converter.h"
 #include "player/core/MidiFile.h"
+#include "player/core/SmfWriter.h"
 #include "player/core/Timeline.h"
 #include "transfer/core/SongCheck.h"
 
@@ -77,6 +78,30 @@ Bytes threeTrackSong()
         .event(120, {0xE1, 0x00, 0x40})
         .end(600);
     return smf(1, 480, {conductor, piano, strings});
+}
+
+TEST(SmfWriter, VariableLengthQuantitiesAtEveryGroupBoundary)
+{
+    const std::pair<std::uint32_t, Bytes> cases[] = {
+        {0, {0x00}},
+        {0x7F, {0x7F}},
+        {0x80, {0x81, 0x00}},
+        {0x2000, {0xC0, 0x00}},
+        {0x3FFF, {0xFF, 0x7F}},
+        {0x4000, {0x81, 0x80, 0x00}},
+        {0x1FFFFF, {0xFF, 0xFF, 0x7F}},
+        {0x200000, {0x81, 0x80, 0x80, 0x00}},
+        {kLargestVariableLength, {0xFF, 0xFF, 0xFF, 0x7F}},
+        {0x10000000, {0x81, 0x80, 0x80, 0x80, 0x00}},
+        {0xFFFFFFFF, {0x8F, 0xFF, 0xFF, 0xFF, 0x7F}},
+    };
+    for (const auto& [value, expected] : cases) {
+        Bytes out{0xAA}; // bytes already there stay in front
+        putVariableLength(out, value);
+        Bytes withPrefix{0xAA};
+        withPrefix.insert(withPrefix.end(), expected.begin(), expected.end());
+        EXPECT_EQ(out, withPrefix) << "value " << value;
+    }
 }
 
 TEST(Format0Conversion, MultiTrackSongWithTempoChangesPlaysTheSameAndPassesTheSongChecks)

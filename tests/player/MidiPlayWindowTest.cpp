@@ -182,26 +182,21 @@ private slots:
         QVERIFY(window->statusLabel().text().endsWith(QStringLiteral(" / 00:03"))); // kept
         QVERIFY(!window->songPlayer().isOpen());
         QVERIFY(!window->isTicking());
-    }
 
-    void aSongThatCannotBeOpenedSaysWhyInTheStatusLine()
-    {
-        Rig rig;
-        rig.scratch.touch("Quillon/mid/broken.mid", "MThd but nothing a player could read");
-        auto window = rig.playing("long.mid");
-        rig.clock.runFor(5s);
-        window->tick();
-        window->songList().setCurrentRow(rig.rowOf("broken.mid"));
+        // A song that cannot be opened (spoilt since it was listed) says why, and no time runs for it.
+        rig.scratch.touch("Quillon/mid/ten.mid", "MThd but nothing a player could read");
+        window->songList().setCurrentRow(rig.rowOf("ten.mid"));
         window->playPressed();
         const QString status = window->statusLabel().text();
-        QVERIFY2(status.startsWith(QStringLiteral("Can't play broken.mid: ")) &&
-                     status.size() > QStringLiteral("Can't play broken.mid: ").size(),
+        QVERIFY2(status.startsWith(QStringLiteral("Can't play ten.mid: ")) &&
+                     status.size() > QStringLiteral("Can't play ten.mid: ").size(),
                  qPrintable(status));
         QVERIFY(window->statusLabel().isEnabled());
         QVERIFY(!window->songPlayer().isOpen());
+        QVERIFY(!window->isTicking());
     }
 
-    void previousAndNextStopAtTheEndsOfTheList()
+    void previousAndNextStopAtTheEndsOfTheListAndClosingStops()
     {
         Rig rig;
         auto window = rig.window();
@@ -222,6 +217,11 @@ private slots:
         window->previousSong();
         QCOMPARE(window->songList().currentRow(), 2);
         QCOMPARE(window->songPlayer().position().totalSeconds(), 0);
+
+        // Closing the window (Escape or the close box) stops the song; the silencing is the sequencer's.
+        window->reject();
+        QVERIFY(!window->songPlayer().isOpen());
+        QVERIFY(!window->isTicking());
     }
 
     // The song player's own tests hold the skips, their clamping at both ends and resuming;
@@ -269,16 +269,6 @@ private slots:
         QVERIFY(window->songPlayer().isPaused());
         QTest::mouseClick(&window->button(QStringLiteral("&Stop")), Qt::LeftButton);
         QVERIFY(!window->songPlayer().isOpen());
-    }
-
-    // The silencing of a closed song is the sequencer's (SequencerTest).
-    void closingTheWindowStopsPlayback()
-    {
-        Rig rig;
-        auto window = rig.playing(rig.listing().front());
-        window->reject(); // Escape or the close box
-        QVERIFY(!window->songPlayer().isOpen());
-        QVERIFY(!window->isTicking());
     }
 
     void playsIntoAChosenMidiPortAndSaysWhenTheSynthesizerIsSilent()

@@ -1,5 +1,5 @@
 // The sequencer plays into a recording sink on a virtual clock: what comes out, when, and
-// what halting, seeking and changing the sink do.
+// what halting, seeking, changing the sink and opening one song over another do.
 #include "player/engine/Sequencer.h"
 #include "player/engine/RecordingSink.h"
 
@@ -62,6 +62,13 @@ protected:
     Sequencer sequencer{sink, clock};
 
     void load(const Bytes& song) { sequencer.load(timelineOf(song)); }
+    std::vector<Bytes> notesTaken()
+    {
+        std::vector<Bytes> out;
+        for (const auto& m : notesOnly(sink->take()))
+            out.push_back(m.bytes);
+        return out;
+    }
 };
 
 // Four notes at 0, 250, 500 and 1000 ms, the song ending at 1500 ms.
@@ -207,4 +214,45 @@ TEST_F(SequencerTest, DestructionWhilePlayingJoinsTheThreadAndSilences)
     sink->take();
     local.reset();
     EXPECT_TRUE(silencesEveryChannel(sink->take(), 0));
+}
+
+// Opening one song after another fills the old song's storage with the new one:
+// nothing of the old song may be left in what is played.
+TEST_F(SequencerTest, ASongOpenedOverAnotherPlaysOnlyItsOwnEvents)
+{
+    TempFolder folder;
+    TrackBytes big = millisecondTrack();
+    for (int i = 0; i < 200; ++i)
+        big.event(5, {0x90, 40 + i % 40, 100});
+    big.event(0, {0xF0, 0x03, 0x7E, 0x01, 0xF7}).end(0);
+    TrackBytes small = millisecondTrack();
+    small.event(10, {0x91, 70, 90}).event(20, {0x81, 70, 0}).end(30);
+
+    ASSERT_TRUE(sequencer.open(folder.write("big.mid", millisecondSong(big))).ok());
+    sequencer.play();
+    clock.runFor(100ms);
+    // Opened while the first song plays.
+    ASSERT_TRUE(sequencer.open(folder.write("small.mid", millisecondSong(small))).ok());
+    sink->take();
+    EXPECT_EQ(sequencer.lengthMs(), 60);
+    sequencer.play();
+    clock.runFor(1s);
+    EXPECT_EQ(notesTaken(), (std::vector<Bytes>{{0x91, 70, 90}, {0x81, 70, 0}}));
+
+    // A file that fails to open leaves nothing to play.
+    EXPECT_FALSE(sequencer.open(folder.write("cut.mid", Bytes{'M', 'T', 'h', 'd', 0, 0, 0, 6})).ok());
+    EXPECT_FALSE(sequencer.isOpen());
+    EXPECT_EQ(sequencer.lengthMs(), 0);
+    sequencer.play();
+    clock.runFor(1s);
+    EXPECT_TRUE(notesTaken().empty());
+
+    ASSERT_TRUE(sequencer.open(folder.write("big.mid", millisecondSong(big))).ok());
+    EXPECT_EQ(sequencer.lengthMs(), 1000);
+    sequencer.play();
+    clock.runFor(2s);
+    const auto sent = notesTaken();
+    ASSERT_EQ(sent.size(), 201u);
+    EXPECT_EQ(sent.front(), (Bytes{0x90, 40, 100}));
+    EXPECT_EQ(sent.back(), (Bytes{0xF0, 0x7E, 0x01, 0xF7}));
 }

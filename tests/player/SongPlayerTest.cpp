@@ -187,13 +187,3 @@ TEST_F(SongPlayerTest, PlayFromTheEndSoundsNothingAndShortSongsMeasureZero)
     ASSERT_TRUE(player.open(folder.write("blip.mid", millisecondSong(blip))));
     EXPECT_EQ(reportedLength(), std::tuple(true, 0, 0));
 }
-
-TEST_F(SongPlayerTest, ThePositionIsOneReadingSplitIntoMinutesAndSeconds)
-{
-    ASSERT_TRUE(player.open(long200));
-    ASSERT_TRUE(player.play());
-    clock.runFor(119999ms);
-    EXPECT_EQ(std::pair(player.position().minutes, player.position().seconds), std::pair(1, 59));
-    clock.runFor(1ms);
-    EXPECT_EQ(std::pair(player.position().minutes, player.position().seconds), std::pair(2, 0));
-}

@@ -1,10 +1,13 @@
 #pragma once
-// Songs for the playback tests: one tick is one millisecond (1000 ticks per
-// quarter at one quarter per second), so every delta below reads as ms.
+// Songs for the player tests and ways to compare what is read from them. In the
+// millisecond songs one tick is one millisecond (1000 ticks per quarter at one
+// quarter per second), so every delta reads as ms.
 #include "../support/TempFolder.h"
 #include "SmfBuilder.h"
+#include "player/core/MidiFile.h"
 #include "player/core/Timeline.h"
 
+#include <cstdio>
 #include <random>
 #include <string>
 #include <tuple>
@@ -34,6 +37,22 @@ inline player::Timeline timelineOf(const Bytes& bytes)
 {
     auto timeline = player::loadTimeline(bytes);
     return timeline.ok() ? *timeline : player::Timeline{};
+}
+
+// Each event as "tick:status data1 data2", or "tick:FF type +length" for a meta event.
+inline std::vector<std::string> shown(const player::Track& track)
+{
+    std::vector<std::string> out;
+    char text[48];
+    for (const player::TrackEvent& e : track.events) {
+        const auto tick = static_cast<unsigned long long>(e.tick);
+        if (e.kind == player::EventKind::Meta)
+            std::snprintf(text, sizeof text, "%llu:FF %02X +%zu", tick, e.metaType, e.payload.size());
+        else
+            std::snprintf(text, sizeof text, "%llu:%02X %d %d", tick, e.status, e.data1, e.data2);
+        out.emplace_back(text);
+    }
+    return out;
 }
 
 // A format 1 song of 2 to 6 tracks: tempo changes in any track, programs, SysEx and

@@ -30,11 +30,6 @@ protected:
         const bool known = player.getLength(minutes, seconds);
         return {known, minutes, seconds};
     }
-    std::int64_t positionMs() const
-    {
-        const MinutesSeconds p = player.position();
-        return p.totalSeconds() * 1000;
-    }
     // Times at which note-ons arrived, relative to `since`.
     std::vector<Micros> noteOnsSince(Micros since)
     {
@@ -57,7 +52,6 @@ TEST_F(SongPlayerTest, ClosedPlayerAnswersFalseAndMinusOne)
     EXPECT_FALSE(player.play());
     EXPECT_FALSE(player.pause());
     EXPECT_FALSE(player.stop());
-    EXPECT_FALSE(player.close());
     EXPECT_FALSE(player.seekTo(0, 10));
     EXPECT_FALSE(player.skipForward(8));
     EXPECT_FALSE(player.skipBack(8));
@@ -115,7 +109,7 @@ TEST_F(SongPlayerTest, PlayAfterPauseResumesAtTheWholeSecond)
     const Micros resumedAt = clock.now();
     ASSERT_TRUE(player.play());
     EXPECT_FALSE(player.isPaused());
-    EXPECT_EQ(positionMs(), 83000);
+    EXPECT_EQ(player.position().totalSeconds(), 83);
     clock.runFor(1600ms);
     // The note of second 83 sounds again right away, the next one a second later.
     EXPECT_EQ(noteOnsSince(resumedAt), (std::vector<Micros>{0ms, 1s}));
@@ -126,9 +120,9 @@ TEST_F(SongPlayerTest, SeekToResumesOnlyARunningSong)
     ASSERT_TRUE(player.open(long200));
     // Stopped: only moves, and the next Play starts at the target second.
     EXPECT_FALSE(player.seekTo(1, 40));
-    EXPECT_EQ(positionMs(), 100000);
+    EXPECT_EQ(player.position().totalSeconds(), 100);
     ASSERT_TRUE(player.play());
-    EXPECT_EQ(positionMs(), 100000);
+    EXPECT_EQ(player.position().totalSeconds(), 100);
 
     clock.runFor(2500ms);
     EXPECT_TRUE(player.seekTo(0, 30));
@@ -148,24 +142,24 @@ TEST_F(SongPlayerTest, SkipsStepFromThePositionAndClampAtTheStart)
 {
     ASSERT_TRUE(player.open(long200));
     EXPECT_FALSE(player.skipForward(8)); // not running: moves only
-    EXPECT_EQ(positionMs(), 8000);
+    EXPECT_EQ(player.position().totalSeconds(), 8);
     EXPECT_FALSE(player.skipBack(8));
-    EXPECT_EQ(positionMs(), 0);
+    EXPECT_EQ(player.position().totalSeconds(), 0);
 
     ASSERT_TRUE(player.play());
     clock.runFor(3s);
     EXPECT_TRUE(player.skipBack(8)); // within the first 8 seconds: back to the start, not a wrap
-    EXPECT_EQ(positionMs(), 0);
+    EXPECT_EQ(player.position().totalSeconds(), 0);
     EXPECT_TRUE(player.isPlaying());
 
     clock.runFor(10500ms);
     EXPECT_TRUE(player.skipForward(8)); // 10.5 s + 8 s, resumed at the whole second
-    EXPECT_EQ(positionMs(), 18000);
+    EXPECT_EQ(player.position().totalSeconds(), 18);
 
     // Past the end is the sequencer's clamp (SequencerTest).
     ASSERT_TRUE(player.pause());
     EXPECT_FALSE(player.skipBack(8)); // paused: moves only
-    EXPECT_EQ(positionMs(), 10000);
+    EXPECT_EQ(player.position().totalSeconds(), 10);
 }
 
 TEST_F(SongPlayerTest, PlayFromTheEndSoundsNothingAndShortSongsMeasureZero)
@@ -179,7 +173,6 @@ TEST_F(SongPlayerTest, PlayFromTheEndSoundsNothingAndShortSongsMeasureZero)
     const Micros replayAt = clock.now();
     clock.runFor(5s);
     EXPECT_TRUE(noteOnsSince(replayAt).empty());
-    EXPECT_TRUE(player.stop());
     EXPECT_TRUE(player.close());
 
     TrackBytes blip = millisecondTrack();

@@ -98,9 +98,8 @@ TEST(SmfWriter, VariableLengthQuantitiesAtEveryGroupBoundary)
     for (const auto& [value, expected] : cases) {
         Bytes out{0xAA}; // bytes already there stay in front
         putVariableLength(out, value);
-        Bytes withPrefix{0xAA};
-        withPrefix.insert(withPrefix.end(), expected.begin(), expected.end());
-        EXPECT_EQ(out, withPrefix) << "value " << value;
+        EXPECT_EQ(out.front(), 0xAA);
+        EXPECT_EQ(Bytes(out.begin() + 1, out.end()), expected) << "value " << value;
     }
 }
 
@@ -113,9 +112,7 @@ TEST(Format0Conversion, MultiTrackSongWithTempoChangesPlaysTheSameAndKeepsItsMet
     auto before = readMidiFile(original);
     auto after = readMidiFile(converted);
     ASSERT_TRUE(before.ok() && after.ok());
-    EXPECT_EQ(after->format, 0);
-    ASSERT_EQ(after->tracks.size(), 1u);
-    EXPECT_EQ(after->division.ticksPerQuarter, 480);
+    ASSERT_EQ(after->tracks.size(), 1u); // format and division: the byte-for-byte test below
     EXPECT_EQ(metaEventsBesidesEnd(*after), metaEventsBesidesEnd(*before));
     // The one End of Track at the latest track's end (tick 1080 + 600 in the strings track).
     EXPECT_EQ(after->tracks[0].endTick, 1680u);

@@ -64,15 +64,6 @@ struct Rig : SessionRig {
         return std::make_unique<MidiPlayWindow>(session, options);
     }
 
-    // The window opened on a song (by name, or by row), playing it.
-    std::unique_ptr<MidiPlayWindow> playing(const std::string& song)
-    {
-        session.playHandOver.index = rowOf(song);
-        auto opened = window();
-        opened->playPressed();
-        return opened;
-    }
-
     std::vector<std::string> listing() const
     {
         return listing::listFolder(session.folders().songFolder(), DataFolders::kSongPattern).names;
@@ -141,7 +132,9 @@ private slots:
     void playPauseAndStopDriveTheStatusLineAndTheSlider()
     {
         Rig rig;
-        auto window = rig.playing("long.mid");
+        rig.session.playHandOver.index = rig.rowOf("long.mid");
+        auto window = rig.window();
+        window->playPressed();
         QVERIFY(window->isTicking());
         QVERIFY(window->statusLabel().isEnabled());
         QCOMPARE(window->totalSeconds(), 200);

@@ -115,51 +115,40 @@ TEST_F(SongPlayerTest, PlayAfterPauseResumesAtTheWholeSecond)
     EXPECT_EQ(noteOnsSince(resumedAt), (std::vector<Micros>{0ms, 1s}));
 }
 
-TEST_F(SongPlayerTest, SeekToResumesOnlyARunningSong)
+TEST_F(SongPlayerTest, SeeksAndSkipsResumeOnlyARunningSongAndClampAtTheStart)
 {
     ASSERT_TRUE(player.open(long200));
-    // Stopped: only moves, and the next Play starts at the target second.
+    // Stopped: they only move, and the next Play starts at the target second.
+    EXPECT_FALSE(player.skipForward(8));
+    EXPECT_EQ(player.position().totalSeconds(), 8);
+    EXPECT_FALSE(player.skipBack(8));
+    EXPECT_EQ(player.position().totalSeconds(), 0);
     EXPECT_FALSE(player.seekTo(1, 40));
     EXPECT_EQ(player.position().totalSeconds(), 100);
     ASSERT_TRUE(player.play());
     EXPECT_EQ(player.position().totalSeconds(), 100);
 
     clock.runFor(2500ms);
-    EXPECT_TRUE(player.seekTo(0, 30));
+    EXPECT_TRUE(player.seekTo(0, 3));
     EXPECT_TRUE(player.isPlaying());
     clock.runFor(1s);
-    EXPECT_EQ(player.position().totalSeconds(), 31);
-
-    ASSERT_TRUE(player.pause());
-    EXPECT_FALSE(player.seekTo(2, 0));
-    EXPECT_TRUE(player.isPaused());
-    EXPECT_EQ(player.position().totalSeconds(), 120);
-    clock.runFor(3s);
-    EXPECT_EQ(player.position().totalSeconds(), 120);
-}
-
-TEST_F(SongPlayerTest, SkipsStepFromThePositionAndClampAtTheStart)
-{
-    ASSERT_TRUE(player.open(long200));
-    EXPECT_FALSE(player.skipForward(8)); // not running: moves only
-    EXPECT_EQ(player.position().totalSeconds(), 8);
-    EXPECT_FALSE(player.skipBack(8));
-    EXPECT_EQ(player.position().totalSeconds(), 0);
-
-    ASSERT_TRUE(player.play());
-    clock.runFor(3s);
+    EXPECT_EQ(player.position().totalSeconds(), 4);
     EXPECT_TRUE(player.skipBack(8)); // within the first 8 seconds: back to the start, not a wrap
     EXPECT_EQ(player.position().totalSeconds(), 0);
     EXPECT_TRUE(player.isPlaying());
-
     clock.runFor(10500ms);
     EXPECT_TRUE(player.skipForward(8)); // 10.5 s + 8 s, resumed at the whole second
     EXPECT_EQ(player.position().totalSeconds(), 18);
 
-    // Past the end is the sequencer's clamp (SequencerTest).
+    // Paused: they only move, and the song stays paused. Past the end is the sequencer's clamp (SequencerTest).
     ASSERT_TRUE(player.pause());
-    EXPECT_FALSE(player.skipBack(8)); // paused: moves only
-    EXPECT_EQ(player.position().totalSeconds(), 10);
+    EXPECT_FALSE(player.seekTo(2, 0));
+    EXPECT_TRUE(player.isPaused());
+    EXPECT_EQ(player.position().totalSeconds(), 120);
+    EXPECT_FALSE(player.skipBack(8));
+    EXPECT_EQ(player.position().totalSeconds(), 112);
+    clock.runFor(3s);
+    EXPECT_EQ(player.position().totalSeconds(), 112);
 }
 
 TEST_F(SongPlayerTest, PlayFromTheEndSoundsNothingAndShortSongsMeasureZero)

@@ -87,7 +87,7 @@ TEST(MidiFileReader, Format1TracksUnknownChunksAndTrailingBytes)
     EXPECT_EQ(shown(file.tracks[1]), (std::vector<std::string>{"48:91 64 80", "96:81 64 0", "96:FF 2F +0"}));
 }
 
-// Each malformed part of a file is refused with a reason that names it.
+// Each malformed piece of a file is refused with a reason that names it.
 TEST(MidiFileReader, RefusesMalformedHeadersChunksAndEventsWithTheirReason)
 {
     TrackBytes end;

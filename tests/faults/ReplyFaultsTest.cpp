@@ -103,15 +103,15 @@ TEST_P(OneReplyAfterAnother, NeverStoresAWrongFileAndClaimsSuccessOnlyWithEveryF
                 EXPECT_TRUE(wire.keyboard.errors().empty()) << wire.keyboard.errors().front().detail;
             }
             // A repeated song-done reply may end a song early: the run finishes, naming it, never claiming success.
-            EXPECT_EQ(claimsSuccess(wire), wire.finished() && wire.handshake.cutShortSongs().empty());
-            finishedRuns += wire.finished() ? 1 : 0;
+            EXPECT_EQ(claimsSuccess(wire), wire.handshake.isFinished() && wire.handshake.cutShortSongs().empty());
+            finishedRuns += wire.handshake.isFinished() ? 1 : 0;
             if (plan.faults.size() > 1)
                 continue;
-            if (first == ReplyFault::Duplicate && !wire.finished()) {
+            if (first == ReplyFault::Duplicate && !wire.handshake.isFinished()) {
                 // A stall is always visible on the keyboard's side as a recorded error.
                 EXPECT_FALSE(wire.keyboard.errors().empty());
             } else if (first == ReplyFault::Drop) {
-                EXPECT_FALSE(wire.finished());
+                EXPECT_FALSE(wire.handshake.isFinished());
                 // Only the last reply's loss leaves every file on the keyboard (still no success claimed).
                 if (i + 1 < wire.replyCount) {
                     EXPECT_LT(held(wire, transfer.list).size(), transfer.list.entries.size());
@@ -145,7 +145,7 @@ TEST(MessageFaults, LostRepeatedOrDamagedMessagesAreRecordedNeverStoredWrong)
         expectNothingWrongStored(lost, songs.list);
         // Only the closing control message can go missing without stalling the transfer.
         if (i + 1 < clean.sent.size()) {
-            EXPECT_FALSE(lost.finished());
+            EXPECT_FALSE(lost.handshake.isFinished());
         }
 
         Wire repeated(songs.list, songs.files);
@@ -168,7 +168,7 @@ TEST(MessageFaults, LostRepeatedOrDamagedMessagesAreRecordedNeverStoredWrong)
         Wire damaged(songs.list, songs.files);
         damaged.messageFaults[i] = MessageFault::FlipPayloadBit;
         ASSERT_TRUE(damaged.run());
-        EXPECT_TRUE(damaged.finished());
+        EXPECT_TRUE(damaged.handshake.isFinished());
         std::size_t differing = 0;
         for (const auto& [slot, stored] : damaged.keyboard.songs()) {
             const Bytes& original = damaged.store.files.at(kSlotFiles.at(slot));

@@ -9,7 +9,6 @@
 
 #include "../transfer_core/HandshakeTestSupport.h"
 
-#include <algorithm>
 #include <deque>
 #include <map>
 #include <string>
@@ -64,12 +63,6 @@ struct Wire {
             take(handshake.onShortMessage(frame::kReplyStatus, note));
         }
         return true;
-    }
-
-    bool finished() const
-    {
-        return std::any_of(actions.begin(), actions.end(),
-                           [](const auto& action) { return std::holds_alternative<transfer::Finished>(action); });
     }
 
 private:

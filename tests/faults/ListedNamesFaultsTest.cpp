@@ -23,13 +23,6 @@ namespace {
 const std::string kByteName = "\377";          // one byte that no UTF-8 text holds
 const std::string kLookAlike = "\xEF\xBF\xBD"; // U+FFFD, what that byte is shown as
 
-void sendAllAndClose(transfer::SendFileDialog& window)
-{
-    window.sendButton().click();
-    QTRY_VERIFY_WITH_TIMEOUT(window.handshake() && window.handshake()->isFinished(), 10000);
-    window.closeButton().click();
-}
-
 // The main window on the rig, with the send and play commands plugged in.
 struct MainRig {
     explicit MainRig(TransferRig& rig) : rig(rig), window(rig.session)
@@ -50,7 +43,11 @@ struct MainRig {
         selectOnly(0);
         rig.stored.clear();
         rig.messages.answerNext(ui::MessageAnswer::Yes);
-        rig.whileWindowOpen(sendAllAndClose);
+        rig.whileWindowOpen([](transfer::SendFileDialog& send) {
+            send.sendButton().click();
+            QTRY_VERIFY_WITH_TIMEOUT(send.handshake() && send.handshake()->isFinished(), 10000);
+            send.closeButton().click();
+        });
         (window.*command)();
         return rig.stored;
     }

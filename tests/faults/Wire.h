@@ -1,10 +1,7 @@
 #pragma once
-// The handshake and the keyboard model joined by a wire that can misbehave.
-// Messages flow to the keyboard and replies back one at a time; a fault plan
-// may duplicate, drop or delay the n-th reply (a delayed one arrives
-// after everything else has), or drop, repeat or damage
-// the n-th message on its way to the keyboard. The wire remembers every
-// message it was asked to carry, so a test can compare them with the files.
+// The handshake and the keyboard model joined by a wire that can misbehave: a
+// fault plan may duplicate, drop or hold back (until everything else has
+// arrived) the n-th reply, or drop, repeat or damage the n-th message.
 #include "midi/core/KeyboardModel.h"
 
 #include "../transfer_core/HandshakeTestSupport.h"

@@ -1,6 +1,7 @@
 // quillon-cli's curve, file, frame and song-check commands, run as a user would run them.
 #include "../support/RunCli.h"
 #include "../support/TempFolder.h"
+#include "curve/core/CurveFile.h"
 #include "curve/core/Presets.h"
 #include "curve/core/VelocityCurve.h"
 
@@ -132,15 +133,13 @@ TEST(Cli, BadInputIsOneLineOnStandardErrorWithStatusTwo)
 TEST(FileCli, ListsNewestFirstAndRefusesTooMany)
 {
     TempFolder temp;
-    temp.touch("Quillon/crv/old.crv");
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    temp.touch("Quillon/crv/new.crv");
+    temp.touch("Quillon/crv/a.crv");
     temp.touch("Quillon/mid/song.mid");
     const CliRun curves = runCli("list curves", temp.path());
     EXPECT_EQ(curves.status, 0) << curves.err;
-    EXPECT_EQ(curves.out, "new.crv\nold.crv\n");
+    EXPECT_EQ(curves.out, "a.crv\n");
     EXPECT_EQ(runCli("list songs", temp.path()).out, "song.mid\n");
-    // A line break (or backslash) inside a name is escaped: one entry, one line.
+    // A line break (or backslash) inside a name is escaped: one entry, one line; the newer comes first.
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
     temp.touch("Quillon/mid/two\nlines\\n.mid");
     EXPECT_EQ(runCli("list songs", temp.path()).out, "two\\nlines\\\\n.mid\nsong.mid\n");
@@ -160,19 +159,12 @@ TEST(FileCli, ListsNewestFirstAndRefusesTooMany)
 TEST(FileCli, CurveInfoShowsAFileOrItsRefusal)
 {
     TempFolder temp;
-    // Identity key-points; entry 5 of the stored table changed to 99.
-    std::string bytes;
-    auto put = [&bytes](std::int32_t value) {
-        for (int shift = 0; shift < 32; shift += 8)
-            bytes += static_cast<char>((static_cast<std::uint32_t>(value) >> shift) & 0xFF);
-    };
-    for (int v = 0; v < 128; ++v)
-        put(v == 5 ? 99 : v);
-    for (int pass = 0; pass < 2; ++pass)
-        for (int x : {0, 20, 40, 58, 73, 97, 127})
-            put(x);
-    temp.touch("good.crv", bytes);
-    temp.touch("short.crv", bytes.substr(0, 500));
+    // The default (identity) curve, entry 5 of its stored table changed to 99; the layout is CurveFileTest's.
+    auto stored = quillon::curve::storedCurveOf(quillon::curve::VelocityCurve());
+    stored.table[5] = 99;
+    const auto bytes = quillon::curve::encodeCurveFile(stored);
+    temp.touch("good.crv", std::string(bytes.begin(), bytes.end()));
+    temp.touch("short.crv", std::string(bytes.begin(), bytes.begin() + 500));
 
     const CliRun good = runCli("crv-info good.crv", temp.path());
     EXPECT_EQ(good.status, 0) << good.err;

@@ -30,11 +30,6 @@ keyboard::Reaction sendSong(keyboard::KeyboardModel& model, int slot, const fram
     return last;
 }
 
-std::size_t filesIn(const fs::path& folder)
-{
-    return static_cast<std::size_t>(std::distance(fs::directory_iterator(folder), fs::directory_iterator()));
-}
-
 TEST(KeyboardStore, AFailedStoreKeepsTheEarlierCopyAndWithholdsTheReply)
 {
     const quillon::testing::TempFolder temp;
@@ -60,7 +55,7 @@ TEST(KeyboardStore, AFailedStoreKeepsTheEarlierCopyAndWithholdsTheReply)
 
     EXPECT_FALSE(reply.has_value()); // the sender must not take the song for stored
     EXPECT_EQ(quillon::testing::readBytes(temp.path() / "slot03.mid"), earlier);
-    EXPECT_EQ(filesIn(temp.path()), 1u); // no temporary file left behind
+    EXPECT_EQ(std::distance(fs::directory_iterator(temp.path()), fs::directory_iterator()), 1); // no temporary left
 }
 
 } // namespace

@@ -126,14 +126,11 @@ TEST(PortReconnectJack, SendingWorksAgainAfterTheKeyboardProgramRestarts)
 
     EXPECT_EQ(sendSong(), TransferOutcome::Finished) << keyboard.log();
 
+    // Resolving a choice as the port list changes is the test above's; here the JACK ports really go and come back.
     ASSERT_TRUE(keyboard.stop());
-    EXPECT_EQ(system->resolve(out, Direction::Output), std::nullopt);
-    EXPECT_EQ(system->resolve(in, Direction::Input), std::nullopt);
     EXPECT_EQ(system->sendOne(out, frame::buildTransferControl()), SendResult::OpenFailed);
 
     ASSERT_TRUE(keyboard.start()) << keyboard.log();
-    EXPECT_TRUE(system->resolve(out, Direction::Output).has_value());
-    EXPECT_TRUE(system->resolve(in, Direction::Input).has_value());
     EXPECT_EQ(sendSong(), TransferOutcome::Finished) << keyboard.log();
     EXPECT_NE(keyboard.log().find("song"), std::string::npos) << keyboard.log();
 }

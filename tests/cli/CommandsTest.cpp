@@ -13,11 +13,9 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cstdint>
 #include <future>
 #include <string>
 #include <thread>
-#include <vector>
 
 namespace {
 
@@ -25,8 +23,9 @@ using quillon::testing::CliRun;
 using quillon::testing::runCli;
 using quillon::testing::TempFolder;
 
-// The presets' numbers are the curve core's to prove; here, that the command prints exactly them.
-TEST(CurveCli, TableIsOneLineOf128NumbersFromAPresetOrKeyPoints)
+// The presets' numbers and the message's bytes are the curve core's to prove;
+// here, that the commands print exactly them.
+TEST(CurveCli, TableAndMessageAreOneLineFromAPresetOrKeyPoints)
 {
     const CliRun run = runCli("curve-table --preset Hard2.crv");
     ASSERT_EQ(run.status, 0) << run.err;
@@ -39,16 +38,13 @@ TEST(CurveCli, TableIsOneLineOf128NumbersFromAPresetOrKeyPoints)
     const CliRun typed = runCli("curve-table --points 0,5,15,32,56,71,127 --values 0,34,61,86,110,118,127");
     EXPECT_EQ(typed.status, 0) << typed.err;
     EXPECT_EQ(typed.out, run.out);
-}
 
-TEST(CurveCli, MessageIsUpperCaseHexOnOneLine)
-{
     const CliRun fixup = runCli("curve-message --preset Fixup3.crv");
     ASSERT_EQ(fixup.status, 0) << fixup.err;
-    std::string expected = "F0 00 20 63 00 02 00 05 01 18 00 01 29";
+    std::string message = "F0 00 20 63 00 02 00 05 01 18 00 01 29";
     for (int i = 0; i < 128; ++i)
-        expected += " 7F";
-    EXPECT_EQ(fixup.out, expected + " F7\n");
+        message += " 7F";
+    EXPECT_EQ(fixup.out, message + " F7\n");
 }
 
 const std::string kFormat0 = std::string("MThd\0\0\0\6\0\0\0\1\0\x60", 14);

@@ -36,11 +36,10 @@ struct MainRig {
         window.setHooks(std::move(hooks));
         window.refillFileList();
     }
-    void selectOnly(int row) { window.fileList().setCurrentRow(row, QItemSelectionModel::ClearAndSelect); }
     // Sends the top entry through the Send File window; what the keyboard stored on the way.
     std::vector<StoredItem> sendTop(void (app::MainWindow::*command)())
     {
-        selectOnly(0);
+        window.fileList().setCurrentRow(0, QItemSelectionModel::ClearAndSelect);
         rig.stored.clear();
         rig.messages.answerNext(ui::MessageAnswer::Yes);
         rig.whileWindowOpen([](transfer::SendFileDialog& send) {

@@ -75,10 +75,6 @@ TEST(CheckSongCli, ReportsEachFileAndFailsWhenAnyIsRefused)
 {
     TempFolder temp;
     const auto good = quoted(temp.touch("good.mid", kFormat0 + std::string(3584 - 14, '\0')));
-    const CliRun ok = runCli("check-song " + good);
-    EXPECT_EQ(ok.status, 0);
-    EXPECT_EQ(ok.out, "ok\t 3.50K\n");
-
     const CliRun mixed = runCli("check-song " + good + " " + quoted(temp.touch("other.mid", kFormat1)) + " " +
                                 quoted(temp.path() / "absent.mid"));
     EXPECT_EQ(mixed.status, 1);

@@ -57,14 +57,14 @@ TEST(PatternMatch, ExtensionsMatchInEitherCaseAndNothingElseLoosens)
     EXPECT_FALSE(matchesPattern("a12.crv", "a?.crv"));
 }
 
-TEST(ListFolder, RealFilesComeNewestFirstByCreation)
+TEST(ListFolder, OnlyMatchingFilesComeNewestFirstByCreation)
 {
     TempFolder temp;
-    for (const char* name : {"first.crv", "second.crv", "third.crv"}) {
+    for (const char* name : {"first.crv", "notes.txt", "SECOND.CRV", "third.crv"}) {
         temp.touch(std::string("crv/") + name);
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
-    EXPECT_EQ(listFolder(temp.path() / "crv", "*.crv").names, (Names{"third.crv", "second.crv", "first.crv"}));
+    EXPECT_EQ(listFolder(temp.path() / "crv", "*.crv").names, (Names{"third.crv", "SECOND.CRV", "first.crv"}));
 }
 
 TEST(ListFolder, RewritingAFileKeepsItsCreationPlaceWhereBirthTimesExist)

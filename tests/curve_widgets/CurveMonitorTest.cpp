@@ -10,7 +10,6 @@
 #include "curve/core/Presets.h"
 #include "curve/core/VelocityMonitor.h"
 
-#include <atomic>
 #include <memory>
 #include <thread>
 
@@ -35,10 +34,10 @@ public:
     std::unique_ptr<midi::InputConnection> openInput(const midi::PortRef& at,
                                                      midi::ShortMessageCallback onMessage) override
     {
-        auto inner = held() ? nullptr : FakeBackend::openInput(at, std::move(onMessage));
-        return inner ? std::make_unique<Held>(std::move(inner), m_held) : nullptr;
+        auto inner = FakeBackend::openInput(at, std::move(onMessage));
+        return inner ? std::make_unique<Held>(std::move(inner), *this) : nullptr;
     }
-    bool held() const { return *m_held; }
+    bool held() const { return inputHeldElsewhere; }
     // Note Ons on channel 1, one per velocity, from a thread of their own.
     void play(const std::vector<int>& velocities)
     {
@@ -49,25 +48,22 @@ public:
     }
 
 private:
+    // Holds the port from opening until closed.
     struct Held : midi::InputConnection {
-        Held(std::unique_ptr<midi::InputConnection> inner, std::shared_ptr<std::atomic<bool>> held)
-            : inner(std::move(inner)), held(std::move(held))
+        Held(std::unique_ptr<midi::InputConnection> inner, PlayedKeys& keys) : inner(std::move(inner)), keys(keys)
         {
-            *this->held = true;
+            keys.inputHeldElsewhere = true;
         }
         ~Held() override { close(); }
         void close() override
         {
-            if (!inner)
-                return;
-            inner->close();
+            if (inner)
+                keys.inputHeldElsewhere = false;
             inner.reset();
-            *held = false;
         }
         std::unique_ptr<midi::InputConnection> inner;
-        std::shared_ptr<std::atomic<bool>> held;
+        PlayedKeys& keys;
     };
-    std::shared_ptr<std::atomic<bool>> m_held = std::make_shared<std::atomic<bool>>(false);
 };
 
 struct Rig {

@@ -13,6 +13,7 @@ using quillon::curve::defaultKeyPoints;
 using quillon::curve::KeyPoints;
 using quillon::curve::Table;
 using quillon::testing::EditorHarness;
+using quillon::testing::typeAndOk;
 using ActiveList = quillon::curve::CurveEditor::ActiveList;
 
 namespace {
@@ -20,14 +21,6 @@ namespace {
 KeyPoints soft1() { return quillon::curve::presetCurves()[1].points; }
 KeyPoints expand() { return quillon::curve::presetCurves()[8].points; }
 
-// The name prompt: type a name, press OK.
-auto typeAndOk(const QString& name)
-{
-    return [name](QDialog& dialog) {
-        dialog.findChild<QLineEdit*>()->setText(name);
-        dialog.accept();
-    };
-}
 void cancel(QDialog& dialog) { dialog.reject(); }
 void yes(QDialog& dialog) { dialog.accept(); }
 
@@ -118,9 +111,10 @@ private slots:
         QVERIFY(shown.text.find("backwards.crv") != std::string::npos);
     }
 
-    void savesUnderANewNameAndListsItFirst()
+    void saveWritesANewFileAndAsksBeforeReplacingOne()
     {
         h->writeCurve("older.crv", soft1());
+        const auto original = quillon::testing::readBytes(h->crvFolder() / "older.crv");
         auto& editor = h->open();
         editor.realTimeBox().setChecked(false);
         h->drag(QPoint(160, 200), QPoint(180, 30));
@@ -134,48 +128,28 @@ private slots:
         QCOMPARE(h->listedFiles(), std::vector<std::string>({"mine.crv", "older.crv"}));
         QCOMPARE(h->session.chosenName, std::string("mine"));
 
-        // Cancel on the prompt writes nothing.
+        // Cancel on the name prompt writes nothing; No to replacing leaves the file as it was.
         h->messages.onNextDialog(cancel);
         h->clickButton("Save");
+        h->messages.onNextDialog(typeAndOk("older"));
+        h->messages.onNextDialog(cancel);
+        h->clickButton("Save");
+        QCOMPARE(h->messages.dialogTitles(), std::vector<QString>({"Filename", "Filename", "Filename", "Save file"}));
         QCOMPARE(h->listedFiles().size(), std::size_t(2));
-    }
+        QCOMPARE(quillon::testing::readBytes(h->crvFolder() / "older.crv"), original);
 
-    void savingOverAnExistingFileAsksFirst()
-    {
-        h->writeCurve("old.crv", soft1());
-        const auto original = quillon::testing::readBytes(h->crvFolder() / "old.crv");
-        auto& editor = h->open();
-        editor.realTimeBox().setChecked(false);
-
-        // No: the file stays as it was.
-        h->messages.onNextDialog(typeAndOk("old"));
-        h->messages.onNextDialog(cancel);
-        h->clickButton("Save");
-        QCOMPARE(h->messages.dialogTitles(), std::vector<QString>({"Filename", "Save file"}));
-        QCOMPARE(quillon::testing::readBytes(h->crvFolder() / "old.crv"), original);
-
-        // Yes: replaced by the working curve; the list is not refilled.
-        h->clickPreset("Compress.crv");
-        h->clickButton("Load");
-        h->messages.onNextDialog(typeAndOk("old"));
-        h->messages.onNextDialog(yes);
-        h->clickButton("Save");
-        const auto saved = quillon::curve::readCurveFile(h->crvFolder() / "old.crv");
-        QVERIFY(saved.ok());
-        QCOMPARE(saved->points, quillon::curve::presetCurves()[9].points);
-        QCOMPARE(h->listedFiles(), std::vector<std::string>({"old.crv"}));
-
-        // The list comparison ignores case: "OLD" asks too, and Yes replaces the listed file itself.
+        // The list comparison ignores case: "OLDER" asks too, and Yes replaces the listed file
+        // itself with the working curve; the list is not refilled.
         h->clickPreset("Hard2.crv");
         h->clickButton("Load");
-        h->messages.onNextDialog(typeAndOk("OLD"));
+        h->messages.onNextDialog(typeAndOk("OLDER"));
         h->messages.onNextDialog(yes);
         h->clickButton("Save");
         QCOMPARE(h->messages.dialogTitles().back(), QString("Save file"));
-        QCOMPARE(quillon::curve::readCurveFile(h->crvFolder() / "old.crv")->points,
+        QCOMPARE(quillon::curve::readCurveFile(h->crvFolder() / "older.crv")->points,
                  quillon::curve::presetCurves()[3].points);
-        QVERIFY(!std::filesystem::exists(h->crvFolder() / "OLD.crv"));
-        QCOMPARE(h->listedFiles(), std::vector<std::string>({"old.crv"}));
+        QVERIFY(!std::filesystem::exists(h->crvFolder() / "OLDER.crv"));
+        QCOMPARE(h->listedFiles(), std::vector<std::string>({"mine.crv", "older.crv"}));
     }
 
     void aCancelledRepeatedPromptCancelsTheSave()

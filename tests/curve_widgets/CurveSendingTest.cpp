@@ -110,25 +110,27 @@ private slots:
 
     void failuresShowTheirMessagesAndLeaveTheBar()
     {
-        struct Case {
+        const auto told = [](std::string_view title, std::string_view text, MessageIcon icon) {
+            return std::vector<ShownMessage>{{std::string(title), std::string(text), icon, MessageButtons::Ok}};
+        };
+        const std::string_view app = quillon::text::kApplicationName;
+        const struct {
             const char* name;
             bool chosen;
             bool opens;
             SendResult result;
-            std::string title;
-            std::string text;
-            MessageIcon icon;
+            std::vector<ShownMessage> told; // after the question
+        } cases[] = {
+            {"not chosen", false, true, SendResult::Sent,
+             told(quillon::text::kProgramTitle, quillon::text::kOutputNotOpened, MessageIcon::Stop)},
+            {"open fails", true, false, SendResult::Sent,
+             told(app, quillon::text::kCurveOpenFailed, MessageIcon::None)},
+            {"send fails", true, true, SendResult::SendFailed,
+             told(app, quillon::text::kSendFailed, MessageIcon::None)},
+            // A header that cannot be prepared is not reported, and the bar still ends.
+            {"prepare fails", true, true, SendResult::PrepareFailed, {}},
         };
-        const std::string app(quillon::text::kApplicationName);
-        const std::vector<Case> cases{
-            {"not chosen", false, true, SendResult::Sent, std::string(quillon::text::kProgramTitle),
-             std::string(quillon::text::kOutputNotOpened), MessageIcon::Stop},
-            {"open fails", true, false, SendResult::Sent, app, std::string(quillon::text::kCurveOpenFailed),
-             MessageIcon::None},
-            {"send fails", true, true, SendResult::SendFailed, app, std::string(quillon::text::kSendFailed),
-             MessageIcon::None},
-        };
-        for (const Case& c : cases) {
+        for (const auto& c : cases) {
             EditorHarness fresh;
             fresh.chooseScripted();
             if (!c.chosen)
@@ -138,22 +140,12 @@ private slots:
             auto& editor = fresh.open();
             fresh.messages.answerNext(MessageAnswer::Yes);
             fresh.clickButton("Default");
-            QCOMPARE(fresh.messages.messages().size(), std::size_t(2));
-            const ShownMessage expected{c.title, c.text, c.icon, MessageButtons::Ok};
-            QVERIFY2(fresh.messages.messages()[1] == expected, c.name);
-            QVERIFY2(editor.progressBar().position() == 0, c.name);
+            const std::vector<ShownMessage>& shown = fresh.messages.messages();
+            QVERIFY2(shown.size() == 1 + c.told.size(), c.name);
+            QVERIFY2(std::equal(c.told.begin(), c.told.end(), shown.begin() + 1), c.name);
+            QVERIFY2(editor.progressBar().position() == (c.told.empty() ? 1 : 0), c.name);
             QVERIFY2(editor.progressBar().isVisible(), c.name);
         }
-
-        // A header that cannot be prepared is not reported, and the bar still ends.
-        EditorHarness prepare;
-        prepare.chooseScripted();
-        prepare.scripted->result = SendResult::PrepareFailed;
-        auto& editor = prepare.open();
-        prepare.messages.answerNext(MessageAnswer::Yes);
-        prepare.clickButton("New");
-        QCOMPARE(prepare.messages.messages().size(), std::size_t(1)); // only the question
-        QCOMPARE(editor.progressBar().position(), 1);
     }
 
     void presetSendWaitsWithoutBlockingTheWindow()
@@ -229,10 +221,7 @@ private slots:
         // Straight away, and during the pause, the working table belongs to the edited key-points,
         // so a Save now writes a table that matches its key-points.
         QCOMPARE(editor.state().working().table(), computeCurveTable(edited));
-        h->messages.onNextDialog([](QDialog& dialog) {
-            dialog.findChild<QLineEdit*>()->setText("during");
-            dialog.accept();
-        });
+        h->messages.onNextDialog(quillon::testing::typeAndOk("during"));
         h->clickButton("Save");
         const auto saved = quillon::curve::readCurveFile(h->crvFolder() / "during.crv");
         QVERIFY(saved.ok());

@@ -137,6 +137,15 @@ private:
     }
 };
 
+// The name prompt: type a name, press OK.
+inline auto typeAndOk(const QString& name)
+{
+    return [name](QDialog& dialog) {
+        dialog.findChild<QLineEdit*>()->setText(name);
+        dialog.accept();
+    };
+}
+
 // The table as the keyboard stores it.
 inline std::array<std::uint8_t, 128> asBytes(const curve::Table& table)
 {

@@ -1,5 +1,6 @@
 // Sending curves: Real_time releases, New and Default, the Send button with
-// its pause, kept slots, stored files, and the messages for every failure.
+// its pause, kept slots, stored files, the messages for every failure, and
+// undo and redo, whose steps are sent with Real_time too.
 #include "EditorHarness.h"
 
 #include "base/core/Messages.h"
@@ -231,6 +232,70 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(h->keyboard->messagesReceived(), std::size_t(1), 2000);
         QCOMPARE(*h->keyboard->curve(), asBytes(computeCurveTable(kept)));
         QCOMPARE(editor.state().working().keyPoints(), edited);
+    }
+
+    // Ctrl+Z and Ctrl+Shift+Z (or Ctrl+Y): whole drags, Load and New are one step each,
+    // and with Real_time checked the curve a step brings back is sent as a released drag's is.
+    void undoAndRedoStepThroughDragsLoadAndNew()
+    {
+        auto& editor = h->open();
+        editor.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&editor));
+        const KeyPoints start = defaultKeyPoints();
+
+        h->drag(QPoint(160, 200), QPoint(180, 90));
+        const KeyPoints afterFirst = editor.state().working().keyPoints();
+        // A drag with many moves is still one step.
+        h->press(QPoint(292, 200));
+        for (int y = 190; y > 40; y -= 30)
+            h->moveTo(QPoint(300, y));
+        h->release(QPoint(300, 40));
+        const KeyPoints afterSecond = editor.state().working().keyPoints();
+        h->clickPreset(QString::fromLatin1(quillon::curve::presetCurves()[3].name.data()));
+        h->clickButton(QStringLiteral("Load"));
+        const KeyPoints loaded = quillon::curve::presetCurves()[3].points;
+        QCOMPARE(editor.state().working().keyPoints(), loaded);
+        QVERIFY(afterFirst != start && afterSecond != afterFirst && loaded != afterSecond);
+
+        const auto sent = [&] { return h->keyboard->messagesReceived(); };
+        const auto expectShownAndSent = [&](const KeyPoints& points, std::size_t messages) {
+            QCOMPARE(editor.state().working().keyPoints(), points);
+            const auto table = computeCurveTable(points);
+            QCOMPARE(editor.newCell(6).text(), QString::number(table[60])); // what the window shows
+            QCOMPARE(sent(), messages);
+            QCOMPARE(*h->keyboard->curve(), asBytes(table)); // what the keyboard now holds
+        };
+        std::size_t messages = sent(); // the two releases were sent
+        QCOMPARE(messages, std::size_t(2));
+
+        const struct {
+            QKeyCombination key;
+            KeyPoints expected;
+        } steps[] = {
+            {Qt::CTRL | Qt::Key_Z, afterSecond}, {Qt::CTRL | Qt::Key_Z, afterFirst},
+            {Qt::CTRL | Qt::Key_Z, start},       {Qt::CTRL | Qt::SHIFT | Qt::Key_Z, afterFirst},
+            {Qt::CTRL | Qt::Key_Y, afterSecond}, {Qt::CTRL | Qt::Key_Y, loaded},
+        };
+        for (const auto& step : steps) {
+            QTest::keyClick(&editor, step.key.key(), step.key.keyboardModifiers());
+            expectShownAndSent(step.expected, ++messages);
+        }
+        // Nothing left to redo: nothing changes, nothing is sent.
+        QTest::keyClick(&editor, Qt::Key_Y, Qt::ControlModifier);
+        expectShownAndSent(loaded, messages);
+
+        // Without Real_time a step only shows the curve.
+        editor.realTimeBox().setChecked(false);
+        QTest::keyClick(&editor, Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(editor.state().working().keyPoints(), afterSecond);
+        QCOMPARE(sent(), messages);
+
+        // New is one step too (its own send question answered No).
+        h->messages.answerNext(MessageAnswer::No);
+        h->clickButton(QStringLiteral("New"));
+        QCOMPARE(editor.state().working().keyPoints(), defaultKeyPoints());
+        QTest::keyClick(&editor, Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(editor.state().working().keyPoints(), afterSecond);
     }
 
 private:

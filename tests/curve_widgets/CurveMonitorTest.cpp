@@ -1,7 +1,5 @@
-// The velocity monitor in the curve editor: keys arrive through a real input
-// (a test keyboard whose keys come from a thread of their own), fill the corner
-// histogram, and are marked on the new-velocity axis where the present curve
-// puts them. The input is open only while "Monitor" is checked and the window is up.
+// The velocity monitor in the curve editor: played keys fill the corner histogram
+// and are marked on the new-velocity axis where the present curve puts them.
 #include "../midi/FakeBackend.h"
 #include "../support/Pixels.h"
 #include "EditorHarness.h"
@@ -66,24 +64,19 @@ private:
     };
 };
 
-struct Rig {
-    PlayedKeys* keys = nullptr;
-    std::unique_ptr<EditorHarness> h;
-
-    Rig()
+// The editor's rig with the played keyboard as its third backend.
+struct Rig : EditorHarness {
+    Rig() : EditorHarness(quillon::testing::backendsOf(std::make_unique<PlayedKeys>())), keys(&backend<PlayedKeys>(2))
     {
-        auto made = std::make_unique<PlayedKeys>();
-        keys = made.get();
-        std::vector<std::unique_ptr<midi::Backend>> extra;
-        extra.push_back(std::move(made));
-        h = std::make_unique<EditorHarness>(std::move(extra));
     }
     curve::CurveEditor& openWithInput(const midi::PortChoice& input)
     {
-        h->session.inputChoice = input;
-        return h->open();
+        session.inputChoice = input;
+        return open();
     }
-    void clickMonitor() const { QTest::mouseClick(&h->editor->monitorBox(), Qt::LeftButton); }
+    void clickMonitor() const { QTest::mouseClick(&editor->monitorBox(), Qt::LeftButton); }
+
+    PlayedKeys* keys;
 };
 
 // The histogram's bars, left to right: first column and height in pixels.
@@ -118,8 +111,8 @@ private slots:
         Rig rig;
         auto& editor = rig.openWithInput(midi::PortChoice::of(PlayedKeys::port()));
         QVERIFY(QTest::qWaitForWindowExposed(&editor));
-        rig.h->clickPreset("Hard1.crv");
-        rig.h->clickButton("Load");
+        rig.clickPreset("Hard1.crv");
+        rig.clickButton("Load");
         rig.clickMonitor();
         QVERIFY(rig.keys->held());
 
@@ -160,8 +153,8 @@ private slots:
         QCOMPARE(countColour(area, QRect(0, heightOf(60) - 1, 40, 3), kPlayed), 0);
 
         // Fixup1 gives every key 64: loaded now, the keys already counted land half way up.
-        rig.h->clickPreset("Fixup1.crv");
-        rig.h->clickButton("Load");
+        rig.clickPreset("Fixup1.crv");
+        rig.clickButton("Load");
         const QImage& fixed = editor.canvas().image();
         QCOMPARE(fixed.pixelColor(8, heightOf(64)), kLatest);
         QVERIFY(fixed.pixelColor(8, heightOf(table[40])) != kLatest);
@@ -190,23 +183,23 @@ private slots:
         // so the Send File window opened next can listen on it.
         rig.clickMonitor();
         QVERIFY(rig.keys->held());
-        rig.h->clickButton("Exit");
+        rig.clickButton("Exit");
         QVERIFY(!editor.isVisible());
         QVERIFY(!rig.keys->held());
         QVERIFY(!editor.monitorBox().isChecked());
         rig.keys->play({90, 91});
         QCoreApplication::processEvents();
         QCOMPARE(editor.velocityMonitor().count(), std::size_t(0));
-        auto next = rig.h->midi->openInput(midi::PortChoice::of(PlayedKeys::port()), [](std::uint32_t) {});
+        auto next = rig.midi->openInput(midi::PortChoice::of(PlayedKeys::port()), [](std::uint32_t) {});
         QVERIFY(next != nullptr);
         next->close();
 
         // A window destroyed while monitoring lets go of the input too, also with keys on their way.
-        auto& again = rig.h->open();
+        auto& again = rig.open();
         QTest::mouseClick(&again.monitorBox(), Qt::LeftButton);
         QVERIFY(rig.keys->held());
         rig.keys->play({70});
-        rig.h->editor.reset();
+        rig.editor.reset();
         QVERIFY(!rig.keys->held());
         QCoreApplication::processEvents();
     }
@@ -218,28 +211,28 @@ private slots:
         rig.clickMonitor();
         QVERIFY(!editor.monitorBox().isChecked());
         QVERIFY(!editor.monitorInputOpen());
-        QCOMPARE(rig.h->messages.messages().size(), std::size_t(1));
-        const auto& notChosen = rig.h->messages.messages().back();
+        QCOMPARE(rig.messages.messages().size(), std::size_t(1));
+        const auto& notChosen = rig.messages.messages().back();
         QCOMPARE(notChosen.title, std::string(quillon::text::kProgramTitle));
         QCOMPARE(notChosen.text, std::string(quillon::text::kInputNotOpened));
         QVERIFY(notChosen.icon == quillon::ui::MessageIcon::Stop);
 
         // A port another program holds cannot be opened.
-        auto holder = rig.h->midi->openInput(midi::PortChoice::of(PlayedKeys::port()), [](std::uint32_t) {});
+        auto holder = rig.midi->openInput(midi::PortChoice::of(PlayedKeys::port()), [](std::uint32_t) {});
         QVERIFY(holder != nullptr);
-        rig.h->session.inputChoice = midi::PortChoice::of(PlayedKeys::port());
+        rig.session.inputChoice = midi::PortChoice::of(PlayedKeys::port());
         rig.clickMonitor();
         QVERIFY(!editor.monitorBox().isChecked());
         QVERIFY(!editor.monitorInputOpen());
-        QCOMPARE(rig.h->messages.messages().size(), std::size_t(2));
-        QCOMPARE(rig.h->messages.messages().back().text, std::string(quillon::text::kNoInputDevices));
+        QCOMPARE(rig.messages.messages().size(), std::size_t(2));
+        QCOMPARE(rig.messages.messages().back().text, std::string(quillon::text::kNoInputDevices));
 
         // Once it is free, the next click opens it.
         holder->close();
         rig.clickMonitor();
         QVERIFY(editor.monitorBox().isChecked());
         QVERIFY(rig.keys->held());
-        QCOMPARE(rig.h->messages.messages().size(), std::size_t(2));
+        QCOMPARE(rig.messages.messages().size(), std::size_t(2));
     }
 };
 

@@ -67,11 +67,6 @@ public:
     void press(QPoint at) { QTest::mousePress(&editor->canvas(), Qt::LeftButton, {}, at); }
     void moveTo(QPoint at) { QTest::mouseMove(&editor->canvas(), at); }
     void release(QPoint at) { QTest::mouseRelease(&editor->canvas(), Qt::LeftButton, {}, at); }
-    void click(QPoint at)
-    {
-        press(at);
-        release(at);
-    }
     void drag(QPoint from, QPoint to)
     {
         press(from);

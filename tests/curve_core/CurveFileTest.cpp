@@ -12,12 +12,6 @@ using quillon::testing::TempFolder;
 using quillon::testing::writeBytes;
 using Bytes = std::vector<std::uint8_t>;
 
-void putLittleEndian(Bytes& bytes, std::size_t offset, std::uint32_t value)
-{
-    for (std::size_t i = 0; i < 4; ++i)
-        bytes[offset + i] = static_cast<std::uint8_t>(value >> (8 * i));
-}
-
 StoredCurve hard2()
 {
     VelocityCurve curve;
@@ -83,7 +77,8 @@ TEST(CurveFileRefusal, ShortFilesAndBrokenKeyPointsLeaveTheCurveUnchanged)
 
     auto brokenAt = [&good](std::size_t offset, std::int32_t value) {
         Bytes bytes = good;
-        putLittleEndian(bytes, offset, static_cast<std::uint32_t>(value));
+        for (std::size_t i = 0; i < 4; ++i) // little-endian, as the file stores it
+            bytes[offset + i] = static_cast<std::uint8_t>(static_cast<std::uint32_t>(value) >> (8 * i));
         return bytes;
     };
     expectRefusedAndUntouched(temp, brokenAt(kKeyXOffset, 3), "velocity 0");

@@ -8,8 +8,6 @@ namespace {
 
 const frame::Bytes kHead{0xF0, 0x00, 0x20, 0x63, 0x00, 0x02, 0x00, 0x05, 0x01, 0x18, 0x00, 0x01, 0x29};
 
-frame::Bytes payloadOf(const frame::Bytes& message) { return {message.begin() + 13, message.end() - 1}; }
-
 TEST(CurveMessage, DefaultCurveCarriesZeroToSeventyF)
 {
     const Result<frame::Bytes> message = buildCurveMessage(VelocityCurve{}.table());
@@ -17,7 +15,7 @@ TEST(CurveMessage, DefaultCurveCarriesZeroToSeventyF)
     ASSERT_EQ(message->size(), kCurveMessageSize);
     EXPECT_EQ((frame::Bytes{message->begin(), message->begin() + 13}), kHead);
     EXPECT_EQ(message->back(), 0xF7);
-    const frame::Bytes payload = payloadOf(*message);
+    const frame::Bytes payload(message->begin() + 13, message->end() - 1);
     for (std::size_t v = 0; v < kTableSize; ++v)
         EXPECT_EQ(payload[v], v) << "at " << v;
 }

@@ -1,5 +1,3 @@
-// The velocity monitor: which messages count, the window of the last 200
-// keys, the histogram and its bins, and where the present curve puts a key.
 #include "curve/core/VelocityMonitor.h"
 
 #include <gtest/gtest.h>

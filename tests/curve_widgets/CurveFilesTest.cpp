@@ -1,12 +1,9 @@
-// The editor's lists and file commands: choosing entries, Load from either
-// list, Save with its prompts, refused curve files, Delete and the selection
-// that follows, the 300-file refusal.
+// The editor's lists and file commands: choosing entries, Load, Save with its
+// prompts, Delete and the selection that follows, the 300-file refusal.
 #include "EditorHarness.h"
 
 #include "base/core/Messages.h"
 #include "curve/core/Presets.h"
-
-#include <QFile>
 
 using quillon::curve::computeCurveTable;
 using quillon::curve::defaultKeyPoints;
@@ -73,10 +70,16 @@ private slots:
     }
 
     // A file's stored table is not taken: the table always follows the key-points.
-    void loadsAPresetOrAFileAndRecomputesTheTable()
+    // Which files are refused, and that a refused load leaves the curve as it was, is
+    // CurveFileTest's; here the refusal is told with the file's name.
+    void loadsAPresetOrAFileAndTellsARefusedFileByName()
     {
         Table zeros{};
         h->writeCurve("stored.crv", expand(), &zeros);
+        KeyPoints backwards = defaultKeyPoints();
+        backwards.x[2] = 10; // left of key-point 1
+        h->writeBytes("backwards.crv",
+                      quillon::curve::encodeCurveFile({computeCurveTable(defaultKeyPoints()), backwards}));
         auto& editor = h->open();
         h->clickPreset("Hard2.crv");
         QCOMPARE(editor.state().working().keyPoints(), defaultKeyPoints()); // choosing does not load
@@ -91,17 +94,7 @@ private slots:
         QCOMPARE(editor.state().working().keyPoints(), expand());
         QCOMPARE(editor.state().working().table(), computeCurveTable(expand()));
         QVERIFY(h->messages.messages().empty());
-    }
 
-    // Which files are refused, and that a refused load leaves the curve as it was, is CurveFileTest's;
-    // here the refusal is told with the file's name.
-    void aRefusedFileIsToldWithItsName()
-    {
-        KeyPoints backwards = defaultKeyPoints();
-        backwards.x[2] = 10; // left of key-point 1
-        h->writeBytes("backwards.crv",
-                      quillon::curve::encodeCurveFile({computeCurveTable(defaultKeyPoints()), backwards}));
-        h->open();
         h->clickFile("backwards.crv");
         h->clickButton("Load");
         QCOMPARE(h->messages.messages().size(), std::size_t(1));

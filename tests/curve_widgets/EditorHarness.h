@@ -43,13 +43,6 @@ public:
         editor->show();
         return *editor;
     }
-    // An open editor whose releases send nothing, for tests about drawing.
-    static std::unique_ptr<EditorHarness> openedWithoutRealTime()
-    {
-        auto harness = std::make_unique<EditorHarness>();
-        harness->open().realTimeBox().setChecked(false);
-        return harness;
-    }
 
     // Writes a curve file; files written one after another get later creation times.
     void writeCurve(const std::string& entry, const curve::KeyPoints& points, const curve::Table* table = nullptr)

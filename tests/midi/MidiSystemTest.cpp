@@ -13,7 +13,6 @@
 #include <gtest/gtest.h>
 
 #include <condition_variable>
-#include <filesystem>
 #include <functional>
 #include <random>
 #include <thread>
@@ -34,80 +33,62 @@ frame::Bytes songFile(std::size_t bodyLength, unsigned seed)
     return song;
 }
 
-// Files live in a fresh folder; the handshake reads them back by path.
-struct Files {
-    std::string write(const std::string& name, const frame::Bytes& bytes) const
-    {
-        return folder.write(name, bytes).string();
-    }
-    static transfer::TransferHandshake::FileReader reader()
-    {
-        return [](const std::string& path) { return transfer::readWholeFile(path); };
-    }
-    quillon::testing::TempFolder folder;
-};
-
 PortChoice builtIn() { return PortChoice::of({VirtualKeyboard::kBackendName, VirtualKeyboard::kPortName, 0}); }
 
-std::unique_ptr<MidiSystem> systemWithKeyboard(FakeBackend** fake = nullptr)
+// Sends the songs (file contents by slot) from a fresh folder, as the Send File window does.
+TransferReport sendSongs(MidiSystem& system, const std::vector<std::pair<frame::Bytes, int>>& songs, PortChoice out,
+                         PortChoice in, std::chrono::milliseconds replyTimeout = 5000ms, bool keepOutputOpen = true)
 {
-    std::vector<std::unique_ptr<Backend>> backends;
-    backends.push_back(std::make_unique<VirtualKeyboard>());
-    auto extra = std::make_unique<FakeBackend>("Fake");
-    if (fake)
-        *fake = extra.get();
-    backends.push_back(std::move(extra));
-    return std::make_unique<MidiSystem>(std::move(backends));
+    quillon::testing::TempFolder folder;
+    transfer::TransferList list{transfer::TransferKind::Songs, {}};
+    for (const auto& [bytes, slot] : songs)
+        list.entries.push_back({folder.write(std::to_string(slot) + ".mid", bytes).string(), "", slot});
+    transfer::TransferHandshake handshake(std::move(list),
+                                          [](const std::string& path) { return transfer::readWholeFile(path); });
+    TransferOptions options;
+    options.output = std::move(out);
+    options.input = std::move(in);
+    options.replyTimeout = replyTimeout;
+    options.keepOutputOpen = keepOutputOpen;
+    return runTransfer(system, handshake, options);
 }
 
-TransferOptions options(PortChoice out, PortChoice in, std::chrono::milliseconds timeout = 5000ms, bool keepOpen = true)
-{
-    TransferOptions chosen;
-    chosen.output = std::move(out);
-    chosen.input = std::move(in);
-    chosen.replyTimeout = timeout;
-    chosen.keepOutputOpen = keepOpen;
-    return chosen;
-}
-
-TransferReport transferTo(MidiSystem& system, transfer::TransferList list, const Files& files, bool keepOpen = true,
-                          std::chrono::milliseconds timeout = 3000ms)
-{
-    transfer::TransferHandshake handshake(std::move(list), files.reader());
-    return runTransfer(system, handshake, options(builtIn(), builtIn(), timeout, keepOpen));
-}
+// The built-in keyboard and a backend whose ports a test sets.
+class WithKeyboard : public ::testing::Test {
+protected:
+    WithKeyboard()
+    {
+        std::vector<std::unique_ptr<Backend>> backends;
+        backends.push_back(std::make_unique<VirtualKeyboard>());
+        fake = static_cast<FakeBackend*>(backends.emplace_back(std::make_unique<FakeBackend>("Fake")).get());
+        system = std::make_unique<MidiSystem>(std::move(backends));
+    }
+    FakeBackend* fake;
+    std::unique_ptr<MidiSystem> system;
+};
 
 } // namespace
 
 // Which slot keeps which song is the keyboard model's to check; here the runner's road, port kept open or not.
-TEST(BuiltInKeyboard, SongsArriveByteExactInTheirSlotsWithPortKeptOpenOrNot)
+TEST_F(WithKeyboard, SongsArriveByteExactInTheirSlotsWithPortKeptOpenOrNot)
 {
-    Files files;
     const auto small = songFile(100, 1);
     const auto large = songFile(20000, 2); // many blocks
+    auto* keyboard = system->keyboard();
     for (bool keepOpen : {true, false}) {
-        auto system = systemWithKeyboard();
-        transfer::TransferList list{transfer::TransferKind::Songs,
-                                    {{files.write("a.mid", small), "", 5}, {files.write("b.mid", large), "", 28}}};
-        const auto report = transferTo(*system, list, files, keepOpen);
+        keyboard->reset();
+        const auto report = sendSongs(*system, {{small, 5}, {large, 28}}, builtIn(), builtIn(), 5000ms, keepOpen);
         ASSERT_EQ(report.outcome, TransferOutcome::Finished) << outcomeName(report.outcome);
-        auto* keyboard = system->keyboard();
         EXPECT_EQ(keyboard->song(5), small);
         EXPECT_EQ(keyboard->song(28), large);
         EXPECT_TRUE(keyboard->errors().empty());
         EXPECT_FALSE(keyboard->transferOpen()); // the closing control message arrived
-        // control + per song (header + blocks) + control
-        unsigned expected = 2;
-        for (const auto* song : {&small, &large})
-            expected += 1 + frame::blockCount(frame::packedLength(song->size()));
-        EXPECT_EQ(report.messagesSent, expected);
-        EXPECT_EQ(keyboard->messagesReceived(), expected);
+        EXPECT_EQ(report.messagesSent, keyboard->messagesReceived());
     }
 }
 
-TEST(BuiltInKeyboard, RepliesComeFromTheKeyboardsThreadNotFromSend)
+TEST_F(WithKeyboard, RepliesComeFromTheKeyboardsThreadNotFromSend)
 {
-    auto system = systemWithKeyboard();
     std::mutex mutex;
     std::condition_variable arrived;
     std::vector<std::pair<std::uint32_t, std::thread::id>> replies;
@@ -129,33 +110,31 @@ TEST(BuiltInKeyboard, RepliesComeFromTheKeyboardsThreadNotFromSend)
     input->close(); // twice is harmless
 }
 
-TEST(VanishedPorts, AStallNamesWhatIsKnownAndOnlyWhatHappenedDuringTheWait)
+TEST(Stalls, AStallNamesWhatIsKnownAndOnlyWhatHappenedDuringTheWait)
 {
     using Change = std::function<void(FakeBackend&)>;
     const std::string silent(text::kStallKeyboardSilent);
     const std::string missed3 =
         std::string(text::kStallMissedCycles) + "3" + std::string(text::kStallMissedCyclesSuffix);
+    const std::string bridged = silent + " " + std::string(text::kStallThroughBridge);
     struct Case {
         const char* what;
-        std::string output;
         Change duringWait;
         Stall stall;
         std::string detail;
+        std::string output = "keys:in";
     };
     const std::vector<Case> cases = {
-        {"silent keyboard", "keys:in", {}, {StallCause::KeyboardSilent, 0, false}, silent},
+        {"silent keyboard", {}, {StallCause::KeyboardSilent, 0, false}, silent},
         {"cycles missed while waiting",
-         "keys:in",
          [](FakeBackend& fake) { fake.missed += 3; },
          {StallCause::KeyboardSilent, 3, false},
          silent + " " + missed3},
         {"server stopped",
-         "keys:in",
          [](FakeBackend& fake) { fake.stops = 1; },
          {StallCause::ServerStopped, 0, false},
          std::string(text::kStallServerStopped)},
         {"server runs no cycles (paused or stuck)",
-         "keys:in",
          [](FakeBackend& fake) {
              fake.lastCycle = std::chrono::steady_clock::now() - std::chrono::seconds(3);
              fake.missed += 3; // its own doing: not mentioned
@@ -163,23 +142,16 @@ TEST(VanishedPorts, AStallNamesWhatIsKnownAndOnlyWhatHappenedDuringTheWait)
          {StallCause::NoCycles, 3, false},
          std::string(text::kStallNoCycles)},
         {"port gone",
-         "keys:in",
          [](FakeBackend& fake) { fake.m_inputs.clear(); },
          {StallCause::PortGone, 0, false},
          std::string(text::kStallPortGone)},
         {"bridge to hardware",
-         "a2j:Keys [24] (playback): Keys MIDI 1",
          {},
          {StallCause::KeyboardSilent, 0, true},
-         silent + " " + std::string(text::kStallThroughBridge)},
-        {"server's own ALSA port",
-         "system:midi_playback_1",
-         {},
-         {StallCause::KeyboardSilent, 0, true},
-         silent + " " + std::string(text::kStallThroughBridge)},
+         bridged,
+         "a2j:Keys [24] (playback): Keys MIDI 1"},
+        {"server's own ALSA port", {}, {StallCause::KeyboardSilent, 0, true}, bridged, "system:midi_playback_1"},
     };
-    Files files;
-    const transfer::TransferList list{transfer::TransferKind::Songs, {{files.write("s.mid", songFile(10, 1)), "", 1}}};
     for (const auto& c : cases) {
         std::vector<std::unique_ptr<Backend>> backends;
         auto* fake = static_cast<FakeBackend*>(backends.emplace_back(std::make_unique<FakeBackend>("JACK")).get());
@@ -188,20 +160,16 @@ TEST(VanishedPorts, AStallNamesWhatIsKnownAndOnlyWhatHappenedDuringTheWait)
         fake->m_inputs = {"keys:out"};
         fake->missed = 5; // cycles missed before the wait are not its business
         fake->afterSend = c.duringWait;
-        transfer::TransferHandshake handshake(list, files.reader());
-        const auto report = runTransfer(
-            system, handshake,
-            options(system.choiceForIndex(0, Direction::Output), system.choiceForIndex(0, Direction::Input), 100ms));
+        const auto report = sendSongs(system, {{songFile(10, 1), 1}}, system.choiceForIndex(0, Direction::Output),
+                                      system.choiceForIndex(0, Direction::Input), 100ms);
         EXPECT_EQ(report.outcome, TransferOutcome::NoReply) << c.what;
         EXPECT_EQ(report.stall, c.stall) << c.what;
         EXPECT_EQ(report.detail, c.detail) << c.what;
     }
 }
 
-TEST(PortChoices, DefaultRouteIsTheRealDeviceWithAnInputElseTheBuiltInKeyboard)
+TEST_F(WithKeyboard, DefaultRouteIsTheRealDeviceWithAnInputElseTheBuiltInKeyboard)
 {
-    FakeBackend* fake = nullptr;
-    auto system = systemWithKeyboard(&fake);
     const auto route = system->resolve(PortChoice::defaultRoute(), Direction::Output);
     ASSERT_TRUE(route.has_value());
     EXPECT_EQ(route->backend, VirtualKeyboard::kBackendName);
@@ -218,10 +186,8 @@ TEST(PortChoices, DefaultRouteIsTheRealDeviceWithAnInputElseTheBuiltInKeyboard)
     EXPECT_EQ(system->resolve(PortChoice::notChosen(), Direction::Output), std::nullopt);
 }
 
-TEST(PortChoices, ListIndicesMatchTheLists)
+TEST_F(WithKeyboard, ListIndicesMatchTheLists)
 {
-    FakeBackend* fake = nullptr;
-    auto system = systemWithKeyboard(&fake);
     fake->m_outputs = {"a", "b", "b"};
     ASSERT_EQ(system->outputs().size(), 4u);
     EXPECT_EQ(system->outputs()[0].ref.name, VirtualKeyboard::kPortName);
@@ -238,27 +204,19 @@ TEST(PortChoices, ListIndicesMatchTheLists)
 
 // A transfer needs both its ports: an input held by another program or an
 // output that went away stops it before anything is sent.
-TEST(VanishedPorts, ATransferWithoutItsInputOrOutputSendsNothing)
+TEST_F(WithKeyboard, ATransferWithoutItsInputOrOutputSendsNothing)
 {
-    Files files;
-    const transfer::TransferList list{transfer::TransferKind::Songs, {{files.write("x.mid", songFile(10, 1)), "", 1}}};
-    FakeBackend* fake = nullptr;
-    auto system = systemWithKeyboard(&fake);
     fake->m_outputs = {"keyboard"};
     fake->m_inputs = {"keyboard"};
     const auto out = system->choiceForIndex(0, Direction::Output); // a real device is listed first
     const auto in = system->choiceForIndex(0, Direction::Input);
 
     fake->inputHeldElsewhere = true;
-    EXPECT_EQ(system->openInput(in, [](std::uint32_t) {}), nullptr);
-    transfer::TransferHandshake held(list, files.reader());
-    EXPECT_EQ(runTransfer(*system, held, options(out, in)).outcome, TransferOutcome::NoInput);
+    EXPECT_EQ(sendSongs(*system, {{songFile(10, 1), 1}}, out, in).outcome, TransferOutcome::NoInput);
     EXPECT_TRUE(fake->sent.empty());
 
     fake->m_outputs.clear();
-    EXPECT_EQ(system->openOutput(out), nullptr);
     EXPECT_EQ(system->sendOne(PortChoice::notChosen(), frame::buildTransferControl()), SendResult::OpenFailed);
-    transfer::TransferHandshake gone(list, files.reader());
-    EXPECT_EQ(runTransfer(*system, gone, options(out, builtIn())).outcome, TransferOutcome::NoOutput);
+    EXPECT_EQ(sendSongs(*system, {{songFile(10, 1), 1}}, out, builtIn()).outcome, TransferOutcome::NoOutput);
     EXPECT_EQ(system->keyboard()->messagesReceived(), 0u);
 }

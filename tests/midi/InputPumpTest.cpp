@@ -3,7 +3,6 @@
 #include "FakeBackend.h"
 
 #include "midi/io/MidiInputPump.h"
-#include "midi/io/VirtualKeyboard.h"
 
 #include <QCoreApplication>
 #include <QTest>
@@ -19,81 +18,67 @@ using midi::testing::FakeBackend;
 
 namespace {
 
-struct App {
+class InputPump : public ::testing::Test {
+protected:
     int argc = 1;
     char name[8] = "pump";
     char* argv[1] = {name};
     QCoreApplication app{argc, argv};
-};
-
-struct Received {
-    std::vector<quint32> messages;
-    bool allOnMainThread = true;
-};
-
-std::unique_ptr<MidiSystem> fakeSystem(FakeBackend** fake)
-{
-    std::vector<std::unique_ptr<Backend>> backends;
-    backends.push_back(std::make_unique<VirtualKeyboard>());
-    auto backend = std::make_unique<FakeBackend>("Fake");
-    backend->m_inputs = {"keyboard"};
-    *fake = backend.get();
-    backends.push_back(std::move(backend));
-    return std::make_unique<MidiSystem>(std::move(backends));
-}
-
-class InputPump : public ::testing::Test {
-protected:
-    App app;
     FakeBackend* fake = nullptr;
-    std::unique_ptr<MidiSystem> system = fakeSystem(&fake);
-    MidiInputPump pump{*system};
-    Received received;
+    std::unique_ptr<MidiSystem> system;
+    std::unique_ptr<MidiInputPump> pump;
+    std::vector<quint32> received;
+    bool allOnMainThread = true;
 
     InputPump()
     {
-        QObject::connect(&pump, &MidiInputPump::shortMessage, &pump, [this](quint32 packed) {
-            received.messages.push_back(packed);
-            received.allOnMainThread &= QThread::currentThread() == QCoreApplication::instance()->thread();
+        std::vector<std::unique_ptr<Backend>> backends;
+        fake = static_cast<FakeBackend*>(backends.emplace_back(std::make_unique<FakeBackend>("Fake")).get());
+        fake->m_inputs = {"keyboard"};
+        system = std::make_unique<MidiSystem>(std::move(backends));
+        pump = std::make_unique<MidiInputPump>(*system);
+        QObject::connect(pump.get(), &MidiInputPump::shortMessage, pump.get(), [this](quint32 packed) {
+            received.push_back(packed);
+            allOnMainThread &= QThread::currentThread() == QCoreApplication::instance()->thread();
         });
     }
-    PortChoice input() const { return system->choiceForIndex(1, Direction::Input); }
+    PortChoice input() const { return system->choiceForIndex(0, Direction::Input); }
 };
 
 } // namespace
 
 TEST_F(InputPump, DeliversEveryMessageInOrderOnItsOwnThread)
 {
-    ASSERT_TRUE(pump.open(input()));
+    ASSERT_TRUE(pump->open(input()));
 
     constexpr quint32 count = 5000;
     std::thread driver([fake = fake] {
         for (quint32 i = 0; i < count; ++i)
             fake->inject(0x90 | (i << 8));
     });
-    const bool all = QTest::qWaitFor([&] { return received.messages.size() == count; }, 10000);
+    const bool all = QTest::qWaitFor([&] { return received.size() == count; }, 10000);
     driver.join();
-    ASSERT_TRUE(all) << received.messages.size() << " of " << count;
+    ASSERT_TRUE(all) << received.size() << " of " << count;
     for (quint32 i = 0; i < count; ++i)
-        ASSERT_EQ(received.messages[i], 0x90 | (i << 8)) << "message " << i;
-    EXPECT_TRUE(received.allOnMainThread);
+        ASSERT_EQ(received[i], 0x90 | (i << 8)) << "message " << i;
+    EXPECT_TRUE(allOnMainThread);
 }
 
 TEST_F(InputPump, NothingArrivesAfterCloseAndClosingTwiceIsHarmless)
 {
-    ASSERT_TRUE(pump.open(input()));
+    ASSERT_TRUE(pump->open(input()));
     for (int i = 0; i < 10; ++i)
         fake->inject(0x3690); // posted, not yet handled
-    pump.close();
-    pump.close();
-    EXPECT_FALSE(pump.isOpen());
+    pump->close();
+    pump->close();
+    EXPECT_FALSE(pump->isOpen());
     fake->inject(0x3690);
     QTest::qWait(50);
-    EXPECT_TRUE(received.messages.empty());
+    EXPECT_TRUE(received.empty());
 
     // The same pump opens again and works.
-    ASSERT_TRUE(pump.open(input()));
+    ASSERT_TRUE(pump->open(input()));
     fake->inject(0x3790);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return received.messages.size() == 1; }, 2000));
-    EXPECT_EQ(received.messages.at(0), 0x3790u);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return received.size() == 1; }, 2000));
+    EXPECT_EQ(received.at(0), 0x3790u);
 }

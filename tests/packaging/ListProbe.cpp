@@ -1,9 +1,7 @@
-// Preloaded (LD_PRELOAD) into an installed quillon by install_test.sh to see
-// what its window shows. Once a window of the program is up, it writes to the
-// file QUILLON_PROBE_OUT names the desktop entry the program names for its
-// windows ("desktop-file: "), each shown window's title ("window: ") and the
-// rows of its visible lists ("row: "), one per line, and closes the windows, so
-// the program ends as when its user closes it. It only reads the program's widgets.
+// Preloaded (LD_PRELOAD) by install_test.sh into the installed quillon. Once one of
+// its windows shows, it writes to $QUILLON_PROBE_OUT the desktop entry the program
+// names ("desktop-file: "), each shown window's title ("window: ") and the rows of
+// its visible lists ("row: "), then closes the windows as a user would. It only reads.
 #include <QApplication>
 #include <QFile>
 #include <QListWidget>

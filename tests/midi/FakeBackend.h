@@ -24,9 +24,7 @@ public:
 
     std::unique_ptr<OutputConnection> openOutput(const PortRef& port) override
     {
-        if (!listed(m_outputs, port))
-            return nullptr;
-        return std::make_unique<Output>(*this);
+        return listed(m_outputs, port) ? std::make_unique<Output>(*this) : nullptr;
     }
 
     std::unique_ptr<InputConnection> openInput(const PortRef& port, ShortMessageCallback onMessage) override

@@ -11,8 +11,7 @@ using namespace std::chrono_literals;
 
 TEST(SendTimeout, AtLeastOneSecondAndGrowingWithLength)
 {
-    EXPECT_EQ(sendTimeout(14), 1000ms);
-    EXPECT_EQ(sendTimeout(1038), 1000ms);
+    EXPECT_EQ(sendTimeout(1038), 1000ms); // a full data block
     EXPECT_GT(sendTimeout(10000), 1000ms);
     EXPECT_GT(sendTimeout(20000), sendTimeout(10000));
 }

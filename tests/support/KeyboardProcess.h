@@ -1,6 +1,8 @@
 #pragma once
 // quillon-keyboard on the JACK server the environment names, started and
 // stopped by a test; what it prints goes to a log file the test can read.
+#include "TempFolder.h"
+
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
@@ -9,8 +11,6 @@
 
 #include <chrono>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -73,12 +73,7 @@ public:
         return ended;
     }
 
-    std::string log() const
-    {
-        std::ostringstream text;
-        text << std::ifstream(m_log).rdbuf();
-        return text.str();
-    }
+    std::string log() const { return readText(m_log); }
 
 private:
     std::string m_name;

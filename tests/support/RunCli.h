@@ -3,13 +3,13 @@
 // what it printed and its exit status. Arguments are one shell string, so paths
 // with spaces must be quoted by the caller. Needs QUILLON_BINARY_DIR, which every
 // test program gets.
+#include "TempFolder.h"
+
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
 
 namespace quillon::testing {
@@ -24,11 +24,10 @@ namespace detail {
 
 inline std::string readAndRemove(const std::filesystem::path& file)
 {
-    std::ostringstream text;
-    text << std::ifstream(file, std::ios::binary).rdbuf();
+    std::string text = readText(file);
     std::error_code ignored;
     std::filesystem::remove(file, ignored);
-    return text.str();
+    return text;
 }
 
 } // namespace detail

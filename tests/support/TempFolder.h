@@ -19,6 +19,12 @@ inline std::vector<std::uint8_t> readBytes(const std::filesystem::path& file)
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
+inline std::string readText(const std::filesystem::path& file)
+{
+    std::ifstream in(file, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
 inline void writeBytes(const std::filesystem::path& file, const std::vector<std::uint8_t>& bytes)
 {
     std::ofstream(file, std::ios::binary | std::ios::trunc)

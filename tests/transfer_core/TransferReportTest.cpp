@@ -167,13 +167,9 @@ TEST(TransferLog, AWriteCutShortLeavesNoHalfLine)
     ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &saved), 0);
     EXPECT_FALSE(full.ok());
 
-    const auto text = [&] {
-        const auto content = quillon::testing::readBytes(log);
-        return std::string(content.begin(), content.end());
-    };
-    EXPECT_EQ(text(), earlier);
+    EXPECT_EQ(quillon::testing::readText(log), earlier);
     ASSERT_TRUE(appendTransferLog(log, {record}).ok());
-    EXPECT_EQ(text(), earlier + formatRecord(record) + "\n");
+    EXPECT_EQ(quillon::testing::readText(log), earlier + formatRecord(record) + "\n");
 }
 
 TEST(TransferLog, NothingIsWrittenWithoutTheDataFolder)

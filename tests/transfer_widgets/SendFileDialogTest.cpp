@@ -39,8 +39,7 @@ std::filesystem::path logPath(const TransferRig& rig) { return rig.folders.root(
 // Line breaks themselves are the log's own test's.
 QStringList logLines(const TransferRig& rig)
 {
-    const frame::Bytes text = quillon::testing::readBytes(logPath(rig));
-    return QString::fromUtf8(QByteArrayView(text.data(), text.size())).split('\n', Qt::SkipEmptyParts);
+    return QString::fromStdString(quillon::testing::readText(logPath(rig))).split('\n', Qt::SkipEmptyParts);
 }
 
 // Name, bytes, blocks, slot and result: the fields of a log line that do not depend on the clock.

@@ -1,14 +1,12 @@
 // The MIDI layer through its public face: port lists and choices, the built-in
 // keyboard driven by the core handshake, failures of vanished or busy ports.
 #include "FakeBackend.h"
-
-#include "../support/TempFolder.h"
+#include "SendSongs.h"
 
 #include "base/core/Messages.h"
 #include "midi/io/MidiSystem.h"
 #include "midi/io/TransferRunner.h"
 #include "midi/io/VirtualKeyboard.h"
-#include "transfer/core/FileAccess.h"
 
 #include <gtest/gtest.h>
 
@@ -21,6 +19,7 @@ using namespace quillon;
 using namespace quillon::midi;
 using namespace std::chrono_literals;
 using midi::testing::FakeBackend;
+using midi::testing::sendSongs;
 
 namespace {
 
@@ -34,24 +33,6 @@ frame::Bytes songFile(std::size_t bodyLength, unsigned seed)
 }
 
 PortChoice builtIn() { return PortChoice::of({VirtualKeyboard::kBackendName, VirtualKeyboard::kPortName, 0}); }
-
-// Sends the songs (file contents by slot) from a fresh folder, as the Send File window does.
-TransferReport sendSongs(MidiSystem& system, const std::vector<std::pair<frame::Bytes, int>>& songs, PortChoice out,
-                         PortChoice in, std::chrono::milliseconds replyTimeout = 5000ms, bool keepOutputOpen = true)
-{
-    quillon::testing::TempFolder folder;
-    transfer::TransferList list{transfer::TransferKind::Songs, {}};
-    for (const auto& [bytes, slot] : songs)
-        list.entries.push_back({folder.write(std::to_string(slot) + ".mid", bytes).string(), "", slot});
-    transfer::TransferHandshake handshake(std::move(list),
-                                          [](const std::string& path) { return transfer::readWholeFile(path); });
-    TransferOptions options;
-    options.output = std::move(out);
-    options.input = std::move(in);
-    options.replyTimeout = replyTimeout;
-    options.keepOutputOpen = keepOutputOpen;
-    return runTransfer(system, handshake, options);
-}
 
 // The built-in keyboard and a backend whose ports a test sets.
 class WithKeyboard : public ::testing::Test {

@@ -3,11 +3,11 @@
 // whose port list changes under the system, and across a real JACK server by
 // stopping and restarting quillon-keyboard (skipped when no JACK server answers).
 #include "../midi/FakeBackend.h"
+#include "../midi/SendSongs.h"
 #include "../support/KeyboardProcess.h"
 #include "midi/core/DeviceFrame.h"
 #include "midi/io/MidiSystem.h"
 #include "midi/io/TransferRunner.h"
-#include "transfer/core/FileAccess.h"
 
 #include "../support/TempFolder.h"
 
@@ -112,16 +112,7 @@ TEST(PortReconnectJack, SendingWorksAgainAfterTheKeyboardProgramRestarts)
     frame::Bytes bytes{'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 0, 0, 1, 0, 96};
     for (int i = 0; i < 3000; ++i)
         bytes.push_back(static_cast<std::uint8_t>(i * 31));
-    const std::string song = folder.write("song.mid", bytes).string();
-    auto sendSong = [&] {
-        transfer::TransferHandshake handshake({transfer::TransferKind::Songs, {{song, "", 3}}},
-                                              [](const std::string& path) { return transfer::readWholeFile(path); });
-        TransferOptions options;
-        options.output = out;
-        options.input = in;
-        options.replyTimeout = 3000ms;
-        return runTransfer(*system, handshake, options).outcome;
-    };
+    auto sendSong = [&] { return midi::testing::sendSongs(*system, {{bytes, 3}}, out, in, 3000ms).outcome; };
 
     EXPECT_EQ(sendSong(), TransferOutcome::Finished) << keyboard.log();
 

@@ -1,0 +1,37 @@
+#pragma once
+// A song transfer run as the Send File window runs one, without the window:
+// the songs written to a fresh folder, read back by the core handshake, sent
+// through the chosen ports.
+#include "../support/TempFolder.h"
+
+#include "midi/io/TransferRunner.h"
+#include "transfer/core/FileAccess.h"
+
+#include <chrono>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace quillon::midi::testing {
+
+// `songs`: each file's bytes and the slot it goes to.
+inline TransferReport sendSongs(MidiSystem& system, const std::vector<std::pair<frame::Bytes, int>>& songs,
+                                PortChoice out, PortChoice in,
+                                std::chrono::milliseconds replyTimeout = std::chrono::milliseconds(5000),
+                                bool keepOutputOpen = true)
+{
+    quillon::testing::TempFolder folder;
+    transfer::TransferList list{transfer::TransferKind::Songs, {}};
+    for (const auto& [bytes, slot] : songs)
+        list.entries.push_back({folder.write(std::to_string(slot) + ".mid", bytes).string(), "", slot});
+    transfer::TransferHandshake handshake(std::move(list),
+                                          [](const std::string& path) { return transfer::readWholeFile(path); });
+    TransferOptions options;
+    options.output = std::move(out);
+    options.input = std::move(in);
+    options.replyTimeout = replyTimeout;
+    options.keepOutputOpen = keepOutputOpen;
+    return runTransfer(system, handshake, options);
+}
+
+} // namespace quillon::midi::testing

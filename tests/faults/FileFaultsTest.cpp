@@ -66,6 +66,11 @@ protected:
     {
         return transfer::prepareSongs(transfer::FileInspector::disk(), folder, names);
     }
+    // What Send checks and holds of the list's files as they are in the folder now.
+    auto snapshotOf(const transfer::TransferList& list) const
+    {
+        return transfer::takeSnapshot(list, [this](const std::string& name) { return folder / name; });
+    }
     // Reads each song from the disk at its turn in the transfer.
     transfer::TransferHandshake::FileReader fromDisk() const
     {
@@ -152,8 +157,7 @@ TEST_F(SongFolder, TheBytesCheckedAtSendAreTheBytesSentAndAFileChangedBeforeSend
     writeFile("third.mid", third);
     const auto prepared = prepare({"first.mid", "second.mid", "third.mid"});
     ASSERT_TRUE(prepared.ok());
-    const auto pathOf = [this](const std::string& name) { return folder / name; };
-    const auto snapshot = transfer::takeSnapshot(prepared.list, pathOf);
+    const auto snapshot = snapshotOf(prepared.list);
     ASSERT_TRUE(snapshot->ok());
 
     // During the first song's transfer: one is cut to nothing, one replaced by noise.
@@ -179,7 +183,7 @@ TEST_F(SongFolder, TheBytesCheckedAtSendAreTheBytesSentAndAFileChangedBeforeSend
             writeFile("second.mid", *content);
         else
             std::filesystem::remove(folder / "second.mid");
-        const auto again = transfer::takeSnapshot(prepared.list, pathOf);
+        const auto again = snapshotOf(prepared.list);
         EXPECT_EQ(again->refusal, reason);
         EXPECT_EQ(again->refusedFile, "second.mid");
     }
@@ -206,7 +210,7 @@ TEST_F(SongFolder, AFifteenMebibyteSongOrAnEmptyRomImageIsRefusedAndNothingIsSto
         SCOPED_TRACE(c.name);
         writeFile(c.name, c.bytes);
         const transfer::TransferList list{c.kind, {{c.name, "", 1}}};
-        EXPECT_EQ(transfer::takeSnapshot(list, [this](const std::string& n) { return folder / n; })->refusal, c.reason);
+        EXPECT_EQ(snapshotOf(list)->refusal, c.reason);
 
         Wire wire(list, fromDisk());
         ASSERT_TRUE(wire.run());

@@ -24,15 +24,22 @@ using quillon::ui::MessageIcon;
 
 namespace {
 
-// The names listed top to bottom, or only the selected ones in alphabetical order.
-QStringList listed(const MainWindow& window, bool selectedOnly = false)
+// The names listed, top to bottom.
+QStringList listed(const MainWindow& window)
 {
     QStringList names;
     for (int row = 0; row < window.fileList().count(); ++row)
-        if (!selectedOnly || window.fileList().item(row)->isSelected())
-            names << window.fileList().item(row)->text();
-    if (selectedOnly)
-        names.sort();
+        names << window.fileList().item(row)->text();
+    return names;
+}
+
+// The names selected, in alphabetical order.
+QStringList selectedNames(const MainWindow& window)
+{
+    QStringList names;
+    for (int row : window.fileList().selectedRows())
+        names << window.fileList().item(row)->text();
+    names.sort();
     return names;
 }
 
@@ -331,7 +338,7 @@ private slots:
         QCOMPARE(h.window->categoryList().currentIndex(), 0);
         QVERIFY(h.onDisk("mid").contains("new.mid"));
         QCOMPARE(h.onDisk("crv") + h.onDisk("syx"), QStringList({"a.crv", "b.SYX"}));
-        QCOMPARE(listed(*h.window, true), QStringList{"new.mid"});
+        QCOMPARE(selectedNames(*h.window), QStringList{"new.mid"});
         QVERIFY(h.messages.messages().empty());
 
         // An existing name: Yes replaces it, No keeps both under a free name.
@@ -344,14 +351,14 @@ private slots:
         dropOnto(*h.window, {dropped});
         QCOMPARE(quillon::testing::readBytes(h.folder("mid") / "old.mid"), oldContent);
         QCOMPARE(quillon::testing::readBytes(h.folder("mid") / "old-2.mid"), newContent);
-        QCOMPARE(listed(*h.window, true), QStringList{"old-2.mid"});
+        QCOMPARE(selectedNames(*h.window), QStringList{"old-2.mid"});
 
         // A format 1 song is offered its format 0 copy; both are selected.
         h.messages.answerNext(MessageAnswer::Yes);
         dropOnto(*h.window, {file("multi.mid", songBytes(1))});
         QCOMPARE(h.messages.messages().size(), std::size_t(1));
         QVERIFY(h.messages.messages().back().text.starts_with(quillon::text::kConvertQuestionPrefix));
-        QCOMPARE(listed(*h.window, true), (QStringList{"multi-0.mid", "multi.mid"}));
+        QCOMPARE(selectedNames(*h.window), (QStringList{"multi-0.mid", "multi.mid"}));
         QCOMPARE(quillon::testing::readBytes(h.folder("mid") / "multi-0.mid")[9], std::uint8_t(0)); // format 0
 
         // Files that cannot be copied are named with the reason; the others are copied and shown.
@@ -360,7 +367,7 @@ private slots:
         dropOnto(*h.window, {file("one.bin", {1}), outside.path() / "gone.bin", outside.path() / "folder.bin",
                              file("two.bin", {2}), file("notes.txt", {3})});
         QCOMPARE(h.window->categoryList().currentIndex(), 1);
-        QCOMPARE(listed(*h.window, true), (QStringList{"one.bin", "two.bin"}));
+        QCOMPARE(selectedNames(*h.window), (QStringList{"one.bin", "two.bin"}));
         QCOMPARE(listed(*h.window).size(), 3);
         QCOMPARE(h.messages.messages().size(), std::size_t(1));
         const std::string said = h.messages.messages().front().text;

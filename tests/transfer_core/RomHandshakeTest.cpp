@@ -37,41 +37,39 @@ protected:
     }
 };
 
-TEST_F(RomHandshake, TenThousandBytesGoOutAsElevenFullBlocksAndAShortOne)
+// 10,000 bytes pack to 11,429: eleven full blocks and a short one, Close relabelled "Ok";
+// 7,168 bytes pack to exactly 8,192: the last block is full and Close reads upper-case "OK".
+TEST_F(RomHandshake, ImagesGoOutOneBlockPerReplyThenFinishWithoutAClosingMessage)
 {
-    auto handshake = started(10000);
-    const Actions ready = reply(handshake, Reply::Ready);
-    EXPECT_EQ(statuses(ready), std::vector<std::string>{std::string(text::kStatusUpdatingRom)});
-    const Bytes header{0xF0, 0x00, 0x20, 0x63, 0x00, 0x01, 0x00, 0x04, 0x00, 0x18, 0x00, 0x0C, 0x29, 0xF7};
-    EXPECT_EQ(sent(ready), std::vector<Bytes>{header});
-    EXPECT_EQ(all<SetProgressRange>(ready).at(0).maximum, 12u);
+    const struct {
+        std::size_t length;
+        unsigned blocks;
+        std::size_t lastBlock;
+        const char* closeLabel;
+    } cases[] = {{10000, 12, 165, "Ok"}, {7168, 8, 1024, "OK"}};
+    for (const auto& c : cases) {
+        auto handshake = started(c.length);
+        const Actions ready = reply(handshake, Reply::Ready);
+        EXPECT_EQ(statuses(ready), std::vector<std::string>{std::string(text::kStatusUpdatingRom)});
+        EXPECT_EQ(sent(ready), std::vector<Bytes>{frame::buildRomHeader(c.blocks)});
+        EXPECT_EQ(all<SetProgressRange>(ready).at(0).maximum, c.blocks);
 
-    std::vector<Bytes> blocks;
-    const Actions last = sendAllBlocks(handshake, blocks);
-    ASSERT_EQ(blocks.size(), 12u);
-    for (unsigned i = 0; i < 12; ++i) {
-        EXPECT_EQ(target(blocks[i]), 24u);
-        EXPECT_EQ(number(blocks[i]), i);
-        EXPECT_EQ(payloadLength(blocks[i]), i < 11 ? 1024u : 165u);
+        std::vector<Bytes> blocks;
+        const Actions last = sendAllBlocks(handshake, blocks);
+        ASSERT_EQ(blocks.size(), c.blocks);
+        for (unsigned i = 0; i < c.blocks; ++i) {
+            EXPECT_EQ(target(blocks[i]), 24u);
+            EXPECT_EQ(number(blocks[i]), i);
+            EXPECT_EQ(payloadLength(blocks[i]), i + 1 < c.blocks ? 1024u : c.lastBlock);
+        }
+        EXPECT_EQ(positions(last), std::vector<unsigned>{c.blocks});
+        EXPECT_EQ(statuses(last), std::vector<std::string>{std::string(text::kStatusSucceeded)});
+        EXPECT_EQ(all<CloseInput>(last).size(), 1u);
+        EXPECT_EQ(all<RelabelClose>(last).at(0).text, c.closeLabel);
+        EXPECT_EQ(all<Finished>(last).size(), 1u);
+        EXPECT_EQ(sent(last).size(), 1u); // the last block only: no closing control message
+        EXPECT_TRUE(handshake.isFinished());
     }
-    EXPECT_EQ(positions(last), std::vector<unsigned>{12});
-    EXPECT_EQ(statuses(last), std::vector<std::string>{std::string(text::kStatusSucceeded)});
-    EXPECT_EQ(all<CloseInput>(last).size(), 1u);
-    EXPECT_EQ(all<RelabelClose>(last).at(0).text, "Ok");
-    EXPECT_EQ(all<Finished>(last).size(), 1u);
-    EXPECT_EQ(sent(last).size(), 1u); // the last block only: no closing control message
-    EXPECT_TRUE(handshake.isFinished());
-}
-
-TEST_F(RomHandshake, ImageEndingOnAFullBlockRelabelsCloseAsUpperCaseOK)
-{
-    auto handshake = started(7168); // packs to 8,192 bytes
-    reply(handshake, Reply::Ready);
-    std::vector<Bytes> blocks;
-    const Actions last = sendAllBlocks(handshake, blocks);
-    ASSERT_EQ(blocks.size(), 8u);
-    EXPECT_EQ(payloadLength(blocks.back()), 1024u);
-    EXPECT_EQ(all<RelabelClose>(last).at(0).text, "OK");
 }
 
 TEST_F(RomHandshake, RepliesOutsideTheUpdateChangeNothing)

@@ -2,6 +2,7 @@
 #include "HandshakeTestSupport.h"
 
 #include "base/core/Messages.h"
+#include "transfer/core/TransferReport.h"
 
 #include <gtest/gtest.h>
 
@@ -80,6 +81,7 @@ TEST_P(OneSong, GoesOutOneBlockPerReplyThenFinishes)
     EXPECT_TRUE(std::holds_alternative<Finished>(done[4]));
     EXPECT_TRUE(handshake.isFinished());
     EXPECT_TRUE(reply(handshake, Reply::Ready).empty());
+    EXPECT_EQ(expectedTransferBytes(TransferKind::Songs, {walk.rawLength}), handshake.bytesSent());
 }
 
 // 2187 bytes pack to 2500 (a short last block), 1792 to exactly 2048, 10 to 12; an empty song has no blocks.
@@ -171,6 +173,7 @@ TEST_F(SongHandshake, OnlyNoteOnRepliesWithAKnownNoteCount)
 
 // A port may send the predicted message as soon as the predicted reply arrives,
 // before the handshake has seen it: it must be exactly what that reply makes it send.
+// The whole run sends as many bytes as the time-left estimate expects.
 TEST(NextMessageOnReply, IsExactlyWhatThatReplySends)
 {
     FileStore store;
@@ -194,5 +197,9 @@ TEST(NextMessageOnReply, IsExactlyWhatThatReplySends)
         }
         EXPECT_TRUE(handshake.isFinished());
         EXPECT_EQ(predicted, messages);
+        std::vector<std::uintmax_t> lengths;
+        for (const auto& entry : list.entries)
+            lengths.push_back(store.files[entry.fileName].size());
+        EXPECT_EQ(expectedTransferBytes(list.kind, lengths), handshake.bytesSent()); // what the estimate counts on
     }
 }

@@ -16,9 +16,16 @@ packages=(
   # Liberation for the named Latin fonts; WenQuanYi Micro Hei, the smallest
   # packaged font with the full-width "？" and the Chinese menu text.
   fonts-liberation fonts-wqy-microhei
-  clang libclang-rt-14-dev clang-format clang-tidy
+  clang libclang-rt-dev clang-format clang-tidy
   qt6-svg-dev dpkg-dev desktop-file-utils appstream groff-base file
 )
+
+# jack_lsp, which the tests use to see a JACK server: part of jackd2 on Debian
+# 12, of jack-example-tools (only recommended by jackd2) from Debian 13 on.
+. /etc/os-release
+if [ "${VERSION_CODENAME:-}" != bookworm ]; then
+  packages+=(jack-example-tools)
+fi
 
 missing=()
 for p in "${packages[@]}"; do

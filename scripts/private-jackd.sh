@@ -7,6 +7,17 @@
 #   stop_private_jackd             stops it again (harmless when none runs)
 private_jackd_pid=
 
+# Whether the server answers: jack_lsp opens a client where it is installed;
+# without it (jack-example-tools missing on Debian 13), jackd2's request
+# socket appearing says the same.
+private_jackd_answers() {
+  if command -v jack_lsp >/dev/null; then
+    jack_lsp >/dev/null 2>&1
+  else
+    [ -S "/dev/shm/jack_${JACK_DEFAULT_SERVER}_$(id -u)_0" ]
+  fi
+}
+
 start_private_jackd() {
   command -v jackd >/dev/null || return 2
   export JACK_DEFAULT_SERVER="$1"
@@ -22,10 +33,10 @@ start_private_jackd() {
   jackd $mode -n "$JACK_DEFAULT_SERVER" -d dummy -r 48000 -p 128 -w 2666 >"$2" 2>&1 &
   private_jackd_pid=$!
   for _ in $(seq 50); do
-    jack_lsp >/dev/null 2>&1 && return 0
+    private_jackd_answers && return 0
     sleep 0.1
   done
-  jack_lsp >/dev/null 2>&1 || return 1
+  private_jackd_answers || return 1
 }
 
 stop_private_jackd() {
@@ -33,5 +44,16 @@ stop_private_jackd() {
     kill "$private_jackd_pid" 2>/dev/null || true
     wait "$private_jackd_pid" 2>/dev/null || true
     private_jackd_pid=
+
+# Whether the server answers: jack_lsp opens a client where it is installed;
+# without it (jack-example-tools missing on Debian 13), jackd2's request
+# socket appearing says the same.
+private_jackd_answers() {
+  if command -v jack_lsp >/dev/null; then
+    jack_lsp >/dev/null 2>&1
+  else
+    [ -S "/dev/shm/jack_${JACK_DEFAULT_SERVER}_$(id -u)_0" ]
+  fi
+}
   fi
 }

@@ -2,21 +2,30 @@
 BUILD ?= build
 CMAKE_FLAGS ?=
 # On CI (CI=true) warnings in Quillon's own code fail the build; Qt and other
-# imported libraries come in as system headers and cannot trip it.
+# imported libraries come in as system headers and cannot trip it. The setting
+# is passed both ways, so that an existing build folder follows it.
 ifeq ($(CI),true)
-CMAKE_FLAGS += -DQUILLON_WERROR=ON
+CMAKE_FLAGS := -DQUILLON_WERROR=ON $(CMAKE_FLAGS)
+else
+CMAKE_FLAGS := -DQUILLON_WERROR=OFF $(CMAKE_FLAGS)
 endif
 FUZZ_SECONDS ?= 60
 
-.PHONY: all deps configure build run test bench clean test-asan test-tsan fuzz lint package install
+.PHONY: all deps configure build run test bench clean test-asan test-tsan fuzz lint package install FORCE
 
 all: build
 
 deps:
 	@scripts/install-deps.sh
 
-$(BUILD)/build.ninja:
+# The flags of the last configure; rewritten only when they change, which
+# configures the build folder again.
+$(BUILD)/cmake-flags: FORCE
+	@mkdir -p $(BUILD) && echo '$(CMAKE_FLAGS)' | cmp -s - $@ || echo '$(CMAKE_FLAGS)' >$@
+
+$(BUILD)/build.ninja: $(BUILD)/cmake-flags
 	cmake -S . -B $(BUILD) -G Ninja $(CMAKE_FLAGS)
+	@touch $@
 
 configure: deps $(BUILD)/build.ninja
 

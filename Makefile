@@ -11,7 +11,7 @@ CMAKE_FLAGS := -DQUILLON_WERROR=OFF $(CMAKE_FLAGS)
 endif
 FUZZ_SECONDS ?= 60
 
-.PHONY: all deps configure build run test bench clean test-asan test-tsan fuzz lint package install FORCE
+.PHONY: all deps configure build run test bench clean test-asan test-tsan fuzz lint package install test-debian13 FORCE
 
 all: build
 
@@ -64,6 +64,11 @@ fuzz: deps
 # Formatting (checked, never rewritten) and clang-tidy on the core.
 lint: configure
 	scripts/lint.sh $(BUILD)
+
+# `make test` on a fresh Debian 13 in a debootstrap chroot kept in
+# /var/cache/quillon-debian13 (needs root; the first run downloads ~1 GB).
+test-debian13:
+	scripts/test-debian13.sh
 
 bench: build
 	scripts/run-bench.sh $(BUILD)

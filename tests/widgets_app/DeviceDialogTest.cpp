@@ -4,6 +4,8 @@
 #include "FakeBackend.h"
 
 #include "app/widgets/MainWindow.h"
+#include "base/core/Messages.h"
+#include "midi/core/DeviceFrame.h"
 #include "midi/io/JackClient.h"
 #include "midi/widgets/SetDeviceDialog.h"
 
@@ -45,7 +47,7 @@ private slots:
         QCOMPARE(entries(dialog.inputList()), QStringList({"In A", "In B", "In C"}));
         const auto showsDefaults = [&] {
             return dialog.outputList().currentIndex() == 0 && dialog.inputList().currentIndex() == 0 &&
-                   dialog.chosenOutput() == PortChoice::defaultRoute() &&
+                   dialog.chosenOutput() == PortChoice::defaultRoute(midi.fake.ref(0, "Out A")) &&
                    dialog.chosenInput() == PortChoice::of(midi.fake.ref(0, "In A"));
         };
         QVERIFY(showsDefaults());
@@ -152,41 +154,42 @@ private slots:
         QCOMPARE(entries(outputs), before);
     }
 
-    // Confirming the defaults must reach one device both ways, or the keyboard's
-    // replies go to a port nobody listens to.
-    void theDefaultsPairOneDevice()
+    // "Default MIDI output" is one device: a keyboard that appears while the
+    // window is open takes output and input along, OK fixes that device, and
+    // once it has gone a send fails rather than reach the built-in keyboard,
+    // which the window names when it is all there is.
+    void theDefaultIsOneDeviceFixedAtConfirmation()
     {
-        using Ports = std::vector<std::pair<int, std::string>>;
-        const struct {
-            const char* what;
-            Ports outputs;
-            Ports inputs;
-            QString device;
-        } cases[] = {
-            {"no real port", {}, {}, "Built-in"},
-            {"one device, output on a second client", {{0, "kbd:in"}}, {{0, "kbd-out:out"}}, "kbd"},
-            {"two devices and an output-only synth",
-             {{0, "synth:in"}, {1, "beta:in 130:0"}, {2, "alpha:in"}},
-             {{0, "alpha:out"}, {1, "beta:out 130:1"}},
-             "beta"},
+        auto usb = std::make_unique<FakeBackend>("ALSA");
+        FakeBackend& keys = *usb;
+        quillon::testing::SessionRig rig(
+            quillon::testing::backendsOf(std::make_unique<quillon::midi::VirtualKeyboard>(), std::move(usb)));
+        quillon::app::MainWindow window(rig.session);
+        const std::string usbName = "USB Keys:USB Keys MIDI 1 20:0";
+        const auto confirm = [&](std::vector<std::pair<int, std::string>> appearing) {
+            rig.messages.onNextDialog([&](QDialog& d) {
+                auto& dialog = static_cast<SetDeviceDialog&>(d);
+                keys.setOutputs(appearing);
+                keys.setInputs(appearing);
+                dialog.portsChanged();
+                dialog.okButton().click();
+            });
+            window.button("Devcie").click();
         };
-        for (const auto& c : cases) {
-            auto builtIn = std::make_unique<FakeBackend>("Virtual");
-            builtIn->setOutputs({{0, "Built-in"}});
-            builtIn->setInputs({{0, "Built-in"}});
-            auto real = std::make_unique<FakeBackend>("ALSA");
-            real->setOutputs(c.outputs);
-            real->setInputs(c.inputs);
-            quillon::midi::MidiSystem system(quillon::testing::backendsOf(std::move(builtIn), std::move(real)));
+        confirm({{0, usbName}});
+        QVERIFY(rig.session.outputChoice == PortChoice::defaultRoute(keys.ref(0, usbName)));
+        QVERIFY(rig.session.inputChoice == PortChoice::of(keys.ref(0, usbName)));
+        QVERIFY(rig.messages.messages().empty());
 
-            SetDeviceDialog dialog(system, PortChoice::notChosen(), PortChoice::notChosen());
-            const auto out = system.resolve(dialog.chosenOutput(), Direction::Output);
-            const auto in = system.resolve(dialog.chosenInput(), Direction::Input);
-            QVERIFY2(out && in, c.what);
-            QCOMPARE(QString::fromStdString(out->name).section(':', 0, 0), c.device);
-            QCOMPARE(QString::fromStdString(in->name).section(':', 0, 0).remove("-out"), c.device);
-            QCOMPARE(dialog.defaultOutputText(), "Default: " + QString::fromStdString(out->name));
-        }
+        keys.setOutputs({});
+        QVERIFY(rig.midi->sendOne(rig.session.outputChoice, quillon::frame::buildTransferControl()) ==
+                quillon::midi::SendResult::OpenFailed);
+        QCOMPARE(rig.midi->keyboard()->messagesReceived(), 0u);
+
+        confirm({});
+        QVERIFY(rig.session.outputChoice == PortChoice::defaultRoute(quillon::testing::keyboardPort().port));
+        QCOMPARE(rig.messages.messages().size(), std::size_t(1));
+        QCOMPARE(rig.messages.messages()[0].text, std::string(quillon::text::kDefaultIsBuiltIn));
     }
 
     void theMainWindowKeepsOrChangesTheSessionChoice()

@@ -5,6 +5,7 @@
 #include "app/widgets/FileListWidget.h"
 #include "base/core/FileListing.h"
 #include "base/core/Messages.h"
+#include "midi/io/VirtualKeyboard.h"
 #include "midi/widgets/SetDeviceDialog.h"
 #include "player/widgets/SongListItem.h"
 #include "ui/DialogUnits.h"
@@ -268,6 +269,11 @@ void MainWindow::openDeviceDialog()
     if (m_session.messages().execDialog(dialog) == QDialog::Accepted) {
         m_session.outputChoice = dialog.chosenOutput();
         m_session.inputChoice = dialog.chosenInput();
+        // No device at all: what is sent is kept by the built-in keyboard, and the user should know.
+        const auto& output = m_session.outputChoice;
+        if (output.defaultResolved() && output.port.backend == midi::VirtualKeyboard::kBackendName)
+            m_session.messages().inform(this, text::kProgramTitle, text::kDefaultIsBuiltIn,
+                                        ui::MessageIcon::Information);
     }
 }
 

@@ -1,10 +1,15 @@
 #include "midi/io/MidiSystem.h"
 
+#include "midi/core/DevicePairing.h"
 #include "midi/io/JackBackend.h"
 #include "midi/io/RtMidiBackends.h"
 #include "midi/io/VirtualKeyboard.h"
 
 #include <algorithm>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <thread>
 #include <string_view>
 
 namespace quillon::midi {
@@ -33,21 +38,76 @@ std::string_view withoutAddress(std::string_view name)
     return name.substr(0, blank);
 }
 
-// The client part of a port name; a second client "<name>-out" is the same device.
-std::string_view clientOf(std::string_view name)
-{
-    name = name.substr(0, name.find(':'));
-    constexpr std::string_view kOutputClientSuffix = "-out";
-    if (name.size() > kOutputClientSuffix.size() && name.ends_with(kOutputClientSuffix))
-        name.remove_suffix(kOutputClientSuffix.size());
-    return name;
-}
-
 } // namespace
+
+// One thread that closes what it is handed, in order; it is done with all of it before it goes.
+class MidiSystem::Closer {
+public:
+    Closer()
+        : m_thread([this] {
+              std::unique_lock lock(m_mutex);
+              while (true) {
+                  m_changed.wait(lock, [this] { return m_quit || !m_inputs.empty(); });
+                  if (m_inputs.empty())
+                      return;
+                  auto input = std::move(m_inputs.front());
+                  m_inputs.pop_front();
+                  lock.unlock();
+                  input->close();
+                  input.reset();
+                  lock.lock();
+                  --m_pending;
+                  m_changed.notify_all();
+              }
+          })
+    {
+    }
+    ~Closer()
+    {
+        {
+            std::lock_guard lock(m_mutex);
+            m_quit = true;
+        }
+        m_changed.notify_all();
+        m_thread.join();
+    }
+    void add(std::unique_ptr<InputConnection> input)
+    {
+        {
+            std::lock_guard lock(m_mutex);
+            m_inputs.push_back(std::move(input));
+            ++m_pending;
+        }
+        m_changed.notify_all();
+    }
+    // Returns once everything handed in is closed.
+    void drain()
+    {
+        std::unique_lock lock(m_mutex);
+        m_changed.wait(lock, [this] { return m_pending == 0; });
+    }
+
+private:
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    std::deque<std::unique_ptr<InputConnection>> m_inputs;
+    std::size_t m_pending = 0; // handed in, not yet closed
+    bool m_quit = false;
+    std::thread m_thread; // last: it starts when everything it uses is there
+};
 
 MidiSystem::MidiSystem(std::vector<std::unique_ptr<Backend>> backends) : m_backends(std::move(backends)) {}
 
 MidiSystem::~MidiSystem() = default;
+
+void MidiSystem::closeLater(std::unique_ptr<InputConnection> input)
+{
+    if (!input)
+        return;
+    if (!m_closer)
+        m_closer = std::make_unique<Closer>();
+    m_closer->add(std::move(input));
+}
 
 std::unique_ptr<MidiSystem> MidiSystem::createDefault()
 {
@@ -77,32 +137,38 @@ std::vector<PortInfo> MidiSystem::defaultFirst(Direction direction)
 
 bool MidiSystem::sameDevice(const PortRef& output, const PortRef& input)
 {
-    return output.backend == input.backend && clientOf(output.name) == clientOf(input.name);
+    return pairsWith(output.backend, output.name, input.backend, input.name);
 }
 
 std::optional<MidiSystem::PortPair> MidiSystem::defaultDevice()
 {
     std::optional<PortPair> builtIn;
     std::optional<PortPair> firstOfEach;
+    std::vector<PortInfo> outs;
+    std::vector<PortInfo> ins;
     for (auto& backend : m_backends) {
-        const auto outs = backend->outputs();
-        const auto ins = backend->inputs();
-        if (outs.empty() || ins.empty())
+        const auto backendOuts = backend->outputs();
+        const auto backendIns = backend->inputs();
+        if (backendOuts.empty() || backendIns.empty())
             continue;
         if (!firstOfEach)
-            firstOfEach = PortPair{outs.front().ref, ins.front().ref};
+            firstOfEach = PortPair{backendOuts.front().ref, backendIns.front().ref};
         if (backend->name() == VirtualKeyboard::kBackendName) {
             if (!builtIn)
-                builtIn = PortPair{outs.front().ref, ins.front().ref};
+                builtIn = PortPair{backendOuts.front().ref, backendIns.front().ref};
             continue;
         }
-        for (const auto& out : outs) {
-            for (const auto& in : ins) {
-                if (sameDevice(out.ref, in.ref))
-                    return PortPair{out.ref, in.ref};
-            }
-        }
+        outs.insert(outs.end(), backendOuts.begin(), backendOuts.end());
+        ins.insert(ins.end(), backendIns.begin(), backendIns.end());
     }
+    const auto named = [](const std::vector<PortInfo>& ports) {
+        std::vector<NamedPort> names;
+        for (const auto& port : ports)
+            names.push_back({port.ref.backend, port.ref.name});
+        return names;
+    };
+    if (const auto pair = pickDevicePair(named(outs), named(ins)))
+        return PortPair{outs[pair->output].ref, ins[pair->input].ref};
     if (builtIn)
         return builtIn;
     return firstOfEach;
@@ -175,6 +241,8 @@ std::optional<PortRef> MidiSystem::resolve(const PortChoice& choice, Direction d
     switch (choice.kind) {
     case PortChoice::Kind::NotChosen: return std::nullopt;
     case PortChoice::Kind::DefaultRoute: {
+        if (choice.defaultResolved())
+            return resolve(PortChoice::of(choice.port), direction);
         if (const auto pair = defaultDevice())
             return direction == Direction::Output ? pair->output : pair->input;
         // Nothing to pair (no inputs at all): the first port still plays a song.
@@ -223,6 +291,9 @@ SendResult MidiSystem::sendOne(const PortChoice& choice, std::span<const std::ui
 
 std::unique_ptr<InputConnection> MidiSystem::openInput(const PortChoice& choice, ShortMessageCallback onMessage)
 {
+    // A port that is still closing may be the one wanted now, and only one may hold it.
+    if (m_closer)
+        m_closer->drain();
     const auto port = resolve(choice, Direction::Input);
     if (!port)
         return nullptr;

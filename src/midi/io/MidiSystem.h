@@ -39,9 +39,13 @@ struct PortInfo {
 struct PortChoice {
     enum class Kind { NotChosen, DefaultRoute, Port };
     Kind kind = Kind::NotChosen;
-    PortRef port; // meaningful for Kind::Port
+    // For Kind::Port the port; for Kind::DefaultRoute the output the default
+    // meant when the user confirmed it, or none: whatever it means at the time.
+    PortRef port;
     static PortChoice notChosen() { return {}; }
     static PortChoice defaultRoute() { return {Kind::DefaultRoute, {}}; }
+    static PortChoice defaultRoute(PortRef meant) { return {Kind::DefaultRoute, std::move(meant)}; }
+    bool defaultResolved() const { return kind == Kind::DefaultRoute && !port.backend.empty(); }
     static PortChoice of(PortRef ref) { return {Kind::Port, std::move(ref)}; }
     bool operator==(const PortChoice&) const = default;
 };
@@ -156,22 +160,19 @@ public:
     std::vector<PortInfo> inputs();
 
     // The one device both defaults mean, so that the keyboard that receives a
-    // transfer also has its replies heard: the first real output (in backend
-    // order) that has an input of the same device (see sameDevice()); when no
-    // real device has both, the built-in keyboard in both directions; without
-    // a built-in keyboard (tests), the first output and input of the first
-    // backend that has both. nullopt when no backend has both.
+    // transfer also has its replies heard: the real output and input of one
+    // device (see pickDevicePair(): never a loopback, a direct port before a
+    // bridge); when no real device has both, the built-in keyboard in both
+    // directions; without a built-in keyboard (tests), the first output and
+    // input of the first backend that has both. nullopt when no backend has both.
     struct PortPair {
         PortRef output;
         PortRef input;
     };
     std::optional<PortPair> defaultDevice();
 
-    // Whether an output and an input port belong to one device: the same
-    // backend and the same client name, the part of the port name before the
-    // first ':' ("quillon-keyboard:out", "USB Keyboard:USB Keyboard MIDI 1 20:0").
-    // A program that puts its output on a second client named after the
-    // first plus "-out" ("name:in" and "name-out:out") counts as one device too.
+    // Whether an output and an input port belong to one device that can be
+    // paired (see pairsWith()).
     static bool sameDevice(const PortRef& output, const PortRef& input);
 
     // Sum of every backend's missedCycles(), and of their serverStops().
@@ -181,8 +182,10 @@ public:
     std::optional<std::chrono::steady_clock::time_point> lastServerCycle(const PortRef& port);
 
     // Finds the port a choice means now: by backend and name (index breaks ties
-    // between equal names). DefaultRoute = that direction's port of
-    // defaultDevice(), else the first port. nullopt = not chosen or gone.
+    // between equal names). DefaultRoute = the port it was resolved to, like a
+    // port chosen by name (gone means gone: never another device); unresolved,
+    // that direction's port of defaultDevice(), else the first port.
+    // nullopt = not chosen or gone.
     std::optional<PortRef> resolve(const PortChoice& choice, Direction direction);
 
     std::unique_ptr<OutputConnection> openOutput(const PortChoice& choice);
@@ -204,6 +207,11 @@ public:
     // Names of the backends that started, in list order ("Virtual", "ALSA", "JACK", ...).
     std::vector<std::string> backendNames() const;
 
+    // Closes `input` on a thread of the system's own and returns at once:
+    // closing a JACK port waits for the server, seconds when it is paused.
+    // Its callback may still run until the close is done; openInput() waits for it.
+    void closeLater(std::unique_ptr<InputConnection> input);
+
     // Connections must not outlive the system that opened them.
 private:
     Backend* backendNamed(const std::string& name);
@@ -212,6 +220,8 @@ private:
     std::vector<PortInfo> defaultFirst(Direction direction);
 
     std::vector<std::unique_ptr<Backend>> m_backends;
+    class Closer;
+    std::unique_ptr<Closer> m_closer; // after the backends: it is done before they go
 };
 
 } // namespace quillon::midi

@@ -94,21 +94,38 @@ void SetDeviceDialog::buildControls()
     connect(m_ok, &QPushButton::clicked, this, &QDialog::accept);
 }
 
-void SetDeviceDialog::fill(const PortChoice& output, const PortChoice& input)
+void SetDeviceDialog::fill(const PortChoice& output, const PortChoice& inputChoice)
 {
     m_outputs.clear();
     m_inputs.clear();
     m_outputList->clear();
     m_inputList->clear();
 
-    m_outputs.push_back(PortChoice::defaultRoute());
+    // The default entry means one device, resolved now. It follows a device
+    // that became the default only together with the input that went with
+    // the old one; beside an input of another device it stays where it was.
+    PortChoice input = inputChoice;
+    const bool inputWentAlong = output.defaultResolved() && input.kind == PortChoice::Kind::Port &&
+                                MidiSystem::sameDevice(output.port, input.port);
+    std::optional<PortRef> defaultPort;
+    if (output.defaultResolved() && !inputWentAlong) {
+        defaultPort = output.port;
+    } else {
+        const auto pair = m_midi.defaultDevice();
+        defaultPort = pair ? std::optional(pair->output) : m_midi.resolve(PortChoice::defaultRoute(), Direction::Output);
+        if (inputWentAlong && pair)
+            input = PortChoice::of(pair->input);
+    }
+    m_outputs.push_back(defaultPort ? PortChoice::defaultRoute(*defaultPort) : PortChoice::of(PortRef{}));
     m_outputList->addItem(qt(text::kDefaultOutputEntry));
-    const auto defaultPort = m_midi.resolve(PortChoice::defaultRoute(), Direction::Output);
-    QString defaultLabel;
+    // A default device that has gone is named as such: confirming it again sends nowhere.
+    const auto defaultNow = defaultPort ? m_midi.resolve(PortChoice::of(*defaultPort), Direction::Output) : std::nullopt;
+    QString defaultLabel =
+        defaultPort ? QString::fromStdString(defaultPort->name) + qt(text::kPortMissingSuffix) : QString();
     for (const PortInfo& port : m_midi.outputs()) {
         m_outputs.push_back(PortChoice::of(port.ref));
         m_outputList->addItem(QString::fromStdString(port.label));
-        if (defaultPort && port.ref == *defaultPort)
+        if (port.ref == defaultNow)
             defaultLabel = QString::fromStdString(port.label);
     }
     m_defaultOutput->setText(defaultLabel.isEmpty() ? QString() : qt(text::kDefaultOutputMeans) + defaultLabel);

@@ -8,7 +8,10 @@
 //
 // While the dialog is open, ports that appear or go show up in the lists
 // without Refresh, as the backends announce them; the entries the user has
-// chosen stay chosen.
+// chosen stay chosen. "Default MIDI output" stands for one device, resolved
+// when the lists are filled and stored so: a keyboard that appears moves it
+// only together with the input that went with it, and a device that goes
+// later is not silently replaced by another.
 #include "midi/io/MidiSystem.h"
 
 #include <QDialog>
@@ -50,7 +53,7 @@ public:
 
 private:
     void buildControls();
-    void fill(const PortChoice& output, const PortChoice& input);
+    void fill(const PortChoice& output, const PortChoice& inputChoice);
 
     MidiSystem& m_midi;
     std::vector<PortChoice> m_outputs; // one per output list entry, in list order

@@ -1,9 +1,11 @@
 // quillon-cli ports, send-curve, send-songs and send-rom: the device list as
 // the Set device window numbers it, and every kind of sending, run by the same
 // core handshake as the Send File window, with a progress bar on stderr.
-// Exit status: 0 done, 1 the keyboard or a port failed, 2 bad input.
+// Exit status: 0 done, 1 the keyboard or a port failed, 2 bad input, 128 + the
+// signal when SIGINT (130) or SIGTERM (143) ended a transfer.
 #include "cli/Commands.h"
 #include "cli/ListOptions.h"
+#include "cli/StopSignals.h"
 
 #include "base/core/Messages.h"
 #include "curve/core/CurveMessage.h"
@@ -18,6 +20,8 @@
 #include "transfer/core/TransferHandshake.h"
 #include "transfer/core/TransferSnapshot.h"
 
+#include <algorithm>
+#include <cctype>
 #include <charconv>
 #include <filesystem>
 #include <iostream>
@@ -31,22 +35,21 @@ namespace quillon::cli {
 
 namespace {
 
-// Not given on the command line: use the built-in keyboard.
-constexpr int kBuiltInKeyboard = -1000;
-
+// A port as the command line names it; empty (not given) = the built-in keyboard.
 struct PortOptions {
-    int out = kBuiltInKeyboard;
-    int in = kBuiltInKeyboard;
+    std::string out;
+    std::string in;
     int replyTimeoutMs = 5000;
     bool openPerMessage = false;
 };
 
 void addPortOptions(CLI::App& command, PortOptions& options, bool withInput)
 {
-    command.add_option("--out", options.out, "output port index from `quillon-cli ports` (-1 = default route)");
+    command.add_option("--out", options.out,
+                       "output port: index from `quillon-cli ports` (-1 = default route), name, or unique part of it");
     if (!withInput)
         return;
-    command.add_option("--in", options.in, "input port index from `quillon-cli ports`");
+    command.add_option("--in", options.in, "input port: index from `quillon-cli ports`, name, or unique part of it");
     command.add_option("--reply-timeout", options.replyTimeoutMs, "milliseconds to wait for each keyboard reply")
         ->check(CLI::Range(1, 600000));
     command.add_flag("--open-per-message", options.openPerMessage,
@@ -59,17 +62,45 @@ void fail(CommandContext& context, const std::string& message)
     context.exitCode = 1;
 }
 
-// The port a command-line index names, or a reason it names none.
-Result<midi::PortChoice> choosePort(midi::MidiSystem& system, int index, midi::Direction direction)
+std::string lowered(std::string text)
 {
-    const bool output = direction == midi::Direction::Output;
-    if (index == kBuiltInKeyboard)
+    std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return std::tolower(c); });
+    return text;
+}
+
+// The port a command-line word names, or a reason it names none: an index
+// from `quillon-cli ports` (which moves when a device comes or goes), a port's
+// name as listed, or a part of it that no other port's name holds, in any case.
+Result<midi::PortChoice> choosePort(midi::MidiSystem& system, const std::string& word, midi::Direction direction)
+{
+    const std::string kind = direction == midi::Direction::Output ? "output" : "input";
+    if (word.empty())
         return midi::PortChoice::of({midi::VirtualKeyboard::kBackendName, midi::VirtualKeyboard::kPortName, 0});
-    const auto choice = system.choiceForIndex(index, direction);
-    if (choice.kind == midi::PortChoice::Kind::NotChosen)
-        return quillon::fail("no " + std::string(output ? "output" : "input") + " port " + std::to_string(index) +
-                             " (see `quillon-cli ports`)");
-    return choice;
+    int index = 0;
+    const auto [end, error] = std::from_chars(word.data(), word.data() + word.size(), index);
+    if (error == std::errc() && end == word.data() + word.size()) {
+        const auto choice = system.choiceForIndex(index, direction);
+        if (choice.kind == midi::PortChoice::Kind::NotChosen)
+            return quillon::fail("no " + kind + " port " + word + " (see `quillon-cli ports`)");
+        return choice;
+    }
+    const auto ports = direction == midi::Direction::Output ? system.outputs() : system.inputs();
+    std::vector<std::size_t> matches;
+    for (std::size_t i = 0; i < ports.size(); ++i) {
+        if (ports[i].ref.name == word || ports[i].label == word)
+            return midi::PortChoice::of(ports[i].ref);
+        if (lowered(ports[i].label).find(lowered(word)) != std::string::npos)
+            matches.push_back(i);
+    }
+    if (matches.size() == 1)
+        return midi::PortChoice::of(ports[matches.front()].ref);
+    if (matches.empty())
+        return quillon::fail("no " + kind + " port is named like \"" + word + "\" (see `quillon-cli ports`)");
+    std::string listed;
+    for (const std::size_t i : matches)
+        listed += "\n  " + std::to_string(i) + "  " + ports[i].label;
+    return quillon::fail(kind + " \"" + word + "\" matches " + std::to_string(matches.size()) +
+                         " ports; give more of the name, or the index:" + listed);
 }
 
 // "[##########----------]  50% " redrawn in place on stderr.
@@ -114,16 +145,22 @@ private:
     bool m_drawn = false;
 };
 
+// Why the run failed, and what to do about it.
 std::string outcomeMessage(const midi::TransferReport& report, const PortOptions& options)
 {
+    const auto port = [](const std::string& word) { return word.empty() ? std::string("built-in") : word; };
     switch (report.outcome) {
     case midi::TransferOutcome::NoOutput:
-        return "output port " + std::to_string(options.out) + " cannot be opened (gone, or refused)";
+        return "output port " + port(options.out) +
+               " cannot be opened (gone, or refused): see `quillon-cli ports` and name it again";
     case midi::TransferOutcome::NoInput:
-        return "input port " + std::to_string(options.in) + " cannot be opened (gone, or held by another program)";
+        return "input port " + port(options.in) +
+               " cannot be opened (gone, or held by another program): close that program, or see `quillon-cli ports`";
     case midi::TransferOutcome::NoReply:
-        return "no reply from the keyboard within " + std::to_string(options.replyTimeoutMs) + " ms: " + report.detail;
-    case midi::TransferOutcome::SendFailed: return "a message did not leave the output port in time: " + report.detail;
+        return "no reply from the keyboard within " + std::to_string(options.replyTimeoutMs) + " ms: " + report.detail +
+               " Check --out and --in lead to the keyboard, then send again.";
+    case midi::TransferOutcome::SendFailed:
+        return "a message did not leave the output port in time: " + report.detail + " Send again.";
     default:
         return std::string(midi::outcomeName(report.outcome)) + (report.detail.empty() ? "" : ": " + report.detail);
     }
@@ -150,6 +187,11 @@ void runAndReport(CommandContext& context, transfer::TransferList list, const Po
     const auto snapshot = readAndCheck(context, list);
     if (!snapshot)
         return;
+    // Ctrl+C or a TERM ends the run as Cancel does in the window: the keyboard
+    // is told, so that the next run finds it ready.
+    midi::TransferStop stop;
+    StopSignals signals; // before the MIDI system starts threads
+    signals.start([&stop](int) { stop.request(); });
     auto system = midi::MidiSystem::createDefault();
     const auto out = choosePort(*system, options.out, midi::Direction::Output);
     const auto in = choosePort(*system, options.in, midi::Direction::Input);
@@ -163,9 +205,16 @@ void runAndReport(CommandContext& context, transfer::TransferList list, const Po
                                           .replyTimeout = std::chrono::milliseconds(options.replyTimeoutMs),
                                           .keepOutputOpen = !options.openPerMessage,
                                           .onProgress = [&bar](unsigned p, unsigned r) { bar.show(p, r); },
-                                          .onStatus = [&bar](const std::string& status) { bar.setLabel(status); }};
+                                          .onStatus = [&bar](const std::string& status) { bar.setLabel(status); },
+                                          .stop = &stop};
     const auto report = midi::runTransfer(*system, handshake, transferOptions);
     bar.finish();
+    if (report.outcome == midi::TransferOutcome::Interrupted) {
+        std::cerr << "quillon-cli: interrupted (" << (signals.received() == SIGINT ? "SIGINT" : "SIGTERM")
+                  << "): the transfer was ended; run the command again to send\n";
+        context.exitCode = 128 + signals.received();
+        return;
+    }
     if (report.outcome != midi::TransferOutcome::Finished)
         return fail(context, outcomeMessage(report, options));
     // The keyboard ended these songs early: the run went to its end, but they did not arrive whole.
@@ -175,7 +224,7 @@ void runAndReport(CommandContext& context, transfer::TransferList list, const Po
     const double seconds = std::chrono::duration<double>(report.elapsed).count();
     std::cout << "sent " << report.messagesSent << " messages, " << report.bytesSent << " bytes in " << seconds
               << " s\n";
-    if (auto* keyboard = system->keyboard(); keyboard && options.out == kBuiltInKeyboard) {
+    if (auto* keyboard = system->keyboard(); keyboard && options.out.empty()) {
         for (const auto& [slot, bytes] : keyboard->songs())
             std::cout << "built-in keyboard: slot " << slot << " holds " << bytes.size() << " bytes\n";
         if (const auto rom = keyboard->romImage())
@@ -265,7 +314,8 @@ void sendCurve(CommandContext& context, const CurveSendOptions& options)
     bar.show(0, 1);
     const auto result = system->sendOne(*out, *message);
     if (result == midi::SendResult::OpenFailed)
-        return fail(context, "output port " + std::to_string(options.ports.out) + " cannot be opened");
+        return fail(context, "output port " + options.ports.out +
+                                 " cannot be opened: see `quillon-cli ports` and name it again");
     if (result == midi::SendResult::SendFailed) {
         midi::StallWatch watch;
         const auto stall = watch.diagnose(*system, *out, midi::PortChoice::defaultRoute());
@@ -275,7 +325,7 @@ void sendCurve(CommandContext& context, const CurveSendOptions& options)
     bar.show(1, 1);
     bar.finish();
     std::cout << "sent curve message of " << message->size() << " bytes\n";
-    if (auto* keyboard = system->keyboard(); keyboard && options.ports.out == kBuiltInKeyboard && keyboard->curve())
+    if (auto* keyboard = system->keyboard(); keyboard && options.ports.out.empty() && keyboard->curve())
         std::cout << "built-in keyboard: curve stored\n";
 }
 

@@ -8,12 +8,12 @@
 #include "base/core/Version.h"
 #include "cli/KeyboardPorts.h"
 #include "cli/KeyboardStore.h"
+#include "cli/StopSignals.h"
 #include "midi/core/KeyboardModel.h"
 
 #include <CLI/CLI.hpp>
 
 #include <condition_variable>
-#include <csignal>
 #include <cstdio>
 #include <deque>
 #include <filesystem>
@@ -21,7 +21,6 @@
 #include <mutex>
 #include <optional>
 #include <span>
-#include <thread>
 
 namespace {
 
@@ -64,23 +63,12 @@ int main(int argc, char** argv)
         }
     }
 
-    // Signals are taken by one thread with sigwait(); every other thread blocks them.
-    sigset_t stopSignals;
-    sigemptyset(&stopSignals);
-    sigaddset(&stopSignals, SIGINT);
-    sigaddset(&stopSignals, SIGTERM);
-    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
-
     Inbox inbox;
+    quillon::cli::StopSignals stopSignals; // before the ports' threads start
     std::unique_ptr<KeyboardPorts> ports = apiName == "jack" ? openJackPorts(name, inbox) : openAlsaPorts(name, inbox);
     if (!ports)
         return 1;
-
-    std::jthread signalWaiter([&] {
-        int signal = 0;
-        sigwait(&stopSignals, &signal);
-        inbox.requestStop();
-    });
+    stopSignals.start([&inbox](int) { inbox.requestStop(); });
 
     std::cout << "listening on " << apiName << ": " << name << ":in, replies from " << ports->outputName() << std::endl;
     auto model = endSongsOption->count() > 0 ? quillon::keyboard::KeyboardModel(endSongsAfter)
@@ -112,11 +100,9 @@ int main(int argc, char** argv)
     if (!stopReason.empty()) {
         // Deaf ports are no keyboard: say so and end, rather than run on unheard.
         std::cerr << "quillon-keyboard: " << stopReason << "; exiting" << std::endl;
-        pthread_kill(signalWaiter.native_handle(), SIGTERM); // ends its sigwait()
         ports->close();
         return 1;
     }
-    // The signal thread has returned from sigwait(): joining it is immediate.
     ports->close();
     if (const auto dropped = ports->droppedMessages())
         std::cout << "error: " << dropped << " messages arrived faster than they were taken and were lost" << std::endl;

@@ -35,10 +35,13 @@ keyboard_pid=$!
 for _ in $(seq 100); do grep -q '^listening' "$work/keyboard.log" && break; sleep 0.1; done
 grep -q '^listening' "$work/keyboard.log" || { echo "quillon-keyboard did not start:"; cat "$work/keyboard.log"; exit 1; }
 
-"$cli" ports >"$work/ports.txt"
-out=$(awk -v p="JACK: $name:in" '/^outputs:/{s=1;next} /^inputs:/{s=0} s && index($0,p){print $1; exit}' "$work/ports.txt")
-in=$(awk -v p="JACK: $name:out" '/^inputs:/{s=1;next} s && index($0,p){print $1; exit}' "$work/ports.txt")
-if [ -z "$out" ] || [ -z "$in" ]; then echo "keyboard ports not listed:"; cat "$work/ports.txt"; exit 1; fi
+# Ports by name, or by a part of one in another case; a part that names two is refused with both listed.
+out="$name:in"
+in="${name^^}:OUT"
+if "$cli" send-songs "$work/a.mid" --out "$out" --in quillon 2>"$work/ambiguous.log" ||
+  [ "$(grep -c -e "$name:out" -e 'Quillon Virtual Keyboard' "$work/ambiguous.log")" != 2 ]; then
+  echo "an ambiguous --in was not refused with its matches:"; cat "$work/ambiguous.log"; exit 1
+fi
 
 "$cli" send-songs "$work/a.mid" "$work/b.mid" "$work/c.mid" --slots 5,1,28 --out "$out" --in "$in"
 "$cli" send-songs "$work/c.mid" --slots 2 --out "$out" --in "$in" --open-per-message
@@ -46,6 +49,23 @@ if [ -z "$out" ] || [ -z "$in" ]; then echo "keyboard ports not listed:"; cat "$
 "$cli" send-curve --preset Fixup3.crv --out "$out"
 # The default route and the first input are the keyboard's two ports.
 "$cli" send-songs "$work/b.mid" --slots 7 --out -1 --in 0 --reply-timeout 5000
+
+# SIGINT and SIGTERM end a song run with the closing message, and the next run works first time.
+song "$work/big.mid" 400000
+for sig in INT TERM; do
+  blocks=$(grep -c block "$work/keyboard.log" || true)
+  set -m # a background job of its own may take SIGINT
+  "$cli" send-songs "$work/big.mid" --slots 9 --out "$out" --in "$in" 2>"$work/signal.log" &
+  cli_pid=$!
+  set +m
+  for _ in $(seq 100); do [ "$(grep -c block "$work/keyboard.log")" -gt $((blocks + 3)) ] && break; sleep 0.1; done
+  kill -"$sig" "$cli_pid"
+  status=0; wait "$cli_pid" || status=$?
+  [ "$status" = $((128 + $(kill -l "$sig"))) ] && grep -q "interrupted (SIG$sig)" "$work/signal.log" ||
+    { echo "quillon-cli after SIG$sig: exit $status"; cat "$work/signal.log"; exit 1; }
+  "$cli" send-songs "$work/a.mid" --slots 9 --out "$out" --in "$in"
+  cmp "$work/a.mid" "$work/store/slot09.mid"
+done
 
 sleep 0.3 # the keyboard writes its last file after the curve has left
 cmp "$work/a.mid" "$work/store/slot05.mid"

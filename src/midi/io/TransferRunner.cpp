@@ -25,10 +25,21 @@ public:
         m_changed.notify_one();
     }
 
+    // Ends every wait from now on.
+    void wake()
+    {
+        {
+            std::lock_guard lock(m_mutex);
+            m_woken = true;
+        }
+        m_changed.notify_one();
+    }
+
     std::optional<std::uint32_t> waitUntil(std::chrono::steady_clock::time_point deadline)
     {
         std::unique_lock lock(m_mutex);
-        if (!m_changed.wait_until(lock, deadline, [this] { return !m_messages.empty(); }))
+        if (!m_changed.wait_until(lock, deadline, [this] { return !m_messages.empty() || m_woken; }) ||
+            m_messages.empty())
             return std::nullopt;
         const std::uint32_t packed = m_messages.front();
         m_messages.pop_front();
@@ -39,11 +50,53 @@ private:
     std::mutex m_mutex;
     std::condition_variable m_changed;
     std::deque<std::uint32_t> m_messages;
+    bool m_woken = false;
+};
+
+// Lets a TransferStop wake this run's waits while it lives.
+class WakeOnStop {
+public:
+    WakeOnStop(TransferStop* stop, ReplyQueue& replies) : m_stop(stop)
+    {
+        if (m_stop)
+            m_stop->setWake([&replies] { replies.wake(); });
+    }
+    ~WakeOnStop()
+    {
+        if (m_stop)
+            m_stop->setWake(nullptr);
+    }
+    WakeOnStop(const WakeOnStop&) = delete;
+    WakeOnStop& operator=(const WakeOnStop&) = delete;
+    bool requested() const { return m_stop && m_stop->requested(); }
+
+private:
+    TransferStop* m_stop;
 };
 
 constexpr std::chrono::milliseconds kServerCheck{250};
 
 } // namespace
+
+void TransferStop::request()
+{
+    std::lock_guard lock(m_mutex);
+    m_requested = true;
+    if (m_wake)
+        m_wake();
+}
+
+bool TransferStop::requested() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_requested;
+}
+
+void TransferStop::setWake(std::function<void()> wake)
+{
+    std::lock_guard lock(m_mutex);
+    m_wake = std::move(wake);
+}
 
 std::string_view outcomeName(TransferOutcome outcome)
 {
@@ -55,6 +108,7 @@ std::string_view outcomeName(TransferOutcome outcome)
     case TransferOutcome::SendFailed: return "send failed";
     case TransferOutcome::NoReply: return "no reply from the keyboard";
     case TransferOutcome::FileUnreadable: return "file cannot be read";
+    case TransferOutcome::Interrupted: return "interrupted";
     }
     return "unknown";
 }
@@ -87,8 +141,10 @@ TransferReport runTransfer(MidiSystem& system, transfer::TransferHandshake& hand
         output.connection()->tolerateStall(options.replyTimeout);
     }
 
-    StallWatch watch;
+    StallWatch watch(kServerCheck);
     watch.restart(system);
+    // The server's clock is asked of the output's backend, named once here.
+    const PortRef outputPort = system.resolve(options.output, Direction::Output).value_or(options.output.port);
     const auto stalled = [&](TransferOutcome outcome) {
         report.stall = watch.diagnose(system, options.output, options.input);
         return finish(outcome, stallNotice(report.stall, text::kStallKeyboardSilent));
@@ -97,6 +153,16 @@ TransferReport runTransfer(MidiSystem& system, transfer::TransferHandshake& hand
     unsigned progressRange = 0;
     const auto send = [&](const frame::Bytes& bytes) {
         return output.isOpen() ? output.send(bytes) : system.sendOne(options.output, bytes);
+    };
+    const WakeOnStop stop(options.stop, replies);
+    // Ended from outside: what the next reply would have released is taken back, and
+    // a song run's closing message lets the keyboard leave the transfer.
+    const auto interrupted = [&] {
+        output.takeBack();
+        for (const auto& action : handshake.interrupt())
+            if (const auto* message = std::get_if<transfer::SendMessage>(&action))
+                (void)send(message->bytes);
+        return finish(TransferOutcome::Interrupted, "");
     };
     while (true) {
         for (auto& action : actions) {
@@ -133,8 +199,13 @@ TransferReport runTransfer(MidiSystem& system, transfer::TransferHandshake& hand
         actions.clear();
         while (actions.empty()) {
             // Woken now and then to notice a server that stopped: no reply can come then.
+            if (stop.requested())
+                return interrupted();
             const auto packed = replies.waitUntil(std::min(deadline, std::chrono::steady_clock::now() + kServerCheck));
             if (!packed) {
+                if (stop.requested())
+                    return interrupted();
+                watch.look(system, outputPort);
                 if (std::chrono::steady_clock::now() >= deadline || watch.serverStopped(system))
                     return stalled(TransferOutcome::NoReply);
                 continue;

@@ -10,9 +10,26 @@
 
 #include <chrono>
 #include <functional>
+#include <mutex>
 #include <string>
 
 namespace quillon::midi {
+
+// Ends a run under way from another thread (quillon-cli's signal thread) as
+// Cancel ends one in the window: the run stops waiting at once, sends the
+// closing message a song run needs, and reports Interrupted.
+class TransferStop {
+public:
+    void request();
+    bool requested() const;
+    // The running transfer's way to be woken (none: no run is waiting).
+    void setWake(std::function<void()> wake);
+
+private:
+    mutable std::mutex m_mutex;
+    bool m_requested = false;
+    std::function<void()> m_wake;
+};
 
 struct TransferOptions {
     PortChoice output;
@@ -24,6 +41,7 @@ struct TransferOptions {
     bool keepOutputOpen = true;
     std::function<void(unsigned position, unsigned range)> onProgress;
     std::function<void(const std::string& status)> onStatus;
+    TransferStop* stop = nullptr; // none: the run cannot be ended from outside
 };
 
 enum class TransferOutcome {
@@ -34,6 +52,7 @@ enum class TransferOutcome {
     SendFailed, // a message did not leave within its time
     NoReply,    // the keyboard did not answer in time
     FileUnreadable,
+    Interrupted, // TransferStop::request()
 };
 
 struct TransferReport {

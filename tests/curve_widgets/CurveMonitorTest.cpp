@@ -172,7 +172,7 @@ private slots:
         rig.clickMonitor();
         QVERIFY(!editor.monitorBox().isChecked());
         QVERIFY(!editor.monitorInputOpen());
-        QVERIFY(!rig.keys->held());
+        QTRY_VERIFY(!rig.keys->held());
         rig.keys->play({90, 91});
         QCoreApplication::processEvents();
         QCOMPARE(editor.velocityMonitor().count(), std::size_t(1));
@@ -185,7 +185,7 @@ private slots:
         QVERIFY(rig.keys->held());
         rig.clickButton("Exit");
         QVERIFY(!editor.isVisible());
-        QVERIFY(!rig.keys->held());
+        QTRY_VERIFY(!rig.keys->held());
         QVERIFY(!editor.monitorBox().isChecked());
         rig.keys->play({90, 91});
         QCoreApplication::processEvents();
@@ -200,7 +200,7 @@ private slots:
         QVERIFY(rig.keys->held());
         rig.keys->play({70});
         rig.editor.reset();
-        QVERIFY(!rig.keys->held());
+        QTRY_VERIFY(!rig.keys->held());
         QCoreApplication::processEvents();
     }
 

@@ -4,10 +4,12 @@
 // any thread as if a driver delivered them.
 #include "midi/io/MidiSystem.h"
 
+#include <atomic>
 #include <chrono>
 #include <functional>
 #include <mutex>
 #include <optional>
+#include <utility>
 
 namespace quillon::midi::testing {
 
@@ -46,13 +48,14 @@ public:
 
     std::vector<std::string> m_outputs;
     std::vector<std::string> m_inputs;
-    bool inputHeldElsewhere = false;
+    std::atomic<bool> inputHeldElsewhere{false}; // also set by an input closing on another thread
     std::vector<std::vector<std::uint8_t>> sent;
     // Runs after each send: a server that drops cycles or stops, a port that goes.
     std::function<void(FakeBackend&)> afterSend;
     std::uint64_t missed = 0;
     std::uint64_t stops = 0;
     std::optional<std::chrono::steady_clock::time_point> lastCycle;
+    std::function<void()> onClose; // runs once, when an input is first closed
 
 private:
     struct Output : OutputConnection {
@@ -71,6 +74,8 @@ private:
         ~Input() override { close(); }
         void close() override
         {
+            if (auto hook = std::exchange(owner.onClose, nullptr))
+                hook();
             std::lock_guard lock(owner.m_mutex);
             owner.m_callback = nullptr;
         }

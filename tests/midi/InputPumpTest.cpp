@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <future>
 #include <thread>
 
 using namespace quillon;
@@ -81,4 +82,16 @@ TEST_F(InputPump, NothingArrivesAfterCloseAndClosingTwiceIsHarmless)
     fake->inject(0x3790);
     EXPECT_TRUE(QTest::qWaitFor([&] { return received.size() == 1; }, 2000));
     EXPECT_EQ(received.at(0), 0x3790u);
+}
+
+// Closing a JACK port can wait seconds for the server: the window's thread leaves it to another.
+TEST_F(InputPump, ThePortIsClosedOffTheCallersThread)
+{
+    std::promise<std::thread::id> closedOn;
+    fake->onClose = [&closedOn] { closedOn.set_value(std::this_thread::get_id()); };
+    ASSERT_TRUE(pump->open(input()));
+    pump->close();
+    auto closer = closedOn.get_future();
+    ASSERT_EQ(closer.wait_for(std::chrono::seconds(10)), std::future_status::ready);
+    EXPECT_NE(closer.get(), std::this_thread::get_id());
 }

@@ -149,22 +149,93 @@ TEST(Stalls, AStallNamesWhatIsKnownAndOnlyWhatHappenedDuringTheWait)
     }
 }
 
-TEST_F(WithKeyboard, DefaultRouteIsTheRealDeviceWithAnInputElseTheBuiltInKeyboard)
+// Looks on time that find the server's last cycle old tell a server that
+// paused; a look far later than meant tells that this program was stopped.
+TEST(Stalls, LooksDuringAWaitTellAPausedServerFromAStoppedSender)
 {
-    const auto route = system->resolve(PortChoice::defaultRoute(), Direction::Output);
-    ASSERT_TRUE(route.has_value());
-    EXPECT_EQ(route->backend, VirtualKeyboard::kBackendName);
+    using Clock = WaitTimeline::Clock;
+    const struct {
+        const char* what;
+        std::vector<std::pair<int, int>> looks; // ms into the wait; age of the last cycle then (-1: no clock)
+        bool senderStopped, serverPaused;
+    } cases[] = {
+        {"all well", {{1000, 1}, {2000, 3}, {3000, 2}}, false, false},
+        {"server paused, then went on", {{1000, 1}, {2000, 1001}, {3000, 1}}, false, true},
+        {"sender stopped for 10 s", {{1000, 1}, {11000, 5}}, true, false},
+        {"sender stopped, no server clock", {{1000, -1}, {11000, -1}}, true, false},
+        {"no server clock", {{1000, -1}, {2000, -1}}, false, false},
+    };
+    for (const auto& c : cases) {
+        WaitTimeline timeline(1000ms);
+        const auto start = Clock::now();
+        timeline.restart(start);
+        for (const auto& [at, age] : c.looks) {
+            const auto now = start + std::chrono::milliseconds(at);
+            timeline.look(now, age < 0 ? std::nullopt : std::optional(now - std::chrono::milliseconds(age)));
+        }
+        EXPECT_EQ(timeline.senderStopped(), c.senderStopped) << c.what;
+        EXPECT_EQ(timeline.serverPaused(), c.serverPaused) << c.what;
+    }
+}
 
-    // A synth alone could not answer a transfer: the default stays on the built-in keyboard.
-    fake->m_outputs = {"synth", "keyboard"};
-    EXPECT_EQ(system->resolve(PortChoice::defaultRoute(), Direction::Output)->backend, VirtualKeyboard::kBackendName);
-    fake->m_inputs = {"keyboard"};
-    const auto real = system->resolve(PortChoice::defaultRoute(), Direction::Output);
-    ASSERT_TRUE(real.has_value());
-    EXPECT_EQ(*real, (PortRef{"Fake", "keyboard", 1}));
-    EXPECT_EQ(system->sendOne(PortChoice::defaultRoute(), frame::buildTransferControl()), SendResult::Sent);
-    EXPECT_EQ(fake->sent.size(), 1u);
-    EXPECT_EQ(system->resolve(PortChoice::notChosen(), Direction::Output), std::nullopt);
+// The default is the keyboard, as real machines name their ports: never the
+// kernel's loopback, one device both ways, a direct port before a bridge.
+TEST(DefaultDevice, IsTheKeyboardAmongRealWorldPortNames)
+{
+    using Names = std::vector<std::string>;
+    struct Ports {
+        std::string backend;
+        Names outputs, inputs;
+    };
+    const Ports seqThrough{"ALSA", {"Midi Through:Midi Through Port-0 14:0"}, {"Midi Through:Midi Through Port-0 14:0"}};
+    const Ports bridgedThrough{"JACK",
+                               {"Midi-Bridge:Midi Through:(playback_0) Midi Through Port-0"},
+                               {"Midi-Bridge:Midi Through:(capture_0) Midi Through Port-0"}};
+    const Ports bridgedKeys{"JACK",
+                            {"Midi-Bridge:Synth:(playback_0) Synth MIDI 1", "Midi-Bridge:USB Keys:(playback_0) USB Keys MIDI 1"},
+                            {"Midi-Bridge:Pads:(capture_0) Pads MIDI 1", "Midi-Bridge:USB Keys:(capture_0) USB Keys MIDI 1"}};
+    const Ports seqKeys{"ALSA",
+                        {"Midi Through:Midi Through Port-0 14:0", "USB Keys:USB Keys MIDI 1 20:0",
+                         "USB Keys:USB Keys MIDI 1 24:0", "Pads:Pads MIDI 1 28:0"},
+                        {"Midi Through:Midi Through Port-0 14:0", "USB Keys:USB Keys MIDI 1 24:0", "Pads:Pads MIDI 1 28:0"}};
+    const Ports rawKeys{"ALSA raw", {"hw:2,0,0 Synth MIDI 1", "hw:1,0,0 USB Keys MIDI 1"}, {"hw:1,0,0 USB Keys MIDI 1"}};
+    const std::string builtInPort(VirtualKeyboard::kPortName);
+    const struct {
+        const char* what;
+        std::vector<Ports> backends;
+        std::string output, input; // the built-in keyboard's port when no device pairs
+    } cases[] = {
+        {"only the loopback, on ALSA and behind a bridge", {bridgedThrough, seqThrough}, builtInPort, builtInPort},
+        {"two devices behind one bridge, each one way", {bridgedThrough, bridgedKeys}, bridgedKeys.outputs[1],
+         bridgedKeys.inputs[1]},
+        {"paired by client number, not name", {seqKeys}, seqKeys.outputs[2], seqKeys.inputs[1]},
+        {"the sequencer before the bridge", {bridgedKeys, seqKeys}, seqKeys.outputs[2], seqKeys.inputs[1]},
+        {"raw MIDI by card, before the bridge", {bridgedKeys, rawKeys}, rawKeys.outputs[1], rawKeys.inputs[0]},
+        {"a2j's loopback", {{"JACK", {"a2j:Midi Through [14] (playback): Midi Through Port-0"},
+                             {"a2j:Midi Through [14] (capture): Midi Through Port-0"}}}, builtInPort, builtInPort},
+        {"the server's hardware ports tell no device", {{"JACK", {"system:midi_playback_1"}, {"system:midi_capture_1"}}},
+         builtInPort, builtInPort},
+        {"a program's output on a second client", {{"JACK", {"synth:in", "kbd:in"}, {"kbd-out:out"}}}, "kbd:in",
+         "kbd-out:out"},
+        {"a synth alone cannot answer", {{"ALSA", {"Synth:Synth MIDI 1 20:0"}, {}}}, builtInPort, builtInPort},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::unique_ptr<Backend>> backends;
+        backends.push_back(std::make_unique<VirtualKeyboard>());
+        for (const auto& ports : c.backends) {
+            auto fake = std::make_unique<FakeBackend>(ports.backend);
+            fake->m_outputs = ports.outputs;
+            fake->m_inputs = ports.inputs;
+            backends.push_back(std::move(fake));
+        }
+        MidiSystem system(std::move(backends));
+        const auto pair = system.defaultDevice();
+        ASSERT_TRUE(pair) << c.what;
+        EXPECT_EQ(pair->output.name, c.output) << c.what;
+        EXPECT_EQ(pair->input.name, c.input) << c.what;
+        EXPECT_EQ(system.resolve(PortChoice::defaultRoute(), Direction::Output), pair->output) << c.what;
+        EXPECT_EQ(system.outputs().front().ref, pair->output) << c.what;
+    }
 }
 
 TEST_F(WithKeyboard, ListIndicesMatchTheLists)

@@ -107,6 +107,10 @@ inline constexpr std::string_view kStallServerStopped =
     "The MIDI server (JACK) has stopped, or has shut Quillon out: nothing reaches the keyboard until it runs again.";
 inline constexpr std::string_view kStallNoCycles =
     "The MIDI server (JACK) runs no cycles: it, or a program it waits for (the keyboard's?), is paused or stuck.";
+inline constexpr std::string_view kStallServerPaused =
+    "The MIDI server (JACK) paused during the wait (it, or a program it waits for): the keyboard's reply may be lost.";
+inline constexpr std::string_view kStallSenderStopped =
+    "Quillon itself was stopped (suspended) during the wait, so the keyboard's reply went unheard: send again.";
 inline constexpr std::string_view kStallPortGone =
     "The keyboard's port is gone: it is no longer listed (unplugged, or its program ended).";
 inline constexpr std::string_view kStallKeyboardSilent =
@@ -143,5 +147,7 @@ inline constexpr std::string_view kDroppedKindUnknown = "not a song, ROM image, 
 inline constexpr std::string_view kDefaultOutputEntry = "Default MIDI output";
 inline constexpr std::string_view kDefaultOutputMeans = "Default: "; // + the port it stands for now
 inline constexpr std::string_view kPortMissingSuffix = " (not connected)";
+inline constexpr std::string_view kDefaultIsBuiltIn =
+    "No MIDI keyboard is connected: the default output is the built-in keyboard, which keeps what is sent.";
 
 } // namespace quillon::text

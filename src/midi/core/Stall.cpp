@@ -4,6 +4,29 @@
 
 namespace quillon::midi {
 
+namespace {
+// A look this much later than meant is no busy machine: nothing of this program ran.
+constexpr std::chrono::milliseconds kStoppedBeyond{1000};
+// A server that runs cycles every few milliseconds and ran none for this long paused.
+constexpr std::chrono::milliseconds kPausedBeyond{1000};
+} // namespace
+
+void WaitTimeline::restart(Clock::time_point now)
+{
+    m_lastLook = now;
+    m_senderStopped = false;
+    m_serverPaused = false;
+}
+
+void WaitTimeline::look(Clock::time_point now, std::optional<Clock::time_point> lastCycle)
+{
+    if (now - m_lastLook > m_lookEvery + kStoppedBeyond)
+        m_senderStopped = true;
+    else if (lastCycle && now - *lastCycle > kPausedBeyond)
+        m_serverPaused = true;
+    m_lastLook = now;
+}
+
 std::string stallNotice(const Stall& stall, std::string_view silentText)
 {
     std::string notice;
@@ -12,6 +35,8 @@ std::string stallNotice(const Stall& stall, std::string_view silentText)
     case StallCause::PortGone: notice = text::kStallPortGone; break;
     case StallCause::ServerStopped: notice = text::kStallServerStopped; break;
     case StallCause::NoCycles: notice = text::kStallNoCycles; break;
+    case StallCause::ServerPaused: notice = text::kStallServerPaused; break;
+    case StallCause::SenderStopped: notice = text::kStallSenderStopped; break;
     }
     // A server that runs no cycles misses them all: counting them says nothing more.
     if (stall.missedCycles > 0 && stall.cause != StallCause::NoCycles)

@@ -1,7 +1,9 @@
 #pragma once
 // Why a transfer waits in vain, as far as the program can tell, and the
 // sentence that tells the user.
+#include <chrono>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -12,6 +14,8 @@ enum class StallCause {
     PortGone,       // the chosen output or input is no longer listed
     ServerStopped,  // the MIDI server (JACK) stopped while we waited
     NoCycles,       // it runs no cycles for us: paused or stuck, or held up by a paused program
+    ServerPaused,   // it ran no cycles for a while during the wait, then went on
+    SenderStopped,  // this program itself was stopped (suspended) during the wait
 };
 
 struct Stall {
@@ -19,6 +23,31 @@ struct Stall {
     std::uint64_t missedCycles = 0; // during this wait only
     bool throughBridge = false;     // the output reaches hardware through a SysEx-mangling bridge
     bool operator==(const Stall&) const = default;
+};
+
+// What the waiting side sees when it looks now and then during a wait: its
+// own clock jumping far past the next look means this program was stopped
+// (nothing of it ran, so it may have missed the reply); looks on time that
+// find the server's last cycle old mean the server paused.
+class WaitTimeline {
+public:
+    using Clock = std::chrono::steady_clock;
+    // `lookEvery`: how often the waiting side means to look.
+    explicit WaitTimeline(std::chrono::milliseconds lookEvery) : m_lookEvery(lookEvery) {}
+    // A wait begins: earlier findings are forgotten.
+    void restart(Clock::time_point now);
+    // Time spent elsewhere (sending) is not looked at: the next look counts from `now`.
+    void resume(Clock::time_point now) { m_lastLook = now; }
+    // `lastCycle`: when the server last ran a cycle for this program (none: no such clock).
+    void look(Clock::time_point now, std::optional<Clock::time_point> lastCycle);
+    bool senderStopped() const { return m_senderStopped; }
+    bool serverPaused() const { return m_serverPaused; }
+
+private:
+    std::chrono::milliseconds m_lookEvery;
+    Clock::time_point m_lastLook;
+    bool m_senderStopped = false;
+    bool m_serverPaused = false;
 };
 
 // The cause's sentence (`silentText` for a silent keyboard, so a window can

@@ -15,6 +15,7 @@ struct JackServerCalls::State {
     bool stuck = false;
     std::uint64_t finished = 0;
     std::thread thread;
+    std::timed_mutex oneCaller; // callers on several threads take turns
 
     static void loop(const std::shared_ptr<State>& state)
     {
@@ -56,6 +57,9 @@ JackServerCalls::~JackServerCalls()
 
 bool JackServerCalls::run(std::function<void()> call, std::chrono::milliseconds timeout)
 {
+    std::unique_lock turn(m_state->oneCaller, timeout);
+    if (!turn)
+        return false; // another thread's call is taking long: the server may be stuck
     std::unique_lock lock(m_state->mutex);
     if (m_state->stuck)
         return false;

@@ -21,7 +21,8 @@ public:
     JackServerCalls& operator=(const JackServerCalls&) = delete;
 
     // True when the call finished in time. False, without running it, once a
-    // call has been stuck.
+    // call has been stuck, or when a call from another thread holds the
+    // worker for all of `timeout`.
     bool run(std::function<void()> call, std::chrono::milliseconds timeout = kDefaultTimeout);
     bool stuck() const;
 

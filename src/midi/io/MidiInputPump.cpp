@@ -2,7 +2,15 @@
 
 #include <QMetaObject>
 
+#include <mutex>
+
 namespace quillon::midi {
+
+// The pump while its input is open; nothing once it is closed.
+struct MidiInputPump::Gate {
+    std::mutex mutex;
+    MidiInputPump* pump;
+};
 
 MidiInputPump::MidiInputPump(MidiSystem& system, QObject* parent) : QObject(parent), m_system(system) {}
 
@@ -12,17 +20,25 @@ bool MidiInputPump::open(const PortChoice& choice)
 {
     close();
     const std::uint64_t generation = ++m_generation;
-    m_connection = m_system.openInput(choice, [this, generation](std::uint32_t packed) {
+    auto gate = std::make_shared<Gate>();
+    gate->pump = this;
+    m_connection = m_system.openInput(choice, [gate, generation](std::uint32_t packed) {
         // On the driver's thread: only post. Events posted to one receiver are
         // delivered in the order they were posted, which keeps arrival order.
+        std::lock_guard lock(gate->mutex);
+        MidiInputPump* pump = gate->pump;
+        if (!pump)
+            return;
         QMetaObject::invokeMethod(
-            this,
-            [this, generation, packed] {
-                if (generation == m_generation && m_connection)
-                    emit shortMessage(packed);
+            pump,
+            [pump, generation, packed] {
+                if (generation == pump->m_generation && pump->m_connection)
+                    emit pump->shortMessage(packed);
             },
             Qt::QueuedConnection);
     });
+    if (m_connection)
+        m_gate = std::move(gate);
     return m_connection != nullptr;
 }
 
@@ -30,8 +46,12 @@ void MidiInputPump::close()
 {
     if (!m_connection)
         return;
-    m_connection->close();
-    m_connection.reset();
+    {
+        std::lock_guard lock(m_gate->mutex);
+        m_gate->pump = nullptr;
+    }
+    m_gate.reset();
+    m_system.closeLater(std::move(m_connection));
     ++m_generation;
 }
 

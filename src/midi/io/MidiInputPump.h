@@ -5,12 +5,13 @@
 //
 // close() is harmless when nothing is open and may be called any number of
 // times; after it returns no further shortMessage() is emitted for that input,
-// even for messages already on their way.
+// even for messages already on their way. It never waits for the MIDI server:
+// the port itself is closed by the MidiSystem's own thread.
 #include "midi/io/MidiSystem.h"
 
 #include <QObject>
 
-#include <atomic>
+#include <memory>
 
 namespace quillon::midi {
 
@@ -32,7 +33,9 @@ signals:
     void shortMessage(quint32 packed);
 
 private:
+    struct Gate;
     MidiSystem& m_system;
+    std::shared_ptr<Gate> m_gate; // what the input's thread reaches this object through
     std::unique_ptr<InputConnection> m_connection;
     std::uint64_t m_generation = 0; // only touched on this object's thread
 };

@@ -11,6 +11,12 @@ void StallWatch::restart(const MidiSystem& system)
     m_missed = system.missedCycles();
     m_stops = system.serverStops();
     m_waitStarted = std::chrono::steady_clock::now();
+    m_timeline.restart(m_waitStarted);
+}
+
+void StallWatch::look(MidiSystem& system, const PortRef& output)
+{
+    m_timeline.look(std::chrono::steady_clock::now(), system.lastServerCycle(output));
 }
 
 Stall StallWatch::diagnose(MidiSystem& system, const PortChoice& output, const PortChoice& input) const
@@ -31,6 +37,10 @@ Stall StallWatch::diagnose(MidiSystem& system, const PortChoice& output, const P
         stall.cause = StallCause::NoCycles;
     else if (!out || !system.resolve(input, Direction::Input))
         stall.cause = StallCause::PortGone;
+    else if (m_timeline.senderStopped())
+        stall.cause = StallCause::SenderStopped;
+    else if (m_timeline.serverPaused())
+        stall.cause = StallCause::ServerPaused;
     return stall;
 }
 

@@ -73,7 +73,11 @@ SendFileDialog::SendFileDialog(base::Session& session, QWidget* parent)
     m_silence.setInterval(kDefaultSilenceTimeout);
     connect(&m_silence, &QTimer::timeout, this, &SendFileDialog::onSilence);
     m_rateTimer.setInterval(kDefaultRateInterval);
-    connect(&m_rateTimer, &QTimer::timeout, this, [this] { showRate(true); });
+    connect(&m_rateTimer, &QTimer::timeout, this, [this] {
+        showRate(true);
+        if (m_session.midi())
+            m_stallWatch.look(*m_session.midi(), m_outputPort);
+    });
 }
 
 SendFileDialog::~SendFileDialog() { endTransfer(); }
@@ -172,7 +176,11 @@ void SendFileDialog::readSlotChoices()
 
 void SendFileDialog::setSilenceTimeout(std::chrono::milliseconds timeout) { m_silence.setInterval(timeout); }
 
-void SendFileDialog::setRateInterval(std::chrono::milliseconds interval) { m_rateTimer.setInterval(interval); }
+void SendFileDialog::setRateInterval(std::chrono::milliseconds interval)
+{
+    m_rateTimer.setInterval(interval);
+    m_stallWatch = midi::StallWatch(interval); // it looks as often as the rate is shown
+}
 
 std::filesystem::path SendFileDialog::pathOf(const std::string& fileName) const
 {
@@ -226,6 +234,7 @@ void SendFileDialog::send()
     }
     m_handshake = std::make_unique<TransferHandshake>(m_transfers, snapshotReader(m_snapshot));
     m_output.reset(system->openOutput(m_session.outputChoice));
+    m_outputPort = system->resolve(m_session.outputChoice, midi::Direction::Output).value_or(midi::PortRef{});
     auto started = m_handshake->start();
     if (!started) {
         setStatus(qt(started.reason()));
@@ -358,6 +367,7 @@ void SendFileDialog::sendMessage(const frame::Bytes& bytes)
     if (!m_output.isOpen() && m_session.midi())
         m_output.reset(m_session.midi()->openOutput(m_session.outputChoice));
     const midi::SendResult result = m_output.send(bytes);
+    m_stallWatch.resume(); // a send held up by the server is no stop of this program
     switch (result) {
     case midi::SendResult::Sent:
     case midi::SendResult::PrepareFailed: // silently not sent

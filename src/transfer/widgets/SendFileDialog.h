@@ -134,7 +134,8 @@ private:
     QTimer m_silence;
     bool m_silenceShown = false;
     QString m_statusBeforeSilence;
-    midi::StallWatch m_stallWatch;
+    midi::StallWatch m_stallWatch{kDefaultRateInterval};
+    midi::PortRef m_outputPort; // whose server's clock the stall watch reads
 
     TransferRecorder m_recorder;
     // File data of the run: expected, sent, and answered by the keyboard.

@@ -158,7 +158,9 @@ std::string outcomeMessage(const midi::TransferReport& report, const PortOptions
                " cannot be opened (gone, or held by another program): close that program, or see `quillon-cli ports`";
     case midi::TransferOutcome::NoReply:
         return "no reply from the keyboard within " + std::to_string(options.replyTimeoutMs) + " ms: " + report.detail +
-               " Check --out and --in lead to the keyboard, then send again.";
+               (report.stall.cause == midi::StallCause::KeyboardSilent
+                    ? " Check that --out and --in lead to the keyboard and that it is on, then send again."
+                    : "");
     case midi::TransferOutcome::SendFailed:
         return "a message did not leave the output port in time: " + report.detail + " Send again.";
     default:

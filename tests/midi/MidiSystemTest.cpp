@@ -187,18 +187,22 @@ TEST(DefaultDevice, IsTheKeyboardAmongRealWorldPortNames)
         std::string backend;
         Names outputs, inputs;
     };
-    const Ports seqThrough{"ALSA", {"Midi Through:Midi Through Port-0 14:0"}, {"Midi Through:Midi Through Port-0 14:0"}};
+    const Ports seqThrough{
+        "ALSA", {"Midi Through:Midi Through Port-0 14:0"}, {"Midi Through:Midi Through Port-0 14:0"}};
     const Ports bridgedThrough{"JACK",
                                {"Midi-Bridge:Midi Through:(playback_0) Midi Through Port-0"},
                                {"Midi-Bridge:Midi Through:(capture_0) Midi Through Port-0"}};
-    const Ports bridgedKeys{"JACK",
-                            {"Midi-Bridge:Synth:(playback_0) Synth MIDI 1", "Midi-Bridge:USB Keys:(playback_0) USB Keys MIDI 1"},
-                            {"Midi-Bridge:Pads:(capture_0) Pads MIDI 1", "Midi-Bridge:USB Keys:(capture_0) USB Keys MIDI 1"}};
-    const Ports seqKeys{"ALSA",
-                        {"Midi Through:Midi Through Port-0 14:0", "USB Keys:USB Keys MIDI 1 20:0",
-                         "USB Keys:USB Keys MIDI 1 24:0", "Pads:Pads MIDI 1 28:0"},
-                        {"Midi Through:Midi Through Port-0 14:0", "USB Keys:USB Keys MIDI 1 24:0", "Pads:Pads MIDI 1 28:0"}};
-    const Ports rawKeys{"ALSA raw", {"hw:2,0,0 Synth MIDI 1", "hw:1,0,0 USB Keys MIDI 1"}, {"hw:1,0,0 USB Keys MIDI 1"}};
+    const Ports bridgedKeys{
+        "JACK",
+        {"Midi-Bridge:Synth:(playback_0) Synth MIDI 1", "Midi-Bridge:USB Keys:(playback_0) USB Keys MIDI 1"},
+        {"Midi-Bridge:Pads:(capture_0) Pads MIDI 1", "Midi-Bridge:USB Keys:(capture_0) USB Keys MIDI 1"}};
+    const Ports seqKeys{
+        "ALSA",
+        {"Midi Through:Midi Through Port-0 14:0", "USB Keys:USB Keys MIDI 1 20:0", "USB Keys:USB Keys MIDI 1 24:0",
+         "Pads:Pads MIDI 1 28:0"},
+        {"Midi Through:Midi Through Port-0 14:0", "USB Keys:USB Keys MIDI 1 24:0", "Pads:Pads MIDI 1 28:0"}};
+    const Ports rawKeys{
+        "ALSA raw", {"hw:2,0,0 Synth MIDI 1", "hw:1,0,0 USB Keys MIDI 1"}, {"hw:1,0,0 USB Keys MIDI 1"}};
     const std::string builtInPort(VirtualKeyboard::kPortName);
     const struct {
         const char* what;
@@ -206,16 +210,26 @@ TEST(DefaultDevice, IsTheKeyboardAmongRealWorldPortNames)
         std::string output, input; // the built-in keyboard's port when no device pairs
     } cases[] = {
         {"only the loopback, on ALSA and behind a bridge", {bridgedThrough, seqThrough}, builtInPort, builtInPort},
-        {"two devices behind one bridge, each one way", {bridgedThrough, bridgedKeys}, bridgedKeys.outputs[1],
+        {"two devices behind one bridge, each one way",
+         {bridgedThrough, bridgedKeys},
+         bridgedKeys.outputs[1],
          bridgedKeys.inputs[1]},
         {"paired by client number, not name", {seqKeys}, seqKeys.outputs[2], seqKeys.inputs[1]},
         {"the sequencer before the bridge", {bridgedKeys, seqKeys}, seqKeys.outputs[2], seqKeys.inputs[1]},
         {"raw MIDI by card, before the bridge", {bridgedKeys, rawKeys}, rawKeys.outputs[1], rawKeys.inputs[0]},
-        {"a2j's loopback", {{"JACK", {"a2j:Midi Through [14] (playback): Midi Through Port-0"},
-                             {"a2j:Midi Through [14] (capture): Midi Through Port-0"}}}, builtInPort, builtInPort},
-        {"the server's hardware ports tell no device", {{"JACK", {"system:midi_playback_1"}, {"system:midi_capture_1"}}},
-         builtInPort, builtInPort},
-        {"a program's output on a second client", {{"JACK", {"synth:in", "kbd:in"}, {"kbd-out:out"}}}, "kbd:in",
+        {"a2j's loopback",
+         {{"JACK",
+           {"a2j:Midi Through [14] (playback): Midi Through Port-0"},
+           {"a2j:Midi Through [14] (capture): Midi Through Port-0"}}},
+         builtInPort,
+         builtInPort},
+        {"the server's hardware ports tell no device",
+         {{"JACK", {"system:midi_playback_1"}, {"system:midi_capture_1"}}},
+         builtInPort,
+         builtInPort},
+        {"a program's output on a second client",
+         {{"JACK", {"synth:in", "kbd:in"}, {"kbd-out:out"}}},
+         "kbd:in",
          "kbd-out:out"},
         {"a synth alone cannot answer", {{"ALSA", {"Synth:Synth MIDI 1 20:0"}, {}}}, builtInPort, builtInPort},
     };

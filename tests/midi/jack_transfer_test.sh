@@ -50,7 +50,18 @@ fi
 # The default route and the first input are the keyboard's two ports.
 "$cli" send-songs "$work/b.mid" --slots 7 --out -1 --in 0 --reply-timeout 5000
 
-# SIGINT and SIGTERM end a song run with the closing message, and the next run works first time.
+sleep 0.3 # the keyboard writes its last file after the curve has left
+cmp "$work/a.mid" "$work/store/slot05.mid"
+cmp "$work/b.mid" "$work/store/slot01.mid"
+cmp "$work/c.mid" "$work/store/slot28.mid"
+cmp "$work/c.mid" "$work/store/slot02.mid"
+cmp "$work/rom.bin" "$work/store/rom.bin"
+cmp "$work/b.mid" "$work/store/slot07.mid"
+[ "$(tr -s ' \n' '\n\n' <"$work/store/curve.txt" | grep -c '^127$')" -eq 128 ] || { echo "curve.txt is not all 127:"; cat "$work/store/curve.txt"; exit 1; }
+if grep -q '^error' "$work/keyboard.log"; then echo "the keyboard saw protocol errors:"; grep '^error' "$work/keyboard.log"; exit 1; fi
+
+# SIGINT and SIGTERM end a song run with the closing message (the keyboard logs the song
+# as cut off), and the next run works first time.
 song "$work/big.mid" 400000
 for sig in INT TERM; do
   blocks=$(grep -c block "$work/keyboard.log" || true)
@@ -66,16 +77,6 @@ for sig in INT TERM; do
   "$cli" send-songs "$work/a.mid" --slots 9 --out "$out" --in "$in"
   cmp "$work/a.mid" "$work/store/slot09.mid"
 done
-
-sleep 0.3 # the keyboard writes its last file after the curve has left
-cmp "$work/a.mid" "$work/store/slot05.mid"
-cmp "$work/b.mid" "$work/store/slot01.mid"
-cmp "$work/c.mid" "$work/store/slot28.mid"
-cmp "$work/c.mid" "$work/store/slot02.mid"
-cmp "$work/rom.bin" "$work/store/rom.bin"
-cmp "$work/b.mid" "$work/store/slot07.mid"
-[ "$(tr -s ' \n' '\n\n' <"$work/store/curve.txt" | grep -c '^127$')" -eq 128 ] || { echo "curve.txt is not all 127:"; cat "$work/store/curve.txt"; exit 1; }
-if grep -q '^error' "$work/keyboard.log"; then echo "the keyboard saw protocol errors:"; grep '^error' "$work/keyboard.log"; exit 1; fi
 
 # A keyboard that is gone is no longer listed, so no index can name it.
 kill -TERM "$keyboard_pid"

@@ -9,8 +9,8 @@
 #include <condition_variable>
 #include <deque>
 #include <mutex>
-#include <thread>
 #include <string_view>
+#include <thread>
 
 namespace quillon::midi {
 

@@ -112,14 +112,16 @@ void SetDeviceDialog::fill(const PortChoice& output, const PortChoice& inputChoi
         defaultPort = output.port;
     } else {
         const auto pair = m_midi.defaultDevice();
-        defaultPort = pair ? std::optional(pair->output) : m_midi.resolve(PortChoice::defaultRoute(), Direction::Output);
+        defaultPort =
+            pair ? std::optional(pair->output) : m_midi.resolve(PortChoice::defaultRoute(), Direction::Output);
         if (inputWentAlong && pair)
             input = PortChoice::of(pair->input);
     }
     m_outputs.push_back(defaultPort ? PortChoice::defaultRoute(*defaultPort) : PortChoice::of(PortRef{}));
     m_outputList->addItem(qt(text::kDefaultOutputEntry));
     // A default device that has gone is named as such: confirming it again sends nowhere.
-    const auto defaultNow = defaultPort ? m_midi.resolve(PortChoice::of(*defaultPort), Direction::Output) : std::nullopt;
+    const auto defaultNow =
+        defaultPort ? m_midi.resolve(PortChoice::of(*defaultPort), Direction::Output) : std::nullopt;
     QString defaultLabel =
         defaultPort ? QString::fromStdString(defaultPort->name) + qt(text::kPortMissingSuffix) : QString();
     for (const PortInfo& port : m_midi.outputs()) {

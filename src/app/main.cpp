@@ -6,6 +6,7 @@
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QMessageBox>
 
 #include <cstdio>
 
@@ -55,7 +56,15 @@ int main(int argc, char** argv)
     // unknown option ends the program with a message instead of being ignored.
     QCommandLineParser parser;
     describe(parser);
+    // quillon-start's errors, shown where a user started from a menu sees them.
+    QCommandLineOption launchError(QStringLiteral("launch-error"), QString(), QStringLiteral("text"));
+    launchError.setFlags(QCommandLineOption::HiddenFromHelp);
+    parser.addOption(launchError);
     parser.process(application);
+    if (parser.isSet(launchError)) {
+        QMessageBox::critical(nullptr, QStringLiteral("Quillon"), parser.value(launchError));
+        return 0;
+    }
 
     quillon::app::Program::setIdentity();
     quillon::app::Program program;

@@ -4,8 +4,9 @@
 // (missing or unusable song, or an output file that exists already).
 #include "cli/Commands.h"
 
+#include "base/core/ReplaceFile.h"
 #include "player/core/Format0Converter.h"
-#include "transfer/core/FileAccess.h"
+#include "player/core/SongFacts.h"
 
 #include <filesystem>
 #include <iostream>
@@ -23,7 +24,7 @@ struct ConvertOptions {
 
 void runConvert(const ConvertOptions& options, CommandContext& context)
 {
-    const auto bytes = transfer::readWholeFile(options.input);
+    const auto bytes = player::readSongBytes(options.input);
     if (!bytes)
         return reportBadInput(context, "convert-format0: " + bytes.reason());
     auto converted = player::convertToFormat0(*bytes);
@@ -42,7 +43,7 @@ void runConvert(const ConvertOptions& options, CommandContext& context)
             return reportBadInput(context,
                                   "convert-format0: " + output.string() + " exists already; it is not overwritten");
     }
-    if (auto written = player::writeNewFile(output, *converted); !written) {
+    if (auto written = base::replaceFile(output, *converted, base::Existing::Keep); !written) {
         std::cerr << "quillon-cli: convert-format0: " << written.reason() << '\n';
         context.exitCode = 1;
         return;

@@ -2,13 +2,13 @@
 // in the data folder. Everything is composed here, note by note and byte by
 // byte, so the demo data has no other source.
 #include "cli/Commands.h"
+#include "base/core/ReplaceFile.h"
 #include "curve/core/CurveFile.h"
 #include "curve/core/VelocityCurve.h"
 #include "player/core/SmfWriter.h"
 
 #include <cstdint>
 #include <filesystem>
-#include <fstream>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -185,13 +185,6 @@ const DemoCurve kDemoCurves[] = {
     {"Even middle", {{0, 20, 40, 64, 88, 108, 127}, {0, 10, 30, 64, 98, 118, 127}}},
 };
 
-bool writeBytes(const std::filesystem::path& path, const Bytes& bytes)
-{
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-    return static_cast<bool>(out);
-}
-
 void makeDemo(CommandContext& context, const std::filesystem::path& root)
 {
     std::error_code error;
@@ -208,8 +201,8 @@ void makeDemo(CommandContext& context, const std::filesystem::path& root)
         {"bin/Demo ROM.bin", demoRomImage()},
     };
     for (const auto& [name, bytes] : files) {
-        if (!writeBytes(root / name, bytes)) {
-            reportBadInput(context, "cannot write " + (root / name).string());
+        if (const Status written = base::replaceFile(root / name, bytes); !written) {
+            reportBadInput(context, written.reason());
             return;
         }
         std::cout << (root / name).string() << '\n';

@@ -1,13 +1,16 @@
-// quillon-cli list and crv-info: the data folder's lists in the order the
-// windows show them, and what a curve file holds (or why it is refused).
+// quillon-cli list, crv-info and add: the data folder's lists in the order the
+// windows show them, what a curve file holds (or why it is refused), and
+// files brought into the data folder as a drop brings them.
 #include "cli/Commands.h"
 #include "cli/Output.h"
 
 #include "base/core/DataFolders.h"
+#include "base/core/DroppedFiles.h"
 #include "base/core/FileListing.h"
 #include "base/core/Messages.h"
 #include "curve/core/CurveFile.h"
 #include "curve/core/CurveMessage.h"
+#include "transfer/core/FileIntake.h"
 
 #include <iostream>
 #include <memory>
@@ -83,6 +86,24 @@ void runCurveInfo(const std::string& file, CommandContext& context)
     }
 }
 
+// What a drop onto the main window does, file by file: each copied only when
+// it is of its kind; a taken name replaced with --replace, else both kept.
+void runAdd(const std::vector<std::string>& files, bool replace, CommandContext& context)
+{
+    const DataFolders folders;
+    for (const std::string& file : files) {
+        auto plan = base::planDrop(folders, file, [replace] { return replace; });
+        Result<transfer::TakenIn> taken = plan ? (*plan ? transfer::takeIn(**plan) : transfer::TakenIn{})
+                                               : Result<transfer::TakenIn>(fail(plan.reason()));
+        if (!taken) {
+            std::cerr << "quillon-cli: add: " << escapeLineBreaks(file, true) << ": " << taken.reason() << '\n';
+            context.exitCode = 1;
+        } else if (*plan) {
+            std::cout << escapeLineBreaks((*plan)->target.string(), true) << '\n';
+        }
+    }
+}
+
 } // namespace
 
 void registerFileCommands(CLI::App& app, CommandContext& context)
@@ -103,6 +124,17 @@ void registerFileCommands(CLI::App& app, CommandContext& context)
         "the key-points' own or could not be sent. A refused file prints refused<TAB>reason, exit status 1.");
     info->add_option("FILE", *file, "a .crv file")->required();
     info->callback([file, &context] { runCurveInfo(*file, context); });
+
+    auto added = std::make_shared<std::vector<std::string>>();
+    auto replace = std::make_shared<bool>(false);
+    auto* add = app.add_subcommand(
+        "add", "Copy files into the data folder below the current directory as a drop onto the main window does:\n"
+               "songs (.mid), ROM images (.bin), curves (.crv) and SysEx files (.syx) to their folders, each only\n"
+               "when its content is of its kind. Prints each copy's path; a refused file is named on stderr with\n"
+               "the reason (exit status 1). A taken name is kept and the copy named name-2.ext, ... unless --replace.");
+    add->add_option("FILE", *added, "files to copy")->required();
+    add->add_flag("--replace", *replace, "replace a file of the same name");
+    add->callback([added, replace, &context] { runAdd(*added, *replace, context); });
 }
 
 } // namespace quillon::cli

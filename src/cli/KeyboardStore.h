@@ -1,8 +1,7 @@
 #pragma once
 // What quillon-keyboard keeps of what it received (--store DIR): slotNN.mid,
-// rom.bin and curve.txt. Each file is written whole to a fresh temporary file
-// beside it and then renamed over the old one, so a full disk or a crash
-// leaves the earlier copy, never half a new one.
+// rom.bin and curve.txt, each replaced whole (base/core/ReplaceFile.h), so a
+// full disk or a crash leaves the earlier copy, never half a new one.
 #include "base/core/Result.h"
 #include "midi/core/KeyboardModel.h"
 
@@ -23,9 +22,6 @@ public:
 private:
     std::filesystem::path m_folder;
 };
-
-// The whole of content as the file at path, or the file left as it was.
-Status writeAtomically(const std::filesystem::path& path, const std::string& content);
 
 // What quillon-keyboard does with one message's reaction: store first, then
 // the reply to send. A failed store is said on stderr and gets no reply, so

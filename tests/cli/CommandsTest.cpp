@@ -8,11 +8,13 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
+#include <cstring>
 #include <future>
 #include <string>
 #include <thread>
@@ -184,6 +186,58 @@ TEST(FileCli, CurveInfoShowsAFileOrItsRefusal)
     EXPECT_FALSE(blocked) << "crv-info waited on a pipe";
     EXPECT_EQ(pipe.status, 1);
     EXPECT_EQ(pipe.out, "refused\tcannot open pipe.crv: it is not a regular file\n");
+}
+
+// add does what a drop onto the main window does: each file copied only when
+// it is of its kind, never through a link, never cutting the old file short.
+TEST(FileCli, AddCopiesOnlyFilesOfTheirKindAndReplacesWholeOrNotAtAll)
+{
+    TempFolder temp;
+    temp.touch("Quillon/mid/old.mid", kFormat1);
+    std::filesystem::create_symlink(temp.touch("outside/victim.mid", "keep"), temp.path() / "Quillon/mid/linked.mid");
+    std::filesystem::create_symlink(temp.touch("passwd", "root:x:0:0"), temp.path() / "pw.mid");
+    temp.touch("old.mid", kFormat0);
+    temp.touch("linked.mid", kFormat0);
+    temp.touch("a.crv", "ab");
+    temp.touch("empty.bin", "");
+    ASSERT_EQ(::truncate(temp.touch("huge.bin").c_str(), off_t{2} << 30), 0); // sparse: costs no disk
+    const std::pair<std::string, std::string> runs[] = {
+        {"--replace linked.mid", "Quillon/mid/linked.mid\n"}, // the link is replaced, its target kept
+        {"old.mid", "Quillon/mid/old-2.mid\n"},
+        {"pw.mid", "pw.mid: not a MIDI file"},
+        {"a.crv", "a.crv: a curve file holds 568 bytes, this one only 2"},
+        {"empty.bin", "empty.bin: the ROM image is empty"},
+        {"huge.bin", "2147483648 bytes, more than the 14679168"},
+        {"notes.txt", "notes.txt: not a song, ROM image, curve or SysEx file"},
+    };
+    for (const auto& [arguments, said] : runs) {
+        const CliRun run = runCli("add " + arguments, temp.path());
+        EXPECT_EQ(run.status, run.err.empty() ? 0 : 1) << arguments;
+        EXPECT_NE((run.out + run.err).find(said), std::string::npos) << arguments << ": " << run.out << run.err;
+    }
+    EXPECT_EQ(quillon::testing::readText(temp.path() / "outside/victim.mid"), "keep");
+    EXPECT_EQ(quillon::testing::readText(temp.path() / "Quillon/mid/linked.mid"), kFormat0);
+    EXPECT_EQ(quillon::testing::readText(temp.path() / "Quillon/mid/old.mid"), kFormat1);
+    EXPECT_EQ(runCli("list songs", temp.path()).out, "old-2.mid\nlinked.mid\nold.mid\n");
+    EXPECT_FALSE(std::filesystem::exists(temp.path() / "Quillon/bin"));
+
+    // A full disk: the old song stays whole, no temporary is left, and the message says why.
+    const std::filesystem::path small = temp.path() / "small";
+    std::filesystem::create_directory(small);
+    if (::mount("tmpfs", small.c_str(), "tmpfs", 0, "size=64k") != 0)
+        GTEST_SKIP() << "no small tmpfs to fill (mounting needs root): " << std::strerror(errno);
+    const struct Unmount {
+        const char* at;
+        ~Unmount() { ::umount2(at, MNT_DETACH); }
+    } unmount{small.c_str()};
+    temp.touch("small/Quillon/mid/old.mid", kFormat1);
+    temp.touch("small/filler", std::string(60 << 10, 'f'));
+    temp.touch("big/old.mid", kFormat0 + std::string(16 << 10, '\0'));
+    const CliRun full = runCli("add --replace ../big/old.mid", small);
+    EXPECT_EQ(full.status, 1);
+    EXPECT_NE(full.err.find("No space left on device"), std::string::npos) << full.err;
+    EXPECT_EQ(quillon::testing::readText(small / "Quillon/mid/old.mid"), kFormat1);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(small / "Quillon/mid"), {}), 1); // nothing left over
 }
 
 } // namespace

@@ -1,9 +1,11 @@
 // Files as users really have them: hundreds of songs, odd names and the longest
 // the file system takes; things in the song folder that are not files; songs
-// changed or removed around Send; and files no header can announce.
+// changed or removed around Send; and files no header can announce or no
+// song can be.
 #include "Wire.h"
 
 #include "base/core/FileListing.h"
+#include "player/core/SongFacts.h"
 #include "transfer/core/FileAccess.h"
 #include "transfer/core/SongCheck.h"
 #include "transfer/core/TransferSnapshot.h"
@@ -13,6 +15,7 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -133,7 +136,8 @@ TEST_F(SongFolder, FoldersPipesAndDanglingLinksNeitherListNorHang)
     auto check = std::async(std::launch::async, [&] {
         const auto verdict = transfer::checkSongFile(folder / "a pipe.mid");
         const auto read = transfer::readWholeFile(folder / "a pipe.mid");
-        return !verdict.ok() && verdict.refusal == transfer::CheckReason::CannotOpenFile && !read.ok();
+        const auto details = player::readSongBytes(folder / "a pipe.mid"); // the list's tooltip
+        return !verdict.ok() && verdict.refusal == transfer::CheckReason::CannotOpenFile && !read.ok() && !details;
     });
     if (check.wait_for(std::chrono::seconds(5)) != std::future_status::ready) {
         // Play the writer until every blocked open has returned, so the test can end, then fail.
@@ -145,6 +149,17 @@ TEST_F(SongFolder, FoldersPipesAndDanglingLinksNeitherListNorHang)
         FAIL() << "opening a pipe in the song folder blocked";
     }
     EXPECT_TRUE(check.get());
+
+    // A 2 GiB song (sparse) is refused by its size before a byte of it is read.
+    writeFile("huge.mid", songBytes(6));
+    ASSERT_EQ(::truncate((folder / "huge.mid").c_str(), off_t{2} << 30), 0);
+    rusage before{}, after{};
+    ::getrusage(RUSAGE_SELF, &before);
+    const auto details = player::readSongBytes(folder / "huge.mid");
+    ::getrusage(RUSAGE_SELF, &after);
+    ASSERT_FALSE(details);
+    EXPECT_NE(details.reason().find("2147483648 bytes"), std::string::npos) << details.reason();
+    EXPECT_LT(after.ru_maxrss - before.ru_maxrss, 64 << 10) << "KiB more memory";
 }
 
 // Changed after Send, a song goes out as it was checked; changed or gone

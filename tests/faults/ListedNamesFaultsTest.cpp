@@ -1,6 +1,7 @@
 // A name that is not valid UTF-8 ("\377.mid") looks exactly like a real
 // "U+FFFD.mid" beside it, yet every command on a listed entry must reach the
-// entry's own file. Also a song copied from elsewhere with an upper-case extension.
+// entry's own file, and a drop must copy the dropped file's own bytes. Also a
+// song copied from elsewhere with an upper-case extension.
 #include "../curve_widgets/EditorHarness.h"
 #include "../player/PlayerFixtures.h"
 #include "../transfer_widgets/TransferRig.h"
@@ -107,6 +108,19 @@ private slots:
         main.window.deleteCaretRomImage();
         QVERIFY(!std::filesystem::exists(rig.folders.romPath(kByteName + ".bin")));
         QVERIFY(std::filesystem::exists(rig.folders.romPath(kLookAlike + ".bin")));
+
+        // A drop names the file in its URL by bytes: %FF copies the byte name's own song.
+        const TempFolder outside;
+        outside.write(kLookAlike + ".mid", tickingSong(1));
+        const QByteArray dropped = QByteArray::fromStdString(outside.write(kByteName + ".mid", song).string());
+        QMimeData data;
+        data.setUrls({QUrl(QStringLiteral("file://") + QString::fromLatin1(dropped.toPercentEncoding("/")))});
+        QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton, {});
+        QSignalSpy taken(&main.window, &app::MainWindow::dropTaken);
+        QApplication::sendEvent(&main.window, &drop);
+        QVERIFY(taken.wait());
+        QCOMPARE(readBytes(rig.folders.songPath(kByteName + ".mid")), song);
+        QCOMPARE(main.window.fileList().selectedRows(), std::vector<int>{0});
     }
 
     void curveEditorCommandsReachTheListedFileItself()

@@ -148,14 +148,27 @@ diff "$work/before" "$work/after" >"$work/diff" || fail "the second start change
 diff <(shown_songs) <(ls "$user/mid" | sort) >"$work/diff" ||
   fail "the second start does not list the user's songs: $(cat "$work/diff")"
 
-# Without XDG_DATA_HOME (or with a relative one) the folder is ~/.local/share/quillon.
+# Without XDG_DATA_HOME (or with a relative one) the folder is ~/.local/share/quillon. --version and
+# --help copy nothing; a first start killed while copying leaves a temporary copy the next one removes.
 for data_home in "" "relative/path"; do
   rm -rf "$work/home"
-  env HOME="$work/home" XDG_DATA_HOME="$data_home" "$bin/quillon-start" --version >/dev/null ||
-    fail "quillon-start --version with XDG_DATA_HOME='$data_home'"
+  for option in --version --help; do
+    env HOME="$work/home" XDG_DATA_HOME="$data_home" "$bin/quillon-start" $option >/dev/null ||
+      fail "quillon-start $option with XDG_DATA_HOME='$data_home'"
+  done
+  [ ! -e "$work/home" ] || fail "quillon-start --version or --help made $(find "$work/home" | tail -1)"
+  mkdir -p "$work/home/.local/share/quillon/.Quillon-Kil1ed"
+  start "$data_home"
   [ -f "$work/home/.local/share/quillon/Quillon/mid/$(ls "$demo/mid" | head -1)" ] ||
     fail "XDG_DATA_HOME='$data_home' did not lead to ~/.local/share/quillon"
+  [ ! -e "$work/home/.local/share/quillon/.Quillon-Kil1ed" ] || fail "the interrupted copy was left lying"
 done
+# A data folder that cannot be made is named, with the reason.
+touch "$work/file"
+env HOME="$work/home" XDG_DATA_HOME="$work/file" DISPLAY= WAYLAND_DISPLAY= "$bin/quillon-start" >/dev/null 2>"$work/start.log" &&
+  fail "quillon-start started without its data folder"
+grep -q "cannot create the data folder $work/file/quillon: Not a directory" "$work/start.log" ||
+  fail "quillon-start's error: $(cat "$work/start.log")"
 
 if [ "$failures" -gt 0 ]; then
   echo "$failures check(s) failed"

@@ -105,7 +105,9 @@ void dropOnto(MainWindow& window, const std::vector<std::filesystem::path>& file
     QApplication::sendEvent(&window, &enter);
     QVERIFY(enter.isAccepted());
     QDropEvent drop(QPointF(at), Qt::CopyAction, &data, Qt::LeftButton, {});
+    QSignalSpy taken(&window, &MainWindow::dropTaken);
     QApplication::sendEvent(&window, &drop);
+    QVERIFY(taken.wait()); // copied on a thread of its own
 }
 
 } // namespace
@@ -139,9 +141,9 @@ private slots:
         QCOMPARE(h.messages.messages()[0].title, std::string("Quillon"));
     }
 
-    // The menu needs a selection (a double click makes one) and keeps it; its
-    // commands hand the selection on, a ROM image's "&Send" to its own command.
-    void theMenuNeedsASelectionAndHandsItOn()
+    // The menu acts on the row under the pointer, with the rows selected with
+    // it; its commands hand the selection on, a ROM image's "&Send" to its own command.
+    void theMenuActsOnThePointedRowAndHandsItOn()
     {
         Harness h;
         h.createInOrder("mid", {"a.mid", "b.mid", "c.mid", "d.mid", "e.mid"});
@@ -155,37 +157,38 @@ private slots:
         hooks.playSongs = [&](QWidget&, const FileSelection& s) { played.push_back(s); };
         hooks.sendRomImage = [&](QWidget&, const FileSelection& s) { sentImages.push_back(s); };
         h.window->setHooks(hooks);
-        rightClickRow(*h.window, 1);
-        QVERIFY(h.messages.menus().empty());
-        QVERIFY(h.window->fileList().selectedRows().empty());
+        // A right-click on a row that is not selected selects it alone; on a selected one the selection stays.
+        selectRows(*h.window, {3});
+        rightClickRow(*h.window, 2);
+        QCOMPARE(h.window->fileList().selectedRows(), std::vector<int>({2}));
 
-        selectRows(*h.window, {1, 4});
+        selectRows(*h.window, {1, 4, 0});
         h.messages.chooseNextMenuEntry("&Send");
-        rightClickRow(*h.window, 0);
-        QCOMPARE(h.messages.menus().size(), std::size_t(1));
-        QCOMPARE(h.messages.menus()[0], std::vector<QString>({"&MidiPlay", "&Send", "", "&Delete", "", "&Cancel"}));
-        QCOMPARE(h.window->fileList().selectedRows(), std::vector<int>({1, 4}));
+        rightClickRow(*h.window, 4);
+        QCOMPARE(h.messages.menus().size(), std::size_t(2));
+        QCOMPARE(h.messages.menus()[1], std::vector<QString>({"&MidiPlay", "&Send", "", "&Delete", "", "&Cancel"}));
+        QCOMPARE(h.window->fileList().selectedRows(), std::vector<int>({0, 1, 4}));
         QCOMPARE(h.window->fileList().currentRow(), 4);
         QCOMPARE(sent.size(), std::size_t(1));
         QVERIFY(sent[0].category == FileCategory::Songs);
-        QCOMPARE(sent[0].rows, std::vector<int>({1, 4}));
-        QCOMPARE(sent[0].names, std::vector<std::string>({"d.mid", "a.mid"}));
+        QCOMPARE(sent[0].rows, std::vector<int>({0, 1, 4}));
+        QCOMPARE(sent[0].names, std::vector<std::string>({"e.mid", "d.mid", "a.mid"}));
         QCOMPARE(sent[0].caretRow, 4);
 
         h.messages.chooseNextMenuEntry("&MidiPlay");
-        rightClickRow(*h.window, 0);
+        rightClickRow(*h.window, 4);
         QCOMPARE(played.size(), std::size_t(1));
         QCOMPARE(h.session.playHandOver.index, 4);
         QCOMPARE(h.session.playHandOver.category, quillon::base::PlayHandOver::kSongsOfMidFolder);
         QCOMPARE(played[0].caretName, std::string("a.mid"));
 
         h.messages.chooseNextMenuEntry("&Cancel");
-        rightClickRow(*h.window, 0);
+        rightClickRow(*h.window, 4);
         QCOMPARE(sent.size(), std::size_t(1));
         QCOMPARE(listed(*h.window).size(), 5);
 
         QTest::mouseDClick(h.window->fileList().viewport(), Qt::LeftButton, {}, rowCentre(*h.window, 2));
-        QCOMPARE(h.messages.menus().size(), std::size_t(4));
+        QCOMPARE(h.messages.menus().size(), std::size_t(5));
         QCOMPARE(h.window->fileList().currentRow(), 2);
 
         h.window->categoryList().setCurrentIndex(1);
@@ -218,7 +221,9 @@ private slots:
         QCOMPARE(listed(*h.window), QStringList({"d.mid", "a.mid"}));
         QCOMPARE(h.onDisk("mid"), QStringList({"a.mid", "d.mid"}));
 
-        const quillon::ui::ShownMessage question{"Quillon v1.1 Beta", "This file will be deleted! Are you sure? ",
+        // The question names the files it is about.
+        const quillon::ui::ShownMessage question{"Quillon v1.1 Beta",
+                                                 "This file will be deleted! Are you sure? \r\n\r\ne.mid\r\nc.mid\r\nb.mid",
                                                  MessageIcon::Stop, MessageButtons::YesNo};
         QVERIFY(h.messages.messages() == std::vector(2, question));
     }
@@ -265,14 +270,14 @@ private slots:
         h.open();
         h.window->categoryList().setCurrentIndex(1);
         QCOMPARE(listed(*h.window), QStringList({"d.bin", "c.bin", "b.bin", "a.bin"}));
-        selectRows(*h.window, {0, 3, 1}); // the current entry is c.bin
+        selectRows(*h.window, {0, 1, 3}); // the right-click on the selected c.bin makes it the current entry
 
         h.messages.chooseNextMenuEntry("&Delete");
         h.messages.answerNext(MessageAnswer::Yes);
-        rightClickRow(*h.window, 2);
+        rightClickRow(*h.window, 1);
         QCOMPARE(listed(*h.window), QStringList({"d.bin", "b.bin", "a.bin"}));
         QCOMPARE(h.onDisk("bin"), QStringList({"a.bin", "b.bin", "d.bin"}));
-        const quillon::ui::ShownMessage question{"Quillon v1.1 Beta", "This file will be deleted! Are you sure?\r\n",
+        const quillon::ui::ShownMessage question{"Quillon v1.1 Beta", "This file will be deleted! Are you sure?\r\n\r\nc.bin",
                                                  MessageIcon::Stop, MessageButtons::YesNo};
         QVERIFY(h.messages.messages().front() == question);
     }
@@ -328,16 +333,16 @@ private slots:
         const auto file = [&](const std::string& name, std::vector<std::uint8_t> bytes) {
             return outside.write(name, bytes);
         };
-        const std::vector<std::uint8_t> newContent{'M', 'T', 'h', 'd', '!'};
+        const std::vector<std::uint8_t> newContent = songBytes(0);
         const auto oldContent = quillon::testing::readBytes(h.folder("mid") / "old.mid");
         const auto dropped = file("old.mid", newContent);
 
-        // Songs, curves and SysEx files to their folders; the songs shown with the new one selected.
+        // Songs and SysEx files to their folders; the songs shown with the new one selected.
         h.window->categoryList().setCurrentIndex(1); // the drop switches back to the songs
-        dropOnto(*h.window, {file("new.mid", songBytes(0)), file("a.crv", {1, 2}), file("b.SYX", {0xF0, 0xF7})});
+        dropOnto(*h.window, {file("new.mid", songBytes(0)), file("b.SYX", {0xF0, 0xF7})});
         QCOMPARE(h.window->categoryList().currentIndex(), 0);
         QVERIFY(h.onDisk("mid").contains("new.mid"));
-        QCOMPARE(h.onDisk("crv") + h.onDisk("syx"), QStringList({"a.crv", "b.SYX"}));
+        QCOMPARE(h.onDisk("syx"), QStringList({"b.SYX"}));
         QCOMPARE(selectedNames(*h.window), QStringList{"new.mid"});
         QVERIFY(h.messages.messages().empty());
 
@@ -365,15 +370,15 @@ private slots:
         h.messages.clear();
         std::filesystem::create_directories(outside.path() / "folder.bin");
         dropOnto(*h.window, {file("one.bin", {1}), outside.path() / "gone.bin", outside.path() / "folder.bin",
-                             file("two.bin", {2}), file("notes.txt", {3})});
+                             file("two.bin", {2}), file("notes.txt", {3}), file("a.crv", {1, 2})});
         QCOMPARE(h.window->categoryList().currentIndex(), 1);
         QCOMPARE(selectedNames(*h.window), (QStringList{"one.bin", "two.bin"}));
         QCOMPARE(listed(*h.window).size(), 3);
         QCOMPARE(h.messages.messages().size(), std::size_t(1));
         const std::string said = h.messages.messages().front().text;
         QVERIFY2(said.starts_with(quillon::text::kCannotCopyDropped), said.c_str());
-        for (const char* part :
-             {"\r\ngone.bin: No such file or directory", "\r\nfolder.bin: it is a folder", "\r\nnotes.txt: "})
+        for (const char* part : {"\r\ngone.bin: cannot open", "No such file or directory", "\r\nfolder.bin: cannot open",
+                                 "it is a folder", "\r\nnotes.txt: ", "\r\na.crv: a curve file holds 568 bytes"})
             QVERIFY2(said.find(part) != std::string::npos, part);
         QCOMPARE(h.onDisk("bin"), QStringList({"kept.bin", "one.bin", "two.bin"}));
     }

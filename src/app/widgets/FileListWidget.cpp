@@ -27,7 +27,12 @@ std::vector<int> FileListWidget::selectedRows() const
 void FileListWidget::mousePressEvent(QMouseEvent* event)
 {
     if (event->button() == Qt::RightButton) {
-        // Swallowed so that the selection stays as it was.
+        // The menu acts on what the pointer is on: a row not among the selected
+        // becomes the selection; on a selected row the selection stays as it
+        // was, that row becoming the current one.
+        if (QListWidgetItem* pointed = itemAt(event->position().toPoint()))
+            setCurrentItem(pointed, pointed->isSelected() ? QItemSelectionModel::NoUpdate
+                                                          : QItemSelectionModel::ClearAndSelect);
         emit rightPressed(event->globalPosition().toPoint());
         event->accept();
         return;

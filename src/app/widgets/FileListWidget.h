@@ -1,7 +1,9 @@
 #pragma once
-// The main window's file list: a multi-selection list whose right-click does
-// not touch the selection (the menu acts on what was selected before) and
-// which reports right-clicks and double-clicks with their screen positions.
+// The main window's file list: a multi-selection list whose right-click on a
+// row not among the selected selects that row alone (on a selected row the
+// selection stays, for the menu to act on all of it, and that row becomes
+// the current one), and which reports
+// right-clicks and double-clicks with their screen positions.
 #include <QListWidget>
 
 namespace quillon::app {

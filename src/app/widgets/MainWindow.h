@@ -10,20 +10,25 @@
 // replace prompt's Yes; No keeps both, the copy under a free name. A format 1
 // song is offered a format 0 copy. The list then shows the category of the
 // dropped songs or ROM images with the new files selected; files that could
-// not be copied are named, with the reason, in one message.
+// not be copied are named, with the reason, in one message. A file is copied
+// only when it is of its kind (see transfer/core/FileIntake.h).
 #include "base/widgets/Session.h"
+#include "transfer/core/FileIntake.h"
 
 #include <QDialog>
 #include <QPoint>
 
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 class QComboBox;
 class QGroupBox;
 class QMenu;
+class QProgressDialog;
 class QPushButton;
 
 namespace quillon::app {
@@ -56,6 +61,7 @@ public:
     static inline const QString kHomePage = QStringLiteral("https://quillon.example.org/");
 
     explicit MainWindow(base::Session& session, QWidget* parent = nullptr);
+    ~MainWindow() override; // waits for a drop's copying to end
 
     void setHooks(MainWindowHooks hooks) { m_hooks = std::move(hooks); }
 
@@ -72,7 +78,8 @@ public:
     // current entry; false when it is not listed.
     bool refillAndSelect(const std::string& fileName, const std::string& deselect = {});
 
-    // What a drop of these files does.
+    // What a drop of these files does: the replace prompts now, the copying
+    // on a thread of its own; dropTaken() tells when it is over.
     void dropFiles(const std::vector<std::filesystem::path>& files);
 
     // The commands of the menus.
@@ -85,6 +92,9 @@ public:
     CategoryList& categoryList() const { return *m_categories; }
     FileListWidget& fileList() const { return *m_files; }
     QPushButton& button(const QString& text) const;
+
+signals:
+    void dropTaken();
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
@@ -107,6 +117,8 @@ private:
     bool removeListedFile(const std::filesystem::path& path);
     // Lists the category afresh with exactly these files selected (the first one current).
     void showCategoryWithSelected(base::FileCategory category, const std::vector<std::string>& names);
+    // Lists what a drop copied and tells what it could not.
+    void finishDrop();
 
     base::Session& m_session;
     MainWindowHooks m_hooks;
@@ -116,6 +128,14 @@ private:
     std::vector<QPushButton*> m_buttons;
     bool m_dragging = false;
     QPoint m_dragOffset;
+    struct DropRun {
+        std::vector<base::DropPlan> plans;
+        std::vector<Result<transfer::TakenIn>> outcomes; // one per plan, written by the worker
+        std::string failures;                            // of the files refused before the copying began
+        std::thread worker;
+    };
+    std::unique_ptr<DropRun> m_drop; // while a drop's files are copied
+    QProgressDialog* m_dropProgress = nullptr;
 };
 
 } // namespace quillon::app

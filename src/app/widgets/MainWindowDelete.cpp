@@ -11,6 +11,19 @@
 
 namespace quillon::app {
 
+namespace {
+// The exact question, then the names of the files it is about, one a line.
+std::string deleteQuestion(std::string_view question, const std::vector<std::string>& names)
+{
+    std::string text(question);
+    if (!text.ends_with("\r\n"))
+        text += "\r\n";
+    for (const std::string& name : names)
+        text += "\r\n" + name;
+    return text;
+}
+} // namespace
+
 bool MainWindow::removeListedFile(const std::filesystem::path& path)
 {
     std::error_code error;
@@ -30,14 +43,17 @@ bool MainWindow::removeListedFile(const std::filesystem::path& path)
 
 void MainWindow::deleteSelectedSongs()
 {
-    if (!m_session.messages().askYesNo(this, text::kProgramTitle, text::kDeleteSongsQuestion, ui::MessageIcon::Stop))
-        return;
     const std::vector<int> selected = m_files->selectedRows();
+    std::vector<std::string> names;
+    for (int row : selected)
+        names.push_back(ui::listedFileName(*m_files->item(row)));
+    if (!m_session.messages().askYesNo(this, text::kProgramTitle, deleteQuestion(text::kDeleteSongsQuestion, names),
+                                       ui::MessageIcon::Stop))
+        return;
     for (std::size_t k = 0; k < selected.size(); ++k) {
         // k entries above this one are already gone from the list.
         const int row = selected[k] - static_cast<int>(k);
-        const std::string name = ui::listedFileName(*m_files->item(row));
-        if (!removeListedFile(m_session.folders().songPath(name)))
+        if (!removeListedFile(m_session.folders().songPath(names[k])))
             return;
         delete m_files->takeItem(row);
     }
@@ -45,12 +61,13 @@ void MainWindow::deleteSelectedSongs()
 
 void MainWindow::deleteCaretRomImage()
 {
-    if (!m_session.messages().askYesNo(this, text::kProgramTitle, text::kDeleteRomQuestion, ui::MessageIcon::Stop))
-        return;
     const int row = m_files->currentRow();
     if (row < 0)
         return;
     const std::string name = ui::listedFileName(*m_files->item(row));
+    if (!m_session.messages().askYesNo(this, text::kProgramTitle, deleteQuestion(text::kDeleteRomQuestion, {name}),
+                                       ui::MessageIcon::Stop))
+        return;
     if (removeListedFile(m_session.folders().romPath(name)))
         delete m_files->takeItem(row);
 }

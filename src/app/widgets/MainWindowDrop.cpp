@@ -1,19 +1,22 @@
-// Files dropped onto the main window from a file manager: each is copied
-// into its folder of the data folder, never silently replacing a file.
+// Files dropped onto the main window from a file manager: each is checked for
+// its kind and copied into its folder of the data folder, never silently
+// replacing a file. The replace prompts come first, on the window thread; the
+// reading, checking and writing then run on a thread of their own, with a
+// progress window for large drops, so the window never waits on a disk.
 #include "app/widgets/CategoryList.h"
 #include "app/widgets/FileListWidget.h"
 #include "app/widgets/MainWindow.h"
-#include "base/core/DroppedFiles.h"
 #include "base/core/Messages.h"
 #include "base/widgets/NamePrompt.h"
-#include "player/core/MidiFile.h"
-#include "player/core/SongFacts.h"
+#include "transfer/core/FileIntake.h"
 #include "transfer/widgets/SendCommands.h"
+#include "ui/ListedFile.h"
 #include "ui/MessageService.h"
 
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QMimeData>
+#include <QProgressDialog>
 
 #include <algorithm>
 
@@ -21,6 +24,9 @@ namespace quillon::app {
 
 namespace {
 
+// The exact bytes of each local file's name: the URL's percent-encoded path
+// decoded as bytes, so "%FF" stays the byte 0xFF (decoding it as text would
+// make it U+FFFD, the name of another file).
 std::vector<std::filesystem::path> localFilesOf(const QMimeData* data)
 {
     std::vector<std::filesystem::path> files;
@@ -28,17 +34,8 @@ std::vector<std::filesystem::path> localFilesOf(const QMimeData* data)
         return files;
     for (const QUrl& url : data->urls())
         if (url.isLocalFile())
-            files.emplace_back(url.toLocalFile().toStdString());
+            files.emplace_back(QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1()).toStdString());
     return files;
-}
-
-bool isFormat1Song(const std::filesystem::path& file)
-{
-    const auto bytes = player::readSongBytes(file);
-    if (!bytes)
-        return false;
-    const auto layout = player::readSmfLayout(*bytes);
-    return layout && layout->format == 1;
 }
 
 std::optional<base::FileCategory> listedCategoryOf(base::DroppedKind kind)
@@ -50,18 +47,27 @@ std::optional<base::FileCategory> listedCategoryOf(base::DroppedKind kind)
     return std::nullopt; // curves and SysEx files are not listed here
 }
 
+// From this many bytes on, a drop shows its progress.
+constexpr std::uintmax_t kLargeDrop = 4u << 20;
+
 } // namespace
+
+MainWindow::~MainWindow()
+{
+    if (m_drop && m_drop->worker.joinable())
+        m_drop->worker.join();
+}
 
 void MainWindow::dragEnterEvent(QDragEnterEvent* event)
 {
-    if (!localFilesOf(event->mimeData()).empty())
+    if (!m_drop && !localFilesOf(event->mimeData()).empty())
         event->acceptProposedAction();
 }
 
 void MainWindow::dropEvent(QDropEvent* event)
 {
     const auto files = localFilesOf(event->mimeData());
-    if (files.empty())
+    if (files.empty() || m_drop)
         return;
     event->acceptProposedAction();
     dropFiles(files);
@@ -69,42 +75,66 @@ void MainWindow::dropEvent(QDropEvent* event)
 
 void MainWindow::dropFiles(const std::vector<std::filesystem::path>& files)
 {
-    const DataFolders& folders = m_session.folders();
+    auto run = std::make_unique<DropRun>();
+    std::uintmax_t total = 0;
+    for (const std::filesystem::path& file : files) {
+        auto plan = base::planDrop(m_session.folders(), file, [&] { return base::askToReplace(m_session, this); });
+        if (!plan) {
+            run->failures += "\r\n" + file.filename().string() + ": " + plan.reason();
+        } else if (*plan) {
+            std::error_code error;
+            total += std::filesystem::file_size(file, error) * (error ? 0 : 1);
+            run->plans.push_back(std::move(**plan));
+        }
+    }
+    if (total >= kLargeDrop) {
+        m_dropProgress = new QProgressDialog(this);
+        m_dropProgress->setCancelButton(nullptr);
+        m_dropProgress->setRange(0, 100);
+        m_dropProgress->setMinimumDuration(0);
+        m_dropProgress->setWindowTitle(QString::fromUtf8(text::kProgramTitle.data(), text::kProgramTitle.size()));
+    }
+    m_drop = std::move(run);
+    m_drop->worker = std::thread([this, run = m_drop.get(), total] {
+        std::uintmax_t done = 0;
+        for (const base::DropPlan& plan : run->plans) {
+            const auto report = [&](std::size_t written) {
+                const int percent = static_cast<int>((done + written) * 100 / std::max<std::uintmax_t>(total, 1));
+                QMetaObject::invokeMethod(
+                    this, [this, percent] { if (m_dropProgress) m_dropProgress->setValue(percent); },
+                    Qt::QueuedConnection);
+            };
+            run->outcomes.push_back(transfer::takeIn(plan, report));
+            done += run->outcomes.back() ? run->outcomes.back()->length : 0;
+        }
+        QMetaObject::invokeMethod(this, &MainWindow::finishDrop, Qt::QueuedConnection);
+    });
+}
+
+void MainWindow::finishDrop()
+{
+    const std::unique_ptr<DropRun> run = std::move(m_drop);
+    run->worker.join();
+    delete m_dropProgress;
+    m_dropProgress = nullptr;
+
     std::optional<base::FileCategory> shownCategory;
     std::vector<std::string> newNames; // of the shown category
-    std::string failures;
-    const auto noteFailure = [&](const std::filesystem::path& file, const std::string& why) {
-        failures += "\r\n" + file.filename().string() + ": " + why;
-    };
-
-    for (const std::filesystem::path& file : files) {
-        const auto kind = base::droppedKindOf(file);
-        if (!kind) {
-            noteFailure(file, std::string(text::kDroppedKindUnknown));
+    std::string failures = run->failures;
+    for (std::size_t i = 0; i < run->plans.size(); ++i) {
+        const base::DropPlan& plan = run->plans[i];
+        const auto& outcome = run->outcomes[i];
+        if (!outcome) {
+            failures += "\r\n" + plan.source.filename().string() + ": " + outcome.reason();
             continue;
         }
-        const std::filesystem::path folder = base::folderFor(folders, *kind);
-        std::string name = file.filename().string();
-        bool replace = false;
-        std::error_code error;
-        if (std::filesystem::exists(std::filesystem::symlink_status(folder / name, error))) {
-            if (std::filesystem::equivalent(file, folder / name, error))
-                continue; // dropped onto itself: nothing to copy
-            replace = base::askToReplace(m_session, this);
-            if (!replace)
-                name = base::freeNameIn(folder, name);
-        }
-        const Status copied = base::copyDroppedFile(file, folder / name, replace);
-        if (!copied) {
-            noteFailure(file, copied.reason());
-            continue;
-        }
-        const auto category = listedCategoryOf(*kind);
+        const std::string name = plan.target.filename().string();
+        const auto category = listedCategoryOf(plan.kind);
         if (category && !shownCategory)
             shownCategory = category;
         if (category && category == shownCategory)
             newNames.push_back(name);
-        if (*kind == base::DroppedKind::Song && isFormat1Song(folder / name))
+        if (outcome->format1Song)
             transfer::offerFormat0Copy(*this, m_session, name, [&](const std::string& copyName, const std::string&) {
                 if (shownCategory == base::FileCategory::Songs)
                     newNames.push_back(copyName);
@@ -116,6 +146,7 @@ void MainWindow::dropFiles(const std::vector<std::filesystem::path>& files)
     if (!failures.empty())
         m_session.messages().inform(this, text::kProgramTitle, std::string(text::kCannotCopyDropped) + failures,
                                     ui::MessageIcon::Stop);
+    emit dropTaken();
 }
 
 void MainWindow::showCategoryWithSelected(base::FileCategory category, const std::vector<std::string>& names)
@@ -128,7 +159,7 @@ void MainWindow::showCategoryWithSelected(base::FileCategory category, const std
     m_files->clearSelection();
     bool first = true;
     for (int row = 0; row < m_files->count(); ++row) {
-        const std::string listed = m_files->item(row)->text().toStdString();
+        const std::string listed = ui::listedFileName(*m_files->item(row));
         if (std::find(names.begin(), names.end(), listed) == names.end())
             continue;
         if (first) {

@@ -1,5 +1,7 @@
 #include "base/core/DroppedFiles.h"
 
+#include "base/core/Messages.h"
+
 #include <algorithm>
 #include <cctype>
 #include <system_error>
@@ -49,29 +51,25 @@ std::string freeNameIn(const std::filesystem::path& folder, const std::string& n
     }
 }
 
-Status copyDroppedFile(const std::filesystem::path& source, const std::filesystem::path& target, bool replace)
+Result<std::optional<DropPlan>> planDrop(const DataFolders& folders, const std::filesystem::path& source,
+                                         const std::function<bool()>& replaceTaken)
 {
+    const auto kind = droppedKindOf(source);
+    if (!kind)
+        return fail(std::string(text::kDroppedKindUnknown));
+    DropPlan plan{source, *kind, folderFor(folders, *kind) / source.filename(), Existing::Keep};
     std::error_code error;
-    const auto status = std::filesystem::status(source, error);
-    if (error)
-        return fail(error.message());
-    if (std::filesystem::is_directory(status))
-        return fail("it is a folder");
-    if (!std::filesystem::is_regular_file(status))
-        return fail("it is not a regular file");
-    std::filesystem::create_directories(target.parent_path(), error);
-    if (error)
-        return fail(error.message());
-    const auto options =
-        replace ? std::filesystem::copy_options::overwrite_existing : std::filesystem::copy_options::none;
-    if (!std::filesystem::copy_file(source, target, options, error) || error) {
-        const std::string reason = error ? error.message() : "the copy could not be made";
-        // A copy cut off (a full disk) is removed; an existing file it refused to replace stays.
-        if (error != std::errc::file_exists && !replace)
-            std::filesystem::remove(target, error);
-        return fail(reason);
+    const auto status = std::filesystem::symlink_status(plan.target, error);
+    if (std::filesystem::exists(status)) {
+        if (!std::filesystem::is_symlink(status) && std::filesystem::equivalent(source, plan.target, error))
+            return std::optional<DropPlan>(); // dropped onto itself: nothing to copy
+        if (replaceTaken())
+            plan.existing = Existing::Replace;
+        else
+            plan.target = plan.target.parent_path() / freeNameIn(plan.target.parent_path(),
+                                                                  plan.target.filename().string());
     }
-    return success();
+    return std::optional<DropPlan>(std::move(plan));
 }
 
 } // namespace quillon::base

@@ -1,12 +1,14 @@
 #pragma once
 // Files dragged in from outside: which folder of the data folder each kind
 // goes to (songs, ROM images, curves, SysEx files, told by the extension in
-// any case), a free name beside an existing one, and a copy that never
+// any case), and a free name beside an existing one, so a copy never
 // replaces a file it was not told to.
 #include "base/core/DataFolders.h"
+#include "base/core/ReplaceFile.h"
 #include "base/core/Result.h"
 
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -22,10 +24,21 @@ std::filesystem::path folderFor(const DataFolders& folders, DroppedKind kind);
 // "stem-2.ext", "stem-3.ext" ...
 std::string freeNameIn(const std::filesystem::path& folder, const std::string& name);
 
-// Copies a regular file to `target`, creating its folder when missing. Fails
-// with the reason when the source is a folder or cannot be read, or the copy
-// cannot be written (a partly written copy is removed); an existing target
-// is replaced only when `replace` is true.
-Status copyDroppedFile(const std::filesystem::path& source, const std::filesystem::path& target, bool replace);
+// Where one file brought in goes. Names are bytes, exactly as the file system
+// has them (valid UTF-8 or not).
+struct DropPlan {
+    std::filesystem::path source;
+    DroppedKind kind = DroppedKind::Song;
+    std::filesystem::path target;
+    Existing existing = Existing::Keep;
+};
+
+// The plan for one file: its kind told by its extension (refused when it has
+// none the program keeps), its folder, and its name there. When that name is
+// taken, replaceTaken() decides: true replaces the file, false keeps both
+// under a free name. Nothing when the file is already that very file (a link
+// in the folder is never taken for its target).
+Result<std::optional<DropPlan>> planDrop(const DataFolders& folders, const std::filesystem::path& source,
+                                         const std::function<bool()>& replaceTaken);
 
 } // namespace quillon::base

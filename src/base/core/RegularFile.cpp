@@ -36,7 +36,7 @@ private:
 } // namespace
 
 Result<std::vector<std::uint8_t>> readRegularFile(const std::filesystem::path& file, std::size_t maxBytes,
-                                                  std::uintmax_t* length)
+                                                  Beyond beyond, std::uintmax_t* length)
 {
     // O_NONBLOCK keeps the open itself from waiting on a pipe; the type is
     // then checked on what was opened, so nothing swapped in between counts.
@@ -48,14 +48,24 @@ Result<std::vector<std::uint8_t>> readRegularFile(const std::filesystem::path& f
         return fail(because("open", file, std::strerror(errno)));
     if (!S_ISREG(info.st_mode))
         return fail(because("open", file, S_ISDIR(info.st_mode) ? "it is a folder" : "it is not a regular file"));
+    const auto size = static_cast<std::uintmax_t>(std::max<off_t>(info.st_size, 0));
     if (length != nullptr)
-        *length = static_cast<std::uintmax_t>(std::max<off_t>(info.st_size, 0));
+        *length = size;
+    const auto tooLong = [&](std::uintmax_t bytes) {
+        return fail(because("read", file,
+                            "it holds " + std::to_string(bytes) + " bytes, more than the " +
+                                std::to_string(maxBytes) + " such a file can have"));
+    };
+    if (beyond == Beyond::Refuse && size > maxBytes)
+        return tooLong(size);
+    // A file that grows while it is read is caught by the one byte read beyond the bound.
+    const std::size_t readBound = beyond == Beyond::Refuse ? maxBytes + 1 : maxBytes;
 
     std::vector<std::uint8_t> content;
     content.reserve(std::min(maxBytes, static_cast<std::size_t>(std::max<off_t>(info.st_size, 0))));
     std::array<std::uint8_t, 16384> chunk{};
-    while (content.size() < maxBytes) {
-        const std::size_t wanted = std::min(chunk.size(), maxBytes - content.size());
+    while (content.size() < readBound) {
+        const std::size_t wanted = std::min(chunk.size(), readBound - content.size());
         const ssize_t count = ::read(descriptor.get(), chunk.data(), wanted);
         if (count < 0) {
             if (errno == EINTR)
@@ -66,6 +76,8 @@ Result<std::vector<std::uint8_t>> readRegularFile(const std::filesystem::path& f
             break;
         content.insert(content.end(), chunk.begin(), chunk.begin() + count);
     }
+    if (content.size() > maxBytes)
+        return tooLong(content.size());
     return content;
 }
 

@@ -1,15 +1,11 @@
 #include "player/core/Format0Converter.h"
 
+#include "base/core/ReplaceFile.h"
 #include "player/core/SmfWriter.h"
+#include "player/core/SongFacts.h"
 #include "player/core/TrackMerge.h"
 
 #include <algorithm>
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
-#include <fstream>
-#include <iterator>
-#include <memory>
 #include <string>
 #include <system_error>
 
@@ -149,49 +145,18 @@ Result<std::filesystem::path> format0TargetPath(const std::filesystem::path& ori
                 std::to_string(kMaxNameAttempts) + extension + "\" is taken");
 }
 
-Status writeNewFile(const std::filesystem::path& path, std::span<const std::uint8_t> bytes)
-{
-    // "x": the open itself fails when the file exists, so no other writer can slip in between a check and the write.
-    struct Closer {
-        void operator()(std::FILE* f) const { std::fclose(f); }
-    };
-    std::unique_ptr<std::FILE, Closer> out(std::fopen(path.c_str(), "wbx"));
-    if (!out) {
-        const int cause = errno;
-        std::error_code error;
-        if (std::filesystem::exists(std::filesystem::symlink_status(path, error)))
-            return fail("\"" + path.string() + "\" exists already and is left as it is");
-        return fail("cannot create \"" + path.string() + "\": " + std::strerror(cause));
-    }
-    // The system's own reason (a full disk, no permission) is what the user can act on.
-    int cause = 0;
-    if (std::fwrite(bytes.data(), 1, bytes.size(), out.get()) != bytes.size() || std::fflush(out.get()) != 0)
-        cause = errno;
-    if (std::fclose(out.release()) != 0 && cause == 0)
-        cause = errno;
-    if (cause != 0) {
-        std::error_code ignored;
-        std::filesystem::remove(path, ignored); // no half-written song may stay behind
-        return fail("cannot write \"" + path.string() + "\": " + std::strerror(cause));
-    }
-    return success();
-}
-
 Result<std::filesystem::path> convertSongBeside(const std::filesystem::path& original)
 {
-    std::ifstream in(original, std::ios::binary);
-    if (!in)
-        return fail("cannot open \"" + original.string() + "\": " + std::strerror(errno));
-    const std::vector<std::uint8_t> bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    if (in.bad())
-        return fail("cannot read \"" + original.string() + "\": " + std::strerror(errno));
-    auto converted = convertToFormat0(bytes);
+    const auto bytes = readSongBytes(original);
+    if (!bytes)
+        return fail(bytes.reason());
+    auto converted = convertToFormat0(*bytes);
     if (!converted)
         return fail(original.filename().string() + ": " + converted.reason());
     auto target = format0TargetPath(original);
     if (!target)
         return fail(target.reason());
-    auto written = writeNewFile(*target, *converted);
+    auto written = base::replaceFile(*target, *converted, base::Existing::Keep);
     if (!written)
         return fail(written.reason());
     return *target;

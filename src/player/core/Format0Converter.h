@@ -34,9 +34,6 @@ Result<std::vector<std::uint8_t>> convertToFormat0(std::span<const std::uint8_t>
 // "name-0-3.mid" ... "name-0-99.mid" is used; fails when all are taken.
 Result<std::filesystem::path> format0TargetPath(const std::filesystem::path& original);
 
-// Writes the bytes to a new file; fails, leaving any existing file alone, when the path exists.
-Status writeNewFile(const std::filesystem::path& path, std::span<const std::uint8_t> bytes);
-
 // Converts the song at `original` into a new file beside it (named as above)
 // and answers that file's path. Nothing is written when the song cannot be read or converted.
 Result<std::filesystem::path> convertSongBeside(const std::filesystem::path& original);

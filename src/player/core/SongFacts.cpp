@@ -1,11 +1,11 @@
 #include "player/core/SongFacts.h"
 
+#include "base/core/RegularFile.h"
+#include "midi/core/DeviceFrame.h"
 #include "player/core/MidiFile.h"
 #include "player/core/TempoMap.h"
 
 #include <algorithm>
-#include <cstdio>
-#include <memory>
 
 namespace quillon::player {
 
@@ -34,22 +34,7 @@ Result<SongFacts> songFactsOf(std::span<const std::uint8_t> bytes)
 
 Result<std::vector<std::uint8_t>> readSongBytes(const std::filesystem::path& path)
 {
-    const std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"), &std::fclose);
-    if (!file)
-        return fail("cannot open " + path.string());
-    std::vector<std::uint8_t> bytes;
-    std::error_code error;
-    const auto size = std::filesystem::file_size(path, error);
-    // The size is a hint: a file that grows or shrinks meanwhile is read to its end all the same.
-    bytes.resize(error ? 0 : static_cast<std::size_t>(size));
-    std::size_t got = std::fread(bytes.data(), 1, bytes.size(), file.get());
-    bytes.resize(got);
-    char more[4096];
-    while (std::size_t n = std::fread(more, 1, sizeof more, file.get()))
-        bytes.insert(bytes.end(), more, more + n);
-    if (std::ferror(file.get()))
-        return fail("cannot read " + path.string());
-    return bytes;
+    return base::readRegularFile(path, frame::largestSendableLength(), base::Beyond::Refuse);
 }
 
 } // namespace quillon::player

@@ -22,7 +22,8 @@ struct SongFacts {
 // The facts of a file's bytes (sizeBytes is their count); the reader's reason when they are no usable MIDI file.
 Result<SongFacts> songFactsOf(std::span<const std::uint8_t> bytes);
 
-// The whole file in one read of its known size.
+// The whole file, read once; refused without waiting when it is no regular
+// file (a pipe, a device) or longer than the longest song a transfer can carry.
 Result<std::vector<std::uint8_t>> readSongBytes(const std::filesystem::path& path);
 
 } // namespace quillon::player

@@ -33,7 +33,9 @@ public:
     std::optional<FileHead> inspect(const std::filesystem::path& path, std::size_t headLength) const override;
 };
 
-// The whole file, or a reason naming it when it cannot be opened or read.
-Result<frame::Bytes> readWholeFile(const std::filesystem::path& path);
+// The whole file, or a reason naming it when it cannot be opened or read. A
+// file longer than a transfer can carry is read only one byte beyond that
+// bound (its whole length goes to length), enough for the checks to refuse it.
+Result<frame::Bytes> readWholeFile(const std::filesystem::path& path, std::uintmax_t* length = nullptr);
 
 } // namespace quillon::transfer

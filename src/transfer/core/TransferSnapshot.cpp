@@ -2,6 +2,8 @@
 
 #include "transfer/core/FileAccess.h"
 
+#include <algorithm>
+
 namespace quillon::transfer {
 
 std::optional<std::uintmax_t> TransferSnapshot::lengthOf(const std::string& fileName) const
@@ -18,7 +20,8 @@ std::shared_ptr<const TransferSnapshot> takeSnapshot(const TransferList& list, c
     for (const TransferEntry& entry : list.entries) {
         if (snapshot->contents.count(entry.fileName))
             continue; // one song listed twice is read once
-        auto content = readWholeFile(pathOf(entry.fileName));
+        std::uintmax_t length = 0;
+        auto content = readWholeFile(pathOf(entry.fileName), &length);
         if (!content) {
             snapshot->refusal = CheckReason::CannotOpenFile;
             snapshot->refusedFile = entry.fileName;
@@ -28,7 +31,7 @@ std::shared_ptr<const TransferSnapshot> takeSnapshot(const TransferList& list, c
         if (!verdict.ok()) {
             snapshot->refusal = verdict.refusal;
             snapshot->refusedFile = entry.fileName;
-            snapshot->refusedLength = verdict.length;
+            snapshot->refusedLength = std::max<std::uintmax_t>(verdict.length, length);
             return snapshot;
         }
         snapshot->contents.emplace(entry.fileName, std::move(*content));

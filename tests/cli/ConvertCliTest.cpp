@@ -65,7 +65,7 @@ TEST_F(ConvertCli, NeverOverwritesAndRefusesBadSongsWithStatus2)
     EXPECT_FALSE(fs::exists(folder / "y.mid"));
     const CliRun nowhere = run(quoted(in) + " " + quoted(folder / "no folder" / "z.mid"));
     EXPECT_EQ(nowhere.status, 1);
-    EXPECT_NE(nowhere.err.find("z.mid\": No such file or directory"), std::string::npos) << nowhere.err;
+    EXPECT_NE(nowhere.err.find("z.mid: No such file or directory"), std::string::npos) << nowhere.err;
 }
 
 } // namespace

@@ -13,6 +13,8 @@
 #include "curve/core/Presets.h"
 #include "player/widgets/MidiPlayWindow.h"
 
+#include <QDropEvent>
+#include <QMimeData>
 #include <QtTest>
 
 using namespace quillon;
@@ -115,9 +117,11 @@ private slots:
         const QByteArray dropped = QByteArray::fromStdString(outside.write(kByteName + ".mid", song).string());
         QMimeData data;
         data.setUrls({QUrl(QStringLiteral("file://") + QString::fromLatin1(dropped.toPercentEncoding("/")))});
+        QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton, {}); // a drop goes where this went
         QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton, {});
         QSignalSpy taken(&main.window, &app::MainWindow::dropTaken);
-        QApplication::sendEvent(&main.window, &drop);
+        QCoreApplication::sendEvent(&main.window, &enter);
+        QCoreApplication::sendEvent(&main.window, &drop);
         QVERIFY(taken.wait());
         QCOMPARE(readBytes(rig.folders.songPath(kByteName + ".mid")), song);
         QCOMPARE(main.window.fileList().selectedRows(), std::vector<int>{0});

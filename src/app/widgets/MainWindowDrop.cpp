@@ -83,7 +83,8 @@ void MainWindow::dropFiles(const std::vector<std::filesystem::path>& files)
             run->failures += "\r\n" + file.filename().string() + ": " + plan.reason();
         } else if (*plan) {
             std::error_code error;
-            total += std::filesystem::file_size(file, error) * (error ? 0 : 1);
+            if (const auto size = std::filesystem::file_size(file, error); !error)
+                total += size;
             run->plans.push_back(std::move(**plan));
         }
     }

@@ -11,7 +11,7 @@ root=${QUILLON_DEBIAN13_ROOT:-/var/cache/quillon-debian13}
 mirror=${DEBIAN_MIRROR:-http://deb.debian.org/debian}
 
 if [ "$(id -u)" -ne 0 ]; then
-  exec sudo --preserve-env=CI,QUILLON_DEBIAN13_ROOT,DEBIAN_MIRROR "$0" "$@"
+  exec sudo --preserve-env=CI,CMAKE_BUILD_PARALLEL_LEVEL,QUILLON_DEBIAN13_ROOT,DEBIAN_MIRROR "$0" "$@"
 fi
 if [ -z "${QUILLON_DEBIAN13_NS:-}" ]; then
   QUILLON_DEBIAN13_NS=1 exec unshare --mount --pid --fork --propagation private "$0" "$@"
@@ -58,7 +58,7 @@ log=$root/root/test-debian13.log
 echo "test-debian13: make test in $root$tree (output also in $log)"
 status=0
 chroot "$root" /usr/bin/env -i PATH=/usr/local/bin:/usr/bin:/bin:/usr/sbin:/sbin HOME=/root \
-  LANG=C.UTF-8 TERM=dumb CI="${CI:-}" CCACHE_DIR=/var/cache/ccache CMAKE_CXX_COMPILER_LAUNCHER=ccache \
+  LANG=C.UTF-8 TERM=dumb CI="${CI:-}" ${CMAKE_BUILD_PARALLEL_LEVEL:+CMAKE_BUILD_PARALLEL_LEVEL=$CMAKE_BUILD_PARALLEL_LEVEL} CCACHE_DIR=/var/cache/ccache CMAKE_CXX_COMPILER_LAUNCHER=ccache \
   make -C "$tree" test 2>&1 | tee "$log" || status=$?
 
 # run-tests.sh runs the suite under jackd, then the JACK tests under pw-jack: two

@@ -201,8 +201,9 @@ TEST(DefaultDevice, IsTheKeyboardAmongRealWorldPortNames)
         {"Midi Through:Midi Through Port-0 14:0", "USB Keys:USB Keys MIDI 1 20:0", "USB Keys:USB Keys MIDI 1 24:0",
          "Pads:Pads MIDI 1 28:0"},
         {"Midi Through:Midi Through Port-0 14:0", "USB Keys:USB Keys MIDI 1 24:0", "Pads:Pads MIDI 1 28:0"}};
-    const Ports rawKeys{
-        "ALSA raw", {"hw:2,0,0 Synth MIDI 1", "hw:1,0,0 USB Keys MIDI 1"}, {"hw:1,0,0 USB Keys MIDI 1"}};
+    const Ports rawKeys{"ALSA raw",
+                        {"Synth:Synth MIDI 1 hw:2,0,0", "USB Keys:USB Keys MIDI 1 hw:1,0,0"},
+                        {"Synth:Synth MIDI 1 hw:3,0,0", "USB Keys:USB Keys MIDI 1 hw:1,0,0"}};
     const std::string builtInPort(VirtualKeyboard::kPortName);
     const struct {
         const char* what;
@@ -216,7 +217,7 @@ TEST(DefaultDevice, IsTheKeyboardAmongRealWorldPortNames)
          bridgedKeys.inputs[1]},
         {"paired by client number, not name", {seqKeys}, seqKeys.outputs[2], seqKeys.inputs[1]},
         {"the sequencer before the bridge", {bridgedKeys, seqKeys}, seqKeys.outputs[2], seqKeys.inputs[1]},
-        {"raw MIDI by card, before the bridge", {bridgedKeys, rawKeys}, rawKeys.outputs[1], rawKeys.inputs[0]},
+        {"raw MIDI paired by card, before the bridge", {bridgedKeys, rawKeys}, rawKeys.outputs[1], rawKeys.inputs[1]},
         {"a2j's loopback",
          {{"JACK",
            {"a2j:Midi Through [14] (playback): Midi Through Port-0"},

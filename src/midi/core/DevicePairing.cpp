@@ -1,7 +1,5 @@
 #include "midi/core/DevicePairing.h"
 
-#include <algorithm>
-
 namespace quillon::midi {
 
 namespace {
@@ -51,14 +49,11 @@ DeviceOfPort deviceOfPort(std::string_view name)
     }
     if (name.starts_with("system:midi_"))
         return {{}, false, true}; // every device the server drives sits on this one client
-    if (name.starts_with("hw:")) {
-        // Raw MIDI "hw:CARD,DEVICE[,SUB] name": one card is one device.
-        const auto comma = name.find(',');
-        const auto blank = name.find(' ');
-        const std::string_view card = name.substr(0, std::min(comma, blank));
-        const std::string_view title = blank == std::string_view::npos ? std::string_view() : name.substr(blank + 1);
-        const bool loopback = title.starts_with(kLoopbackDevice);
-        return {std::string(card), loopback, false};
+    if (const auto blank = name.rfind(' ');
+        blank != std::string_view::npos && name.substr(blank + 1).starts_with("hw:")) {
+        // Raw MIDI "card name:subdevice name hw:C,D,S": one card is one device.
+        const std::string_view address = name.substr(blank + 1);
+        return {std::string(address.substr(0, address.find(','))), false, false};
     }
     const std::string_view client = name.substr(0, name.find(':'));
     if (const auto number = clientNumber(name))

@@ -4,7 +4,7 @@
 // heard on the device it is sent to.
 //
 //   ALSA sequencer   "USB Keys:USB Keys MIDI 1 20:0"            client 20
-//   ALSA raw MIDI    "hw:1,0,0 USB Keys MIDI 1"                 card 1
+//   ALSA raw MIDI    "USB Keys:USB Keys MIDI 1 hw:1,0,0"        card 1
 //   PipeWire bridge  "Midi-Bridge:USB Keys:(capture_0) USB Keys MIDI 1"
 //   a2j bridge       "a2j:USB Keys [20] (playback): USB Keys MIDI 1"
 //   a program        "quillon-keyboard:in" (its output may sit on "quillon-keyboard-out")

@@ -5,22 +5,15 @@
 namespace quillon::midi {
 
 namespace {
-// A look this much later than meant is no busy machine: nothing of this program ran.
-constexpr std::chrono::milliseconds kStoppedBeyond{1000};
+// A look this much later than meant is no busy machine (even a loaded one): nothing of this program ran.
+constexpr std::chrono::milliseconds kStoppedBeyond{3000};
 // A server that runs cycles every few milliseconds and ran none for this long paused.
 constexpr std::chrono::milliseconds kPausedBeyond{1000};
 } // namespace
 
-void WaitTimeline::restart(Clock::time_point now)
-{
-    m_lastLook = now;
-    m_senderStopped = false;
-    m_serverPaused = false;
-}
-
 void WaitTimeline::look(Clock::time_point now, std::optional<Clock::time_point> lastCycle)
 {
-    if (now - m_lastLook > m_lookEvery + kStoppedBeyond)
+    if (m_lastLook && now - *m_lastLook > m_lookEvery + kStoppedBeyond)
         m_senderStopped = true;
     else if (lastCycle && now - *lastCycle > kPausedBeyond)
         m_serverPaused = true;

@@ -34,8 +34,10 @@ public:
     using Clock = std::chrono::steady_clock;
     // `lookEvery`: how often the waiting side means to look.
     explicit WaitTimeline(std::chrono::milliseconds lookEvery) : m_lookEvery(lookEvery) {}
-    // A wait begins: earlier findings are forgotten.
-    void restart(Clock::time_point now);
+    // A wait begins (the run starts, or a reply came): judged like a look, as
+    // a stop may fall between two waits. What was found stays for the run: a
+    // message lost then stalls it later.
+    void restart(Clock::time_point now) { look(now, std::nullopt); }
     // Time spent elsewhere (sending) is not looked at: the next look counts from `now`.
     void resume(Clock::time_point now) { m_lastLook = now; }
     // `lastCycle`: when the server last ran a cycle for this program (none: no such clock).
@@ -45,7 +47,7 @@ public:
 
 private:
     std::chrono::milliseconds m_lookEvery;
-    Clock::time_point m_lastLook;
+    std::optional<Clock::time_point> m_lastLook; // none before the first
     bool m_senderStopped = false;
     bool m_serverPaused = false;
 };

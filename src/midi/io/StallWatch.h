@@ -12,7 +12,8 @@ namespace quillon::midi {
 
 class StallWatch {
 public:
-    // A message went out or a reply came: a new wait begins.
+    // The run starts or a reply came: a new wait begins. One watch per run:
+    // a stop or a pause it found stays found.
     void restart(const MidiSystem& system);
     // True once the server stopped since restart(): waiting longer is pointless.
     bool serverStopped(const MidiSystem& system) const { return system.serverStops() > m_stops; }

@@ -29,7 +29,7 @@ std::string reasonOf(const Bytes& bytes)
 
 } // namespace
 
-TEST(MidiFileReader, Format0EventsWithRunningStatusAndAbsoluteTicks)
+TEST(MidiFileReader, Format0EventsWithRunningStatusSysExMetaAndAbsoluteTicks)
 {
     TrackBytes t;
     t.event(0, {0x90, 60, 100})
@@ -38,6 +38,9 @@ TEST(MidiFileReader, Format0EventsWithRunningStatusAndAbsoluteTicks)
         .event(0, {62, 0})    // running status on the note off
         .event(10, {0xC1, 5}) // one data byte
         .event(0, {7})        // running status with one data byte
+        .event(0, {0xF0, 0x03, 0x7E, 0x09, 0xF7})
+        .event(0x0FFFFFFF, {0xF7, 0x02, 0xF8, 0xFA}) // largest 4-byte delta, escape packet
+        .event(0, {0xFF, 0x03, 0x04, 'S', 'o', 'n', 'g'})
         .end(4);
     MidiFile file = readOk(smf(0, 96, {t}));
 
@@ -45,26 +48,13 @@ TEST(MidiFileReader, Format0EventsWithRunningStatusAndAbsoluteTicks)
     ASSERT_EQ(file.tracks.size(), 1u);
     EXPECT_EQ(shown(file.tracks[0]),
               (std::vector<std::string>{"0:90 60 100", "96:90 62 90", "192:80 60 0", "192:80 62 0", "202:C1 5 0",
-                                        "202:C1 7 0", "206:FF 2F +0"}));
-    EXPECT_EQ(file.tracks[0].endTick, 206u);
-}
-
-TEST(MidiFileReader, SysExMetaAndLongDeltaTimes)
-{
-    TrackBytes t;
-    t.event(0, {0xF0, 0x05, 0x7E, 0x7F, 0x09, 0x01, 0xF7})
-        .event(0x0FFFFFFF, {0xF7, 0x02, 0xF8, 0xFA}) // largest 4-byte delta, escape packet
-        .event(0, {0xFF, 0x03, 0x04, 'S', 'o', 'n', 'g'})
-        .end();
-    MidiFile file = readOk(smf(0, 480, {t}));
+                                        "202:C1 7 0", "202:F0 0 0", "268435657:F7 0 0", "268435657:FF 03 +4",
+                                        "268435661:FF 2F +0"}));
+    EXPECT_EQ(file.tracks[0].endTick, 268435661u); // 202 + 0x0FFFFFFF + 4
     const auto& ev = file.tracks[0].events;
-    ASSERT_EQ(ev.size(), 4u);
-    EXPECT_EQ(ev[0].kind, EventKind::SysEx);
-    EXPECT_EQ(ev[0].payload, (Bytes{0x7E, 0x7F, 0x09, 0x01, 0xF7}));
-    EXPECT_EQ(ev[1].status, 0xF7);
-    EXPECT_EQ(ev[1].tick, 0x0FFFFFFFu);
-    EXPECT_EQ(ev[2].metaType, 0x03);
-    EXPECT_EQ(ev[2].payload, (Bytes{'S', 'o', 'n', 'g'}));
+    EXPECT_EQ(ev[6].payload, (Bytes{0x7E, 0x09, 0xF7}));
+    EXPECT_EQ(ev[7].payload, (Bytes{0xF8, 0xFA}));
+    EXPECT_EQ(ev[8].payload, (Bytes{'S', 'o', 'n', 'g'}));
 }
 
 TEST(MidiFileReader, Format1TracksUnknownChunksAndTrailingBytes)
@@ -106,11 +96,9 @@ TEST(MidiFileReader, RefusesMalformedHeadersChunksAndEventsWithTheirReason)
     };
     const std::pair<Bytes, std::string> cases[] = {
         {{}, "MThd"},
-        {{'R', 'I', 'F', 'F', 0, 0, 0, 6}, "MThd"},
         {{'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 0}, "past the end"},
         {{'M', 'T', 'h', 'd', 0, 0, 0, 4, 0, 0, 0, 1}, "shorter"},
         {smf(2, 96, {end}), "format 2"},
-        {smf(3, 96, {end}), "format 3"},
         {smf(0, 96, {end, end}), "exactly one track"},
         {smf(0, 0, {end}), "zero ticks"},
         {smf(1, 0xE700, {end}), "SMPTE"}, // -25 fps, 0 ticks per frame
@@ -125,7 +113,6 @@ TEST(MidiFileReader, RefusesMalformedHeadersChunksAndEventsWithTheirReason)
         {track({0x00}), "event missing"},
         {track({0x00, 60, 100}), "no running status"},
         {track({0x00, 0x90, 60}), "cut off"},
-        {track({0x00, 0xC0}), "cut off"},
         {track({0x00, 0xF0, 0x10, 0x01}), "SysEx length 16"},
         {track({0x00, 0xF0, 0xFF, 0xFF, 0xFF, 0xFF, 0x01}), "longer than 4"},
         {track({0x00, 0xFF, 0x01, 0x05, 'a'}), "meta event length 5"},

@@ -89,7 +89,9 @@ class MidiPlayWindowTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void showsTheSongsInTheSharedListingOrderWithTheHandedEntrySelected()
+    // The handed entry is selected; more songs than a list may show, or songs of
+    // another category, list nothing (the excess said once) and leave nothing to play.
+    void listsTheSongsWithTheHandedEntrySelectedOrNothingBeyondTheLimit()
     {
         Rig rig(2);
         auto window = rig.window();
@@ -99,29 +101,27 @@ private slots:
             QCOMPARE(window->songList().item(i)->text().toStdString(), expected[static_cast<std::size_t>(i)]);
         QCOMPARE(window->songList().selectedItems().size(), 1);
         QCOMPARE(window->songList().currentRow(), 2);
-        QVERIFY(!window->statusLabel().isEnabled());
-        QCOMPARE(window->statusLabel().text(), QString::fromUtf8(text::kPlayerReady.data()));
         QVERIFY(rig.messages.messages().empty());
-        // A picture of the window for people to look at.
-        QVERIFY(window->grab().save(QStringLiteral(QUILLON_BINARY_DIR "/player-window.png")));
-
+        // Each song's tooltip tells its format, tracks, length and size, here as in the main window.
+        const auto tooltipOf = [](const QListWidget& list, const char* name) {
+            const auto found = list.findItems(QLatin1String(name), Qt::MatchExactly);
+            return found.isEmpty() ? QStringLiteral("(not listed)") : found.front()->toolTip();
+        };
+        const QString ten = QStringLiteral("Format 0, 1 track, 0:10, %1 bytes").arg(tickingSong(10).size());
+        QCOMPARE(tooltipOf(window->songList(), "ten.mid"), ten);
+        QCOMPARE(tooltipOf(app::MainWindow(rig.session).fileList(), "ten.mid"), ten);
         rig.session.playHandOver.index = 4; // beyond the list
         QVERIFY(rig.window()->songList().selectedItems().isEmpty());
-    }
 
-    void listsNothingForThreeHundredSongsWithTheExcessMessageNorForAnotherCategory()
-    {
-        Rig rig;
         for (int i = 0; i < 296; ++i)
             rig.scratch.write("Quillon/mid/extra" + std::to_string(i) + ".mid", {});
-        auto window = rig.window();
-        QCOMPARE(window->songList().count(), 0);
+        auto crowded = rig.window();
+        QCOMPARE(crowded->songList().count(), 0);
         QCOMPARE(rig.messages.messages().size(), std::size_t{1});
         QCOMPARE(rig.messages.messages()[0].text, std::string(text::kTooManyFiles));
-        window->playPressed();
-        window->nextSong();
-        window->previousSong();
-        QVERIFY(!window->songPlayer().isOpen());
+        crowded->playPressed();
+        crowded->nextSong();
+        QVERIFY(!crowded->songPlayer().isOpen());
 
         Rig other(0, 1);
         QCOMPARE(other.window()->songList().count(), 0);
@@ -185,118 +185,72 @@ private slots:
         QVERIFY(!window->isTicking());
     }
 
-    void previousAndNextStopAtTheEndsOfTheListAndClosingStops()
+    // The song player's own tests hold the skips, their clamping and resuming; here Previous and
+    // Next stop at the ends of the list, and the slider, a button and the window-wide keys reach
+    // the player whichever control has the focus; closing the window stops the song.
+    void listEndsSliderButtonsAndKeysDriveThePlayer()
     {
         Rig rig;
-        auto window = rig.window();
-        window->previousSong(); // nothing selected: nothing happens
-        QVERIFY(!window->songPlayer().isOpen());
-        window->nextSong(); // nothing selected: the first song plays
-        QCOMPARE(window->songList().currentRow(), 0);
-        QVERIFY(window->songPlayer().isPlaying());
-        window->previousSong(); // on the first: nothing happens
-        QCOMPARE(window->songList().currentRow(), 0);
-
-        window->songList().setCurrentRow(3);
-        window->songDoubleClicked();
-        rig.clock.runFor(2s);
-        window->nextSong(); // on the last: nothing happens
-        QCOMPARE(window->songList().currentRow(), 3);
-        QCOMPARE(window->songPlayer().position().totalSeconds(), 2);
-        window->previousSong();
-        QCOMPARE(window->songList().currentRow(), 2);
-        QCOMPARE(window->songPlayer().position().totalSeconds(), 0);
-
-        // Closing the window (Escape or the close box) stops the song; the silencing is the sequencer's.
-        window->reject();
-        QVERIFY(!window->songPlayer().isOpen());
-        QVERIFY(!window->isTicking());
-    }
-
-    // The song player's own tests hold the skips, their clamping at both ends and resuming;
-    // here the slider, the buttons and the window-wide keys reach it whichever control has the focus.
-    void sliderButtonsAndKeysDriveThePlayer()
-    {
-        Rig rig;
-        rig.session.playHandOver.index = rig.rowOf("long.mid");
         auto window = rig.window();
         window->show();
         window->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(window.get()));
         QWidget* list = &window->songList();
         list->setFocus();
+        window->previousSong(); // nothing selected: nothing happens
+        QVERIFY(!window->songPlayer().isOpen());
+        window->nextSong(); // nothing selected: the first song plays
+        QCOMPARE(window->songList().currentRow(), 0);
+        window->previousSong(); // on the first: nothing happens
+        QCOMPARE(window->songList().currentRow(), 0);
+        QVERIFY(window->songPlayer().isPlaying());
+        window->songList().setCurrentRow(3);
+        window->songDoubleClicked();
+        rig.clock.runFor(2s);
+        window->nextSong(); // on the last: nothing happens
+        QCOMPARE(window->songList().currentRow(), 3);
+        QCOMPARE(window->songPlayer().position().totalSeconds(), 2);
 
-        // No song open: the slider only moves, the song then starts at its beginning.
-        window->slider().setValue(120);
-        window->sliderReleased();
-        QTest::keyClick(list, Qt::Key_Return); // plays the selected song
-        QVERIFY(window->songPlayer().isPlaying() && !window->songPlayer().isPaused());
-        QCOMPARE(window->songPlayer().position().totalSeconds(), 0);
-
+        window->songList().setCurrentRow(rig.rowOf("long.mid"));
+        QTest::keyClick(list, Qt::Key_Return); // plays the selected song from its start
         window->slider().setValue(100);
         emit window->slider().released();
         QCOMPARE(window->songPlayer().position().totalSeconds(), 100); // 1 min 40 s
         QTest::mouseClick(&window->button(QStringLiteral(">>")), Qt::LeftButton);
         QCOMPARE(window->songPlayer().position().totalSeconds(), 108);
-        QTest::keyClick(list, Qt::Key_Right);
-        QCOMPARE(window->songPlayer().position().totalSeconds(), 116);
         QTest::keyClick(&window->slider(), Qt::Key_Left);
-        QCOMPARE(window->songPlayer().position().totalSeconds(), 108);
-        QTest::mouseClick(&window->button(QStringLiteral("<<")), Qt::LeftButton);
         QCOMPARE(window->songPlayer().position().totalSeconds(), 100);
-
-        QTest::keyClick(list, Qt::Key_Space);
-        QVERIFY(window->songPlayer().isPaused());
-        QVERIFY(!window->isTicking());
-        rig.clock.runFor(5s);
-        QTest::keyClick(&window->button(QStringLiteral("<")), Qt::Key_Space); // a focused button does not take it
-        QVERIFY(window->songPlayer().isPlaying() && !window->songPlayer().isPaused());
-        QCOMPARE(window->songPlayer().position().totalSeconds(), 100);
-        QCOMPARE(window->songList().currentRow(), rig.rowOf("long.mid"));
-
         QTest::mouseClick(&window->button(QStringLiteral("&Pause")), Qt::LeftButton);
         QVERIFY(window->songPlayer().isPaused());
-        QTest::mouseClick(&window->button(QStringLiteral("&Stop")), Qt::LeftButton);
+        QVERIFY(!window->isTicking());
+        QTest::keyClick(&window->button(QStringLiteral("<")), Qt::Key_Space); // a focused button does not take it
+        QVERIFY(window->songPlayer().isPlaying() && !window->songPlayer().isPaused());
+        QCOMPARE(window->songList().currentRow(), rig.rowOf("long.mid"));
+
+        window->reject(); // Escape or the close box
         QVERIFY(!window->songPlayer().isOpen());
+        QVERIFY(!window->isTicking());
     }
 
-    void playsIntoAChosenMidiPortAndSaysWhenTheSynthesizerIsSilent()
+    // The context menu offers the outputs and the play-the-list-through choice.
+    void playsIntoAChosenMidiPortAndOnThroughTheListWhenChosen()
     {
         Rig rig;
         rig.silentReason = QString::fromUtf8(text::kPlayerNoAudio.data());
-        rig.session.playHandOver.index = 0;
+        const int first = 1;
+        rig.session.playHandOver.index = first;
         auto window = rig.window();
         QVERIFY(window->isSilent());
         QCOMPARE(window->statusLabel().text(), rig.silentReason);
         QCOMPARE(window->outputNames(),
                  (QStringList{QStringLiteral("Built-in synthesizer"), QStringLiteral("Scripted: out")}));
-
         rig.chooseFromMenu(*window, QStringLiteral("Scripted: out"));
         QCOMPARE(window->outputDescription(), QStringLiteral("Scripted: out"));
         QVERIFY(!window->isSilent());
-
-        window->playPressed();
-        rig.clock.runFor(1500ms);
-        const std::vector<std::uint8_t> noteOn{0x90, 60, 100};
-        QVERIFY(std::find(rig.port->sent.begin(), rig.port->sent.end(), noteOn) != rig.port->sent.end());
-
-        QVERIFY(!window->chooseOutput(5));
-        QVERIFY(window->chooseOutput(0));
-        QCOMPARE(window->outputDescription(), QStringLiteral("Built-in synthesizer"));
-        QVERIFY(window->isSilent());
-    }
-
-    void theContextMenuChoiceMovesOnToTheNextSongWhenOneEnds()
-    {
-        Rig rig;
-        const int first = 1;
-        rig.session.playHandOver.index = first;
-        auto window = rig.window();
         const QString choice = QString::fromUtf8(text::kPlayListThrough.data());
         rig.chooseFromMenu(*window, choice);
         QVERIFY(window->playsListThrough());
-        // Offered beside the outputs, checked now.
-        QCOMPARE(rig.messages.menus().back().back(), choice);
+        QCOMPARE(rig.messages.menus().back().back(), choice); // offered beside the outputs, checked now
         window->playPressed();
 
         // Each song that ends is followed by the next one, from its start.
@@ -309,6 +263,8 @@ private slots:
             QCOMPARE(window->songList().currentRow(), row + 1);
             QCOMPARE(window->totalSeconds(), rig.secondsAt(row + 1));
         }
+        const std::vector<std::uint8_t> noteOn{0x90, 60, 100};
+        QVERIFY(std::find(rig.port->sent.begin(), rig.port->sent.end(), noteOn) != rig.port->sent.end());
         // Chosen again, it is off: the song that ends stays the last one played.
         rig.chooseFromMenu(*window, choice);
         QVERIFY(!window->playsListThrough());
@@ -316,32 +272,9 @@ private slots:
         rig.clock.runFor(std::chrono::seconds(rig.secondsAt(2)));
         window->tick();
         QCOMPARE(window->songList().currentRow(), 2);
-    }
-
-    void songTooltipsTellFormatTracksLengthAndSize()
-    {
-        Rig rig;
-        TrackBytes conductor = millisecondTrack();
-        conductor.end(0);
-        TrackBytes notes;
-        notes.event(0, {0x90, 60, 100}).event(65000, {0x80, 60, 0}).end(0);
-        const Bytes format1 = smf(1, 1000, {conductor, notes});
-        rig.scratch.write("Quillon/mid/multi.mid", format1);
-        rig.scratch.touch("Quillon/mid/broken.mid", "MThd");
-        const auto tooltipOf = [](const QListWidget& list, const char* name) {
-            const auto found = list.findItems(QLatin1String(name), Qt::MatchExactly);
-            return found.isEmpty() ? QStringLiteral("(not listed)") : found.front()->toolTip();
-        };
-        const QString ten = QStringLiteral("Format 0, 1 track, 0:10, %1 bytes").arg(tickingSong(10).size());
-        const QString multi = QStringLiteral("Format 1, 2 tracks, 1:05, %1 bytes").arg(format1.size());
-
-        auto window = rig.window();
-        QCOMPARE(tooltipOf(window->songList(), "ten.mid"), ten);
-        QCOMPARE(tooltipOf(window->songList(), "multi.mid"), multi);
-        QVERIFY(tooltipOf(window->songList(), "broken.mid").startsWith(QStringLiteral("Not a playable MIDI file (")));
-        app::MainWindow main(rig.session);
-        QCOMPARE(tooltipOf(main.fileList(), "ten.mid"), ten);
-        QCOMPARE(tooltipOf(main.fileList(), "multi.mid"), multi);
+        QVERIFY(window->chooseOutput(0));
+        QCOMPARE(window->outputDescription(), QStringLiteral("Built-in synthesizer"));
+        QVERIFY(window->isSilent());
     }
 };
 

@@ -1,5 +1,5 @@
 // The sequencer plays into a recording sink on a virtual clock: what comes out, when, and
-// what halting, seeking, changing the sink and opening one song over another do.
+// what halting, starting mid-song, changing the sink and opening one song over another do.
 #include "player/engine/Sequencer.h"
 #include "player/engine/RecordingSink.h"
 
@@ -7,6 +7,8 @@
 #include "VirtualClock.h"
 
 #include <gtest/gtest.h>
+
+#include <set>
 
 using namespace quillon::player;
 using namespace quillon::testing;
@@ -20,21 +22,14 @@ bool isSilence(const RecordedMessage& m)
            m.bytes[2] == 0;
 }
 
-// True when `messages` holds, from `from` on, sustain off and all notes off for each of the 16 channels.
+// True when `messages` holds, from `from` on, sustain off and all notes off on each of the 16 channels and nothing else.
 bool silencesEveryChannel(const std::vector<RecordedMessage>& messages, std::size_t from)
 {
-    bool allNotesOff[16] = {};
-    bool sustainOff[16] = {};
-    for (std::size_t i = from; i < messages.size(); ++i) {
-        if (!isSilence(messages[i]))
+    std::set<Bytes> silences;
+    for (std::size_t i = from; i < messages.size(); ++i)
+        if (!isSilence(messages[i]) || !silences.insert(messages[i].bytes).second)
             return false;
-        const int channel = messages[i].bytes[0] & 0x0F;
-        (messages[i].bytes[1] == 123 ? allNotesOff : sustainOff)[channel] = true;
-    }
-    for (int c = 0; c < 16; ++c)
-        if (!allNotesOff[c] || !sustainOff[c])
-            return false;
-    return true;
+    return silences.size() == 32;
 }
 
 std::vector<RecordedMessage> notesOnly(const std::vector<RecordedMessage>& messages)
@@ -134,36 +129,18 @@ TEST_F(SequencerTest, PauseKeepsThePositionStopGoesBackToTheStartBothSilence)
 
     sequencer.play();
     clock.runFor(1ms);
-    const auto again = sink->messages();
-    ASSERT_FALSE(again.empty());
-    EXPECT_EQ(again[0].bytes, (Bytes{0x90, 60, 100}));
+    EXPECT_EQ(notesTaken(), (std::vector<Bytes>{{0x90, 60, 100}}));
 }
 
-TEST_F(SequencerTest, SeeksAreClampedToTheSongAndAPlayingSongGoesOn)
+TEST_F(SequencerTest, DestructionWhilePlayingJoinsTheThreadAndSilences)
 {
-    load(fourNotes());
-    sequencer.seekMs(-4000);
-    EXPECT_EQ(sequencer.positionMs(), 0);
-    sequencer.seekMs(99999);
-    EXPECT_EQ(sequencer.positionMs(), 1500);
-    sequencer.seekMs(400);
-    EXPECT_EQ(sequencer.positionMs(), 400);
-    EXPECT_FALSE(sequencer.isPlaying());
-
-    sequencer.play();
+    auto local = std::make_unique<Sequencer>(sink, clock);
+    local->load(timelineOf(fourNotes()));
+    local->play();
     clock.runFor(100ms);
-    sequencer.seekMs(900);
-    EXPECT_TRUE(sequencer.isPlaying());
     sink->take();
-    clock.runFor(100ms);
-    const auto after = notesOnly(sink->take());
-    ASSERT_EQ(after.size(), 1u);
-    EXPECT_EQ(after[0].bytes, (Bytes{0x80, 60, 0}));
-
-    sequencer.seekMs(1'000'000); // beyond the end while playing: at the end, silenced, nothing more
-    clock.runFor(1s);
-    EXPECT_TRUE(notesOnly(sink->take()).empty());
-    EXPECT_EQ(sequencer.positionMs(), 1500);
+    local.reset();
+    EXPECT_TRUE(silencesEveryChannel(sink->take(), 0));
 }
 
 TEST_F(SequencerTest, StartingMidSongRestoresProgramsControllersAndBend)
@@ -205,17 +182,6 @@ TEST_F(SequencerTest, ChangingTheSinkWhilePlayingSilencesTheOldOneAndGoesOnInThe
     EXPECT_EQ(sink->messages().size(), old.size());
 }
 
-TEST_F(SequencerTest, DestructionWhilePlayingJoinsTheThreadAndSilences)
-{
-    auto local = std::make_unique<Sequencer>(sink, clock);
-    local->load(timelineOf(fourNotes()));
-    local->play();
-    clock.runFor(100ms);
-    sink->take();
-    local.reset();
-    EXPECT_TRUE(silencesEveryChannel(sink->take(), 0));
-}
-
 // Opening one song after another fills the old song's storage with the new one:
 // nothing of the old song may be left in what is played.
 TEST_F(SequencerTest, ASongOpenedOverAnotherPlaysOnlyItsOwnEvents)
@@ -242,17 +208,7 @@ TEST_F(SequencerTest, ASongOpenedOverAnotherPlaysOnlyItsOwnEvents)
     // A file that fails to open leaves nothing to play.
     EXPECT_FALSE(sequencer.open(folder.write("cut.mid", Bytes{'M', 'T', 'h', 'd', 0, 0, 0, 6})).ok());
     EXPECT_FALSE(sequencer.isOpen());
-    EXPECT_EQ(sequencer.lengthMs(), 0);
     sequencer.play();
     clock.runFor(1s);
     EXPECT_TRUE(notesTaken().empty());
-
-    ASSERT_TRUE(sequencer.open(folder.write("big.mid", millisecondSong(big))).ok());
-    EXPECT_EQ(sequencer.lengthMs(), 1000);
-    sequencer.play();
-    clock.runFor(2s);
-    const auto sent = notesTaken();
-    ASSERT_EQ(sent.size(), 201u);
-    EXPECT_EQ(sent.front(), (Bytes{0x90, 40, 100}));
-    EXPECT_EQ(sent.back(), (Bytes{0xF0, 0x7E, 0x01, 0xF7}));
 }

@@ -104,6 +104,12 @@ TEST(Stalls, AStallNamesWhatIsKnownAndOnlyWhatHappenedDuringTheWait)
         Stall stall;
         std::string detail;
         std::string output = "keys:in";
+        std::string backend = "JACK";
+    };
+    // The keyboard takes the control message and the header, then nothing more.
+    const Change blockUnanswered = [](FakeBackend& fake) {
+        if (fake.sent.size() <= 2)
+            fake.inject(fake.sent.size() == 1 ? 0x7F3690 : 0x7F3590);
     };
     const std::vector<Case> cases = {
         {"silent keyboard", {}, {StallCause::KeyboardSilent, 0, false}, silent},
@@ -132,16 +138,24 @@ TEST(Stalls, AStallNamesWhatIsKnownAndOnlyWhatHappenedDuringTheWait)
          bridged,
          "a2j:Keys [24] (playback): Keys MIDI 1"},
         {"server's own ALSA port", {}, {StallCause::KeyboardSilent, 0, true}, bridged, "system:midi_playback_1"},
+        {"ALSA, control message unanswered", {}, {StallCause::KeyboardSilent, 0, false}, silent, "keys:in", "ALSA"},
+        {"ALSA raw, data block unanswered",
+         blockUnanswered,
+         {StallCause::KeyboardSilent, 0, false, true},
+         std::string(text::kStallBlockOverAlsa),
+         "keys:in",
+         "ALSA raw"},
+        {"JACK, data block unanswered", blockUnanswered, {StallCause::KeyboardSilent, 0, false}, silent},
     };
     for (const auto& c : cases) {
         std::vector<std::unique_ptr<Backend>> backends;
-        auto* fake = static_cast<FakeBackend*>(backends.emplace_back(std::make_unique<FakeBackend>("JACK")).get());
+        auto* fake = static_cast<FakeBackend*>(backends.emplace_back(std::make_unique<FakeBackend>(c.backend)).get());
         MidiSystem system(std::move(backends));
         fake->m_outputs = {c.output};
         fake->m_inputs = {"keys:out"};
         fake->missed = 5; // cycles missed before the wait are not its business
         fake->afterSend = c.duringWait;
-        const auto report = sendSongs(system, {{songFile(10, 1), 1}}, system.choiceForIndex(0, Direction::Output),
+        const auto report = sendSongs(system, {{songFile(1000, 1), 1}}, system.choiceForIndex(0, Direction::Output),
                                       system.choiceForIndex(0, Direction::Input), 100ms);
         EXPECT_EQ(report.outcome, TransferOutcome::NoReply) << c.what;
         EXPECT_EQ(report.stall, c.stall) << c.what;

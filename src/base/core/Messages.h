@@ -115,6 +115,10 @@ inline constexpr std::string_view kStallPortGone =
     "The keyboard's port is gone: it is no longer listed (unplugged, or its program ended).";
 inline constexpr std::string_view kStallKeyboardSilent =
     "The keyboard is silent: its ports are there but it does not answer.";
+inline constexpr std::string_view kStallBlockOverAlsa =
+    "The keyboard did not answer a data block sent over ALSA. Linux's USB MIDI driver repacks a block on its way "
+    "(it reads the command byte 89 inside it as Note Offs), so a keyboard on USB, or behind a USB MIDI interface, "
+    "may never have received it whole.";
 inline constexpr std::string_view kStallMissedCycles = "The MIDI server missed "; // + count, then the suffix
 inline constexpr std::string_view kStallMissedCyclesSuffix = " cycles meanwhile: a message may have been lost.";
 inline constexpr std::string_view kStallThroughBridge =

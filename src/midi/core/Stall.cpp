@@ -2,6 +2,8 @@
 
 #include "base/core/Messages.h"
 
+#include <algorithm>
+
 namespace quillon::midi {
 
 namespace {
@@ -20,11 +22,19 @@ void WaitTimeline::look(Clock::time_point now, std::optional<Clock::time_point> 
     m_lastLook = now;
 }
 
+bool statusInsideSysEx(std::span<const std::uint8_t> message)
+{
+    if (message.size() < 3 || message.front() != 0xF0)
+        return false;
+    const auto body = message.subspan(1, message.size() - 2);
+    return std::any_of(body.begin(), body.end(), [](std::uint8_t byte) { return byte & 0x80; });
+}
+
 std::string stallNotice(const Stall& stall, std::string_view silentText)
 {
     std::string notice;
     switch (stall.cause) {
-    case StallCause::KeyboardSilent: notice = silentText; break;
+    case StallCause::KeyboardSilent: notice = stall.blockOverAlsa ? text::kStallBlockOverAlsa : silentText; break;
     case StallCause::PortGone: notice = text::kStallPortGone; break;
     case StallCause::ServerStopped: notice = text::kStallServerStopped; break;
     case StallCause::NoCycles: notice = text::kStallNoCycles; break;

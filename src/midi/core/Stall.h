@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -22,6 +23,7 @@ struct Stall {
     StallCause cause = StallCause::KeyboardSilent;
     std::uint64_t missedCycles = 0; // during this wait only
     bool throughBridge = false;     // the output reaches hardware through a SysEx-mangling bridge
+    bool blockOverAlsa = false;     // silent after a data block sent on an ALSA route (see kStallBlockOverAlsa)
     bool operator==(const Stall&) const = default;
 };
 
@@ -51,6 +53,11 @@ private:
     bool m_senderStopped = false;
     bool m_serverPaused = false;
 };
+
+// Whether a SysEx message carries a status byte inside (a data block's
+// command 0x89): the kernel's USB MIDI driver packs such a body by parsing
+// it, as Note Offs, so it does not reach a USB device as sent.
+bool statusInsideSysEx(std::span<const std::uint8_t> message);
 
 // The cause's sentence (`silentText` for a silent keyboard, so a window can
 // use its own), then missed cycles and the bridge when they apply.

@@ -1,6 +1,7 @@
 #include "midi/io/MidiSystem.h"
 
 #include "midi/core/DevicePairing.h"
+#include "midi/io/AlsaRawBackend.h"
 #include "midi/io/JackBackend.h"
 #include "midi/io/RtMidiBackends.h"
 #include "midi/io/VirtualKeyboard.h"
@@ -115,6 +116,8 @@ std::unique_ptr<MidiSystem> MidiSystem::createDefault()
     backends.push_back(std::make_unique<VirtualKeyboard>());
     for (auto& backend : startRtMidiBackends("Quillon"))
         backends.push_back(std::move(backend));
+    if (auto raw = AlsaRawBackend::start())
+        backends.push_back(std::move(raw));
     backends.push_back(std::make_unique<JackBackend>("Quillon"));
     return std::make_unique<MidiSystem>(std::move(backends));
 }

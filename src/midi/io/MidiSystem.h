@@ -24,7 +24,7 @@ enum class Direction { Output, Input };
 // A port's identity, stable across re-enumeration: which backend, the port's
 // name, and where it stood in that backend's list when it was chosen.
 struct PortRef {
-    std::string backend; // "Virtual", "ALSA", "JACK", or a test backend's name
+    std::string backend; // "Virtual", "ALSA" (sequencer), "ALSA raw", "JACK", or a test backend's name
     std::string name;
     int index = -1;
     bool operator==(const PortRef&) const = default;
@@ -150,7 +150,7 @@ public:
     MidiSystem& operator=(const MidiSystem&) = delete;
 
     // The built-in keyboard first, then ALSA when the machine has a sequencer,
-    // then JACK (whose client opens only when its ports are first asked for).
+    // then its raw MIDI devices when it has sound cards, then JACK (whose client opens only when its ports are first asked for).
     static std::unique_ptr<MidiSystem> createDefault();
 
     // Every port, the default device's first (see defaultDevice()), then the

@@ -1,8 +1,7 @@
 #include "midi/io/RtMidiBackends.h"
 
+#include "midi/io/AlsaOutput.h"
 #include "midi/io/PortWatchers.h"
-#include "midi/io/SendTimeout.h"
-#include "midi/io/SendWorker.h"
 
 #include <rtmidi/RtMidi.h>
 #include <unistd.h>
@@ -44,39 +43,6 @@ std::optional<unsigned> currentIndex(Port& port, const PortRef& ref)
     }
     return std::nullopt;
 }
-
-// Output through RtMidi (ALSA): the driver call may block, so it runs on a
-// worker and the caller waits at most sendTimeout().
-class RtMidiOutputConnection : public OutputConnection {
-public:
-    RtMidiOutputConnection(std::unique_ptr<RtMidiOut> out, std::unique_ptr<std::string> lastError)
-        : m_out(std::move(out)), m_lastError(std::move(lastError))
-    {
-    }
-    ~RtMidiOutputConnection() override
-    {
-        m_worker.reset(); // waits for a send still in progress before the port goes
-        m_out->closePort();
-    }
-
-    SendResult send(std::span<const std::uint8_t> message) override
-    {
-        std::string error;
-        const bool finished = m_worker->run(
-            [&, this] {
-                m_lastError->clear();
-                m_out->sendMessage(message.data(), message.size());
-                error = *m_lastError;
-            },
-            sendTimeout(message.size()));
-        return finished && error.empty() ? SendResult::Sent : SendResult::SendFailed;
-    }
-
-private:
-    std::unique_ptr<RtMidiOut> m_out;
-    std::unique_ptr<std::string> m_lastError;
-    std::unique_ptr<SendWorker> m_worker = std::make_unique<SendWorker>();
-};
 
 // Input through RtMidi: short messages go to the callback on RtMidi's thread.
 // Destroying the RtMidiIn stops that thread, so
@@ -154,17 +120,9 @@ public:
         const auto index = currentIndex(*m_outLister, port);
         if (!index)
             return nullptr; // the port went away
-        try {
-            auto lastError = std::make_unique<std::string>();
-            auto out = std::make_unique<RtMidiOut>(m_api, m_clientName);
-            out->setErrorCallback(&keepRtMidiError, lastError.get());
-            out->openPort(*index, "out");
-            if (!out->isPortOpen() || !lastError->empty())
-                return nullptr;
-            return std::make_unique<RtMidiOutputConnection>(std::move(out), std::move(lastError));
-        } catch (const RtMidiError&) {
-            return nullptr;
-        }
+        // RtMidi sends through alsa-lib's MIDI event encoder, which breaks up a data block: our own events instead.
+        const auto address = sequencerAddress(m_outLister->getPortName(*index));
+        return address ? sequencerOutput(openSequencerSink(m_clientName, *address)) : nullptr;
     }
 
     std::unique_ptr<InputConnection> openInput(const PortRef& port, ShortMessageCallback onMessage) override

@@ -1,6 +1,7 @@
 #pragma once
-// MIDI backends through RtMidi: the ALSA sequencer (JACK has a client of its
-// own, JackBackend). An API that cannot start on this machine (no sequencer
+// The ALSA sequencer: ports listed and read through RtMidi, messages sent by
+// a sequencer client of our own (AlsaOutput.h), since RtMidi's sending parses
+// SysEx. JACK has a client of its own (JackBackend). An API that cannot start on this machine (no sequencer
 // device) is skipped without a word: the program simply lists fewer ports.
 #include "midi/io/MidiSystem.h"
 

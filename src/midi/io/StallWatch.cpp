@@ -1,5 +1,6 @@
 #include "midi/io/StallWatch.h"
 
+#include "midi/io/AlsaRawBackend.h"
 #include "midi/io/JackBackend.h"
 
 #include <algorithm>
@@ -19,7 +20,8 @@ void StallWatch::look(MidiSystem& system, const PortRef& output)
     m_timeline.look(std::chrono::steady_clock::now(), system.lastServerCycle(output));
 }
 
-Stall StallWatch::diagnose(MidiSystem& system, const PortChoice& output, const PortChoice& input) const
+Stall StallWatch::diagnose(MidiSystem& system, const PortChoice& output, const PortChoice& input,
+                           bool awaitingBlock) const
 {
     Stall stall;
     stall.missedCycles = system.missedCycles() - m_missed;
@@ -41,6 +43,7 @@ Stall StallWatch::diagnose(MidiSystem& system, const PortChoice& output, const P
         stall.cause = StallCause::SenderStopped;
     else if (m_timeline.serverPaused())
         stall.cause = StallCause::ServerPaused;
+    stall.blockOverAlsa = stall.cause == StallCause::KeyboardSilent && awaitingBlock && out && isAlsaPort(*out);
     return stall;
 }
 

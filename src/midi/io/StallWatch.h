@@ -21,7 +21,9 @@ public:
     void look(MidiSystem& system, const PortRef& output);
     // Back to waiting after time spent sending.
     void resume() { m_timeline.resume(std::chrono::steady_clock::now()); }
-    Stall diagnose(MidiSystem& system, const PortChoice& output, const PortChoice& input) const;
+    // `awaitingBlock`: the wait is for the answer to a data block.
+    Stall diagnose(MidiSystem& system, const PortChoice& output, const PortChoice& input,
+                   bool awaitingBlock = false) const;
 
     explicit StallWatch(std::chrono::milliseconds lookEvery = std::chrono::milliseconds(250)) : m_timeline(lookEvery) {}
 

@@ -145,8 +145,9 @@ TransferReport runTransfer(MidiSystem& system, transfer::TransferHandshake& hand
     watch.restart(system);
     // The server's clock is asked of the output's backend, named once here.
     const PortRef outputPort = system.resolve(options.output, Direction::Output).value_or(options.output.port);
+    bool lastSentBlock = false;
     const auto stalled = [&](TransferOutcome outcome) {
-        report.stall = watch.diagnose(system, options.output, options.input);
+        report.stall = watch.diagnose(system, options.output, options.input, lastSentBlock);
         return finish(outcome, stallNotice(report.stall, text::kStallKeyboardSilent));
     };
     transfer::Actions actions = std::move(*first);
@@ -172,6 +173,7 @@ TransferReport runTransfer(MidiSystem& system, transfer::TransferHandshake& hand
                     return finish(TransferOutcome::NoOutput, "");
                 if (result != SendResult::Sent)
                     return stalled(TransferOutcome::SendFailed);
+                lastSentBlock = statusInsideSysEx(message->bytes);
                 ++report.messagesSent;
                 report.bytesSent += message->bytes.size();
             } else if (auto* range = std::get_if<transfer::SetProgressRange>(&action)) {

@@ -393,7 +393,7 @@ void SendFileDialog::onSilence()
     const bool opening = m_handshake && m_handshake->phase() == TransferHandshake::Phase::Waiting;
     midi::Stall stall;
     if (auto* midi = m_session.midi())
-        stall = m_stallWatch.diagnose(*midi, m_session.outputChoice, m_session.inputChoice);
+        stall = m_stallWatch.diagnose(*midi, m_session.outputChoice, m_session.inputChoice, m_dataSent > m_dataAnswered);
     setStatus(
         qt(midi::stallNotice(stall, opening ? text::kStatusNoReadyReply : std::string_view(kStatusKeyboardSilent))));
     showRate(false);

@@ -1,0 +1,126 @@
+// What the ALSA routes hand to ALSA: every message of ours in one piece, byte for byte.
+#include "curve/core/CurveMessage.h"
+#include "curve/core/Presets.h"
+#include "curve/core/VelocityCurve.h"
+#include "midi/core/DeviceFrame.h"
+#include "midi/io/AlsaOutput.h"
+
+#include <gtest/gtest.h>
+
+#include <numeric>
+
+using namespace quillon;
+using namespace quillon::midi;
+
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+struct Events : SequencerSink {
+    std::vector<std::pair<int, Bytes>>* out;
+    explicit Events(std::vector<std::pair<int, Bytes>>* out) : out(out) {}
+    int output(snd_seq_event_t& event) override
+    {
+        const bool variable = snd_seq_ev_is_variable(&event);
+        const auto* data = static_cast<const std::uint8_t*>(event.data.ext.ptr);
+        out->emplace_back(event.type, variable ? Bytes(data, data + event.data.ext.len) : Bytes{event.data.note.note});
+        return 0;
+    }
+};
+
+// A device that takes at most 100 bytes per write, as a full buffer does.
+struct Writes : RawMidiSink {
+    std::vector<Bytes>* out;
+    explicit Writes(std::vector<Bytes>* out) : out(out) {}
+    long write(std::span<const std::uint8_t> bytes) override
+    {
+        out->emplace_back(bytes.begin(), bytes.begin() + std::min<std::size_t>(bytes.size(), 100));
+        return static_cast<long>(out->back().size());
+    }
+    int drain() override
+    {
+        out->push_back({}); // marks the drain
+        return 0;
+    }
+};
+
+Bytes dataBlock()
+{
+    Bytes packed(1024);
+    std::iota(packed.begin(), packed.end(), 0);
+    for (auto& byte : packed)
+        byte &= 0x7F;
+    return frame::buildDataBlock(frame::kKindSongHeader, 0, packed);
+}
+
+} // namespace
+
+TEST(AlsaOutput, EachMessageLeavesAsOneSysExEventOrOneDrainedWriteOfExactlyItsBytes)
+{
+    const Bytes block = dataBlock();
+    ASSERT_EQ(block.size(), 1038u);
+    ASSERT_EQ(block[12], 0x89);
+    const std::pair<const char*, Bytes> messages[] = {
+        {"data block", block},
+        {"song header", frame::buildSongHeader(5, 3)},
+        {"control message", frame::buildTransferControl()},
+        {"curve", *curve::buildCurveMessage(curve::computeCurveTable(curve::presetCurves()[0].points))},
+    };
+    for (const auto& [what, bytes] : messages) {
+        std::vector<std::pair<int, Bytes>> events;
+        auto sequencer = sequencerOutput(std::make_unique<Events>(&events));
+        ASSERT_EQ(sequencer->send(bytes), SendResult::Sent) << what;
+        ASSERT_EQ(events.size(), 1u) << what;
+        EXPECT_EQ(events[0].first, SND_SEQ_EVENT_SYSEX) << what;
+        EXPECT_EQ(events[0].second, bytes) << what;
+
+        std::vector<Bytes> writes;
+        auto raw = rawMidiOutput(std::make_unique<Writes>(&writes));
+        ASSERT_EQ(raw->send(bytes), SendResult::Sent) << what;
+        ASSERT_FALSE(writes.empty());
+        EXPECT_TRUE(writes.back().empty()) << what << ": drained after the last write";
+        Bytes written;
+        for (const auto& part : writes)
+            written.insert(written.end(), part.begin(), part.end());
+        EXPECT_EQ(written, bytes) << what;
+    }
+    // The player's notes still go out as note events.
+    std::vector<std::pair<int, Bytes>> events;
+    EXPECT_EQ(sequencerOutput(std::make_unique<Events>(&events))->send(Bytes{0x90, 60, 100}), SendResult::Sent);
+    EXPECT_EQ(events, (std::vector<std::pair<int, Bytes>>{{SND_SEQ_EVENT_NOTEON, {60}}}));
+}
+
+// Why the sequencer route builds its own events: alsa-lib's encoder, fed a data
+// block the way a general MIDI library feeds it, reads 0x89 as a Note Off status.
+TEST(AlsaOutput, AlsaLibsEventEncoderBreaksADataBlockApart)
+{
+    const Bytes block = dataBlock();
+    snd_midi_event_t* encoder = nullptr;
+    ASSERT_EQ(snd_midi_event_new(block.size(), &encoder), 0);
+    std::vector<int> types;
+    for (long offset = 0; offset < static_cast<long>(block.size());) {
+        snd_seq_event_t event;
+        snd_seq_ev_clear(&event);
+        const long used = snd_midi_event_encode(encoder, block.data() + offset, long(block.size()) - offset, &event);
+        if (used <= 0 || event.type == SND_SEQ_EVENT_NONE)
+            break;
+        types.push_back(event.type);
+        offset += used;
+    }
+    snd_midi_event_free(encoder);
+    EXPECT_NE(types, std::vector<int>{SND_SEQ_EVENT_SYSEX});
+    EXPECT_EQ(std::count(types.begin(), types.end(), SND_SEQ_EVENT_SYSEX), 0);
+}
+
+TEST(AlsaOutput, RawInputBytesBecomeShortMessagesAndSysExIsSkipped)
+{
+    ShortMessageParser parser;
+    std::vector<std::uint32_t> messages;
+    const auto keep = [&](std::uint32_t packed) { messages.push_back(packed); };
+    // Ready, then song block done in running status, a SysEx with a status byte inside, a clock tick, a Note Off split across reads.
+    parser.feed(Bytes{0x90, 0x36, 0x7F, 0x35, 0x7F, 0xF0, 0x01, 0x89, 0x02, 0xF7, 0x02, 0xF8, 0x80}, keep);
+    parser.feed(Bytes{0x36, 0x00}, keep);
+    EXPECT_EQ(messages, (std::vector<std::uint32_t>{0x7F3690, 0x7F3590, 0xF8, 0x003680}));
+    EXPECT_EQ(sequencerAddress("USB Keyboard:USB Keyboard MIDI 1 20:0").value().client, 20);
+    EXPECT_FALSE(sequencerAddress("quillon-keyboard:out").has_value());
+}

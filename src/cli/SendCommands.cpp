@@ -5,6 +5,7 @@
 // signal when SIGINT (130) or SIGTERM (143) ended a transfer.
 #include "cli/Commands.h"
 #include "cli/ListOptions.h"
+#include "cli/SendReport.h"
 #include "cli/StopSignals.h"
 
 #include "base/core/Messages.h"
@@ -41,6 +42,7 @@ struct PortOptions {
     std::string in;
     int replyTimeoutMs = 5000;
     bool openPerMessage = false;
+    std::string reportFile;
 };
 
 void addPortOptions(CLI::App& command, PortOptions& options, bool withInput)
@@ -54,6 +56,8 @@ void addPortOptions(CLI::App& command, PortOptions& options, bool withInput)
         ->check(CLI::Range(1, 600000));
     command.add_flag("--open-per-message", options.openPerMessage,
                      "open and close the output for every message instead of once per transfer");
+    command.add_option("--report", options.reportFile,
+                       "write what happened (ports, route, each message and reply with its time) to FILE");
 }
 
 void fail(CommandContext& context, const std::string& message)
@@ -184,7 +188,8 @@ std::shared_ptr<const transfer::TransferSnapshot> readAndCheck(CommandContext& c
     return snapshot;
 }
 
-void runAndReport(CommandContext& context, transfer::TransferList list, const PortOptions& options)
+void runAndReport(CommandContext& context, transfer::TransferList list, const PortOptions& options,
+                  const std::string& command)
 {
     const auto snapshot = readAndCheck(context, list);
     if (!snapshot)
@@ -201,6 +206,8 @@ void runAndReport(CommandContext& context, transfer::TransferList list, const Po
         return fail(context, !out ? out.reason() : in.reason());
 
     transfer::TransferHandshake handshake(std::move(list), transfer::snapshotReader(snapshot));
+    SendReport sendReport(command);
+    sendReport.ports(*system, *out, *in);
     ProgressBar bar("sending");
     midi::TransferOptions transferOptions{.output = *out,
                                           .input = *in,
@@ -208,9 +215,24 @@ void runAndReport(CommandContext& context, transfer::TransferList list, const Po
                                           .keepOutputOpen = !options.openPerMessage,
                                           .onProgress = [&bar](unsigned p, unsigned r) { bar.show(p, r); },
                                           .onStatus = [&bar](const std::string& status) { bar.setLabel(status); },
-                                          .stop = &stop};
+                                          .stop = &stop,
+                                          .onSent = [&sendReport](std::span<const std::uint8_t> bytes) {
+                                              sendReport.sent(bytes);
+                                          },
+                                          .onReply = [&sendReport](std::uint32_t packed) { sendReport.reply(packed); }};
     const auto report = midi::runTransfer(*system, handshake, transferOptions);
     bar.finish();
+    if (!options.reportFile.empty()) {
+        const bool finished = report.outcome == midi::TransferOutcome::Finished;
+        std::string outcome = finished ? "finished" : outcomeMessage(report, options);
+        if (finished && !handshake.cutShortSongs().empty()) {
+            outcome += ", but the keyboard ended these songs early:";
+            for (const auto& song : handshake.cutShortSongs())
+                outcome += ' ' + song;
+        }
+        if (!sendReport.write(options.reportFile, outcome))
+            fail(context, "cannot write the report to " + options.reportFile);
+    }
     if (report.outcome == midi::TransferOutcome::Interrupted) {
         std::cerr << "quillon-cli: interrupted (" << (signals.received() == SIGINT ? "SIGINT" : "SIGTERM")
                   << "): the transfer was ended; run the command again to send\n";
@@ -256,7 +278,10 @@ void sendSongs(CommandContext& context, const SongsOptions& options)
         const int slot = slots.empty() ? static_cast<int>(i) + 1 : slots[i];
         list.entries.push_back({options.files[i], {}, slot});
     }
-    runAndReport(context, std::move(list), options.ports);
+    std::string command = "send-songs";
+    for (std::size_t i = 0; i < options.files.size(); ++i)
+        command += " " + options.files[i] + " (slot " + std::to_string(list.entries[i].slot) + ")";
+    runAndReport(context, std::move(list), options.ports, command);
 }
 
 struct RomOptions {
@@ -267,7 +292,7 @@ struct RomOptions {
 void sendRom(CommandContext& context, const RomOptions& options)
 {
     transfer::TransferList list{transfer::TransferKind::RomImage, {{options.file, {}, 1}}};
-    runAndReport(context, std::move(list), options.ports);
+    runAndReport(context, std::move(list), options.ports, "send-rom " + options.file);
 }
 
 struct CurveSendOptions {

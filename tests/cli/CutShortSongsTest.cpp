@@ -13,6 +13,7 @@ namespace {
 
 using quillon::testing::KeyboardProcess;
 using quillon::testing::readBytes;
+using quillon::testing::readText;
 using quillon::testing::runCli;
 using quillon::testing::TempFolder;
 
@@ -38,7 +39,7 @@ TEST(CutShortSongsJack, SendSongsNamesEachSongTheKeyboardEndedEarlyAndFails)
     folder.write("short.mid", shortSong);
 
     // The keyboard is the one device on the test server: the default route and the first input reach it.
-    const auto sent = runCli("send-songs long.mid short.mid --out -1 --in 0 --reply-timeout 5000", folder.path());
+    const auto sent = runCli("send-songs long.mid short.mid --out -1 --in 0 --reply-timeout 5000 --report report.txt", folder.path());
     ASSERT_TRUE(keyboard.stop());
 
     EXPECT_EQ(sent.status, 1) << sent.err;
@@ -56,6 +57,11 @@ TEST(CutShortSongsJack, SendSongsNamesEachSongTheKeyboardEndedEarlyAndFails)
     EXPECT_FALSE(std::filesystem::exists(folder.path() / "store/slot01.mid"));
     // The sender went on with the next song at once: no block of the ended one arrived after it.
     EXPECT_NE(keyboard.log().find("stopped: 1 songs, 0 errors"), std::string::npos) << keyboard.log();
+    // The report names the route, holds each reply, and says how the run ended.
+    const auto report = readText(folder.path() / "report.txt");
+    for (const char* line : {"\nroute: JACK", "  reply 90 37 7F (song done)\n",
+                             "  end: finished, but the keyboard ended these songs early: long.mid\n"})
+        EXPECT_NE(report.find(line), std::string::npos) << line << " in\n" << report;
 }
 
 } // namespace

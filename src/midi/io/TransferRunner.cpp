@@ -174,6 +174,8 @@ TransferReport runTransfer(MidiSystem& system, transfer::TransferHandshake& hand
                 if (result != SendResult::Sent)
                     return stalled(TransferOutcome::SendFailed);
                 lastSentBlock = statusInsideSysEx(message->bytes);
+                if (options.onSent)
+                    options.onSent(message->bytes);
                 ++report.messagesSent;
                 report.bytesSent += message->bytes.size();
             } else if (auto* range = std::get_if<transfer::SetProgressRange>(&action)) {
@@ -213,6 +215,8 @@ TransferReport runTransfer(MidiSystem& system, transfer::TransferHandshake& hand
                 continue;
             }
             watch.restart(system);
+            if (options.onReply)
+                options.onReply(*packed);
             actions = handshake.onShortMessage(static_cast<std::uint8_t>(*packed & 0xFF),
                                                static_cast<std::uint8_t>((*packed >> 8) & 0xFF));
         }

@@ -42,6 +42,9 @@ struct TransferOptions {
     std::function<void(unsigned position, unsigned range)> onProgress;
     std::function<void(const std::string& status)> onStatus;
     TransferStop* stop = nullptr; // none: the run cannot be ended from outside
+    // Each message that left, and each short message the input brought, as the run handles it.
+    std::function<void(std::span<const std::uint8_t> message)> onSent;
+    std::function<void(std::uint32_t packed)> onReply;
 };
 
 enum class TransferOutcome {

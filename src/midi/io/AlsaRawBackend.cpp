@@ -13,9 +13,11 @@ namespace quillon::midi {
 
 namespace {
 
-// Every subdevice of every card's raw MIDI devices that can go `stream`'s way,
-// named as `amidi -l` shows it: "hw:C,D,S subdevice name". The card's name
-// follows in the label when the subdevice's does not hold it.
+// Every subdevice of every card's raw MIDI devices that can go `stream`'s way.
+// A port's name is "card name:subdevice name hw:C,D,S", whose card tells the
+// device as a sequencer port's client does; its label shows it as `amidi -l`
+// does ("hw:C,D,S subdevice name"), the card's name after it when the
+// subdevice's does not hold it.
 std::vector<PortInfo> listRawMidi(snd_rawmidi_stream_t stream)
 {
     std::vector<PortInfo> ports;
@@ -47,11 +49,11 @@ std::vector<PortInfo> listRawMidi(snd_rawmidi_stream_t stream)
                 const std::string address =
                     "hw:" + std::to_string(card) + "," + std::to_string(device) + "," + std::to_string(sub);
                 const int index = static_cast<int>(ports.size());
-                std::string portName = address + " " + name;
-                std::string label = std::string(AlsaRawBackend::kBackendName) + ": " + portName;
+                std::string label = std::string(AlsaRawBackend::kBackendName) + ": " + address + " " + name;
                 if (!cardName.empty() && name.find(cardName) == std::string::npos)
                     label += " (" + cardName + ")";
-                ports.push_back({{AlsaRawBackend::kBackendName, std::move(portName), index}, std::move(label)});
+                ports.push_back(
+                    {{AlsaRawBackend::kBackendName, cardName + ":" + name + " " + address, index}, std::move(label)});
             }
         }
         snd_ctl_close(ctl);
@@ -59,8 +61,8 @@ std::vector<PortInfo> listRawMidi(snd_rawmidi_stream_t stream)
     return ports;
 }
 
-// The "hw:C,D,S" a listed name starts with.
-std::string deviceOf(const PortRef& port) { return port.name.substr(0, port.name.find(' ')); }
+// The "hw:C,D,S" at the end of a listed name.
+std::string deviceOf(const PortRef& port) { return port.name.substr(port.name.rfind(' ') + 1); }
 
 bool listed(const std::vector<PortInfo>& ports, const PortRef& port)
 {

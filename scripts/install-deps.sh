@@ -10,7 +10,7 @@ packages=(
   qt6-base-dev
   librtmidi-dev libasound2-dev
   libfluidsynth-dev timgm6mb-soundfont
-  jackd2
+  jackd2 pipewire pipewire-bin pipewire-jack
   libcli11-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   # Liberation for the named Latin fonts; WenQuanYi Micro Hei, the smallest

@@ -6,7 +6,8 @@ export QT_QPA_PLATFORM=offscreen
 
 # MIDI tests across real ports need a JACK server; it is stopped when the suite ends.
 source "$(dirname "$0")/private-jackd.sh"
-trap stop_private_jackd EXIT
+source "$(dirname "$0")/private-pipewire.sh"
+trap 'stop_private_jackd; stop_private_pipewire' EXIT
 jackd_log="${TMPDIR:-/tmp}/quillon-jackd-$$.log"
 start_private_jackd "quillon-test-$$" "$jackd_log" || case $? in
   2) echo "run-tests: jackd is not installed; the JACK MIDI tests are skipped" ;;
@@ -14,4 +15,16 @@ start_private_jackd "quillon-test-$$" "$jackd_log" || case $? in
 esac
 
 cd "$build"
-ctest --output-on-failure --timeout 300
+status=0
+ctest --output-on-failure --timeout 300 || status=$?
+
+# The JACK tests again under PipeWire's JACK layer (the one that freezes and
+# kills servers of its own runs on jackd only).
+pipewire_log="${TMPDIR:-/tmp}/quillon-pipewire-$$.log"
+if start_private_pipewire "$pipewire_log"; then
+  echo "run-tests: the JACK tests again under PipeWire's JACK layer"
+  run_on_private_pipewire ctest --output-on-failure --timeout 300 -L jack -E midi_jack_server_faults || status=$?
+else
+  echo "run-tests: no PipeWire to run the JACK tests under again (see $pipewire_log)"
+fi
+exit $status

@@ -26,7 +26,9 @@ public:
     }
     void close() override { m_in->close(); }
     std::uint64_t droppedMessages() const override { return m_in->droppedMessages(); }
-    std::string outputName() const override { return m_client->portFullName("out"); }
+    // The names the server gave: it may have made the client's name unique.
+    std::string inputName() const override { return jack_port_name(m_in->port()); }
+    std::string outputName() const override { return jack_port_name(m_out->port()); }
 
 private:
     std::shared_ptr<quillon::midi::JackClient> m_client;
@@ -49,6 +51,7 @@ public:
         m_out.openVirtualPort("out");
     }
     const std::string& error() const { return m_error; }
+    std::string inputName() const override { return m_name + ":in"; }
     std::string outputName() const override { return m_name + "-out:out"; }
     void reply(std::span<const std::uint8_t> message) override { m_out.sendMessage(message.data(), message.size()); }
     void close() override

@@ -53,6 +53,7 @@ public:
     virtual void reply(std::span<const std::uint8_t> message) = 0;
     virtual void close() = 0;
     virtual std::uint64_t droppedMessages() const { return 0; }
+    virtual std::string inputName() const = 0;  // where the SysEx goes, as others list it
     virtual std::string outputName() const = 0; // where the replies come from, as others list it
 };
 

@@ -161,6 +161,9 @@ std::string outcomeMessage(const midi::TransferReport& report, const PortOptions
         return "input port " + port(options.in) +
                " cannot be opened (gone, or held by another program): close that program, or see `quillon-cli ports`";
     case midi::TransferOutcome::NoReply:
+        // A stopped server is why, not a wait that ran out.
+        if (report.stall.cause == midi::StallCause::ServerStopped)
+            return report.detail;
         return "no reply from the keyboard within " + std::to_string(options.replyTimeoutMs) + " ms: " + report.detail +
                (report.stall.cause == midi::StallCause::KeyboardSilent
                     ? " Check that --out and --in lead to the keyboard and that it is on, then send again."

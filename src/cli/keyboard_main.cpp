@@ -70,7 +70,8 @@ int main(int argc, char** argv)
         return 1;
     stopSignals.start([&inbox](int) { inbox.requestStop(); });
 
-    std::cout << "listening on " << apiName << ": " << name << ":in, replies from " << ports->outputName() << std::endl;
+    std::cout << "listening on " << apiName << ": " << ports->inputName() << ", replies from " << ports->outputName()
+              << std::endl;
     auto model = endSongsOption->count() > 0 ? quillon::keyboard::KeyboardModel(endSongsAfter)
                                              : quillon::keyboard::KeyboardModel();
     std::optional<KeyboardStore> store;
@@ -89,6 +90,9 @@ int main(int argc, char** argv)
             message = std::move(inbox.messages.front());
             inbox.messages.pop_front();
         }
+        // Clock, sensing and the other real-time bytes pass a keyboard by, as they do a real one.
+        if (message.size() == 1 && message[0] >= 0xF8)
+            continue;
         const auto reaction = model.feed(message);
         std::cout << reaction.event << std::endl;
         // Stored before the reply: the sender takes the reply as "kept".

@@ -23,6 +23,7 @@ public:
     std::uint64_t missedCycles() const override { return missed; }
     std::uint64_t serverStops() const override { return stops; }
     std::optional<std::chrono::steady_clock::time_point> lastServerCycle() const override { return lastCycle; }
+    RouteTraits routeTraits(const PortRef&) const override { return traits; }
 
     std::unique_ptr<OutputConnection> openOutput(const PortRef& port) override
     {
@@ -56,6 +57,7 @@ public:
     std::uint64_t stops = 0;
     std::optional<std::chrono::steady_clock::time_point> lastCycle;
     std::function<void()> onClose; // runs once, when an input is first closed
+    RouteTraits traits;
 
 private:
     struct Output : OutputConnection {

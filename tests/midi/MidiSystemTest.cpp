@@ -128,6 +128,10 @@ TEST(Stalls, AStallNamesWhatIsKnownAndOnlyWhatHappenedDuringTheWait)
          },
          {StallCause::NoCycles, 3, false},
          std::string(text::kStallNoCycles)},
+        {"a server that drops a message now and then, no cycle missed",
+         [](FakeBackend& fake) { fake.traits.dropsMessages = true; },
+         {StallCause::MaybeLost, 0, false},
+         std::string(text::kStallMaybeLost)},
         {"port gone",
          [](FakeBackend& fake) { fake.m_inputs.clear(); },
          {StallCause::PortGone, 0, false},
@@ -161,6 +165,22 @@ TEST(Stalls, AStallNamesWhatIsKnownAndOnlyWhatHappenedDuringTheWait)
         EXPECT_EQ(report.stall, c.stall) << c.what;
         EXPECT_EQ(report.detail, c.detail) << c.what;
     }
+}
+
+// Every song has data blocks, whose command byte is 8-bit: a server known to change it gets nothing at all.
+TEST(Stalls, SongsAreRefusedUpFrontWhereTheServerChangesEightBitBytes)
+{
+    std::vector<std::unique_ptr<Backend>> backends;
+    auto* fake = static_cast<FakeBackend*>(backends.emplace_back(std::make_unique<FakeBackend>("JACK")).get());
+    MidiSystem system(std::move(backends));
+    fake->m_outputs = {"keys:in"};
+    fake->m_inputs = {"keys:out"};
+    fake->traits.eightBitSysEx = false;
+    const auto report = sendSongs(system, {{songFile(10, 1), 1}}, system.choiceForIndex(0, Direction::Output),
+                                  system.choiceForIndex(0, Direction::Input), 100ms);
+    EXPECT_EQ(report.outcome, TransferOutcome::Refused);
+    EXPECT_EQ(report.detail, text::kRefusedEightBitRoute);
+    EXPECT_TRUE(fake->sent.empty());
 }
 
 // Looks on time that find the server's last cycle old tell a server that

@@ -101,6 +101,12 @@ inline constexpr std::string_view kStatusNoReadyReply =
     "The keyboard did not answer the start. If an earlier transfer was interrupted, this start has ended it: "
     "press Cancel and send again.";
 
+// A song or ROM transfer refused before it starts (the Send File window and quillon-cli).
+inline constexpr std::string_view kRefusedEightBitRoute =
+    "Songs and ROM images can't go through this MIDI server: PipeWire 1.x changes the byte 89 of every data block "
+    "on the way (to 09), so the keyboard would refuse them. Choose the keyboard's ALSA port, which carries them "
+    "unchanged. Curves still go through JACK.";
+
 // Why the keyboard has not answered, as far as the program can tell (the Send
 // File window's status line and quillon-cli)
 inline constexpr std::string_view kStallServerStopped =
@@ -119,6 +125,9 @@ inline constexpr std::string_view kStallBlockOverAlsa =
     "The keyboard did not answer a data block sent over ALSA. Linux's USB MIDI driver repacks a block on its way "
     "(it reads the command byte 89 inside it as Note Offs), so a keyboard on USB, or behind a USB MIDI interface, "
     "may never have received it whole.";
+inline constexpr std::string_view kStallMaybeLost =
+    "The MIDI server (PipeWire's JACK) reported no missed cycle, but it drops a message now and then: a message may "
+    "have been lost between the programs. Send again; if it happens again, choose the keyboard's ALSA port.";
 inline constexpr std::string_view kStallMissedCycles = "The MIDI server missed "; // + count, then the suffix
 inline constexpr std::string_view kStallMissedCyclesSuffix = " cycles meanwhile: a message may have been lost.";
 inline constexpr std::string_view kStallThroughBridge =

@@ -40,6 +40,7 @@ std::string stallNotice(const Stall& stall, std::string_view silentText)
     case StallCause::NoCycles: notice = text::kStallNoCycles; break;
     case StallCause::ServerPaused: notice = text::kStallServerPaused; break;
     case StallCause::SenderStopped: notice = text::kStallSenderStopped; break;
+    case StallCause::MaybeLost: notice = text::kStallMaybeLost; break;
     }
     // A server that runs no cycles misses them all: counting them says nothing more.
     if (stall.missedCycles > 0 && stall.cause != StallCause::NoCycles)

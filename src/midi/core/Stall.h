@@ -17,6 +17,7 @@ enum class StallCause {
     NoCycles,       // it runs no cycles for us: paused or stuck, or held up by a paused program
     ServerPaused,   // it ran no cycles for a while during the wait, then went on
     SenderStopped,  // this program itself was stopped (suspended) during the wait
+    MaybeLost,      // all looks well, but the server is one known to drop a message now and then
 };
 
 struct Stall {

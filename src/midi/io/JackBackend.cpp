@@ -4,6 +4,8 @@
 
 #include <algorithm>
 
+#include <unistd.h>
+
 namespace quillon::midi {
 
 JackBackend::JackBackend(std::string clientName) : m_clientName(std::move(clientName)) {}
@@ -17,8 +19,13 @@ std::shared_ptr<JackClient> JackBackend::client()
         ++m_pastStops;
         m_client.reset(); // connections still open keep it until they close
     }
+    // PipeWire's JACK layer gives a second client of the same name that very
+    // name, and the two programs' ports then share full names: each would
+    // connect the other's. So there the name carries the process id.
     if (!m_client)
-        m_client = JackClient::open(m_clientName);
+        m_client = JackClient::open(JackClient::pipeWireVersion().empty()
+                                        ? m_clientName
+                                        : m_clientName + '-' + std::to_string(getpid()));
     return m_client;
 }
 
@@ -79,6 +86,11 @@ std::optional<std::chrono::steady_clock::time_point> JackBackend::lastServerCycl
 std::uint64_t JackBackend::serverStops() const
 {
     return m_pastStops + (m_client && !m_client->serverRunning() ? 1 : 0);
+}
+
+RouteTraits JackBackend::routeTraits(const PortRef&) const
+{
+    return {.eightBitSysEx = JackClient::carriesEightBitSysEx(), .dropsMessages = !JackClient::pipeWireVersion().empty()};
 }
 
 bool isBridgedJackPort(const PortRef& port)

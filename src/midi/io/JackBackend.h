@@ -29,6 +29,8 @@ public:
     std::uint64_t missedCycles() const override;
     std::uint64_t serverStops() const override;
     std::optional<std::chrono::steady_clock::time_point> lastServerCycle() const override;
+    // Told by the library: PipeWire's JACK layer drops a message now and then, and 1.x changes 8-bit SysEx bytes.
+    RouteTraits routeTraits(const PortRef& port) const override;
     // Told by the client's port registration callback; the watch stays with
     // the client that was open when it began.
     std::unique_ptr<PortWatch> watchPorts(std::function<void()> changed) override;

@@ -57,6 +57,7 @@ public:
     }
     SendResult send(std::span<const std::uint8_t> message) override { return m_writer->send(message); }
     void tolerateStall(std::chrono::milliseconds patience) override { m_writer->tolerateStall(patience); }
+    bool reusable() const override { return !m_gate && m_writer->connected(); }
     bool sendOnReply(InputConnection& input, std::uint8_t replyNote, std::span<const std::uint8_t> message) override;
     SendResult takeBackReplySend() override
     {
@@ -164,6 +165,8 @@ std::shared_ptr<JackClient> JackClient::open(const std::string& clientName, Even
     if (!client)
         return nullptr;
     std::shared_ptr<JackClient> self(new JackClient(client, std::move(events)));
+    if (!pipeWireVersion().empty())
+        self->m_realtime->settleCycles = kPipeWireSettleCycles;
     if (!self->registerCallbacks())
         return nullptr;
     bool activated = false;
@@ -187,20 +190,49 @@ bool JackClient::registerCallbacks()
         static_cast<Realtime*>(realtime)->xruns.fetch_add(1, std::memory_order_relaxed);
         return 0;
     };
-    const auto serverGone = [](jack_status_t, const char*, void* realtime) {
-        auto* state = static_cast<Realtime*>(realtime);
-        state->serverGone.store(true, std::memory_order_release);
-        sem_post(&state->cycleDone); // a waiter for cycles need not wait for its deadline
-        if (state->events.onServerGone)
-            state->events.onServerGone();
-    };
     const auto portsChanged = [](jack_port_id_t, int, void* realtime) {
         static_cast<Realtime*>(realtime)->portWatchers.notify();
     };
-    jack_on_info_shutdown(m_client, serverGone, m_realtime);
+    const auto connectionChanged = [](jack_port_id_t, jack_port_id_t, int, void* realtime) {
+        static_cast<Realtime*>(realtime)->connectionChanges.fetch_add(1, std::memory_order_release);
+    };
+    // jackd2 calls the one with the reason when both are set, PipeWire 0.3 only the plain one.
+    jack_on_info_shutdown(m_client, [](jack_status_t, const char*, void* realtime) { serverGone(realtime); }, m_realtime);
+    jack_on_shutdown(m_client, &JackClient::serverGone, m_realtime);
     return jack_set_xrun_callback(m_client, countXrun, m_realtime) == 0 &&
            jack_set_port_registration_callback(m_client, portsChanged, m_realtime) == 0 &&
+           jack_set_port_connect_callback(m_client, connectionChanged, m_realtime) == 0 &&
            jack_set_process_callback(m_client, &JackClient::process, m_realtime) == 0;
+}
+
+std::string JackClient::pipeWireVersion()
+{
+    // PipeWire's libjack says "3.0.0.0 (using PipeWire 1.4.2)"; jackd2's a bare "1.9.21".
+    const std::string_view text = jack_get_version_string();
+    constexpr std::string_view kMark = "PipeWire ";
+    const auto at = text.find(kMark);
+    if (at == std::string_view::npos)
+        return {};
+    const auto version = text.substr(at + kMark.size());
+    return std::string(version.substr(0, version.find_first_not_of("0123456789.")));
+}
+
+bool JackClient::carriesEightBitSysEx()
+{
+    // PipeWire 1.x passes JACK MIDI through its own event format, which
+    // clears the top bit of every byte inside a SysEx.
+    const std::string version = pipeWireVersion();
+    return version.empty() || version.starts_with("0.");
+}
+
+void JackClient::serverGone(void* realtime)
+{
+    auto* state = static_cast<Realtime*>(realtime);
+    if (state->serverGone.exchange(true, std::memory_order_acq_rel))
+        return; // told twice
+    sem_post(&state->cycleDone); // a waiter for cycles need not wait for its deadline
+    if (state->events.onServerGone)
+        state->events.onServerGone();
 }
 
 JackClient::~JackClient()
@@ -254,9 +286,10 @@ int JackClient::process(jack_nframes_t frames, void* realtime)
         if (JackPortReader* reader = slot.load(std::memory_order_acquire))
             reader->process(frames);
     }
+    const std::uint64_t connectionChanges = state->connectionChanges.load(std::memory_order_acquire);
     for (auto& slot : state->writers) {
         if (JackPortWriter* writer = slot.load(std::memory_order_acquire))
-            writer->process(frames);
+            writer->process(frames, connectionChanges);
     }
     // The monotonic clock is read without a system call: safe on this thread.
     state->lastCycleNanos.store(
@@ -358,10 +391,17 @@ std::unique_ptr<OutputConnection> JackClient::connect(const std::string& destina
         borrow(m_outputPool, [this](unsigned number) { return openOutputPort("out-" + std::to_string(number)); });
     if (!writer)
         return nullptr;
-    writer->expectConnection();
     auto borrowed = std::make_unique<BorrowedOutput>(shared_from_this(), writer);
     if (!connectPorts(jack_port_name(writer->port()), destination))
         return nullptr; // gives the port back
+    // PipeWire makes the connection after jack_connect() has returned.
+    for (int cycle = 0; !writer->connected(); ++cycle) {
+        if (cycle == kConnectCycles || !waitCycles(1))
+            return nullptr;
+    }
+    // Counted as a change of its own: the first message waits the settling
+    // cycles from now even when the server's report came earlier or never does.
+    m_realtime->connectionChanges.fetch_add(1, std::memory_order_release);
     return borrowed;
 }
 

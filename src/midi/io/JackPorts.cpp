@@ -22,13 +22,20 @@ JackPortWriter::~JackPortWriter()
 
 SendResult JackPortWriter::send(std::span<const std::uint8_t> message)
 {
-    if (!m_owner.serverRunning())
-        return SendResult::SendFailed;
-    if (!m_connectionPending.load(std::memory_order_acquire) && jack_port_connected(m_port) == 0)
+    if (!connected())
         return SendResult::SendFailed; // the destination went away
     m_message.assign(message.begin(), message.end());
     m_state.store(Pending, std::memory_order_release);
     return awaitWritten(message.size());
+}
+
+// Off the process thread: jack_port_connected() takes a lock inside some servers' libjack.
+bool JackPortWriter::connected() const { return m_owner.serverRunning() && jack_port_connected(m_port) > 0; }
+
+bool JackPortWriter::lastMessageInFlight() const
+{
+    const std::uint64_t written = m_writtenInCycle.load(std::memory_order_acquire);
+    return written != 0 && m_cycles.load(std::memory_order_acquire) < written + m_owner.settleCycles();
 }
 
 SendResult JackPortWriter::awaitWritten(std::size_t messageSize)
@@ -84,16 +91,21 @@ SendResult JackPortWriter::disarm()
     return awaitWritten(m_message.size());
 }
 
-void JackPortWriter::process(jack_nframes_t frames)
+void JackPortWriter::process(jack_nframes_t frames, std::uint64_t connectionChanges)
 {
     const std::uint64_t cycle = m_cycles.fetch_add(1, std::memory_order_acq_rel) + 1;
     void* buffer = jack_port_get_buffer(m_port, frames);
     jack_midi_clear_buffer(buffer);
-    // A new connection takes effect at a cycle boundary; what is written
-    // before the cycle that carries it reaches nobody, so the message waits.
-    if (jack_port_connected(m_port) == 0)
+    // A connection made or undone takes effect at a cycle boundary, on some
+    // servers only cycles after it is reported; what is written before that
+    // reaches nobody, so a message waits until then (whichever connection
+    // changed: this thread cannot ask which without taking a lock).
+    if (connectionChanges != m_changesSeen) {
+        m_changesSeen = connectionChanges;
+        m_liveFrom = cycle + m_owner.settleCycles();
+    }
+    if (cycle < m_liveFrom)
         return;
-    m_connectionPending.store(false, std::memory_order_relaxed);
     int expected = Pending;
     if (!m_state.compare_exchange_strong(expected, Writing, std::memory_order_acquire))
         return;
@@ -106,7 +118,7 @@ void JackPortWriter::process(jack_nframes_t frames)
 }
 
 JackPortReader::JackPortReader(JackClient& owner, jack_port_t* port, MessageCallback onMessage)
-    : m_owner(owner), m_port(port), m_onMessage(std::move(onMessage)), m_ring(kRingBytes)
+    : m_owner(owner), m_port(port), m_onMessage(std::move(onMessage)), m_ring(kRingBytes), m_joiner(kLongestMessage)
 {
     sem_init(&m_ready, 0, 0);
     m_thread = std::thread([this] { dispatch(); });
@@ -157,14 +169,17 @@ void JackPortReader::process(jack_nframes_t frames)
         // already refilling: check before reading through it.
         if (jack_midi_event_get(&event, buffer, i) != 0 || event.buffer == nullptr || event.size == 0)
             continue;
-        openGate({event.buffer, event.size});
-        if (!m_ring.push({event.buffer, event.size})) {
-            m_dropped.fetch_add(1, std::memory_order_relaxed);
-            continue;
-        }
-        m_pushed.fetch_add(1, std::memory_order_release);
-        sem_post(&m_ready); // one post per complete message
+        m_joiner.feed({event.buffer, event.size}, [this](std::span<const std::uint8_t> message) {
+            openGate(message);
+            if (!m_ring.push(message)) {
+                m_dropped.fetch_add(1, std::memory_order_relaxed);
+                return;
+            }
+            m_pushed.fetch_add(1, std::memory_order_release);
+            sem_post(&m_ready); // one post per complete message
+        });
     }
+    m_brokenSeen.store(m_joiner.broken(), std::memory_order_relaxed);
 }
 
 void JackPortReader::armGate(JackPortWriter* writer, std::uint8_t replyNote)

@@ -3,6 +3,7 @@
 // JACK process thread and program threads without locks or allocation on the
 // process side.
 #include "midi/core/MessageRing.h"
+#include "midi/core/SysExJoiner.h"
 #include "midi/io/MidiSystem.h"
 
 #include <atomic>
@@ -35,24 +36,19 @@ public:
     ~JackPortWriter() override;
 
     // Sleeps until the message is in a cycle's buffer, bounded by sendTimeout().
-    // A message is written only in a cycle in which the port is connected.
-    // SendFailed when nothing is connected to the port (or the connection
-    // asked for has not come up in time), or the time ran out.
+    // SendFailed at once when nothing is connected to the port, else when the
+    // time ran out.
     SendResult send(std::span<const std::uint8_t> message) override;
     void tolerateStall(std::chrono::milliseconds patience) override { m_stallPatience = patience; }
-
-    // A connection was just requested: until a cycle carries it, a send
-    // waits for it instead of failing at once.
-    void expectConnection() { m_connectionPending.store(true, std::memory_order_release); }
+    // Whether something is connected to the port and its server still runs.
+    bool connected() const;
 
     // The last message written is still in the buffer of the latest cycle: a
     // program that runs before this client in a cycle (one that feeds this
     // client's input, so the two form a loop) reads it only in the next one.
-    bool lastMessageInFlight() const
-    {
-        const std::uint64_t written = m_writtenInCycle.load(std::memory_order_acquire);
-        return written != 0 && written == m_cycles.load(std::memory_order_acquire);
-    }
+    // Where the server takes cycles to carry a new connection, it takes as
+    // many to carry the last message before a disconnection.
+    bool lastMessageInFlight() const;
 
     // A message held back until a reply arrives (see OutputConnection::sendOnReply):
     // arm() parks it (Armed); the input's process step then makes it Pending,
@@ -63,7 +59,9 @@ public:
     void cancelArmed();  // JACK process thread
     SendResult disarm();
 
-    void process(jack_nframes_t frames); // JACK process thread
+    // JACK process thread. `connectionChanges` counts the changes of
+    // connections the server has reported so far (see JackClient).
+    void process(jack_nframes_t frames, std::uint64_t connectionChanges);
     jack_port_t* port() const { return m_port; }
 
 private:
@@ -77,15 +75,19 @@ private:
     jack_port_t* m_port;
     std::vector<std::uint8_t> m_message;
     std::atomic<int> m_state{Idle};
-    std::atomic<bool> m_connectionPending{false};
     std::atomic<std::uint64_t> m_cycles{0};         // process calls so far
+    // Process thread only: the count of connection changes last seen, and the
+    // first cycle in which a write reaches whoever is connected now.
+    std::uint64_t m_changesSeen = 0;
+    std::uint64_t m_liveFrom = 0;
     std::atomic<std::uint64_t> m_writtenInCycle{0}; // the process call that wrote the last message
     std::chrono::milliseconds m_stallPatience{0};
     sem_t m_done;
 };
 
-// An input port. The process callback copies each whole message (SysEx too)
-// into a lock-free ring, length first, and posts a semaphore once per
+// An input port. The process callback joins a SysEx that the server hands
+// over in pieces (PipeWire does) and copies each whole message into a
+// lock-free ring, length first, and posts a semaphore once per
 // message; a thread of its own hands them to the callback in arrival order.
 // A port the client lends to one connection after another is handed a new
 // callback each time; messages that arrived for an earlier one are dropped.
@@ -103,8 +105,9 @@ public:
     void lend(MessageCallback onMessage);
     void takeBack();
 
-    // Messages the ring had no room for (the program fell behind by 256 KiB).
-    std::uint64_t droppedMessages() const { return m_dropped.load(std::memory_order_relaxed); }
+    // Messages the ring had no room for (the program fell behind by 256 KiB),
+    // and SysEx messages that came in pieces and could not be joined.
+    std::uint64_t droppedMessages() const { return m_dropped.load(std::memory_order_relaxed) + m_brokenSeen.load(std::memory_order_relaxed); }
 
     // The next Note On this port receives releases `writer`'s armed message
     // (note == replyNote, in the same cycle, before the writer's turn) or
@@ -118,6 +121,8 @@ public:
 
 private:
     static constexpr std::size_t kRingBytes = 256 * 1024;
+    // Far above the longest message the keyboard takes (a data block of about 1.2 KiB).
+    static constexpr std::size_t kLongestMessage = 16 * 1024;
 
     void openGate(std::span<const std::uint8_t> message); // JACK process thread
 
@@ -132,6 +137,8 @@ private:
     std::atomic<std::uint64_t> m_pushed{0};
     std::uint64_t m_firstOfLending = 0; // guarded by m_callbackMutex
     MessageRing m_ring;
+    SysExJoiner m_joiner; // JACK process thread only
+    std::atomic<std::uint64_t> m_brokenSeen{0};
     sem_t m_ready;
     std::atomic<bool> m_stop{false};
     std::atomic<std::uint64_t> m_dropped{0};

@@ -284,12 +284,28 @@ std::unique_ptr<OutputConnection> MidiSystem::openOutput(const PortChoice& choic
     return backend ? backend->openOutput(*port) : nullptr;
 }
 
+RouteTraits MidiSystem::routeTraits(const PortChoice& choice)
+{
+    const auto port = resolve(choice, Direction::Output);
+    Backend* backend = port ? backendNamed(port->backend) : nullptr;
+    return backend ? backend->routeTraits(*port) : RouteTraits{};
+}
+
 SendResult MidiSystem::sendOne(const PortChoice& choice, std::span<const std::uint8_t> message)
 {
-    auto connection = openOutput(choice);
-    if (!connection)
-        return SendResult::OpenFailed;
-    return connection->send(message);
+    const auto port = resolve(choice, Direction::Output);
+    if (!m_kept || !port || *port != m_keptPort || !m_kept->reusable()) {
+        m_kept.reset(); // gives its port back before another is taken
+        Backend* backend = port ? backendNamed(port->backend) : nullptr;
+        m_kept = backend ? backend->openOutput(*port) : nullptr;
+        if (!m_kept)
+            return SendResult::OpenFailed;
+        m_keptPort = *port;
+    }
+    const SendResult result = m_kept->send(message);
+    if (!m_kept->reusable())
+        m_kept.reset();
+    return result;
 }
 
 std::unique_ptr<InputConnection> MidiSystem::openInput(const PortChoice& choice, ShortMessageCallback onMessage)

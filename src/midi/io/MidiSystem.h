@@ -70,6 +70,13 @@ inline std::uint32_t packShortMessage(std::span<const std::uint8_t> bytes)
 
 class InputConnection;
 
+struct RouteTraits {
+    // Bytes above 0x7F inside a SysEx (the data blocks' command byte) arrive unchanged.
+    bool eightBitSysEx = true;
+    // The server is known to drop a message now and then without reporting an xrun.
+    bool dropsMessages = false;
+};
+
 // An open output. send() returns only when the message has left the program
 // (bounded wait; SendFailed on timeout).
 class OutputConnection {
@@ -80,6 +87,11 @@ public:
     // port at all (a program ahead of it in the server's graph is paused) before
     // it fails. A paused keyboard is waited for as long as its reply would be.
     virtual void tolerateStall(std::chrono::milliseconds) {}
+    // True while the next message can go through this connection as well as
+    // through a new one (its destination is still connected to it). Such a
+    // connection is kept between single sends (MidiSystem::sendOne): on JACK
+    // a new connection carries data only after some cycles.
+    virtual bool reusable() const { return false; }
 
     // A reply-paced transfer waits, for every block, for the reply to travel
     // from the input through the program's threads and the next block back
@@ -138,6 +150,8 @@ public:
     // runs no cycle for seconds is paused or stuck (or, in synchronous mode,
     // waits for a paused program ahead of this one), so nothing moves.
     virtual std::optional<std::chrono::steady_clock::time_point> lastServerCycle() const { return std::nullopt; }
+    // What the MIDI server between this program and `port` is known to do to messages.
+    virtual RouteTraits routeTraits(const PortRef& /*port*/) const { return {}; }
 };
 
 class VirtualKeyboard;
@@ -178,6 +192,9 @@ public:
     // Sum of every backend's missedCycles(), and of their serverStops().
     std::uint64_t missedCycles() const;
     std::uint64_t serverStops() const;
+    // What the server on the way to the port a choice means does to messages
+    // (see Backend); the default traits when the choice means no port.
+    RouteTraits routeTraits(const PortChoice& choice);
     // When the server of the backend that carries `port` last ran a cycle for us (see Backend).
     std::optional<std::chrono::steady_clock::time_point> lastServerCycle(const PortRef& port);
 
@@ -189,7 +206,9 @@ public:
     std::optional<PortRef> resolve(const PortChoice& choice, Direction direction);
 
     std::unique_ptr<OutputConnection> openOutput(const PortChoice& choice);
-    // Open, send one message, close: a change of port takes effect with the next message.
+    // Sends one message. A reusable connection (see OutputConnection) stays
+    // open while the choice means the same port; any other is closed again at
+    // once. A change of port takes effect with the next message.
     SendResult sendOne(const PortChoice& choice, std::span<const std::uint8_t> message);
     std::unique_ptr<InputConnection> openInput(const PortChoice& choice, ShortMessageCallback onMessage);
 
@@ -222,6 +241,9 @@ private:
     std::vector<std::unique_ptr<Backend>> m_backends;
     class Closer;
     std::unique_ptr<Closer> m_closer; // after the backends: it is done before they go
+    // sendOne()'s connection and its port; closed before the backends go.
+    PortRef m_keptPort;
+    std::unique_ptr<OutputConnection> m_kept;
 };
 
 } // namespace quillon::midi

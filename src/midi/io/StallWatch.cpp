@@ -43,6 +43,8 @@ Stall StallWatch::diagnose(MidiSystem& system, const PortChoice& output, const P
         stall.cause = StallCause::SenderStopped;
     else if (m_timeline.serverPaused())
         stall.cause = StallCause::ServerPaused;
+    else if (stall.missedCycles == 0 && system.routeTraits(output).dropsMessages)
+        stall.cause = StallCause::MaybeLost;
     stall.blockOverAlsa = stall.cause == StallCause::KeyboardSilent && awaitingBlock && out && isAlsaPort(*out);
     return stall;
 }

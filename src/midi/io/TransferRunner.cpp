@@ -124,6 +124,9 @@ TransferReport runTransfer(MidiSystem& system, transfer::TransferHandshake& hand
         return report;
     };
 
+    // Every song and ROM transfer has data blocks, whose command byte is 8-bit.
+    if (!system.routeTraits(options.output).eightBitSysEx)
+        return finish(TransferOutcome::Refused, std::string(text::kRefusedEightBitRoute));
     auto first = handshake.start();
     if (!first)
         return finish(TransferOutcome::Refused, first.reason());
@@ -153,7 +156,10 @@ TransferReport runTransfer(MidiSystem& system, transfer::TransferHandshake& hand
     transfer::Actions actions = std::move(*first);
     unsigned progressRange = 0;
     const auto send = [&](const frame::Bytes& bytes) {
-        return output.isOpen() ? output.send(bytes) : system.sendOne(options.output, bytes);
+        if (output.isOpen())
+            return output.send(bytes);
+        const auto once = system.openOutput(options.output);
+        return once ? once->send(bytes) : SendResult::OpenFailed;
     };
     const WakeOnStop stop(options.stop, replies);
     // Ended from outside: what the next reply would have released is taken back, and

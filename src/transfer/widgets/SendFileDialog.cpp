@@ -214,6 +214,11 @@ void SendFileDialog::send()
         return;
     }
     midi::MidiSystem* system = m_session.midi();
+    // Refused before anything is sent: every song and ROM image has data blocks, whose command byte is 8-bit.
+    if (system && !system->routeTraits(m_session.outputChoice).eightBitSysEx) {
+        messages.inform(this, text::kProgramTitle, text::kRefusedEightBitRoute, ui::MessageIcon::Stop);
+        return;
+    }
     if (system) {
         m_input = new midi::MidiInputPump(*system, this);
         connect(m_input, &midi::MidiInputPump::shortMessage, this, &SendFileDialog::onShortMessage);

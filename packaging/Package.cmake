@@ -1,13 +1,16 @@
 # `make package`: a Debian package, build/quillon_<version>_<arch>.deb.
 # dpkg-shlibdeps works out the library dependencies from the programs; what
 # the programs load by name at run time (the General MIDI soundfont, the
-# fonts the windows ask for) is added from the package list of
-# scripts/install-deps.sh, so one list names them.
+# fonts the windows ask for) is recommended from the package list of
+# scripts/install-deps.sh, so one list names them. The programs work without
+# them: the player says it has no soundfont, the windows fall back on other fonts.
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME quillon)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_VENDOR "Quillon developers")
-set(CPACK_PACKAGE_CONTACT "Quillon developers <quillon@example.org>")
+# The project has no mail address of its own yet; none is invented (the README's
+# packaging section tells what lintian says about it).
+set(CPACK_PACKAGE_CONTACT "Quillon developers")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "utility for MIDI controller keyboards: curves, songs, ROM images")
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
     "Quillon picks the MIDI ports that lead to the keyboard, shapes and sends its
@@ -16,10 +19,10 @@ songs on the computer and manages the song and ROM files. The package holds
 the desktop program, quillon-cli for the terminal and quillon-keyboard, a
 model of the keyboard on virtual MIDI ports.")
 set(CPACK_DEBIAN_PACKAGE_SECTION sound)
-set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://quillon.example.org/")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
+set(CPACK_DEBIAN_COMPRESSION_TYPE xz)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 
 set(deps_script ${PROJECT_SOURCE_DIR}/scripts/install-deps.sh)
@@ -41,15 +44,15 @@ foreach(line IN LISTS deps_lines)
     list(APPEND deps_list ${names})
   endif()
 endforeach()
-set(extra_depends)
+set(recommends)
 foreach(package ${deps_list})
   if(package MATCHES "^fonts-")
-    list(APPEND extra_depends "${package}")
+    list(APPEND recommends "${package}")
   elseif(package MATCHES "-soundfont$")
     # Any General MIDI soundfont will do; the player looks for the usual ones.
-    list(APPEND extra_depends "${package} | sf2-soundfont-gm")
+    list(APPEND recommends "${package} | sf2-soundfont-gm")
   endif()
 endforeach()
-list(JOIN extra_depends ", " CPACK_DEBIAN_PACKAGE_DEPENDS)
+list(JOIN recommends ", " CPACK_DEBIAN_PACKAGE_RECOMMENDS)
 
 include(CPack)

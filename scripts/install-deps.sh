@@ -17,7 +17,7 @@ packages=(
   # packaged font with the full-width "？" and the Chinese menu text.
   fonts-liberation fonts-wqy-microhei
   clang libclang-rt-dev clang-format clang-tidy
-  qt6-svg-dev dpkg-dev desktop-file-utils appstream groff-base file
+  qt6-svg-dev dpkg-dev desktop-file-utils appstream groff-base file lintian
 )
 
 # jack_lsp, which the tests use to see a JACK server: part of jackd2 on Debian

@@ -17,8 +17,18 @@ void describe(QCommandLineParser& parser)
     parser.setApplicationDescription(
         QStringLiteral("Quillon: MIDI ports, velocity curves, songs and ROM images for the keyboard.\n"
                        "Reads and writes its files below Quillon/ in the working directory."));
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     parser.addHelpOption();
     parser.addVersionOption();
+    // Qt's options of the other window systems (X11's -display, -geometry,
+    // -visual; Windows' -dialogs=, -fontengine=): the window system they
+    // belong to takes them itself; elsewhere they are accepted and unused, so
+    // a command line written for one desktop still starts the program on another.
+    for (const char* name : {"display", "geometry", "title", "name", "icon", "visual", "dialogs", "fontengine"}) {
+        QCommandLineOption option(QString::fromLatin1(name), QString(), QStringLiteral("value"));
+        option.setFlags(QCommandLineOption::HiddenFromHelp);
+        parser.addOption(option);
+    }
 }
 
 } // namespace
@@ -31,6 +41,10 @@ int main(int argc, char** argv)
     // --help and --version are answered before the window system is reached,
     // so they work on a terminal without a display (--help-all, which lists
     // the window system's own options too, is left to the full parse below).
+    // Qt's own options are single-dash words (-reverse, -stylesheet FILE): both
+    // parsers read a single dash as a whole word, never as a bundle of letters,
+    // or -reverse would ask for the version and -platformtheme for the help. The
+    // early parse ignores the words it does not know; QApplication takes its own.
     {
         QStringList arguments;
         for (int i = 0; i < argc; ++i)
@@ -39,7 +53,7 @@ int main(int argc, char** argv)
         describe(early);
         early.parse(arguments);
         if (early.isSet(QStringLiteral("version"))) {
-            std::printf("quillon %s\n", QUILLON_VERSION);
+            std::printf("quillon %s\n%s\n", QUILLON_VERSION, QUILLON_VERSION_NOTICE);
             return 0;
         }
         if (early.isSet(QStringLiteral("help"))) {

@@ -35,7 +35,7 @@ int main(int argc, char** argv)
     std::string name = "quillon-keyboard";
     std::string storeDir;
     unsigned endSongsAfter = 0;
-    app.set_version_flag("--version", "quillon-keyboard " QUILLON_VERSION);
+    app.set_version_flag("--version", "quillon-keyboard " QUILLON_VERSION "\n" QUILLON_VERSION_NOTICE);
     app.add_option("--api", apiName, "MIDI API: jack or alsa")->check(CLI::IsMember({"jack", "alsa"}));
     app.add_option("--name", name,
                    "client name; ports are NAME:in (takes SysEx) and NAME:out (replies); on ALSA NAME-out:out");

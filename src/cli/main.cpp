@@ -36,7 +36,7 @@ int main(int argc, char** argv)
     using namespace quillon::cli;
     CLI::App app{"Quillon command-line tool: curves, frames, song checks, listings and sending"};
     app.require_subcommand(1);
-    app.set_version_flag("--version", "quillon-cli " QUILLON_VERSION);
+    app.set_version_flag("--version", "quillon-cli " QUILLON_VERSION "\n" QUILLON_VERSION_NOTICE);
     CommandContext context;
     registerCurveCommands(app, context);
     registerFrameCommands(app, context);

@@ -1,7 +1,8 @@
 // Preloaded (LD_PRELOAD) by install_test.sh into the installed quillon. Once one of
 // its windows shows, it writes to $QUILLON_PROBE_OUT the desktop entry the program
-// names ("desktop-file: "), each shown window's title ("window: ") and the rows of
-// its visible lists ("row: "), then closes the windows as a user would. It only reads.
+// names ("desktop-file: "), its windows' class ("window-class: ") and layout
+// direction ("direction: "), each shown window's title ("window: ") and the rows
+// of its visible lists ("row: "), then closes the windows as a user would. It only reads.
 #include <QApplication>
 #include <QFile>
 #include <QListWidget>
@@ -24,6 +25,8 @@ void report(const QString& path)
     if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate))
         return;
     out.write("desktop-file: " + QGuiApplication::desktopFileName().toUtf8() + '\n');
+    out.write("window-class: " + QGuiApplication::applicationName().toUtf8() + '\n');
+    out.write(QGuiApplication::isRightToLeft() ? "direction: rtl\n" : "direction: ltr\n");
     for (QWidget* window : shownWindows()) {
         out.write("window: " + window->windowTitle().toUtf8() + '\n');
         for (const QListWidget* list : window->findChildren<QListWidget*>())

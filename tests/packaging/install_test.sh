@@ -34,7 +34,8 @@ bin="$root/bin"
 unset DISPLAY WAYLAND_DISPLAY # --version and --help must not need a display
 for program in quillon quillon-cli quillon-keyboard; do
   got=$(env -u QT_QPA_PLATFORM "$bin/$program" --version 2>&1) || fail "$program --version exits with $?"
-  [ "$got" = "$program $version" ] || fail "$program --version says '$got', not '$program $version'"
+  [ "$(head -1 <<<"$got")" = "$program $version" ] || fail "$program --version says '$got', not '$program $version'"
+  grep -q "GPL-3.0-or-later" <<<"$got" || fail "$program --version names no licence: $got"
   env -u QT_QPA_PLATFORM "$bin/$program" --help >"$work/$program.help" 2>&1 || fail "$program --help exits with $?"
   grep -q -- '--version' "$work/$program.help" || fail "$program --help does not name --version"
 done
@@ -118,10 +119,10 @@ file -b "$root/share/icons/hicolor/scalable/apps/$app_id.svg" | grep -q SVG || f
 # --- The launcher and the user's data folder.
 diff -r "$demo" "$root/share/quillon/Quillon" -x .gitkeep >"$work/diff" ||
   fail "the installed demo tree differs from the shipped one: $(cat "$work/diff")"
-start() { # start DATA_HOME: quillon through the launcher, offscreen; the probe's report in $work/shown
+start() { # start DATA_HOME [OPTION...]: quillon through the launcher, offscreen; the probe's report in $work/shown
   rm -f "$work/shown"
   env HOME="$work/home" XDG_DATA_HOME="$1" QT_QPA_PLATFORM=offscreen LD_PRELOAD="$probe" \
-    QUILLON_PROBE_OUT="$work/shown" timeout 60 "$bin/quillon-start" >"$work/start.log" 2>&1 ||
+    QUILLON_PROBE_OUT="$work/shown" timeout 60 "$bin/quillon-start" "${@:2}" >"$work/start.log" 2>&1 ||
     fail "quillon-start exits with $?: $(cat "$work/start.log")"
 }
 shown_songs() { sed -n 's/^row: //p' "$work/shown" | sort; }
@@ -133,8 +134,38 @@ diff -r "$root/share/quillon/Quillon" "$user" >"$work/diff" ||
   fail "the first start did not copy the demo tree: $(cat "$work/diff")"
 grep -qx "window: Quillon v$version Beta" "$work/shown" || fail "the window shown: $(grep '^window' "$work/shown")"
 grep -qx "desktop-file: $app_id" "$work/shown" || fail "the windows name another desktop entry: $(head -1 "$work/shown")"
+grep -qx "window-class: $(sed -n 's/^StartupWMClass=//p' "$entry")" "$work/shown" ||
+  fail "the windows' class is not the desktop entry's StartupWMClass: $(grep '^window-class' "$work/shown")"
 diff <(shown_songs) <(ls "$demo/mid" | sort) >"$work/diff" ||
   fail "the main window does not list the demo songs: $(cat "$work/diff")"
+
+# Qt's own options for every widget program reach Qt, and the window still opens.
+echo 'QListWidget { color: navy }' >"$work/look.qss"
+while read -r options; do
+  start "$data" $options
+  grep -q "^window: " "$work/shown" || fail "with $options no window opens: $(cat "$work/start.log")"
+  [ "$options" != -reverse ] || grep -qx "direction: rtl" "$work/shown" || fail "-reverse does not reach Qt"
+done <<OPTIONS
+-reverse
+-style Fusion
+-style=Fusion
+-stylesheet $work/look.qss
+-stylesheet=$work/look.qss
+-widgetcount
+-platformtheme gtk3
+-platform offscreen
+-platformpluginpath $work
+-plugin evdevkeyboard
+-qwindowgeometry 400x300+10+10
+-qwindowicon $root/share/icons/hicolor/48x48/apps/$app_id.png
+-qwindowtitle Keys
+-session 1234
+-display :0
+-geometry 400x300
+-visual TrueColor
+-dialogs=none
+-fontengine=freetype
+OPTIONS
 
 # The user edits a song, deletes one and adds one of their own; the next start keeps it all.
 songs=("$user"/mid/*.mid)

@@ -33,6 +33,11 @@ AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent)
     notice->setTextFormat(Qt::PlainText);
     units.place(*notice, 39, 25, 119, 8);
 
+    // The licence on a line of its own in the free band below the notice.
+    auto* licence = new QLabel(qt(text::kAboutLicence), this);
+    licence->setTextFormat(Qt::PlainText);
+    units.place(*licence, 39, 37, 156, 8);
+
     auto* ok = new QPushButton(QStringLiteral("Ok"), this);
     ok->setObjectName(QStringLiteral("ok"));
     ok->setDefault(true);

@@ -32,8 +32,10 @@ Program::Program() : m_midi(midi::MidiSystem::createDefault()), m_session(m_midi
 
 void Program::setIdentity()
 {
+    // The windows' class on X11, which the desktop entry's StartupWMClass names.
     QApplication::setApplicationName(QStringLiteral("Quillon"));
-    // The desktop matches the windows to the menu entry (and its icon) by this name.
+    // Wayland's application id: the desktop matches the windows to the menu
+    // entry (and its icon) by this name.
     QApplication::setDesktopFileName(QStringLiteral(QUILLON_APP_ID));
     QApplication::setWindowIcon(ui::programIcon());
 }

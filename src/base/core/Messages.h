@@ -150,7 +150,8 @@ inline constexpr std::string_view kSongDetailsSize = "%1 bytes";
 inline constexpr std::string_view kSongDetailsUnplayable = "Not a playable MIDI file (%1), %2";
 
 // Main window, file commands, device choice and prompts (this program's own wording)
-inline constexpr std::string_view kAboutNotice = "Copyright (C) 2026 the Quillon developers";
+inline constexpr std::string_view kAboutNotice = QUILLON_COPYRIGHT;
+inline constexpr std::string_view kAboutLicence = "Free software under the " QUILLON_LICENCE;
 inline constexpr std::string_view kCannotDeleteFile = "The file can't be deleted: "; // + path, "\r\n", reason
 inline constexpr std::string_view kNameRefused = "This name can't be used: ";        // + reason, then the hint
 inline constexpr std::string_view kNameRefusedHint = ".\r\nPlease input another name.";

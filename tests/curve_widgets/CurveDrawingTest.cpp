@@ -243,7 +243,7 @@ private slots:
         h->drag(QPoint(94 * 4, 100), QPoint(110 * 4, 3 * (127 - 30))); // key-point 5 to (110, 30)
         h->chooseFromMenu("Keep Curve", "Curve2");
         h->chooseFromMenu("Restore Curve", "Curve3");
-        h->chooseFromMenu("Show Curve", "Curve1");
+        h->chooseFromMenu("Show Curve", "Curve1", true);
         h->chooseFromMenu("Show Curve", "Curve2");
         QCOMPARE(editor.state().working().keyPoints(), hard1);
 
@@ -261,6 +261,18 @@ private slots:
         const QColor bead = area.pixelColor(21 * 4 - 7 + 6, (127 - 54) * 3 - 5 + 6);
         QVERIFY(bead.red() > bead.green() + 60);
         QVERIFY(countColour(area, QRect(10 * 4, 0, 40, 381), QColor(250, 0, 250)) > 0);
+    }
+
+    // Drawn in the screen's device pixels (run again at QT_SCALE_FACTOR=2): the
+    // image has that many pixels each way and a grid line stays one pixel thick.
+    void sharpAtTheScreensScale()
+    {
+        const qreal ratio = h->editor->canvas().devicePixelRatioF();
+        if (qEnvironmentVariableIsSet("QT_SCALE_FACTOR"))
+            QCOMPARE(ratio, qEnvironmentVariable("QT_SCALE_FACTOR").toDouble());
+        const QImage& area = h->editor->canvas().image();
+        QCOMPARE(area.size(), QSize(510, 381) * ratio);
+        QCOMPARE(countColour(area, QRect(qRound(41 * ratio), qRound(24 * ratio) - 2, 1, 5), QColor(125, 125, 125)), 1);
     }
 
     void gridAndVertexSwitchOff()

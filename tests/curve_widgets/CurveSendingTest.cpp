@@ -70,6 +70,17 @@ private slots:
         h->drag(QPoint(180, 60), QPoint(180, 30));
         QCOMPARE(h->keyboard->messagesReceived(), std::size_t(3));
         QCOMPARE(*h->keyboard->curve(), asBytes(editor.state().working().table()));
+
+        // The keys move a key-point as a drag does: Page Down picks key-point 1 at (20, 20),
+        // Shift+Right moves it by 8 until one short of key-point 2 at 45, Up by 1; each press sends.
+        QTest::keyClick(&editor.canvas(), Qt::Key_PageDown);
+        for (int press = 0; press < 4; ++press)
+            QTest::keyClick(&editor.canvas(), Qt::Key_Right, Qt::ShiftModifier);
+        QTest::keyClick(&editor.canvas(), Qt::Key_Up);
+        QCOMPARE(editor.state().working().keyPoints().x[1], 44);
+        QCOMPARE(editor.state().working().keyPoints().y[1], 21);
+        QCOMPARE(h->keyboard->messagesReceived(), std::size_t(8));
+        QCOMPARE(*h->keyboard->curve(), asBytes(editor.state().working().table()));
     }
 
     void newAndDefaultAskBeforeSendingTheIdentity()

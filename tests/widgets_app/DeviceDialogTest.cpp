@@ -10,6 +10,7 @@
 #include "midi/widgets/SetDeviceDialog.h"
 
 #include <QComboBox>
+#include <QLabel>
 #include <QPushButton>
 #include <QtTest>
 
@@ -172,6 +173,10 @@ private slots:
                 keys.setOutputs(appearing);
                 keys.setInputs(appearing);
                 dialog.portsChanged();
+                // A long port name is elided to fit, whole in the tooltip.
+                const QLabel& shown = dialog.defaultOutputLabel();
+                QVERIFY(shown.fontMetrics().horizontalAdvance(shown.text()) <= shown.contentsRect().width());
+                QVERIFY(shown.toolTip().startsWith("Default: "));
                 dialog.okButton().click();
             });
             window.button("Devcie").click();

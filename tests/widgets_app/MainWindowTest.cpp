@@ -175,15 +175,17 @@ private slots:
         QCOMPARE(sent[0].names, std::vector<std::string>({"e.mid", "d.mid", "a.mid"}));
         QCOMPARE(sent[0].caretRow, 4);
 
+        // From the keyboard: Shift+F10 and the Menu key (a context menu event) open the same menu.
         h.messages.chooseNextMenuEntry("&MidiPlay");
-        rightClickRow(*h.window, 4);
+        QTest::keyClick(&h.window->fileList(), Qt::Key_F10, Qt::ShiftModifier);
         QCOMPARE(played.size(), std::size_t(1));
         QCOMPARE(h.session.playHandOver.index, 4);
         QCOMPARE(h.session.playHandOver.category, quillon::base::PlayHandOver::kSongsOfMidFolder);
         QCOMPARE(played[0].caretName, std::string("a.mid"));
 
         h.messages.chooseNextMenuEntry("&Cancel");
-        rightClickRow(*h.window, 4);
+        QContextMenuEvent menuKey(QContextMenuEvent::Keyboard, {});
+        QApplication::sendEvent(&h.window->fileList(), &menuKey);
         QCOMPARE(sent.size(), std::size_t(1));
         QCOMPARE(listed(*h.window).size(), 5);
 
@@ -209,9 +211,8 @@ private slots:
         QCOMPARE(listed(*h.window), QStringList({"e.mid", "d.mid", "c.mid", "b.mid", "a.mid"}));
         selectRows(*h.window, {0, 2, 3});
 
-        h.messages.chooseNextMenuEntry("&Delete");
         h.messages.answerNext(MessageAnswer::No);
-        rightClickRow(*h.window, 0);
+        QTest::keyClick(&h.window->fileList(), Qt::Key_Delete); // as the menu's "&Delete"
         QCOMPARE(listed(*h.window).size(), 5);
         QCOMPARE(h.onDisk("mid").size(), 5);
 

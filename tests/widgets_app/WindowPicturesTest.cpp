@@ -1,20 +1,30 @@
 // What the windows draw with: the named fonts mapped onto the free
 // metric-compatible ones, glyphs for every text, dialog units; the main window
 // is grabbed to a PNG under the build folder (screenshots/) for a reviewer.
+// What screen readers get: a name for every control of every window.
 #include "../support/QtTestMain.h"
 #include "../support/SessionRig.h"
+#include "FakeBackend.h"
 
+#include "app/widgets/AboutDialog.h"
 #include "app/widgets/CategoryList.h"
 #include "app/widgets/MainWindow.h"
 #include "base/core/Messages.h"
 #include "base/widgets/NamePrompt.h"
+#include "curve/widgets/CurveEditor.h"
+#include "midi/widgets/SetDeviceDialog.h"
+#include "player/widgets/MidiPlayWindow.h"
+#include "transfer/widgets/SendFileDialog.h"
 #include "ui/DialogUnits.h"
 
+#include <QAbstractButton>
+#include <QAccessible>
 #include <QApplication>
 #include <QDir>
 #include <QFontInfo>
 #include <QGlyphRun>
 #include <QLabel>
+#include <QLineEdit>
 #include <QRawFont>
 #include <QTextLayout>
 #include <QtTest>
@@ -81,6 +91,40 @@ private slots:
         const QRect left = units.rect(8, 6, 41, 14);
         const QRect right = units.rect(49, 6, 10, 14);
         QCOMPARE(left.right() + 1, right.left());
+    }
+
+    // Every control of every window (whatever takes the focus, every field)
+    // has a name; a button captioned with a symbol also has a description.
+    void everyControlHasAnAccessibleName()
+    {
+        quillon::testing::FakeMidi rig;
+        quillon::player::MidiPlayOptions silent;
+        silent.makeSynthesizer = [](QString&) { return nullptr; };
+        std::vector<std::unique_ptr<QWidget>> windows;
+        windows.push_back(std::make_unique<quillon::app::MainWindow>(rig.session));
+        windows.push_back(std::make_unique<quillon::app::AboutDialog>());
+        windows.push_back(std::make_unique<quillon::midi::SetDeviceDialog>(
+            *rig.session.midi(), quillon::midi::PortChoice::notChosen(), quillon::midi::PortChoice::notChosen()));
+        windows.push_back(std::make_unique<quillon::curve::CurveEditor>(rig.session));
+        windows.push_back(std::make_unique<quillon::player::MidiPlayWindow>(rig.session, silent));
+        windows.push_back(std::make_unique<quillon::transfer::SendFileDialog>(rig.session));
+        windows.push_back(std::make_unique<quillon::base::NameDialog>(rig.session));
+        windows.push_back(std::make_unique<quillon::base::ReplaceDialog>());
+        for (const auto& window : windows) {
+            window->show();
+            for (QWidget* control : window->findChildren<QWidget*>()) {
+                if (!control->isVisible() ||
+                    (control->focusPolicy() == Qt::NoFocus && !qobject_cast<QLineEdit*>(control)))
+                    continue;
+                QAccessibleInterface* spoken = QAccessible::queryAccessibleInterface(control);
+                const QString what = window->metaObject()->className() + QStringLiteral(": ") +
+                                     control->metaObject()->className() + QStringLiteral(" ") + control->objectName();
+                QVERIFY2(spoken && !spoken->text(QAccessible::Name).isEmpty(), qPrintable(what));
+                const auto* button = qobject_cast<QAbstractButton*>(control);
+                if (button && !button->text().isEmpty() && !button->text().front().isLetter())
+                    QVERIFY2(!spoken->text(QAccessible::Description).isEmpty(), qPrintable(what + button->text()));
+            }
+        }
     }
 
     void mainWindow()

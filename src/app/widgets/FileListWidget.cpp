@@ -1,5 +1,7 @@
 #include "app/widgets/FileListWidget.h"
 
+#include <QContextMenuEvent>
+#include <QKeyEvent>
 #include <QMouseEvent>
 
 #include <algorithm>
@@ -10,7 +12,9 @@ FileListWidget::FileListWidget(QWidget* parent) : QListWidget(parent)
 {
     setSelectionMode(QAbstractItemView::ExtendedSelection);
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    setContextMenuPolicy(Qt::NoContextMenu);
+    // Context menu events come from the keyboard only (the Menu key); the
+    // mouse's right button is taken at its press, below.
+    setContextMenuPolicy(Qt::DefaultContextMenu);
     setSortingEnabled(false);
     setFrameShape(QFrame::StyledPanel);
 }
@@ -38,6 +42,39 @@ void FileListWidget::mousePressEvent(QMouseEvent* event)
         return;
     }
     QListWidget::mousePressEvent(event);
+}
+
+void FileListWidget::contextMenuEvent(QContextMenuEvent* event)
+{
+    event->accept();
+    if (event->reason() != QContextMenuEvent::Mouse)
+        menuFromKeyboard();
+}
+
+void FileListWidget::keyPressEvent(QKeyEvent* event)
+{
+    // The window system turns the Menu key into a context menu event; Shift+F10,
+    // its usual stand-in, comes as a plain key on most of them.
+    if (event->key() == Qt::Key_F10 && event->modifiers() == Qt::ShiftModifier) {
+        menuFromKeyboard();
+    } else if (event->key() == Qt::Key_Delete && event->modifiers() == Qt::NoModifier) {
+        emit deletePressed();
+    } else {
+        QListWidget::keyPressEvent(event);
+        return;
+    }
+    event->accept();
+}
+
+void FileListWidget::menuFromKeyboard()
+{
+    // At the current row, where the keyboard user's eyes are.
+    QListWidgetItem* current = currentItem();
+    if (current == nullptr)
+        return;
+    scrollToItem(current);
+    const QRect row = visualItemRect(current);
+    emit rightPressed(viewport()->mapToGlobal(QPoint(row.left() + row.height(), row.center().y())));
 }
 
 void FileListWidget::mouseDoubleClickEvent(QMouseEvent* event)

@@ -4,6 +4,8 @@
 // selection stays, for the menu to act on all of it, and that row becomes
 // the current one), and which reports
 // right-clicks and double-clicks with their screen positions.
+// The keyboard reaches the same: the Menu key and Shift+F10 report a
+// right-click at the current row, Delete asks for the selection's deletion.
 #include <QListWidget>
 
 namespace quillon::app {
@@ -18,10 +20,16 @@ public:
 signals:
     void rightPressed(const QPoint& screenPoint);
     void doubleClickedAt(const QPoint& screenPoint);
+    void deletePressed();
 
 protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    void menuFromKeyboard();
 };
 
 } // namespace quillon::app

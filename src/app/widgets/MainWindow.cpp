@@ -96,12 +96,14 @@ void MainWindow::buildControls()
     units.place(*m_frame, 10, 25, 210, 205);
 
     m_categories = new CategoryList(this);
+    m_categories->setAccessibleName(QStringLiteral("Category"));
     m_categories->setMaxVisibleItems(2);
     const QRect comboRect = units.rect(20, 35, 190, 12);
     m_categories->setGeometry(comboRect.x(), comboRect.y(), comboRect.width(),
                               std::max(comboRect.height(), m_categories->sizeHint().height()));
 
     m_files = new FileListWidget(this);
+    m_files->setAccessibleName(QStringLiteral("Files"));
     units.place(*m_files, 20, 47, 190, 179);
     // The combo box may be taller than its 12 units; keep the list right below it.
     if (m_categories->geometry().bottom() >= m_files->y())
@@ -109,6 +111,7 @@ void MainWindow::buildControls()
                              m_files->geometry().bottom() - m_categories->geometry().bottom());
     connect(m_files, &FileListWidget::rightPressed, this, &MainWindow::onRightPressed);
     connect(m_files, &FileListWidget::doubleClickedAt, this, &MainWindow::showFileMenu);
+    connect(m_files, &FileListWidget::deletePressed, this, &MainWindow::deleteFromKeyboard);
 }
 
 QPushButton& MainWindow::button(const QString& text) const

@@ -88,6 +88,8 @@ public:
     void sendSelectedRomImage();
     void deleteSelectedSongs();
     void deleteCaretRomImage();
+    // The Delete key: the menu's Delete of the category, under the menu's condition.
+    void deleteFromKeyboard();
 
     CategoryList& categoryList() const { return *m_categories; }
     FileListWidget& fileList() const { return *m_files; }

@@ -72,4 +72,14 @@ void MainWindow::deleteCaretRomImage()
         delete m_files->takeItem(row);
 }
 
+void MainWindow::deleteFromKeyboard()
+{
+    if (m_files->currentRow() < 0 || m_files->selectedRows().empty())
+        return;
+    if (m_session.category == base::FileCategory::Songs)
+        deleteSelectedSongs();
+    else if (m_session.category == base::FileCategory::RomImages)
+        deleteCaretRomImage();
+}
+
 } // namespace quillon::app

@@ -32,6 +32,7 @@ NameDialog::NameDialog(Session& session, QWidget* parent) : QDialog(parent), m_s
     units.place(*label, 17, 21, 33, 8);
     m_name = new QLineEdit(qt(text::kNamePromptDefault), this);
     units.place(*m_name, 51, 20, 73, 12);
+    label->setBuddy(m_name); // read out as the field's name
     m_ok = new QPushButton(QStringLiteral("OK"), this);
     m_ok->setDefault(true);
     units.place(*m_ok, 28, 41, 44, 13);

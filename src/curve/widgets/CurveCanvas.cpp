@@ -1,8 +1,11 @@
 #include "curve/widgets/CurveCanvas.h"
 
+#include <QContextMenuEvent>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QRadialGradient>
+#include <QStringList>
 
 #include <algorithm>
 
@@ -21,6 +24,14 @@ const QColor kHistogramFill(18, 18, 18);
 const QColor kHistogramFrame(90, 90, 90);
 const QColor kHistogramText(170, 170, 170);
 
+// Thin lines are one device pixel wide at any screen scale.
+QPen hairline(const QColor& colour, Qt::PenStyle style = Qt::SolidLine)
+{
+    QPen pen(colour, 1, style);
+    pen.setCosmetic(true);
+    return pen;
+}
+
 constexpr int kHorizontalGridLines = 16;
 constexpr int kVerticalGridLines = 12;
 
@@ -34,7 +45,7 @@ void drawTable(QPainter& painter, const CurvePicture::Table& table)
 
 void drawGrid(QPainter& painter)
 {
-    painter.setPen(QPen(kGridColour, 1, Qt::SolidLine));
+    painter.setPen(hairline(kGridColour));
     const int right = 127 * CurveCanvas::kScaleX + 4;
     for (int k = 1; k <= kHorizontalGridLines; ++k) {
         const int y = 8 * CurveCanvas::kScaleY * k;
@@ -58,16 +69,15 @@ QPoint beadCorner(int index, int x, int y)
     return centre + QPoint(-7, -5);
 }
 
-void drawKeyPoints(QPainter& painter, const CurvePicture& picture)
+void drawKeyPoints(QPainter& painter, const CurvePicture& picture, const QImage& bead)
 {
-    const QImage& bead = CurveCanvas::bead();
     QPoint corners[7];
     for (int i = 0; i < 7; ++i) {
         const auto k = static_cast<std::size_t>(i);
         painter.drawImage(beadCorner(i, picture.keyX[k], picture.keyY[k]), bead);
         corners[i] = CurveCanvas::pointFor(picture.keyX[k], picture.keyY[k]);
     }
-    painter.setPen(QPen(kPolygonColour, 1, Qt::DotLine));
+    painter.setPen(hairline(kPolygonColour, Qt::DotLine));
     painter.drawPolyline(corners, 7);
 }
 
@@ -88,7 +98,7 @@ int heightOfVelocity(int velocity) { return CurveCanvas::pointFor(0, velocity).y
 void drawMonitorBehind(QPainter& painter, const MonitorPicture& monitor)
 {
     const QRect box = histogramBox();
-    painter.setPen(QPen(kHistogramFrame, 1));
+    painter.setPen(hairline(kHistogramFrame));
     painter.setBrush(kHistogramFill);
     painter.drawRect(box.adjusted(0, 0, -1, -1));
     painter.setBrush(Qt::NoBrush);
@@ -121,7 +131,7 @@ void drawMonitorBehind(QPainter& painter, const MonitorPicture& monitor)
 
     if (monitor.latest) {
         const QPoint landing = CurveCanvas::pointFor(monitor.latest->source, monitor.latest->mapped);
-        painter.setPen(QPen(kLatestKeyColour, 1, Qt::DashLine));
+        painter.setPen(hairline(kLatestKeyColour, Qt::DashLine));
         painter.drawLine(landing.x(), CurveCanvas::kHeight - 1, landing.x(), landing.y());
         painter.drawLine(landing.x(), landing.y(), 0, landing.y());
     }
@@ -141,38 +151,63 @@ void drawLatestKey(QPainter& painter, const MonitorPicture::Landing& latest)
     painter.setBrush(Qt::NoBrush);
 }
 
+// A round bead lit from the upper left: highlight, body, dark rim.
+QImage makeBead(qreal ratio)
+{
+    QImage made(QSize(12, 12) * ratio, QImage::Format_ARGB32_Premultiplied);
+    made.setDevicePixelRatio(ratio);
+    made.fill(Qt::transparent);
+    QPainter painter(&made);
+    painter.setRenderHint(QPainter::Antialiasing);
+    QRadialGradient shade(QPointF(6.0, 6.0), 6.0, QPointF(4.0, 3.5));
+    shade.setColorAt(0.0, QColor(255, 255, 255));
+    shade.setColorAt(0.25, QColor(255, 120, 90));
+    shade.setColorAt(0.8, QColor(190, 20, 10));
+    shade.setColorAt(1.0, QColor(90, 0, 0));
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(shade);
+    painter.drawEllipse(QRectF(0.5, 0.5, 11.0, 11.0));
+    return made;
+}
+
 } // namespace
 
 CurveCanvas::CurveCanvas(QWidget* parent) : QWidget(parent), m_image(kWidth, kHeight, QImage::Format_RGB32)
 {
     setFixedSize(kWidth, kHeight);
     setAttribute(Qt::WA_OpaquePaintEvent);
+    setFocusPolicy(Qt::StrongFocus);
+    setAccessibleName(QStringLiteral("Velocity curve"));
     m_image.fill(Qt::black);
-}
-
-const QImage& CurveCanvas::bead()
-{
-    static const QImage image = [] {
-        QImage made(12, 12, QImage::Format_ARGB32_Premultiplied);
-        made.fill(Qt::transparent);
-        QPainter painter(&made);
-        painter.setRenderHint(QPainter::Antialiasing);
-        // A round bead lit from the upper left: highlight, body, dark rim.
-        QRadialGradient shade(QPointF(6.0, 6.0), 6.0, QPointF(4.0, 3.5));
-        shade.setColorAt(0.0, QColor(255, 255, 255));
-        shade.setColorAt(0.25, QColor(255, 120, 90));
-        shade.setColorAt(0.8, QColor(190, 20, 10));
-        shade.setColorAt(1.0, QColor(90, 0, 0));
-        painter.setPen(Qt::NoPen);
-        painter.setBrush(shade);
-        painter.drawEllipse(QRectF(0.5, 0.5, 11.0, 11.0));
-        return made;
-    }();
-    return image;
 }
 
 void CurveCanvas::showPicture(const CurvePicture& picture)
 {
+    m_picture = picture;
+    render();
+    describe();
+    update();
+}
+
+void CurveCanvas::describe()
+{
+    QStringList points;
+    for (std::size_t k = 0; k < m_picture.keyX.size(); ++k)
+        points << QStringLiteral("%1 to %2").arg(m_picture.keyX[k]).arg(m_picture.keyY[k]);
+    setAccessibleDescription(QStringLiteral("Key-point %1 picked. Key-points, played velocity to sent velocity: %2")
+                                 .arg(m_picked + 1)
+                                 .arg(points.join(QStringLiteral(", "))));
+}
+
+void CurveCanvas::render()
+{
+    const qreal ratio = devicePixelRatioF();
+    if (m_image.devicePixelRatio() != ratio || m_bead.isNull()) {
+        m_image = QImage(QSize(kWidth, kHeight) * ratio, QImage::Format_RGB32);
+        m_image.setDevicePixelRatio(ratio);
+        m_bead = makeBead(ratio);
+    }
+    const CurvePicture& picture = m_picture;
     m_image.fill(Qt::black);
     QPainter painter(&m_image);
     if (picture.grid)
@@ -180,7 +215,7 @@ void CurveCanvas::showPicture(const CurvePicture& picture)
     if (picture.monitor)
         drawMonitorBehind(painter, *picture.monitor);
 
-    painter.setPen(QPen(kKeptColour, 1, Qt::SolidLine));
+    painter.setPen(hairline(kKeptColour));
     for (const auto& table : picture.keptTables)
         drawTable(painter, table);
 
@@ -188,17 +223,75 @@ void CurveCanvas::showPicture(const CurvePicture& picture)
     drawTable(painter, picture.workingTable);
 
     if (picture.vertex)
-        drawKeyPoints(painter, picture);
+        drawKeyPoints(painter, picture, m_bead);
     if (picture.monitor && picture.monitor->latest)
         drawLatestKey(painter, *picture.monitor->latest);
-    painter.end();
-    update();
 }
 
 void CurveCanvas::paintEvent(QPaintEvent*)
 {
+    if (m_image.devicePixelRatio() != devicePixelRatioF())
+        render(); // moved to a screen of another scale
     QPainter painter(this);
     painter.drawImage(0, 0, m_image);
+    if (hasFocus()) {
+        // The key-point the keys move, ringed.
+        const auto k = static_cast<std::size_t>(m_picked);
+        const QPoint centre = pointFor(m_picture.keyX[k], m_picture.keyY[k]);
+        painter.setPen(QPen(Qt::white, 1, Qt::DotLine));
+        painter.drawRect(QRect(centre - QPoint(9, 9), QSize(18, 18)));
+    }
+}
+
+void CurveCanvas::keyPressEvent(QKeyEvent* event)
+{
+    const int step = (event->modifiers() & Qt::ShiftModifier) ? 8 : 1;
+    const int last = static_cast<int>(m_picture.keyX.size()) - 1;
+    switch (event->key()) {
+    case Qt::Key_PageDown: m_picked = m_picked == last ? 0 : m_picked + 1; break;
+    case Qt::Key_PageUp: m_picked = m_picked == 0 ? last : m_picked - 1; break;
+    case Qt::Key_Left: emit keyPointNudged(m_picked, -step, 0); break;
+    case Qt::Key_Right: emit keyPointNudged(m_picked, step, 0); break;
+    case Qt::Key_Up: emit keyPointNudged(m_picked, 0, step); break;
+    case Qt::Key_Down: emit keyPointNudged(m_picked, 0, -step); break;
+    case Qt::Key_F10:
+        if (event->modifiers() != Qt::ShiftModifier) {
+            QWidget::keyPressEvent(event);
+            return;
+        }
+        menuFromKeyboard();
+        break;
+    default: QWidget::keyPressEvent(event); return;
+    }
+    event->accept();
+    describe(); // the ring and the spoken text follow the pick
+    update();
+}
+
+void CurveCanvas::contextMenuEvent(QContextMenuEvent* event)
+{
+    // The mouse's menu comes with its press; this is the Menu key's.
+    event->accept();
+    if (event->reason() != QContextMenuEvent::Mouse)
+        menuFromKeyboard();
+}
+
+void CurveCanvas::menuFromKeyboard()
+{
+    const auto k = static_cast<std::size_t>(m_picked);
+    emit rightPressed(mapToGlobal(pointFor(m_picture.keyX[k], m_picture.keyY[k])));
+}
+
+void CurveCanvas::focusInEvent(QFocusEvent* event)
+{
+    QWidget::focusInEvent(event);
+    update();
+}
+
+void CurveCanvas::focusOutEvent(QFocusEvent* event)
+{
+    QWidget::focusOutEvent(event);
+    update();
 }
 
 void CurveCanvas::mousePressEvent(QMouseEvent* event)

@@ -167,8 +167,9 @@ void CurveEditor::buildControls()
         made->lower();
         return made;
     };
-    auto cell = [&](int x, int y) {
+    auto cell = [&](int x, int y, const QString& name) {
         auto* made = new QLineEdit(this);
+        made->setAccessibleName(name);
         made->setReadOnly(true);
         made->setAlignment(Qt::AlignCenter);
         made->setFocusPolicy(Qt::NoFocus);
@@ -184,16 +185,19 @@ void CurveEditor::buildControls()
     label(QStringLiteral("Source"), 309, 3, 24, 9);
     label(QStringLiteral("New"), 343, 3, 15, 8);
     for (std::size_t r = 0; r < kRowY.size(); ++r) {
-        m_sourceCells[r] = cell(307, kRowY[r]);
-        m_newCells[r] = cell(337, kRowY[r]);
+        m_sourceCells[r] = cell(307, kRowY[r], QStringLiteral("Source, row %1").arg(r + 1));
+        m_newCells[r] = cell(337, kRowY[r], QStringLiteral("New, row %1").arg(r + 1));
     }
 
     label(QStringLiteral("FileName"), 371, 3, 50, 8);
     m_fileNameField = new QLineEdit(this);
+    m_fileNameField->setAccessibleName(QStringLiteral("File name"));
     units.place(*m_fileNameField, 370, 13, 68, 12);
     m_presets = new ui::ColourListBox(this);
+    m_presets->setAccessibleName(QStringLiteral("Preset curves"));
     units.place(*m_presets, 370, 25, 68, 74);
     m_files = new QListWidget(this);
+    m_files->setAccessibleName(QStringLiteral("Curve files"));
     m_files->setSortingEnabled(false);
     m_files->setSelectionMode(QAbstractItemView::SingleSelection);
     units.place(*m_files, 370, 99, 68, 66);
@@ -218,6 +222,7 @@ void CurveEditor::buildControls()
     m_hint->setFrameStyle(QFrame::Box | QFrame::Plain);
     m_hint->setEnabled(false); // shown greyed
     m_progress = new ui::PercentBar(this);
+    m_progress->setAccessibleName(QStringLiteral("Sending"));
     units.place(*m_progress, 2, 254, 444, 10);
     m_progress->setBarColour(kBarColour);
     m_progress->setTextOverBarColour(kBarTextColour);
@@ -241,6 +246,7 @@ void CurveEditor::buildControls()
     connect(m_canvas, &CurveCanvas::mouseMoved, this, &CurveEditor::onCanvasMoved);
     connect(m_canvas, &CurveCanvas::leftReleased, this, &CurveEditor::onCanvasReleased);
     connect(m_canvas, &CurveCanvas::rightPressed, this, &CurveEditor::onContextMenu);
+    connect(m_canvas, &CurveCanvas::keyPointNudged, this, &CurveEditor::onKeyPointNudged);
 
     // A click on the entry that is already highlighted still counts as a choice.
     connect(m_presets, &QListWidget::currentRowChanged, this, &CurveEditor::onPresetChosen);
@@ -415,6 +421,18 @@ void CurveEditor::onCanvasReleased(QPoint)
         showProgressAtZero();
         sendCurveNow(m_state.working().table());
     }
+}
+
+// An arrow key moves a key-point as a drag to that place would: the same
+// limits, one undo step, and the same send with Real_time on.
+void CurveEditor::onKeyPointNudged(int index, int right, int up)
+{
+    const KeyPoints& points = m_state.working().keyPoints();
+    const auto k = static_cast<std::size_t>(index);
+    const QPoint to = CurveCanvas::pointFor(points.x[k] + right, points.y[k] + up);
+    onCanvasPressed(CurveCanvas::pointFor(points.x[k], points.y[k]));
+    onCanvasMoved(to);
+    onCanvasReleased(to);
 }
 
 void CurveEditor::onContextMenu(QPoint globalPosition)

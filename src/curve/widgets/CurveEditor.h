@@ -125,6 +125,7 @@ private:
     void onCanvasMoved(QPoint position);
     void onCanvasReleased(QPoint position);
     void onContextMenu(QPoint globalPosition);
+    void onKeyPointNudged(int index, int right, int up);
     void onMonitorToggled(bool on);
 
     int selectedPreset() const;

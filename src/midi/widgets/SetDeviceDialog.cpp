@@ -63,6 +63,7 @@ void SetDeviceDialog::buildControls()
         auto* label = new QLabel(caption, this);
         units.place(*label, x, 13, 29, 8);
         auto* list = new QComboBox(this);
+        list->setAccessibleName(caption.trimmed());
         const QRect rect = units.rect(x, 23, 93, 12);
         list->setGeometry(rect.x(), rect.y(), rect.width(), std::max(rect.height(), list->sizeHint().height()));
         return list;
@@ -130,8 +131,11 @@ void SetDeviceDialog::fill(const PortChoice& output, const PortChoice& inputChoi
         if (port.ref == defaultNow)
             defaultLabel = QString::fromStdString(port.label);
     }
-    m_defaultOutput->setText(defaultLabel.isEmpty() ? QString() : qt(text::kDefaultOutputMeans) + defaultLabel);
-    m_defaultOutput->setToolTip(m_defaultOutput->text());
+    // A long port name keeps its start and its end ("Quillon Vir…Keyboard"); the tooltip has it whole.
+    const QString full = defaultLabel.isEmpty() ? QString() : qt(text::kDefaultOutputMeans) + defaultLabel;
+    m_defaultOutput->setText(
+        m_defaultOutput->fontMetrics().elidedText(full, Qt::ElideMiddle, m_defaultOutput->contentsRect().width()));
+    m_defaultOutput->setToolTip(full);
     for (const PortInfo& port : m_midi.inputs()) {
         m_inputs.push_back(PortChoice::of(port.ref));
         m_inputList->addItem(QString::fromStdString(port.label));
@@ -161,8 +165,6 @@ void SetDeviceDialog::fill(const PortChoice& output, const PortChoice& inputChoi
 }
 
 void SetDeviceDialog::refresh() { fill(PortChoice::defaultRoute(), PortChoice::notChosen()); }
-
-QString SetDeviceDialog::defaultOutputText() const { return m_defaultOutput->text(); }
 
 PortChoice SetDeviceDialog::chosenOutput() const
 {

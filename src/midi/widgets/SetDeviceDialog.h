@@ -38,8 +38,9 @@ public:
 
     QComboBox& outputList() const { return *m_outputList; }
     QComboBox& inputList() const { return *m_inputList; }
-    // Under the output list: which port "Default MIDI output" stands for now.
-    QString defaultOutputText() const;
+    // Under the output list: which port "Default MIDI output" stands for now
+    // (elided to fit; its tooltip has the whole text).
+    const QLabel& defaultOutputLabel() const { return *m_defaultOutput; }
     QPushButton& refreshButton() const { return *m_refresh; }
     QPushButton& okButton() const { return *m_ok; }
     QPushButton& cancelButton() const { return *m_cancel; }

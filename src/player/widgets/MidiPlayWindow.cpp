@@ -9,7 +9,9 @@
 #include "ui/DialogUnits.h"
 #include "ui/ListedFile.h"
 #include "ui/MessageService.h"
+#include "ui/ReadableColour.h"
 
+#include <QApplication>
 #include <QContextMenuEvent>
 #include <QLabel>
 #include <QListWidget>
@@ -89,15 +91,25 @@ void MidiPlayWindow::buildControls()
         const char* text;
         int x, width;
         void (MidiPlayWindow::*handler)();
+        // What a screen reader says for a symbol caption, and what the button does.
+        const char* name;
+        const char* description;
     };
     const ButtonPlace row[] = {
-        {"&Play", 3, 21, &MidiPlayWindow::playPressed},  {"&Pause", 24, 24, &MidiPlayWindow::pausePressed},
-        {"<<", 48, 17, &MidiPlayWindow::rewind},         {">>", 65, 18, &MidiPlayWindow::fastForward},
-        {"&Stop", 83, 20, &MidiPlayWindow::stopPressed}, {"<", 103, 17, &MidiPlayWindow::previousSong},
-        {">", 120, 17, &MidiPlayWindow::nextSong},
+        {"&Play", 3, 21, &MidiPlayWindow::playPressed, nullptr, nullptr},
+        {"&Pause", 24, 24, &MidiPlayWindow::pausePressed, nullptr, nullptr},
+        {"<<", 48, 17, &MidiPlayWindow::rewind, "Skip back", "Moves the song back a few seconds"},
+        {">>", 65, 18, &MidiPlayWindow::fastForward, "Skip forward", "Moves the song on a few seconds"},
+        {"&Stop", 83, 20, &MidiPlayWindow::stopPressed, nullptr, nullptr},
+        {"<", 103, 17, &MidiPlayWindow::previousSong, "Previous song", "Plays the song above in the list"},
+        {">", 120, 17, &MidiPlayWindow::nextSong, "Next song", "Plays the song below in the list"},
     };
     for (const ButtonPlace& place : row) {
         auto* button = new QPushButton(QLatin1String(place.text), this);
+        if (place.name != nullptr) {
+            button->setAccessibleName(QLatin1String(place.name));
+            button->setAccessibleDescription(QLatin1String(place.description));
+        }
         button->setAutoDefault(false);
         units.place(*button, place.x, 3, place.width, 10);
         connect(button, &QPushButton::clicked, this, place.handler);
@@ -105,10 +117,12 @@ void MidiPlayWindow::buildControls()
     }
 
     m_slider = new PositionSlider(this);
+    m_slider->setAccessibleName(QStringLiteral("Position in the song"));
     units.place(*m_slider, 0, 16, 144, 10);
     connect(m_slider, &PositionSlider::released, this, &MidiPlayWindow::sliderReleased);
 
     m_songs = new QListWidget(this);
+    m_songs->setAccessibleName(QStringLiteral("Songs"));
     m_songs->setSelectionMode(QAbstractItemView::SingleSelection);
     m_songs->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     m_songs->setSortingEnabled(false);
@@ -139,22 +153,39 @@ void MidiPlayWindow::addKeys()
 
 void MidiPlayWindow::applyColours()
 {
+    // The cream window with light brown song names is the light design; on a
+    // dark scheme the window takes the scheme's colour and the song names and
+    // the greyed status line are made readable on it.
+    const QPalette scheme = QApplication::palette();
+    const bool dark = ui::isDark(scheme.color(QPalette::Window));
+    const QColor background = dark ? scheme.color(QPalette::Window) : kBackground;
+
     QPalette window = palette();
-    window.setColor(QPalette::Window, kBackground);
+    window.setColor(QPalette::Window, background);
     setPalette(window);
     setAutoFillBackground(true);
 
     // The status line paints its own opaque background in the window's colour.
     QPalette status = m_status->palette();
-    status.setColor(QPalette::Window, kBackground);
+    status.setColor(QPalette::Window, background);
+    if (dark)
+        status.setColor(QPalette::Disabled, QPalette::WindowText,
+                        ui::readableOn(scheme.color(QPalette::Disabled, QPalette::WindowText), background));
     m_status->setPalette(status);
     m_status->setAutoFillBackground(true);
 
-    // The song names in a light brown on the list's usual background.
     QPalette songs = m_songs->palette();
     for (auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled})
-        songs.setColor(group, QPalette::Text, kSongText);
+        songs.setColor(group, QPalette::Text,
+                       dark ? ui::readableOn(kSongText, songs.color(group, QPalette::Base)) : kSongText);
     m_songs->setPalette(songs);
+}
+
+void MidiPlayWindow::changeEvent(QEvent* event)
+{
+    QDialog::changeEvent(event);
+    if (event->type() == QEvent::ApplicationPaletteChange)
+        applyColours(); // the desktop switched between a light and a dark scheme
 }
 
 QPushButton& MidiPlayWindow::button(const QString& text) const

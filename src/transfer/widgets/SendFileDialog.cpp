@@ -85,6 +85,7 @@ SendFileDialog::~SendFileDialog() { endTransfer(); }
 void SendFileDialog::buildControls()
 {
     m_list = new ui::EditableList(this);
+    m_list->setAccessibleName(QStringLiteral("Files to send"));
     m_list->setSelectionMode(QAbstractItemView::SingleSelection);
 
     m_status = new ui::FittingLabel(this);
@@ -97,6 +98,7 @@ void SendFileDialog::buildControls()
     m_status->setPalette(statusPalette);
 
     m_progress = new ui::PercentBar(this);
+    m_progress->setAccessibleName(QStringLiteral("Progress"));
     m_rate = new QLabel(this);
     m_rate->setAlignment(Qt::AlignCenter);
     m_sendButton = new QPushButton(QStringLiteral("Send"), this);

@@ -243,7 +243,7 @@ private slots:
         h->drag(QPoint(94 * 4, 100), QPoint(110 * 4, 3 * (127 - 30))); // key-point 5 to (110, 30)
         h->chooseFromMenu("Keep Curve", "Curve2");
         h->chooseFromMenu("Restore Curve", "Curve3");
-        h->chooseFromMenu("Show Curve", "Curve1", true);
+        h->chooseFromMenu("Show Curve", "Curve1");
         h->chooseFromMenu("Show Curve", "Curve2");
         QCOMPARE(editor.state().working().keyPoints(), hard1);
 
@@ -263,8 +263,7 @@ private slots:
         QVERIFY(countColour(area, QRect(10 * 4, 0, 40, 381), QColor(250, 0, 250)) > 0);
     }
 
-    // Drawn in the screen's device pixels (run again at QT_SCALE_FACTOR=2): the
-    // image has that many pixels each way and a grid line stays one pixel thick.
+    // In device pixels (run again at QT_SCALE_FACTOR=2): a grid line stays one pixel thick.
     void sharpAtTheScreensScale()
     {
         const qreal ratio = h->editor->canvas().devicePixelRatioF();

@@ -71,8 +71,7 @@ private slots:
         QCOMPARE(h->keyboard->messagesReceived(), std::size_t(3));
         QCOMPARE(*h->keyboard->curve(), asBytes(editor.state().working().table()));
 
-        // The keys move a key-point as a drag does: Page Down picks key-point 1 at (20, 20),
-        // Shift+Right moves it by 8 until one short of key-point 2 at 45, Up by 1; each press sends.
+        // Keys move key-point 1 (20, 20) as a drag: by 8 to one short of key-point 2 at 45, by 1 up; each sends.
         QTest::keyClick(&editor.canvas(), Qt::Key_PageDown);
         for (int press = 0; press < 4; ++press)
             QTest::keyClick(&editor.canvas(), Qt::Key_Right, Qt::ShiftModifier);
@@ -81,6 +80,8 @@ private slots:
         QCOMPARE(editor.state().working().keyPoints().y[1], 21);
         QCOMPARE(h->keyboard->messagesReceived(), std::size_t(8));
         QCOMPARE(*h->keyboard->curve(), asBytes(editor.state().working().table()));
+        QTest::keyClick(&editor.canvas(), Qt::Key_F10, Qt::ShiftModifier); // the canvas's menu
+        QCOMPARE(h->messages.menus().size(), std::size_t(1));
     }
 
     void newAndDefaultAskBeforeSendingTheIdentity()

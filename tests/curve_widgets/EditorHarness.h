@@ -85,8 +85,8 @@ public:
         QTest::mouseClick(button, Qt::LeftButton);
     }
 
-    // --- the context menu, through a right click on the drawing area or its Shift+F10 ---
-    void chooseFromMenu(const QString& entry, const QString& sub = {}, bool byKeyboard = false)
+    // --- the context menu, through a right click on the drawing area ---
+    void chooseFromMenu(const QString& entry, const QString& sub = {})
     {
         messages.onNextMenu([entry, sub](QMenu& menu) -> QAction* {
             for (QAction* action : menu.actions()) {
@@ -100,10 +100,7 @@ public:
             }
             return nullptr;
         });
-        if (byKeyboard)
-            QTest::keyClick(&editor->canvas(), Qt::Key_F10, Qt::ShiftModifier);
-        else
-            QTest::mousePress(&editor->canvas(), Qt::RightButton, {}, QPoint(100, 100));
+        QTest::mousePress(&editor->canvas(), Qt::RightButton, {}, QPoint(100, 100));
     }
 
     std::vector<std::string> listedFiles() const

@@ -63,7 +63,8 @@ fi
 dpkg-deb -x "$deb" "$work/root"
 file -b "$work/root/usr/bin/quillon" | grep -q ', stripped' || fail "quillon is not stripped: $(file -b "$work/root/usr/bin/quillon")"
 ar t "$deb" | grep -qx data.tar.xz || fail "the package's data is not xz-compressed: $(ar t "$deb" | tr '\n' ' ')"
-changelog_version=$(dpkg-parsechangelog -l <(gzip -dc "$work/root/usr/share/doc/quillon/changelog.gz") -S Version)
+gzip -dc "$work/root/usr/share/doc/quillon/changelog.gz" >"$work/changelog"
+changelog_version=$(dpkg-parsechangelog -l "$work/changelog" -S Version 2>/dev/null)
 [ "$changelog_version" = "$version" ] || fail "the changelog's newest entry is $changelog_version, not $version"
 
 # A packager's view: lintian, pedantic, with no error (E:) or warning (W:).

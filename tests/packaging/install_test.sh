@@ -141,31 +141,15 @@ diff <(shown_songs) <(ls "$demo/mid" | sort) >"$work/diff" ||
 
 # Qt's own options for every widget program reach Qt, and the window still opens.
 echo 'QListWidget { color: navy }' >"$work/look.qss"
-while read -r options; do
+icon="$root/share/icons/hicolor/48x48/apps/$app_id.png"
+for options in -reverse "-style Fusion" -style=Fusion "-stylesheet $work/look.qss" "-stylesheet=$work/look.qss" \
+  -widgetcount "-platformtheme gtk3" "-platform offscreen" "-platformpluginpath $work" "-plugin evdevkeyboard" \
+  "-qwindowgeometry 400x300+10+10" "-qwindowicon $icon" "-qwindowtitle Keys" "-session 1234" "-display :0" \
+  "-geometry 400x300" "-visual TrueColor" -dialogs=none -fontengine=freetype; do
   start "$data" $options
   grep -q "^window: " "$work/shown" || fail "with $options no window opens: $(cat "$work/start.log")"
   [ "$options" != -reverse ] || grep -qx "direction: rtl" "$work/shown" || fail "-reverse does not reach Qt"
-done <<OPTIONS
--reverse
--style Fusion
--style=Fusion
--stylesheet $work/look.qss
--stylesheet=$work/look.qss
--widgetcount
--platformtheme gtk3
--platform offscreen
--platformpluginpath $work
--plugin evdevkeyboard
--qwindowgeometry 400x300+10+10
--qwindowicon $root/share/icons/hicolor/48x48/apps/$app_id.png
--qwindowtitle Keys
--session 1234
--display :0
--geometry 400x300
--visual TrueColor
--dialogs=none
--fontengine=freetype
-OPTIONS
+done
 
 # The user edits a song, deletes one and adds one of their own; the next start keeps it all.
 songs=("$user"/mid/*.mid)

@@ -25,6 +25,7 @@
 #include <QTest>
 
 #include <algorithm>
+#include <cmath>
 #include <map>
 
 using namespace quillon;
@@ -33,6 +34,17 @@ using namespace quillon::testing;
 using namespace std::chrono_literals;
 
 namespace {
+
+// The contrast of two colours as reading guidelines measure it (1 to 21).
+double contrast(const QColor& a, const QColor& b)
+{
+    const auto luminance = [](const QColor& c) {
+        const auto linear = [](double v) { return v <= 0.04045 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4); };
+        return 0.2126 * linear(c.redF()) + 0.7152 * linear(c.greenF()) + 0.0722 * linear(c.blueF());
+    };
+    const double la = luminance(a), lb = luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
 
 // A data folder with songs of 200, 30, 50 and 10 seconds, one MIDI output
 // port that keeps what it is sent, a recording sink and a virtual clock.
@@ -102,6 +114,17 @@ private slots:
         QCOMPARE(window->songList().selectedItems().size(), 1);
         QCOMPARE(window->songList().currentRow(), 2);
         QVERIFY(rig.messages.messages().empty());
+        // The cream look stays on a light scheme; on a dark one the song names and
+        // the greyed status line read at a contrast of at least 4.5:1.
+        QCOMPARE(window->palette().color(QPalette::Window), QColor(247, 251, 220));
+        const QPalette light = QApplication::palette();
+        QApplication::setPalette(QPalette(QColor(53, 53, 53), QColor(40, 40, 40)));
+        auto onDark = rig.window();
+        const QPalette status = onDark->statusLabel().palette(), songs = onDark->songList().palette();
+        QApplication::setPalette(light);
+        QVERIFY(contrast(status.color(QPalette::Disabled, QPalette::WindowText), status.color(QPalette::Window)) >=
+                4.5);
+        QVERIFY(contrast(songs.color(QPalette::Text), songs.color(QPalette::Base)) >= 4.5);
         // Each song's tooltip tells its format, tracks, length and size, here as in the main window.
         const auto tooltipOf = [](const QListWidget& list, const char* name) {
             const auto found = list.findItems(QLatin1String(name), Qt::MatchExactly);

@@ -223,9 +223,9 @@ private slots:
         QCOMPARE(h.onDisk("mid"), QStringList({"a.mid", "d.mid"}));
 
         // The question names the files it is about.
-        const quillon::ui::ShownMessage question{"Quillon v1.1 Beta",
-                                                 "This file will be deleted! Are you sure? \r\n\r\ne.mid\r\nc.mid\r\nb.mid",
-                                                 MessageIcon::Stop, MessageButtons::YesNo};
+        const quillon::ui::ShownMessage question{
+            "Quillon v1.1 Beta", "This file will be deleted! Are you sure? \r\n\r\ne.mid\r\nc.mid\r\nb.mid",
+            MessageIcon::Stop, MessageButtons::YesNo};
         QVERIFY(h.messages.messages() == std::vector(2, question));
     }
 
@@ -278,7 +278,8 @@ private slots:
         rightClickRow(*h.window, 1);
         QCOMPARE(listed(*h.window), QStringList({"d.bin", "b.bin", "a.bin"}));
         QCOMPARE(h.onDisk("bin"), QStringList({"a.bin", "b.bin", "d.bin"}));
-        const quillon::ui::ShownMessage question{"Quillon v1.1 Beta", "This file will be deleted! Are you sure?\r\n\r\nc.bin",
+        const quillon::ui::ShownMessage question{"Quillon v1.1 Beta",
+                                                 "This file will be deleted! Are you sure?\r\n\r\nc.bin",
                                                  MessageIcon::Stop, MessageButtons::YesNo};
         QVERIFY(h.messages.messages().front() == question);
     }
@@ -378,8 +379,9 @@ private slots:
         QCOMPARE(h.messages.messages().size(), std::size_t(1));
         const std::string said = h.messages.messages().front().text;
         QVERIFY2(said.starts_with(quillon::text::kCannotCopyDropped), said.c_str());
-        for (const char* part : {"\r\ngone.bin: cannot open", "No such file or directory", "\r\nfolder.bin: cannot open",
-                                 "it is a folder", "\r\nnotes.txt: ", "\r\na.crv: a curve file holds 568 bytes"})
+        for (const char* part :
+             {"\r\ngone.bin: cannot open", "No such file or directory", "\r\nfolder.bin: cannot open", "it is a folder",
+              "\r\nnotes.txt: ", "\r\na.crv: a curve file holds 568 bytes"})
             QVERIFY2(said.find(part) != std::string::npos, part);
         QCOMPARE(h.onDisk("bin"), QStringList({"kept.bin", "one.bin", "two.bin"}));
     }

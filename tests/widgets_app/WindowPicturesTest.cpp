@@ -1,7 +1,7 @@
 // What the windows draw with: the named fonts mapped onto the free
 // metric-compatible ones, glyphs for every text, dialog units; the main window
-// is grabbed to a PNG under the build folder (screenshots/) for a reviewer.
-// What screen readers get: a name for every control of every window.
+// is grabbed to a PNG under the build folder (screenshots/) for a reviewer;
+// screen readers get a name for every control of every window.
 #include "../support/QtTestMain.h"
 #include "../support/SessionRig.h"
 #include "FakeBackend.h"
@@ -112,16 +112,14 @@ private slots:
         windows.push_back(std::make_unique<quillon::base::ReplaceDialog>());
         for (const auto& window : windows) {
             window->show();
-            for (QWidget* control : window->findChildren<QWidget*>()) {
-                if (!control->isVisible() ||
-                    (control->focusPolicy() == Qt::NoFocus && !qobject_cast<QLineEdit*>(control)))
+            for (QWidget* part : window->findChildren<QWidget*>()) {
+                if (!part->isVisible() || (part->focusPolicy() == Qt::NoFocus && !qobject_cast<QLineEdit*>(part)))
                     continue;
-                QAccessibleInterface* spoken = QAccessible::queryAccessibleInterface(control);
-                const QString what = window->metaObject()->className() + QStringLiteral(": ") +
-                                     control->metaObject()->className() + QStringLiteral(" ") + control->objectName();
+                QAccessibleInterface* spoken = QAccessible::queryAccessibleInterface(part);
+                const QString what = window->windowTitle() + ": " + part->metaObject()->className();
                 QVERIFY2(spoken && !spoken->text(QAccessible::Name).isEmpty(), qPrintable(what));
-                const auto* button = qobject_cast<QAbstractButton*>(control);
-                if (button && !button->text().isEmpty() && !button->text().front().isLetter())
+                const auto* button = qobject_cast<QAbstractButton*>(part);
+                if (button && !button->text().trimmed().isEmpty() && !button->text().trimmed().front().isLetter())
                     QVERIFY2(!spoken->text(QAccessible::Description).isEmpty(), qPrintable(what + button->text()));
             }
         }

@@ -35,8 +35,8 @@ void FileListWidget::mousePressEvent(QMouseEvent* event)
         // becomes the selection; on a selected row the selection stays as it
         // was, that row becoming the current one.
         if (QListWidgetItem* pointed = itemAt(event->position().toPoint()))
-            setCurrentItem(pointed, pointed->isSelected() ? QItemSelectionModel::NoUpdate
-                                                          : QItemSelectionModel::ClearAndSelect);
+            setCurrentItem(pointed,
+                           pointed->isSelected() ? QItemSelectionModel::NoUpdate : QItemSelectionModel::ClearAndSelect);
         emit rightPressed(event->globalPosition().toPoint());
         event->accept();
         return;

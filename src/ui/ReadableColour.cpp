@@ -30,14 +30,16 @@ bool isDark(const QColor& window) { return luminance(window) < 0.2; }
 QColor readableOn(const QColor& wanted, const QColor& background, double ratio)
 {
     const bool lighten = isDark(background);
-    QColor colour = wanted.toHsl();
-    // Lightness in steps of 1/255 towards white or black; black and white
-    // themselves reach 4.5 on any background but a middle grey.
-    for (int step = 0; step < 256 && contrastRatio(colour, background) < ratio; ++step) {
-        const int lightness = std::clamp(colour.lightness() + (lighten ? 1 : -1), 0, 255);
-        colour.setHsl(colour.hslHue(), colour.hslSaturation(), lightness);
+    const QColor hsl = wanted.toHsl();
+    // Lightness in steps of 1/255 towards white or black, each step judged as
+    // the 8-bit colour it is drawn with (a grey's hue is -1, which fromHsl
+    // refuses); white or black reach 4.5 on any background but a middle grey.
+    for (int lightness = hsl.lightness(); lightness >= 0 && lightness <= 255; lightness += lighten ? 1 : -1) {
+        const QColor colour(QColor::fromHsl(std::max(hsl.hslHue(), 0), hsl.hslSaturation(), lightness).rgb());
+        if (contrastRatio(colour, background) >= ratio)
+            return colour;
     }
-    return colour.toRgb();
+    return lighten ? QColor(Qt::white) : QColor(Qt::black);
 }
 
 } // namespace quillon::ui

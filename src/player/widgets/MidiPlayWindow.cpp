@@ -156,6 +156,7 @@ void MidiPlayWindow::applyColours()
     // The cream window with light brown song names is the light design; on a
     // dark scheme the window takes the scheme's colour and the song names and
     // the greyed status line are made readable on it.
+    m_colouring = true;
     const QPalette scheme = QApplication::palette();
     const bool dark = ui::isDark(scheme.color(QPalette::Window));
     const QColor background = dark ? scheme.color(QPalette::Window) : kBackground;
@@ -179,13 +180,17 @@ void MidiPlayWindow::applyColours()
         songs.setColor(group, QPalette::Text,
                        dark ? ui::readableOn(kSongText, songs.color(group, QPalette::Base)) : kSongText);
     m_songs->setPalette(songs);
+    m_colouring = false;
 }
 
 void MidiPlayWindow::changeEvent(QEvent* event)
 {
     QDialog::changeEvent(event);
-    if (event->type() == QEvent::ApplicationPaletteChange)
-        applyColours(); // the desktop switched between a light and a dark scheme
+    // The desktop switching between a light and a dark scheme reaches a window
+    // as a change of its palette; the window's own palette changes are skipped.
+    const auto type = event->type();
+    if ((type == QEvent::PaletteChange || type == QEvent::ApplicationPaletteChange) && !m_colouring && m_songs)
+        applyColours();
 }
 
 QPushButton& MidiPlayWindow::button(const QString& text) const

@@ -94,6 +94,7 @@ private:
     void addKeys();
 
     base::Session& m_session;
+    bool m_colouring = false; // while applyColours sets the palettes
     std::unique_ptr<Clock> m_ownClock;
     Clock* m_clock;
     MidiPlayOptions m_options;

@@ -184,7 +184,7 @@ private slots:
         QCOMPARE(played[0].caretName, std::string("a.mid"));
 
         h.messages.chooseNextMenuEntry("&Cancel");
-        QContextMenuEvent menuKey(QContextMenuEvent::Keyboard, {});
+        QContextMenuEvent menuKey(QContextMenuEvent::Keyboard, {}, {});
         QApplication::sendEvent(&h.window->fileList(), &menuKey);
         QCOMPARE(sent.size(), std::size_t(1));
         QCOMPARE(listed(*h.window).size(), 5);

@@ -43,8 +43,8 @@ struct TransferOptions {
     std::function<void(const std::string& status)> onStatus;
     TransferStop* stop = nullptr; // none: the run cannot be ended from outside
     // Each message that left, and each short message the input brought, as the run handles it.
-    std::function<void(std::span<const std::uint8_t> message)> onSent;
-    std::function<void(std::uint32_t packed)> onReply;
+    std::function<void(std::span<const std::uint8_t> message)> onSent = {};
+    std::function<void(std::uint32_t packed)> onReply = {};
 };
 
 enum class TransferOutcome {

@@ -8,10 +8,10 @@
 // "| figure | value | unit | ratio |".
 #include "BenchReport.h"
 
-#include "base/widgets/Session.h"
 #include "curve/core/VelocityCurve.h"
 #include "curve/widgets/CurveCanvas.h"
 #include "curve/widgets/CurveEditor.h"
+#include "session/Session.h"
 #include "ui/MessageService.h"
 
 #include <QApplication>
@@ -113,7 +113,7 @@ int main(int argc, char** argv)
     constexpr int kSteps = 5000;
 
     quillon::ui::RecordingMessageService messages;
-    quillon::base::Session session(nullptr, messages);
+    quillon::session::Session session(nullptr, messages);
     quillon::curve::CurveEditor editor(session);
     editor.realTimeBox().setChecked(false);
     editor.show();

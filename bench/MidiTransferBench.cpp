@@ -20,9 +20,9 @@
 #include "midi/core/DeviceFrame.h"
 #include "midi/io/JackClient.h"
 #include "midi/io/MidiSystem.h"
-#include "midi/io/TransferRunner.h"
 #include "midi/io/VirtualKeyboard.h"
 #include "transfer/core/TransferHandshake.h"
+#include "transfer/io/TransferRunner.h"
 
 #include <rtmidi/RtMidi.h>
 
@@ -117,21 +117,21 @@ Measure sendSong(midi::MidiSystem& system, const midi::PortChoice& out, const mi
                                               return frame::Bytes(std::istreambuf_iterator<char>(stream), {});
                                           });
     const double cpu0 = cpuSeconds();
-    const auto report = midi::runTransfer(system, handshake,
-                                          {.output = out,
-                                           .input = in,
-                                           .replyTimeout = 5000ms,
-                                           .keepOutputOpen = keepOpen,
-                                           .onProgress = {},
-                                           .onStatus = {}});
+    const auto report = transfer::runTransfer(system, handshake,
+                                              {.output = out,
+                                               .input = in,
+                                               .replyTimeout = 5000ms,
+                                               .keepOutputOpen = keepOpen,
+                                               .onProgress = {},
+                                               .onStatus = {}});
     Measure m;
     m.cpu = cpuSeconds() - cpu0;
     m.seconds = std::chrono::duration<double>(report.elapsed).count();
     m.blocks = frame::blockCount(frame::packedLength(kSongBytes));
-    m.ok = report.outcome == midi::TransferOutcome::Finished;
+    m.ok = report.outcome == transfer::TransferOutcome::Finished;
     if (!m.ok)
         std::printf("  transfer failed: %s (missed JACK cycles so far: %llu)\n",
-                    std::string(midi::outcomeName(report.outcome)).c_str(),
+                    std::string(transfer::outcomeName(report.outcome)).c_str(),
                     static_cast<unsigned long long>(system.missedCycles()));
     return m;
 }
@@ -282,7 +282,7 @@ Measure afterPause(midi::MidiSystem& system, const midi::PortChoice& out, const 
     progress.reserve(256);
     std::atomic<Clock::time_point::rep> resumed{0};
     std::thread pauser;
-    midi::TransferOptions options;
+    transfer::TransferOptions options;
     options.output = out;
     options.input = in;
     options.replyTimeout = 10s;
@@ -296,12 +296,12 @@ Measure afterPause(midi::MidiSystem& system, const midi::PortChoice& out, const 
                 resumed = Clock::now().time_since_epoch().count();
             });
     };
-    const auto report = midi::runTransfer(system, handshake, options);
+    const auto report = transfer::runTransfer(system, handshake, options);
     if (pauser.joinable())
         pauser.join();
     Measure m;
-    if (report.outcome != midi::TransferOutcome::Finished) {
-        std::printf("  paused transfer failed: %s %s\n", std::string(midi::outcomeName(report.outcome)).c_str(),
+    if (report.outcome != transfer::TransferOutcome::Finished) {
+        std::printf("  paused transfer failed: %s %s\n", std::string(transfer::outcomeName(report.outcome)).c_str(),
                     report.detail.c_str());
         return m;
     }

@@ -13,10 +13,10 @@
 #include "midi/core/DeviceFrame.h"
 #include "midi/core/KeyboardModel.h"
 #include "midi/io/MidiSystem.h"
-#include "midi/io/TransferRunner.h"
 #include "midi/io/VirtualKeyboard.h"
 #include "transfer/core/FileAccess.h"
 #include "transfer/core/SongCheck.h"
+#include "transfer/io/TransferRunner.h"
 
 #include <rtmidi/RtMidi.h>
 
@@ -42,18 +42,18 @@ Measurement throughBareCore(const DataFolders& folders, const transfer::Transfer
 {
     transfer::TransferHandshake handshake(
         list, [&folders](const std::string& name) { return transfer::readWholeFile(folders.songPath(name)); });
-    midi::TransferOptions options;
+    transfer::TransferOptions options;
     options.output = route.output;
     options.input = route.input;
 
     Measurement result;
     const double wall0 = wallSeconds();
     const double cpu0 = threadCpuSeconds();
-    const auto report = midi::runTransfer(*route.system, handshake, options);
+    const auto report = transfer::runTransfer(*route.system, handshake, options);
     result.callingThreadCpu = threadCpuSeconds() - cpu0;
     result.wall = wallSeconds() - wall0;
     result.blocks = totalBlocks();
-    result.complete = report.outcome == midi::TransferOutcome::Finished && route.received();
+    result.complete = report.outcome == transfer::TransferOutcome::Finished && route.received();
     return result;
 }
 

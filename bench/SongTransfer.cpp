@@ -2,9 +2,9 @@
 
 #include "base/core/Messages.h"
 
-#include "base/widgets/Session.h"
 #include "midi/core/DeviceFrame.h"
 #include "midi/io/VirtualKeyboard.h"
+#include "session/Session.h"
 #include "transfer/widgets/SendFileDialog.h"
 #include "ui/MessageService.h"
 
@@ -59,7 +59,7 @@ Route builtInRoute(midi::MidiSystem& system)
 Measurement throughWindow(const DataFolders& folders, const transfer::TransferList& list, const Route& route)
 {
     ui::RecordingMessageService messages;
-    base::Session session(route.system, messages, folders);
+    session::Session session(route.system, messages, folders);
     session.outputChoice = route.output;
     session.inputChoice = route.input;
     session.transfers = list;

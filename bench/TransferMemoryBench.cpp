@@ -10,7 +10,7 @@
 #include "BenchReport.h"
 #include "SongTransfer.h"
 
-#include "base/widgets/Session.h"
+#include "session/Session.h"
 #include "transfer/core/FileAccess.h"
 #include "transfer/core/SongCheck.h"
 #include "transfer/widgets/SendFileDialog.h"
@@ -74,7 +74,7 @@ int child(int argc, char** argv, bool send, const char* folder)
             return 3;
     } else {
         ui::RecordingMessageService messages;
-        base::Session session(route.system, messages, folders);
+        session::Session session(route.system, messages, folders);
         session.outputChoice = route.output;
         session.inputChoice = route.input;
         session.transfers = preparation.list;

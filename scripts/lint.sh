@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Checks formatting of every C++ file (nothing is rewritten: run
+# Checks that includes only point down the layers (scripts/check-layers.sh),
+# checks formatting of every C++ file (nothing is rewritten: run
 # `clang-format -i <file>` to fix one) and runs clang-tidy on the core
 # library's sources, using the compile commands of the given build folder.
 # Usage: scripts/lint.sh [build-folder]
@@ -9,6 +10,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 
 status=0
+scripts/check-layers.sh || status=1
 mapfile -t files < <(git ls-files 'src/*.cpp' 'src/*.h' 'tests/*.cpp' 'tests/*.h' 'bench/*.cpp' 'bench/*.h' \
                                   'fuzz/*.cpp' 'fuzz/*.h' 'packaging/*.cpp')
 echo "lint: clang-format on ${#files[@]} files"

@@ -14,12 +14,12 @@
 #include "curve/core/VelocityCurve.h"
 #include "midi/io/MidiSystem.h"
 #include "midi/io/StallWatch.h"
-#include "midi/io/TransferRunner.h"
 #include "midi/io/VirtualKeyboard.h"
 #include "transfer/core/FileAccess.h"
 #include "transfer/core/SongCheck.h"
 #include "transfer/core/TransferHandshake.h"
 #include "transfer/core/TransferSnapshot.h"
+#include "transfer/io/TransferRunner.h"
 
 #include <algorithm>
 #include <cctype>
@@ -150,17 +150,17 @@ private:
 };
 
 // Why the run failed, and what to do about it.
-std::string outcomeMessage(const midi::TransferReport& report, const PortOptions& options)
+std::string outcomeMessage(const transfer::TransferReport& report, const PortOptions& options)
 {
     const auto port = [](const std::string& word) { return word.empty() ? std::string("built-in") : word; };
     switch (report.outcome) {
-    case midi::TransferOutcome::NoOutput:
+    case transfer::TransferOutcome::NoOutput:
         return "output port " + port(options.out) +
                " cannot be opened (gone, or refused): see `quillon-cli ports` and name it again";
-    case midi::TransferOutcome::NoInput:
+    case transfer::TransferOutcome::NoInput:
         return "input port " + port(options.in) +
                " cannot be opened (gone, or held by another program): close that program, or see `quillon-cli ports`";
-    case midi::TransferOutcome::NoReply:
+    case transfer::TransferOutcome::NoReply:
         // A stopped server is why, not a wait that ran out.
         if (report.stall.cause == midi::StallCause::ServerStopped)
             return report.detail;
@@ -168,10 +168,10 @@ std::string outcomeMessage(const midi::TransferReport& report, const PortOptions
                (report.stall.cause == midi::StallCause::KeyboardSilent
                     ? " Check that --out and --in lead to the keyboard and that it is on, then send again."
                     : "");
-    case midi::TransferOutcome::SendFailed:
+    case transfer::TransferOutcome::SendFailed:
         return "a message did not leave the output port in time: " + report.detail + " Send again.";
     default:
-        return std::string(midi::outcomeName(report.outcome)) + (report.detail.empty() ? "" : ": " + report.detail);
+        return std::string(transfer::outcomeName(report.outcome)) + (report.detail.empty() ? "" : ": " + report.detail);
     }
 }
 
@@ -199,7 +199,7 @@ void runAndReport(CommandContext& context, transfer::TransferList list, const Po
         return;
     // Ctrl+C or a TERM ends the run as Cancel does in the window: the keyboard
     // is told, so that the next run finds it ready.
-    midi::TransferStop stop;
+    transfer::TransferStop stop;
     StopSignals signals; // before the MIDI system starts threads
     signals.start([&stop](int) { stop.request(); });
     auto system = midi::MidiSystem::createDefault();
@@ -212,21 +212,20 @@ void runAndReport(CommandContext& context, transfer::TransferList list, const Po
     SendReport sendReport(command);
     sendReport.ports(*system, *out, *in);
     ProgressBar bar("sending");
-    midi::TransferOptions transferOptions{.output = *out,
-                                          .input = *in,
-                                          .replyTimeout = std::chrono::milliseconds(options.replyTimeoutMs),
-                                          .keepOutputOpen = !options.openPerMessage,
-                                          .onProgress = [&bar](unsigned p, unsigned r) { bar.show(p, r); },
-                                          .onStatus = [&bar](const std::string& status) { bar.setLabel(status); },
-                                          .stop = &stop,
-                                          .onSent = [&sendReport](std::span<const std::uint8_t> bytes) {
-                                              sendReport.sent(bytes);
-                                          },
-                                          .onReply = [&sendReport](std::uint32_t packed) { sendReport.reply(packed); }};
-    const auto report = midi::runTransfer(*system, handshake, transferOptions);
+    transfer::TransferOptions transferOptions{
+        .output = *out,
+        .input = *in,
+        .replyTimeout = std::chrono::milliseconds(options.replyTimeoutMs),
+        .keepOutputOpen = !options.openPerMessage,
+        .onProgress = [&bar](unsigned p, unsigned r) { bar.show(p, r); },
+        .onStatus = [&bar](const std::string& status) { bar.setLabel(status); },
+        .stop = &stop,
+        .onSent = [&sendReport](std::span<const std::uint8_t> bytes) { sendReport.sent(bytes); },
+        .onReply = [&sendReport](std::uint32_t packed) { sendReport.reply(packed); }};
+    const auto report = transfer::runTransfer(*system, handshake, transferOptions);
     bar.finish();
     if (!options.reportFile.empty()) {
-        const bool finished = report.outcome == midi::TransferOutcome::Finished;
+        const bool finished = report.outcome == transfer::TransferOutcome::Finished;
         std::string outcome = finished ? "finished" : outcomeMessage(report, options);
         if (finished && !handshake.cutShortSongs().empty()) {
             outcome += ", but the keyboard ended these songs early:";
@@ -236,13 +235,13 @@ void runAndReport(CommandContext& context, transfer::TransferList list, const Po
         if (!sendReport.write(options.reportFile, outcome))
             fail(context, "cannot write the report to " + options.reportFile);
     }
-    if (report.outcome == midi::TransferOutcome::Interrupted) {
+    if (report.outcome == transfer::TransferOutcome::Interrupted) {
         std::cerr << "quillon-cli: interrupted (" << (signals.received() == SIGINT ? "SIGINT" : "SIGTERM")
                   << "): the transfer was ended; run the command again to send\n";
         context.exitCode = 128 + signals.received();
         return;
     }
-    if (report.outcome != midi::TransferOutcome::Finished)
+    if (report.outcome != transfer::TransferOutcome::Finished)
         return fail(context, outcomeMessage(report, options));
     // The keyboard ended these songs early: the run went to its end, but they did not arrive whole.
     for (const auto& song : handshake.cutShortSongs())

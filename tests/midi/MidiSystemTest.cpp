@@ -5,8 +5,8 @@
 
 #include "base/core/Messages.h"
 #include "midi/io/MidiSystem.h"
-#include "midi/io/TransferRunner.h"
 #include "midi/io/VirtualKeyboard.h"
+#include "transfer/io/TransferRunner.h"
 
 #include <gtest/gtest.h>
 
@@ -17,6 +17,7 @@
 
 using namespace quillon;
 using namespace quillon::midi;
+using namespace quillon::transfer;
 using namespace std::chrono_literals;
 using midi::testing::FakeBackend;
 using midi::testing::sendSongs;

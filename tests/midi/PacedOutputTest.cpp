@@ -1,13 +1,14 @@
 // A message armed to leave on the keyboard's reply counts as sent only when
 // it left and is exactly the one the transfer asks for next; otherwise it is
 // sent the ordinary way, or the run fails: never a send claimed that did not happen.
-#include "midi/io/PacedOutput.h"
+#include "transfer/io/PacedOutput.h"
 
 #include <gtest/gtest.h>
 
 namespace {
 
 using namespace quillon::midi;
+using namespace quillon::transfer;
 using Bytes = std::vector<std::uint8_t>;
 
 // An output whose armed message "leaves" when the test says the reply came.

@@ -4,8 +4,8 @@
 // through the chosen ports.
 #include "../support/TempFolder.h"
 
-#include "midi/io/TransferRunner.h"
 #include "transfer/core/FileAccess.h"
+#include "transfer/io/TransferRunner.h"
 
 #include <chrono>
 #include <string>
@@ -15,10 +15,10 @@
 namespace quillon::midi::testing {
 
 // `songs`: each file's bytes and the slot it goes to.
-inline TransferReport sendSongs(MidiSystem& system, const std::vector<std::pair<frame::Bytes, int>>& songs,
-                                PortChoice out, PortChoice in,
-                                std::chrono::milliseconds replyTimeout = std::chrono::milliseconds(5000),
-                                bool keepOutputOpen = true)
+inline transfer::TransferReport sendSongs(MidiSystem& system, const std::vector<std::pair<frame::Bytes, int>>& songs,
+                                          PortChoice out, PortChoice in,
+                                          std::chrono::milliseconds replyTimeout = std::chrono::milliseconds(5000),
+                                          bool keepOutputOpen = true)
 {
     quillon::testing::TempFolder folder;
     transfer::TransferList list{transfer::TransferKind::Songs, {}};
@@ -26,12 +26,12 @@ inline TransferReport sendSongs(MidiSystem& system, const std::vector<std::pair<
         list.entries.push_back({folder.write(std::to_string(slot) + ".mid", bytes).string(), "", slot});
     transfer::TransferHandshake handshake(std::move(list),
                                           [](const std::string& path) { return transfer::readWholeFile(path); });
-    TransferOptions options;
+    transfer::TransferOptions options;
     options.output = std::move(out);
     options.input = std::move(in);
     options.replyTimeout = replyTimeout;
     options.keepOutputOpen = keepOutputOpen;
-    return runTransfer(system, handshake, options);
+    return transfer::runTransfer(system, handshake, options);
 }
 
 } // namespace quillon::midi::testing

@@ -57,7 +57,7 @@ struct Rig : SessionRig {
     std::shared_ptr<RecordingSink> sink = std::make_shared<RecordingSink>(clock);
     QString silentReason;
 
-    explicit Rig(int handedIndex = -1, int category = base::PlayHandOver::kSongsOfMidFolder)
+    explicit Rig(int handedIndex = -1, int category = session::PlayHandOver::kSongsOfMidFolder)
         : SessionRig(backendsOf(std::make_unique<ScriptedBackend>())), port(&backend<ScriptedBackend>(0))
     {
         for (const auto& [name, seconds] : kSongSeconds)

@@ -7,7 +7,7 @@
 #include "../support/KeyboardProcess.h"
 #include "midi/core/DeviceFrame.h"
 #include "midi/io/MidiSystem.h"
-#include "midi/io/TransferRunner.h"
+#include "transfer/io/TransferRunner.h"
 
 #include "../support/TempFolder.h"
 
@@ -17,6 +17,7 @@
 
 using namespace quillon;
 using namespace quillon::midi;
+using namespace quillon::transfer;
 using namespace std::chrono_literals;
 
 namespace {

@@ -5,9 +5,9 @@
 // all) and the session tying them together.
 #include "TempFolder.h"
 
-#include "base/widgets/Session.h"
 #include "midi/io/MidiSystem.h"
 #include "midi/io/VirtualKeyboard.h"
+#include "session/Session.h"
 #include "ui/MessageService.h"
 
 #include <QDir>
@@ -85,7 +85,7 @@ public:
     ui::RecordingMessageService messages;
     std::vector<midi::Backend*> handedIn;   // the backends, in the order handed in
     std::unique_ptr<midi::MidiSystem> midi; // null without backends
-    base::Session session;
+    session::Session session;
 
 private:
     static std::vector<midi::Backend*> rawPointers(const std::vector<std::unique_ptr<midi::Backend>>& backends)

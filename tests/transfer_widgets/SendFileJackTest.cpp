@@ -46,7 +46,7 @@ private slots:
         QVERIFY2(keyboard.start(), keyboard.log().c_str());
         auto system = midi::MidiSystem::createDefault();
         ui::RecordingMessageService messages;
-        base::Session session(system.get(), messages, folders);
+        session::Session session(system.get(), messages, folders);
         midi::SetDeviceDialog devices(*system, session.outputChoice, session.inputChoice);
         devices.okButton().click();
         session.outputChoice = devices.chosenOutput();

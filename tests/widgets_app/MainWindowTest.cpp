@@ -16,7 +16,7 @@
 
 using quillon::app::FileSelection;
 using quillon::app::MainWindow;
-using quillon::base::FileCategory;
+using quillon::session::FileCategory;
 using quillon::testing::SessionRig;
 using quillon::ui::MessageAnswer;
 using quillon::ui::MessageButtons;
@@ -180,7 +180,7 @@ private slots:
         QTest::keyClick(&h.window->fileList(), Qt::Key_F10, Qt::ShiftModifier);
         QCOMPARE(played.size(), std::size_t(1));
         QCOMPARE(h.session.playHandOver.index, 4);
-        QCOMPARE(h.session.playHandOver.category, quillon::base::PlayHandOver::kSongsOfMidFolder);
+        QCOMPARE(h.session.playHandOver.category, quillon::session::PlayHandOver::kSongsOfMidFolder);
         QCOMPARE(played[0].caretName, std::string("a.mid"));
 
         h.messages.chooseNextMenuEntry("&Cancel");

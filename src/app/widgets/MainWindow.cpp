@@ -36,7 +36,7 @@ QString categoryEntry(const char* pattern)
 }
 } // namespace
 
-MainWindow::MainWindow(base::Session& session, QWidget* parent) : QDialog(parent), m_session(session)
+MainWindow::MainWindow(session::Session& session, QWidget* parent) : QDialog(parent), m_session(session)
 {
     setWindowTitle(qt(text::kProgramTitle));
     setWindowIcon(ui::programIcon());
@@ -50,7 +50,7 @@ MainWindow::MainWindow(base::Session& session, QWidget* parent) : QDialog(parent
     // Every run starts with no port chosen and the songs shown.
     m_session.outputChoice = midi::PortChoice::notChosen();
     m_session.inputChoice = midi::PortChoice::notChosen();
-    m_session.category = base::FileCategory::Songs;
+    m_session.category = session::FileCategory::Songs;
     m_categories->addItem(categoryEntry("*.mid"));
     m_categories->addItem(categoryEntry("*.bin"));
     connect(m_categories, &QComboBox::currentIndexChanged, this, &MainWindow::onCategoryChanged);
@@ -127,9 +127,9 @@ QPushButton& MainWindow::button(const QString& text) const
 void MainWindow::onCategoryChanged(int index)
 {
     switch (index) {
-    case 0: m_session.category = base::FileCategory::Songs; break;
-    case 1: m_session.category = base::FileCategory::RomImages; break;
-    default: m_session.category = base::FileCategory::None; break;
+    case 0: m_session.category = session::FileCategory::Songs; break;
+    case 1: m_session.category = session::FileCategory::RomImages; break;
+    default: m_session.category = session::FileCategory::None; break;
     }
     refillFileList();
 }
@@ -139,9 +139,9 @@ void MainWindow::refillFileList()
     m_files->clear();
     const DataFolders& folders = m_session.folders();
     listing::FileList found;
-    if (m_session.category == base::FileCategory::Songs)
+    if (m_session.category == session::FileCategory::Songs)
         found = listing::listFolder(folders.songFolder(), DataFolders::kSongPattern);
-    else if (m_session.category == base::FileCategory::RomImages)
+    else if (m_session.category == session::FileCategory::RomImages)
         found = listing::listFolder(folders.romFolder(), DataFolders::kRomPattern);
     else
         return;
@@ -149,7 +149,7 @@ void MainWindow::refillFileList()
         m_session.messages().inform(this, text::kApplicationName, text::kTooManyFiles, ui::MessageIcon::None);
         return;
     }
-    const bool songs = m_session.category == base::FileCategory::Songs;
+    const bool songs = m_session.category == session::FileCategory::Songs;
     for (const std::string& name : found.names) {
         if (!songs) {
             ui::addListedFile(*m_files, name);
@@ -200,12 +200,12 @@ FileSelection MainWindow::currentSelection() const
 
 // --- menus -----------------------------------------------------------------
 
-QMenu* MainWindow::buildFileMenu(base::FileCategory category, QWidget* parent)
+QMenu* MainWindow::buildFileMenu(session::FileCategory category, QWidget* parent)
 {
-    if (category != base::FileCategory::Songs && category != base::FileCategory::RomImages)
+    if (category != session::FileCategory::Songs && category != session::FileCategory::RomImages)
         return nullptr;
     auto* menu = new QMenu(parent);
-    if (category == base::FileCategory::Songs) {
+    if (category == session::FileCategory::Songs) {
         connect(menu->addAction(QStringLiteral("&MidiPlay")), &QAction::triggered, this, &MainWindow::playSelected);
         connect(menu->addAction(QStringLiteral("&Send")), &QAction::triggered, this, &MainWindow::sendSelectedSongs);
         menu->addSeparator();
@@ -244,8 +244,8 @@ void MainWindow::playSelected()
 {
     const FileSelection selection = currentSelection();
     m_session.playHandOver.index = selection.caretRow;
-    if (m_session.category == base::FileCategory::Songs)
-        m_session.playHandOver.category = base::PlayHandOver::kSongsOfMidFolder;
+    if (m_session.category == session::FileCategory::Songs)
+        m_session.playHandOver.category = session::PlayHandOver::kSongsOfMidFolder;
     if (m_hooks.playSongs)
         m_hooks.playSongs(*this, selection);
 }

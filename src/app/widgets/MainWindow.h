@@ -12,7 +12,7 @@
 // dropped songs or ROM images with the new files selected; files that could
 // not be copied are named, with the reason, in one message. A file is copied
 // only when it is of its kind (see transfer/core/FileIntake.h).
-#include "base/widgets/Session.h"
+#include "session/Session.h"
 #include "transfer/core/FileIntake.h"
 
 #include <QDialog>
@@ -38,7 +38,7 @@ class FileListWidget;
 
 // What a file command works on: the list as the user sees it.
 struct FileSelection {
-    base::FileCategory category = base::FileCategory::None;
+    session::FileCategory category = session::FileCategory::None;
     std::vector<int> rows;          // selected rows, ascending
     std::vector<std::string> names; // the file names of those rows
     int caretRow = -1;              // the current entry, -1 when there is none
@@ -60,14 +60,14 @@ public:
     static constexpr int kCategoryPadding = 85; // blanks before each category pattern
     static inline const QString kHomePage = QStringLiteral("https://quillon.example.org/");
 
-    explicit MainWindow(base::Session& session, QWidget* parent = nullptr);
+    explicit MainWindow(session::Session& session, QWidget* parent = nullptr);
     ~MainWindow() override; // waits for a drop's copying to end
 
     void setHooks(MainWindowHooks hooks) { m_hooks = std::move(hooks); }
 
     // The pop-up of a category's commands, built afresh; nullptr for no category.
     // Its actions run the commands when triggered.
-    QMenu* buildFileMenu(base::FileCategory category, QWidget* parent);
+    QMenu* buildFileMenu(session::FileCategory category, QWidget* parent);
     // Shows the current category's menu at a screen point.
     void showFileMenu(const QPoint& screenPoint);
 
@@ -118,11 +118,11 @@ private:
     // Removes one listed file; false (after telling the user) when it could not be removed.
     bool removeListedFile(const std::filesystem::path& path);
     // Lists the category afresh with exactly these files selected (the first one current).
-    void showCategoryWithSelected(base::FileCategory category, const std::vector<std::string>& names);
+    void showCategoryWithSelected(session::FileCategory category, const std::vector<std::string>& names);
     // Lists what a drop copied and tells what it could not.
     void finishDrop();
 
-    base::Session& m_session;
+    session::Session& m_session;
     MainWindowHooks m_hooks;
     CategoryList* m_categories = nullptr;
     FileListWidget* m_files = nullptr;

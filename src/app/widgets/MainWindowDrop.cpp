@@ -38,12 +38,12 @@ std::vector<std::filesystem::path> localFilesOf(const QMimeData* data)
     return files;
 }
 
-std::optional<base::FileCategory> listedCategoryOf(base::DroppedKind kind)
+std::optional<session::FileCategory> listedCategoryOf(base::DroppedKind kind)
 {
     if (kind == base::DroppedKind::Song)
-        return base::FileCategory::Songs;
+        return session::FileCategory::Songs;
     if (kind == base::DroppedKind::RomImage)
-        return base::FileCategory::RomImages;
+        return session::FileCategory::RomImages;
     return std::nullopt; // curves and SysEx files are not listed here
 }
 
@@ -102,7 +102,11 @@ void MainWindow::dropFiles(const std::vector<std::filesystem::path>& files)
             const auto report = [&](std::size_t written) {
                 const int percent = static_cast<int>((done + written) * 100 / std::max<std::uintmax_t>(total, 1));
                 QMetaObject::invokeMethod(
-                    this, [this, percent] { if (m_dropProgress) m_dropProgress->setValue(percent); },
+                    this,
+                    [this, percent] {
+                        if (m_dropProgress)
+                            m_dropProgress->setValue(percent);
+                    },
                     Qt::QueuedConnection);
             };
             run->outcomes.push_back(transfer::takeIn(plan, report));
@@ -119,7 +123,7 @@ void MainWindow::finishDrop()
     delete m_dropProgress;
     m_dropProgress = nullptr;
 
-    std::optional<base::FileCategory> shownCategory;
+    std::optional<session::FileCategory> shownCategory;
     std::vector<std::string> newNames; // of the shown category
     std::string failures = run->failures;
     for (std::size_t i = 0; i < run->plans.size(); ++i) {
@@ -137,7 +141,7 @@ void MainWindow::finishDrop()
             newNames.push_back(name);
         if (outcome->format1Song)
             transfer::offerFormat0Copy(*this, m_session, name, [&](const std::string& copyName, const std::string&) {
-                if (shownCategory == base::FileCategory::Songs)
+                if (shownCategory == session::FileCategory::Songs)
                     newNames.push_back(copyName);
             });
     }
@@ -150,9 +154,9 @@ void MainWindow::finishDrop()
     emit dropTaken();
 }
 
-void MainWindow::showCategoryWithSelected(base::FileCategory category, const std::vector<std::string>& names)
+void MainWindow::showCategoryWithSelected(session::FileCategory category, const std::vector<std::string>& names)
 {
-    const int index = category == base::FileCategory::Songs ? 0 : 1;
+    const int index = category == session::FileCategory::Songs ? 0 : 1;
     if (m_categories->currentIndex() != index)
         m_categories->setCurrentIndex(index); // refills the list
     else

@@ -11,7 +11,7 @@ namespace quillon::app {
 
 namespace {
 
-MainWindowHooks programHooks(base::Session& session)
+MainWindowHooks programHooks(session::Session& session)
 {
     MainWindowHooks hooks;
     hooks.openCurveEditor = [&session](QWidget& parent) {

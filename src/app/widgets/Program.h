@@ -4,8 +4,8 @@
 // wired to the program's other windows (curve editor, player, Send commands).
 // Needs a QApplication; the program shows the window with exec().
 #include "app/widgets/MainWindow.h"
-#include "base/widgets/Session.h"
 #include "midi/io/MidiSystem.h"
+#include "session/Session.h"
 #include "ui/MessageService.h"
 
 #include <memory>
@@ -16,7 +16,7 @@ class Program {
 public:
     Program();
     MainWindow& mainWindow() { return m_window; }
-    base::Session& session() { return m_session; }
+    session::Session& session() { return m_session; }
 
     // The application's name, icon and desktop entry, set once before any window shows.
     static void setIdentity();
@@ -24,7 +24,7 @@ public:
 private:
     std::unique_ptr<midi::MidiSystem> m_midi;
     ui::DesktopMessageService m_messages;
-    base::Session m_session;
+    session::Session m_session;
     MainWindow m_window;
 };
 

@@ -5,7 +5,7 @@
 
 namespace quillon::app {
 
-void installSendHooks(MainWindowHooks& hooks, base::Session& session)
+void installSendHooks(MainWindowHooks& hooks, session::Session& session)
 {
     hooks.sendSongs = [&session](QWidget& parent, const FileSelection& selection) {
         // A format 0 copy made on the way is selected in the main window's list

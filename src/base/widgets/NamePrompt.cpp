@@ -18,7 +18,7 @@ namespace {
 QString qt(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
 } // namespace
 
-NameDialog::NameDialog(Session& session, QWidget* parent) : QDialog(parent), m_session(session)
+NameDialog::NameDialog(RunBasics& run, QWidget* parent) : QDialog(parent), m_run(run)
 {
     setWindowTitle(qt(text::kNamePromptTitle));
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
@@ -45,11 +45,11 @@ NameDialog::NameDialog(Session& session, QWidget* parent) : QDialog(parent), m_s
 
 void NameDialog::runFreshPrompt()
 {
-    NameDialog again(m_session, parentWidget());
+    NameDialog again(m_run, parentWidget());
     // Opened on top of this one, the fresh prompt would look like nothing happened.
     const int step = 2 * fontMetrics().height();
     again.move(pos() + QPoint(step, step));
-    m_session.messages().execDialog(again);
+    m_run.messages().execDialog(again);
 }
 
 bool NameDialog::syxFileExists(const std::string& name) const
@@ -57,7 +57,7 @@ bool NameDialog::syxFileExists(const std::string& name) const
     // Compared byte for byte, case included: "Song.syx" does not match "song".
     const std::string wanted = name + ".syx";
     std::error_code error;
-    for (std::filesystem::directory_iterator it(m_session.folders().syxFolder(), error), end; !error && it != end;
+    for (std::filesystem::directory_iterator it(m_run.folders().syxFolder(), error), end; !error && it != end;
          it.increment(error)) {
         if (it->path().filename().string() == wanted)
             return true;
@@ -68,7 +68,7 @@ bool NameDialog::syxFileExists(const std::string& name) const
 void NameDialog::accept()
 {
     const std::string name = m_name->text().toStdString();
-    ui::MessageService& messages = m_session.messages();
+    ui::MessageService& messages = m_run.messages();
     if (name.empty()) {
         messages.inform(this, text::kApplicationName, text::kEnterFileName, ui::MessageIcon::Stop);
         runFreshPrompt();
@@ -90,7 +90,7 @@ void NameDialog::accept()
         QDialog::accept();
         return;
     }
-    m_session.chosenName = name;
+    m_run.chosenName = name;
     QDialog::accept();
 }
 
@@ -116,16 +116,16 @@ ReplaceDialog::ReplaceDialog(QWidget* parent) : QDialog(parent)
     connect(m_no, &QPushButton::clicked, this, &QDialog::reject);
 }
 
-bool askForName(Session& session, QWidget* parent)
+bool askForName(RunBasics& run, QWidget* parent)
 {
-    NameDialog dialog(session, parent);
-    return session.messages().execDialog(dialog) == QDialog::Accepted;
+    NameDialog dialog(run, parent);
+    return run.messages().execDialog(dialog) == QDialog::Accepted;
 }
 
-bool askToReplace(Session& session, QWidget* parent)
+bool askToReplace(RunBasics& run, QWidget* parent)
 {
     ReplaceDialog dialog(parent);
-    return session.messages().execDialog(dialog) == QDialog::Accepted;
+    return run.messages().execDialog(dialog) == QDialog::Accepted;
 }
 
 } // namespace quillon::base

@@ -7,9 +7,9 @@
 // or that the file system cannot store is reported and this prompt stays open;
 // a name whose ".syx" file exists in the syx folder (exact case) is accepted
 // only after a Yes, otherwise a fresh prompt is run. An accepted name is left
-// in Session::chosenName; the dialog ends with OK in every case but its own
-// Cancel, so callers read the name from the session.
-#include "base/widgets/Session.h"
+// in RunBasics::chosenName; the dialog ends with OK in every case but its own
+// Cancel, so callers read the name from there.
+#include "base/widgets/RunBasics.h"
 
 #include <QDialog>
 
@@ -21,7 +21,7 @@ namespace quillon::base {
 class NameDialog : public QDialog {
     Q_OBJECT
 public:
-    explicit NameDialog(Session& session, QWidget* parent = nullptr);
+    explicit NameDialog(RunBasics& run, QWidget* parent = nullptr);
 
     QLineEdit& nameField() const { return *m_name; }
     QPushButton& okButton() const { return *m_ok; }
@@ -31,11 +31,11 @@ public slots:
     void accept() override;
 
 private:
-    // Runs a new prompt like this one; its outcome only shows in the session.
+    // Runs a new prompt like this one; its outcome only shows in chosenName.
     void runFreshPrompt();
     bool syxFileExists(const std::string& name) const;
 
-    Session& m_session;
+    RunBasics& m_run;
     QLineEdit* m_name = nullptr;
     QPushButton* m_ok = nullptr;
     QPushButton* m_cancel = nullptr;
@@ -55,9 +55,9 @@ private:
     QPushButton* m_no = nullptr;
 };
 
-// Runs the name prompt through the session's message service; true for OK.
-bool askForName(Session& session, QWidget* parent);
+// Runs the name prompt through the run's message service; true for OK.
+bool askForName(RunBasics& run, QWidget* parent);
 // Runs the replace prompt; true for Yes.
-bool askToReplace(Session& session, QWidget* parent);
+bool askToReplace(RunBasics& run, QWidget* parent);
 
 } // namespace quillon::base

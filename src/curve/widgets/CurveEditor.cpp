@@ -96,7 +96,7 @@ int selectedRowOf(const QListWidget& list)
 
 } // namespace
 
-CurveEditor::CurveEditor(base::Session& session, QWidget* parent) : QDialog(parent), m_session(session)
+CurveEditor::CurveEditor(session::Session& session, QWidget* parent) : QDialog(parent), m_session(session)
 {
     setWindowTitle(QStringLiteral("V.Curve"));
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |

@@ -20,8 +20,8 @@
 // shows where each struck key lands under the present curve. The input is
 // open only while the box is checked and the window is up: closing the window
 // closes it, so a transfer started afterwards finds the input free.
-#include "base/widgets/Session.h"
 #include "curve/widgets/CurveEditorState.h"
+#include "session/Session.h"
 
 #include <QDialog>
 #include <QString>
@@ -55,7 +55,7 @@ class CurveEditor : public QDialog {
 public:
     enum class ActiveList { None = 0, Presets = 1, Files = 2 };
 
-    explicit CurveEditor(base::Session& session, QWidget* parent = nullptr);
+    explicit CurveEditor(session::Session& session, QWidget* parent = nullptr);
     ~CurveEditor() override;
 
     // The state behind the window (working curve, slots, switches, drag).
@@ -134,7 +134,7 @@ private:
     std::optional<std::string> listedFile(const std::string& entry) const;
     void showFailure(const std::string& text);
 
-    base::Session& m_session;
+    session::Session& m_session;
     CurveEditorState m_state;
     ActiveList m_activeList = ActiveList::None;
     QString m_fileName;

@@ -1,14 +1,14 @@
 #include "curve/widgets/CurveSender.h"
 
 #include "base/core/Messages.h"
-#include "base/widgets/Session.h"
 #include "curve/core/CurveMessage.h"
+#include "session/Session.h"
 #include "ui/MessageService.h"
 #include "ui/PercentBar.h"
 
 namespace quillon::curve {
 
-CurveSender::CurveSender(base::Session& session, QWidget& window, ui::PercentBar& bar)
+CurveSender::CurveSender(session::Session& session, QWidget& window, ui::PercentBar& bar)
     : m_session(session), m_window(window), m_bar(bar)
 {
     m_pause.setSingleShot(true);

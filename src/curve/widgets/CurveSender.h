@@ -18,7 +18,7 @@
 
 class QWidget;
 
-namespace quillon::base {
+namespace quillon::session {
 class Session;
 }
 namespace quillon::ui {
@@ -33,7 +33,7 @@ public:
     static constexpr std::chrono::milliseconds kPause{400};
 
     // window: parent of the message boxes; bar: moved to its end after a send.
-    CurveSender(base::Session& session, QWidget& window, ui::PercentBar& bar);
+    CurveSender(session::Session& session, QWidget& window, ui::PercentBar& bar);
 
     // Sends at once; returns when the message has been handed over or refused.
     void sendNow(const Table& table);
@@ -51,7 +51,7 @@ signals:
 private:
     void sendFirstWaiting();
 
-    base::Session& m_session;
+    session::Session& m_session;
     QWidget& m_window;
     ui::PercentBar& m_bar;
     QTimer m_pause;

@@ -1,13 +1,13 @@
 #include "curve/widgets/MonitorFeed.h"
 
-#include "base/widgets/Session.h"
 #include "midi/io/MidiInputPump.h"
+#include "session/Session.h"
 
 #include <QMetaObject>
 
 namespace quillon::curve {
 
-MonitorFeed::MonitorFeed(base::Session& session, QObject* parent) : QObject(parent), m_session(session) {}
+MonitorFeed::MonitorFeed(session::Session& session, QObject* parent) : QObject(parent), m_session(session) {}
 
 MonitorFeed::~MonitorFeed() { stop(); }
 

@@ -11,7 +11,7 @@
 
 #include <QObject>
 
-namespace quillon::base {
+namespace quillon::session {
 class Session;
 }
 namespace quillon::midi {
@@ -25,7 +25,7 @@ class MonitorFeed : public QObject {
 public:
     enum class Start { Started, NotChosen, NotOpened };
 
-    explicit MonitorFeed(base::Session& session, QObject* parent = nullptr);
+    explicit MonitorFeed(session::Session& session, QObject* parent = nullptr);
     ~MonitorFeed() override;
 
     // Forgets earlier keys and opens the session's input choice.
@@ -43,7 +43,7 @@ signals:
 private:
     void onShortMessage(quint32 packed);
 
-    base::Session& m_session;
+    session::Session& m_session;
     midi::MidiInputPump* m_input = nullptr; // made on first start; null without a MIDI system
     VelocityMonitor m_monitor;
     bool m_announcePending = false;

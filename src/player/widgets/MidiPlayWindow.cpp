@@ -45,7 +45,7 @@ std::shared_ptr<OutputSink> makeFluidSynth(QString& silentReason)
 
 } // namespace
 
-MidiPlayWindow::MidiPlayWindow(base::Session& session, MidiPlayOptions options, QWidget* parent)
+MidiPlayWindow::MidiPlayWindow(session::Session& session, MidiPlayOptions options, QWidget* parent)
     : QDialog(parent), m_session(session), m_options(std::move(options))
 {
     setWindowTitle(qt(text::kPlayerTitle));
@@ -204,8 +204,8 @@ QPushButton& MidiPlayWindow::button(const QString& text) const
 void MidiPlayWindow::fillSongList()
 {
     m_songs->clear();
-    const base::PlayHandOver& handOver = m_session.playHandOver;
-    if (handOver.category == base::PlayHandOver::kSongsOfMidFolder) {
+    const session::PlayHandOver& handOver = m_session.playHandOver;
+    if (handOver.category == session::PlayHandOver::kSongsOfMidFolder) {
         const listing::FileList files =
             listing::listFolder(m_session.folders().songFolder(), DataFolders::kSongPattern);
         if (files.tooMany)
@@ -416,7 +416,7 @@ void MidiPlayWindow::done(int result)
     QDialog::done(result);
 }
 
-void runMidiPlayWindow(base::Session& session, QWidget& parent)
+void runMidiPlayWindow(session::Session& session, QWidget& parent)
 {
     MidiPlayWindow window(session, {}, &parent);
     session.messages().execDialog(window);

@@ -9,9 +9,9 @@
 // From the keyboard: Space plays and pauses, Left and Right skip as "<<" and
 // ">>" do, Enter plays the selected song. The context menu can also have the
 // list played through: when a song ends, the next one starts.
-#include "base/widgets/Session.h"
 #include "player/engine/Clock.h"
 #include "player/engine/SongPlayer.h"
+#include "session/Session.h"
 
 #include <QDialog>
 #include <QString>
@@ -42,7 +42,7 @@ public:
     static constexpr int kSkipSeconds = 8;
     static constexpr int kTickMs = 1000;
 
-    MidiPlayWindow(base::Session& session, MidiPlayOptions options = {}, QWidget* parent = nullptr);
+    MidiPlayWindow(session::Session& session, MidiPlayOptions options = {}, QWidget* parent = nullptr);
     ~MidiPlayWindow() override;
 
     // The window's controls and commands, as the buttons, the list and the slider use them.
@@ -93,7 +93,7 @@ private:
     void halt();
     void addKeys();
 
-    base::Session& m_session;
+    session::Session& m_session;
     bool m_colouring = false; // while applyColours sets the palettes
     std::unique_ptr<Clock> m_ownClock;
     Clock* m_clock;
@@ -118,6 +118,6 @@ private:
 };
 
 // What the main window's "&MidiPlay" runs: the window, modal, on the session's hand-over values.
-void runMidiPlayWindow(base::Session& session, QWidget& parent);
+void runMidiPlayWindow(session::Session& session, QWidget& parent);
 
 } // namespace quillon::player

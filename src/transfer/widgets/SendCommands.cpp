@@ -1,8 +1,8 @@
 #include "transfer/widgets/SendCommands.h"
 
 #include "base/core/Messages.h"
-#include "base/widgets/Session.h"
 #include "player/core/Format0Converter.h"
+#include "session/Session.h"
 #include "transfer/core/SongCheck.h"
 #include "transfer/widgets/SendFileDialog.h"
 #include "ui/MessageService.h"
@@ -23,7 +23,7 @@ void reportRefusal(QWidget& parent, ui::MessageService& messages, const Preparat
 
 } // namespace
 
-void offerFormat0Copy(QWidget& parent, base::Session& session, const std::string& fileName,
+void offerFormat0Copy(QWidget& parent, session::Session& session, const std::string& fileName,
                       const ShowNewSong& showNewSong)
 {
     auto& messages = session.messages();
@@ -43,7 +43,7 @@ void offerFormat0Copy(QWidget& parent, base::Session& session, const std::string
 
 namespace {
 
-bool confirm(QWidget& parent, base::Session& session, const Preparation& preparation,
+bool confirm(QWidget& parent, session::Session& session, const Preparation& preparation,
              const ShowNewSong& showNewSong = {})
 {
     session.transfers = preparation.list;
@@ -56,7 +56,7 @@ bool confirm(QWidget& parent, base::Session& session, const Preparation& prepara
     return session.messages().askYesNo(&parent, text::kProgramTitle, text::kConfirmSend, ui::MessageIcon::Stop);
 }
 
-void runDialog(QWidget& parent, base::Session& session)
+void runDialog(QWidget& parent, session::Session& session)
 {
     SendFileDialog dialog(session, &parent);
     session.messages().execDialog(dialog);
@@ -64,25 +64,25 @@ void runDialog(QWidget& parent, base::Session& session)
 
 } // namespace
 
-bool confirmSongSend(QWidget& parent, base::Session& session, const std::vector<std::string>& names,
+bool confirmSongSend(QWidget& parent, session::Session& session, const std::vector<std::string>& names,
                      const ShowNewSong& showNewSong)
 {
     return confirm(parent, session, prepareSongs(DiskFiles(), session.folders().songFolder(), names), showNewSong);
 }
 
-bool confirmRomSend(QWidget& parent, base::Session& session, const std::vector<std::string>& names)
+bool confirmRomSend(QWidget& parent, session::Session& session, const std::vector<std::string>& names)
 {
     return confirm(parent, session, prepareRomImage(DiskFiles(), session.folders().romFolder(), names));
 }
 
-void sendSongs(QWidget& parent, base::Session& session, const std::vector<std::string>& names,
+void sendSongs(QWidget& parent, session::Session& session, const std::vector<std::string>& names,
                const ShowNewSong& showNewSong)
 {
     if (confirmSongSend(parent, session, names, showNewSong))
         runDialog(parent, session);
 }
 
-void sendRomImage(QWidget& parent, base::Session& session, const std::vector<std::string>& names)
+void sendRomImage(QWidget& parent, session::Session& session, const std::vector<std::string>& names)
 {
     if (confirmRomSend(parent, session, names))
         runDialog(parent, session);

@@ -13,7 +13,7 @@
 
 class QWidget;
 
-namespace quillon::base {
+namespace quillon::session {
 class Session;
 }
 
@@ -27,19 +27,19 @@ using ShowNewSong = std::function<void(const std::string& copyName, const std::s
 // Asks whether to copy a song of the song folder into a new format 0 file
 // beside it; on Yes makes the copy and hands its name on, or tells why it
 // could not be made.
-void offerFormat0Copy(QWidget& parent, base::Session& session, const std::string& fileName,
+void offerFormat0Copy(QWidget& parent, session::Session& session, const std::string& fileName,
                       const ShowNewSong& showNewSong);
 
 // The checks and the confirmation; true when the user answered Yes. The
 // session's transfer list holds every file that passed, even after a refusal.
 // After a format refusal the copy is offered; showNewSong may be empty.
-bool confirmSongSend(QWidget& parent, base::Session& session, const std::vector<std::string>& names,
+bool confirmSongSend(QWidget& parent, session::Session& session, const std::vector<std::string>& names,
                      const ShowNewSong& showNewSong = {});
-bool confirmRomSend(QWidget& parent, base::Session& session, const std::vector<std::string>& names);
+bool confirmRomSend(QWidget& parent, session::Session& session, const std::vector<std::string>& names);
 
 // The whole commands: the checks, then the Send File window, run modally.
-void sendSongs(QWidget& parent, base::Session& session, const std::vector<std::string>& names,
+void sendSongs(QWidget& parent, session::Session& session, const std::vector<std::string>& names,
                const ShowNewSong& showNewSong = {});
-void sendRomImage(QWidget& parent, base::Session& session, const std::vector<std::string>& names);
+void sendRomImage(QWidget& parent, session::Session& session, const std::vector<std::string>& names);
 
 } // namespace quillon::transfer

@@ -1,10 +1,10 @@
 #include "transfer/widgets/SendFileDialog.h"
 
 #include "base/core/Messages.h"
-#include "base/widgets/Session.h"
 #include "midi/io/MidiInputPump.h"
 #include "midi/io/MidiSystem.h"
 #include "midi/io/StallWatch.h"
+#include "session/Session.h"
 #include "transfer/core/FileAccess.h"
 #include "transfer/core/TransferSnapshot.h"
 #include "ui/DialogUnits.h"
@@ -47,7 +47,7 @@ std::optional<std::uintmax_t> fileLength(const std::filesystem::path& path)
 
 } // namespace
 
-SendFileDialog::SendFileDialog(base::Session& session, QWidget* parent)
+SendFileDialog::SendFileDialog(session::Session& session, QWidget* parent)
     : QDialog(parent), m_session(session), m_transfers(session.transfers),
       m_recorder([this](const std::string& fileName) {
           if (m_snapshot) {

@@ -18,11 +18,11 @@
 // any block was answered. When a run ends (finished, stopped, or the window closed in the
 // middle) one line per file is appended to the data folder's transfer log;
 // a log that cannot be written is left alone without a word.
-#include "midi/io/PacedOutput.h"
 #include "midi/io/StallWatch.h"
 #include "transfer/core/TransferHandshake.h"
 #include "transfer/core/TransferReport.h"
 #include "transfer/core/TransferSnapshot.h"
+#include "transfer/io/PacedOutput.h"
 
 #include <QDialog>
 #include <QTimer>
@@ -36,7 +36,7 @@
 class QLabel;
 class QPushButton;
 
-namespace quillon::base {
+namespace quillon::session {
 class Session;
 }
 namespace quillon::midi {
@@ -63,7 +63,7 @@ public:
     // How often the rate and time left are worked out afresh while sending.
     static constexpr std::chrono::milliseconds kDefaultRateInterval{250};
 
-    explicit SendFileDialog(base::Session& session, QWidget* parent = nullptr);
+    explicit SendFileDialog(session::Session& session, QWidget* parent = nullptr);
     ~SendFileDialog() override;
 
     // How long without a reply before the status line says the keyboard is silent.
@@ -113,7 +113,7 @@ private:
     // The snapshot taken at Send refused a file: say so; nothing is sent.
     void refuseSnapshot();
 
-    base::Session& m_session;
+    session::Session& m_session;
     TransferList m_transfers;
     ui::EditableList* m_list = nullptr;
     ui::FittingLabel* m_status = nullptr;
@@ -124,7 +124,7 @@ private:
 
     std::shared_ptr<const TransferSnapshot> m_snapshot;
     std::unique_ptr<TransferHandshake> m_handshake;
-    midi::PacedOutput m_output;
+    transfer::PacedOutput m_output;
     midi::MidiInputPump* m_input = nullptr;
     bool m_active = false;
     // Replies that arrive while a message box of this window is open wait here,

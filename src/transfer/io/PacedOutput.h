@@ -13,46 +13,44 @@
 #include <vector>
 
 namespace quillon::transfer {
-class TransferHandshake;
-}
 
-namespace quillon::midi {
+class TransferHandshake;
 
 class PacedOutput {
 public:
     // nullptr = no port yet (every send fails to open).
-    explicit PacedOutput(std::unique_ptr<OutputConnection> output = nullptr) : m_output(std::move(output)) {}
+    explicit PacedOutput(std::unique_ptr<midi::OutputConnection> output = nullptr) : m_output(std::move(output)) {}
     ~PacedOutput() { takeBack(); }
     PacedOutput(const PacedOutput&) = delete;
     PacedOutput& operator=(const PacedOutput&) = delete;
 
-    void reset(std::unique_ptr<OutputConnection> output)
+    void reset(std::unique_ptr<midi::OutputConnection> output)
     {
         takeBack();
         m_output = std::move(output);
     }
     bool isOpen() const { return m_output != nullptr; }
-    OutputConnection* connection() const { return m_output.get(); }
+    midi::OutputConnection* connection() const { return m_output.get(); }
 
     // Leaves `message` to go out when `input` receives Note On `replyNote`;
     // nothing when a message is armed already or the port cannot.
-    void arm(InputConnection& input, std::uint8_t replyNote, std::span<const std::uint8_t> message);
+    void arm(midi::InputConnection& input, std::uint8_t replyNote, std::span<const std::uint8_t> message);
     bool armed() const { return m_armed.has_value(); }
     // Arms what the keyboard's next expected reply will make `handshake` send,
     // if anything; asks the handshake only when nothing is armed and the port is open.
-    void armNextOf(InputConnection& input, const transfer::TransferHandshake& handshake);
+    void armNextOf(midi::InputConnection& input, const TransferHandshake& handshake);
 
     // Sends `message`, or, when the armed message already left, counts it as
     // sent if it is exactly this one. Had another left (a repeated reply
     // overtook the exchange), the order on the wire is broken: SendFailed.
-    SendResult send(std::span<const std::uint8_t> message);
+    midi::SendResult send(std::span<const std::uint8_t> message);
 
     // Ends an armed message that has not left; it cannot leave afterwards.
     void takeBack();
 
 private:
-    std::unique_ptr<OutputConnection> m_output;
+    std::unique_ptr<midi::OutputConnection> m_output;
     std::optional<std::vector<std::uint8_t>> m_armed;
 };
 
-} // namespace quillon::midi
+} // namespace quillon::transfer

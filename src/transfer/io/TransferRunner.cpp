@@ -1,15 +1,15 @@
-#include "midi/io/TransferRunner.h"
+#include "transfer/io/TransferRunner.h"
 
 #include "base/core/Messages.h"
-#include "midi/io/PacedOutput.h"
 #include "midi/io/StallWatch.h"
+#include "transfer/io/PacedOutput.h"
 
 #include <algorithm>
 #include <condition_variable>
 #include <deque>
 #include <mutex>
 
-namespace quillon::midi {
+namespace quillon::transfer {
 
 namespace {
 
@@ -113,7 +113,7 @@ std::string_view outcomeName(TransferOutcome outcome)
     return "unknown";
 }
 
-TransferReport runTransfer(MidiSystem& system, transfer::TransferHandshake& handshake, const TransferOptions& options)
+TransferReport runTransfer(midi::MidiSystem& system, TransferHandshake& handshake, const TransferOptions& options)
 {
     const auto started = std::chrono::steady_clock::now();
     TransferReport report;
@@ -144,22 +144,23 @@ TransferReport runTransfer(MidiSystem& system, transfer::TransferHandshake& hand
         output.connection()->tolerateStall(options.replyTimeout);
     }
 
-    StallWatch watch(kServerCheck);
+    midi::StallWatch watch(kServerCheck);
     watch.restart(system);
     // The server's clock is asked of the output's backend, named once here.
-    const PortRef outputPort = system.resolve(options.output, Direction::Output).value_or(options.output.port);
+    const midi::PortRef outputPort =
+        system.resolve(options.output, midi::Direction::Output).value_or(options.output.port);
     bool lastSentBlock = false;
     const auto stalled = [&](TransferOutcome outcome) {
         report.stall = watch.diagnose(system, options.output, options.input, lastSentBlock);
-        return finish(outcome, stallNotice(report.stall, text::kStallKeyboardSilent));
+        return finish(outcome, midi::stallNotice(report.stall, text::kStallKeyboardSilent));
     };
-    transfer::Actions actions = std::move(*first);
+    Actions actions = std::move(*first);
     unsigned progressRange = 0;
     const auto send = [&](const frame::Bytes& bytes) {
         if (output.isOpen())
             return output.send(bytes);
         const auto once = system.openOutput(options.output);
-        return once ? once->send(bytes) : SendResult::OpenFailed;
+        return once ? once->send(bytes) : midi::SendResult::OpenFailed;
     };
     const WakeOnStop stop(options.stop, replies);
     // Ended from outside: what the next reply would have released is taken back, and
@@ -167,38 +168,38 @@ TransferReport runTransfer(MidiSystem& system, transfer::TransferHandshake& hand
     const auto interrupted = [&] {
         output.takeBack();
         for (const auto& action : handshake.interrupt())
-            if (const auto* message = std::get_if<transfer::SendMessage>(&action))
+            if (const auto* message = std::get_if<SendMessage>(&action))
                 (void)send(message->bytes);
         return finish(TransferOutcome::Interrupted, "");
     };
     while (true) {
         for (auto& action : actions) {
-            if (auto* message = std::get_if<transfer::SendMessage>(&action)) {
-                const SendResult result = send(message->bytes);
-                if (result == SendResult::OpenFailed)
+            if (auto* message = std::get_if<SendMessage>(&action)) {
+                const midi::SendResult result = send(message->bytes);
+                if (result == midi::SendResult::OpenFailed)
                     return finish(TransferOutcome::NoOutput, "");
-                if (result != SendResult::Sent)
+                if (result != midi::SendResult::Sent)
                     return stalled(TransferOutcome::SendFailed);
-                lastSentBlock = statusInsideSysEx(message->bytes);
+                lastSentBlock = midi::statusInsideSysEx(message->bytes);
                 if (options.onSent)
                     options.onSent(message->bytes);
                 ++report.messagesSent;
                 report.bytesSent += message->bytes.size();
-            } else if (auto* range = std::get_if<transfer::SetProgressRange>(&action)) {
+            } else if (auto* range = std::get_if<SetProgressRange>(&action)) {
                 progressRange = range->maximum;
                 if (options.onProgress)
                     options.onProgress(0, progressRange);
-            } else if (auto* position = std::get_if<transfer::SetProgressPosition>(&action)) {
+            } else if (auto* position = std::get_if<SetProgressPosition>(&action)) {
                 if (options.onProgress)
                     options.onProgress(position->position, progressRange);
-            } else if (auto* status = std::get_if<transfer::SetStatus>(&action)) {
+            } else if (auto* status = std::get_if<SetStatus>(&action)) {
                 if (options.onStatus)
                     options.onStatus(status->text);
-            } else if (std::holds_alternative<transfer::CloseInput>(action)) {
+            } else if (std::holds_alternative<CloseInput>(action)) {
                 input->close();
-            } else if (std::holds_alternative<transfer::Finished>(action)) {
+            } else if (std::holds_alternative<Finished>(action)) {
                 // Later actions (the closing control message) are still carried out.
-            } else if (auto* stopped = std::get_if<transfer::Stopped>(&action)) {
+            } else if (auto* stopped = std::get_if<Stopped>(&action)) {
                 return finish(TransferOutcome::FileUnreadable, stopped->fileName + ": " + stopped->detail);
             }
         }
@@ -229,4 +230,4 @@ TransferReport runTransfer(MidiSystem& system, transfer::TransferHandshake& hand
     }
 }
 
-} // namespace quillon::midi
+} // namespace quillon::transfer

@@ -1,18 +1,18 @@
-#include "midi/io/PacedOutput.h"
+#include "transfer/io/PacedOutput.h"
 
 #include "transfer/core/TransferHandshake.h"
 
 #include <algorithm>
 
-namespace quillon::midi {
+namespace quillon::transfer {
 
-void PacedOutput::arm(InputConnection& input, std::uint8_t replyNote, std::span<const std::uint8_t> message)
+void PacedOutput::arm(midi::InputConnection& input, std::uint8_t replyNote, std::span<const std::uint8_t> message)
 {
     if (m_output && !m_armed && m_output->sendOnReply(input, replyNote, message))
         m_armed.emplace(message.begin(), message.end());
 }
 
-void PacedOutput::armNextOf(InputConnection& input, const transfer::TransferHandshake& handshake)
+void PacedOutput::armNextOf(midi::InputConnection& input, const TransferHandshake& handshake)
 {
     if (!m_output || m_armed)
         return;
@@ -20,17 +20,17 @@ void PacedOutput::armNextOf(InputConnection& input, const transfer::TransferHand
         arm(input, next->replyNote, next->bytes);
 }
 
-SendResult PacedOutput::send(std::span<const std::uint8_t> message)
+midi::SendResult PacedOutput::send(std::span<const std::uint8_t> message)
 {
     if (!m_output)
-        return SendResult::OpenFailed;
+        return midi::SendResult::OpenFailed;
     if (!m_armed)
         return m_output->send(message);
     const bool same = std::ranges::equal(*m_armed, message);
     m_armed.reset();
-    if (m_output->takeBackReplySend() != SendResult::Sent)
+    if (m_output->takeBackReplySend() != midi::SendResult::Sent)
         return m_output->send(message);
-    return same ? SendResult::Sent : SendResult::SendFailed;
+    return same ? midi::SendResult::Sent : midi::SendResult::SendFailed;
 }
 
 void PacedOutput::takeBack()
@@ -41,4 +41,4 @@ void PacedOutput::takeBack()
     }
 }
 
-} // namespace quillon::midi
+} // namespace quillon::transfer

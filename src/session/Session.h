@@ -1,20 +1,16 @@
 #pragma once
 // The one object that holds what a run of Quillon remembers between windows:
 // the chosen MIDI ports, the main window's file category, the transfer list,
-// the player's hand-over values and the name accepted by the last name prompt.
-// Windows get it handed in. Nothing here is saved: every run starts afresh
-// (no port chosen, songs shown).
-#include "base/core/DataFolders.h"
+// the player's hand-over values and (from RunBasics) the message service, the
+// data folders and the name accepted by the last name prompt. Windows get it
+// handed in. Nothing here is saved: every run starts afresh (no port chosen,
+// songs shown). It sits above the MIDI layer and the transfer core and below
+// the areas' windows.
+#include "base/widgets/RunBasics.h"
 #include "midi/io/MidiSystem.h"
 #include "transfer/core/TransferList.h"
 
-#include <string>
-
-namespace quillon::ui {
-class MessageService;
-}
-
-namespace quillon::base {
+namespace quillon::session {
 
 // The main window's two kinds of files; the numbers are the category's values.
 enum class FileCategory { None = 0, Songs = 1, RomImages = 2 };
@@ -26,28 +22,21 @@ struct PlayHandOver {
     int index = -1;
 };
 
-class Session {
+class Session : public base::RunBasics {
 public:
     // midi may be null for windows that never touch ports (and in their tests).
     Session(midi::MidiSystem* midi, ui::MessageService& messages, DataFolders folders = DataFolders());
 
     midi::MidiSystem* midi() const { return m_midi; }
-    ui::MessageService& messages() const { return *m_messages; }
-
-    // The data folder, relative to the working directory unless given a base.
-    const DataFolders& folders() const { return m_folders; }
 
     midi::PortChoice outputChoice; // NotChosen until the Set device dialog is confirmed
     midi::PortChoice inputChoice;  // NotChosen until the Set device dialog is confirmed
     FileCategory category = FileCategory::Songs;
     transfer::TransferList transfers; // what the next Send File window sends
     PlayHandOver playHandOver;
-    std::string chosenName; // empty until a name prompt accepts one
 
 private:
     midi::MidiSystem* m_midi;
-    ui::MessageService* m_messages;
-    DataFolders m_folders;
 };
 
-} // namespace quillon::base
+} // namespace quillon::session

@@ -13,7 +13,7 @@
 #include <mutex>
 #include <string>
 
-namespace quillon::midi {
+namespace quillon::transfer {
 
 // Ends a run under way from another thread (quillon-cli's signal thread) as
 // Cancel ends one in the window: the run stops waiting at once, sends the
@@ -32,8 +32,8 @@ private:
 };
 
 struct TransferOptions {
-    PortChoice output;
-    PortChoice input;
+    midi::PortChoice output;
+    midi::PortChoice input;
     // How long the keyboard may take to answer a message before the run gives up.
     std::chrono::milliseconds replyTimeout{5000};
     // Keep one output connection for the whole transfer (faster) instead of
@@ -61,14 +61,14 @@ enum class TransferOutcome {
 struct TransferReport {
     TransferOutcome outcome = TransferOutcome::Finished;
     std::string detail;
-    Stall stall; // why, for NoReply and SendFailed
+    midi::Stall stall; // why, for NoReply and SendFailed
     unsigned messagesSent = 0;
     std::uint64_t bytesSent = 0;
     std::chrono::nanoseconds elapsed{0};
 };
 
-TransferReport runTransfer(MidiSystem& system, transfer::TransferHandshake& handshake, const TransferOptions& options);
+TransferReport runTransfer(midi::MidiSystem& system, TransferHandshake& handshake, const TransferOptions& options);
 
 std::string_view outcomeName(TransferOutcome outcome);
 
-} // namespace quillon::midi
+} // namespace quillon::transfer

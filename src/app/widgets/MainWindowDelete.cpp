@@ -76,9 +76,9 @@ void MainWindow::deleteFromKeyboard()
 {
     if (m_files->currentRow() < 0 || m_files->selectedRows().empty())
         return;
-    if (m_session.category == base::FileCategory::Songs)
+    if (m_session.category == session::FileCategory::Songs)
         deleteSelectedSongs();
-    else if (m_session.category == base::FileCategory::RomImages)
+    else if (m_session.category == session::FileCategory::RomImages)
         deleteCaretRomImage();
 }
 

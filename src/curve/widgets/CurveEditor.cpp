@@ -1,16 +1,16 @@
+// The curve editor's window: its controls, the state they show, the drawing
+// area and the velocity monitor. The history, the context menu and the file
+// commands have files of their own (CurveEditorHistory, CurveEditorMenu,
+// CurveEditorFiles).
 #include "curve/widgets/CurveEditor.h"
 
-#include "base/core/FileListing.h"
 #include "base/core/Messages.h"
-#include "base/widgets/NamePrompt.h"
-#include "curve/core/CurveFile.h"
 #include "curve/core/Presets.h"
 #include "curve/widgets/CurveCanvas.h"
 #include "curve/widgets/CurveSender.h"
 #include "curve/widgets/MonitorFeed.h"
 #include "ui/ColourListBox.h"
 #include "ui/DialogUnits.h"
-#include "ui/ListedFile.h"
 #include "ui/MessageService.h"
 #include "ui/PercentBar.h"
 
@@ -19,14 +19,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QMenu>
 #include <QPushButton>
-#include <QUndoCommand>
 #include <QUndoStack>
-
-#include <filesystem>
-#include <functional>
-#include <system_error>
 
 namespace quillon::curve {
 
@@ -61,37 +55,6 @@ ui::DialogUnits layoutUnits(const QFont& windowFont)
             return units;
     }
     return ui::DialogUnits(windowFont);
-}
-
-QString slotName(std::size_t slot) { return QStringLiteral("Curve%1").arg(slot + 1); }
-
-// One step of the working curve's history. Pushing it finds its change made
-// already, so its first redo does nothing.
-class CurveStep : public QUndoCommand {
-public:
-    CurveStep(const QString& what, KeyPoints before, KeyPoints after, std::function<void(const KeyPoints&)> show)
-        : QUndoCommand(what), m_before(before), m_after(after), m_show(std::move(show))
-    {
-    }
-    void undo() override { m_show(m_before); }
-    void redo() override
-    {
-        if (m_pushed)
-            m_show(m_after);
-        m_pushed = true;
-    }
-
-private:
-    KeyPoints m_before;
-    KeyPoints m_after;
-    std::function<void(const KeyPoints&)> m_show;
-    bool m_pushed = false;
-};
-
-int selectedRowOf(const QListWidget& list)
-{
-    const int row = list.currentRow();
-    return row >= 0 && list.item(row)->isSelected() ? row : -1;
 }
 
 } // namespace
@@ -299,18 +262,6 @@ void CurveEditor::resetEditor()
     showMembers();
 }
 
-void CurveEditor::fillFileList()
-{
-    const listing::FileList listed = listing::listFolder(m_session.folders().curveFolder(), DataFolders::kCurvePattern);
-    m_fillingLists = true;
-    m_files->clear();
-    for (const std::string& name : listed.names)
-        ui::addListedFile(*m_files, name);
-    m_fillingLists = false;
-    if (listed.tooMany)
-        m_session.messages().inform(this, text::kApplicationName, text::kTooManyFiles, ui::MessageIcon::None);
-}
-
 void CurveEditor::redraw()
 {
     CurvePicture picture = m_state.picture();
@@ -351,43 +302,6 @@ void CurveEditor::showProgressAtZero()
 void CurveEditor::showFailure(const std::string& message)
 {
     m_session.messages().inform(this, text::kApplicationName, message, ui::MessageIcon::Stop);
-}
-
-// --- lists --------------------------------------------------------------------
-
-int CurveEditor::selectedPreset() const { return selectedRowOf(*m_presets); }
-int CurveEditor::selectedFile() const { return selectedRowOf(*m_files); }
-
-void CurveEditor::onPresetChosen() { chooseEntry(ActiveList::Presets); }
-void CurveEditor::onFileChosen() { chooseEntry(ActiveList::Files); }
-
-// The chosen list's entry becomes the file name and the other list lets go of
-// its selection; only a file can be deleted.
-void CurveEditor::chooseEntry(ActiveList list)
-{
-    const bool presets = list == ActiveList::Presets;
-    QListWidget& chosen = presets ? static_cast<QListWidget&>(*m_presets) : *m_files;
-    QListWidget& other = presets ? *m_files : static_cast<QListWidget&>(*m_presets);
-    const int row = selectedRowOf(chosen);
-    if (m_fillingLists || row < 0)
-        return;
-    m_fileName = chosen.item(row)->text();
-    m_activeList = list;
-    m_deleteButton->setEnabled(!presets);
-    m_fillingLists = true;
-    other.clearSelection();
-    other.setCurrentRow(-1);
-    m_fillingLists = false;
-    m_fileNameField->setText(m_fileName);
-}
-
-std::optional<std::string> CurveEditor::listedFile(const std::string& entry) const
-{
-    const QString wanted = QString::fromStdString(entry);
-    for (int row = 0; row < m_files->count(); ++row)
-        if (m_files->item(row)->text().compare(wanted, Qt::CaseInsensitive) == 0)
-            return ui::listedFileName(*m_files->item(row));
-    return std::nullopt;
 }
 
 // --- drawing area ---------------------------------------------------------------
@@ -435,47 +349,6 @@ void CurveEditor::onKeyPointNudged(int index, int right, int up)
     onCanvasReleased(to);
 }
 
-void CurveEditor::onContextMenu(QPoint globalPosition)
-{
-    QMenu* menu = buildContextMenu(this);
-    m_session.messages().execMenu(*menu, globalPosition);
-    menu->deleteLater();
-}
-
-QMenu* CurveEditor::buildContextMenu(QWidget* parent)
-{
-    auto* menu = new QMenu(parent);
-    const KeptCurves& kept = m_state.keptCurves();
-    connect(menu->addAction(QStringLiteral("&New")), &QAction::triggered, this, &CurveEditor::newCurve);
-    menu->addSeparator();
-
-    using SlotCommand = void (CurveEditor::*)(std::size_t);
-    // Only Keep and Show have a state to show; the other commands carry no check mark.
-    using SlotState = std::function<bool(std::size_t)>;
-    auto addSlotMenu = [&](const QString& title, SlotCommand command, bool onlyUsable, const SlotState& checked) {
-        QMenu* submenu = menu->addMenu(title);
-        for (std::size_t i = 0; i < KeptCurves::kSlotCount; ++i) {
-            QAction* action = submenu->addAction(slotName(i));
-            action->setEnabled(!onlyUsable || kept.isUsable(i));
-            action->setCheckable(static_cast<bool>(checked));
-            action->setChecked(checked && checked(i));
-            connect(action, &QAction::triggered, this, [this, command, i] { (this->*command)(i); });
-        }
-    };
-    auto usable = [&](std::size_t i) { return kept.isUsable(i); };
-    auto shown = [&](std::size_t i) { return kept.slot(i).shown && !kept.slot(i).deleted; };
-
-    addSlotMenu(QStringLiteral("Keep Curve"), &CurveEditor::keepCurve, false, usable);
-    addSlotMenu(QStringLiteral("Show Curve"), &CurveEditor::showCurve, true, shown);
-    addSlotMenu(QStringLiteral("Restore Curve"), &CurveEditor::restoreCurve, true, {});
-    menu->addSeparator();
-    addSlotMenu(QStringLiteral("&Send"), &CurveEditor::sendKeptCurve, true, {});
-    addSlotMenu(QStringLiteral("&Delete"), &CurveEditor::deleteKeptCurve, true, {});
-    menu->addSeparator();
-    menu->addAction(QStringLiteral("&Cancel")); // closes the menu, nothing more
-    return menu;
-}
-
 // --- velocity monitor -------------------------------------------------------------
 
 void CurveEditor::onMonitorToggled(bool on)
@@ -499,200 +372,6 @@ void CurveEditor::onMonitorToggled(bool on)
         return;
     }
     redraw();
-}
-
-// --- kept curves ----------------------------------------------------------------
-
-void CurveEditor::keepCurve(std::size_t slot) { m_state.keptCurves().keep(slot, m_state.working().keyPoints()); }
-
-void CurveEditor::showCurve(std::size_t slot)
-{
-    m_state.keptCurves().toggleShown(slot);
-    redraw();
-}
-
-void CurveEditor::restoreCurve(std::size_t slot)
-{
-    const KeyPoints before = m_state.working().keyPoints();
-    m_state.keptCurves().requestRestore(slot);
-    redraw();
-    recordStep(before, QStringLiteral("Restore Curve"));
-}
-
-void CurveEditor::deleteKeptCurve(std::size_t slot)
-{
-    m_state.keptCurves().remove(slot);
-    redraw();
-}
-
-void CurveEditor::sendKeptCurve(std::size_t slot)
-{
-    if (!m_state.keptCurves().isUsable(slot))
-        return;
-    const Table table = computeCurveTable(m_state.keptCurves().slot(slot).points);
-    showProgressAtZero();
-    m_sender->sendAfterPause(table);
-}
-
-// --- commands -------------------------------------------------------------------
-
-void CurveEditor::sendCurveNow(const Table& table) { m_sender->sendNow(table); }
-
-void CurveEditor::recordStep(const KeyPoints& before, const QString& what)
-{
-    const KeyPoints after = m_state.working().keyPoints();
-    if (before == after)
-        return;
-    m_history->push(new CurveStep(what, before, after, [this](const KeyPoints& points) { showStep(points); }));
-}
-
-void CurveEditor::showStep(const KeyPoints& points)
-{
-    m_state.forgetDrag();
-    m_state.working().setKeyPoints(points);
-    redraw();
-    if (m_state.realTime) {
-        showProgressAtZero();
-        sendCurveNow(m_state.working().table());
-    }
-}
-
-void CurveEditor::newCurve()
-{
-    const KeyPoints before = m_state.working().keyPoints();
-    m_state.working().setDefaultKeyPoints();
-    m_state.recompute();
-    showColumns();
-    m_state.keptCurves().clearForNew();
-    redraw();
-    recordStep(before, QStringLiteral("New"));
-    if (m_session.messages().askYesNo(this, text::kProgramTitle, text::kSendDefaultCurveQuestion,
-                                      ui::MessageIcon::Stop)) {
-        showProgressAtZero();
-        sendCurveNow(m_state.working().table());
-    }
-}
-
-void CurveEditor::defaultCurve()
-{
-    const KeyPoints before = m_state.working().keyPoints();
-    resetEditor();
-    m_state.forgetDrag();
-    m_state.vertex = m_state.realTime = true;
-    showMembers();
-    redraw();
-    recordStep(before, QStringLiteral("Default"));
-    if (m_session.messages().askYesNo(this, text::kProgramTitle, text::kSendDefaultCurveQuestion,
-                                      ui::MessageIcon::Stop)) {
-        showProgressAtZero();
-        sendCurveNow(m_state.working().table());
-    }
-}
-
-void CurveEditor::load()
-{
-    const KeyPoints before = m_state.working().keyPoints();
-    if (m_activeList == ActiveList::Presets && selectedPreset() >= 0) {
-        m_state.working().setKeyPoints(presetCurves()[static_cast<std::size_t>(selectedPreset())].points);
-    } else if (m_activeList == ActiveList::Files && selectedFile() >= 0) {
-        const std::string entry = ui::listedFileName(*m_files->item(selectedFile()));
-        const std::filesystem::path path = m_session.folders().curvePath(entry);
-        const Status loaded = loadCurveFile(path, m_state.working());
-        if (!loaded) {
-            showFailure(std::string(text::kCannotLoadCurve) + path.string() + "\r\n" + loaded.reason());
-            return;
-        }
-    } else {
-        return;
-    }
-    m_state.keptCurves().clearForLoad();
-    redraw();
-    recordStep(before, QStringLiteral("Load"));
-}
-
-void CurveEditor::save()
-{
-    // Only a name accepted by this very prompt may be used: a prompt that was
-    // repeated and then cancelled leaves an older name in the session, which
-    // the user did not ask for now.
-    const std::string earlierName = m_session.chosenName;
-    m_session.chosenName.clear();
-    const bool confirmed = base::askForName(m_session, this);
-    if (m_session.chosenName.empty()) {
-        m_session.chosenName = earlierName;
-        if (confirmed && earlierName.empty())
-            m_session.messages().inform(this, text::kProgramTitle, text::kSaveNeedsName, ui::MessageIcon::Stop);
-        return;
-    }
-    if (!confirmed)
-        return;
-    const std::string name = m_session.chosenName;
-    const std::string entry = name + std::string(DataFolders::kCurveExtension);
-    // The user was asked to replace the listed file, so a name that differs
-    // from it only in case writes that very file, never a second one beside it.
-    const auto listed = listedFile(entry);
-    if (listed && !base::askToReplace(m_session, this)) {
-        showMembers();
-        return;
-    }
-    const std::filesystem::path path =
-        listed ? m_session.folders().curvePath(*listed) : m_session.folders().curvePathForName(name);
-    const Status written = writeCurveFile(path, storedCurveOf(m_state.working()));
-    if (!written)
-        showFailure(std::string(text::kCannotSaveCurve) + path.string() + "\r\n" + written.reason());
-    else if (!listed)
-        fillFileList(); // a new file must show in the list
-    showMembers();
-}
-
-void CurveEditor::deleteSelectedFile()
-{
-    const int row = selectedFile();
-    if (m_activeList != ActiveList::Files || row < 0)
-        return;
-    const std::string entry = ui::listedFileName(*m_files->item(row));
-    const std::filesystem::path path = m_session.folders().curvePath(entry);
-    std::error_code error;
-    std::filesystem::remove(path, error); // a file that is already gone is no failure
-    if (error) {
-        // The entry stays listed while its file is still there.
-        showFailure(std::string(text::kCannotDeleteFile) + path.string() + "\r\n" + error.message());
-        return;
-    }
-    m_fillingLists = true;
-    delete m_files->takeItem(row);
-    if (m_files->count() == 0) {
-        m_fileName.clear();
-    } else {
-        const int next = row > 0 ? row - 1 : 0;
-        m_files->setCurrentRow(next);
-        m_fileName = m_files->item(next)->text();
-    }
-    m_fillingLists = false;
-    showMembers();
-}
-
-void CurveEditor::sendSelected()
-{
-    if (m_activeList == ActiveList::Presets) {
-        showProgressAtZero();
-        const int row = selectedPreset();
-        if (row >= 0)
-            m_sender->sendAfterPause(computeCurveTable(presetCurves()[static_cast<std::size_t>(row)].points));
-    } else if (m_activeList == ActiveList::Files) {
-        Table table = m_state.working().table();
-        if (const int row = selectedFile(); row >= 0) {
-            const std::filesystem::path path = m_session.folders().curvePath(ui::listedFileName(*m_files->item(row)));
-            const Result<StoredCurve> stored = readCurveFile(path);
-            if (!stored) {
-                showFailure(std::string(text::kCannotLoadCurve) + path.string() + "\r\n" + stored.reason());
-                return;
-            }
-            table = stored->table; // as stored: the keyboard gets exactly the file's table
-        }
-        showProgressAtZero();
-        m_sender->sendAfterPause(table);
-    }
 }
 
 void CurveEditor::done(int result)

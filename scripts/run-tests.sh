@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Runs the whole suite through ctest. Widgets run offscreen.
+# Further arguments go to ctest: run-tests.sh build -R player runs a part.
 set -euo pipefail
 build=${1:-build}
+shift || true
 export QT_QPA_PLATFORM=offscreen
 
 # MIDI tests across real ports need a JACK server; it is stopped when the suite ends.
@@ -16,14 +18,14 @@ esac
 
 cd "$build"
 status=0
-ctest --output-on-failure --timeout 300 || status=$?
+ctest --output-on-failure --timeout 300 "$@" || status=$?
 
 # The JACK tests again under PipeWire's JACK layer (the one that freezes and
 # kills servers of its own runs on jackd only).
 pipewire_log="${TMPDIR:-/tmp}/quillon-pipewire-$$.log"
 if start_private_pipewire "$pipewire_log"; then
   echo "run-tests: the JACK tests again under PipeWire's JACK layer"
-  run_on_private_pipewire ctest --output-on-failure --timeout 300 -L jack -E midi_jack_server_faults || status=$?
+  run_on_private_pipewire ctest --output-on-failure --timeout 300 -L jack -E midi_jack_server_faults "$@" || status=$?
 else
   echo "run-tests: no PipeWire to run the JACK tests under again (see $pipewire_log)"
 fi

@@ -77,8 +77,8 @@ private slots:
     }
     void cleanup() { f.reset(); }
 
-    // Only a drop-down column's cell opens an editor: other cells, clicks with
-    // Shift or Ctrl and clicks beside every cell only select.
+    // Only a drop-down column's cell opens an editor: other cells and clicks
+    // with Shift or Ctrl only select.
     void clicksElsewhereSelectWithoutEditing()
     {
         QSignalSpy edited(f->list, &EditableList::cellEdited);
@@ -94,22 +94,7 @@ private slots:
         f->click(1, 1, Qt::ControlModifier);
         QVERIFY(!f->list->activeEditor());
         QCOMPARE(f->selectedRows(), (QList<int>{0, 2}));
-
-        // Below the last row, and right of the last column: nothing changes.
-        f->click(0, 2);
-        const QRect lastRow = f->list->cellRect(2, 2);
-        QTest::mouseClick(f->list->viewport(), Qt::LeftButton, {}, QPoint(10, lastRow.bottom() + 20));
-        QTest::mouseClick(f->list->viewport(), Qt::LeftButton, {}, QPoint(lastRow.right() + 5, lastRow.center().y()));
-        QVERIFY(!f->list->activeEditor());
-        QCOMPARE(f->selectedRows(), QList<int>{0});
-        QCOMPARE(f->list->currentIndex().row(), 0);
         QCOMPARE(edited.count(), 0);
-        QVERIFY(f->askedColumns.isEmpty());
-
-        // A column that stops being a drop-down opens nothing any more.
-        f->list->setComboColumn(1, false);
-        f->click(0, 1);
-        QVERIFY(!f->list->activeEditor());
         QVERIFY(f->askedColumns.isEmpty());
     }
 
@@ -160,30 +145,6 @@ private slots:
         QCOMPARE(f->list->cellText(0, 1), QString("No.01"));
         QCOMPARE(edited.count(), 2);
         QVERIFY(f->dialog.isVisible());
-    }
-
-    void aCellPartlyOutOfViewIsScrolledInBeforeEditing()
-    {
-        f->dialog.resize(160, 220);
-        QTRY_VERIFY(f->list->viewport()->width() < 160);
-        const QRect before = f->list->cellRect(0, 1);
-        QVERIFY(before.right() > f->list->viewport()->width()); // partly hidden
-
-        QTest::mouseClick(f->list->viewport(), Qt::LeftButton, {}, QPoint(before.left() + 3, before.center().y()));
-        QWidget* editor = f->list->activeEditor();
-        QVERIFY(editor);
-        QVERIFY(editor->geometry().right() < f->list->viewport()->width());
-        QCOMPARE(editor->geometry(), f->list->cellRect(0, 1));
-    }
-
-    void aVeryNarrowDropDownColumnCannotBeEdited()
-    {
-        f->list->setColumnWidth(1, 9);
-        f->click(0, 1);
-        QVERIFY(!f->list->activeEditor());
-        f->list->setColumnWidth(1, 10);
-        f->click(0, 1);
-        QVERIFY(qobject_cast<QComboBox*>(f->list->activeEditor()));
     }
 
     void aNewRowIsTheSelectedCurrentRowWithItsMissingCellsEmpty()

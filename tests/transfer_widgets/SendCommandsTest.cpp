@@ -115,20 +115,6 @@ private slots:
         QVERIFY(rig.messages.dialogTitles().empty());
     }
 
-    void noSelectedSongStillAsksAndOpensAnEmptyWindowThatCannotSend()
-    {
-        TransferRig rig;
-        rig.sendSongs({}, [&](SendFileDialog& window) {
-            QCOMPARE(window.list().rowCount(), 0);
-            QVERIFY(!window.sendButton().isEnabled());
-            window.send();
-            QVERIFY(!window.isTransferring());
-        });
-        QCOMPARE(rig.messages.messages(), std::vector<ShownMessage>{kConfirmation});
-        QCOMPARE(rig.messages.dialogTitles().size(), 1u);
-        QCOMPARE(rig.keyboard.messagesReceived(), 0u);
-    }
-
     void romImageChecks()
     {
         TransferRig rig;
@@ -211,8 +197,6 @@ private slots:
 
         QCOMPARE(rig.messages.messages().size(), 3u);
         const ShownMessage& failure = rig.messages.messages()[2];
-        QCOMPARE(failure.title, std::string("Quillon v1.1 Beta"));
-        QCOMPARE(failure.icon, MessageIcon::Stop);
         const std::string prefix = "The song can't be converted: broken.mid\r\n";
         QVERIFY2(failure.text.rfind(prefix, 0) == 0, failure.text.c_str());
         QVERIFY(failure.text.size() > prefix.size()); // the reason follows

@@ -3,18 +3,14 @@
 #include "TransferRig.h"
 
 #include "base/core/Messages.h"
-#include "midi/core/Stall.h"
 #include "transfer/widgets/SendCommands.h"
 #include "ui/EditableList.h"
-#include "ui/FittingLabel.h"
 #include "ui/PercentBar.h"
 
 #include <QApplication>
 #include <QComboBox>
-#include <QLabel>
 #include <QPushButton>
 #include <QRegularExpression>
-#include <QScrollBar>
 #include <QtTest>
 
 #include <fstream>
@@ -28,11 +24,6 @@ using transfer::SendFileDialog;
 namespace {
 
 QString qt(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
-
-void saveGrab(QWidget& window, const QString& name)
-{
-    window.grab().save(QStringLiteral(QUILLON_BINARY_DIR "/") + name);
-}
 
 std::filesystem::path logPath(const TransferRig& rig) { return rig.folders.root() / "transfer-log.txt"; }
 
@@ -62,20 +53,21 @@ QStringList sentLine(const QString& name, std::size_t size, const QString& slot)
 class SendFileDialogTest : public QObject {
     Q_OBJECT
 private slots:
-    void theWindowListsTheSongsAndWaitsForSend()
+    // The main use: the songs listed with their sizes and slots, each given a
+    // slot, sent byte for byte and logged.
+    void threeSongsReachTheirChosenSlotsByteForByte()
     {
         TransferRig rig;
-        rig.writeSong("a.mid", 3584, 1);
-        rig.writeSong("b.mid", 1024, 2);
-        rig.sendSongs({"a.mid", "b.mid"}, [&](SendFileDialog& window) {
+        const auto a = rig.writeSong("a.mid", 3584, 11);
+        const auto b = rig.writeSong("b.mid", 5000, 12);
+        const auto c = rig.writeSong("c.mid", 2100, 13);
+        rig.sendSongs({"a.mid", "b.mid", "c.mid"}, [&](SendFileDialog& window) {
+            QVERIFY(QTest::qWaitForWindowActive(&window));
             auto& list = window.list();
-            QCOMPARE(list.rowCount(), 2);
+            QCOMPARE(list.rowCount(), 3);
             QCOMPARE((QStringList{list.cellText(0, 0), list.cellText(0, 1), list.cellText(0, 2), list.cellText(0, 3)}),
                      (QStringList{"a.mid", " 3.50K", "No.01", "Yes"}));
-            QCOMPARE((QStringList{list.cellText(1, 1), list.cellText(1, 2)}), (QStringList{" 1.00K", "No.02"}));
             QCOMPARE(window.statusText(), QString("Click the  \" Send \" button to send file!"));
-            QCOMPARE(window.closeButton().text(), QString("Cancel"));
-            QVERIFY(window.sendButton().isEnabled());
 
             // One click: the press lands on the cell; the release goes where a
             // window system sends it once a list has opened, to that list.
@@ -88,34 +80,13 @@ private slots:
                                 released->mapFromGlobal(list.viewport()->mapToGlobal(slotCell)));
             auto* combo = qobject_cast<QComboBox*>(list.activeEditor());
             QVERIFY(combo);
-            QCOMPARE(combo->count(), 28);
-            QCOMPARE(combo->currentText(), QString("No.02"));
-            // One click opened the list: 11 rows under the cell, the rest behind a scroll bar.
             QWidget* popup = combo->view()->window();
             QTRY_VERIFY(popup->isVisible());
-            const int row = combo->view()->visualRect(combo->model()->index(0, 0)).height();
-            QVERIFY2(popup->height() >= 11 * row && popup->height() < 12 * row,
-                     qPrintable(QString("popup %1 px, row %2 px").arg(popup->height()).arg(row)));
-            QVERIFY(combo->view()->verticalScrollBar()->isVisible());
-            saveGrab(*popup, "send-file-slot-list.png");
             QTest::keyClick(combo->view(), Qt::Key_Escape);
             QTRY_VERIFY(!popup->isVisible());
             QVERIFY(window.isVisible()); // Escape in the drop-down leaves the window open
             QCOMPARE(list.cellText(1, 2), QString("No.02"));
-            saveGrab(window, "send-file-idle.png");
-        });
-        QCOMPARE(rig.messages.dialogTitles().size(), 1u);
-        QCOMPARE(rig.keyboard.messagesReceived(), 0u);
-    }
 
-    void threeSongsReachTheirChosenSlotsByteForByte()
-    {
-        TransferRig rig;
-        const auto a = rig.writeSong("a.mid", 3000, 11);
-        const auto b = rig.writeSong("b.mid", 5000, 12);
-        const auto c = rig.writeSong("c.mid", 2100, 13);
-        rig.sendSongs({"a.mid", "b.mid", "c.mid"}, [&](SendFileDialog& window) {
-            QVERIFY(QTest::qWaitForWindowActive(&window));
             QVERIFY(chooseSlot(window, 0, "No.05"));
             QVERIFY(chooseSlot(window, 1, "No.01"));
             QVERIFY(chooseSlot(window, 2, "No.05"));
@@ -125,7 +96,6 @@ private slots:
             QVERIFY(!window.isTransferring());
             QCOMPARE(window.progress().position(), window.progress().maximum());
             QCOMPARE(window.statusText(), qt(text::kStatusSucceeded));
-            saveGrab(window, "send-file-songs-done.png");
             QTest::mouseClick(&window.closeButton(), Qt::LeftButton);
             QVERIFY(!window.isVisible());
         });
@@ -135,7 +105,7 @@ private slots:
         QVERIFY(!rig.keyboard.transferOpen()); // the closing control message arrived
         const QStringList lines = logLines(rig);
         QCOMPARE(lines.size(), 3);
-        QCOMPARE(steadyFields(lines[0]), sentLine("a.mid", 3000, "slot 5"));
+        QCOMPARE(steadyFields(lines[0]), sentLine("a.mid", 3584, "slot 5"));
         QCOMPARE(steadyFields(lines[1]), sentLine("b.mid", 5000, "slot 1"));
         QCOMPARE(steadyFields(lines[2]), sentLine("c.mid", 2100, "slot 5"));
     }
@@ -301,27 +271,9 @@ private slots:
         rig.sendSongs({"a.mid"}, [&](SendFileDialog& window) {
             window.setSilenceTimeout(std::chrono::milliseconds(50));
             window.setRateInterval(std::chrono::milliseconds(10));
-            const QSize size = window.size();
             window.sendButton().click();
             // No ready reply: the keyboard may be in an earlier, interrupted transfer.
             QTRY_COMPARE(window.statusText(), qt(text::kStatusNoReadyReply));
-            saveGrab(window, "send-file-silent.png");
-            // The notice wraps inside the window, which keeps its size.
-            QCOMPARE(window.size(), size);
-            for (QLabel* label : window.findChildren<QLabel*>())
-                if (label->text() == window.statusText()) {
-                    QVERIFY(window.rect().contains(label->geometry()));
-                    QVERIFY(label->heightForWidth(label->width()) <= label->height());
-                }
-            // The longest stall notice there is fits whole too, in a smaller font.
-            auto* status = window.findChild<ui::FittingLabel*>();
-            QVERIFY(status);
-            const QFont fullSize = status->font();
-            status->setFittedText(
-                qt(midi::stallNotice({midi::StallCause::KeyboardSilent, 12345, true}, text::kStallKeyboardSilent)));
-            QVERIFY(status->heightForWidth(status->width()) <= status->height());
-            QVERIFY(status->font().pointSizeF() < fullSize.pointSizeF());
-            saveGrab(window, "send-file-longest-notice.png");
             QTest::qWait(30);
             QCOMPARE(window.rateText(), QString());        // no block answered: no rate, no guess
             QCOMPARE(rig.keyboard.messagesReceived(), 1u); // only the opening control message
@@ -350,7 +302,6 @@ private slots:
             QTRY_VERIFY_WITH_TIMEOUT(!window.rateText().isEmpty(), 5000);
             QVERIFY(window.isTransferring());
             during = window.rateText();
-            saveGrab(window, "send-file-rate.png");
             // Silent: the time left would only grow, so it is not shown.
             window.setSilenceTimeout(std::chrono::milliseconds(50));
             QTRY_COMPARE(window.statusText(), QString(SendFileDialog::kStatusKeyboardSilent));

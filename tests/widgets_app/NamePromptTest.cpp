@@ -86,28 +86,6 @@ private slots:
         }
     }
 
-    void anEmptyNameAsksAgainInAFreshPrompt()
-    {
-        Harness h;
-        // Where each prompt shows up on screen: the fresh one must visibly differ.
-        std::vector<QPoint> shownAt;
-        const auto shownThen = [&](QString name) {
-            return [&shownAt, then = typeAndOk(name)](QDialog& d) {
-                d.show();
-                shownAt.push_back(d.frameGeometry().topLeft());
-                then(d);
-            };
-        };
-        h.messages.onNextDialog(shownThen(""));
-        h.messages.onNextDialog(shownThen("a"));
-        QVERIFY(h.ask());
-        QCOMPARE(h.session.chosenName, std::string("a"));
-        QCOMPARE(shownAt.size(), std::size_t(2));
-        const QPoint moved = shownAt[1] - shownAt[0];
-        QVERIFY2(moved.x() >= 10 && moved.y() >= 10,
-                 qPrintable(QString("moved by %1,%2").arg(moved.x()).arg(moved.y())));
-    }
-
     // Which names are refused is nameRulesTellUsableNamesFromOthers'; here a refusal keeps the prompt open.
     void aRefusedNameIsToldAndThePromptStaysOpen()
     {

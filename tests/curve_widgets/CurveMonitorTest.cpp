@@ -1,6 +1,5 @@
 // The velocity monitor in the curve editor: played keys fill the corner histogram
 // and are marked on the new-velocity axis where the present curve puts them.
-#include "../midi/FakeBackend.h"
 #include "../support/Pixels.h"
 #include "EditorHarness.h"
 
@@ -9,10 +8,10 @@
 #include "curve/core/VelocityMonitor.h"
 
 #include <memory>
-#include <thread>
 
 using quillon::testing::countColour;
 using quillon::testing::EditorHarness;
+using quillon::testing::FakeBackend;
 namespace midi = quillon::midi;
 namespace curve = quillon::curve;
 
@@ -21,52 +20,15 @@ namespace {
 const QColor kLatest(255, 140, 0);
 const QColor kBar(90, 200, 120);
 
-// A keyboard the test plays. Its one input port can be held by one listener
-// at a time, as a port another program has open; keys arrive on their own thread.
-class PlayedKeys : public midi::testing::FakeBackend {
-public:
-    PlayedKeys() : FakeBackend("Played") { m_inputs = {"played keys"}; }
-    static midi::PortRef port() { return {"Played", "played keys", 0}; }
-
-    std::unique_ptr<midi::InputConnection> openInput(const midi::PortRef& at,
-                                                     midi::ShortMessageCallback onMessage) override
-    {
-        auto inner = FakeBackend::openInput(at, std::move(onMessage));
-        return inner ? std::make_unique<Held>(std::move(inner), *this) : nullptr;
-    }
-    bool held() const { return inputHeldElsewhere; }
-    // Note Ons on channel 1, one per velocity, from a thread of their own.
-    void play(const std::vector<int>& velocities)
-    {
-        std::thread([&] {
-            for (const int velocity : velocities)
-                inject(0x90u | (60u << 8) | (static_cast<std::uint32_t>(velocity) << 16));
-        }).join();
-    }
-
-private:
-    // Holds the port from opening until closed.
-    struct Held : midi::InputConnection {
-        Held(std::unique_ptr<midi::InputConnection> inner, PlayedKeys& keys) : inner(std::move(inner)), keys(keys)
-        {
-            keys.inputHeldElsewhere = true;
-        }
-        ~Held() override { close(); }
-        void close() override
-        {
-            if (inner)
-                keys.inputHeldElsewhere = false;
-            inner.reset();
-        }
-        std::unique_ptr<midi::InputConnection> inner;
-        PlayedKeys& keys;
-    };
-};
-
-// The editor's rig with the played keyboard as its third backend.
+// The editor's rig with a played keyboard as its third backend. Its one input
+// port can be held by one listener at a time, as a port another program has open.
 struct Rig : EditorHarness {
-    Rig() : EditorHarness(quillon::testing::backendsOf(std::make_unique<PlayedKeys>())), keys(&backend<PlayedKeys>(2))
+    Rig()
+        : EditorHarness(quillon::testing::backendsOf(
+              std::make_unique<FakeBackend>("Played", std::vector<std::string>{}, std::vector<std::string>{"keys"}))),
+          keys(&backend<FakeBackend>(2))
     {
+        keys->exclusive = true;
     }
     curve::CurveEditor& openWithInput(const midi::PortChoice& input)
     {
@@ -74,8 +36,10 @@ struct Rig : EditorHarness {
         return open();
     }
     void clickMonitor() const { QTest::mouseClick(&editor->monitorBox(), Qt::LeftButton); }
+    bool held() const { return keys->inputHeldElsewhere; }
+    midi::PortChoice port() const { return midi::PortChoice::of(keys->ref(0, "keys")); }
 
-    PlayedKeys* keys;
+    FakeBackend* keys;
 };
 
 // How many separate bars the histogram shows.
@@ -100,11 +64,11 @@ private slots:
     void aMixedTouchShowsItsShapeAndWhereItLands()
     {
         Rig rig;
-        auto& editor = rig.openWithInput(midi::PortChoice::of(PlayedKeys::port()));
+        auto& editor = rig.openWithInput(rig.port());
         rig.clickPreset("Hard1.crv");
         rig.clickButton("Load");
         rig.clickMonitor();
-        QVERIFY(rig.keys->held());
+        QVERIFY(rig.held());
 
         std::vector<int> touch(60, 100);
         touch.insert(touch.end(), 20, 20);
@@ -134,7 +98,7 @@ private slots:
     void uncheckingOrClosingTheWindowReleasesTheInput()
     {
         Rig rig;
-        auto& editor = rig.openWithInput(midi::PortChoice::of(PlayedKeys::port()));
+        auto& editor = rig.openWithInput(rig.port());
         rig.clickMonitor();
         rig.keys->play({80});
         QTRY_COMPARE(editor.velocityMonitor().count(), std::size_t(1));
@@ -142,7 +106,7 @@ private slots:
         rig.clickMonitor();
         QVERIFY(!editor.monitorBox().isChecked());
         QVERIFY(!editor.monitorInputOpen());
-        QTRY_VERIFY(!rig.keys->held());
+        QTRY_VERIFY(!rig.held());
         rig.keys->play({90, 91});
         QCoreApplication::processEvents();
         QCOMPARE(editor.velocityMonitor().count(), std::size_t(1));
@@ -152,25 +116,25 @@ private slots:
         // Closing the window (as Exit does) frees a port only one program may hold,
         // so the Send File window opened next can listen on it.
         rig.clickMonitor();
-        QVERIFY(rig.keys->held());
+        QVERIFY(rig.held());
         rig.clickButton("Exit");
         QVERIFY(!editor.isVisible());
-        QTRY_VERIFY(!rig.keys->held());
+        QTRY_VERIFY(!rig.held());
         QVERIFY(!editor.monitorBox().isChecked());
         rig.keys->play({90, 91});
         QCoreApplication::processEvents();
         QCOMPARE(editor.velocityMonitor().count(), std::size_t(0));
-        auto next = rig.midi->openInput(midi::PortChoice::of(PlayedKeys::port()), [](std::uint32_t) {});
+        auto next = rig.midi->openInput(rig.port(), [](std::uint32_t) {});
         QVERIFY(next != nullptr);
         next->close();
 
         // A window destroyed while monitoring lets go of the input too, also with keys on their way.
         auto& again = rig.open();
         QTest::mouseClick(&again.monitorBox(), Qt::LeftButton);
-        QVERIFY(rig.keys->held());
+        QVERIFY(rig.held());
         rig.keys->play({70});
         rig.editor.reset();
-        QTRY_VERIFY(!rig.keys->held());
+        QTRY_VERIFY(!rig.held());
         QCoreApplication::processEvents();
     }
 
@@ -184,9 +148,9 @@ private slots:
         QCOMPARE(rig.messages.messages().back().text, std::string(quillon::text::kInputNotOpened));
 
         // A port another program holds cannot be opened.
-        auto holder = rig.midi->openInput(midi::PortChoice::of(PlayedKeys::port()), [](std::uint32_t) {});
+        auto holder = rig.midi->openInput(rig.port(), [](std::uint32_t) {});
         QVERIFY(holder != nullptr);
-        rig.session.inputChoice = midi::PortChoice::of(PlayedKeys::port());
+        rig.session.inputChoice = rig.port();
         rig.clickMonitor();
         QVERIFY(!editor.monitorBox().isChecked());
         QCOMPARE(rig.messages.messages().size(), std::size_t(2));
@@ -195,7 +159,7 @@ private slots:
         // Once it is free, the next click opens it.
         holder->close();
         rig.clickMonitor();
-        QVERIFY(editor.monitorBox().isChecked() && rig.keys->held());
+        QVERIFY(editor.monitorBox().isChecked() && rig.held());
     }
 };
 

@@ -2,8 +2,8 @@
 // One curve editor over a session rig whose MIDI system is the built-in
 // keyboard, then a scripted port whose send result a test chooses, then any
 // backends the test adds. Helpers drive the window the way a user does.
+#include "../support/FakeBackend.h"
 #include "../support/QtTestMain.h"
-#include "../support/ScriptedBackend.h"
 #include "../support/SessionRig.h"
 
 #include "curve/core/CurveFile.h"
@@ -29,13 +29,13 @@ namespace quillon::testing {
 class EditorHarness : public SessionRig {
 public:
     explicit EditorHarness(std::vector<std::unique_ptr<midi::Backend>> extra = {})
-        : SessionRig(withOwnPorts(std::move(extra))), keyboard(midi->keyboard()), scripted(&backend<ScriptedBackend>(1))
+        : SessionRig(withOwnPorts(std::move(extra))), keyboard(midi->keyboard()), scripted(&backend<FakeBackend>(1))
     {
         chooseKeyboard();
     }
 
     std::filesystem::path crvFolder() const { return folder("crv"); }
-    void chooseScripted() { session.outputChoice = midi::PortChoice::of(ScriptedBackend::port()); }
+    void chooseScripted() { session.outputChoice = midi::PortChoice::of(scripted->ref(0, "out")); }
 
     curve::CurveEditor& open()
     {
@@ -112,13 +112,14 @@ public:
     }
 
     midi::VirtualKeyboard* keyboard;
-    ScriptedBackend* scripted;
+    FakeBackend* scripted;
     std::unique_ptr<curve::CurveEditor> editor;
 
 private:
     static std::vector<std::unique_ptr<midi::Backend>> withOwnPorts(std::vector<std::unique_ptr<midi::Backend>> extra)
     {
-        auto backends = backendsOf(std::make_unique<midi::VirtualKeyboard>(), std::make_unique<ScriptedBackend>());
+        auto backends = backendsOf(std::make_unique<midi::VirtualKeyboard>(),
+                                   std::make_unique<FakeBackend>("Scripted", std::vector<std::string>{"out"}));
         for (auto& backend : extra)
             backends.push_back(std::move(backend));
         return backends;

@@ -10,8 +10,8 @@
 #include "player/engine/RecordingSink.h"
 #include "player/widgets/PositionSlider.h"
 
+#include "../support/FakeBackend.h"
 #include "../support/QtTestMain.h"
-#include "../support/ScriptedBackend.h"
 #include "../support/SessionRig.h"
 #include "PlayerFixtures.h"
 #include "VirtualClock.h"
@@ -52,13 +52,14 @@ const std::map<std::string, int> kSongSeconds{
     {"long.mid", 200}, {"thirty.mid", 30}, {"fifty.mid", 50}, {"ten.mid", 10}};
 
 struct Rig : SessionRig {
-    ScriptedBackend* port;
+    FakeBackend* port;
     VirtualClock clock;
     std::shared_ptr<RecordingSink> sink = std::make_shared<RecordingSink>(clock);
     QString silentReason;
 
     explicit Rig(int handedIndex = -1, int category = session::PlayHandOver::kSongsOfMidFolder)
-        : SessionRig(backendsOf(std::make_unique<ScriptedBackend>())), port(&backend<ScriptedBackend>(0))
+        : SessionRig(backendsOf(std::make_unique<FakeBackend>("Scripted", std::vector<std::string>{"out"}))),
+          port(&backend<FakeBackend>(0))
     {
         for (const auto& [name, seconds] : kSongSeconds)
             scratch.write("Quillon/mid/" + name, tickingSong(seconds));

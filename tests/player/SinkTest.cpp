@@ -4,7 +4,7 @@
 #include "player/engine/Sequencer.h"
 #include "player/engine/SynthSink.h"
 
-#include "../support/ScriptedBackend.h"
+#include "../support/FakeBackend.h"
 #include "PlayerFixtures.h"
 #include "VirtualClock.h"
 
@@ -63,8 +63,8 @@ TEST(SynthSink, ASongPlayedIntoTheSynthesizerRendersSoundAndSilenceAfterAllNotes
 
 TEST(PortSink, SendsEachMessageWithItsOwnLength)
 {
-    ScriptedBackend port;
-    PortSink sink(port.openOutput(ScriptedBackend::port()));
+    quillon::testing::FakeBackend port("Scripted", {"out"});
+    PortSink sink(port.openOutput(port.ref(0, "out")));
     sink.sendShort(0x93, 60, 100);
     sink.sendShort(0xC5, 12, 0);
     sink.sendShort(0xD1, 99, 0);

@@ -2,8 +2,8 @@
 // plugged in again) is found again by its backend and name: with a backend
 // whose port list changes under the system, and across a real JACK server by
 // stopping and restarting quillon-keyboard (skipped when no JACK server answers).
-#include "../midi/FakeBackend.h"
 #include "../midi/SendSongs.h"
+#include "../support/FakeBackend.h"
 #include "../support/KeyboardProcess.h"
 #include "midi/core/DeviceFrame.h"
 #include "midi/io/MidiSystem.h"
@@ -22,7 +22,7 @@ using namespace std::chrono_literals;
 
 namespace {
 
-using quillon::midi::testing::FakeBackend;
+using quillon::testing::FakeBackend;
 using quillon::testing::KeyboardProcess;
 
 struct TwoBackends {

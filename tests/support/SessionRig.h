@@ -3,6 +3,7 @@
 // a recording message service standing in for every dialog, menu and message
 // box, a MIDI system over the backends the test hands in (none: no MIDI at
 // all) and the session tying them together.
+#include "FakeBackend.h"
 #include "TempFolder.h"
 
 #include "midi/io/MidiSystem.h"
@@ -97,6 +98,17 @@ private:
     }
 
     QString m_previous;
+};
+
+// A session over one fake backend, kept at hand, with three ports each way to start with.
+struct FakeMidi : SessionRig {
+    FakeMidi()
+        : SessionRig(
+              backendsOf(std::make_unique<FakeBackend>("Fake", std::vector<std::string>{"Out A", "Out B", "Out C"},
+                                                       std::vector<std::string>{"In A", "In B", "In C"})))
+    {
+    }
+    FakeBackend& fake = backend<FakeBackend>(0);
 };
 
 } // namespace quillon::testing

@@ -1,7 +1,7 @@
 // The Set device window over a fake port list: what each confirmation stores,
 // and that a stored choice keeps meaning the port that was shown.
 #include "../support/QtTestMain.h"
-#include "FakeBackend.h"
+#include "../support/SessionRig.h"
 
 #include "app/widgets/MainWindow.h"
 #include "base/core/Messages.h"
@@ -44,8 +44,9 @@ private slots:
     {
         FakeMidi midi;
         SetDeviceDialog dialog(*midi.midi, PortChoice::notChosen(), PortChoice::notChosen());
-        QCOMPARE(entries(dialog.outputList()), QStringList({"Default MIDI output", "Out A", "Out B", "Out C"}));
-        QCOMPARE(entries(dialog.inputList()), QStringList({"In A", "In B", "In C"}));
+        QCOMPARE(entries(dialog.outputList()),
+                 QStringList({"Default MIDI output", "Fake: Out A", "Fake: Out B", "Fake: Out C"}));
+        QCOMPARE(entries(dialog.inputList()), QStringList({"Fake: In A", "Fake: In B", "Fake: In C"}));
         const auto showsDefaults = [&] {
             return dialog.outputList().currentIndex() == 0 && dialog.inputList().currentIndex() == 0 &&
                    dialog.chosenOutput() == PortChoice::defaultRoute(midi.fake.ref(0, "Out A")) &&
@@ -55,14 +56,14 @@ private slots:
 
         dialog.outputList().setCurrentIndex(3);
         dialog.inputList().setCurrentIndex(2);
-        midi.fake.setOutputs({{0, "Out A"}, {1, "Out B"}, {2, "Out C"}, {3, "Out D"}});
+        midi.fake.m_outputs.push_back("Out D");
         QTest::mouseClick(&dialog.refreshButton(), Qt::LeftButton);
         QCOMPARE(dialog.outputList().count(), 5);
         QVERIFY(showsDefaults());
 
         // With nothing listed the default route is still offered; the input chosen opens nothing.
-        midi.fake.setOutputs({});
-        midi.fake.setInputs({});
+        midi.fake.m_outputs.clear();
+        midi.fake.m_inputs.clear();
         QTest::mouseClick(&dialog.refreshButton(), Qt::LeftButton);
         QCOMPARE(dialog.inputList().count(), 0);
         QCOMPARE(dialog.outputList().count(), 1);
@@ -83,8 +84,8 @@ private slots:
         };
         QVERIFY(chosen(1, 2) ==
                 std::pair(PortChoice::of(midi.fake.ref(0, "Out A")), PortChoice::of(midi.fake.ref(2, "In C"))));
-        midi.fake.setOutputs({{0, "Out A"}, {2, "Out C"}, {3, "Out D"}});
-        midi.fake.setInputs({{0, "In A"}, {2, "In C"}});
+        midi.fake.m_outputs = {"Out A", "", "Out C", "Out D"};
+        midi.fake.m_inputs = {"In A", "", "In C"};
         QVERIFY(chosen(2, 1) ==
                 std::pair(PortChoice::of(midi.fake.ref(2, "Out C")), PortChoice::of(midi.fake.ref(2, "In C"))));
     }
@@ -96,18 +97,17 @@ private slots:
         FakeMidi midi;
         // Both directions list the same names and store the same port, and must show it alike.
         const struct {
-            std::vector<std::pair<int, std::string>> ports;
+            std::vector<std::string> ports;
             PortRef stored;
             QString shown;
             PortRef chosen;
         } cases[] = {
-            {{{0, "A"}, {1, "B"}, {2, "C"}}, midi.fake.ref(2, "C"), "C", midi.fake.ref(2, "C")},
-            {{{0, "New port"}, {1, "A"}, {2, "B"}}, midi.fake.ref(1, "B"), "B", midi.fake.ref(2, "B")},
-            {{{0, "A"}, {1, "B"}}, midi.fake.ref(2, "C"), "C (not connected)", midi.fake.ref(2, "C")},
+            {{"A", "B", "C"}, midi.fake.ref(2, "C"), "Fake: C", midi.fake.ref(2, "C")},
+            {{"New port", "A", "B"}, midi.fake.ref(1, "B"), "Fake: B", midi.fake.ref(2, "B")},
+            {{"A", "B"}, midi.fake.ref(2, "C"), "C (not connected)", midi.fake.ref(2, "C")},
         };
         for (const auto& c : cases) {
-            midi.fake.setOutputs(c.ports);
-            midi.fake.setInputs(c.ports);
+            midi.fake.m_outputs = midi.fake.m_inputs = c.ports;
             SetDeviceDialog dialog(*midi.midi, PortChoice::of(c.stored), PortChoice::of(c.stored));
             QCOMPARE(dialog.outputList().currentText(), c.shown);
             QCOMPARE(dialog.inputList().currentText(), c.shown);
@@ -115,11 +115,11 @@ private slots:
             QVERIFY(dialog.chosenInput() == PortChoice::of(c.chosen));
         }
         // Each direction looks its stored port up in its own list only.
-        midi.fake.setInputs({{0, "X"}});
+        midi.fake.m_inputs = {"X"};
         SetDeviceDialog dialog(*midi.midi, PortChoice::of(midi.fake.ref(0, "A")),
                                PortChoice::of(midi.fake.ref(0, "X")));
-        QCOMPARE(dialog.outputList().currentText(), QStringLiteral("A"));
-        QCOMPARE(dialog.inputList().currentText(), QStringLiteral("X"));
+        QCOMPARE(dialog.outputList().currentText(), QStringLiteral("Fake: A"));
+        QCOMPARE(dialog.inputList().currentText(), QStringLiteral("Fake: X"));
     }
 
     // Across the test JACK server (run-tests.sh starts one); skipped without it.
@@ -167,11 +167,10 @@ private slots:
             quillon::testing::backendsOf(std::make_unique<quillon::midi::VirtualKeyboard>(), std::move(usb)));
         quillon::app::MainWindow window(rig.session);
         const std::string usbName = "USB Keys:USB Keys MIDI 1 20:0";
-        const auto confirm = [&](std::vector<std::pair<int, std::string>> appearing) {
+        const auto confirm = [&](std::vector<std::string> appearing) {
             rig.messages.onNextDialog([&](QDialog& d) {
                 auto& dialog = static_cast<SetDeviceDialog&>(d);
-                keys.setOutputs(appearing);
-                keys.setInputs(appearing);
+                keys.m_outputs = keys.m_inputs = appearing;
                 dialog.portsChanged();
                 // A long port name is elided to fit, whole in the tooltip.
                 const QLabel& shown = dialog.defaultOutputLabel();
@@ -181,12 +180,12 @@ private slots:
             });
             window.button("Devcie").click();
         };
-        confirm({{0, usbName}});
+        confirm({usbName});
         QVERIFY(rig.session.outputChoice == PortChoice::defaultRoute(keys.ref(0, usbName)));
         QVERIFY(rig.session.inputChoice == PortChoice::of(keys.ref(0, usbName)));
         QVERIFY(rig.messages.messages().empty());
 
-        keys.setOutputs({});
+        keys.m_outputs.clear();
         QVERIFY(rig.midi->sendOne(rig.session.outputChoice, quillon::frame::buildTransferControl()) ==
                 quillon::midi::SendResult::OpenFailed);
         QCOMPARE(rig.midi->keyboard()->messagesReceived(), 0u);

@@ -4,7 +4,6 @@
 // screen readers get a name for every control of every window.
 #include "../support/QtTestMain.h"
 #include "../support/SessionRig.h"
-#include "FakeBackend.h"
 
 #include "app/widgets/AboutDialog.h"
 #include "app/widgets/CategoryList.h"

@@ -1,6 +1,6 @@
 // The input pump hands short messages from a driver thread to the thread it
 // lives on, in arrival order, and stays quiet once closed.
-#include "FakeBackend.h"
+#include "../support/FakeBackend.h"
 
 #include "midi/io/MidiInputPump.h"
 
@@ -15,7 +15,7 @@
 
 using namespace quillon;
 using namespace quillon::midi;
-using midi::testing::FakeBackend;
+using quillon::testing::FakeBackend;
 
 namespace {
 

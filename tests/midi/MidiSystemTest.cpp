@@ -1,6 +1,6 @@
 // The MIDI layer through its public face: port lists and choices, the built-in
 // keyboard driven by the core handshake, failures of vanished or busy ports.
-#include "FakeBackend.h"
+#include "../support/FakeBackend.h"
 #include "SendSongs.h"
 
 #include "base/core/Messages.h"
@@ -19,8 +19,8 @@ using namespace quillon;
 using namespace quillon::midi;
 using namespace quillon::transfer;
 using namespace std::chrono_literals;
-using midi::testing::FakeBackend;
 using midi::testing::sendSongs;
+using quillon::testing::FakeBackend;
 
 namespace {
 

@@ -1,5 +1,5 @@
 // Drives the main window as a user would: the listed files, the categories,
-// the context menus, the Delete commands, the buttons, keys and dragging.
+// the context menus, the Delete commands, the buttons, keys and dropped files.
 #include "../player/SmfBuilder.h"
 #include "../support/QtTestMain.h"
 #include "../support/SessionRig.h"
@@ -384,25 +384,6 @@ private slots:
               "\r\nnotes.txt: ", "\r\na.crv: a curve file holds 568 bytes"})
             QVERIFY2(said.find(part) != std::string::npos, part);
         QCOMPARE(h.onDisk("bin"), QStringList({"kept.bin", "one.bin", "two.bin"}));
-    }
-
-    void theTopStripDragsTheWindow()
-    {
-        Harness h;
-        h.open();
-        auto drag = [&](QPoint local, QPoint by) {
-            QTest::mousePress(h.window.get(), Qt::LeftButton, {}, local);
-            QTest::mouseMove(h.window.get(), local + by);
-            QTest::mouseRelease(h.window.get(), Qt::LeftButton, {}, local + by);
-        };
-        const QPoint before = h.window->pos();
-        const int stripTop = h.window->mapToGlobal(QPoint(0, 0)).y() - h.window->frameGeometry().top();
-        drag(QPoint(h.window->width() - 3, 40 - stripTop), QPoint(30, 20));
-        QCOMPARE(h.window->pos(), before + QPoint(30, 20));
-
-        const QPoint moved = h.window->pos();
-        drag(QPoint(3, h.window->height() - 3), QPoint(30, 20));
-        QCOMPARE(h.window->pos(), moved);
     }
 };
 

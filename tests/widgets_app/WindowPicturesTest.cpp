@@ -1,12 +1,10 @@
 // What the windows draw with: the named fonts mapped onto the free
-// metric-compatible ones, glyphs for every text, dialog units; the main window
-// is grabbed to a PNG under the build folder (screenshots/) for a reviewer;
-// screen readers get a name for every control of every window.
+// metric-compatible ones and glyphs for every text; screen readers get a name
+// for every control of every window.
 #include "../support/QtTestMain.h"
 #include "../support/SessionRig.h"
 
 #include "app/widgets/AboutDialog.h"
-#include "app/widgets/CategoryList.h"
 #include "app/widgets/MainWindow.h"
 #include "base/core/Messages.h"
 #include "base/widgets/NamePrompt.h"
@@ -19,7 +17,6 @@
 #include <QAbstractButton>
 #include <QAccessible>
 #include <QApplication>
-#include <QDir>
 #include <QFontInfo>
 #include <QGlyphRun>
 #include <QLabel>
@@ -29,7 +26,6 @@
 #include <QtTest>
 
 using quillon::ui::dialogFont;
-using quillon::ui::DialogUnits;
 
 namespace {
 
@@ -60,9 +56,12 @@ QString charactersWithoutGlyphs(const QString& text, const QFont& font)
 class WindowPicturesTest : public QObject {
     Q_OBJECT
 private slots:
-    // The full-width question mark and the Chinese menu text need a font beyond the Latin ones.
-    void eastAsianTextsDrawRealGlyphs()
+    // The named fonts map onto the free metric-compatible ones (the dialogs are laid out
+    // in their units); the full-width question mark and the Chinese menu text need a font beyond them.
+    void namedFontsMapAndEastAsianTextsDrawRealGlyphs()
     {
+        QCOMPARE(QFontInfo(dialogFont("Times New Roman", 9)).family(), QStringLiteral("Liberation Serif"));
+        QCOMPARE(QFontInfo(dialogFont("Arial", 9)).family(), QStringLiteral("Liberation Sans"));
         quillon::base::ReplaceDialog replace;
         const QString question = QString::fromUtf8(quillon::text::kReplaceQuestion.data());
         QLabel* label = nullptr;
@@ -76,20 +75,6 @@ private slots:
             QCOMPARE(
                 charactersWithoutGlyphs(QString::fromUtf8(text.data(), qsizetype(text.size())), QApplication::font()),
                 QString());
-    }
-
-    // The named fonts map onto the free ones; their units follow the font and neighbours meet without a gap.
-    void dialogFontsAndUnits()
-    {
-        QCOMPARE(QFontInfo(dialogFont("Times New Roman", 9)).family(), QStringLiteral("Liberation Serif"));
-        const QFont font = dialogFont("Arial", 9);
-        QCOMPARE(QFontInfo(font).family(), QStringLiteral("Liberation Sans"));
-        const DialogUnits units(font);
-        QCOMPARE(units.toPixelsY(8), QFontMetrics(font).height());
-        QCOMPARE(units.toPixelsX(400), 100 * units.averageCharWidth());
-        const QRect left = units.rect(8, 6, 41, 14);
-        const QRect right = units.rect(49, 6, 10, 14);
-        QCOMPARE(left.right() + 1, right.left());
     }
 
     // Every control of every window (whatever takes the focus, every field)
@@ -123,24 +108,6 @@ private slots:
                     QVERIFY2(!spoken->text(QAccessible::Description).isEmpty(), qPrintable(what + caption));
             }
         }
-    }
-
-    void mainWindow()
-    {
-        quillon::testing::SessionRig rig;
-        rig.createInOrder("mid", {"C major scale.mid", "Broken chords.mid", "Little tune.mid"});
-        quillon::app::MainWindow window(rig.session);
-        window.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&window));
-        const QString folder = QStringLiteral(QUILLON_BINARY_DIR) + "/screenshots";
-        QVERIFY(QDir().mkpath(folder));
-        QVERIFY(window.grab().save(folder + "/main-window.png"));
-
-        // The padded category entry still shows its whole pattern in the closed box.
-        const int field = window.categoryList().width() - 30;
-        const QString shown = window.categoryList().shownText(field);
-        QVERIFY(shown.endsWith("*.mid"));
-        QVERIFY(QFontMetrics(window.categoryList().font()).horizontalAdvance(shown) <= field);
     }
 };
 

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <tuple>
 
 using namespace quillon::player;
@@ -43,29 +44,22 @@ protected:
 
 } // namespace
 
-TEST_F(SongPlayerTest, ClosedPlayerAnswersFalseAndMinusOne)
+TEST_F(SongPlayerTest, OpenRefusesMissingAndBadFilesAndASecondSongAndStopRewinds)
 {
-    EXPECT_EQ(reportedLength(), std::tuple(false, -1, -1));
+    EXPECT_EQ(reportedLength(), std::tuple(false, -1, -1)); // closed: false and -1 everywhere
     EXPECT_EQ(std::pair(player.positionMinutes(), player.positionSeconds()), std::pair(-1, -1));
     EXPECT_FALSE(player.play() || player.pause() || player.stop() || player.seekTo(0, 10) || player.skipForward(8) ||
                  player.skipBack(8));
-    EXPECT_TRUE(sink->messages().empty());
-}
-
-TEST_F(SongPlayerTest, OpenRefusesMissingAndBadFilesAndASecondSongAndStopRewinds)
-{
     EXPECT_FALSE(player.open((folder.path() / "missing.mid").string()));
     EXPECT_FALSE(player.lastError().empty());
     EXPECT_FALSE(player.open(folder.write("bad.mid", {'M', 'T', 'h', 'd'})));
     EXPECT_FALSE(player.isOpen());
+    EXPECT_TRUE(sink->messages().empty());
 
     ASSERT_TRUE(player.open(long200));
     EXPECT_TRUE(player.lastError().empty());
     EXPECT_EQ(reportedLength(), std::tuple(true, 3, 20));
-    EXPECT_EQ(player.position().totalSeconds(), 0);
-
     EXPECT_FALSE(player.stop() || player.pause()); // before Play
-
     ASSERT_TRUE(player.play());
     clock.runFor(65s);
     ASSERT_TRUE(player.pause());
@@ -73,20 +67,17 @@ TEST_F(SongPlayerTest, OpenRefusesMissingAndBadFilesAndASecondSongAndStopRewinds
     EXPECT_FALSE(player.open(folder.write("short.mid", tickingSong(2))));
     EXPECT_EQ(player.length().totalSeconds(), 200);
     EXPECT_EQ(std::pair(player.positionMinutes(), player.positionSeconds()), std::pair(1, 5));
-    EXPECT_TRUE(player.isPlaying());
-    EXPECT_TRUE(player.isPaused());
+    EXPECT_TRUE(player.isPlaying() && player.isPaused());
 
-    // Stop rewinds and keeps the song open; the silencing itself is the sequencer's (SequencerTest).
+    // Stop rewinds and keeps the song open; the silencing itself is the sequencer's.
     ASSERT_TRUE(player.stop());
-    EXPECT_TRUE(player.isOpen());
-    EXPECT_FALSE(player.isPlaying());
+    EXPECT_TRUE(player.isOpen() && !player.isPlaying());
     EXPECT_EQ(player.position().totalSeconds(), 0);
-    EXPECT_FALSE(player.stop() || player.pause());
     EXPECT_TRUE(player.close());
     EXPECT_FALSE(player.close());
 }
 
-TEST_F(SongPlayerTest, PlayAfterPauseResumesAtTheWholeSecond)
+TEST_F(SongPlayerTest, PlayAfterPauseResumesAtTheWholeSecondAndFromTheEndSoundsNothing)
 {
     ASSERT_TRUE(player.open(long200));
     ASSERT_TRUE(player.play());
@@ -94,61 +85,14 @@ TEST_F(SongPlayerTest, PlayAfterPauseResumesAtTheWholeSecond)
     ASSERT_TRUE(player.pause());
     EXPECT_TRUE(player.pause()); // pausing again is still a pause
     clock.runFor(10s);
-    EXPECT_EQ(player.positionSeconds(), 23);
-
     const Micros resumedAt = clock.now();
     ASSERT_TRUE(player.play());
-    EXPECT_FALSE(player.isPaused());
     EXPECT_EQ(player.position().totalSeconds(), 83);
     clock.runFor(1600ms);
     // The note of second 83 sounds again right away, the next one a second later.
     EXPECT_EQ(noteOnsSince(resumedAt), (std::vector<Micros>{0ms, 1s}));
-}
 
-TEST_F(SongPlayerTest, SeeksAndSkipsResumeOnlyARunningSongAndClampToTheSong)
-{
-    ASSERT_TRUE(player.open(long200));
-    // Stopped: they only move, and the next Play starts at the target second.
-    EXPECT_FALSE(player.skipForward(8));
-    EXPECT_EQ(player.position().totalSeconds(), 8);
-    EXPECT_FALSE(player.seekTo(0, -20)); // before the start is the start
-    EXPECT_EQ(player.position().totalSeconds(), 0);
-    EXPECT_FALSE(player.seekTo(1, 40));
-    EXPECT_EQ(player.position().totalSeconds(), 100);
-    ASSERT_TRUE(player.play());
-    EXPECT_EQ(player.position().totalSeconds(), 100);
-
-    clock.runFor(2500ms);
-    EXPECT_TRUE(player.seekTo(0, 3));
-    EXPECT_TRUE(player.isPlaying());
-    clock.runFor(1s);
-    EXPECT_EQ(player.position().totalSeconds(), 4);
-    EXPECT_TRUE(player.skipBack(8)); // within the first 8 seconds: back to the start, not a wrap
-    EXPECT_EQ(player.position().totalSeconds(), 0);
-    EXPECT_TRUE(player.isPlaying());
-    clock.runFor(10500ms);
-    EXPECT_TRUE(player.skipForward(8)); // 10.5 s + 8 s, resumed at the whole second
-    EXPECT_EQ(player.position().totalSeconds(), 18);
-
-    // Paused: they only move, and the song stays paused; a target past the end is the end.
-    ASSERT_TRUE(player.pause());
-    EXPECT_FALSE(player.seekTo(9, 0));
-    EXPECT_EQ(player.position().totalSeconds(), 200);
-    EXPECT_FALSE(player.seekTo(2, 0));
-    EXPECT_TRUE(player.isPaused());
-    EXPECT_EQ(player.position().totalSeconds(), 120);
-    EXPECT_FALSE(player.skipBack(8));
-    EXPECT_EQ(player.position().totalSeconds(), 112);
-    clock.runFor(3s);
-    EXPECT_EQ(player.position().totalSeconds(), 112);
-}
-
-TEST_F(SongPlayerTest, PlayFromTheEndSoundsNothingAndShortSongsMeasureZero)
-{
-    const std::string twoSeconds = folder.write("two.mid", tickingSong(2));
-    ASSERT_TRUE(player.open(twoSeconds));
-    ASSERT_TRUE(player.play());
-    clock.runFor(10s);
+    clock.runFor(200s);
     EXPECT_TRUE(player.pause());
     EXPECT_TRUE(player.play()); // from the end: nothing more is heard
     const Micros replayAt = clock.now();
@@ -156,8 +100,40 @@ TEST_F(SongPlayerTest, PlayFromTheEndSoundsNothingAndShortSongsMeasureZero)
     EXPECT_TRUE(noteOnsSince(replayAt).empty());
     EXPECT_TRUE(player.close());
 
-    TrackBytes blip = millisecondTrack();
+    TrackBytes blip = millisecondTrack(); // shorter than a second: measures 0:00
     blip.event(0, {0x90, 60, 100}).event(999, {0x80, 60, 0}).end();
     ASSERT_TRUE(player.open(folder.write("blip.mid", millisecondSong(blip))));
     EXPECT_EQ(reportedLength(), std::tuple(true, 0, 0));
+}
+
+// Stopped or paused, seeks and skips only move (the next Play starts there); running,
+// they resume at the target's whole second. Targets are clamped to the song.
+TEST_F(SongPlayerTest, SeeksAndSkipsResumeOnlyARunningSongAndClampToTheSong)
+{
+    ASSERT_TRUE(player.open(long200));
+    const struct {
+        std::function<bool()> act;
+        bool resumed;
+        int at;
+        Micros thenRun;
+    } steps[] = {
+        {[&] { return player.skipForward(8); }, false, 8, 0ms},
+        {[&] { return player.seekTo(0, -20); }, false, 0, 0ms}, // before the start is the start
+        {[&] { return player.seekTo(1, 40); }, false, 100, 0ms},
+        {[&] { return player.play(); }, true, 100, 2500ms},
+        {[&] { return player.seekTo(0, 3); }, true, 3, 1s},
+        {[&] { return player.skipBack(8); }, true, 0, 10500ms}, // from 4 s: the start, not a wrap
+        {[&] { return player.skipForward(8); }, true, 18, 0ms}, // 10.5 s + 8 s at the whole second
+        {[&] { return player.pause(); }, true, 18, 0ms},
+        {[&] { return player.seekTo(9, 0); }, false, 200, 0ms}, // past the end is the end
+        {[&] { return player.seekTo(2, 0); }, false, 120, 0ms},
+        {[&] { return player.skipBack(8); }, false, 112, 3s},
+    };
+    for (const auto& step : steps) {
+        EXPECT_EQ(step.act(), step.resumed) << "before " << step.at;
+        EXPECT_EQ(player.position().totalSeconds(), step.at);
+        clock.runFor(step.thenRun);
+    }
+    EXPECT_TRUE(player.isPaused());
+    EXPECT_EQ(player.position().totalSeconds(), 112);
 }

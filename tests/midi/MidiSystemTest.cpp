@@ -92,7 +92,9 @@ TEST_F(WithKeyboard, RepliesComeFromTheKeyboardsThreadNotFromSend)
     input->close(); // twice is harmless
 }
 
-TEST(Stalls, AStallNamesWhatIsKnownAndOnlyWhatHappenedDuringTheWait)
+// A stall names what is known and only what happened during the wait; a transfer
+// that cannot start sends nothing at all.
+TEST(Stalls, AStallNamesWhatIsKnownAndATransferThatCannotStartSendsNothing)
 {
     using Change = std::function<void(FakeBackend&)>;
     const std::string silent(text::kStallKeyboardSilent);
@@ -101,11 +103,13 @@ TEST(Stalls, AStallNamesWhatIsKnownAndOnlyWhatHappenedDuringTheWait)
     const std::string bridged = silent + " " + std::string(text::kStallThroughBridge);
     struct Case {
         const char* what;
-        Change duringWait;
-        Stall stall;
-        std::string detail;
+        Change duringWait = {};
+        Stall stall = {};
+        std::string detail = {};
         std::string output = "keys:in";
         std::string backend = "JACK";
+        Change beforeSend = {};
+        TransferOutcome outcome = TransferOutcome::NoReply;
     };
     // The keyboard takes the control message and the header, then nothing more.
     const Change blockUnanswered = [](FakeBackend& fake) {
@@ -151,6 +155,18 @@ TEST(Stalls, AStallNamesWhatIsKnownAndOnlyWhatHappenedDuringTheWait)
          "keys:in",
          "ALSA raw"},
         {"JACK, data block unanswered", blockUnanswered, {StallCause::KeyboardSilent, 0, false}, silent},
+        // Before anything is sent: every song has 8-bit data blocks, which such a server
+        // changes; an input held by another program; an output that went away.
+        {.what = "server changes 8-bit bytes",
+         .detail = std::string(text::kRefusedEightBitRoute),
+         .beforeSend = [](FakeBackend& fake) { fake.traits.eightBitSysEx = false; },
+         .outcome = TransferOutcome::Refused},
+        {.what = "input held elsewhere",
+         .beforeSend = [](FakeBackend& fake) { fake.inputHeldElsewhere = true; },
+         .outcome = TransferOutcome::NoInput},
+        {.what = "output gone",
+         .beforeSend = [](FakeBackend& fake) { fake.m_outputs.clear(); },
+         .outcome = TransferOutcome::NoOutput},
     };
     for (const auto& c : cases) {
         std::vector<std::unique_ptr<Backend>> backends;
@@ -160,28 +176,16 @@ TEST(Stalls, AStallNamesWhatIsKnownAndOnlyWhatHappenedDuringTheWait)
         fake->m_inputs = {"keys:out"};
         fake->missed = 5; // cycles missed before the wait are not its business
         fake->afterSend = c.duringWait;
-        const auto report = sendSongs(system, {{songFile(1000, 1), 1}}, system.choiceForIndex(0, Direction::Output),
-                                      system.choiceForIndex(0, Direction::Input), 100ms);
-        EXPECT_EQ(report.outcome, TransferOutcome::NoReply) << c.what;
+        const auto out = system.choiceForIndex(0, Direction::Output);
+        const auto in = system.choiceForIndex(0, Direction::Input);
+        if (c.beforeSend)
+            c.beforeSend(*fake);
+        const auto report = sendSongs(system, {{songFile(1000, 1), 1}}, out, in, 100ms);
+        EXPECT_EQ(report.outcome, c.outcome) << c.what;
         EXPECT_EQ(report.stall, c.stall) << c.what;
         EXPECT_EQ(report.detail, c.detail) << c.what;
+        EXPECT_EQ(fake->sent.empty(), c.outcome != TransferOutcome::NoReply) << c.what;
     }
-}
-
-// Every song has data blocks, whose command byte is 8-bit: a server known to change it gets nothing at all.
-TEST(Stalls, SongsAreRefusedUpFrontWhereTheServerChangesEightBitBytes)
-{
-    std::vector<std::unique_ptr<Backend>> backends;
-    auto* fake = static_cast<FakeBackend*>(backends.emplace_back(std::make_unique<FakeBackend>("JACK")).get());
-    MidiSystem system(std::move(backends));
-    fake->m_outputs = {"keys:in"};
-    fake->m_inputs = {"keys:out"};
-    fake->traits.eightBitSysEx = false;
-    const auto report = sendSongs(system, {{songFile(10, 1), 1}}, system.choiceForIndex(0, Direction::Output),
-                                  system.choiceForIndex(0, Direction::Input), 100ms);
-    EXPECT_EQ(report.outcome, TransferOutcome::Refused);
-    EXPECT_EQ(report.detail, text::kRefusedEightBitRoute);
-    EXPECT_TRUE(fake->sent.empty());
 }
 
 // Looks on time that find the server's last cycle old tell a server that
@@ -304,21 +308,8 @@ TEST_F(WithKeyboard, ListIndicesMatchTheLists)
     // How a choice follows its port when the list changes is PortReconnectTest's.
 }
 
-// A transfer needs both its ports: an input held by another program or an
-// output that went away stops it before anything is sent.
-TEST_F(WithKeyboard, ATransferWithoutItsInputOrOutputSendsNothing)
+TEST_F(WithKeyboard, ASendToAPortNotChosenFails)
 {
-    fake->m_outputs = {"keyboard"};
-    fake->m_inputs = {"keyboard"};
-    const auto out = system->choiceForIndex(0, Direction::Output); // a real device is listed first
-    const auto in = system->choiceForIndex(0, Direction::Input);
-
-    fake->inputHeldElsewhere = true;
-    EXPECT_EQ(sendSongs(*system, {{songFile(10, 1), 1}}, out, in).outcome, TransferOutcome::NoInput);
-    EXPECT_TRUE(fake->sent.empty());
-
-    fake->m_outputs.clear();
     EXPECT_EQ(system->sendOne(PortChoice::notChosen(), frame::buildTransferControl()), SendResult::OpenFailed);
-    EXPECT_EQ(sendSongs(*system, {{songFile(10, 1), 1}}, out, builtIn()).outcome, TransferOutcome::NoOutput);
     EXPECT_EQ(system->keyboard()->messagesReceived(), 0u);
 }

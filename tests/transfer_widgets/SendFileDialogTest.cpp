@@ -10,7 +10,6 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QPushButton>
-#include <QRegularExpression>
 #include <QtTest>
 
 #include <fstream>
@@ -108,25 +107,6 @@ private slots:
         QCOMPARE(steadyFields(lines[0]), sentLine("a.mid", 3584, "slot 5"));
         QCOMPARE(steadyFields(lines[1]), sentLine("b.mid", 5000, "slot 1"));
         QCOMPARE(steadyFields(lines[2]), sentLine("c.mid", 2100, "slot 5"));
-    }
-
-    // How a ROM image goes out and is logged is the transfer core's to show.
-    void aRomImageHasNoSlotToChoose()
-    {
-        TransferRig rig;
-        rig.writeRom("update.bin", 10000, 7);
-        rig.messages.answerNext(ui::MessageAnswer::Yes);
-        rig.whileWindowOpen([&](SendFileDialog& window) {
-            auto& list = window.list();
-            QCOMPARE(list.cellText(0, SendFileDialog::SlotColumn), QString());
-            QTest::mouseClick(list.viewport(), Qt::LeftButton, {},
-                              list.cellRect(0, SendFileDialog::SlotColumn).center());
-            QVERIFY(!list.activeEditor()); // every column of a ROM list is read-only
-            window.closeButton().click();
-        });
-        transfer::sendRomImage(rig.owner, rig.session, {"update.bin"});
-        QCOMPARE(rig.messages.dialogTitles().size(), 1u);
-        QCOMPARE(rig.keyboard.messagesReceived(), 0u);
     }
 
     void portProblemsAreReportedAndNothingReachesTheKeyboard_data()
@@ -283,37 +263,6 @@ private slots:
             QCOMPARE(window.rateText(), QString());
         });
         QCOMPARE(rig.keyboard.messagesReceived(), 1u);
-    }
-
-    void theRateAndTimeLeftShowWhileSending()
-    {
-        TransferRig rig;
-        rig.writeSong("long.mid", 40000, 5);
-        QString during, after;
-        rig.sendSongs({"long.mid"}, [&](SendFileDialog& window) {
-            window.setRateInterval(std::chrono::milliseconds(20));
-            QCOMPARE(window.rateText(), QString());
-            // The keyboard falls silent part-way, so the run stays under way while the label is read.
-            connect(&window, &SendFileDialog::progressChanged, &window, [&](int position) {
-                if (position == 3)
-                    rig.keyboard.setAnswering(false);
-            });
-            window.sendButton().click();
-            QTRY_VERIFY_WITH_TIMEOUT(!window.rateText().isEmpty(), 5000);
-            QVERIFY(window.isTransferring());
-            during = window.rateText();
-            // Silent: the time left would only grow, so it is not shown.
-            window.setSilenceTimeout(std::chrono::milliseconds(50));
-            QTRY_COMPARE(window.statusText(), QString(SendFileDialog::kStatusKeyboardSilent));
-            QVERIFY2(!window.rateText().contains("left"), qPrintable(window.rateText()));
-            window.closeButton().click();
-            after = window.rateText();
-        });
-
-        QVERIFY2(QRegularExpression(QStringLiteral("^\\d+\\.\\d KiB/s, \\d+ s left$")).match(during).hasMatch(),
-                 qPrintable(during));
-        // Once the run has ended only the average rate is left.
-        QVERIFY2(QRegularExpression(QStringLiteral("^\\d+\\.\\d KiB/s$")).match(after).hasMatch(), qPrintable(after));
     }
 };
 

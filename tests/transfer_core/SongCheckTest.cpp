@@ -50,14 +50,6 @@ TEST(SongHead, AcceptsFormatZeroOfTenBytesOrMoreAndRefusesEverythingElse)
     EXPECT_FALSE(checkSongHead(std::span(full).first(10)).has_value());
 }
 
-TEST(SizeText, KilobytesWithTwoDecimalsPaddedToFive)
-{
-    EXPECT_EQ(sizeText(3584), " 3.50K");
-    EXPECT_EQ(sizeText(0), " 0.00K");
-    EXPECT_EQ(sizeText(10240), "10.00K");
-    EXPECT_EQ(sizeText(102400), "100.00K");
-}
-
 TEST(Selection, CountLimitsComeBeforeAnyFileIsOpened)
 {
     MemoryFiles files;
@@ -71,11 +63,12 @@ TEST(Selection, CountLimitsComeBeforeAnyFileIsOpened)
     EXPECT_TRUE(files.inspected.empty());
 
     names.pop_back();
+    files.files[names.back()].resize(3584);
     const auto full = prepareSongs(files, "mid", names);
     ASSERT_TRUE(full.ok());
     ASSERT_EQ(full.list.entries.size(), 28u);
     EXPECT_EQ(full.list.entries[27].slot, 28);
-    EXPECT_EQ(full.list.entries[27].sizeText, " 0.01K");
+    EXPECT_EQ(full.list.entries[27].sizeText, " 3.50K"); // kilobytes, two decimals, padded to five
     EXPECT_TRUE(prepareSongs(files, "mid", {}).ok());
 }
 

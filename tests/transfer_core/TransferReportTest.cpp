@@ -111,7 +111,7 @@ TEST(TransferRecorder, ASongIsTimedFromItsFirstAnnouncementAndAStoppedOneToItsLa
     EXPECT_TRUE(rig.recorder.takeNewRecords().empty());
 }
 
-TEST(TransferRecorder, ASongTheKeyboardCutShortIsLoggedSoNeverAsSent)
+TEST(TransferRecorder, ASongTheKeyboardCutShortIsLoggedSoNeverAsSentAndARomUpdateIsOneLine)
 {
     Rig rig;
     rig.store.files["a.mid"] = fileData(2500); // 3 blocks
@@ -126,11 +126,20 @@ TEST(TransferRecorder, ASongTheKeyboardCutShortIsLoggedSoNeverAsSent)
     ASSERT_EQ(records.size(), 2u);
     EXPECT_NE(formatRecord(records[0]).find("\t1/3 blocks\tslot 5\tcut short\t"), std::string::npos);
     EXPECT_EQ(records[1].result, FileResult::Sent);
+
+    Rig rom; // a ROM update is one line
+    rom.store.files["fw.bin"] = fileData(5000);
+    rom.begin({TransferKind::RomImage, {{"fw.bin", "", 1}}});
+    rom.answer(frame::Reply::Ready);
+    while (!rom.handshake->isFinished())
+        rom.answer(frame::Reply::RomBlockDone);
+    ASSERT_EQ(rom.recorder.records().size(), 1u);
+    EXPECT_NE(formatRecord(rom.recorder.records()[0]).find("\t6/6 blocks\tROM\tsent\t"), std::string::npos);
 }
 
 // A full disk takes part of a line: it is cut back off, so the file keeps
 // whole lines only, and the next record starts on a line of its own.
-TEST(TransferLog, AWriteCutShortLeavesNoHalfLine)
+TEST(TransferLog, AWriteCutShortLeavesNoHalfLineAndNoDataFolderNoLine)
 {
     const quillon::testing::TempFolder temp;
     const std::string earlier = "an earlier line\n";
@@ -152,28 +161,10 @@ TEST(TransferLog, AWriteCutShortLeavesNoHalfLine)
     EXPECT_EQ(quillon::testing::readText(log), earlier);
     ASSERT_TRUE(appendTransferLog(log, {record}).ok());
     EXPECT_EQ(quillon::testing::readText(log), earlier + formatRecord(record) + "\n");
-}
 
-TEST(TransferLog, NothingIsWrittenWithoutTheDataFolder)
-{
-    const quillon::testing::TempFolder temp;
-    const fs::path missing = temp.path() / "absent";
-    TransferRecord record;
-    record.fileName = "a.mid";
-    EXPECT_FALSE(appendTransferLog(transferLogPath(DataFolders(missing)), {record}).ok());
-    EXPECT_FALSE(fs::exists(missing));
-}
-
-TEST(TransferRecorder, ARomUpdateIsOneLine)
-{
-    Rig rom;
-    rom.store.files["fw.bin"] = fileData(5000);
-    rom.begin({TransferKind::RomImage, {{"fw.bin", "", 1}}});
-    rom.answer(frame::Reply::Ready);
-    while (!rom.handshake->isFinished())
-        rom.answer(frame::Reply::RomBlockDone);
-    ASSERT_EQ(rom.recorder.records().size(), 1u);
-    EXPECT_NE(formatRecord(rom.recorder.records()[0]).find("\t6/6 blocks\tROM\tsent\t"), std::string::npos);
+    // Without the data folder nothing is written, and no folder made.
+    EXPECT_FALSE(appendTransferLog(transferLogPath(DataFolders(temp.path() / "absent")), {record}).ok());
+    EXPECT_FALSE(fs::exists(temp.path() / "absent"));
 }
 
 // Time left is rounded up: a sliver of a second still reads 1 s. Nothing sent or no time gone: no estimate.
@@ -183,8 +174,10 @@ TEST(TransferEstimate, RateAndTimeLeftArithmetic)
         std::uint64_t sent, total;
         std::chrono::milliseconds elapsed;
         std::string text;
-    } cases[] = {{10240, 30720, 2s, "5.0 KiB/s, 4 s left"}, {10000, 10001, 1s, "9.8 KiB/s, 1 s left"},
-                 {4096, 4000, 500ms, "8.0 KiB/s, 0 s left"}, {0, 1000, 3s, "0.0 KiB/s"},
+    } cases[] = {{10240, 30720, 2s, "5.0 KiB/s, 4 s left"},
+                 {10000, 10001, 1s, "9.8 KiB/s, 1 s left"},
+                 {4096, 4000, 500ms, "8.0 KiB/s, 0 s left"},
+                 {0, 1000, 3s, "0.0 KiB/s"},
                  {500, 1000, 0s, "0.0 KiB/s"}};
     for (const auto& c : cases)
         EXPECT_EQ(rateText(estimateRate(c.sent, c.total, c.elapsed)), c.text) << c.sent << " of " << c.total;

@@ -22,6 +22,7 @@
 namespace {
 
 using quillon::testing::CliRun;
+using quillon::testing::quoted;
 using quillon::testing::runCli;
 using quillon::testing::TempFolder;
 
@@ -51,8 +52,6 @@ TEST(CurveCli, TableAndMessageAreOneLineFromAPresetOrKeyPoints)
 
 const std::string kFormat0 = std::string("MThd\0\0\0\6\0\0\0\1\0\x60", 14);
 const std::string kFormat1 = std::string("MThd\0\0\0\6\0\1\0\1\0\x60", 14);
-
-std::string quoted(const std::filesystem::path& path) { return "'" + path.string() + "'"; }
 
 TEST(FramesCli, PrintsUpperCaseHexOneMessagePerLine)
 {

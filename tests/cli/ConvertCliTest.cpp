@@ -11,27 +11,25 @@ namespace {
 namespace fs = std::filesystem;
 using quillon::testing::Bytes;
 using quillon::testing::CliRun;
+using quillon::testing::quoted;
 using quillon::testing::readBytes;
 using quillon::testing::TrackBytes;
 
-class ConvertCli : public ::testing::Test {
-protected:
-    quillon::testing::TempFolder temp;
-    const fs::path& folder = temp.path();
+CliRun run(const std::string& arguments) { return quillon::testing::runCli("convert-format0 " + arguments); }
 
-    static CliRun run(const std::string& arguments) { return quillon::testing::runCli("convert-format0 " + arguments); }
-    static std::string quoted(const fs::path& path) { return "'" + path.string() + "'"; }
-
-    static Bytes twoTrackSong()
-    {
-        TrackBytes notes;
-        notes.event(0, {0x90, 60, 90}).event(96, {60, 0}).end();
-        return quillon::testing::smf(1, 96, {notes, notes});
-    }
-};
-
-TEST_F(ConvertCli, WritesAFormat0FileNamedOrBesideTheSong)
+Bytes twoTrackSong()
 {
+    TrackBytes notes;
+    notes.event(0, {0x90, 60, 90}).event(96, {60, 0}).end();
+    return quillon::testing::smf(1, 96, {notes, notes});
+}
+
+// Writes a format 0 file where it is told or beside the song; never overwrites,
+// and refuses bad songs with status 2.
+TEST(ConvertCli, WritesAFormat0FileAndNeverOverwrites)
+{
+    const quillon::testing::TempFolder temp;
+    const fs::path& folder = temp.path();
     const fs::path in = temp.write("song.mid", twoTrackSong());
     const CliRun named = run(quoted(in) + " " + quoted(folder / "out.mid"));
     ASSERT_EQ(named.status, 0) << named.err;
@@ -43,11 +41,7 @@ TEST_F(ConvertCli, WritesAFormat0FileNamedOrBesideTheSong)
     ASSERT_EQ(beside.status, 0) << beside.err;
     EXPECT_EQ(beside.out, (folder / "song-0.mid").string() + "\n");
     EXPECT_EQ(readBytes(folder / "song-0.mid"), readBytes(folder / "out.mid"));
-}
 
-TEST_F(ConvertCli, NeverOverwritesAndRefusesBadSongsWithStatus2)
-{
-    const fs::path in = temp.write("in.mid", twoTrackSong());
     const fs::path existing = temp.write("taken.mid", {'o', 'l', 'd'});
     const CliRun refused = run(quoted(in) + " " + quoted(existing));
     EXPECT_EQ(refused.status, 2);

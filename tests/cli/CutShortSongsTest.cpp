@@ -39,7 +39,8 @@ TEST(CutShortSongsJack, SendSongsNamesEachSongTheKeyboardEndedEarlyAndFails)
     folder.write("short.mid", shortSong);
 
     // The keyboard is the one device on the test server: the default route and the first input reach it.
-    const auto sent = runCli("send-songs long.mid short.mid --out -1 --in 0 --reply-timeout 5000 --report report.txt", folder.path());
+    const auto sent =
+        runCli("send-songs long.mid short.mid --out -1 --in 0 --reply-timeout 5000 --report report.txt", folder.path());
     ASSERT_TRUE(keyboard.stop());
 
     EXPECT_EQ(sent.status, 1) << sent.err;

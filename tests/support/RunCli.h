@@ -1,7 +1,7 @@
 #pragma once
 // Runs the built quillon-cli as a user would, through the shell, and hands back
 // what it printed and its exit status. Arguments are one shell string, so paths
-// with spaces must be quoted by the caller. Needs QUILLON_BINARY_DIR, which every
+// with spaces must be quoted by the caller (quoted()). Needs QUILLON_BINARY_DIR, which every
 // test program gets.
 #include "TempFolder.h"
 
@@ -31,6 +31,9 @@ inline std::string readAndRemove(const std::filesystem::path& file)
 }
 
 } // namespace detail
+
+// A path as one shell word (paths holding a quote are not supported).
+inline std::string quoted(const std::filesystem::path& path) { return "'" + path.string() + "'"; }
 
 // Runs `quillon-cli <arguments>`, inside `folder` when one is given. The output
 // is captured in files of its own, so runs never see each other's output.

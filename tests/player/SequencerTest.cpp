@@ -22,7 +22,8 @@ bool isSilence(const RecordedMessage& m)
            m.bytes[2] == 0;
 }
 
-// True when `messages` holds, from `from` on, sustain off and all notes off on each of the 16 channels and nothing else.
+// True when `messages` holds, from `from` on, sustain off and all notes off on each of the 16 channels and nothing
+// else.
 bool silencesEveryChannel(const std::vector<RecordedMessage>& messages, std::size_t from)
 {
     std::set<Bytes> silences;
@@ -80,56 +81,55 @@ Bytes fourNotes()
 
 } // namespace
 
-TEST_F(SequencerTest, SendsEveryEventInOrderAtItsTimeThenSilencesAtTheEnd)
+// Another sink while playing, pause, play, stop and the song's end: each halt
+// silences every channel, and every event goes out once, at its time.
+TEST_F(SequencerTest, PlaysEachEventAtItsTimeAndSilencesOnEveryHaltAndAtTheEnd)
 {
     load(fourNotes());
     EXPECT_EQ(sequencer.lengthMs(), 1500);
     clock.runUntil(10s);
     sequencer.play();
-    clock.runFor(5s);
+    clock.runUntil(10300ms);
+    auto other = std::make_shared<RecordingSink>(clock);
+    sequencer.setSink(other); // the old sink is silenced, the new one goes on
+    const auto old = sink->messages();
+    EXPECT_EQ(timed({old.begin(), old.begin() + 2}),
+              (std::vector<Timed>{{{0x90, 60, 100}, 10s}, {{0x90, 64, 100}, 10250ms}}));
+    EXPECT_TRUE(silencesEveryChannel(old, 2));
+    const Bytes sysex{0xF0, 0x7E, 0x01, 0xF7};
 
-    const auto messages = sink->messages();
-    ASSERT_EQ(messages.size(), 4u + 32u);
-    EXPECT_EQ(timed({messages.begin(), messages.begin() + 5}), (std::vector<Timed>{{{0x90, 60, 100}, 10s},
-                                                                                   {{0x90, 64, 100}, 10250ms},
-                                                                                   {{0xF0, 0x7E, 0x01, 0xF7}, 10500ms},
-                                                                                   {{0x80, 60, 0}, 11s},
-                                                                                   {messages[4].bytes, 11500ms}}));
-    EXPECT_TRUE(silencesEveryChannel(messages, 4));
-
-    // The song has ended, but it is still "playing" and stands at its end.
-    EXPECT_TRUE(sequencer.isPlaying());
-    EXPECT_EQ(sequencer.positionMs(), 1500);
-}
-
-TEST_F(SequencerTest, PauseKeepsThePositionStopGoesBackToTheStartBothSilence)
-{
-    load(fourNotes());
-    sequencer.play();
-    clock.runUntil(700ms);
-    sink->take();
+    clock.runUntil(10700ms);
     sequencer.pause();
-    auto paused = sink->take();
-    EXPECT_EQ(paused.size(), 32u);
-    EXPECT_TRUE(silencesEveryChannel(paused, 0));
+    const auto paused = other->take();
+    EXPECT_EQ(timed({paused.front()}), (std::vector<Timed>{{sysex, 10500ms}}));
+    EXPECT_TRUE(silencesEveryChannel(paused, 1));
     EXPECT_FALSE(sequencer.isPlaying());
-
-    clock.runUntil(3s);
-    EXPECT_TRUE(sink->messages().empty());
+    clock.runUntil(13s);
+    EXPECT_TRUE(other->messages().empty());
     EXPECT_EQ(sequencer.positionMs(), 700);
 
     sequencer.play();
-    clock.runUntil(3400ms);
+    clock.runUntil(13400ms);
     // 300 ms of song were left before the note off.
-    EXPECT_EQ(timed(notesOnly(sink->take())), (std::vector<Timed>{{{0x80, 60, 0}, 3300ms}}));
-
+    EXPECT_EQ(timed(notesOnly(other->take())), (std::vector<Timed>{{{0x80, 60, 0}, 13300ms}}));
     sequencer.stop();
-    EXPECT_TRUE(silencesEveryChannel(sink->take(), 0));
+    EXPECT_TRUE(silencesEveryChannel(other->take(), 0));
     EXPECT_EQ(sequencer.positionMs(), 0);
 
     sequencer.play();
-    clock.runFor(1ms);
-    EXPECT_EQ(notesTaken(), (std::vector<Bytes>{{0x90, 60, 100}}));
+    clock.runFor(5s);
+    const auto messages = other->messages();
+    ASSERT_EQ(messages.size(), 4u + 32u);
+    EXPECT_EQ(timed({messages.begin(), messages.begin() + 5}), (std::vector<Timed>{{{0x90, 60, 100}, 13400ms},
+                                                                                   {{0x90, 64, 100}, 13650ms},
+                                                                                   {sysex, 13900ms},
+                                                                                   {{0x80, 60, 0}, 14400ms},
+                                                                                   {messages[4].bytes, 14900ms}}));
+    EXPECT_TRUE(silencesEveryChannel(messages, 4));
+    // The song has ended, but it is still "playing" and stands at its end.
+    EXPECT_TRUE(sequencer.isPlaying());
+    EXPECT_EQ(sequencer.positionMs(), 1500);
+    EXPECT_EQ(sink->messages().size(), old.size());
 }
 
 TEST_F(SequencerTest, DestructionWhilePlayingJoinsTheThreadAndSilences)
@@ -165,21 +165,6 @@ TEST_F(SequencerTest, StartingMidSongRestoresProgramsControllersAndBend)
         timed(messages),
         (std::vector<Timed>{
             {{0xC2, 41}, start}, {{0xB2, 7, 70}, start}, {{0xE2, 0x00, 0x50}, start}, {{0x82, 60, 0}, start + 500ms}}));
-}
-
-TEST_F(SequencerTest, ChangingTheSinkWhilePlayingSilencesTheOldOneAndGoesOnInTheNew)
-{
-    load(fourNotes());
-    sequencer.play();
-    clock.runUntil(300ms);
-    auto other = std::make_shared<RecordingSink>(clock);
-    sequencer.setSink(other);
-    const auto old = sink->messages();
-    EXPECT_TRUE(silencesEveryChannel(old, 2));
-    clock.runUntil(2s);
-    EXPECT_EQ(timed(notesOnly(other->messages())),
-              (std::vector<Timed>{{{0xF0, 0x7E, 0x01, 0xF7}, 500ms}, {{0x80, 60, 0}, 1000ms}}));
-    EXPECT_EQ(sink->messages().size(), old.size());
 }
 
 // Opening one song after another fills the old song's storage with the new one:

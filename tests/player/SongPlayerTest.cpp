@@ -75,30 +75,6 @@ TEST_F(SongPlayerTest, OpenRefusesMissingAndBadFilesAndASecondSongAndStopRewinds
     EXPECT_EQ(player.position().totalSeconds(), 0);
     EXPECT_TRUE(player.close());
     EXPECT_FALSE(player.close());
-}
-
-TEST_F(SongPlayerTest, PlayAfterPauseResumesAtTheWholeSecondAndFromTheEndSoundsNothing)
-{
-    ASSERT_TRUE(player.open(long200));
-    ASSERT_TRUE(player.play());
-    clock.runUntil(83700ms); // 1 min 23.7 s
-    ASSERT_TRUE(player.pause());
-    EXPECT_TRUE(player.pause()); // pausing again is still a pause
-    clock.runFor(10s);
-    const Micros resumedAt = clock.now();
-    ASSERT_TRUE(player.play());
-    EXPECT_EQ(player.position().totalSeconds(), 83);
-    clock.runFor(1600ms);
-    // The note of second 83 sounds again right away, the next one a second later.
-    EXPECT_EQ(noteOnsSince(resumedAt), (std::vector<Micros>{0ms, 1s}));
-
-    clock.runFor(200s);
-    EXPECT_TRUE(player.pause());
-    EXPECT_TRUE(player.play()); // from the end: nothing more is heard
-    const Micros replayAt = clock.now();
-    clock.runFor(5s);
-    EXPECT_TRUE(noteOnsSince(replayAt).empty());
-    EXPECT_TRUE(player.close());
 
     TrackBytes blip = millisecondTrack(); // shorter than a second: measures 0:00
     blip.event(0, {0x90, 60, 100}).event(999, {0x80, 60, 0}).end();
@@ -107,10 +83,12 @@ TEST_F(SongPlayerTest, PlayAfterPauseResumesAtTheWholeSecondAndFromTheEndSoundsN
 }
 
 // Stopped or paused, seeks and skips only move (the next Play starts there); running,
-// they resume at the target's whole second. Targets are clamped to the song.
-TEST_F(SongPlayerTest, SeeksAndSkipsResumeOnlyARunningSongAndClampToTheSong)
+// they resume at the target's whole second. Targets are clamped to the song. Every
+// Play starts at the whole second, so a paused song resumes at the start of its second.
+TEST_F(SongPlayerTest, SeeksSkipsAndPlayResumeAtTheWholeSecondAndClampToTheSong)
 {
     ASSERT_TRUE(player.open(long200));
+    Micros resumedAt{}, replayedAt{};
     const struct {
         std::function<bool()> act;
         bool resumed;
@@ -122,18 +100,25 @@ TEST_F(SongPlayerTest, SeeksAndSkipsResumeOnlyARunningSongAndClampToTheSong)
         {[&] { return player.seekTo(1, 40); }, false, 100, 0ms},
         {[&] { return player.play(); }, true, 100, 2500ms},
         {[&] { return player.seekTo(0, 3); }, true, 3, 1s},
-        {[&] { return player.skipBack(8); }, true, 0, 10500ms}, // from 4 s: the start, not a wrap
-        {[&] { return player.skipForward(8); }, true, 18, 0ms}, // 10.5 s + 8 s at the whole second
+        {[&] { return player.skipBack(8); }, true, 0, 10500ms},   // from 4 s: the start, not a wrap
+        {[&] { return player.skipForward(8); }, true, 18, 700ms}, // 10.5 s + 8 s at the whole second
         {[&] { return player.pause(); }, true, 18, 0ms},
-        {[&] { return player.seekTo(9, 0); }, false, 200, 0ms}, // past the end is the end
+        {[&] { return player.pause(); }, true, 18, 10s}, // pausing again is still a pause
+        {[&] { return resumedAt = clock.now(), player.play(); }, true, 18, 1600ms},
+        {[&] { return player.pause(); }, true, 19, 0ms},
         {[&] { return player.seekTo(2, 0); }, false, 120, 0ms},
         {[&] { return player.skipBack(8); }, false, 112, 3s},
+        {[&] { return player.isPaused(); }, true, 112, 0ms},    // still there
+        {[&] { return player.seekTo(9, 0); }, false, 200, 0ms}, // past the end is the end
+        {[&] { return replayedAt = clock.now(), player.play(); }, true, 200, 5s},
     };
     for (const auto& step : steps) {
         EXPECT_EQ(step.act(), step.resumed) << "before " << step.at;
         EXPECT_EQ(player.position().totalSeconds(), step.at);
         clock.runFor(step.thenRun);
     }
-    EXPECT_TRUE(player.isPaused());
-    EXPECT_EQ(player.position().totalSeconds(), 112);
+    // Resumed from 18.7 s: the note of second 18 sounds again right away, the next one a
+    // second later; from the end nothing more is heard.
+    EXPECT_EQ(noteOnsSince(resumedAt), (std::vector<Micros>{0ms, 1s}));
+    EXPECT_TRUE(noteOnsSince(replayedAt).empty());
 }

@@ -21,10 +21,7 @@
 
 namespace {
 
-using quillon::testing::CliRun;
-using quillon::testing::quoted;
-using quillon::testing::runCli;
-using quillon::testing::TempFolder;
+using namespace quillon::testing;
 
 // The presets' numbers and the message's bytes are the curve core's to prove;
 // here, that the commands print exactly them.

@@ -9,11 +9,7 @@
 namespace {
 
 namespace fs = std::filesystem;
-using quillon::testing::Bytes;
-using quillon::testing::CliRun;
-using quillon::testing::quoted;
-using quillon::testing::readBytes;
-using quillon::testing::TrackBytes;
+using namespace quillon::testing;
 
 CliRun run(const std::string& arguments) { return quillon::testing::runCli("convert-format0 " + arguments); }
 

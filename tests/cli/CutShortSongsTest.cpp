@@ -11,11 +11,7 @@
 
 namespace {
 
-using quillon::testing::KeyboardProcess;
-using quillon::testing::readBytes;
-using quillon::testing::readText;
-using quillon::testing::runCli;
-using quillon::testing::TempFolder;
+using namespace quillon::testing;
 
 std::vector<std::uint8_t> formatZeroSong(std::size_t length, unsigned seed)
 {

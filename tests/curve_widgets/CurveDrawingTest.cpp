@@ -3,11 +3,8 @@
 #include "../support/Pixels.h"
 #include "EditorHarness.h"
 
-using quillon::curve::computeCurveTable;
-using quillon::curve::defaultKeyPoints;
-using quillon::curve::KeyPoints;
-using quillon::testing::countColour;
-using quillon::testing::EditorHarness;
+using namespace quillon::curve;
+using namespace quillon::testing;
 
 namespace {
 

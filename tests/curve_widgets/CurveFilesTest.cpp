@@ -5,12 +5,8 @@
 #include "base/core/Messages.h"
 #include "curve/core/Presets.h"
 
-using quillon::curve::computeCurveTable;
-using quillon::curve::defaultKeyPoints;
-using quillon::curve::KeyPoints;
-using quillon::curve::Table;
-using quillon::testing::EditorHarness;
-using quillon::testing::typeAndOk;
+using namespace quillon::curve;
+using namespace quillon::testing;
 
 namespace {
 

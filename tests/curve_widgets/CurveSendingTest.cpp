@@ -6,17 +6,10 @@
 #include "curve/core/Presets.h"
 #include "ui/PercentBar.h"
 
-using quillon::curve::computeCurveTable;
-using quillon::curve::defaultKeyPoints;
-using quillon::curve::KeyPoints;
-using quillon::curve::Table;
+using namespace quillon::curve;
+using namespace quillon::testing;
+using namespace quillon::ui;
 using quillon::midi::SendResult;
-using quillon::testing::asBytes;
-using quillon::testing::EditorHarness;
-using quillon::ui::MessageAnswer;
-using quillon::ui::MessageButtons;
-using quillon::ui::MessageIcon;
-using quillon::ui::ShownMessage;
 
 namespace {
 

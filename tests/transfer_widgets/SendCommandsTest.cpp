@@ -14,14 +14,9 @@
 #include <set>
 
 using namespace quillon;
-using quillon::testing::readBytes;
-using quillon::testing::TrackBytes;
-using quillon::testing::TransferRig;
+using namespace quillon::testing;
+using namespace quillon::ui;
 using transfer::SendFileDialog;
-using ui::MessageAnswer;
-using ui::MessageButtons;
-using ui::MessageIcon;
-using ui::ShownMessage;
 
 namespace {
 

@@ -15,9 +15,7 @@
 #include <fstream>
 
 using namespace quillon;
-using quillon::testing::chooseSlot;
-using quillon::testing::StoredItem;
-using quillon::testing::TransferRig;
+using namespace quillon::testing;
 using transfer::SendFileDialog;
 
 namespace {

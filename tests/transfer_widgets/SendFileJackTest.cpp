@@ -12,8 +12,7 @@
 #include <QtTest>
 
 using namespace quillon;
-using quillon::testing::readBytes;
-using quillon::testing::TransferRig;
+using namespace quillon::testing;
 using transfer::SendFileDialog;
 
 class SendFileJackTest : public QObject {

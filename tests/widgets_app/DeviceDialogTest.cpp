@@ -16,12 +16,8 @@
 
 #include <unistd.h>
 
-using quillon::midi::Direction;
-using quillon::midi::PortChoice;
-using quillon::midi::PortRef;
-using quillon::midi::SetDeviceDialog;
-using quillon::testing::FakeBackend;
-using quillon::testing::FakeMidi;
+using namespace quillon::midi;
+using namespace quillon::testing;
 
 namespace {
 

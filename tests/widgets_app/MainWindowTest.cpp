@@ -14,13 +14,10 @@
 #include <QPushButton>
 #include <QtTest>
 
-using quillon::app::FileSelection;
-using quillon::app::MainWindow;
+using namespace quillon::app;
+using namespace quillon::testing;
+using namespace quillon::ui;
 using quillon::session::FileCategory;
-using quillon::testing::SessionRig;
-using quillon::ui::MessageAnswer;
-using quillon::ui::MessageButtons;
-using quillon::ui::MessageIcon;
 
 namespace {
 

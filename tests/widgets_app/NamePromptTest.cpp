@@ -10,12 +10,8 @@
 #include <QPushButton>
 #include <QtTest>
 
-using quillon::base::NameDialog;
-using quillon::base::ReplaceDialog;
-using quillon::ui::MessageAnswer;
-using quillon::ui::MessageButtons;
-using quillon::ui::MessageIcon;
-using quillon::ui::RecordingMessageService;
+using namespace quillon::base;
+using namespace quillon::ui;
 
 namespace {
 

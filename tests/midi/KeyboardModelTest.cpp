@@ -50,7 +50,7 @@ Bytes curveMessage(const keyboard::CurveTable& table)
 
 // A curve is kept without a reply; a control message opens a transfer with the ready reply
 // and closes it again without one.
-TEST(KeyboardModelSongs, SeveralSongsStoredByteExactInTheirSlots)
+TEST(KeyboardModelTransfers, SongsStoredByteExactInTheirSlotsThenARomImage)
 {
     Session s;
     const Bytes small = randomBytes(100, 1);
@@ -78,14 +78,11 @@ TEST(KeyboardModelSongs, SeveralSongsStoredByteExactInTheirSlots)
     EXPECT_EQ(s.model.song(28), large);
     EXPECT_EQ(s.model.song(5), large);
     EXPECT_EQ(s.model.song(2), std::nullopt);
-}
 
-TEST(KeyboardModelRom, ImageStoredWithBlockDoneRepliesButNoneAfterTheLast)
-{
-    Session s;
+    // A ROM image: a block-done reply to the header and each block but the last;
+    // the update needs no closing message, the next control message opens a new transfer.
     const Bytes image = randomBytes(10000, 9); // 12 blocks, the last of 165 bytes
     const Bytes packed = frame::pack7(image);
-    ASSERT_EQ(s.send(frame::buildTransferControl()), Reply::Ready);
     EXPECT_EQ(s.send(frame::buildRomHeader(12)), Reply::RomBlockDone);
     for (unsigned i = 0; i < 12; ++i) {
         const auto reply = s.send(frame::buildDataBlock(frame::kRomTarget, i, frame::blockBytes(packed, i)));
@@ -93,7 +90,6 @@ TEST(KeyboardModelRom, ImageStoredWithBlockDoneRepliesButNoneAfterTheLast)
     }
     EXPECT_EQ(s.model.romImage(), image);
     EXPECT_TRUE(s.model.errors().empty());
-    // The update needs no closing message: the next control message opens a new transfer.
     EXPECT_EQ(s.send(frame::buildTransferControl()), Reply::Ready);
 }
 

@@ -47,8 +47,7 @@ TEST_P(OneSong, GoesOutOneBlockPerReplyThenFinishes)
     const Actions ready = reply(handshake, Reply::Ready);
     EXPECT_EQ(statuses(ready), std::vector<std::string>{std::string(text::kStatusSendingSongs)});
     EXPECT_EQ(sent(ready), std::vector<Bytes>{frame::buildSongHeader(walk.slot, blocks)});
-    ASSERT_EQ(all<SetProgressRange>(ready).size(), 1u);
-    EXPECT_EQ(all<SetProgressRange>(ready)[0].maximum, blocks);
+    EXPECT_EQ(each(ready, &SetProgressRange::maximum), std::vector<unsigned>{blocks});
     EXPECT_EQ(positions(ready), std::vector<unsigned>{0});
 
     Bytes payloads;

@@ -95,11 +95,28 @@ private slots:
         QCOMPARE(editor.velocityMonitor().count(), std::size_t(81));
     }
 
-    void uncheckingOrClosingTheWindowReleasesTheInput()
+    // No usable input is told and leaves the box unchecked; unchecking or
+    // closing the window releases the input it opened.
+    void theMonitorOpensOnlyAFreeInputAndReleasesIt()
     {
         Rig rig;
-        auto& editor = rig.openWithInput(rig.port());
+        auto& editor = rig.openWithInput(midi::PortChoice::notChosen());
         rig.clickMonitor();
+        QVERIFY(!editor.monitorBox().isChecked());
+        QVERIFY(!editor.monitorInputOpen());
+        QCOMPARE(rig.messages.messages().back().text, std::string(quillon::text::kInputNotOpened));
+
+        // A port another program holds cannot be opened; once it is free, the next click opens it.
+        auto holder = rig.midi->openInput(rig.port(), [](std::uint32_t) {});
+        QVERIFY(holder != nullptr);
+        rig.session.inputChoice = rig.port();
+        rig.clickMonitor();
+        QVERIFY(!editor.monitorBox().isChecked());
+        QCOMPARE(rig.messages.messages().size(), std::size_t(2));
+        QCOMPARE(rig.messages.messages().back().text, std::string(quillon::text::kNoInputDevices));
+        holder->close();
+        rig.clickMonitor();
+        QVERIFY(editor.monitorBox().isChecked() && rig.held());
         rig.keys->play({80});
         QTRY_COMPARE(editor.velocityMonitor().count(), std::size_t(1));
 
@@ -136,30 +153,6 @@ private slots:
         rig.editor.reset();
         QTRY_VERIFY(!rig.held());
         QCoreApplication::processEvents();
-    }
-
-    void noUsableInputIsToldAndLeavesTheBoxUnchecked()
-    {
-        Rig rig;
-        auto& editor = rig.openWithInput(midi::PortChoice::notChosen());
-        rig.clickMonitor();
-        QVERIFY(!editor.monitorBox().isChecked());
-        QVERIFY(!editor.monitorInputOpen());
-        QCOMPARE(rig.messages.messages().back().text, std::string(quillon::text::kInputNotOpened));
-
-        // A port another program holds cannot be opened.
-        auto holder = rig.midi->openInput(rig.port(), [](std::uint32_t) {});
-        QVERIFY(holder != nullptr);
-        rig.session.inputChoice = rig.port();
-        rig.clickMonitor();
-        QVERIFY(!editor.monitorBox().isChecked());
-        QCOMPARE(rig.messages.messages().size(), std::size_t(2));
-        QCOMPARE(rig.messages.messages().back().text, std::string(quillon::text::kNoInputDevices));
-
-        // Once it is free, the next click opens it.
-        holder->close();
-        rig.clickMonitor();
-        QVERIFY(editor.monitorBox().isChecked() && rig.held());
     }
 };
 

@@ -132,7 +132,8 @@ private slots:
     }
 
     // No to the offer makes nothing and changes no selection; Yes makes the copy,
-    // lists it and selects it in the refused song's place.
+    // lists it and selects it in the refused song's place; a song that cannot be
+    // converted makes nothing.
     void aFormatRefusalOffersACopyThatYesMakesListsAndSelects()
     {
         TransferRig rig;
@@ -174,28 +175,22 @@ private slots:
         rig.messages.answerNext(MessageAnswer::Yes);
         QVERIFY(transfer::confirmSongSend(rig.owner, rig.session, selection.names));
         QCOMPARE(rig.messages.messages(), std::vector<ShownMessage>{kConfirmation});
-    }
 
-    void aSongThatCannotBeConvertedSaysWhyAndLeavesNoFile()
-    {
-        TransferRig rig;
-        // The right head for the check, noise after it: no track can be read.
+        // A song that cannot be converted (the right head, noise after it) says why and leaves no file.
         auto broken = rig.writeSong("broken.mid", 300, 9);
         broken[9] = 1;
         TransferRig::write(rig.folders.songPath("broken.mid"), broken);
-        const auto before = songFolderNames(rig);
+        const auto withBroken = songFolderNames(rig);
         int shown = 0;
-
+        rig.messages.clear();
         answerOffer(rig, MessageAnswer::Yes);
         QVERIFY(!transfer::confirmSongSend(rig.owner, rig.session, {"broken.mid"},
                                            [&](const std::string&, const std::string&) { ++shown; }));
-
         QCOMPARE(rig.messages.messages().size(), 3u);
-        const ShownMessage& failure = rig.messages.messages()[2];
         const std::string prefix = "The song can't be converted: broken.mid\r\n";
-        QVERIFY2(failure.text.rfind(prefix, 0) == 0, failure.text.c_str());
-        QVERIFY(failure.text.size() > prefix.size()); // the reason follows
-        QCOMPARE(songFolderNames(rig), before);
+        const std::string& failure = rig.messages.messages()[2].text;
+        QVERIFY2(failure.starts_with(prefix) && failure.size() > prefix.size(), failure.c_str()); // the reason follows
+        QCOMPARE(songFolderNames(rig), withBroken);
         QCOMPARE(shown, 0);
     }
 };

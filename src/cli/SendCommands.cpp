@@ -16,6 +16,7 @@
 #include "midi/io/StallWatch.h"
 #include "midi/io/VirtualKeyboard.h"
 #include "transfer/core/FileAccess.h"
+#include "transfer/core/SlotMap.h"
 #include "transfer/core/SongCheck.h"
 #include "transfer/core/TransferHandshake.h"
 #include "transfer/core/TransferSnapshot.h"
@@ -209,6 +210,11 @@ void runAndReport(CommandContext& context, transfer::TransferList list, const Po
         return fail(context, !out ? out.reason() : in.reason());
 
     transfer::TransferHandshake handshake(std::move(list), transfer::snapshotReader(snapshot));
+    // The run goes into the same log as the window's, under the name the song lists by, so the slot map holds it.
+    transfer::TransferRecorder recorder(
+        [&snapshot](const std::string& name) { return snapshot->lengthOf(name); });
+    if (const auto port = system->resolve(*out, midi::Direction::Output))
+        recorder.setDevice(transfer::deviceIdentity(port->name));
     SendReport sendReport(command);
     sendReport.ports(*system, *out, *in);
     ProgressBar bar("sending");
@@ -221,9 +227,20 @@ void runAndReport(CommandContext& context, transfer::TransferList list, const Po
         .onStatus = [&bar](const std::string& status) { bar.setLabel(status); },
         .stop = &stop,
         .onSent = [&sendReport](std::span<const std::uint8_t> bytes) { sendReport.sent(bytes); },
-        .onReply = [&sendReport](std::uint32_t packed) { sendReport.reply(packed); }};
+        .onReply = [&sendReport](std::uint32_t packed) { sendReport.reply(packed); },
+        .recorder = &recorder};
     const auto report = transfer::runTransfer(*system, handshake, transferOptions);
     bar.finish();
+    auto records = recorder.takeNewRecords();
+    for (auto& record : records)
+        record.fileName = std::filesystem::path(record.fileName).filename().string();
+    // Without a data folder here there is no log to keep, as in the window.
+    const DataFolders folders;
+    std::error_code missing;
+    if (!transfer::appendTransferLog(transfer::transferLogPath(folders), records) &&
+        std::filesystem::is_directory(folders.root(), missing))
+        std::cerr << "quillon-cli: the run could not be added to " << transfer::transferLogPath(folders).string()
+                  << '\n';
     if (!options.reportFile.empty()) {
         const bool finished = report.outcome == transfer::TransferOutcome::Finished;
         std::string outcome = finished ? "finished" : outcomeMessage(report, options);
@@ -280,6 +297,9 @@ void sendSongs(CommandContext& context, const SongsOptions& options)
         const int slot = slots.empty() ? static_cast<int>(i) + 1 : slots[i];
         list.entries.push_back({options.files[i], {}, slot});
     }
+    // As the window does: said, and sent as asked.
+    if (const auto repeats = transfer::repeatedSlotsText(list); !repeats.empty())
+        std::cerr << "quillon-cli: warning: " << repeats << '\n';
     std::string command = "send-songs";
     for (std::size_t i = 0; i < options.files.size(); ++i)
         command += " " + options.files[i] + " (slot " + std::to_string(list.entries[i].slot) + ")";

@@ -1,5 +1,6 @@
 // Transfer report: the line per file, the recorder's timing and byte counts over
 // a real handshake, and the rate and time-left arithmetic the Send File window shows.
+#include "transfer/core/SlotMap.h"
 #include "transfer/core/TransferReport.h"
 
 #include "../support/TempFolder.h"
@@ -10,6 +11,7 @@
 #include <sys/resource.h>
 
 #include <csignal>
+#include <sstream>
 
 using namespace quillon;
 using namespace quillon::transfer;
@@ -65,14 +67,14 @@ struct Rig {
 TEST(TransferLine, OneTabSeparatedLineWithEveryField)
 {
     // 4200 bytes in 1.25 s: 3.28 KiB/s.
-    const TransferRecord song{at(18, 40, 12), "my song.mid", 3584, 4, 4, 5, FileResult::Sent, 1250ms, 4200};
+    const TransferRecord song{at(18, 40, 12), "my song.mid", 3584, 4, 4, 5, FileResult::Sent, 1250ms, 4200, ""};
     EXPECT_EQ(formatRecord(song),
               "2026-12-06 18:40:12 UTC\tmy song.mid\t3584 bytes\t4/4 blocks\tslot 5\tsent\t1.250000 s\t3.28 KiB/s");
     // A short song to a fast keyboard takes less than a millisecond: it still has a duration and a rate.
-    const TransferRecord fast{at(18, 40, 12), "s.mid", 1200, 2, 2, 1, FileResult::Sent, 412us, 1500};
+    const TransferRecord fast{at(18, 40, 12), "s.mid", 1200, 2, 2, 1, FileResult::Sent, 412us, 1500, ""};
     EXPECT_NE(formatRecord(fast).find("\t0.000412 s\t3555.45 KiB/s"), std::string::npos) << formatRecord(fast);
 
-    TransferRecord rom{at(0, 0, 0), "update.bin", 70000, 0, 79, std::nullopt, FileResult::Stopped, 0ms, 0};
+    TransferRecord rom{at(0, 0, 0), "update.bin", 70000, 0, 79, std::nullopt, FileResult::Stopped, 0ms, 0, ""};
     EXPECT_EQ(formatRecord(rom),
               "2026-12-06 00:00:00 UTC\tupdate.bin\t70000 bytes\t0/79 blocks\tROM\tstopped\t0.000000 s\t0.00 KiB/s");
     rom.result = FileResult::Unreadable;
@@ -165,6 +167,59 @@ TEST(TransferLog, AWriteCutShortLeavesNoHalfLineAndNoDataFolderNoLine)
     // Without the data folder nothing is written, and no folder made.
     EXPECT_FALSE(appendTransferLog(transferLogPath(DataFolders(temp.path() / "absent")), {record}).ok());
     EXPECT_FALSE(fs::exists(temp.path() / "absent"));
+}
+
+// The slot map believes only songs that arrived whole, and says what it cannot know.
+TEST(SlotMap, BuiltFromLogLinesOfEveryOutcome)
+{
+    const auto line = [](int day, std::string name, std::optional<int> slot, FileResult result,
+                         std::string device = "Keys") {
+        TransferRecord record{WallClock::time_point(std::chrono::sys_days(std::chrono::year(2026) / 12 / day)) +
+                                  std::chrono::hours(12),
+                              std::move(name), 3584, 4, 4, slot, result, 1s, 4200, std::move(device)};
+        return formatRecord(record);
+    };
+    const std::string a5 = line(6, "a.mid", 5, FileResult::Sent);
+    const struct {
+        std::vector<std::string> lines;
+        std::optional<std::string> device; // the chosen keyboard; nothing: none chosen
+        std::string slot5;                 // the drop-down's text for slot 5
+        std::string whereIsA;              // a.mid's tooltip line
+    } cases[] = {
+        {{a5}, "Keys", "No.05 · a.mid · 6 Dec", "on the keyboard in slot 5 since 6 Dec"},
+        {{a5, line(7, "b.mid", 5, FileResult::CutShort)}, "Keys", "No.05 · not known: b.mid cut short · 7 Dec", ""},
+        {{a5, line(7, "b.mid", 5, FileResult::Failed)}, "Keys", "No.05 · not known: b.mid failed · 7 Dec", ""},
+        {{a5, line(7, "b.mid", 5, FileResult::Stopped)}, "Keys", "No.05 · not known: b.mid stopped · 7 Dec", ""},
+        // Never announced: the slot kept what it had.
+        {{a5, line(7, "b.mid", 5, FileResult::Unreadable), line(7, "c.mid", 5, FileResult::Refused)},
+         std::nullopt, "No.05 · a.mid · 6 Dec", "on the keyboard in slot 5 since 6 Dec"},
+        {{a5, line(7, "fw.bin", std::nullopt, FileResult::Stopped), line(8, "a.mid", 9, FileResult::Sent)},
+         "Keys", "No.05 · a.mid · 6 Dec (then a ROM update)",
+         "on the keyboard in slot 5 since 6 Dec (a ROM update since may have reset it), in slot 9 since 8 Dec"},
+        {{a5, line(7, "b.mid", 5, FileResult::Sent, "Other keys")}, "Keys", "No.05 · a.mid · 6 Dec",
+         "on the keyboard in slot 5 since 6 Dec"},
+        {{a5, line(7, "b.mid", 5, FileResult::Sent, "Other keys")}, std::nullopt, "No.05", ""}, // which one?
+        // A line from before devices were logged, and a name holding a tab.
+        {{"2026-12-06 12:00:00 UTC	a.mid	3584 bytes	4/4 blocks	slot 5	sent	1.0 s	3.2 KiB/s",
+          line(7, "x	y.mid", 6, FileResult::Sent, "")},
+         std::nullopt, "No.05 · a.mid · 6 Dec", "on the keyboard in slot 5 since 6 Dec"},
+        {{a5, "2026-12-07 12:00:00 UTC	b.mid	3584 bytes	4/4 blocks	slot 29	sent	1.0 s	3.2 KiB/s"}, "Keys",
+         "No.05", ""},
+        {{a5, a5.substr(0, 40)}, "Keys", "No.05", ""},
+    };
+    for (const auto& c : cases) {
+        std::string log;
+        for (const auto& text : c.lines)
+            log += text + "\n";
+        std::istringstream in(log + "\n");
+        const SlotMap map = buildSlotMap(in);
+        const DeviceSlots* device = map.forOutput(c.device);
+        EXPECT_EQ(slotChoiceText(5, device), c.slot5) << log;
+        EXPECT_EQ(slotChoiceText(6, device), device && device->contents.contains(6) ? "No.06 · x\ty.mid · 7 Dec" : "No.06");
+        EXPECT_EQ(device ? whereStoredText(*device, "a.mid") : "", c.whereIsA) << log;
+        // A damaged log shows nothing and says why; a sound one has no note.
+        EXPECT_EQ(map.note.empty(), !map.devices.empty()) << log;
+    }
 }
 
 // Time left is rounded up: a sliver of a second still reads 1 s. Nothing sent or no time gone: no estimate.

@@ -28,4 +28,32 @@ std::optional<int> parseSlotLabel(std::string_view label)
     return slot;
 }
 
+std::vector<RepeatedSlot> repeatedSlots(const TransferList& list)
+{
+    std::vector<RepeatedSlot> repeats;
+    if (list.kind != TransferKind::Songs)
+        return repeats;
+    for (std::size_t later = 1; later < list.entries.size(); ++later) {
+        for (std::size_t earlier = later; earlier-- > 0;) {
+            if (list.entries[earlier].slot == list.entries[later].slot) {
+                repeats.push_back({list.entries[later].slot, earlier, later});
+                break;
+            }
+        }
+    }
+    return repeats;
+}
+
+std::string repeatedSlotsText(const TransferList& list)
+{
+    std::string text;
+    for (const RepeatedSlot& repeat : repeatedSlots(list)) {
+        if (!text.empty())
+            text += ' ';
+        text += "Slot " + std::to_string(repeat.slot) + " is given twice: " + list.entries[repeat.later].fileName +
+                " replaces " + list.entries[repeat.earlier].fileName + ".";
+    }
+    return text;
+}
+
 } // namespace quillon::transfer

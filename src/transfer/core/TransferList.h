@@ -33,4 +33,16 @@ std::string slotLabel(int slot);
 // The slot named by "No.01" .. "No.28"; nothing for any other text.
 std::optional<int> parseSlotLabel(std::string_view label);
 
+// Two songs of one run given one slot: the later is stored over the earlier.
+// The keyboard takes it so, and a run may mean it; it is said, not refused.
+struct RepeatedSlot {
+    int slot;
+    std::size_t earlier; // list positions; `earlier` is the nearest song before `later` with that slot
+    std::size_t later;
+};
+std::vector<RepeatedSlot> repeatedSlots(const TransferList& list);
+
+// "Slot 5 is given twice: b.mid replaces a.mid." for each repeat, one after another.
+std::string repeatedSlotsText(const TransferList& list);
+
 } // namespace quillon::transfer

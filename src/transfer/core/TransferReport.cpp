@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
+#include <charconv>
 #include <cstdio>
 #include <ctime>
 
@@ -83,6 +84,7 @@ std::string_view resultWord(FileResult result)
     case FileResult::Unreadable: return "unreadable";
     case FileResult::CutShort: return "cut short";
     case FileResult::Refused: return "refused";
+    case FileResult::Failed: return "failed";
     }
     return "?";
 }
@@ -104,7 +106,120 @@ std::string formatRecord(const TransferRecord& record)
     line += '\t' + std::string(resultWord(record.result));
     line += '\t' + fixed(std::chrono::duration<double>(record.duration).count(), 6) + " s";
     line += '\t' + fixed(record.kibPerSecond(), 2) + " KiB/s";
+    if (!record.device.empty())
+        line += "\tdevice " + record.device;
     return line;
+}
+
+namespace {
+
+constexpr std::string_view kDevicePrefix = "device ";
+
+std::vector<std::string_view> splitTabs(std::string_view line)
+{
+    std::vector<std::string_view> fields;
+    while (true) {
+        const auto tab = line.find('\t');
+        fields.push_back(line.substr(0, tab));
+        if (tab == std::string_view::npos)
+            return fields;
+        line.remove_prefix(tab + 1);
+    }
+}
+
+// The whole of `text` as a number, or nothing.
+template <typename Number> std::optional<Number> wholeNumber(std::string_view text)
+{
+    Number value{};
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc() || end != text.data() + text.size() || text.empty())
+        return std::nullopt;
+    return value;
+}
+
+// "<number><suffix>", the number part.
+std::optional<std::string_view> before(std::string_view field, std::string_view suffix)
+{
+    if (field.size() <= suffix.size() || !field.ends_with(suffix))
+        return std::nullopt;
+    return field.substr(0, field.size() - suffix.size());
+}
+
+std::optional<WallClock::time_point> parseUtcTime(std::string_view text)
+{
+    if (text.size() != 23 || !text.ends_with(" UTC"))
+        return std::nullopt;
+    std::tm parts{};
+    const std::string copy(text);
+    int consumed = 0;
+    if (std::sscanf(copy.c_str(), "%4d-%2d-%2d %2d:%2d:%2d UTC%n", &parts.tm_year, &parts.tm_mon, &parts.tm_mday,
+                    &parts.tm_hour, &parts.tm_min, &parts.tm_sec, &consumed) != 6 ||
+        consumed != static_cast<int>(copy.size()))
+        return std::nullopt;
+    if (parts.tm_mon < 1 || parts.tm_mon > 12 || parts.tm_mday < 1 || parts.tm_mday > 31 || parts.tm_hour > 23 ||
+        parts.tm_min > 59 || parts.tm_sec > 60)
+        return std::nullopt;
+    parts.tm_year -= 1900;
+    parts.tm_mon -= 1;
+    return WallClock::from_time_t(::timegm(&parts));
+}
+
+std::optional<FileResult> parseResultWord(std::string_view word)
+{
+    for (const FileResult result : {FileResult::Sent, FileResult::Stopped, FileResult::Unreadable,
+                                    FileResult::CutShort, FileResult::Refused, FileResult::Failed})
+        if (resultWord(result) == word)
+            return result;
+    return std::nullopt;
+}
+
+} // namespace
+
+std::optional<TransferRecord> parseRecord(std::string_view line)
+{
+    const auto fields = splitTabs(line);
+    // Time, name, bytes, blocks, slot, result, duration, rate, then perhaps the device.
+    const bool withDevice = fields.size() >= 9 && fields.back().starts_with(kDevicePrefix);
+    const std::size_t tail = withDevice ? 7 : 6;
+    if (fields.size() < 2 + tail)
+        return std::nullopt;
+    TransferRecord record;
+    const auto when = parseUtcTime(fields[0]);
+    if (!when)
+        return std::nullopt;
+    record.finished = *when;
+    // A name may hold a tab of its own: it is whatever lies between the time and the fixed fields.
+    const std::size_t nameEnd = fields.size() - tail;
+    const char* nameBegin = fields[1].data();
+    record.fileName.assign(nameBegin, static_cast<std::size_t>(fields[nameEnd - 1].data() + fields[nameEnd - 1].size() - nameBegin));
+    const auto* rest = &fields[nameEnd];
+
+    const auto bytes = before(rest[0], " bytes");
+    const auto blocks = before(rest[1], " blocks");
+    const auto slash = blocks ? blocks->find('/') : std::string_view::npos;
+    if (!bytes || slash == std::string_view::npos)
+        return std::nullopt;
+    const auto byteCount = wholeNumber<std::uintmax_t>(*bytes);
+    const auto sentBlocks = wholeNumber<unsigned>(blocks->substr(0, slash));
+    const auto allBlocks = wholeNumber<unsigned>(blocks->substr(slash + 1));
+    if (!byteCount || !sentBlocks || !allBlocks)
+        return std::nullopt;
+    record.bytes = *byteCount;
+    record.blocksSent = *sentBlocks;
+    record.blockCount = *allBlocks;
+    if (rest[2] != "ROM") {
+        const auto slot = rest[2].starts_with("slot ") ? wholeNumber<int>(rest[2].substr(5)) : std::nullopt;
+        if (!slot || !isValidSlot(*slot))
+            return std::nullopt;
+        record.slot = *slot;
+    }
+    const auto result = parseResultWord(rest[3]);
+    if (!result || !before(rest[4], " s") || !before(rest[5], " KiB/s"))
+        return std::nullopt;
+    record.result = *result;
+    if (withDevice)
+        record.device = std::string(rest[6].substr(kDevicePrefix.size()));
+    return record;
 }
 
 std::filesystem::path transferLogPath(const DataFolders& folders) { return folders.root() / "transfer-log.txt"; }
@@ -171,7 +286,7 @@ void TransferRecorder::observe(const Actions& actions, const TransferHandshake& 
                 unreadable.slot = handshake.list().entries[static_cast<std::size_t>(handshake.songIndex())].slot;
             unreadable.result =
                 stopped->reason == StopReason::FileRefused ? FileResult::Refused : FileResult::Unreadable;
-            m_records.push_back(std::move(unreadable));
+            add(std::move(unreadable), handshake.songIndex());
         }
     }
 }
@@ -204,19 +319,42 @@ void TransferRecorder::open(const TransferHandshake& handshake, WallClock::time_
 void TransferRecorder::settle(FileResult result, WallClock::time_point now)
 {
     TransferRecord record = std::move(m_current->record);
-    record.result = result;
+    record.result = m_current->failed && result == FileResult::Sent ? FileResult::Failed : result;
     record.finished = now;
     // A file the keyboard took counts until it said so; a stopped one until its last message.
     record.duration = between(m_current->started, result == FileResult::Sent ? now : m_current->lastMessage);
-    m_records.push_back(std::move(record));
+    add(std::move(record), m_currentIndex);
     m_current.reset();
     m_currentIndex = -1;
 }
 
-void TransferRecorder::finish(WallClock::time_point now)
+void TransferRecorder::add(TransferRecord record, int fileIndex)
+{
+    record.device = m_device;
+    m_records.push_back(std::move(record));
+    m_recordIndex.push_back(fileIndex);
+}
+
+void TransferRecorder::finish(WallClock::time_point now, FileResult result)
 {
     if (m_current)
-        settle(FileResult::Stopped, now);
+        settle(result, now);
+}
+
+void TransferRecorder::noteFailedSend(int fileIndex)
+{
+    if (m_current && m_currentIndex == fileIndex) {
+        m_current->failed = true;
+        return;
+    }
+    // The message went out after its file was settled (its last block, handed on with the reply that ended it).
+    for (std::size_t i = m_records.size(); i-- > m_taken;) {
+        if (m_recordIndex[i] == fileIndex) {
+            if (m_records[i].result == FileResult::Sent)
+                m_records[i].result = FileResult::Failed;
+            return;
+        }
+    }
 }
 
 std::vector<TransferRecord> TransferRecorder::takeNewRecords()

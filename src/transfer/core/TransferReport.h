@@ -1,7 +1,7 @@
 #pragma once
 // What each transfer did, for the user to look back on: one plain-text line
-// per file (time, file name, bytes, blocks, slot, result, duration, rate)
-// appended to "Quillon/transfer-log.txt", and the rate and time left that the
+// per file (time, file name, bytes, blocks, slot, result, duration, rate,
+// device) appended to "Quillon/transfer-log.txt", and the rate and time left that the
 // Send File window shows while sending.
 //
 // TransferRecorder watches a TransferHandshake through the actions it hands
@@ -17,6 +17,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace quillon::transfer {
@@ -29,9 +30,11 @@ enum class FileResult {
     Unreadable, // the file could not be read when its turn came
     CutShort,   // the keyboard ended the song before all of its blocks went out
     Refused,    // the file could not be announced (empty, or too large)
+    Failed,     // a message of the file did not leave the port, or the keyboard fell silent
 };
 
-std::string_view resultWord(FileResult result); // "sent", "stopped", "unreadable", "cut short", "refused"
+// "sent", "stopped", "unreadable", "cut short", "refused", "failed"
+std::string_view resultWord(FileResult result);
 
 struct TransferRecord {
     WallClock::time_point finished; // when the file's line was settled
@@ -45,6 +48,8 @@ struct TransferRecord {
     // song to the built-in keyboard takes well under a millisecond.
     std::chrono::microseconds duration{0};
     std::uint64_t bytesSent = 0; // message bytes that went out for this file (header and blocks)
+    // The keyboard it went to (see deviceIdentity); empty in lines written before it was recorded.
+    std::string device;
 
     // bytesSent over the duration, in KiB per second; 0 when no time has passed.
     double kibPerSecond() const;
@@ -52,8 +57,13 @@ struct TransferRecord {
 
 // One line, fields separated by a tab, times in UTC:
 // "2026-12-06 18:40:12 UTC<TAB>song.mid<TAB>3584 bytes<TAB>4/4 blocks<TAB>slot 5<TAB>sent<TAB>1.250000 s<TAB>3.28
-// KiB/s" A ROM image shows "ROM" in place of the slot. No line break at the end.
+// KiB/s<TAB>device USB Keys" A ROM image shows "ROM" in place of the slot; a
+// record without a device has no device field. No line break at the end.
 std::string formatRecord(const TransferRecord& record);
+
+// A line as formatRecord writes it, with or without the device field (older
+// logs); nothing when it is not such a line. The duration and rate are not read back.
+std::optional<TransferRecord> parseRecord(std::string_view line);
 
 // "Quillon/transfer-log.txt" (relative when the folders are).
 std::filesystem::path transferLogPath(const DataFolders& folders);
@@ -77,16 +87,26 @@ public:
     // they returned, the handshake itself and the present time.
     void observe(const Actions& actions, const TransferHandshake& handshake, WallClock::time_point now);
     // The transfer is over (window closed, keyboard silent): a file still under way is stopped.
-    void finish(WallClock::time_point now);
+    // `result` says why: Stopped when the user ended it, Failed when the port or the keyboard did.
+    void finish(WallClock::time_point now, FileResult result = FileResult::Stopped);
+    // A message of file `fileIndex` (in list order) did not leave the port: the
+    // file does not count as sent even when every block was handed on.
+    void noteFailedSend(int fileIndex);
+    // The keyboard the records go to, written into each of them.
+    void setDevice(std::string device) { m_device = std::move(device); }
 
     // Records settled so far, in the order the files were started.
     const std::vector<TransferRecord>& records() const { return m_records; }
+    // The list position of the file a record is of, and of the file under way (-1: none).
+    int fileOf(std::size_t record) const { return m_recordIndex.at(record); }
+    int currentFile() const { return m_current ? m_currentIndex : -1; }
     // Records settled since the last call, for appending to the log.
     std::vector<TransferRecord> takeNewRecords();
 
 private:
     struct Current {
         TransferRecord record;
+        bool failed = false;
         WallClock::time_point started;
         WallClock::time_point lastMessage;
     };
@@ -96,8 +116,12 @@ private:
     FileSizer m_sizeOf;
     std::optional<Current> m_current;
     int m_currentIndex = -1;
+    void add(TransferRecord record, int fileIndex);
+
     std::vector<TransferRecord> m_records;
+    std::vector<int> m_recordIndex; // the list position of each record's file
     std::size_t m_taken = 0;
+    std::string m_device;
 };
 
 // The total message bytes a transfer of files of these lengths sends, control

@@ -121,6 +121,10 @@ TransferReport runTransfer(midi::MidiSystem& system, TransferHandshake& handshak
         report.outcome = outcome;
         report.detail = std::move(detail);
         report.elapsed = std::chrono::steady_clock::now() - started;
+        // A file under way was ended by the user, or by a port or keyboard that failed it.
+        if (options.recorder)
+            options.recorder->finish(WallClock::now(),
+                                     outcome == TransferOutcome::Interrupted ? FileResult::Stopped : FileResult::Failed);
         return report;
     };
 
@@ -163,19 +167,28 @@ TransferReport runTransfer(midi::MidiSystem& system, TransferHandshake& handshak
         return once ? once->send(bytes) : midi::SendResult::OpenFailed;
     };
     const WakeOnStop stop(options.stop, replies);
+    const auto observe = [&](const Actions& batch) {
+        if (options.recorder)
+            options.recorder->observe(batch, handshake, WallClock::now());
+    };
     // Ended from outside: what the next reply would have released is taken back, and
     // a song run's closing message lets the keyboard leave the transfer.
     const auto interrupted = [&] {
         output.takeBack();
-        for (const auto& action : handshake.interrupt())
+        const Actions closing = handshake.interrupt();
+        observe(closing);
+        for (const auto& action : closing)
             if (const auto* message = std::get_if<SendMessage>(&action))
                 (void)send(message->bytes);
         return finish(TransferOutcome::Interrupted, "");
     };
     while (true) {
+        observe(actions);
         for (auto& action : actions) {
             if (auto* message = std::get_if<SendMessage>(&action)) {
                 const midi::SendResult result = send(message->bytes);
+                if (result != midi::SendResult::Sent && options.recorder)
+                    options.recorder->noteFailedSend(handshake.songIndex());
                 if (result == midi::SendResult::OpenFailed)
                     return finish(TransferOutcome::NoOutput, "");
                 if (result != midi::SendResult::Sent)

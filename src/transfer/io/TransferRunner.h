@@ -7,6 +7,7 @@
 #include "midi/core/Stall.h"
 #include "midi/io/MidiSystem.h"
 #include "transfer/core/TransferHandshake.h"
+#include "transfer/core/TransferReport.h"
 
 #include <chrono>
 #include <functional>
@@ -45,6 +46,8 @@ struct TransferOptions {
     // Each message that left, and each short message the input brought, as the run handles it.
     std::function<void(std::span<const std::uint8_t> message)> onSent = {};
     std::function<void(std::uint32_t packed)> onReply = {};
+    // Shown every batch of actions before it is carried out; settled when the run ends.
+    TransferRecorder* recorder = nullptr;
 };
 
 enum class TransferOutcome {

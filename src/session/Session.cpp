@@ -9,4 +9,16 @@ Session::Session(midi::MidiSystem* midi, ui::MessageService& messages, DataFolde
 {
 }
 
+std::optional<std::string> Session::chosenKeyboard() const
+{
+    if (!m_midi || outputChoice.kind == midi::PortChoice::Kind::NotChosen)
+        return std::nullopt;
+    const auto port = m_midi->resolve(outputChoice, midi::Direction::Output);
+    if (!port)
+        return std::nullopt;
+    return transfer::deviceIdentity(port->name);
+}
+
+transfer::SlotMap Session::slotMap() const { return transfer::readSlotMap(transfer::transferLogPath(folders())); }
+
 } // namespace quillon::session

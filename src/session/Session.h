@@ -8,7 +8,11 @@
 // the areas' windows.
 #include "base/widgets/RunBasics.h"
 #include "midi/io/MidiSystem.h"
+#include "transfer/core/SlotMap.h"
 #include "transfer/core/TransferList.h"
+
+#include <optional>
+#include <string>
 
 namespace quillon::session {
 
@@ -28,6 +32,13 @@ public:
     Session(midi::MidiSystem* midi, ui::MessageService& messages, DataFolders folders = DataFolders());
 
     midi::MidiSystem* midi() const { return m_midi; }
+
+    // The keyboard the chosen output leads to (see transfer::deviceIdentity):
+    // nothing when no output is chosen or it is gone.
+    std::optional<std::string> chosenKeyboard() const;
+    // What this computer last sent to the slots of the chosen keyboard, from
+    // the data folder's transfer log (see transfer::SlotMap::forOutput).
+    transfer::SlotMap slotMap() const;
 
     midi::PortChoice outputChoice; // NotChosen until the Set device dialog is confirmed
     midi::PortChoice inputChoice;  // NotChosen until the Set device dialog is confirmed

@@ -9,6 +9,7 @@
 #include <QPointer>
 #include <QScrollBar>
 #include <QStandardItemModel>
+#include <QStyle>
 #include <QStyledItemDelegate>
 #include <algorithm>
 
@@ -87,6 +88,12 @@ public:
                 Qt::QueuedConnection);
         };
         combo->setFont(m_list->font());
+        // A choice wider than its cell (a slot with the song last sent to it) is shown whole.
+        QAbstractItemView* view = combo->view();
+        view->setMinimumWidth(view->sizeHintForColumn(0) + view->style()->pixelMetric(QStyle::PM_ScrollBarExtent) +
+                              2 * view->style()->pixelMetric(QStyle::PM_DefaultFrameWidth));
+        combo->setToolTip(m_list->choiceToolTip());
+        combo->view()->setToolTip(m_list->choiceToolTip());
         m_editor = combo;
         return combo;
     }
@@ -195,6 +202,23 @@ int EditableList::addRow(const QStringList& cells)
 QString EditableList::cellText(int row, int column) const
 {
     return m_model->index(row, column).data(Qt::DisplayRole).toString();
+}
+
+void EditableList::setCellText(int row, int column, const QString& text)
+{
+    m_model->setData(m_model->index(row, column), text, Qt::DisplayRole);
+}
+
+void EditableList::setCellMark(int row, int column, const QBrush& background, const QString& toolTip)
+{
+    const QModelIndex index = m_model->index(row, column);
+    m_model->setData(index, background == QBrush() ? QVariant() : QVariant(background), Qt::BackgroundRole);
+    m_model->setData(index, toolTip.isEmpty() ? QVariant() : QVariant(toolTip), Qt::ToolTipRole);
+}
+
+QBrush EditableList::cellBackground(int row, int column) const
+{
+    return m_model->index(row, column).data(Qt::BackgroundRole).value<QBrush>();
 }
 
 void EditableList::setComboColumn(int column, bool on) { setMember(m_comboColumns, column, on); }

@@ -14,6 +14,7 @@
 // - after every edit, even a cancelled one, the cell holds the final text and
 //   cellEdited() has been emitted once.
 #include <QAbstractItemDelegate>
+#include <QBrush>
 #include <QPersistentModelIndex>
 #include <QStringList>
 #include <QTableView>
@@ -41,10 +42,17 @@ public:
     // Appends a row and makes it the selected, current row. Returns its index.
     int addRow(const QStringList& cells);
     QString cellText(int row, int column) const;
+    void setCellText(int row, int column, const QString& text);
+    // A cell drawn on this background (none: the list's own) with this tooltip.
+    void setCellMark(int row, int column, const QBrush& background, const QString& toolTip = {});
+    QBrush cellBackground(int row, int column) const;
 
     void setComboColumn(int column, bool on);
     bool isComboColumn(int column) const;
     void setChoiceProvider(ChoiceProvider provider);
+    // What every drop-down says of its choices when the pointer rests on it.
+    void setChoiceToolTip(const QString& toolTip) { m_choiceToolTip = toolTip; }
+    QString choiceToolTip() const { return m_choiceToolTip; }
 
     // The in-place editor that is open now, or nullptr.
     QWidget* activeEditor() const;
@@ -73,6 +81,7 @@ private:
     std::vector<int> m_comboColumns;
     ChoiceProvider m_choiceProvider;
     QPersistentModelIndex m_editIndex;
+    QString m_choiceToolTip;
 };
 
 } // namespace quillon::ui

@@ -2,6 +2,8 @@
 // answering: what each run delivers, logs and shows, however it ends.
 #include "TransferRig.h"
 
+#include "../support/RunCli.h"
+
 #include "base/core/Messages.h"
 #include "transfer/widgets/SendCommands.h"
 #include "ui/EditableList.h"
@@ -9,6 +11,10 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QPainter>
 #include <QPushButton>
 #include <QtTest>
 
@@ -22,7 +28,37 @@ namespace {
 
 QString qt(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
 
+// The window with its open drop-down drawn over it, as the user sees them.
+void saveGrabWithPopup(QWidget& window, QWidget& popup, const QString& name)
+{
+    const QPoint at = popup.mapToGlobal(QPoint()) - window.mapToGlobal(QPoint());
+    QPixmap shot(window.size().expandedTo(QSize(at.x() + popup.width(), at.y() + popup.height())));
+    shot.fill(Qt::white);
+    QPainter painter(&shot);
+    painter.drawPixmap(0, 0, window.grab());
+    painter.drawPixmap(at, popup.grab());
+    painter.end();
+    shot.save(QStringLiteral(QUILLON_BINARY_DIR "/") + name);
+}
+
 std::filesystem::path logPath(const TransferRig& rig) { return rig.folders.root() / "transfer-log.txt"; }
+
+// The drop-down's choices for the first row of a window of this session.
+QStringList slotChoices(session::Session& session)
+{
+    SendFileDialog window(session);
+    window.show();
+    window.activateWindow();
+    if (!QTest::qWaitForWindowActive(&window))
+        return {};
+    auto& list = window.list();
+    QTest::mouseClick(list.viewport(), Qt::LeftButton, {}, list.cellRect(0, SendFileDialog::SlotColumn).center());
+    auto* combo = qobject_cast<QComboBox*>(list.activeEditor());
+    QStringList choices;
+    for (int i = 0; combo && i < combo->count(); ++i)
+        choices << combo->itemText(i);
+    return choices;
+}
 
 // Line breaks themselves are the log's own test's.
 QStringList logLines(const TransferRig& rig)
@@ -30,19 +66,20 @@ QStringList logLines(const TransferRig& rig)
     return QString::fromStdString(quillon::testing::readText(logPath(rig))).split('\n', Qt::SkipEmptyParts);
 }
 
-// Name, bytes, blocks, slot and result: the fields of a log line that do not depend on the clock.
+// Name, bytes, blocks, slot, result and device: the fields of a log line that do not depend on the clock.
 QStringList steadyFields(const QString& line)
 {
     const QStringList fields = line.split('\t');
-    if (fields.size() != 8)
-        return {QStringLiteral("not 8 fields: ") + line};
-    return fields.mid(1, 5);
+    if (fields.size() != 9)
+        return {QStringLiteral("not 9 fields: ") + line};
+    return fields.mid(1, 5) << fields[8];
 }
 
 QStringList sentLine(const QString& name, std::size_t size, const QString& slot)
 {
     const unsigned blocks = frame::blockCount(frame::packedLength(size));
-    return {name, QStringLiteral("%1 bytes").arg(size), QStringLiteral("%1/%1 blocks").arg(blocks), slot, "sent"};
+    return {name, QStringLiteral("%1 bytes").arg(size), QStringLiteral("%1/%1 blocks").arg(blocks), slot, "sent",
+            "device Quillon Virtual Keyboard"};
 }
 
 } // namespace
@@ -58,6 +95,13 @@ private slots:
         const auto a = rig.writeSong("a.mid", 3584, 11);
         const auto b = rig.writeSong("b.mid", 5000, 12);
         const auto c = rig.writeSong("c.mid", 2100, 13);
+        // What this computer sent before, to this keyboard and another.
+        const std::string tail = "\t1.0 s\t1.0 KiB/s\tdevice Quillon Virtual Keyboard\n";
+        std::ofstream(logPath(rig)) << "2026-12-05 12:00:00 UTC\tBroken chords.mid\t486 bytes\t1/1 blocks\tslot 1\tsent"
+                                    << tail << "2026-12-06 12:00:00 UTC\tLittle tune.mid\t402 bytes\t1/1 blocks\tslot 2\tsent"
+                                    << tail << "2026-12-06 12:00:00 UTC\tBig.mid\t9 bytes\t0/1 blocks\tslot 3\tcut short"
+                                    << tail << "2026-12-06 12:00:00 UTC\tOther.mid\t9 bytes\t1/1 blocks\tslot 4\tsent\t1 s\t"
+                                    << "1 KiB/s\tdevice USB Keys\n";
         rig.sendSongs({"a.mid", "b.mid", "c.mid"}, [&](SendFileDialog& window) {
             QVERIFY(QTest::qWaitForWindowActive(&window));
             auto& list = window.list();
@@ -77,8 +121,15 @@ private slots:
                                 released->mapFromGlobal(list.viewport()->mapToGlobal(slotCell)));
             auto* combo = qobject_cast<QComboBox*>(list.activeEditor());
             QVERIFY(combo);
+            // The slots name what this computer last sent to this keyboard; a slot never filled, its number alone.
+            QCOMPARE((QStringList{combo->itemText(1), combo->itemText(2), combo->itemText(3)}),
+                     (QStringList{"No.02 · Little tune.mid · 6 Dec", "No.03 · not known: Big.mid cut short · 6 Dec",
+                                  "No.04"}));
+            QVERIFY(combo->toolTip().contains("what this computer last sent"));
+            QCOMPARE(combo->currentText(), combo->itemText(1));
             QWidget* popup = combo->view()->window();
             QTRY_VERIFY(popup->isVisible());
+            saveGrabWithPopup(window, *popup, "send-file-slot-map.png");
             QTest::keyClick(combo->view(), Qt::Key_Escape);
             QTRY_VERIFY(!popup->isVisible());
             QVERIFY(window.isVisible()); // Escape in the drop-down leaves the window open
@@ -87,12 +138,19 @@ private slots:
             QVERIFY(chooseSlot(window, 0, "No.05"));
             QVERIFY(chooseSlot(window, 1, "No.01"));
             QVERIFY(chooseSlot(window, 2, "No.05"));
+            // Two rows, one slot: both marked and said; Send still sends as the rows say.
+            for (const int row : {0, 1, 2})
+                QCOMPARE(list.cellBackground(row, SendFileDialog::SlotColumn).color() ==
+                             SendFileDialog::kRepeatedSlotColour,
+                         row != 1);
+            QCOMPARE(window.statusText(), QString("Slot 5 is given twice: c.mid replaces a.mid."));
             QTest::mouseClick(&window.sendButton(), Qt::LeftButton);
             QVERIFY(!window.sendButton().isEnabled());
             QTRY_COMPARE_WITH_TIMEOUT(window.closeButton().text(), QString("Ok"), 10000);
             QVERIFY(!window.isTransferring());
             QCOMPARE(window.progress().position(), window.progress().maximum());
             QCOMPARE(window.statusText(), qt(text::kStatusSucceeded));
+            QCOMPARE(window.overallText(), QString("3 of 3 songs done"));
             QTest::mouseClick(&window.closeButton(), Qt::LeftButton);
             QVERIFY(!window.isVisible());
         });
@@ -101,10 +159,25 @@ private slots:
         QVERIFY(rig.keyboard.errors().empty());
         QVERIFY(!rig.keyboard.transferOpen()); // the closing control message arrived
         const QStringList lines = logLines(rig);
-        QCOMPARE(lines.size(), 3);
-        QCOMPARE(steadyFields(lines[0]), sentLine("a.mid", 3584, "slot 5"));
-        QCOMPARE(steadyFields(lines[1]), sentLine("b.mid", 5000, "slot 1"));
-        QCOMPARE(steadyFields(lines[2]), sentLine("c.mid", 2100, "slot 5"));
+        QCOMPARE(lines.size(), 4 + 3);
+        QCOMPARE(steadyFields(lines[4]), sentLine("a.mid", 3584, "slot 5"));
+        QCOMPARE(steadyFields(lines[5]), sentLine("b.mid", 5000, "slot 1"));
+        QCOMPARE(steadyFields(lines[6]), sentLine("c.mid", 2100, "slot 5"));
+
+        // The command line logs into the same folder, and its map is the drop-down's.
+        const auto here = rig.folders.root().parent_path();
+        QCOMPARE(quillon::testing::runCli("send-songs Quillon/mid/b.mid --slots 7", here).status, 0);
+        const auto json = quillon::testing::runCli("slots --json", here);
+        const auto devices = QJsonDocument::fromJson(QByteArray::fromStdString(json.out))["devices"].toArray();
+        QCOMPARE(devices.size(), 2); // this keyboard and USB Keys
+        const QStringList choices = slotChoices(rig.session);
+        QStringList filled;
+        for (const auto value : devices[0].toObject()["slots"].toArray()) {
+            const QJsonObject slot = value.toObject();
+            QCOMPARE(choices.value(slot["slot"].toInt() - 1), slot["choice"].toString());
+            filled << slot["song"].toString();
+        }
+        QCOMPARE(filled, (QStringList{"b.mid", "Little tune.mid", "Big.mid", "c.mid", "b.mid"})); // slots 1, 2, 3, 5, 7
     }
 
     void portProblemsAreReportedAndNothingReachesTheKeyboard_data()
@@ -223,7 +296,7 @@ private slots:
         QVERIFY(!rig.keyboard.transferOpen());
         QVERIFY(rig.stored.empty());
         const QStringList fields = steadyFields(logLines(rig).value(0));
-        QCOMPARE(fields.size(), 5);
+        QCOMPARE(fields.size(), 6);
         QCOMPARE((QStringList{fields[0], fields[3], fields[4]}), (QStringList{"long.mid", "slot 1", "stopped"}));
 
         // The next Send works the first time; a log that cannot be written changes nothing for the user.

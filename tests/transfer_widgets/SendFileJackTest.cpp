@@ -27,15 +27,16 @@ private slots:
     }
 
     // Set device confirmed untouched reaches the keyboard both ways, and the songs land in
-    // their slots; the slots chosen and each block's bytes are the window's and core's to check.
+    // their slots, each row telling in turn how its song goes; the slots chosen and each
+    // block's bytes are the window's and core's to check.
     void songsCrossRealPortsChosenBySetDeviceDefaults()
     {
         const quillon::testing::TempFolder scratch;
         const auto& store = scratch.path();
         const DataFolders folders(scratch.path() / "files");
         std::filesystem::create_directories(folders.songFolder());
-        frame::Bytes songs[2];
-        for (unsigned i = 0; i < 2; ++i) {
+        frame::Bytes songs[3];
+        for (unsigned i = 0; i < 3; ++i) {
             songs[i] = TransferRig::songBytes(1500 + 4000 * i, i + 1);
             TransferRig::write(folders.songPath("song" + std::to_string(i) + ".mid"), songs[i]);
         }
@@ -53,18 +54,30 @@ private slots:
         QWidget owner;
 
         messages.answerNext(ui::MessageAnswer::Yes);
-        messages.onNextDialog([](QDialog& dialog) {
+        QStringList rowStates; // each change of the "Send" cells, the highlighted row marked with "*"
+        messages.onNextDialog([&rowStates](QDialog& dialog) {
             auto& window = dynamic_cast<SendFileDialog&>(dialog);
+            QObject::connect(&window, &SendFileDialog::rowStatesShown, [&] {
+                QStringList cells;
+                for (int row = 0; row < window.list().rowCount(); ++row)
+                    cells << window.list().cellText(row, SendFileDialog::SendColumn) +
+                                 (window.list().cellBackground(row, 0).style() == Qt::NoBrush ? "" : "*");
+                if (rowStates.isEmpty() || rowStates.back() != cells.join('|'))
+                    rowStates << cells.join('|');
+            });
             window.sendButton().click();
             QTRY_COMPARE_WITH_TIMEOUT(window.closeButton().text(), QString("Ok"), 30000);
             window.closeButton().click();
         });
-        transfer::sendSongs(owner, session, {"song0.mid", "song1.mid"});
+        transfer::sendSongs(owner, session, {"song0.mid", "song1.mid", "song2.mid"});
+        QCOMPARE(rowStates, (QStringList{"Yes|Yes|Yes", "Sending*|Yes|Yes", "Sent|Sending*|Yes", "Sent|Sent|Sending*",
+                                         "Sent|Sent|Sent"}));
 
-        QTRY_VERIFY_WITH_TIMEOUT(keyboard.log().find("slot02.mid") != std::string::npos, 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(keyboard.log().find("slot03.mid") != std::string::npos, 10000);
         QVERIFY(keyboard.stop());
         QVERIFY(readBytes(store / "slot01.mid") == songs[0]);
         QVERIFY(readBytes(store / "slot02.mid") == songs[1]);
+        QVERIFY(readBytes(store / "slot03.mid") == songs[2]);
         QVERIFY2(keyboard.log().find("\nerror") == std::string::npos, keyboard.log().c_str());
         QVERIFY(messages.messages().size() == 1u); // the confirmation, nothing else
     }

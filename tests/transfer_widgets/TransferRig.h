@@ -32,7 +32,7 @@ inline bool chooseSlot(transfer::SendFileDialog& window, int row, const QString&
     auto* combo = qobject_cast<QComboBox*>(list.activeEditor());
     if (!combo)
         return false;
-    combo->setCurrentIndex(combo->findText(label));
+    combo->setCurrentIndex(combo->findText(label, Qt::MatchStartsWith));
     QTest::keyClick(combo, Qt::Key_Return);
     return list.cellText(row, transfer::SendFileDialog::SlotColumn) == label;
 }

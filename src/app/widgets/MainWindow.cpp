@@ -159,6 +159,21 @@ void MainWindow::refillFileList()
         ui::carryFileName(*item, name);
         m_files->addItem(item);
     }
+    showWhereStored();
+}
+
+void MainWindow::showWhereStored()
+{
+    if (m_session.category != session::FileCategory::Songs)
+        return;
+    const transfer::SlotMap map = m_session.slotMap();
+    const transfer::DeviceSlots* keyboard = map.forOutput(m_session.chosenKeyboard());
+    for (int row = 0; row < m_files->count(); ++row) {
+        if (auto* song = dynamic_cast<player::SongListItem*>(m_files->item(row)))
+            song->setWhereStored(keyboard ? QString::fromStdString(transfer::whereStoredText(
+                                                *keyboard, ui::listedFileName(*song)))
+                                          : QString());
+    }
 }
 
 bool MainWindow::refillAndSelect(const std::string& fileName, const std::string& deselect)
@@ -254,12 +269,14 @@ void MainWindow::sendSelectedSongs()
 {
     if (m_hooks.sendSongs)
         m_hooks.sendSongs(*this, currentSelection());
+    showWhereStored(); // the run is in the log now
 }
 
 void MainWindow::sendSelectedRomImage()
 {
     if (m_hooks.sendRomImage)
         m_hooks.sendRomImage(*this, currentSelection());
+    showWhereStored(); // a ROM update may have reset the slots
 }
 
 // --- the buttons -------------------------------------------------------------
@@ -272,6 +289,7 @@ void MainWindow::openDeviceDialog()
     if (m_session.messages().execDialog(dialog) == QDialog::Accepted) {
         m_session.outputChoice = dialog.chosenOutput();
         m_session.inputChoice = dialog.chosenInput();
+        showWhereStored(); // another keyboard has other slots
         // No device at all: what is sent is kept by the built-in keyboard, and the user should know.
         const auto& output = m_session.outputChoice;
         if (output.defaultResolved() && output.port.backend == midi::VirtualKeyboard::kBackendName)

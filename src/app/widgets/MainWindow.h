@@ -73,6 +73,8 @@ public:
 
     FileSelection currentSelection() const;
     void refillFileList();
+    // Each song's tooltip says where this computer stored it on the chosen keyboard.
+    void showWhereStored();
     // Lists the current category afresh, keeps the selected files selected
     // except `deselect`, and adds the file `fileName` to the selection as the
     // current entry; false when it is not listed.

@@ -36,7 +36,7 @@ QVariant SongListItem::data(int role) const
         return QListWidgetItem::data(role);
     if (!m_details)
         m_details = songDetails(m_path);
-    return *m_details;
+    return m_whereStored.isEmpty() ? *m_details : *m_details + QLatin1Char('\n') + m_whereStored;
 }
 
 } // namespace quillon::player

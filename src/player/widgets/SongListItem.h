@@ -18,8 +18,11 @@ public:
     SongListItem(const QString& text, std::filesystem::path path);
 
     QVariant data(int role) const override;
+    // A line under the details: where the song is on the keyboard.
+    void setWhereStored(const QString& text) { m_whereStored = text; }
 
 private:
+    QString m_whereStored;
     std::filesystem::path m_path;
     mutable std::optional<QString> m_details;
 };

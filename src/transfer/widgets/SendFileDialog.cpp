@@ -37,6 +37,16 @@ struct ColumnSpec {
 constexpr ColumnSpec kColumns[] = {{"FileName", 212}, {"Size", 80}, {"Nume", 65}, {"Send", 65}};
 constexpr const char* kSendCellText = "Yes";
 
+QString rowStateText(FileResult result)
+{
+    switch (result) {
+    case FileResult::Sent: return QStringLiteral("Sent");
+    case FileResult::CutShort: return QStringLiteral("Cut short");
+    case FileResult::Stopped: return QStringLiteral("Stopped");
+    default: return QStringLiteral("Failed");
+    }
+}
+
 std::optional<std::uintmax_t> fileLength(const std::filesystem::path& path)
 {
     const auto head = FileInspector::disk().inspect(path, 0);
@@ -46,6 +56,9 @@ std::optional<std::uintmax_t> fileLength(const std::filesystem::path& path)
 }
 
 } // namespace
+
+const QColor SendFileDialog::kRepeatedSlotColour(255, 214, 130);
+const QColor SendFileDialog::kSendingRowColour(190, 220, 255);
 
 SendFileDialog::SendFileDialog(session::Session& session, QWidget* parent)
     : QDialog(parent), m_session(session), m_transfers(session.transfers),
@@ -58,6 +71,10 @@ SendFileDialog::SendFileDialog(session::Session& session, QWidget* parent)
       })
 {
     setWindowTitle(QStringLiteral("Send File"));
+    m_slotMap = m_session.slotMap();
+    const auto device = m_session.chosenKeyboard();
+    m_slots = m_slotMap.forOutput(device);
+    m_recorder.setDevice(device.value_or(std::string()));
     setFont(ui::dialogFont(QStringLiteral("Arial"), 9));
     buildControls();
 
@@ -66,6 +83,7 @@ SendFileDialog::SendFileDialog(session::Session& session, QWidget* parent)
     m_progress->setRange(0, 1);
     m_progress->setPosition(0);
     fillList();
+    markRepeatedSlots();
     // Nothing to send: Send would only announce a transfer without a file.
     m_sendButton->setEnabled(!m_transfers.entries.empty());
 
@@ -101,6 +119,8 @@ void SendFileDialog::buildControls()
     m_progress->setAccessibleName(QStringLiteral("Progress"));
     m_rate = new QLabel(this);
     m_rate->setAlignment(Qt::AlignCenter);
+    m_overall = new QLabel(this);
+    m_overall->setAccessibleName(QStringLiteral("Whole run"));
     m_sendButton = new QPushButton(QStringLiteral("Send"), this);
     m_sendButton->setAutoDefault(false);
     m_closeButton = new QPushButton(this);
@@ -129,6 +149,7 @@ void SendFileDialog::buildControls()
     layout->setContentsMargins(units.toPixelsX(7), units.toPixelsY(7), units.toPixelsX(7), units.toPixelsY(7));
     layout->addWidget(m_list);
     layout->addWidget(m_status);
+    layout->addWidget(m_overall);
     layout->addWidget(m_progress);
     layout->addLayout(buttons);
     // Laid out once: no later text can resize the window.
@@ -144,6 +165,16 @@ void SendFileDialog::fillList()
     // Only a song's slot is ever chosen; every other cell is shown as it is.
     m_list->setComboColumn(SlotColumn, songs);
     m_list->setChoiceProvider([this](int column) { return choicesFor(column); });
+    QString mapNote = QStringLiteral("The songs named are what this computer last sent to each slot, "
+                                     "from its transfer log; the keyboard itself cannot be asked.");
+    if (!m_slotMap.note.empty())
+        mapNote = qt(m_slotMap.note);
+    else if (m_slots && m_slots->romUpdate)
+        mapNote += QStringLiteral(" A ROM update on %1 may have reset the slots filled before it.")
+                       .arg(qt(shortDate(*m_slots->romUpdate)));
+    m_list->setChoiceToolTip(mapNote);
+    connect(m_list, &ui::EditableList::cellEdited, this,
+            [this](int row, int column, const QString&) { onCellEdited(row, column); });
 
     for (std::size_t i = 0; i < m_transfers.entries.size(); ++i) {
         const auto& entry = m_transfers.entries[i];
@@ -158,8 +189,88 @@ QStringList SendFileDialog::choicesFor(int column) const
     if (column != SlotColumn || m_active || m_handshake)
         return choices;
     for (int slot = kFirstSlot; slot <= kLastSlot; ++slot)
-        choices.append(qt(slotLabel(slot)));
+        choices.append(qt(slotChoiceText(slot, m_slots)));
     return choices;
+}
+
+void SendFileDialog::onCellEdited(int row, int column)
+{
+    if (column != SlotColumn)
+        return;
+    // The cell keeps the slot's label; what it held is in the drop-down.
+    const QString text = m_list->cellText(row, column);
+    const QString label = qt(slotChoiceLabel(text.toStdString()));
+    if (label != text)
+        m_list->setCellText(row, column, label);
+    markRepeatedSlots();
+}
+
+void SendFileDialog::markRepeatedSlots()
+{
+    if (m_handshake || m_transfers.kind != TransferKind::Songs)
+        return;
+    TransferList asShown = m_transfers;
+    for (int row = 0; row < m_list->rowCount() && row < static_cast<int>(asShown.entries.size()); ++row) {
+        if (const auto slot = parseSlotLabel(m_list->cellText(row, SlotColumn).toStdString()))
+            asShown.entries[static_cast<std::size_t>(row)].slot = *slot;
+    }
+    std::vector<QString> marks(asShown.entries.size());
+    for (const RepeatedSlot& repeat : repeatedSlots(asShown)) {
+        const auto& later = asShown.entries[repeat.later].fileName;
+        const auto& earlier = asShown.entries[repeat.earlier].fileName;
+        marks[repeat.earlier] = QStringLiteral("Slot %1 is given again below: %2 replaces this song.")
+                                    .arg(repeat.slot)
+                                    .arg(qt(later));
+        marks[repeat.later] =
+            QStringLiteral("Slot %1 is given above too: this song replaces %2.").arg(repeat.slot).arg(qt(earlier));
+    }
+    for (std::size_t row = 0; row < marks.size(); ++row) {
+        const QBrush background = marks[row].isEmpty() ? QBrush() : QBrush(kRepeatedSlotColour);
+        for (const int column : {FileNameColumn, SlotColumn})
+            m_list->setCellMark(static_cast<int>(row), column, background, marks[row]);
+    }
+    const std::string repeated = repeatedSlotsText(asShown);
+    setStatus(repeated.empty() ? qt(text::kStatusIdle) : qt(repeated));
+}
+
+void SendFileDialog::showRowStates()
+{
+    const auto& records = m_recorder.records();
+    std::vector<QString> states(static_cast<std::size_t>(m_list->rowCount()));
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        const int row = m_recorder.fileOf(i);
+        if (row >= 0 && row < m_list->rowCount())
+            states[static_cast<std::size_t>(row)] = rowStateText(records[i].result);
+    }
+    const int current = m_recorder.currentFile();
+    if (current >= 0 && current < m_list->rowCount())
+        states[static_cast<std::size_t>(current)] = QStringLiteral("Sending");
+    int done = 0;
+    for (int row = 0; row < m_list->rowCount(); ++row) {
+        const QString& state = states[static_cast<std::size_t>(row)];
+        if (!state.isEmpty() && state != QLatin1String("Sending"))
+            ++done;
+        if (!state.isEmpty())
+            m_list->setCellText(row, SendColumn, state);
+        const QBrush background = row == current ? QBrush(kSendingRowColour) : QBrush();
+        for (const int column : {FileNameColumn, SizeColumn, SlotColumn, SendColumn})
+            m_list->setCellMark(row, column, background);
+    }
+    m_filesDone = done;
+    showOverall();
+    emit rowStatesShown();
+}
+
+void SendFileDialog::showOverall()
+{
+    const int all = m_list->rowCount();
+    QString overall = m_transfers.kind == TransferKind::Songs
+                          ? QStringLiteral("%1 of %2 songs done").arg(m_filesDone).arg(all)
+                          : QStringLiteral("%1 of %2 ROM images done").arg(m_filesDone).arg(all);
+    const QString rate = m_rate->text();
+    if (const auto left = rate.indexOf(QStringLiteral(", ")); left >= 0)
+        overall += rate.mid(left); // ", 4 s left": the whole run's, as the rate label works it out
+    m_overall->setText(overall);
 }
 
 void SendFileDialog::readSlotChoices()
@@ -170,7 +281,8 @@ void SendFileDialog::readSlotChoices()
         return;
     for (int row = 0; row < m_list->rowCount() && row < static_cast<int>(m_transfers.entries.size()); ++row) {
         // Any text other than a slot label leaves the slot as it was.
-        if (const auto slot = parseSlotLabel(m_list->cellText(row, SlotColumn).toStdString()))
+        if (const auto slot =
+                parseSlotLabel(slotChoiceLabel(m_list->cellText(row, SlotColumn).toStdString())))
             m_transfers.entries[static_cast<std::size_t>(row)].slot = *slot;
     }
     m_session.transfers = m_transfers;
@@ -193,6 +305,8 @@ std::filesystem::path SendFileDialog::pathOf(const std::string& fileName) const
 QString SendFileDialog::statusText() const { return m_status->text(); }
 
 QString SendFileDialog::rateText() const { return m_rate->text(); }
+
+QString SendFileDialog::overallText() const { return m_overall->text(); }
 
 QColor SendFileDialog::statusColour() const { return m_status->palette().color(QPalette::WindowText); }
 
@@ -260,7 +374,9 @@ void SendFileDialog::send()
     m_silence.start();
     m_handling = true;
     m_recorder.observe(*started, *m_handshake, WallClock::now());
+    m_list->clearSelection(); // the row under way shows in its own colour
     apply(*started);
+    showRowStates();
     handlePending();
 }
 
@@ -315,6 +431,8 @@ void SendFileDialog::handlePending()
         }
         m_recorder.observe(actions, *m_handshake, WallClock::now());
         apply(actions);
+        if (m_handshake)
+            showRowStates();
     }
     m_pending.clear();
     m_handling = false;
@@ -375,6 +493,8 @@ void SendFileDialog::sendMessage(const frame::Bytes& bytes)
         m_output.reset(m_session.midi()->openOutput(m_session.outputChoice));
     const midi::SendResult result = m_output.send(bytes);
     m_stallWatch.resume(); // a send held up by the server is no stop of this program
+    if (result != midi::SendResult::Sent && m_handshake)
+        m_recorder.noteFailedSend(m_handshake->songIndex()); // the keyboard may not have it whole
     switch (result) {
     case midi::SendResult::Sent:
     case midi::SendResult::PrepareFailed: // silently not sent
@@ -418,6 +538,7 @@ void SendFileDialog::showRate(bool withTimeLeft)
     if (!withTimeLeft || m_silenceShown)
         estimate.secondsLeft.reset();
     m_rate->setText(qt(transfer::rateText(estimate)));
+    showOverall();
 }
 
 void SendFileDialog::endTransfer()
@@ -438,6 +559,7 @@ void SendFileDialog::endTransfer()
     if (wasActive) {
         showRate(false);
         m_recorder.finish(WallClock::now());
+        showRowStates();
         // The log is a convenience: a folder that cannot take it must not bother the user.
         (void)appendTransferLog(transferLogPath(m_session.folders()), m_recorder.takeNewRecords());
     }

@@ -18,6 +18,14 @@
 // any block was answered. When a run ends (finished, stopped, or the window closed in the
 // middle) one line per file is appended to the data folder's transfer log;
 // a log that cannot be written is left alone without a word.
+//
+// The slot drop-down names what this computer last sent to each slot of the
+// chosen keyboard (the slot map of the log, read when the window opens). Two
+// songs given one slot are marked and the status line says which replaces
+// which; Send still sends as the rows say. While sending, the row under way is
+// highlighted and each row's "Send" cell tells how its song went; a line above
+// the bar counts the songs done and the time the whole run has left.
+#include "transfer/core/SlotMap.h"
 #include "midi/io/StallWatch.h"
 #include "transfer/core/TransferHandshake.h"
 #include "transfer/core/TransferReport.h"
@@ -82,6 +90,11 @@ public:
     // run has ended or while the keyboard is silent, empty before the first
     // answered block.
     QString rateText() const;
+    // "1 of 3 songs done, 4 s left" while and after sending; empty before.
+    QString overallText() const;
+    // The rows given a slot that another row is given too.
+    static const QColor kRepeatedSlotColour;
+    static const QColor kSendingRowColour;
     // True from Send until the transfer finishes, stops or the window closes.
     bool isTransferring() const { return m_active; }
     const TransferHandshake* handshake() const { return m_handshake.get(); }
@@ -92,6 +105,8 @@ signals:
     // Every new text of the status line, and every new position of the bar.
     void statusChanged(const QString& text);
     void progressChanged(int position, int maximum);
+    // The rows' "Send" cells and highlight were brought up to date.
+    void rowStatesShown();
 
 private:
     void buildControls();
@@ -99,6 +114,12 @@ private:
     // Where a listed file of this run lives.
     std::filesystem::path pathOf(const std::string& fileName) const;
     QStringList choicesFor(int column) const;
+    void onCellEdited(int row, int column);
+    // Marks the rows that share a slot and says so in the status line (before Send only).
+    void markRepeatedSlots();
+    // Each row's "Send" cell and highlight from what the recorder has settled.
+    void showRowStates();
+    void showOverall();
     // Slot choices of the list into the transfer list; the drop-down ends here.
     void readSlotChoices();
     void onShortMessage(quint32 packed);
@@ -118,6 +139,10 @@ private:
     ui::EditableList* m_list = nullptr;
     ui::FittingLabel* m_status = nullptr;
     QLabel* m_rate = nullptr;
+    QLabel* m_overall = nullptr;
+    int m_filesDone = 0;
+    SlotMap m_slotMap;
+    const DeviceSlots* m_slots = nullptr; // the chosen keyboard's part of m_slotMap, if it has one
     ui::PercentBar* m_progress = nullptr;
     QPushButton* m_sendButton = nullptr;
     QPushButton* m_closeButton = nullptr;

@@ -163,8 +163,7 @@ private slots:
         window->tick();
         QCOMPARE(window->songList().currentRow(), next); // not ended yet
         rig.clock.runFor(1s);
-        window->tick();
-        QCOMPARE(window->songList().currentRow(), next + 1);
+        QTRY_COMPARE(window->songList().currentRow(), next + 1); // as the song ends, no tick needed
         QCOMPARE(window->totalSeconds(), rig.secondsAt(next + 1));
         rig.chooseFromMenu(*window, choice); // chosen again, it is off: the song that ends stays
         QVERIFY(!window->playsListThrough());

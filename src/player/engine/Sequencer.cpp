@@ -198,6 +198,8 @@ void Sequencer::run()
             lock.unlock();
             if (sink)
                 silenceAllChannels(*sink);
+            if (m_onEnd)
+                m_onEnd();
             lock.lock();
             break;
         }

@@ -14,6 +14,7 @@
 #include "player/engine/OutputSink.h"
 
 #include <condition_variable>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -50,6 +51,11 @@ public:
     // Changes the output; a playing song halts on the old sink and goes on on the new one.
     void setSink(std::shared_ptr<OutputSink> sink);
 
+    // Called on the playing thread the moment a song has played to its end
+    // (never for a halt). Set it while nothing plays; it must not call back
+    // into the sequencer (hand the news to the controlling thread instead).
+    void setOnEnd(std::function<void()> onEnd) { m_onEnd = std::move(onEnd); }
+
 private:
     void start();
     void halt();
@@ -72,6 +78,7 @@ private:
     Micros m_startedAt{0};          // clock time at which playing began ...
     std::int64_t m_startedFrom = 0; // ... from this song position
     std::thread m_thread;
+    std::function<void()> m_onEnd;
 };
 
 } // namespace quillon::player

@@ -54,6 +54,8 @@ public:
     const std::string& lastError() const { return m_lastError; }
 
     void setSink(std::shared_ptr<OutputSink> sink) { m_sequencer.setSink(std::move(sink)); }
+    // See Sequencer::setOnEnd: on the playing thread, at the end of the song.
+    void setOnEnd(std::function<void()> onEnd) { m_sequencer.setOnEnd(std::move(onEnd)); }
 
 private:
     bool skipTo(std::int64_t targetMs);

@@ -63,6 +63,8 @@ MidiPlayWindow::MidiPlayWindow(session::Session& session, MidiPlayOptions option
         m_options.makeSynthesizer = makeFluidSynth;
     m_player = std::make_unique<SongPlayer>(m_options.makeSynthesizer(m_silentReason), *m_clock);
     m_outputDescription = qt(text::kPlayerSynthesizer);
+    // "Play the list through" moves on the moment a song ends, not on the next tick.
+    m_player->setOnEnd([this] { QMetaObject::invokeMethod(this, [this] { songEnded(); }, Qt::QueuedConnection); });
 
     buildControls();
     applyColours();
@@ -327,14 +329,19 @@ void MidiPlayWindow::sliderReleased()
     showStatus();
 }
 
+void MidiPlayWindow::songEnded()
+{
+    // Paused, moved or closed since: the song has not ended as far as the user is concerned.
+    if (m_player->hasEnded() && m_playListThrough && selectedIndex() + 1 < m_songs->count())
+        nextSong();
+    else
+        tick();
+}
+
 void MidiPlayWindow::tick()
 {
     if (!m_player->isOpen())
         return;
-    if (m_playListThrough && m_player->hasEnded() && selectedIndex() + 1 < m_songs->count()) {
-        nextSong();
-        return;
-    }
     const MinutesSeconds position = m_player->position(); // one reading for minutes and seconds
     m_positionSeconds = position.totalSeconds();
     m_slider->setValue(m_totalSeconds > 0 ? m_positionSeconds * kSliderSteps / m_totalSeconds : 0);

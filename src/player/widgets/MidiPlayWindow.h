@@ -56,6 +56,7 @@ public:
     void songDoubleClicked();
     void sliderReleased();
     void tick();
+    void songEnded();
     // Space: pauses a song that is playing, otherwise plays (resuming a paused one).
     void playOrPause();
 

@@ -18,5 +18,6 @@ void registerFileCommands(CLI::App& app, CommandContext& context);
 void registerSendCommands(CLI::App& app, CommandContext& context);
 void registerDemoCommands(CLI::App& app, CommandContext& context);
 void registerConvertCommands(CLI::App& app, CommandContext& context);
+void registerSlotCommands(CLI::App& app, CommandContext& context);
 
 } // namespace quillon::cli

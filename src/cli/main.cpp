@@ -44,6 +44,7 @@ int main(int argc, char** argv)
     registerSendCommands(app, context);
     registerDemoCommands(app, context);
     registerConvertCommands(app, context);
+    registerSlotCommands(app, context);
     try {
         auto arguments = withFileNamesAfterCheckSong(argc, argv);
         app.parse(static_cast<int>(arguments.size()), arguments.data());

@@ -3,6 +3,7 @@
 #include "../support/FakeBackend.h"
 
 #include "midi/io/MidiInputPump.h"
+#include "player/engine/PortSink.h"
 
 #include <QCoreApplication>
 #include <QTest>
@@ -36,6 +37,7 @@ protected:
         std::vector<std::unique_ptr<Backend>> backends;
         fake = static_cast<FakeBackend*>(backends.emplace_back(std::make_unique<FakeBackend>("Fake")).get());
         fake->m_inputs = {"keyboard"};
+        fake->m_outputs = {"keyboard"};
         system = std::make_unique<MidiSystem>(std::move(backends));
         pump = std::make_unique<MidiInputPump>(*system);
         QObject::connect(pump.get(), &MidiInputPump::shortMessage, pump.get(), [this](quint32 packed) {
@@ -84,14 +86,24 @@ TEST_F(InputPump, NothingArrivesAfterCloseAndClosingTwiceIsHarmless)
     EXPECT_EQ(received.at(0), 0x3790u);
 }
 
-// Closing a JACK port can wait seconds for the server: the window's thread leaves it to another.
-TEST_F(InputPump, ThePortIsClosedOffTheCallersThread)
+// Closing a JACK port can wait seconds for the server: the window's thread
+// leaves it to another, for the pump's input, a transfer's output and the player's.
+TEST_F(InputPump, PortsAreClosedOffTheCallersThread)
 {
-    std::promise<std::thread::id> closedOn;
-    fake->onClose = [&closedOn] { closedOn.set_value(std::this_thread::get_id()); };
-    ASSERT_TRUE(pump->open(input()));
-    pump->close();
-    auto closer = closedOn.get_future();
-    ASSERT_EQ(closer.wait_for(std::chrono::seconds(10)), std::future_status::ready);
-    EXPECT_NE(closer.get(), std::this_thread::get_id());
+    const std::function<void()> closes[] = {
+        [&] {
+            ASSERT_TRUE(pump->open(input()));
+            pump->close();
+        },
+        [&] { system->closeLater(system->openOutput(system->choiceForIndex(0, Direction::Output))); },
+        [&] { const player::PortSink sink(system->openOutput(system->choiceForIndex(0, Direction::Output)), system.get()); },
+    };
+    for (const auto& close : closes) {
+        std::promise<std::thread::id> closedOn;
+        fake->onClose = [&closedOn] { closedOn.set_value(std::this_thread::get_id()); };
+        close();
+        auto closer = closedOn.get_future();
+        ASSERT_EQ(closer.wait_for(std::chrono::seconds(10)), std::future_status::ready);
+        EXPECT_NE(closer.get(), std::this_thread::get_id());
+    }
 }

@@ -85,7 +85,12 @@ protected:
         frame::Bytes payload(1024);
         for (std::size_t i = 0; i < payload.size(); ++i)
             payload[i] = static_cast<std::uint8_t>((i * 7 + index) & 0x7F);
-        return frame::buildDataBlock(24, index, payload);
+        auto bytes = frame::buildDataBlock(24, index, payload);
+        // What is checked here is the carrying; a server that changes 8-bit bytes
+        // (PipeWire 1.x) gets the command 09, as songs are refused there up front.
+        if (!JackClient::carriesEightBitSysEx())
+            bytes[12] &= 0x7F;
+        return bytes;
     }
 
     // Every message sent arrives, in order, and none twice.

@@ -77,12 +77,17 @@ public:
     std::uint64_t missed = 0;
     std::uint64_t stops = 0;
     std::optional<std::chrono::steady_clock::time_point> lastCycle;
-    std::function<void()> onClose; // runs once, when an input is first closed
+    std::function<void()> onClose; // runs once, when a port is first closed
     midi::RouteTraits traits;
 
 private:
     struct Output : midi::OutputConnection {
         explicit Output(FakeBackend& owner) : owner(owner) {}
+        ~Output() override
+        {
+            if (auto hook = std::exchange(owner.onClose, nullptr))
+                hook();
+        }
         midi::SendResult send(std::span<const std::uint8_t> message) override
         {
             if (owner.result == midi::SendResult::Sent)

@@ -52,10 +52,12 @@ private slots:
         session.outputChoice = devices.chosenOutput();
         session.inputChoice = devices.chosenInput();
         QWidget owner;
+        // A server that changes 8-bit SysEx (PipeWire 1.x) cannot carry a data block.
+        const bool refused = !system->routeTraits(session.outputChoice).eightBitSysEx;
 
         messages.answerNext(ui::MessageAnswer::Yes);
         QStringList rowStates; // each change of the "Send" cells, the highlighted row marked with "*"
-        messages.onNextDialog([&rowStates](QDialog& dialog) {
+        messages.onNextDialog([&rowStates, refused](QDialog& dialog) {
             auto& window = dynamic_cast<SendFileDialog&>(dialog);
             QObject::connect(&window, &SendFileDialog::rowStatesShown, [&] {
                 QStringList cells;
@@ -66,13 +68,21 @@ private slots:
                     rowStates << cells.join('|');
             });
             window.sendButton().click();
-            QTRY_COMPARE_WITH_TIMEOUT(window.closeButton().text(), QString("Ok"), 30000);
+            if (!refused)
+                QTRY_COMPARE_WITH_TIMEOUT(window.closeButton().text(), QString("Ok"), 30000);
             window.closeButton().click();
         });
         transfer::sendSongs(owner, session, {"song0.mid", "song1.mid", "song2.mid"});
+
+        if (refused) { // said before anything went out, and nothing stored
+            QVERIFY(messages.messages().size() == 2u);
+            QVERIFY(messages.messages().back().text.find("PipeWire 1.x changes the byte 89") != std::string::npos);
+            QVERIFY(keyboard.stop());
+            QVERIFY(!std::filesystem::exists(store / "slot01.mid"));
+            return;
+        }
         QCOMPARE(rowStates, (QStringList{"Yes|Yes|Yes", "Sending*|Yes|Yes", "Sent|Sending*|Yes", "Sent|Sent|Sending*",
                                          "Sent|Sent|Sent"}));
-
         QTRY_VERIFY_WITH_TIMEOUT(keyboard.log().find("slot03.mid") != std::string::npos, 10000);
         QVERIFY(keyboard.stop());
         QVERIFY(readBytes(store / "slot01.mid") == songs[0]);

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <condition_variable>
 #include <deque>
+#include <functional>
 #include <mutex>
 #include <string_view>
 #include <thread>
@@ -48,14 +49,15 @@ public:
         : m_thread([this] {
               std::unique_lock lock(m_mutex);
               while (true) {
-                  m_changed.wait(lock, [this] { return m_quit || !m_inputs.empty(); });
-                  if (m_inputs.empty())
+                  m_changed.wait(lock, [this] { return m_quit || !m_closes.empty(); });
+                  if (m_closes.empty())
                       return;
-                  auto input = std::move(m_inputs.front());
-                  m_inputs.pop_front();
-                  lock.unlock();
-                  input->close();
-                  input.reset();
+                  {
+                      auto close = std::move(m_closes.front());
+                      m_closes.pop_front();
+                      lock.unlock();
+                      close(); // and what it holds goes with it, before the close counts as done
+                  }
                   lock.lock();
                   --m_pending;
                   m_changed.notify_all();
@@ -72,11 +74,11 @@ public:
         m_changed.notify_all();
         m_thread.join();
     }
-    void add(std::unique_ptr<InputConnection> input)
+    void add(std::function<void()> close)
     {
         {
             std::lock_guard lock(m_mutex);
-            m_inputs.push_back(std::move(input));
+            m_closes.push_back(std::move(close));
             ++m_pending;
         }
         m_changed.notify_all();
@@ -91,13 +93,16 @@ public:
 private:
     std::mutex m_mutex;
     std::condition_variable m_changed;
-    std::deque<std::unique_ptr<InputConnection>> m_inputs;
+    std::deque<std::function<void()>> m_closes;
     std::size_t m_pending = 0; // handed in, not yet closed
     bool m_quit = false;
     std::thread m_thread; // last: it starts when everything it uses is there
 };
 
-MidiSystem::MidiSystem(std::vector<std::unique_ptr<Backend>> backends) : m_backends(std::move(backends)) {}
+MidiSystem::MidiSystem(std::vector<std::unique_ptr<Backend>> backends)
+    : m_backends(std::move(backends)), m_closer(std::make_unique<Closer>())
+{
+}
 
 MidiSystem::~MidiSystem() = default;
 
@@ -105,9 +110,21 @@ void MidiSystem::closeLater(std::unique_ptr<InputConnection> input)
 {
     if (!input)
         return;
-    if (!m_closer)
-        m_closer = std::make_unique<Closer>();
-    m_closer->add(std::move(input));
+    m_closer->add([input = std::shared_ptr<InputConnection>(std::move(input))] { input->close(); });
+}
+
+void MidiSystem::closeLater(std::unique_ptr<OutputConnection> output)
+{
+    if (!output)
+        return;
+    // The closure holds the last reference: the connection goes on the closer's thread.
+    m_closer->add([output = std::shared_ptr<OutputConnection>(std::move(output))]() mutable { output.reset(); });
+}
+
+void MidiSystem::waitForClosing()
+{
+    // A port that is still closing may be the one wanted now, and only one may hold it.
+    m_closer->drain();
 }
 
 std::unique_ptr<MidiSystem> MidiSystem::createDefault()
@@ -277,6 +294,7 @@ std::optional<PortRef> MidiSystem::resolve(const PortChoice& choice, Direction d
 
 std::unique_ptr<OutputConnection> MidiSystem::openOutput(const PortChoice& choice)
 {
+    waitForClosing();
     const auto port = resolve(choice, Direction::Output);
     if (!port)
         return nullptr;
@@ -295,7 +313,8 @@ SendResult MidiSystem::sendOne(const PortChoice& choice, std::span<const std::ui
 {
     const auto port = resolve(choice, Direction::Output);
     if (!m_kept || !port || *port != m_keptPort || !m_kept->reusable()) {
-        m_kept.reset(); // gives its port back before another is taken
+        closeLater(std::move(m_kept));
+        waitForClosing(); // its port is given back before another is taken
         Backend* backend = port ? backendNamed(port->backend) : nullptr;
         m_kept = backend ? backend->openOutput(*port) : nullptr;
         if (!m_kept)
@@ -304,15 +323,13 @@ SendResult MidiSystem::sendOne(const PortChoice& choice, std::span<const std::ui
     }
     const SendResult result = m_kept->send(message);
     if (!m_kept->reusable())
-        m_kept.reset();
+        closeLater(std::move(m_kept));
     return result;
 }
 
 std::unique_ptr<InputConnection> MidiSystem::openInput(const PortChoice& choice, ShortMessageCallback onMessage)
 {
-    // A port that is still closing may be the one wanted now, and only one may hold it.
-    if (m_closer)
-        m_closer->drain();
+    waitForClosing();
     const auto port = resolve(choice, Direction::Input);
     if (!port)
         return nullptr;

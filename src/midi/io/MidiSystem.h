@@ -226,13 +226,16 @@ public:
     // Names of the backends that started, in list order ("Virtual", "ALSA", "JACK", ...).
     std::vector<std::string> backendNames() const;
 
-    // Closes `input` on a thread of the system's own and returns at once:
-    // closing a JACK port waits for the server, seconds when it is paused.
-    // Its callback may still run until the close is done; openInput() waits for it.
+    // Closes `input` or `output` on a thread of the system's own and returns at
+    // once: closing a JACK port waits for the server, seconds when it is paused.
+    // An input's callback may still run until the close is done; opening a port
+    // waits for every close handed in before.
     void closeLater(std::unique_ptr<InputConnection> input);
+    void closeLater(std::unique_ptr<OutputConnection> output);
 
     // Connections must not outlive the system that opened them.
 private:
+    void waitForClosing();
     Backend* backendNamed(const std::string& name);
     std::uint64_t sumOverBackends(std::uint64_t (Backend::*count)() const) const;
     std::vector<PortInfo> allPorts(Direction direction);

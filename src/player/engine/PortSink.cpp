@@ -4,7 +4,16 @@
 
 namespace quillon::player {
 
-PortSink::PortSink(std::unique_ptr<midi::OutputConnection> connection) : m_connection(std::move(connection)) {}
+PortSink::PortSink(std::unique_ptr<midi::OutputConnection> connection, midi::MidiSystem* closer)
+    : m_connection(std::move(connection)), m_closer(closer)
+{
+}
+
+PortSink::~PortSink()
+{
+    if (m_closer)
+        m_closer->closeLater(std::move(m_connection));
+}
 
 void PortSink::sendShort(std::uint8_t status, std::uint8_t data1, std::uint8_t data2)
 {

@@ -11,7 +11,11 @@ namespace quillon::player {
 
 class PortSink final : public OutputSink {
 public:
-    explicit PortSink(std::unique_ptr<midi::OutputConnection> connection);
+    // `closer`, when given, closes the connection when the sink goes, on a thread of its own.
+    explicit PortSink(std::unique_ptr<midi::OutputConnection> connection, midi::MidiSystem* closer = nullptr);
+    ~PortSink() override;
+    PortSink(const PortSink&) = delete;
+    PortSink& operator=(const PortSink&) = delete;
 
     void sendShort(std::uint8_t status, std::uint8_t data1, std::uint8_t data2) override;
     void sendSysEx(std::span<const std::uint8_t> bytes) override;
@@ -23,6 +27,7 @@ private:
     void count(midi::SendResult result);
 
     std::unique_ptr<midi::OutputConnection> m_connection;
+    midi::MidiSystem* m_closer;
     std::atomic<int> m_failures{0};
 };
 

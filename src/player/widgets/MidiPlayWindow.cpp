@@ -378,7 +378,7 @@ bool MidiPlayWindow::chooseOutput(int index)
         auto connection = midi->openOutput(midi::PortChoice::of(port.ref));
         if (!connection)
             return false;
-        m_player->setSink(std::make_shared<PortSink>(std::move(connection)));
+        m_player->setSink(std::make_shared<PortSink>(std::move(connection), midi));
         m_silentReason.clear();
         m_outputDescription = QString::fromStdString(port.label);
     }

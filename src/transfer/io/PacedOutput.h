@@ -29,6 +29,12 @@ public:
         takeBack();
         m_output = std::move(output);
     }
+    // The connection, for closing elsewhere; the output is closed after.
+    std::unique_ptr<midi::OutputConnection> release()
+    {
+        takeBack();
+        return std::move(m_output);
+    }
     bool isOpen() const { return m_output != nullptr; }
     midi::OutputConnection* connection() const { return m_output.get(); }
 

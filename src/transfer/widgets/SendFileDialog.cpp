@@ -567,7 +567,11 @@ void SendFileDialog::endTransfer()
     m_pending.clear();
     if (m_input)
         m_input->close();
-    m_output.reset(nullptr);
+    // Closing a JACK port waits for the server: not on the window thread.
+    if (midi::MidiSystem* system = m_session.midi())
+        system->closeLater(m_output.release());
+    else
+        m_output.reset(nullptr);
 }
 
 void SendFileDialog::done(int result)

@@ -67,7 +67,7 @@ public:
 
     std::vector<std::string> m_outputs;
     std::vector<std::string> m_inputs;
-    bool opens = true;                                // false: every open fails
+    bool opens = true;                                // false: opening an output fails
     midi::SendResult result = midi::SendResult::Sent; // what each send answers
     bool exclusive = false;                           // an open input holds its port until closed
     std::atomic<bool> inputHeldElsewhere{false};      // also set by an input closing on another thread

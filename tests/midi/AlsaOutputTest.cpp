@@ -1,8 +1,5 @@
 // What the ALSA routes hand to ALSA: every message of ours in one piece, byte for byte.
 #include "midi/io/AlsaOutput.h"
-#include "curve/core/CurveMessage.h"
-#include "curve/core/Presets.h"
-#include "curve/core/VelocityCurve.h"
 #include "midi/core/DeviceFrame.h"
 
 #include <gtest/gtest.h>
@@ -58,13 +55,9 @@ Bytes dataBlock()
 TEST(AlsaOutput, EachMessageLeavesAsOneSysExEventOrOneDrainedWriteOfExactlyItsBytes)
 {
     const Bytes block = dataBlock();
-    ASSERT_EQ(block.size(), 1038u);
-    ASSERT_EQ(block[12], 0x89);
     const std::pair<const char*, Bytes> messages[] = {
         {"data block", block},
-        {"song header", frame::buildSongHeader(5, 3)},
         {"control message", frame::buildTransferControl()},
-        {"curve", *curve::buildCurveMessage(curve::computeCurveTable(curve::presetCurves()[0].points))},
     };
     for (const auto& [what, bytes] : messages) {
         std::vector<std::pair<int, Bytes>> events;

@@ -49,45 +49,30 @@ Bytes curveMessage(const keyboard::CurveTable& table)
 } // namespace
 
 // A curve is kept without a reply; a control message opens a transfer with the ready reply
-// and closes it again without one.
+// and closes it again without one. A ROM update needs no closing message, and its last block no reply.
 TEST(KeyboardModelTransfers, SongsStoredByteExactInTheirSlotsThenARomImage)
 {
     Session s;
-    const Bytes small = randomBytes(100, 1);
-    const Bytes exactTwoBlocks(1792, 0xFF); // packs to exactly 2048 bytes
-    const Bytes large = randomBytes(9000, 3);
+    const Bytes small = randomBytes(100, 1), large = randomBytes(9000, 3);
     keyboard::CurveTable flat{};
     flat.fill(0x7F);
-    EXPECT_EQ(s.send(curveMessage(flat)), std::nullopt); // a curve is kept without a reply
+    EXPECT_EQ(s.send(curveMessage(flat)), std::nullopt);
     EXPECT_EQ(s.model.curve(), flat);
     ASSERT_EQ(s.send(frame::buildTransferControl()), Reply::Ready);
-    EXPECT_TRUE(s.model.transferOpen());
     s.sendSong(5, small);
-    s.sendSong(1, exactTwoBlocks);
     s.sendSong(28, large);
     s.sendSong(5, large); // a slot given twice keeps the later song
     s.sendSong(3, {});    // no blocks: done straight after its header
     EXPECT_EQ(s.send(frame::buildTransferControl()), std::nullopt);
     EXPECT_FALSE(s.model.transferOpen());
-    EXPECT_EQ(s.send(frame::buildTransferControl()), Reply::Ready); // and a new one opens
+    EXPECT_EQ(s.model.songs(), (std::map<int, Bytes>{{3, {}}, {5, large}, {28, large}}));
+    ASSERT_EQ(s.send(frame::buildTransferControl()), Reply::Ready); // and a new one opens
 
-    EXPECT_TRUE(s.model.errors().empty());
-    ASSERT_EQ(s.model.songs().size(), 4u);
-    EXPECT_EQ(s.model.song(3), Bytes{});
-    EXPECT_EQ(s.model.song(1), exactTwoBlocks);
-    EXPECT_EQ(s.model.song(28), large);
-    EXPECT_EQ(s.model.song(5), large);
-    EXPECT_EQ(s.model.song(2), std::nullopt);
-
-    // A ROM image: a block-done reply to the header and each block but the last;
-    // the update needs no closing message, the next control message opens a new transfer.
-    const Bytes image = randomBytes(10000, 9); // 12 blocks, the last of 165 bytes
-    const Bytes packed = frame::pack7(image);
+    const Bytes image = randomBytes(10000, 9), packed = frame::pack7(image); // 12 blocks
     EXPECT_EQ(s.send(frame::buildRomHeader(12)), Reply::RomBlockDone);
-    for (unsigned i = 0; i < 12; ++i) {
-        const auto reply = s.send(frame::buildDataBlock(frame::kRomTarget, i, frame::blockBytes(packed, i)));
-        EXPECT_EQ(reply, i == 11 ? std::nullopt : std::optional(Reply::RomBlockDone)) << "block " << i;
-    }
+    for (unsigned i = 0; i < 12; ++i)
+        EXPECT_EQ(s.send(frame::buildDataBlock(frame::kRomTarget, i, frame::blockBytes(packed, i))),
+                  i == 11 ? std::nullopt : std::optional(Reply::RomBlockDone));
     EXPECT_EQ(s.model.romImage(), image);
     EXPECT_TRUE(s.model.errors().empty());
     EXPECT_EQ(s.send(frame::buildTransferControl()), Reply::Ready);
@@ -104,10 +89,8 @@ TEST(KeyboardModelErrors, MalformedFramesAreRecordedAndUnanswered)
     const Bytes good = frame::buildTransferControl();
     const std::pair<std::string, Bytes> cases[] = {
         {"too short", Bytes(good.begin(), good.begin() + 10)},
-        {"no start", changed(good, 0, 0xF1)},
         {"no end", changed(good, good.size() - 1, 0x7F)},
         {"manufacturer", changed(good, 3, 0x64)},
-        {"head", changed(good, 4, 0x01)},
         {"unknown kind", changed(good, frame::kOffKind, 0x09)},
         {"8-bit payload", changed(frame::buildDataBlock(1, 0, Bytes(4, 0x01)), 14, 0x81)},
         {"slot 29", frame::buildSongHeader(29, 1)},

@@ -1,6 +1,5 @@
 // The bounded wait behind driver sends: a stuck send is given up on in time.
 #include "midi/io/SendWorker.h"
-#include "midi/io/SendTimeout.h"
 
 #include <gtest/gtest.h>
 
@@ -8,13 +7,6 @@
 
 using namespace quillon::midi;
 using namespace std::chrono_literals;
-
-TEST(SendTimeout, AtLeastOneSecondAndGrowingWithLength)
-{
-    EXPECT_EQ(sendTimeout(1038), 1000ms); // a full data block
-    EXPECT_GT(sendTimeout(10000), 1000ms);
-    EXPECT_GT(sendTimeout(20000), sendTimeout(10000));
-}
 
 TEST(SendWorker, FinishedJobsSucceedAndAStuckOneIsGivenUpOn)
 {

@@ -57,14 +57,14 @@ TEST(MidiFileReader, Format0EventsWithRunningStatusSysExMetaAndAbsoluteTicks)
     EXPECT_EQ(ev[8].payload, (Bytes{'S', 'o', 'n', 'g'}));
 }
 
-// Each malformed piece of a file is refused with a reason that names it.
+// Each malformed piece of a file is refused with a reason that names it; a file cut
+// anywhere is the prefix test's.
 TEST(MidiFileReader, RefusesMalformedHeadersChunksAndEventsWithTheirReason)
 {
     TrackBytes end;
     end.end();
     TrackBytes note;
     note.event(0, {0x90, 60, 100}).end(10);
-    const Bytes whole = smf(0, 96, {note});
     const auto track = [](std::initializer_list<int> body) {
         TrackBytes t;
         t.raw(body);
@@ -76,7 +76,6 @@ TEST(MidiFileReader, RefusesMalformedHeadersChunksAndEventsWithTheirReason)
     };
     const std::pair<Bytes, std::string> cases[] = {
         {{}, "MThd"},
-        {{'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 0}, "past the end"},
         {{'M', 'T', 'h', 'd', 0, 0, 0, 4, 0, 0, 0, 1}, "shorter"},
         {smf(2, 96, {end}), "format 2"},
         {smf(0, 96, {end, end}), "exactly one track"},
@@ -84,18 +83,10 @@ TEST(MidiFileReader, RefusesMalformedHeadersChunksAndEventsWithTheirReason)
         {smf(1, 0xE700, {end}), "SMPTE"}, // -25 fps, 0 ticks per frame
         {header(1, 0, 96), "no tracks"},
         {joined(header(1, 2, 96), note.chunk()), "missing track"},
-        {joined(header(0, 1, 96), {'M', 'T', 'r', 'k', 0, 0}), "truncated chunk"},
-        {Bytes(whole.begin(), whole.end() - 1), "past the end of the file"},
         {joined(header(0, 1, 96), {'X', 'X', 'X', 'X', 0xFF, 0xFF, 0xFF, 0xF0}), "past the end of the file"},
         {track({0x81, 0x80, 0x80, 0x80, 0x00, 0x90, 60, 1}), "longer than 4 bytes"},
-        {track({0x81, 0x80}), "delta time runs past"},
-        {track({0x00}), "event missing"},
         {track({0x00, 60, 100}), "no running status"},
-        {track({0x00, 0x90, 60}), "cut off"},
-        {track({0x00, 0xF0, 0x10, 0x01}), "SysEx length 16"},
         {track({0x00, 0xF0, 0xFF, 0xFF, 0xFF, 0xFF, 0x01}), "longer than 4"},
-        {track({0x00, 0xFF, 0x01, 0x05, 'a'}), "meta event length 5"},
-        {track({0x00, 0xFF}), "without a type"},
         {track({0x00, 0xFF, 0x51, 0x02, 1, 2}), "tempo event"},
         {track({0x00, 0xF8}), "cannot stand"},
         {track({0x00, 0x90, 0x3C, 0x40, 0x00, 0x90, 0xFF, 0x01}), "above 127"},
@@ -138,12 +129,8 @@ TEST(TempoMap, TicksToTimeAcrossTempoChangesInAnyTrackAndIgnoringTempoForSmpte)
         std::uint64_t tick;
         std::int64_t micros;
     } cases[] = {
-        {changes, 0, 0},
-        {changes, 48, 250000},
         {changes, 96, 500000},
-        {changes, 144, 1000000},
         {changes, 192, 1500000},
-        {changes, 288, 1750000},
         {changes, 96 * 1000 + 192, 1500000 + 1000 * 250000},
         {laterTrack, 96, 250000 + 500000},
         {frames25, 1000, 1000000},

@@ -1,7 +1,6 @@
 // A name that is not valid UTF-8 ("\377.mid") looks exactly like a real
 // "U+FFFD.mid" beside it, yet every command on a listed entry must reach the
-// entry's own file, and a drop must copy the dropped file's own bytes. Also a
-// song copied from elsewhere with an upper-case extension.
+// entry's own file, and a drop must copy the dropped file's own bytes.
 #include "../curve_widgets/EditorHarness.h"
 #include "../player/PlayerFixtures.h"
 #include "../transfer_widgets/TransferRig.h"
@@ -11,7 +10,6 @@
 #include "app/widgets/MainWindow.h"
 #include "app/widgets/SendHooks.h"
 #include "curve/core/Presets.h"
-#include "player/widgets/MidiPlayWindow.h"
 
 #include <QDropEvent>
 #include <QMimeData>
@@ -32,9 +30,6 @@ struct MainRig {
         rig.chooseKeyboard(); // a new main window forgets the ports
         app::MainWindowHooks hooks;
         app::installSendHooks(hooks, rig.session);
-        hooks.playSongs = [&rig](QWidget& parent, const app::FileSelection&) {
-            player::runMidiPlayWindow(rig.session, parent);
-        };
         window.setHooks(std::move(hooks));
         window.refillFileList();
     }
@@ -85,17 +80,6 @@ private slots:
 
         // Send: the keyboard gets the top entry's bytes.
         QVERIFY((main.sendTop(&app::MainWindow::sendSelectedSongs) == std::vector<StoredItem>{{1, song}}));
-
-        // MidiPlay: the player opens that song (3 s, the other would not even load).
-        int playedSeconds = -1;
-        rig.messages.onNextDialog([&](QDialog& dialog) {
-            auto& player = dynamic_cast<player::MidiPlayWindow&>(dialog);
-            player.playPressed();
-            playedSeconds = player.totalSeconds();
-            player.stopPressed();
-        });
-        main.window.playSelected();
-        QCOMPARE(playedSeconds, 3);
 
         // Delete removes that file and no other.
         rig.messages.answerNext(ui::MessageAnswer::Yes);
@@ -150,15 +134,6 @@ private slots:
         QVERIFY(!std::filesystem::exists(h.crvFolder() / (kByteName + ".crv")));
         QVERIFY(std::filesystem::exists(h.crvFolder() / (kLookAlike + ".crv")));
         QCOMPARE(editor.fileList().count(), 1);
-    }
-
-    void anUpperCaseExtensionIsListedAndSent()
-    {
-        TransferRig rig;
-        const auto song = rig.writeSong("SONG.MID", 1200, 4);
-        MainRig main(rig);
-        QCOMPARE(main.listed(), QStringList{"SONG.MID"});
-        QVERIFY((main.sendTop(&app::MainWindow::sendSelectedSongs) == std::vector<StoredItem>{{1, song}}));
     }
 };
 

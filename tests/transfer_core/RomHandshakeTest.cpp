@@ -23,7 +23,6 @@ protected:
         EXPECT_TRUE(handshake.start().ok());
         return handshake;
     }
-
 };
 
 // 10,000 bytes pack to 11,429: eleven full blocks and a short one, Close relabelled "Ok";

@@ -117,8 +117,7 @@ TEST(FileSize, SongsAndRomImagesPastTheBlockLimitAndEmptyImagesAreRefused)
 {
     const std::uintmax_t largest = frame::largestSendableLength();
     SizedFiles files;
-    for (const std::uintmax_t length :
-         {std::uintmax_t{0}, largest, largest + 1}) {
+    for (const std::uintmax_t length : {std::uintmax_t{0}, largest, largest + 1}) {
         files.length = length;
         const FileVerdict song = checkSongFile(files, "big.mid");
         const FileVerdict rom = checkRomFile(files, "big.bin");

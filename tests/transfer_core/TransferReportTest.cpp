@@ -1,7 +1,7 @@
 // Transfer report: the line per file, the recorder's timing and byte counts over
 // a real handshake, and the rate and time-left arithmetic the Send File window shows.
-#include "transfer/core/SlotMap.h"
 #include "transfer/core/TransferReport.h"
+#include "transfer/core/SlotMap.h"
 
 #include "../support/TempFolder.h"
 #include "HandshakeTestSupport.h"
@@ -174,7 +174,15 @@ TEST(SlotMap, BuiltFromLogLinesOfEveryOutcome)
                          std::string device = "Keys") {
         TransferRecord record{WallClock::time_point(std::chrono::sys_days(std::chrono::year(2026) / 12 / day)) +
                                   std::chrono::hours(12),
-                              std::move(name), 3584, 4, 4, slot, result, 1s, 4200, std::move(device)};
+                              std::move(name),
+                              3584,
+                              4,
+                              4,
+                              slot,
+                              result,
+                              1s,
+                              4200,
+                              std::move(device)};
         return formatRecord(record);
     };
     const std::string a5 = line(6, "a.mid", 5, FileResult::Sent);
@@ -190,19 +198,28 @@ TEST(SlotMap, BuiltFromLogLinesOfEveryOutcome)
         {{a5, line(7, "b.mid", 5, FileResult::Stopped)}, "Keys", "No.05 · not known: b.mid stopped · 7 Dec", ""},
         // Never announced: the slot kept what it had.
         {{a5, line(7, "b.mid", 5, FileResult::Unreadable), line(7, "c.mid", 5, FileResult::Refused)},
-         std::nullopt, "No.05 · a.mid · 6 Dec", "on the keyboard in slot 5 since 6 Dec"},
+         std::nullopt,
+         "No.05 · a.mid · 6 Dec",
+         "on the keyboard in slot 5 since 6 Dec"},
         {{a5, line(7, "fw.bin", std::nullopt, FileResult::Stopped), line(8, "a.mid", 9, FileResult::Sent)},
-         "Keys", "No.05 · a.mid · 6 Dec (then a ROM update)",
+         "Keys",
+         "No.05 · a.mid · 6 Dec (then a ROM update)",
          "on the keyboard in slot 5 since 6 Dec (a ROM update since may have reset it), in slot 9 since 8 Dec"},
-        {{a5, line(7, "b.mid", 5, FileResult::Sent, "Other keys")}, "Keys", "No.05 · a.mid · 6 Dec",
+        {{a5, line(7, "b.mid", 5, FileResult::Sent, "Other keys")},
+         "Keys",
+         "No.05 · a.mid · 6 Dec",
          "on the keyboard in slot 5 since 6 Dec"},
         {{a5, line(7, "b.mid", 5, FileResult::Sent, "Other keys")}, std::nullopt, "No.05", ""}, // which one?
         // A line from before devices were logged, and a name holding a tab.
         {{"2026-12-06 12:00:00 UTC	a.mid	3584 bytes	4/4 blocks	slot 5	sent	1.0 s	3.2 KiB/s",
           line(7, "x	y.mid", 6, FileResult::Sent, "")},
-         std::nullopt, "No.05 · a.mid · 6 Dec", "on the keyboard in slot 5 since 6 Dec"},
-        {{a5, "2026-12-07 12:00:00 UTC	b.mid	3584 bytes	4/4 blocks	slot 29	sent	1.0 s	3.2 KiB/s"}, "Keys",
-         "No.05", ""},
+         std::nullopt,
+         "No.05 · a.mid · 6 Dec",
+         "on the keyboard in slot 5 since 6 Dec"},
+        {{a5, "2026-12-07 12:00:00 UTC	b.mid	3584 bytes	4/4 blocks	slot 29	sent	1.0 s	3.2 KiB/s"},
+         "Keys",
+         "No.05",
+         ""},
         {{a5, a5.substr(0, 40)}, "Keys", "No.05", ""},
     };
     for (const auto& c : cases) {
@@ -213,7 +230,8 @@ TEST(SlotMap, BuiltFromLogLinesOfEveryOutcome)
         const SlotMap map = buildSlotMap(in);
         const DeviceSlots* device = map.forOutput(c.device);
         EXPECT_EQ(slotChoiceText(5, device), c.slot5) << log;
-        EXPECT_EQ(slotChoiceText(6, device), device && device->contents.contains(6) ? "No.06 · x\ty.mid · 7 Dec" : "No.06");
+        EXPECT_EQ(slotChoiceText(6, device),
+                  device && device->contents.contains(6) ? "No.06 · x\ty.mid · 7 Dec" : "No.06");
         EXPECT_EQ(device ? whereStoredText(*device, "a.mid") : "", c.whereIsA) << log;
         // A damaged log shows nothing and says why; a sound one has no note.
         EXPECT_EQ(map.note.empty(), !map.devices.empty()) << log;

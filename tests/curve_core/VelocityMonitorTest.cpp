@@ -14,7 +14,7 @@ TEST(VelocityMonitor, CountsStruckKeysOnAnyChannelAndNothingElse)
 {
     VelocityMonitor monitor;
     EXPECT_TRUE(monitor.feed(0x90, 60, 100));
-    EXPECT_TRUE(monitor.feed(0x644F9F)); // channel 16, packed: status, then note, then velocity
+    EXPECT_TRUE(monitor.feed(0x644F9F));      // channel 16, packed: status, then note, then velocity
     EXPECT_FALSE(monitor.feed(0x90, 60, 0));  // a release written as Note On
     EXPECT_FALSE(monitor.feed(0x80, 60, 64)); // Note Off
     EXPECT_FALSE(monitor.feed(0xA0, 60, 90)); // aftertouch

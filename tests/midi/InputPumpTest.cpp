@@ -90,7 +90,9 @@ TEST_F(InputPump, PortsAreClosedOffTheCallersThread)
             pump->close();
         },
         [&] { system->closeLater(system->openOutput(system->choiceForIndex(0, Direction::Output))); },
-        [&] { const player::PortSink sink(system->openOutput(system->choiceForIndex(0, Direction::Output)), system.get()); },
+        [&] {
+            const player::PortSink sink(system->openOutput(system->choiceForIndex(0, Direction::Output)), system.get());
+        },
     };
     for (const auto& close : closes) {
         std::promise<std::thread::id> closedOn;

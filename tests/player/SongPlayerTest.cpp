@@ -8,7 +8,6 @@
 #include <gtest/gtest.h>
 
 #include <functional>
-#include <tuple>
 
 using namespace quillon::player;
 using namespace quillon::testing;
@@ -24,13 +23,6 @@ protected:
     SongPlayer player{sink, clock};
     std::string long200 = folder.write("long.mid", tickingSong(200)); // 3 min 20 s
 
-    // What getLength answers, with the minutes and seconds it wrote.
-    std::tuple<bool, int, int> reportedLength()
-    {
-        int minutes = 7, seconds = 7;
-        const bool known = player.getLength(minutes, seconds);
-        return {known, minutes, seconds};
-    }
     // Times at which note-ons arrived, relative to `since`.
     std::vector<Micros> noteOnsSince(Micros since)
     {
@@ -46,7 +38,9 @@ protected:
 
 TEST_F(SongPlayerTest, OpenRefusesMissingAndBadFilesAndASecondSongAndStopRewinds)
 {
-    EXPECT_EQ(reportedLength(), std::tuple(false, -1, -1)); // closed: false and -1 everywhere
+    int minutes = 7, seconds = 7;
+    EXPECT_FALSE(player.getLength(minutes, seconds));
+    EXPECT_EQ(std::pair(minutes, seconds), std::pair(-1, -1)); // closed: false and -1 everywhere
     EXPECT_FALSE(player.play() || player.pause() || player.stop() || player.seekTo(0, 10));
     EXPECT_FALSE(player.open((folder.path() / "missing.mid").string()));
     EXPECT_FALSE(player.lastError().empty());
@@ -56,7 +50,8 @@ TEST_F(SongPlayerTest, OpenRefusesMissingAndBadFilesAndASecondSongAndStopRewinds
 
     ASSERT_TRUE(player.open(long200));
     EXPECT_TRUE(player.lastError().empty());
-    EXPECT_EQ(reportedLength(), std::tuple(true, 3, 20));
+    EXPECT_TRUE(player.getLength(minutes, seconds));
+    EXPECT_EQ(std::pair(minutes, seconds), std::pair(3, 20));
     EXPECT_FALSE(player.stop() || player.pause()); // before Play
     ASSERT_TRUE(player.play());
     clock.runFor(65s);
@@ -100,7 +95,7 @@ TEST_F(SongPlayerTest, SeeksSkipsAndPlayResumeAtTheWholeSecondAndClampToTheSong)
         {[&] { return resumedAt = clock.now(), player.play(); }, true, 18, 1600ms},
         {[&] { return player.pause(); }, true, 19, 0ms},
         {[&] { return player.skipBack(8); }, false, 11, 3s},
-        {[&] { return player.isPaused(); }, true, 11, 0ms}, // still there
+        {[&] { return player.isPaused(); }, true, 11, 0ms},     // still there
         {[&] { return player.seekTo(9, 0); }, false, 200, 0ms}, // past the end is the end
         {[&] { return replayedAt = clock.now(), player.play(); }, true, 200, 5s},
     };

@@ -50,7 +50,7 @@ TEST(SongHead, AcceptsFormatZeroOfTenBytesOrMoreAndRefusesEverythingElse)
     EXPECT_FALSE(checkSongHead(std::span(full).first(10)).has_value());
 }
 
-TEST(Selection, CountLimitsComeBeforeAnyFileIsOpened)
+TEST(Selection, CountLimitsComeBeforeAnyFileIsOpenedAndTheFirstRefusalEndsTheLook)
 {
     MemoryFiles files;
     std::vector<std::string> names;
@@ -70,20 +70,15 @@ TEST(Selection, CountLimitsComeBeforeAnyFileIsOpened)
     EXPECT_EQ(full.list.entries[27].slot, 28);
     EXPECT_EQ(full.list.entries[27].sizeText, " 3.50K"); // kilobytes, two decimals, padded to five
     EXPECT_TRUE(prepareSongs(files, "mid", {}).ok());
-}
 
-TEST(Selection, StopsAtTheFirstRefusalKeepingEarlierEntries)
-{
-    MemoryFiles files;
-    files.files["a.mid"] = midiHead(0, 0);
-    files.files["b.mid"] = midiHead(0, 1);
-    files.files["c.mid"] = midiHead(0, 0);
-    const auto result = prepareSongs(files, "mid", {"a.mid", "b.mid", "c.mid"});
-    EXPECT_EQ(result.refusal, CheckReason::NotFormat0);
-    EXPECT_EQ(result.refusedFile, "b.mid");
-    ASSERT_EQ(result.list.entries.size(), 1u);
-    EXPECT_EQ(result.list.entries[0].fileName, "a.mid");
-    EXPECT_EQ(files.inspected, (std::vector<std::string>{"a.mid", "b.mid"}));
+    // The first refusal stops the look, keeping the entries before it.
+    files.files["s1.mid"] = midiHead(0, 1);
+    files.inspected.clear();
+    const auto refused = prepareSongs(files, "mid", names);
+    EXPECT_EQ(refused.refusal, CheckReason::NotFormat0);
+    EXPECT_EQ(refused.refusedFile, "s1.mid");
+    ASSERT_EQ(refused.list.entries.size(), 1u);
+    EXPECT_EQ(files.inspected, (std::vector<std::string>{"s0.mid", "s1.mid"}));
 }
 
 TEST(DiskFiles, ReadsNoMoreThanTheFileHas)

@@ -121,7 +121,6 @@ TEST(Stalls, AStallNamesWhatIsKnownAndATransferThatCannotStartSendsNothing)
          {StallCause::KeyboardSilent, 0, true},
          bridged,
          "a2j:Keys [24] (playback): Keys MIDI 1"},
-        {"ALSA, control message unanswered", {}, {StallCause::KeyboardSilent, 0, false}, silent, "keys:in", "ALSA"},
         {"ALSA raw, data block unanswered",
          blockUnanswered,
          {StallCause::KeyboardSilent, 0, false, true},

@@ -36,17 +36,14 @@ protected:
 
 } // namespace
 
-TEST_F(SongPlayerTest, OpenRefusesMissingAndBadFilesAndASecondSongAndStopRewinds)
+TEST_F(SongPlayerTest, OpenRefusesAMissingFileAndASecondSongAndStopRewinds)
 {
     int minutes = 7, seconds = 7;
     EXPECT_FALSE(player.getLength(minutes, seconds));
     EXPECT_EQ(std::pair(minutes, seconds), std::pair(-1, -1)); // closed: false and -1 everywhere
     EXPECT_FALSE(player.play() || player.pause() || player.stop() || player.seekTo(0, 10));
     EXPECT_FALSE(player.open((folder.path() / "missing.mid").string()));
-    EXPECT_FALSE(player.lastError().empty());
-    EXPECT_FALSE(player.open(folder.write("bad.mid", {'M', 'T', 'h', 'd'})));
-    EXPECT_FALSE(player.isOpen());
-    EXPECT_TRUE(sink->messages().empty());
+    EXPECT_FALSE(player.lastError().empty()); // a spoilt song: the sequencer's and the Midiplay window's tests
 
     ASSERT_TRUE(player.open(long200));
     EXPECT_TRUE(player.lastError().empty());

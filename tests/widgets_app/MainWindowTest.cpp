@@ -136,6 +136,15 @@ private slots:
         QCOMPARE(h.messages.messages().size(), std::size_t(1));
         QCOMPARE(h.messages.messages()[0].text, std::string("The file name is excess!"));
         QCOMPARE(h.messages.messages()[0].title, std::string("Quillon"));
+
+        // A song this computer stored on the keyboard says where, under its details.
+        std::filesystem::remove_all(h.folder("mid"));
+        std::filesystem::create_directories(h.folder("mid"));
+        quillon::testing::writeBytes(h.folder("mid") / "a.mid", songBytes(0));
+        std::ofstream(h.scratch.path() / "Quillon" / "transfer-log.txt")
+            << "2026-12-06 12:00:00 UTC\ta.mid\t30 bytes\t1/1 blocks\tslot 5\tsent\t1 s\t1 KiB/s\tdevice Keys\n";
+        h.window->refillFileList();
+        QVERIFY(h.window->fileList().item(0)->toolTip().endsWith(" bytes\non the keyboard in slot 5 since 6 Dec"));
     }
 
     // The menu acts on the row under the pointer, with the rows selected with

@@ -211,8 +211,7 @@ void runAndReport(CommandContext& context, transfer::TransferList list, const Po
 
     transfer::TransferHandshake handshake(std::move(list), transfer::snapshotReader(snapshot));
     // The run goes into the same log as the window's, under the name the song lists by, so the slot map holds it.
-    transfer::TransferRecorder recorder(
-        [&snapshot](const std::string& name) { return snapshot->lengthOf(name); });
+    transfer::TransferRecorder recorder([&snapshot](const std::string& name) { return snapshot->lengthOf(name); });
     if (const auto port = system->resolve(*out, midi::Direction::Output))
         recorder.setDevice(transfer::deviceIdentity(port->name));
     SendReport sendReport(command);

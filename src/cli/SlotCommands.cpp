@@ -55,7 +55,8 @@ std::string localTime(transfer::WallClock::time_point when)
 }
 
 // printf-style formatting into a string, so that everything goes through std::cout in order.
-template <typename... Args> std::string formatted(const char* format, Args... args)
+template <typename... Args>
+std::string formatted(const char* format, Args... args)
 {
     const int length = std::snprintf(nullptr, 0, format, args...);
     std::string text(static_cast<std::size_t>(std::max(length, 0)) + 1, '\0');
@@ -74,8 +75,9 @@ void printJson(const transfer::SlotMap& map)
     std::cout << "{\"note\": " << jsonString(map.note) << ", \"devices\": [";
     for (std::size_t d = 0; d < map.devices.size(); ++d) {
         const auto& device = map.devices[d];
-        std::cout << (d ? ", " : "") << "{\"device\": " << jsonString(device.device) << ", \"romUpdate\": "
-                  << (device.romUpdate ? jsonString(isoUtc(*device.romUpdate)) : "null") << ", \"slots\": [";
+        std::cout << (d ? ", " : "") << "{\"device\": " << jsonString(device.device)
+                  << ", \"romUpdate\": " << (device.romUpdate ? jsonString(isoUtc(*device.romUpdate)) : "null")
+                  << ", \"slots\": [";
         bool first = true;
         for (const auto& [slot, content] : device.contents) {
             std::cout << (first ? "" : ", ") << "{\"slot\": " << slot << ", \"song\": " << jsonString(content.fileName)
@@ -102,19 +104,21 @@ void printTable(const transfer::SlotMap& map, const std::filesystem::path& log)
     for (const auto& device : map.devices)
         for (const auto& [slot, content] : device.contents)
             width = std::max(width, content.fileName.size() + (content.known ? 0 : 14));
-    std::cout << formatted("%-4s  %-*s  %12s  %-16s  %s\n", "SLOT", static_cast<int>(width), "SONG", "SIZE", "DATE", "DEVICE");
+    std::cout << formatted("%-4s  %-*s  %12s  %-16s  %s\n", "SLOT", static_cast<int>(width), "SONG", "SIZE", "DATE",
+                           "DEVICE");
     for (const auto& device : map.devices) {
         for (const auto& [slot, content] : device.contents) {
-            const std::string song =
-                content.known ? content.fileName
-                              : "? (" + content.fileName + " " + std::string(transfer::resultWord(content.result)) + ")";
+            const std::string song = content.known ? content.fileName
+                                                   : "? (" + content.fileName + " " +
+                                                         std::string(transfer::resultWord(content.result)) + ")";
             std::cout << formatted("%4d  %-*s  %12s  %-16s  %s%s\n", slot, static_cast<int>(width), song.c_str(),
-                        (std::to_string(content.bytes) + " B").c_str(), localTime(content.when).c_str(),
-                        deviceName(device).c_str(), content.beforeRomUpdate ? "  (a ROM update came later)" : "");
+                                   (std::to_string(content.bytes) + " B").c_str(), localTime(content.when).c_str(),
+                                   deviceName(device).c_str(),
+                                   content.beforeRomUpdate ? "  (a ROM update came later)" : "");
         }
         if (device.romUpdate)
             std::cout << formatted("%s: ROM updated %s; the keyboard's memory may have been reset then.\n",
-                        deviceName(device).c_str(), localTime(*device.romUpdate).c_str());
+                                   deviceName(device).c_str(), localTime(*device.romUpdate).c_str());
     }
 }
 

@@ -78,8 +78,8 @@ QStringList steadyFields(const QString& line)
 QStringList sentLine(const QString& name, std::size_t size, const QString& slot)
 {
     const unsigned blocks = frame::blockCount(frame::packedLength(size));
-    return {name, QStringLiteral("%1 bytes").arg(size), QStringLiteral("%1/%1 blocks").arg(blocks), slot, "sent",
-            "device Quillon Virtual Keyboard"};
+    return {name,   QStringLiteral("%1 bytes").arg(size), QStringLiteral("%1/%1 blocks").arg(blocks), slot,
+            "sent", "device Quillon Virtual Keyboard"};
 }
 
 } // namespace
@@ -98,9 +98,12 @@ private slots:
         // What this computer sent before, to this keyboard and another.
         const std::string tail = "\t1.0 s\t1.0 KiB/s\tdevice Quillon Virtual Keyboard\n";
         std::ofstream(logPath(rig)) << "2026-12-05 12:00:00 UTC\tBroken chords.mid\t486 bytes\t1/1 blocks\tslot 1\tsent"
-                                    << tail << "2026-12-06 12:00:00 UTC\tLittle tune.mid\t402 bytes\t1/1 blocks\tslot 2\tsent"
-                                    << tail << "2026-12-06 12:00:00 UTC\tBig.mid\t9 bytes\t0/1 blocks\tslot 3\tcut short"
-                                    << tail << "2026-12-06 12:00:00 UTC\tOther.mid\t9 bytes\t1/1 blocks\tslot 4\tsent\t1 s\t"
+                                    << tail
+                                    << "2026-12-06 12:00:00 UTC\tLittle tune.mid\t402 bytes\t1/1 blocks\tslot 2\tsent"
+                                    << tail
+                                    << "2026-12-06 12:00:00 UTC\tBig.mid\t9 bytes\t0/1 blocks\tslot 3\tcut short"
+                                    << tail
+                                    << "2026-12-06 12:00:00 UTC\tOther.mid\t9 bytes\t1/1 blocks\tslot 4\tsent\t1 s\t"
                                     << "1 KiB/s\tdevice USB Keys\n";
         rig.sendSongs({"a.mid", "b.mid", "c.mid"}, [&](SendFileDialog& window) {
             QVERIFY(QTest::qWaitForWindowActive(&window));

@@ -170,9 +170,9 @@ void MainWindow::showWhereStored()
     const transfer::DeviceSlots* keyboard = map.forOutput(m_session.chosenKeyboard());
     for (int row = 0; row < m_files->count(); ++row) {
         if (auto* song = dynamic_cast<player::SongListItem*>(m_files->item(row)))
-            song->setWhereStored(keyboard ? QString::fromStdString(transfer::whereStoredText(
-                                                *keyboard, ui::listedFileName(*song)))
-                                          : QString());
+            song->setWhereStored(
+                keyboard ? QString::fromStdString(transfer::whereStoredText(*keyboard, ui::listedFileName(*song)))
+                         : QString());
     }
 }
 

@@ -64,7 +64,10 @@ MidiPlayWindow::MidiPlayWindow(session::Session& session, MidiPlayOptions option
     m_player = std::make_unique<SongPlayer>(m_options.makeSynthesizer(m_silentReason), *m_clock);
     m_outputDescription = qt(text::kPlayerSynthesizer);
     // "Play the list through" moves on the moment a song ends, not on the next tick.
-    m_player->setOnEnd([this] { QMetaObject::invokeMethod(this, [this] { songEnded(); }, Qt::QueuedConnection); });
+    m_player->setOnEnd([this] {
+        QMetaObject::invokeMethod(
+            this, [this] { songEnded(); }, Qt::QueuedConnection);
+    });
 
     buildControls();
     applyColours();

@@ -38,8 +38,8 @@ void apply(SlotMap& map, const TransferRecord& record)
             content.beforeRomUpdate = content.known;
         return;
     }
-    device.contents[*record.slot] = {record.result == FileResult::Sent, record.fileName, record.bytes, record.finished,
-                                  record.result, false};
+    device.contents[*record.slot] = {
+        record.result == FileResult::Sent, record.fileName, record.bytes, record.finished, record.result, false};
 }
 
 } // namespace
@@ -85,8 +85,9 @@ SlotMap buildSlotMap(std::istream& log)
             continue;
         const auto record = parseRecord(line);
         if (!record)
-            return {{}, "Line " + std::to_string(number) +
-                            " of the transfer log is damaged, so the slots are not shown: what they hold is not known."};
+            return {{},
+                    "Line " + std::to_string(number) +
+                        " of the transfer log is damaged, so the slots are not shown: what they hold is not known."};
         apply(map, *record);
     }
     if (log.bad())

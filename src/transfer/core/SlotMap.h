@@ -35,7 +35,7 @@ struct SlotContent {
 };
 
 struct DeviceSlots {
-    std::string device; // see deviceIdentity; empty for lines written before devices were recorded
+    std::string device;                  // see deviceIdentity; empty for lines written before devices were recorded
     std::map<int, SlotContent> contents; // by slot number ("slots" is a Qt word)
     std::optional<WallClock::time_point> romUpdate; // the last ROM update that reached the keyboard
 };

@@ -2,8 +2,8 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cmath>
 #include <charconv>
+#include <cmath>
 #include <cstdio>
 #include <ctime>
 
@@ -128,7 +128,8 @@ std::vector<std::string_view> splitTabs(std::string_view line)
 }
 
 // The whole of `text` as a number, or nothing.
-template <typename Number> std::optional<Number> wholeNumber(std::string_view text)
+template <typename Number>
+std::optional<Number> wholeNumber(std::string_view text)
 {
     Number value{};
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
@@ -166,8 +167,8 @@ std::optional<WallClock::time_point> parseUtcTime(std::string_view text)
 
 std::optional<FileResult> parseResultWord(std::string_view word)
 {
-    for (const FileResult result : {FileResult::Sent, FileResult::Stopped, FileResult::Unreadable,
-                                    FileResult::CutShort, FileResult::Refused, FileResult::Failed})
+    for (const FileResult result : {FileResult::Sent, FileResult::Stopped, FileResult::Unreadable, FileResult::CutShort,
+                                    FileResult::Refused, FileResult::Failed})
         if (resultWord(result) == word)
             return result;
     return std::nullopt;
@@ -191,7 +192,8 @@ std::optional<TransferRecord> parseRecord(std::string_view line)
     // A name may hold a tab of its own: it is whatever lies between the time and the fixed fields.
     const std::size_t nameEnd = fields.size() - tail;
     const char* nameBegin = fields[1].data();
-    record.fileName.assign(nameBegin, static_cast<std::size_t>(fields[nameEnd - 1].data() + fields[nameEnd - 1].size() - nameBegin));
+    record.fileName.assign(
+        nameBegin, static_cast<std::size_t>(fields[nameEnd - 1].data() + fields[nameEnd - 1].size() - nameBegin));
     const auto* rest = &fields[nameEnd];
 
     const auto bytes = before(rest[0], " bytes");

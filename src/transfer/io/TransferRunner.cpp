@@ -123,8 +123,8 @@ TransferReport runTransfer(midi::MidiSystem& system, TransferHandshake& handshak
         report.elapsed = std::chrono::steady_clock::now() - started;
         // A file under way was ended by the user, or by a port or keyboard that failed it.
         if (options.recorder)
-            options.recorder->finish(WallClock::now(),
-                                     outcome == TransferOutcome::Interrupted ? FileResult::Stopped : FileResult::Failed);
+            options.recorder->finish(WallClock::now(), outcome == TransferOutcome::Interrupted ? FileResult::Stopped
+                                                                                               : FileResult::Failed);
         return report;
     };
 

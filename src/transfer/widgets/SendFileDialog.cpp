@@ -218,9 +218,8 @@ void SendFileDialog::markRepeatedSlots()
     for (const RepeatedSlot& repeat : repeatedSlots(asShown)) {
         const auto& later = asShown.entries[repeat.later].fileName;
         const auto& earlier = asShown.entries[repeat.earlier].fileName;
-        marks[repeat.earlier] = QStringLiteral("Slot %1 is given again below: %2 replaces this song.")
-                                    .arg(repeat.slot)
-                                    .arg(qt(later));
+        marks[repeat.earlier] =
+            QStringLiteral("Slot %1 is given again below: %2 replaces this song.").arg(repeat.slot).arg(qt(later));
         marks[repeat.later] =
             QStringLiteral("Slot %1 is given above too: this song replaces %2.").arg(repeat.slot).arg(qt(earlier));
     }
@@ -281,8 +280,7 @@ void SendFileDialog::readSlotChoices()
         return;
     for (int row = 0; row < m_list->rowCount() && row < static_cast<int>(m_transfers.entries.size()); ++row) {
         // Any text other than a slot label leaves the slot as it was.
-        if (const auto slot =
-                parseSlotLabel(slotChoiceLabel(m_list->cellText(row, SlotColumn).toStdString())))
+        if (const auto slot = parseSlotLabel(slotChoiceLabel(m_list->cellText(row, SlotColumn).toStdString())))
             m_transfers.entries[static_cast<std::size_t>(row)].slot = *slot;
     }
     m_session.transfers = m_transfers;
@@ -520,7 +518,8 @@ void SendFileDialog::onSilence()
     const bool opening = m_handshake && m_handshake->phase() == TransferHandshake::Phase::Waiting;
     midi::Stall stall;
     if (auto* midi = m_session.midi())
-        stall = m_stallWatch.diagnose(*midi, m_session.outputChoice, m_session.inputChoice, m_dataSent > m_dataAnswered);
+        stall =
+            m_stallWatch.diagnose(*midi, m_session.outputChoice, m_session.inputChoice, m_dataSent > m_dataAnswered);
     setStatus(
         qt(midi::stallNotice(stall, opening ? text::kStatusNoReadyReply : std::string_view(kStatusKeyboardSilent))));
     showRate(false);

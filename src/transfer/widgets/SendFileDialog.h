@@ -25,8 +25,8 @@
 // which; Send still sends as the rows say. While sending, the row under way is
 // highlighted and each row's "Send" cell tells how its song went; a line above
 // the bar counts the songs done and the time the whole run has left.
-#include "transfer/core/SlotMap.h"
 #include "midi/io/StallWatch.h"
+#include "transfer/core/SlotMap.h"
 #include "transfer/core/TransferHandshake.h"
 #include "transfer/core/TransferReport.h"
 #include "transfer/core/TransferSnapshot.h"

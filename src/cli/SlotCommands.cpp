@@ -34,25 +34,19 @@ std::string jsonString(std::string_view text)
     return out + '"';
 }
 
-std::string isoUtc(transfer::WallClock::time_point when)
+// The time in UTC for scripts ("2026-12-07T18:40:12Z"), or in the computer's own zone for people.
+std::string timeText(transfer::WallClock::time_point when, bool utc)
 {
     const std::time_t seconds = transfer::WallClock::to_time_t(when);
     std::tm parts{};
     char text[32] = "?";
-    if (gmtime_r(&seconds, &parts))
-        std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &parts);
+    if (utc ? gmtime_r(&seconds, &parts) : localtime_r(&seconds, &parts))
+        std::strftime(text, sizeof text, utc ? "%Y-%m-%dT%H:%M:%SZ" : "%Y-%m-%d %H:%M", &parts);
     return text;
 }
 
-std::string localTime(transfer::WallClock::time_point when)
-{
-    const std::time_t seconds = transfer::WallClock::to_time_t(when);
-    std::tm parts{};
-    char text[32] = "?";
-    if (localtime_r(&seconds, &parts))
-        std::strftime(text, sizeof text, "%Y-%m-%d %H:%M", &parts);
-    return text;
-}
+std::string isoUtc(transfer::WallClock::time_point when) { return timeText(when, true); }
+std::string localTime(transfer::WallClock::time_point when) { return timeText(when, false); }
 
 // printf-style formatting into a string, so that everything goes through std::cout in order.
 template <typename... Args>
@@ -97,7 +91,8 @@ void printTable(const transfer::SlotMap& map, const std::filesystem::path& log)
 {
     std::cout << "What this computer sent (from " << log.string() << "); the keyboard itself cannot be asked.\n";
     if (map.devices.empty()) {
-        std::cout << "No song has been sent from here yet.\n";
+        if (map.note.empty()) // else the note on stderr says why nothing is shown
+            std::cout << "No song has been sent from here yet.\n";
         return;
     }
     std::size_t width = 4;

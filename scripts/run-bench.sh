@@ -18,8 +18,10 @@ fi
 # The JACK figures need a server, stopped at the end. Without jackd the
 # programs report their JACK figures as not measured.
 source "$(dirname "$0")/private-jackd.sh"
+source "$(dirname "$0")/private-pipewire.sh"
 finish() {
   stop_private_jackd
+  stop_private_pipewire
   rm -rf "$work"
 }
 trap finish EXIT
@@ -68,6 +70,21 @@ PY
   fi
   cat "$work/$name.out"
 done
+
+# The transfer figures again under PipeWire's JACK layer (cycles of 128 frames).
+if [ -x "$build/bench/bench_midi_transfer" ] && start_private_pipewire "$work/pipewire.log"; then
+  name="bench_midi_transfer (pw-jack)"
+  programs+=("$build/bench/$name")
+  echo "== $name"
+  run_on_private_pipewire timeout "$timeout_seconds" "$build/bench/bench_midi_transfer" >"$work/$name.out" 2>&1 ||
+    { echo "| $name | FAILED | | | |" >>"$rows"; failed=1; }
+  grep -E '^\|[^|]+\|[^|]+\|[^|]+\|[^|]+\|[[:space:]]*$' "$work/$name.out" | grep -vE '^\|[ -]*\|' |
+    sed "s/^|/| $name |/" >>"$rows"
+  cat "$work/$name.out"
+  stop_private_pipewire
+else
+  echo "run-bench: no PipeWire here; no figures under pw-jack" >&2
+fi
 
 {
   echo "# Quillon benchmarks"

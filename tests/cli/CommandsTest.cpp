@@ -86,7 +86,6 @@ TEST(CheckSongCli, ReportsEachFileAndFailsWhenAnyIsRefused)
     const CliRun dash = runCli("check-song -lead.mid", temp.path());
     EXPECT_EQ(dash.status, 0) << dash.err;
     EXPECT_EQ(dash.out, "ok\t 0.01K\n");
-    EXPECT_EQ(runCli("check-song -- -lead.mid", temp.path()).out, dash.out);
 
     // 15 MiB needs more blocks than a header counts: refused with the sizes, and never sent.
     const auto huge = quoted(temp.touch("huge.mid", kFormat0 + std::string((15u << 20) - 14, '\0')));
@@ -133,10 +132,6 @@ TEST(FileCli, ListsNewestFirstAndRefusesTooMany)
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
     temp.touch("Quillon/mid/two\nlines\\n.mid");
     EXPECT_EQ(runCli("list songs", temp.path()).out, "two\\nlines\\\\n.mid\nsong.mid\n");
-
-    const CliRun missing = runCli("list roms", temp.path());
-    EXPECT_EQ(missing.status, 0);
-    EXPECT_EQ(missing.out, "");
 
     for (int i = 0; i < 300; ++i)
         temp.touch("Quillon/bin/r" + std::to_string(i) + ".bin");

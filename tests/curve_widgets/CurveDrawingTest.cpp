@@ -1,6 +1,5 @@
 // Drawing the curve: which key-point a press picks and where a drag may take
 // it, so that the key-points always stay in order and on the area.
-#include "../support/Pixels.h"
 #include "EditorHarness.h"
 
 using namespace quillon::curve;
@@ -79,17 +78,6 @@ private slots:
         expected.x[static_cast<std::size_t>(index)] = x;
         expected.y[static_cast<std::size_t>(index)] = y;
         verifyShows(*h, expected);
-    }
-
-    // In device pixels (run again at QT_SCALE_FACTOR=2): a grid line stays one pixel thick.
-    void sharpAtTheScreensScale()
-    {
-        const qreal ratio = h->editor->canvas().devicePixelRatioF();
-        if (qEnvironmentVariableIsSet("QT_SCALE_FACTOR"))
-            QCOMPARE(ratio, qEnvironmentVariable("QT_SCALE_FACTOR").toDouble());
-        const QImage& area = h->editor->canvas().image();
-        QCOMPARE(area.size(), QSize(510, 381) * ratio);
-        QCOMPARE(countColour(area, QRect(qRound(41 * ratio), qRound(24 * ratio) - 2, 1, 5), QColor(125, 125, 125)), 1);
     }
 
 private:

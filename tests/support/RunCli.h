@@ -20,18 +20,6 @@ struct CliRun {
     std::string err;
 };
 
-namespace detail {
-
-inline std::string readAndRemove(const std::filesystem::path& file)
-{
-    std::string text = readText(file);
-    std::error_code ignored;
-    std::filesystem::remove(file, ignored);
-    return text;
-}
-
-} // namespace detail
-
 // A path as one shell word (paths holding a quote are not supported).
 inline std::string quoted(const std::filesystem::path& path) { return "'" + path.string() + "'"; }
 
@@ -50,7 +38,10 @@ inline CliRun runCli(const std::string& arguments, const std::filesystem::path& 
     if (!folder.empty())
         command = "cd '" + folder.string() + "' && " + command;
     const int raw = std::system(command.c_str());
-    return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, detail::readAndRemove(out), detail::readAndRemove(err)};
+    CliRun run{WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, readText(out), readText(err)};
+    std::filesystem::remove(out);
+    std::filesystem::remove(err);
+    return run;
 }
 
 } // namespace quillon::testing

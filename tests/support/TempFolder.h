@@ -21,8 +21,8 @@ inline std::vector<std::uint8_t> readBytes(const std::filesystem::path& file)
 
 inline std::string readText(const std::filesystem::path& file)
 {
-    std::ifstream in(file, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    const auto bytes = readBytes(file);
+    return {bytes.begin(), bytes.end()};
 }
 
 inline void writeBytes(const std::filesystem::path& file, const std::vector<std::uint8_t>& bytes)

@@ -1,15 +1,12 @@
-// The self-painting percentage bar: what it says and how far it paints.
+// The self-painting percentage bar: what it says.
 #include "ui/PercentBar.h"
 
-#include "../support/Pixels.h"
 #include "../support/QtTestMain.h"
 
-#include <QImage>
 #include <QTest>
 
 #include <functional>
 
-using quillon::testing::countColour;
 using quillon::ui::PercentBar;
 
 class PercentBarTest : public QObject {
@@ -40,22 +37,6 @@ private slots:
             QVERIFY2(bar.position() == steps[i].position, qPrintable(QString("step %1").arg(i)));
             QCOMPARE(bar.shownText(), steps[i].shown);
         }
-    }
-
-    // The bar is filled in its colour up to the position and no further.
-    void paintsTheBarUpToThePosition()
-    {
-        PercentBar bar;
-        const QColor colour(99, 162, 104);
-        bar.setBarColour(colour);
-        bar.resize(200, 20);
-        bar.setRange(0, 4);
-        QImage image = bar.grab().toImage().convertToFormat(QImage::Format_RGB32);
-        QCOMPARE(countColour(image, image.rect(), colour), 0);
-        bar.setPosition(1);
-        image = bar.grab().toImage().convertToFormat(QImage::Format_RGB32);
-        QVERIFY(countColour(image, QRect(0, 0, 50, 20), colour) > 0);
-        QCOMPARE(countColour(image, QRect(51, 0, 149, 20), colour), 0);
     }
 };
 

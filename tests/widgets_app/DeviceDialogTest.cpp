@@ -156,10 +156,6 @@ private slots:
                 auto& dialog = static_cast<SetDeviceDialog&>(d);
                 keys.m_outputs = keys.m_inputs = appearing;
                 dialog.portsChanged();
-                // A long port name is elided to fit, whole in the tooltip.
-                const QLabel& shown = dialog.defaultOutputLabel();
-                QVERIFY(shown.fontMetrics().horizontalAdvance(shown.text()) <= shown.contentsRect().width());
-                QVERIFY(shown.toolTip().startsWith("Default: "));
                 dialog.okButton().click();
             });
             window.button("Devcie").click();

@@ -6,15 +6,11 @@
 #include "app/widgets/MainWindow.h"
 #include "base/core/Messages.h"
 #include "midi/core/DeviceFrame.h"
-#include "midi/io/JackClient.h"
 #include "midi/widgets/SetDeviceDialog.h"
 
 #include <QComboBox>
-#include <QLabel>
 #include <QPushButton>
 #include <QtTest>
-
-#include <unistd.h>
 
 using namespace quillon::midi;
 using namespace quillon::testing;
@@ -104,39 +100,6 @@ private slots:
                                PortChoice::of(midi.fake.ref(0, "X")));
         QCOMPARE(dialog.outputList().currentText(), QStringLiteral("Fake: A"));
         QCOMPARE(dialog.inputList().currentText(), QStringLiteral("Fake: X"));
-    }
-
-    // Across the test JACK server (run-tests.sh starts one); skipped without it.
-    void portsOfAJackClientStartedAndStoppedShowWithoutRefresh()
-    {
-        // The JACK backend is always there (its client opens on first use), so
-        // whether a server answers is asked of the server itself.
-        if (!quillon::midi::JackClient::open("quillon-probe-" + std::to_string(::getpid())))
-            QSKIP("no JACK server reachable");
-        auto midi = quillon::midi::MidiSystem::createDefault();
-        SetDeviceDialog dialog(*midi, PortChoice::notChosen(), PortChoice::notChosen());
-        QComboBox& outputs = dialog.outputList();
-        outputs.setCurrentIndex(outputs.count() - 1); // the user's choice, which must stay
-        const QString chosen = outputs.currentText();
-        const QStringList before = entries(outputs);
-        const auto shows = [&](const std::string& port) {
-            return !entries(outputs).filter(QString::fromStdString(port)).isEmpty();
-        };
-
-        // A program's input port is somewhere to send to: it shows among the outputs.
-        auto client = quillon::midi::JackClient::open("quillon-comes-and-goes-" + std::to_string(::getpid()));
-        QVERIFY(client != nullptr);
-        auto port = client->openInputPort("in", [](std::span<const std::uint8_t>) {});
-        QVERIFY(port != nullptr);
-        const std::string name = client->portFullName("in");
-        QTRY_VERIFY(shows(name));
-        QCOMPARE(outputs.currentText(), chosen);
-
-        port.reset();
-        client.reset();
-        QTRY_VERIFY(!shows(name));
-        QCOMPARE(outputs.currentText(), chosen);
-        QCOMPARE(entries(outputs), before);
     }
 
     // "Default MIDI output" is one device: a keyboard that appears while the

@@ -314,8 +314,9 @@ SendResult MidiSystem::sendOne(const PortChoice& choice, std::span<const std::ui
     const auto port = resolve(choice, Direction::Output);
     if (!m_kept || !port || *port != m_keptPort || !m_kept->reusable()) {
         closeLater(std::move(m_kept));
-        waitForClosing(); // its port is given back before another is taken
         Backend* backend = port ? backendNamed(port->backend) : nullptr;
+        if (backend && *port == m_keptPort)
+            waitForClosing(); // a device may take one opener at a time
         m_kept = backend ? backend->openOutput(*port) : nullptr;
         if (!m_kept)
             return SendResult::OpenFailed;

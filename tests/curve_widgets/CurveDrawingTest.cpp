@@ -80,6 +80,20 @@ private slots:
         verifyShows(*h, expected);
     }
 
+    // In device pixels (run again at QT_SCALE_FACTOR=2): a grid line stays one pixel thick.
+    void sharpAtTheScreensScale()
+    {
+        const qreal ratio = h->editor->canvas().devicePixelRatioF();
+        if (qEnvironmentVariableIsSet("QT_SCALE_FACTOR"))
+            QCOMPARE(ratio, qEnvironmentVariable("QT_SCALE_FACTOR").toDouble());
+        const QImage& area = h->editor->canvas().image();
+        QCOMPARE(area.size(), QSize(510, 381) * ratio);
+        int gridPixels = 0; // across the line, a few pixels either side
+        for (int y = qRound(24 * ratio) - 2; y <= qRound(24 * ratio) + 2; ++y)
+            gridPixels += area.pixelColor(qRound(41 * ratio), y) == QColor(125, 125, 125);
+        QCOMPARE(gridPixels, 1);
+    }
+
 private:
     std::unique_ptr<EditorHarness> h;
 };

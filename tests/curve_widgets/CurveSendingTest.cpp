@@ -59,11 +59,16 @@ private slots:
         QCOMPARE(h->keyboard->messagesReceived(), std::size_t(3));
         QCOMPARE(*h->keyboard->curve(), asBytes(editor.state().working().table()));
 
-        // Keys move the picked key-point as a drag does, and each move sends.
+        // Keys move key-point 1 (20, 20) as a drag: by 8 to one short of key-point 2 at 45, by 1 up; each sends.
         QTest::keyClick(&editor.canvas(), Qt::Key_PageDown);
+        for (int press = 0; press < 4; ++press)
+            QTest::keyClick(&editor.canvas(), Qt::Key_Right, Qt::ShiftModifier);
         QTest::keyClick(&editor.canvas(), Qt::Key_Up);
+        QCOMPARE(editor.state().working().keyPoints().x[1], 44);
         QCOMPARE(editor.state().working().keyPoints().y[1], 21);
         QCOMPARE(*h->keyboard->curve(), asBytes(editor.state().working().table()));
+        QTest::keyClick(&editor.canvas(), Qt::Key_F10, Qt::ShiftModifier); // the canvas's menu
+        QCOMPARE(h->messages.menus().size(), std::size_t(1));
     }
 
     // New asks before sending the identity: No leaves the keyboard's curve alone.

@@ -188,8 +188,13 @@ private slots:
         QCOMPARE(h.session.playHandOver.category, quillon::session::PlayHandOver::kSongsOfMidFolder);
         QCOMPARE(played[0].caretName, std::string("a.mid"));
 
-        QTest::mouseDClick(h.window->fileList().viewport(), Qt::LeftButton, {}, rowCentre(*h.window, 2));
+        h.messages.chooseNextMenuEntry("&Cancel"); // the Menu key opens the same menu
+        QContextMenuEvent menuKey(QContextMenuEvent::Keyboard, {}, {});
+        QApplication::sendEvent(&h.window->fileList(), &menuKey);
         QCOMPARE(h.messages.menus().size(), std::size_t(4));
+
+        QTest::mouseDClick(h.window->fileList().viewport(), Qt::LeftButton, {}, rowCentre(*h.window, 2));
+        QCOMPARE(h.messages.menus().size(), std::size_t(5));
         QCOMPARE(h.window->fileList().currentRow(), 2);
 
         h.window->categoryList().setCurrentIndex(1);
@@ -283,6 +288,9 @@ private slots:
         QTest::mouseClick(&h.window->button("V.Curve"), Qt::LeftButton);
         QCOMPARE(editorOpened, 1);
 
+        // Enter away from a button ends the program, so no button may be drawn as the one Enter presses.
+        for (const char* caption : {"V.Curve", "Devcie", "HomePage", "Help", "About"})
+            QVERIFY2(!h.window->button(caption).isDefault(), caption);
         h.window->categoryList().setFocus();
         QTest::keyClick(&h.window->categoryList(), Qt::Key_Return);
         QVERIFY(!h.window->isVisible());

@@ -1,8 +1,8 @@
 // quillon-cli make-demo: writes the small songs, ROM image and curves that ship
 // in the data folder. Everything is composed here, note by note and byte by
 // byte, so the demo data has no other source.
-#include "cli/Commands.h"
 #include "base/core/ReplaceFile.h"
+#include "cli/Commands.h"
 #include "curve/core/CurveFile.h"
 #include "curve/core/VelocityCurve.h"
 #include "player/core/SmfWriter.h"

@@ -39,7 +39,8 @@ TEST(CutShortSongsJack, SendSongsNamesEachSongTheKeyboardEndedEarlyAndFails)
         runCli("send-songs long.mid short.mid --out -1 --in 0 --reply-timeout 5000 --report report.txt", folder.path());
     ASSERT_TRUE(keyboard.stop());
     if (sent.err.find("PipeWire 1.x changes the byte 89") != std::string::npos)
-        GTEST_SKIP() << "this server changes 8-bit SysEx, so songs are refused up front (midi_jack_transfer checks that)";
+        GTEST_SKIP()
+            << "this server changes 8-bit SysEx, so songs are refused up front (midi_jack_transfer checks that)";
 
     EXPECT_EQ(sent.status, 1) << sent.err;
     // The failures it reports name the song cut short and only that one; no status line calls it sent.

@@ -39,7 +39,9 @@ TEST(SysExJoinerTest, JoinsPiecesAndPassesTheRestOn)
         SysExJoiner joiner(8);
         std::vector<Bytes> out;
         for (const Bytes& event : row.events)
-            joiner.feed(event, [&](std::span<const std::uint8_t> message) { out.emplace_back(message.begin(), message.end()); });
+            joiner.feed(event, [&](std::span<const std::uint8_t> message) {
+                out.emplace_back(message.begin(), message.end());
+            });
         EXPECT_EQ(out, row.messages) << row.what;
         EXPECT_EQ(joiner.broken(), row.broken) << row.what;
     }

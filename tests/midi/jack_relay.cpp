@@ -87,7 +87,8 @@ int main(int argc, char** argv)
         return 1;
     relay.in = jack_port_register(client, "in", JACK_DEFAULT_MIDI_TYPE, JackPortIsInput, 0);
     relay.out = jack_port_register(client, "out", JACK_DEFAULT_MIDI_TYPE, JackPortIsOutput, 0);
-    if (!relay.in || !relay.out || jack_set_process_callback(client, process, &relay) != 0 || jack_activate(client) != 0)
+    if (!relay.in || !relay.out || jack_set_process_callback(client, process, &relay) != 0 ||
+        jack_activate(client) != 0)
         return 1;
     if (!destination.empty() && jack_connect(client, jack_port_name(relay.out), destination.c_str()) != 0)
         return 1;

@@ -110,7 +110,8 @@ TEST(PortReconnectJack, SendingWorksAgainAfterTheKeyboardProgramRestarts)
     const PortChoice out = PortChoice::of(*outRef);
     const PortChoice in = PortChoice::of(*inRef);
     if (!system->routeTraits(out).eightBitSysEx)
-        GTEST_SKIP() << "this server changes 8-bit SysEx, so songs are refused up front (midi_jack_transfer checks that)";
+        GTEST_SKIP()
+            << "this server changes 8-bit SysEx, so songs are refused up front (midi_jack_transfer checks that)";
 
     frame::Bytes bytes{'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 0, 0, 1, 0, 96};
     for (int i = 0; i < 3000; ++i)

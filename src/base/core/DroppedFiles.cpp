@@ -66,8 +66,8 @@ Result<std::optional<DropPlan>> planDrop(const DataFolders& folders, const std::
         if (replaceTaken())
             plan.existing = Existing::Replace;
         else
-            plan.target = plan.target.parent_path() / freeNameIn(plan.target.parent_path(),
-                                                                  plan.target.filename().string());
+            plan.target =
+                plan.target.parent_path() / freeNameIn(plan.target.parent_path(), plan.target.filename().string());
     }
     return std::optional<DropPlan>(std::move(plan));
 }

@@ -53,8 +53,8 @@ Result<std::vector<std::uint8_t>> readRegularFile(const std::filesystem::path& f
         *length = size;
     const auto tooLong = [&](std::uintmax_t bytes) {
         return fail(because("read", file,
-                            "it holds " + std::to_string(bytes) + " bytes, more than the " +
-                                std::to_string(maxBytes) + " such a file can have"));
+                            "it holds " + std::to_string(bytes) + " bytes, more than the " + std::to_string(maxBytes) +
+                                " such a file can have"));
     };
     if (beyond == Beyond::Refuse && size > maxBytes)
         return tooLong(size);

@@ -1,8 +1,8 @@
 #pragma once
 // The one way in for every file the user brings (songs, ROM images, curves,
-// dropped, chosen, listed or played): only a regular file will do. A pipe, socket or device in a file's place would make
-// a plain open or read wait for a writer that may never come; a folder has no
-// bytes to give. Such names are refused at once, with a reason naming them.
+// dropped, chosen, listed or played): only a regular file will do. A pipe, socket or device in a file's place would
+// make a plain open or read wait for a writer that may never come; a folder has no bytes to give. Such names are
+// refused at once, with a reason naming them.
 #include "base/core/Result.h"
 
 #include <cstddef>

@@ -27,7 +27,8 @@ public:
             SendResult result = SendResult::SendFailed;
         };
         auto job = std::make_shared<Job>(Job{{message.begin(), message.end()}});
-        const bool finished = m_worker->run([this, job] { job->result = deliver(job->bytes); }, sendTimeout(message.size()));
+        const bool finished =
+            m_worker->run([this, job] { job->result = deliver(job->bytes); }, sendTimeout(message.size()));
         return finished ? job->result : SendResult::SendFailed;
     }
 

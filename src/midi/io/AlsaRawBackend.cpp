@@ -103,8 +103,7 @@ private:
         std::uint8_t buffer[256];
         while (poll(fds.data(), fds.size(), -1) >= 0 && (fds[0].revents & POLLIN) == 0) {
             unsigned short revents = 0;
-            snd_rawmidi_poll_descriptors_revents(m_in, fds.data() + 1, static_cast<unsigned>(fds.size() - 1),
-                                                 &revents);
+            snd_rawmidi_poll_descriptors_revents(m_in, fds.data() + 1, static_cast<unsigned>(fds.size() - 1), &revents);
             if (revents & (POLLERR | POLLHUP))
                 return; // unplugged: the port list will say so
             ssize_t count = 0;

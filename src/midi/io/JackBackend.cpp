@@ -23,9 +23,8 @@ std::shared_ptr<JackClient> JackBackend::client()
     // name, and the two programs' ports then share full names: each would
     // connect the other's. So there the name carries the process id.
     if (!m_client)
-        m_client = JackClient::open(JackClient::pipeWireVersion().empty()
-                                        ? m_clientName
-                                        : m_clientName + '-' + std::to_string(getpid()));
+        m_client = JackClient::open(
+            JackClient::pipeWireVersion().empty() ? m_clientName : m_clientName + '-' + std::to_string(getpid()));
     return m_client;
 }
 
@@ -90,7 +89,8 @@ std::uint64_t JackBackend::serverStops() const
 
 RouteTraits JackBackend::routeTraits(const PortRef&) const
 {
-    return {.eightBitSysEx = JackClient::carriesEightBitSysEx(), .dropsMessages = !JackClient::pipeWireVersion().empty()};
+    return {.eightBitSysEx = JackClient::carriesEightBitSysEx(),
+            .dropsMessages = !JackClient::pipeWireVersion().empty()};
 }
 
 bool isBridgedJackPort(const PortRef& port)

@@ -197,7 +197,8 @@ bool JackClient::registerCallbacks()
         static_cast<Realtime*>(realtime)->connectionChanges.fetch_add(1, std::memory_order_release);
     };
     // jackd2 calls the one with the reason when both are set, PipeWire 0.3 only the plain one.
-    jack_on_info_shutdown(m_client, [](jack_status_t, const char*, void* realtime) { serverGone(realtime); }, m_realtime);
+    jack_on_info_shutdown(
+        m_client, [](jack_status_t, const char*, void* realtime) { serverGone(realtime); }, m_realtime);
     jack_on_shutdown(m_client, &JackClient::serverGone, m_realtime);
     return jack_set_xrun_callback(m_client, countXrun, m_realtime) == 0 &&
            jack_set_port_registration_callback(m_client, portsChanged, m_realtime) == 0 &&
@@ -229,7 +230,7 @@ void JackClient::serverGone(void* realtime)
 {
     auto* state = static_cast<Realtime*>(realtime);
     if (state->serverGone.exchange(true, std::memory_order_acq_rel))
-        return; // told twice
+        return;                  // told twice
     sem_post(&state->cycleDone); // a waiter for cycles need not wait for its deadline
     if (state->events.onServerGone)
         state->events.onServerGone();

@@ -75,7 +75,7 @@ private:
     jack_port_t* m_port;
     std::vector<std::uint8_t> m_message;
     std::atomic<int> m_state{Idle};
-    std::atomic<std::uint64_t> m_cycles{0};         // process calls so far
+    std::atomic<std::uint64_t> m_cycles{0}; // process calls so far
     // Process thread only: the count of connection changes last seen, and the
     // first cycle in which a write reaches whoever is connected now.
     std::uint64_t m_changesSeen = 0;
@@ -107,7 +107,10 @@ public:
 
     // Messages the ring had no room for (the program fell behind by 256 KiB),
     // and SysEx messages that came in pieces and could not be joined.
-    std::uint64_t droppedMessages() const { return m_dropped.load(std::memory_order_relaxed) + m_brokenSeen.load(std::memory_order_relaxed); }
+    std::uint64_t droppedMessages() const
+    {
+        return m_dropped.load(std::memory_order_relaxed) + m_brokenSeen.load(std::memory_order_relaxed);
+    }
 
     // The next Note On this port receives releases `writer`'s armed message
     // (note == replyNote, in the same cycle, before the writer's turn) or

@@ -164,7 +164,8 @@ public:
     MidiSystem& operator=(const MidiSystem&) = delete;
 
     // The built-in keyboard first, then ALSA when the machine has a sequencer,
-    // then its raw MIDI devices when it has sound cards, then JACK (whose client opens only when its ports are first asked for).
+    // then its raw MIDI devices when it has sound cards, then JACK (whose client opens only when its ports are first
+    // asked for).
     static std::unique_ptr<MidiSystem> createDefault();
 
     // Every port, the default device's first (see defaultDevice()), then the

@@ -43,8 +43,7 @@ std::size_t intakeLimit(base::DroppedKind kind)
 Result<TakenIn> takeIn(const base::DropPlan& plan, const base::WriteProgress& progress)
 {
     TakenIn taken;
-    const auto bytes =
-        base::readRegularFile(plan.source, intakeLimit(plan.kind), base::Beyond::Refuse, &taken.length);
+    const auto bytes = base::readRegularFile(plan.source, intakeLimit(plan.kind), base::Beyond::Refuse, &taken.length);
     if (!bytes)
         return fail(bytes.reason());
     if (const auto why = wrongKind(plan.kind, *bytes))

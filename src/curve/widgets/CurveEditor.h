@@ -112,6 +112,8 @@ private:
     void showColumns();
     void showMembers();
     void showProgressAtZero();
+    // Asks whether to send the default curve just shown, and sends it on Yes.
+    void offerToSendDefault();
     void sendCurveNow(const Table& table);
     // Adds a history step from `before` to the present key-points, if they differ.
     void recordStep(const KeyPoints& before, const QString& what);

@@ -61,6 +61,15 @@ void CurveEditor::showStep(const KeyPoints& points)
     }
 }
 
+void CurveEditor::offerToSendDefault()
+{
+    if (m_session.messages().askYesNo(this, text::kProgramTitle, text::kSendDefaultCurveQuestion,
+                                      ui::MessageIcon::Stop)) {
+        showProgressAtZero();
+        sendCurveNow(m_state.working().table());
+    }
+}
+
 void CurveEditor::newCurve()
 {
     const KeyPoints before = m_state.working().keyPoints();
@@ -70,11 +79,7 @@ void CurveEditor::newCurve()
     m_state.keptCurves().clearForNew();
     redraw();
     recordStep(before, QStringLiteral("New"));
-    if (m_session.messages().askYesNo(this, text::kProgramTitle, text::kSendDefaultCurveQuestion,
-                                      ui::MessageIcon::Stop)) {
-        showProgressAtZero();
-        sendCurveNow(m_state.working().table());
-    }
+    offerToSendDefault();
 }
 
 void CurveEditor::defaultCurve()
@@ -86,11 +91,7 @@ void CurveEditor::defaultCurve()
     showMembers();
     redraw();
     recordStep(before, QStringLiteral("Default"));
-    if (m_session.messages().askYesNo(this, text::kProgramTitle, text::kSendDefaultCurveQuestion,
-                                      ui::MessageIcon::Stop)) {
-        showProgressAtZero();
-        sendCurveNow(m_state.working().table());
-    }
+    offerToSendDefault();
 }
 
 } // namespace quillon::curve

@@ -95,10 +95,6 @@ void JackPortWriter::process(jack_nframes_t frames, std::uint64_t connectionChan
 {
     const std::uint64_t cycle = m_cycles.fetch_add(1, std::memory_order_acq_rel) + 1;
     void* buffer = jack_port_get_buffer(m_port, frames);
-    // PipeWire's JACK layer has no buffer for a port in some cycles (while it
-    // is being connected or unregistered); a message waits for one that has.
-    if (!buffer)
-        return;
     jack_midi_clear_buffer(buffer);
     // A connection made or undone takes effect at a cycle boundary, on some
     // servers only cycles after it is reported; what is written before that

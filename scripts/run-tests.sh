@@ -25,7 +25,12 @@ ctest --output-on-failure --timeout 300 "$@" || status=$?
 pipewire_log="${TMPDIR:-/tmp}/quillon-pipewire-$$.log"
 if start_private_pipewire "$pipewire_log"; then
   echo "run-tests: the JACK tests again under PipeWire's JACK layer"
-  run_on_private_pipewire ctest --output-on-failure --timeout 300 -L jack -E midi_jack_server_faults "$@" || status=$?
+  # PipeWire 0.3 drops an odd message between two clients on its own (a bare
+  # ping-pong of two test clients does too, with no xrun reported), more often
+  # on a busy machine. A test that fails for that gets two more tries; a fault
+  # of ours fails all three.
+  run_on_private_pipewire ctest --output-on-failure --timeout 300 --repeat until-pass:3 \
+    -L jack -E midi_jack_server_faults "$@" || status=$?
 else
   echo "run-tests: no PipeWire to run the JACK tests under again (see $pipewire_log)"
 fi

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <condition_variable>
 #include <mutex>
 #include <thread>
@@ -91,9 +92,20 @@ protected:
     // Every message sent arrives, in order, and none twice.
     void expectArrivedExactlyOnce(const std::vector<frame::Bytes>& sent)
     {
-        ASSERT_TRUE(sink->waitFor(sent.size(), 5s)) << sink->received().size() << " of " << sent.size() << " arrived";
+        ASSERT_TRUE(sink->waitFor(sent.size(), 5s)) << missing(sent) << "of " << sent.size() << " missing";
         std::this_thread::sleep_for(100ms); // long enough for a repeated stale buffer to show up
         EXPECT_EQ(sink->received(), sent);
+    }
+
+    // Which ones were lost tells a connection that came up late (the first) from a dropped cycle.
+    std::string missing(const std::vector<frame::Bytes>& sent)
+    {
+        const auto received = sink->received();
+        std::string numbers;
+        for (std::size_t i = 0; i < sent.size(); ++i)
+            if (std::find(received.begin(), received.end(), sent[i]) == received.end())
+                numbers += std::to_string(i) + ' ';
+        return numbers;
     }
 
     std::unique_ptr<MidiSystem> system;

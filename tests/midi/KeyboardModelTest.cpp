@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 
 using namespace quillon;
@@ -40,7 +41,7 @@ struct Session {
     }
 };
 
-Bytes curveMessage(const keyboard::CurveTable& table)
+Bytes curveMessage(std::span<const std::uint8_t> table)
 {
     return frame::buildMessage(
         {frame::kFamilyControl, frame::kKindCurve, 0x01, frame::kRomTarget, 1, frame::kCommandControl}, table);
@@ -78,87 +79,55 @@ TEST(KeyboardModelTransfers, SongsStoredByteExactInTheirSlotsThenARomImage)
     EXPECT_EQ(s.send(frame::buildTransferControl()), Reply::Ready);
 }
 
-Bytes changed(Bytes message, std::size_t at, std::uint8_t value)
-{
-    message.at(at) = value;
-    return message;
-}
-
-TEST(KeyboardModelErrors, MalformedFramesAreRecordedAndUnanswered)
-{
-    const Bytes good = frame::buildTransferControl();
-    const std::pair<std::string, Bytes> cases[] = {
-        {"too short", Bytes(good.begin(), good.begin() + 10)},
-        {"manufacturer", changed(good, 3, 0x64)},
-        {"unknown kind", changed(good, frame::kOffKind, 0x09)},
-        {"8-bit payload", changed(frame::buildDataBlock(1, 0, Bytes(4, 0x01)), 14, 0x81)},
-        {"slot 29", frame::buildSongHeader(29, 1)},
-        {"short curve", frame::buildMessage({2, 5, 1, 0x18, 1, 0x29}, Bytes(127, 0))},
-    };
-    for (const auto& [name, message] : cases) {
-        KeyboardModel model;
-        const auto reaction = model.feed(message);
-        EXPECT_EQ(reaction.reply, std::nullopt) << name;
-        EXPECT_TRUE(reaction.error) << name;
-        ASSERT_EQ(model.errors().size(), 1u) << name;
-        EXPECT_EQ(model.errors()[0].kind, ErrorKind::MalformedFrame) << name;
-        EXPECT_FALSE(model.transferOpen()) << name;
-    }
-}
-
 // Messages a broken sender gives: the last `unanswered` go without a reply and
 // exactly these errors are recorded, nothing more is stored.
-TEST(KeyboardModelErrors, SequencesThatBreakTheTransferAreRecordedAndUnanswered)
+TEST(KeyboardModelErrors, BrokenFramesAndSequencesAreRecordedAndUnanswered)
 {
+    using enum ErrorKind;
     const Bytes packed = frame::pack7(randomBytes(1500, 5)); // 2 blocks
-    const Bytes control = frame::buildTransferControl();
+    const Bytes control = frame::buildTransferControl(), romHeader = frame::buildRomHeader(1);
+    const auto header = [](int slot, unsigned blocks) { return frame::buildSongHeader(slot, blocks); };
     const auto block = [&](unsigned index, unsigned from) {
         return frame::buildDataBlock(1, index, frame::blockBytes(packed, from));
+    };
+    const auto zeros = [](std::size_t length) { return frame::buildDataBlock(1, 0, Bytes(length, 0)); };
+    const auto changed = [](Bytes message, std::size_t at, std::uint8_t value) {
+        message.at(at) = value;
+        return message;
     };
     struct Case {
         const char* name;
         std::vector<Bytes> messages;
         std::size_t unanswered;
         std::vector<ErrorKind> errors;
-        std::size_t songsStored;
+        std::size_t songsStored = 0;
     };
     const Case cases[] = {
+        {"too short", {Bytes(control.begin(), control.begin() + 10)}, 1, {MalformedFrame}},
+        {"manufacturer", {changed(control, 3, 0x64)}, 1, {MalformedFrame}},
+        {"unknown kind", {changed(control, frame::kOffKind, 0x09)}, 1, {MalformedFrame}},
+        {"8-bit payload", {changed(zeros(4), 14, 0x81)}, 1, {MalformedFrame}},
+        {"slot 29", {header(29, 1)}, 1, {MalformedFrame}},
+        {"short curve", {curveMessage(Bytes(127, 0))}, 1, {MalformedFrame}},
         // A block after the announced ones.
-        {"too many blocks",
-         {control, frame::buildSongHeader(1, 1), block(0, 1), block(1, 1)},
-         1,
-         {ErrorKind::BlockCountMismatch},
-         1},
+        {"too many blocks", {control, header(1, 1), block(0, 1), block(1, 1)}, 1, {BlockCountMismatch}, 1},
         // The next header (or the closing control message) comes early.
-        {"too few blocks",
-         {control, frame::buildSongHeader(1, 2), block(0, 0), frame::buildSongHeader(2, 1), control},
-         2,
-         {ErrorKind::BlockCountMismatch},
-         0},
+        {"too few blocks", {control, header(1, 2), block(0, 0), header(2, 1), control}, 2, {BlockCountMismatch}},
         // A short block before the last one cannot be right either.
-        {"short block",
-         {control, frame::buildSongHeader(1, 2), frame::buildDataBlock(1, 0, Bytes(10, 0))},
-         1,
-         {ErrorKind::MalformedFrame},
-         0},
-        {"outside a transfer",
-         {frame::buildSongHeader(1, 1), frame::buildRomHeader(1), control, frame::buildDataBlock(1, 0, Bytes(3, 0))},
-         1,
-         {ErrorKind::OutOfSequence, ErrorKind::OutOfSequence, ErrorKind::OutOfSequence},
-         0},
-        {"ROM block with song target",
-         {control, frame::buildRomHeader(1), frame::buildDataBlock(1, 0, Bytes(8, 0))},
-         1,
-         {ErrorKind::MalformedFrame},
-         0},
+        {"short block", {control, header(1, 2), zeros(10)}, 1, {MalformedFrame}},
+        // Outside a transfer.
+        {"outside", {header(1, 1), romHeader, control, zeros(3)}, 1, {OutOfSequence, OutOfSequence, OutOfSequence}},
+        {"ROM block with song target", {control, romHeader, zeros(8)}, 1, {MalformedFrame}},
     };
     for (const Case& c : cases) {
         KeyboardModel model;
-        std::vector<std::optional<Reply>> replies;
+        std::vector<keyboard::Reaction> reactions;
         for (const Bytes& message : c.messages)
-            replies.push_back(model.feed(message).reply);
+            reactions.push_back(model.feed(message));
         for (std::size_t i = c.messages.size() - c.unanswered; i < c.messages.size(); ++i)
-            EXPECT_EQ(replies[i], std::nullopt) << c.name << " message " << i;
+            EXPECT_EQ(reactions[i].reply, std::nullopt) << c.name << " message " << i;
+        const auto flagged = std::count_if(reactions.begin(), reactions.end(), [](const auto& r) { return r.error; });
+        EXPECT_EQ(static_cast<std::size_t>(flagged), c.errors.size()) << c.name;
         std::vector<ErrorKind> kinds;
         for (const auto& error : model.errors())
             kinds.push_back(error.kind);

@@ -52,41 +52,44 @@ TEST(HandshakeStart, StartsOnceAndIgnoresRepliesBeforeTheFirstAnnouncement)
     EXPECT_EQ(sent(reply(handshake, Reply::Ready)), std::vector<Bytes>{frame::buildSongHeader(1, 1)});
 }
 
-// A song run closes the keyboard's transfer on its way out; a ROM update sends nothing more.
-void expectCleanStop(const Actions& actions, const std::string& fileName, TransferKind kind = TransferKind::Songs)
+// A file that cannot be read, or that no header can announce, stops the run when
+// its turn comes: no header, no stale block. A song run is closed on the keyboard
+// again; a ROM update sends nothing more. Later replies change nothing.
+TEST(HandshakeStop, AFileThatCannotGoOutStopsTheRunWhenItsTurnComes)
 {
-    EXPECT_EQ(sent(actions),
-              kind == TransferKind::Songs ? std::vector<Bytes>{frame::buildTransferControl()} : std::vector<Bytes>{});
-    EXPECT_EQ(statuses(actions).back(), "The file " + fileName + " can't be opened, sending stopped!");
-    EXPECT_EQ(all<CloseInput>(actions).size(), 1u);
-    ASSERT_EQ(all<Stopped>(actions).size(), 1u);
-    EXPECT_EQ(all<Stopped>(actions)[0].reason, StopReason::FileUnreadable);
-}
-
-TEST(HandshakeStop, UnreadableLaterSongStopsWithoutSendingStaleData)
-{
+    using enum Reply;
+    using enum StopReason;
     FileStore store;
     store.files["a.mid"] = fileData(2187);
-    TransferHandshake handshake(songs({{"a.mid", 1}, {"gone.mid", 2}}), store.reader());
-    ASSERT_TRUE(handshake.start().ok());
-    reply(handshake, Reply::Ready);
-    reply(handshake, Reply::SongBlockDone);
-    expectCleanStop(reply(handshake, Reply::SongDone), "gone.mid");
-    for (Reply code : {Reply::SongBlockDone, Reply::SongDone, Reply::Ready})
-        EXPECT_TRUE(reply(handshake, code).empty());
-}
-
-TEST(HandshakeStop, UnreadableFirstSongOrImageStopsAtTheReadyReply)
-{
-    FileStore store;
-    TransferHandshake song(songs({{"none.mid", 1}}), store.reader());
-    ASSERT_TRUE(song.start().ok());
-    expectCleanStop(reply(song, Reply::Ready), "none.mid");
-
-    TransferHandshake rom(romImage("none.bin"), store.reader());
-    ASSERT_TRUE(rom.start().ok());
-    expectCleanStop(reply(rom, Reply::Ready), "none.bin", TransferKind::RomImage);
-    EXPECT_TRUE(reply(rom, Reply::RomBlockDone).empty());
+    store.files["empty.bin"] = {};
+    store.files["huge.mid"] = Bytes(frame::largestSendableLength() + 1, 0x41);
+    const struct {
+        TransferList list;
+        std::vector<Reply> replies; // the last one meets the file
+        std::string name;
+        StopReason reason;
+    } cases[] = {
+        {songs({{"a.mid", 1}, {"gone.mid", 2}}), {Ready, SongBlockDone, SongDone}, "gone.mid", FileUnreadable},
+        {songs({{"none.mid", 1}}), {Ready}, "none.mid", FileUnreadable},
+        {romImage("none.bin"), {Ready}, "none.bin", FileUnreadable},
+        {romImage("empty.bin"), {Ready}, "empty.bin", FileRefused},
+        {songs({{"huge.mid", 1}}), {Ready}, "huge.mid", FileRefused},
+    };
+    for (const auto& c : cases) {
+        auto handshake = store.started(c.list);
+        Actions actions;
+        for (const Reply code : c.replies)
+            actions = reply(handshake, code);
+        const bool songRun = c.list.kind == TransferKind::Songs;
+        EXPECT_EQ(sent(actions), songRun ? std::vector<Bytes>{frame::buildTransferControl()} : std::vector<Bytes>{})
+            << c.name;
+        EXPECT_EQ(all<CloseInput>(actions).size(), 1u) << c.name;
+        ASSERT_EQ(all<Stopped>(actions).size(), 1u) << c.name;
+        EXPECT_EQ(all<Stopped>(actions)[0].reason, c.reason) << c.name;
+        EXPECT_EQ(all<Stopped>(actions)[0].fileName, c.name);
+        for (const Reply code : {SongBlockDone, SongDone, Ready, RomBlockDone})
+            EXPECT_TRUE(reply(handshake, code).empty()) << c.name;
+    }
 }
 
 TEST(HandshakeStop, InterruptClosesASongRunTheKeyboardAnsweredAndNothingElse)
@@ -118,26 +121,6 @@ TEST(HandshakeStop, InterruptClosesASongRunTheKeyboardAnsweredAndNothingElse)
         EXPECT_TRUE(handshake.isStopped());
         EXPECT_TRUE(handshake.interrupt().empty());
         EXPECT_TRUE(reply(handshake, Reply::SongBlockDone).empty());
-    }
-}
-
-TEST(HandshakeStop, FilesAHeaderCannotAnnounceAreRefusedBeforeTheirHeader)
-{
-    FileStore store;
-    store.files["empty.bin"] = {};
-    store.files["huge.mid"] = Bytes(frame::largestSendableLength() + 1, 0x41);
-    for (const auto& [list, name] :
-         {std::pair{romImage("empty.bin"), "empty.bin"}, std::pair{songs({{"huge.mid", 1}}), "huge.mid"}}) {
-        TransferHandshake handshake(list, store.reader());
-        ASSERT_TRUE(handshake.start().ok());
-        const Actions actions = reply(handshake, Reply::Ready);
-        // No header, no block; a song run is closed on the keyboard again.
-        EXPECT_EQ(sent(actions), list.kind == TransferKind::Songs ? std::vector<Bytes>{frame::buildTransferControl()}
-                                                                  : std::vector<Bytes>{})
-            << name;
-        ASSERT_EQ(all<Stopped>(actions).size(), 1u) << name;
-        EXPECT_EQ(all<Stopped>(actions)[0].reason, StopReason::FileRefused);
-        EXPECT_EQ(all<Stopped>(actions)[0].fileName, name);
     }
 }
 

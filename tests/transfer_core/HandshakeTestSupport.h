@@ -4,6 +4,8 @@
 #include "midi/core/DeviceFrame.h"
 #include "transfer/core/TransferHandshake.h"
 
+#include <gtest/gtest.h>
+
 #include <map>
 #include <string>
 #include <vector>
@@ -35,6 +37,12 @@ struct FileStore {
                 return fail("cannot open " + name);
             return found->second;
         };
+    }
+    TransferHandshake started(TransferList list)
+    {
+        TransferHandshake handshake(std::move(list), reader());
+        EXPECT_TRUE(handshake.start().ok());
+        return handshake;
     }
 };
 

@@ -15,13 +15,10 @@ namespace {
 class RomHandshake : public ::testing::Test {
 protected:
     FileStore store;
-
     TransferHandshake started(std::size_t imageLength)
     {
         store.files["image.bin"] = fileData(imageLength);
-        TransferHandshake handshake(romImage("image.bin"), store.reader());
-        EXPECT_TRUE(handshake.start().ok());
-        return handshake;
+        return store.started(romImage("image.bin"));
     }
 };
 

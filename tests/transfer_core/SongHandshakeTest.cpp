@@ -16,15 +16,6 @@ namespace {
 class SongHandshake : public ::testing::Test {
 protected:
     FileStore store;
-
-    TransferHandshake started(TransferList list)
-    {
-        TransferHandshake handshake(std::move(list), store.reader());
-        auto actions = handshake.start();
-        EXPECT_TRUE(actions.ok());
-        EXPECT_EQ(sent(*actions), std::vector<Bytes>{frame::buildTransferControl()});
-        return handshake;
-    }
 };
 
 // A song of a given raw length walked to its end: its packed length decides the block lengths.
@@ -41,7 +32,7 @@ TEST_P(OneSong, GoesOutOneBlockPerReplyThenFinishes)
     const SongWalk& walk = GetParam();
     const Bytes data = fileData(walk.rawLength);
     store.files["a.mid"] = data;
-    auto handshake = started(songs({{"a.mid", walk.slot}}));
+    auto handshake = store.started(songs({{"a.mid", walk.slot}}));
     const auto blocks = static_cast<unsigned>(walk.blockLengths.size());
 
     const Actions ready = reply(handshake, Reply::Ready);
@@ -91,7 +82,7 @@ TEST_F(SongHandshake, RepeatedReadyRestartsTheFirstSongOnly)
 {
     store.files["a.mid"] = fileData(2187);
     store.files["b.mid"] = fileData(10);
-    auto handshake = started(songs({{"a.mid", 3}, {"b.mid", 4}}));
+    auto handshake = store.started(songs({{"a.mid", 3}, {"b.mid", 4}}));
     reply(handshake, Reply::Ready);
     reply(handshake, Reply::SongBlockDone);
     reply(handshake, Reply::SongBlockDone);
@@ -117,7 +108,7 @@ TEST_F(SongHandshake, SongDoneBeforeAllBlocksMovesOnAndNamesTheSongCutShort)
     store.files["a.mid"] = fileData(2187); // 3 blocks
     store.files["b.mid"] = fileData(100);
     for (const int blockReplies : {0, 1}) {
-        auto handshake = started(songs({{"a.mid", 1}, {"b.mid", 2}}));
+        auto handshake = store.started(songs({{"a.mid", 1}, {"b.mid", 2}}));
         reply(handshake, Reply::Ready);
         for (int i = 0; i < blockReplies; ++i)
             reply(handshake, Reply::SongBlockDone);
@@ -136,7 +127,7 @@ TEST_F(SongHandshake, SongDoneBeforeAllBlocksMovesOnAndNamesTheSongCutShort)
 TEST_F(SongHandshake, OnlyNoteOnRepliesWithAKnownNoteCount)
 {
     store.files["a.mid"] = fileData(10);
-    auto handshake = started(songs({{"a.mid", 1}}));
+    auto handshake = store.started(songs({{"a.mid", 1}}));
     // Note off, another channel, an unknown note, the ROM reply, too short.
     const std::vector<std::vector<std::uint8_t>> ignored = {
         {0x80, 54, 64}, {0x91, 54, 64}, {0x90, 52, 64}, {0x90, 51, 64}, {0x90}};
@@ -166,8 +157,7 @@ TEST(NextMessageOnReply, IsExactlyWhatThatReplySends)
         {songs({{"a.mid", 4}, {"b.mid", 9}}), 2 + blocksOf("a.mid") + blocksOf("b.mid") + 1},
         {romImage("r.bin"), 1 + blocksOf("r.bin")}};
     for (const auto& [list, messages] : runs) {
-        TransferHandshake handshake(list, store.reader());
-        ASSERT_TRUE(handshake.start().ok());
+        auto handshake = store.started(list);
         unsigned predicted = 0;
         while (const auto next = handshake.nextMessageOnReply()) {
             ASSERT_EQ(sent(handshake.onShortMessage(frame::kReplyStatus, next->replyNote)),

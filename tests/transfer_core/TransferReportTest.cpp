@@ -22,10 +22,10 @@ namespace {
 
 namespace fs = std::filesystem;
 
-WallClock::time_point at(int hour, int minute, int second)
+WallClock::time_point at(int hour, int minute, int second, unsigned day = 6)
 {
     using namespace std::chrono;
-    return WallClock::time_point(sys_days(year(2026) / 12 / 6)) + hours(hour) + minutes(minute) + seconds(second);
+    return WallClock::time_point(sys_days(year(2026) / 12 / day)) + hours(hour) + minutes(minute) + seconds(second);
 }
 
 std::uint64_t bytesOf(const Actions& actions)
@@ -170,52 +170,39 @@ TEST(TransferLog, AWriteCutShortLeavesNoHalfLineAndNoDataFolderNoLine)
 // The slot map believes only songs that arrived whole, and says what it cannot know.
 TEST(SlotMap, BuiltFromLogLinesOfEveryOutcome)
 {
-    const auto line = [](int day, std::string name, std::optional<int> slot, FileResult result,
+    using enum FileResult;
+    const auto line = [](unsigned day, std::string name, std::optional<int> slot, FileResult result,
                          std::string device = "Keys") {
-        TransferRecord record{WallClock::time_point(std::chrono::sys_days(std::chrono::year(2026) / 12 / day)) +
-                                  std::chrono::hours(12),
-                              std::move(name),
-                              3584,
-                              4,
-                              4,
-                              slot,
-                              result,
-                              1s,
-                              4200,
-                              std::move(device)};
-        return formatRecord(record);
+        return formatRecord(
+            {at(12, 0, 0, day), std::move(name), 3584, 4, 4, slot, result, 1s, 4200, std::move(device)});
     };
-    const std::string a5 = line(6, "a.mid", 5, FileResult::Sent);
+    const std::string a6 = "No.05 · a.mid · 6 Dec";
+    const std::string since6 = "on the keyboard in slot 5 since 6 Dec";
+    const std::string a5 = line(6, "a.mid", 5, Sent);
     const struct {
         std::vector<std::string> lines;
         std::optional<std::string> device; // the chosen keyboard; nothing: none chosen
         std::string slot5;                 // the drop-down's text for slot 5
         std::string whereIsA;              // a.mid's tooltip line
     } cases[] = {
-        {{a5}, "Keys", "No.05 · a.mid · 6 Dec", "on the keyboard in slot 5 since 6 Dec"},
-        {{a5, line(7, "b.mid", 5, FileResult::CutShort)}, "Keys", "No.05 · not known: b.mid cut short · 7 Dec", ""},
-        {{a5, line(7, "b.mid", 5, FileResult::Failed)}, "Keys", "No.05 · not known: b.mid failed · 7 Dec", ""},
-        {{a5, line(7, "b.mid", 5, FileResult::Stopped)}, "Keys", "No.05 · not known: b.mid stopped · 7 Dec", ""},
+        {{a5}, "Keys", a6, since6},
+        {{a5, line(7, "b.mid", 5, CutShort)}, "Keys", "No.05 · not known: b.mid cut short · 7 Dec", ""},
+        {{a5, line(7, "b.mid", 5, Failed)}, "Keys", "No.05 · not known: b.mid failed · 7 Dec", ""},
+        {{a5, line(7, "b.mid", 5, Stopped)}, "Keys", "No.05 · not known: b.mid stopped · 7 Dec", ""},
         // Never announced: the slot kept what it had.
-        {{a5, line(7, "b.mid", 5, FileResult::Unreadable), line(7, "c.mid", 5, FileResult::Refused)},
-         std::nullopt,
-         "No.05 · a.mid · 6 Dec",
-         "on the keyboard in slot 5 since 6 Dec"},
-        {{a5, line(7, "fw.bin", std::nullopt, FileResult::Stopped), line(8, "a.mid", 9, FileResult::Sent)},
+        {{a5, line(7, "b.mid", 5, Unreadable), line(7, "c.mid", 5, Refused)}, std::nullopt, a6, since6},
+        {{a5, line(7, "fw.bin", std::nullopt, Stopped), line(8, "a.mid", 9, Sent)},
          "Keys",
          "No.05 · a.mid · 6 Dec (then a ROM update)",
          "on the keyboard in slot 5 since 6 Dec (a ROM update since may have reset it), in slot 9 since 8 Dec"},
-        {{a5, line(7, "b.mid", 5, FileResult::Sent, "Other keys")},
-         "Keys",
-         "No.05 · a.mid · 6 Dec",
-         "on the keyboard in slot 5 since 6 Dec"},
-        {{a5, line(7, "b.mid", 5, FileResult::Sent, "Other keys")}, std::nullopt, "No.05", ""}, // which one?
+        {{a5, line(7, "b.mid", 5, Sent, "Other keys")}, "Keys", a6, since6},
+        {{a5, line(7, "b.mid", 5, Sent, "Other keys")}, std::nullopt, "No.05", ""}, // which one?
         // A line from before devices were logged, and a name holding a tab.
         {{"2026-12-06 12:00:00 UTC	a.mid	3584 bytes	4/4 blocks	slot 5	sent	1.0 s	3.2 KiB/s",
-          line(7, "x	y.mid", 6, FileResult::Sent, "")},
+          line(7, "x	y.mid", 6, Sent, "")},
          std::nullopt,
-         "No.05 · a.mid · 6 Dec",
-         "on the keyboard in slot 5 since 6 Dec"},
+         a6,
+         since6},
         {{a5, "2026-12-07 12:00:00 UTC	b.mid	3584 bytes	4/4 blocks	slot 29	sent	1.0 s	3.2 KiB/s"},
          "Keys",
          "No.05",

@@ -44,38 +44,30 @@ TEST(CurveFileFormat, FieldsSitWhereTheLayoutSaysAndLongerFilesReadTheirStart)
     EXPECT_EQ(storedCurveOf(loaded), curve);
 }
 
-// A curve the caller already has; a refused load must leave it exactly as it was.
-void expectRefusedAndUntouched(const TempFolder& temp, const Bytes& bytes, const std::string& reasonPart)
-{
-    writeBytes(temp.path() / "bad.crv", bytes);
-    VelocityCurve curve;
-    curve.setKeyPoints(presetCurves()[0].points);
-    curve.computeTable();
-    const StoredCurve before = storedCurveOf(curve);
-
-    const Status status = loadCurveFile(temp.path() / "bad.crv", curve);
-    ASSERT_FALSE(status) << reasonPart;
-    EXPECT_NE(status.reason().find(reasonPart), std::string::npos) << status.reason();
-    EXPECT_EQ(storedCurveOf(curve), before);
-}
-
-TEST(CurveFileRefusal, ShortFilesAndBrokenKeyPointsLeaveTheCurveUnchanged)
+// A refused load must leave the curve the caller already has exactly as it was.
+TEST(CurveFileRefusal, ShortFilesBrokenKeyPointsAndAbsentFilesLeaveTheCurveUnchanged)
 {
     TempFolder temp;
     const Bytes good = encodeCurveFile(hard2());
-    expectRefusedAndUntouched(temp, Bytes(good.begin(), good.begin() + 567), "567");
-
-    auto brokenAt = [&good](std::size_t offset, std::int32_t value) {
-        Bytes bytes = good;
-        for (std::size_t i = 0; i < 4; ++i) // little-endian, as the file stores it
-            bytes[offset + i] = static_cast<std::uint8_t>(static_cast<std::uint32_t>(value) >> (8 * i));
-        return bytes;
+    Bytes broken = good;
+    broken.at(kKeyXOffset + 8) = 40; // keyX[3], little-endian: right of keyX[3] = 32
+    const std::tuple<std::string, std::optional<Bytes>, std::string> cases[] = {
+        {"short.crv", Bytes(good.begin(), good.begin() + 567), "567"},
+        {"broken.crv", broken, "key-point 3"},
+        {"absent.crv", std::nullopt, ""},
     };
-    expectRefusedAndUntouched(temp, brokenAt(kKeyXOffset + 8, 40), "key-point 3"); // right of keyX[3] = 32
-
-    VelocityCurve curve;
-    EXPECT_FALSE(loadCurveFile(temp.path() / "absent.crv", curve));
-    EXPECT_EQ(curve.keyPoints(), defaultKeyPoints());
+    for (const auto& [name, bytes, reasonPart] : cases) {
+        if (bytes)
+            writeBytes(temp.path() / name, *bytes);
+        VelocityCurve curve;
+        curve.setKeyPoints(presetCurves()[0].points);
+        curve.computeTable();
+        const StoredCurve before = storedCurveOf(curve);
+        const Status status = loadCurveFile(temp.path() / name, curve);
+        ASSERT_FALSE(status) << name;
+        EXPECT_NE(status.reason().find(reasonPart), std::string::npos) << status.reason();
+        EXPECT_EQ(storedCurveOf(curve), before) << name;
+    }
 }
 
 } // namespace

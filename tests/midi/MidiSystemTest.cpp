@@ -11,25 +11,16 @@
 #include <gtest/gtest.h>
 
 #include <functional>
-#include <random>
 
 using namespace quillon;
 using namespace quillon::midi;
 using namespace quillon::transfer;
 using namespace std::chrono_literals;
 using midi::testing::sendSongs;
+using midi::testing::songFile;
 using quillon::testing::FakeBackend;
 
 namespace {
-
-frame::Bytes songFile(std::size_t bodyLength, unsigned seed)
-{
-    frame::Bytes song = {'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 0, 0, 1, 0, 96};
-    std::mt19937 rng(seed);
-    for (std::size_t i = 0; i < bodyLength; ++i)
-        song.push_back(static_cast<std::uint8_t>(rng()));
-    return song;
-}
 
 PortChoice builtIn() { return PortChoice::of({VirtualKeyboard::kBackendName, VirtualKeyboard::kPortName, 0}); }
 

@@ -8,11 +8,22 @@
 #include "transfer/io/TransferRunner.h"
 
 #include <chrono>
+#include <random>
 #include <string>
 #include <utility>
 #include <vector>
 
 namespace quillon::midi::testing {
+
+// A format 0 song head and `bodyLength` bytes of noise after it.
+inline frame::Bytes songFile(std::size_t bodyLength, unsigned seed)
+{
+    frame::Bytes song = {'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 0, 0, 1, 0, 96};
+    std::mt19937 rng(seed);
+    for (std::size_t i = 0; i < bodyLength; ++i)
+        song.push_back(static_cast<std::uint8_t>(rng()));
+    return song;
+}
 
 // `songs`: each file's bytes and the slot it goes to.
 inline transfer::TransferReport sendSongs(MidiSystem& system, const std::vector<std::pair<frame::Bytes, int>>& songs,

@@ -40,7 +40,7 @@ struct TwoBackends {
     std::optional<PortRef> out(const PortChoice& choice) { return system->resolve(choice, Direction::Output); }
 };
 
-TEST(PortReconnect, ChoiceFindsItsPortAgainAfterItVanishedAndCameBackElsewhereInTheList)
+TEST(PortReconnect, ChoiceFindsItsPortAgainAfterItVanishedAndCameBackElsewhereOrUnderANewClientNumber)
 {
     TwoBackends midi;
     midi.jack->m_outputs = {"synth:in", "keys:in"};
@@ -67,23 +67,20 @@ TEST(PortReconnect, ChoiceFindsItsPortAgainAfterItVanishedAndCameBackElsewhereIn
     midi.jack->m_outputs = {"keys:in2", "Keys:in"};
     midi.alsa->m_outputs = {"keys:in"};
     EXPECT_EQ(midi.out(out), std::nullopt);
-}
 
-TEST(PortReconnect, AlsaPortComesBackUnderANewClientNumber)
-{
     // ALSA names end in the port's address, which a replugged keyboard need not get again.
-    TwoBackends midi;
+    midi.jack->m_outputs = midi.jack->m_inputs = {};
     midi.alsa->m_outputs = {"Through:Through Port-0 14:0", "Keys:Keys MIDI 1 24:0"};
-    const PortChoice out = midi.system->choiceForIndex(1, Direction::Output);
+    const PortChoice alsa = midi.system->choiceForIndex(1, Direction::Output);
     midi.alsa->m_outputs = {"Through:Through Port-0 14:0", "Other:Other MIDI 1 24:0", "Keys:Keys MIDI 1 28:0"};
-    EXPECT_EQ(midi.out(out), (PortRef{"ALSA", "Keys:Keys MIDI 1 28:0", 2}));
-    EXPECT_EQ(midi.system->sendOne(out, frame::buildTransferControl()), SendResult::Sent);
+    EXPECT_EQ(midi.out(alsa), (PortRef{"ALSA", "Keys:Keys MIDI 1 28:0", 2}));
+    EXPECT_EQ(midi.system->sendOne(alsa, frame::buildTransferControl()), SendResult::Sent);
 
     // The exact name still comes first; another port of the same device is not taken for it.
     midi.alsa->m_outputs = {"Keys:Keys MIDI 1 28:0", "Keys:Keys MIDI 1 24:0"};
-    EXPECT_EQ(midi.out(out), (PortRef{"ALSA", "Keys:Keys MIDI 1 24:0", 1}));
+    EXPECT_EQ(midi.out(alsa), (PortRef{"ALSA", "Keys:Keys MIDI 1 24:0", 1}));
     midi.alsa->m_outputs = {"Keys:Keys MIDI 2 24:1"};
-    EXPECT_EQ(midi.out(out), std::nullopt);
+    EXPECT_EQ(midi.out(alsa), std::nullopt);
 }
 
 std::optional<PortRef> portNamed(const std::vector<PortInfo>& ports, const std::string& name)
@@ -113,9 +110,7 @@ TEST(PortReconnectJack, SendingWorksAgainAfterTheKeyboardProgramRestarts)
         GTEST_SKIP()
             << "this server changes 8-bit SysEx, so songs are refused up front (midi_jack_transfer checks that)";
 
-    frame::Bytes bytes{'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 0, 0, 1, 0, 96};
-    for (int i = 0; i < 3000; ++i)
-        bytes.push_back(static_cast<std::uint8_t>(i * 31));
+    const frame::Bytes bytes = midi::testing::songFile(3000, 31);
     auto sendSong = [&] { return midi::testing::sendSongs(*system, {{bytes, 3}}, out, in, 3000ms).outcome; };
 
     EXPECT_EQ(sendSong(), TransferOutcome::Finished) << keyboard.log();

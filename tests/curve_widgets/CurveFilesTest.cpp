@@ -3,6 +3,7 @@
 #include "EditorHarness.h"
 
 #include "base/core/Messages.h"
+#include "base/widgets/NamePrompt.h"
 #include "curve/core/Presets.h"
 
 using namespace quillon::curve;
@@ -14,7 +15,9 @@ KeyPoints soft1() { return quillon::curve::presetCurves()[1].points; }
 KeyPoints expand() { return quillon::curve::presetCurves()[8].points; }
 
 void cancel(QDialog& dialog) { dialog.reject(); }
-void yes(QDialog& dialog) { dialog.accept(); }
+// The replace prompt's own buttons, so that a No wired as Yes would replace the file.
+void yes(QDialog& dialog) { static_cast<quillon::base::ReplaceDialog&>(dialog).yesButton().click(); }
+void no(QDialog& dialog) { static_cast<quillon::base::ReplaceDialog&>(dialog).noButton().click(); }
 
 } // namespace
 
@@ -96,7 +99,7 @@ private slots:
         h->messages.onNextDialog(cancel);
         h->clickButton("Save");
         h->messages.onNextDialog(typeAndOk("older"));
-        h->messages.onNextDialog(cancel);
+        h->messages.onNextDialog(no);
         h->clickButton("Save");
         QCOMPARE(h->messages.dialogTitles(), std::vector<QString>({"Filename", "Filename", "Filename", "Save file"}));
         QCOMPARE(h->listedFiles().size(), std::size_t(2));
@@ -145,12 +148,8 @@ private slots:
         QCOMPARE(h->listedFiles(), std::vector<std::string>({"d.crv", "c.crv", "a.crv"}));
         QCOMPARE(editor.fileNameField().text(), QString("c.crv")); // the entry before it
 
-        h->clickFile("d.crv");
-        h->clickButton("Delete");
-        QCOMPARE(editor.fileName(), QString("c.crv")); // the new first entry
-
-        h->clickButton("Delete");
-        h->clickButton("Delete");
+        for (int left = 3; left > 0; --left)
+            h->clickButton("Delete"); // each time the entry selected after the last
         QVERIFY(h->listedFiles().empty());
         QVERIFY(std::filesystem::is_empty(h->crvFolder()));
         h->clickButton("Delete"); // an empty list: nothing happens

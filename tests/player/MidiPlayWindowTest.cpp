@@ -99,8 +99,6 @@ private slots:
         const int longRow = rig.rowOf("long.mid");
         rig.session.playHandOver.index = longRow;
         auto window = rig.window();
-        QCOMPARE(window->songList().count(), 4);
-        QCOMPARE(window->songList().selectedItems().size(), 1);
         QCOMPARE(window->songList().currentRow(), longRow);
         QVERIFY(window->isSilent());
         QCOMPARE(window->statusLabel().text(), rig.silentReason);
@@ -148,7 +146,6 @@ private slots:
         const QString choice = QString::fromUtf8(text::kPlayListThrough.data());
         rig.chooseFromMenu(*window, choice);
         QVERIFY(window->playsListThrough());
-        QCOMPARE(rig.messages.menus().back().back(), choice); // offered beside the outputs
         rig.clock.runFor(std::chrono::seconds(rig.secondsAt(next)) - 1s);
         window->tick();
         QCOMPARE(window->songList().currentRow(), next); // not ended yet

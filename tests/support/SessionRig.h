@@ -81,6 +81,16 @@ public:
         }
     }
 
+    // What one of the data folders holds, sorted.
+    QStringList onDisk(const char* folderName) const
+    {
+        QStringList names;
+        for (const auto& entry : std::filesystem::directory_iterator(folder(folderName)))
+            names << QString::fromStdString(entry.path().filename().string());
+        names.sort();
+        return names;
+    }
+
     TempFolder scratch;
     DataFolders folders;
     ui::RecordingMessageService messages;

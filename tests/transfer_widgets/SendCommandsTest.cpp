@@ -6,6 +6,7 @@
 #include "app/widgets/FileListWidget.h"
 #include "app/widgets/MainWindow.h"
 #include "app/widgets/SendHooks.h"
+#include "base/core/Messages.h"
 #include "transfer/widgets/SendCommands.h"
 
 #include <QPushButton>
@@ -22,10 +23,9 @@ namespace {
 
 const std::string kProgram = "Quillon v1.1 Beta";
 const std::string kFormatCaption = "Hox software V1.0";
-const ShownMessage kFormatRefusal{kFormatCaption,
-                                  "   Sorry, this program only process MIDI file format 0!\n \nYou can use the tool "
-                                  "Smfshift to change the midi file format!",
-                                  MessageIcon::None, MessageButtons::Ok};
+// The format refusal's own text is the command line's test's.
+const ShownMessage kFormatRefusal{kFormatCaption, std::string(text::kNotFormat0), MessageIcon::None,
+                                  MessageButtons::Ok};
 
 const std::string kCannotOpen = "The file can't be opened,please Select Right Download File, try again!";
 
@@ -37,10 +37,7 @@ const ShownMessage kConfirmation{kProgram, "The file will be sent to midi device
 
 ShownMessage offerFor(const std::string& name)
 {
-    return {kProgram,
-            "Make a format 0 copy of " + name +
-                " beside it?\r\nThe copy is added to the list and selected, ready to be sent. The original file "
-                "stays as it is.",
+    return {kProgram, std::string(text::kConvertQuestionPrefix) + name + std::string(text::kConvertQuestionSuffix),
             MessageIcon::Question, MessageButtons::YesNo};
 }
 
@@ -60,54 +57,40 @@ void answerOffer(TransferRig& rig, MessageAnswer answer)
     rig.messages.answerNext(answer);
 }
 
-std::set<std::string> songFolderNames(const TransferRig& rig)
-{
-    std::set<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(rig.folders.songFolder()))
-        names.insert(entry.path().filename().string());
-    return names;
-}
-
 } // namespace
-
-Q_DECLARE_METATYPE(ShownMessage)
 
 class SendCommandsTest : public QObject {
     Q_OBJECT
 private slots:
     // None opens the window (Yes does); the format refusal and its offer are the offer test's.
-    void aRefusedOrDeclinedSongSendShowsWhyAndOpensNothing_data()
-    {
-        QTest::addColumn<int>("songs"); // how many are selected
-        QTest::addColumn<bool>("riff"); // bad.mid is there, a RIFF file, rather than gone
-        QTest::addColumn<ShownMessage>("shown");
-        QTest::newRow("29 songs") << 29 << false
-                                  << refusal("The Number of select files exceed 28!\n\n Please select again!");
-        QTest::newRow("file gone") << 3 << false << refusal(kCannotOpen);
-        QTest::newRow("No to the confirmation") << 1 << false << kConfirmation;
-        QTest::newRow("not a MIDI file") << 3 << true
-                                         << ShownMessage{kFormatCaption, "ERROR, The input file is not a MIDI file!",
-                                                         MessageIcon::None, MessageButtons::Ok};
-    }
-
     void aRefusedOrDeclinedSongSendShowsWhyAndOpensNothing()
     {
-        QFETCH(int, songs);
-        QFETCH(bool, riff);
-        QFETCH(ShownMessage, shown);
-        TransferRig rig;
-        rig.writeSong("first.mid", 300, 1);
-        rig.writeSong("last.mid", 300, 3);
-        if (riff)
-            TransferRig::write(rig.folders.songPath("bad.mid"),
-                               frame::Bytes{'R', 'I', 'F', 'F', 0, 0, 0, 6, 0, 0, 0, 1});
-        std::vector<std::string> names = {"first.mid", "bad.mid", "last.mid"};
-        if (songs != 3)
-            names.assign(songs, "first.mid");
-
-        transfer::sendSongs(rig.owner, rig.session, names);
-        QCOMPARE(rig.messages.messages(), std::vector<ShownMessage>{shown});
-        QVERIFY(rig.messages.dialogTitles().empty());
+        const struct {
+            int songs; // how many are selected
+            bool riff; // bad.mid is there, a RIFF file, rather than gone
+            ShownMessage shown;
+        } cases[] = {
+            {29, false, refusal("The Number of select files exceed 28!\n\n Please select again!")},
+            {3, false, refusal(kCannotOpen)},
+            {1, false, kConfirmation}, // No to the confirmation
+            {3,
+             true,
+             {kFormatCaption, "ERROR, The input file is not a MIDI file!", MessageIcon::None, MessageButtons::Ok}},
+        };
+        for (const auto& [songs, riff, shown] : cases) {
+            TransferRig rig;
+            rig.writeSong("first.mid", 300, 1);
+            rig.writeSong("last.mid", 300, 3);
+            if (riff)
+                TransferRig::write(rig.folders.songPath("bad.mid"),
+                                   frame::Bytes{'R', 'I', 'F', 'F', 0, 0, 0, 6, 0, 0, 0, 1});
+            std::vector<std::string> names = {"first.mid", "bad.mid", "last.mid"};
+            if (songs != 3)
+                names.assign(songs, "first.mid");
+            transfer::sendSongs(rig.owner, rig.session, names);
+            QCOMPARE(rig.messages.messages(), std::vector<ShownMessage>{shown});
+            QVERIFY(rig.messages.dialogTitles().empty());
+        }
     }
 
     void romImageChecks()
@@ -147,13 +130,13 @@ private slots:
         main.fileList().selectAll(); // the two songs, the caret on multi.mid
         main.fileList().setCurrentItem(main.fileList().findItems("multi.mid", Qt::MatchExactly).value(0),
                                        QItemSelectionModel::Select);
-        const auto before = songFolderNames(rig);
+        const auto before = rig.onDisk("mid");
         const std::vector<ShownMessage> refusalAndOffer = {kFormatRefusal, offerFor("multi.mid")};
 
         answerOffer(rig, MessageAnswer::No);
         main.sendSelectedSongs();
         QCOMPARE(rig.messages.messages(), refusalAndOffer);
-        QCOMPARE(songFolderNames(rig), before);
+        QCOMPARE(rig.onDisk("mid"), before);
         QCOMPARE(main.currentSelection().caretName, std::string("multi.mid"));
         QCOMPARE(main.currentSelection().names.size(), 2u);
 
@@ -173,18 +156,15 @@ private slots:
         auto broken = rig.writeSong("broken.mid", 300, 9);
         broken[9] = 1;
         TransferRig::write(rig.folders.songPath("broken.mid"), broken);
-        const auto withBroken = songFolderNames(rig);
-        int shown = 0;
+        const auto withBroken = rig.onDisk("mid");
         rig.messages.clear();
         answerOffer(rig, MessageAnswer::Yes);
-        QVERIFY(!transfer::confirmSongSend(rig.owner, rig.session, {"broken.mid"},
-                                           [&](const std::string&, const std::string&) { ++shown; }));
+        QVERIFY(!transfer::confirmSongSend(rig.owner, rig.session, {"broken.mid"}));
         QCOMPARE(rig.messages.messages().size(), 3u);
         const std::string prefix = "The song can't be converted: broken.mid\r\n";
         const std::string& failure = rig.messages.messages()[2].text;
         QVERIFY2(failure.starts_with(prefix) && failure.size() > prefix.size(), failure.c_str()); // the reason follows
-        QCOMPARE(songFolderNames(rig), withBroken);
-        QCOMPARE(shown, 0);
+        QCOMPARE(rig.onDisk("mid"), withBroken);
     }
 };
 

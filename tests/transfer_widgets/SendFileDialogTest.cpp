@@ -14,7 +14,6 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QPainter>
 #include <QPushButton>
 #include <QtTest>
 
@@ -27,19 +26,6 @@ using transfer::SendFileDialog;
 namespace {
 
 QString qt(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
-
-// The window with its open drop-down drawn over it, as the user sees them.
-void saveGrabWithPopup(QWidget& window, QWidget& popup, const QString& name)
-{
-    const QPoint at = popup.mapToGlobal(QPoint()) - window.mapToGlobal(QPoint());
-    QPixmap shot(window.size().expandedTo(QSize(at.x() + popup.width(), at.y() + popup.height())));
-    shot.fill(Qt::white);
-    QPainter painter(&shot);
-    painter.drawPixmap(0, 0, window.grab());
-    painter.drawPixmap(at, popup.grab());
-    painter.end();
-    shot.save(QStringLiteral(QUILLON_BINARY_DIR "/") + name);
-}
 
 std::filesystem::path logPath(const TransferRig& rig) { return rig.folders.root() / "transfer-log.txt"; }
 
@@ -131,7 +117,6 @@ private slots:
             QCOMPARE(combo->currentText(), combo->itemText(1));
             QWidget* popup = combo->view()->window();
             QTRY_VERIFY(popup->isVisible());
-            saveGrabWithPopup(window, *popup, "send-file-slot-map.png");
             QTest::keyClick(combo->view(), Qt::Key_Escape);
             QTRY_VERIFY(!popup->isVisible());
             QVERIFY(window.isVisible()); // Escape in the drop-down leaves the window open
@@ -179,64 +164,52 @@ private slots:
         QCOMPARE(filled, (QStringList{"b.mid", "Little tune.mid", "Big.mid", "c.mid", "b.mid"})); // slots 1, 2, 3, 5, 7
     }
 
-    void portProblemsAreReportedAndNothingReachesTheKeyboard_data()
-    {
-        QTest::addColumn<QString>("output"); // keyboard, none (not chosen) or gone (cannot be opened)
-        QTest::addColumn<QString>("input");
-        QTest::addColumn<QString>("title");
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<QString>("after"); // idle, closed, or silent (waiting for a keyboard that cannot hear)
-        const auto row = [](const char* name, QString output, QString input, QString title, QString text,
-                            QString after) { QTest::newRow(name) << output << input << title << text << after; };
-        row("output not chosen, output first", "none", "none", "Quillon v1.1 Beta",
-            "The Midi Output device is not opened!\r\n", "idle");
-        row("input not chosen", "keyboard", "none", "Quillon v1.1 Beta", "The Midi Input device is not opened!\r\n",
-            "idle");
-        row("input cannot be opened", "keyboard", "gone", "Quillon Updata", "There are no MIDI input devices!",
-            "closed");
-        row("output cannot be opened", "gone", "keyboard", "Quillon Updata", "There are no MIDI output devices!",
-            "port gone");
-    }
-
     void portProblemsAreReportedAndNothingReachesTheKeyboard()
     {
-        QFETCH(QString, output);
-        QFETCH(QString, input);
-        QFETCH(QString, title);
-        QFETCH(QString, text);
-        QFETCH(QString, after);
-        TransferRig rig;
-        rig.writeSong("a.mid", 500, 1);
+        // A port is the keyboard, none (not chosen) or gone (cannot be opened); afterwards the window
+        // is idle, closed, or waiting for a keyboard that cannot hear.
+        const struct {
+            QString output, input, title, text, after;
+        } cases[] = {
+            {"none", "none", "Quillon v1.1 Beta", "The Midi Output device is not opened!\r\n", "idle"},
+            {"keyboard", "none", "Quillon v1.1 Beta", "The Midi Input device is not opened!\r\n", "idle"},
+            {"keyboard", "gone", "Quillon Updata", "There are no MIDI input devices!", "closed"},
+            {"gone", "keyboard", "Quillon Updata", "There are no MIDI output devices!", "port gone"},
+        };
         const auto choice = [](const QString& kind) {
             return kind == "none"   ? midi::PortChoice::notChosen()
                    : kind == "gone" ? midi::PortChoice::of({"Virtual", "No such port", 3})
                                     : quillon::testing::keyboardPort();
         };
-        rig.session.outputChoice = choice(output);
-        rig.session.inputChoice = choice(input);
-        rig.sendSongs({"a.mid"}, [&](SendFileDialog& window) {
-            window.setSilenceTimeout(std::chrono::milliseconds(50));
-            rig.messages.clear();
-            window.sendButton().click();
-            QCOMPARE(rig.messages.messages().size(), 1u);
-            QCOMPARE(QString::fromStdString(rig.messages.messages()[0].title), title);
-            QCOMPARE(QString::fromStdString(rig.messages.messages()[0].text), text);
-            if (after == "idle") {
-                QVERIFY(window.isVisible());
-                QVERIFY(!window.isTransferring());
-            } else if (after == "closed") {
+        for (const auto& [output, input, title, text, after] : cases) {
+            TransferRig rig;
+            rig.writeSong("a.mid", 500, 1);
+            rig.session.outputChoice = choice(output);
+            rig.session.inputChoice = choice(input);
+            rig.sendSongs({"a.mid"}, [&](SendFileDialog& window) {
+                window.setSilenceTimeout(std::chrono::milliseconds(50));
+                rig.messages.clear();
+                window.sendButton().click();
+                QCOMPARE(rig.messages.messages().size(), 1u);
+                QCOMPARE(QString::fromStdString(rig.messages.messages()[0].title), title);
+                QCOMPARE(QString::fromStdString(rig.messages.messages()[0].text), text);
+                if (after == "idle") {
+                    QVERIFY(window.isVisible());
+                    QVERIFY(!window.isTransferring());
+                } else if (after == "closed") {
+                    QVERIFY(!window.isVisible());
+                    QCOMPARE(window.result(), int(QDialog::Accepted));
+                } else {
+                    // The wait for the keyboard's answer names why none can come.
+                    QTRY_COMPARE(window.statusText(), qt(text::kStallPortGone));
+                    QVERIFY(window.isTransferring());
+                }
+                if (window.isVisible())
+                    window.closeButton().click();
                 QVERIFY(!window.isVisible());
-                QCOMPARE(window.result(), int(QDialog::Accepted));
-            } else {
-                // The wait for the keyboard's answer names why none can come.
-                QTRY_COMPARE(window.statusText(), qt(text::kStallPortGone));
-                QVERIFY(window.isTransferring());
-            }
-            if (window.isVisible())
-                window.closeButton().click();
-            QVERIFY(!window.isVisible());
-        });
-        QCOMPARE(rig.keyboard.messagesReceived(), 0u);
+            });
+            QCOMPARE(rig.keyboard.messagesReceived(), 0u);
+        }
     }
 
     void aSongRemovedAfterTheWindowOpenedStopsAtSendWithNothingSent()
@@ -264,51 +237,46 @@ private slots:
         QCOMPARE(logLines(rig), QStringList{"an earlier line"});
     }
 
-    void anInterruptedSongRunLetsTheKeyboardGoAndTheNextSendWorks_data()
-    {
-        QTest::addColumn<bool>("closeWindow"); // the window closed midway, or Cancel
-        QTest::newRow("Cancel") << false;
-        QTest::newRow("window closed") << true;
-    }
-
+    // The window closed midway, or Cancel.
     void anInterruptedSongRunLetsTheKeyboardGoAndTheNextSendWorks()
     {
-        QFETCH(bool, closeWindow);
-        TransferRig rig;
-        rig.writeSong("long.mid", 40000, 5);
-        const auto again = rig.writeSong("again.mid", 3000, 6);
-        std::size_t receivedAtCancel = 0;
-        rig.sendSongs({"long.mid"}, [&](SendFileDialog& window) {
-            QObject::connect(&window, &SendFileDialog::progressChanged, &window, [&](int reached) {
-                if (reached != 3 || !window.isVisible())
-                    return;
-                receivedAtCancel = rig.keyboard.messagesReceived();
-                closeWindow ? (void)window.close() : window.closeButton().click();
+        for (const bool closeWindow : {false, true}) {
+            TransferRig rig;
+            rig.writeSong("long.mid", 40000, 5);
+            const auto again = rig.writeSong("again.mid", 3000, 6);
+            std::size_t receivedAtCancel = 0;
+            rig.sendSongs({"long.mid"}, [&](SendFileDialog& window) {
+                QObject::connect(&window, &SendFileDialog::progressChanged, &window, [&](int reached) {
+                    if (reached != 3 || !window.isVisible())
+                        return;
+                    receivedAtCancel = rig.keyboard.messagesReceived();
+                    closeWindow ? (void)window.close() : window.closeButton().click();
+                });
+                window.sendButton().click();
+                QTRY_VERIFY_WITH_TIMEOUT(!window.isVisible(), 10000);
             });
-            window.sendButton().click();
-            QTRY_VERIFY_WITH_TIMEOUT(!window.isVisible(), 10000);
-        });
-        // Nothing more of the song, only the closing control message: the keyboard left the transfer.
-        QTRY_COMPARE(rig.keyboard.messagesReceived(), receivedAtCancel + 1);
-        QVERIFY(!rig.keyboard.transferOpen());
-        QVERIFY(rig.stored.empty());
-        const QStringList fields = steadyFields(logLines(rig).value(0));
-        QCOMPARE(fields.size(), 6);
-        QCOMPARE((QStringList{fields[0], fields[3], fields[4]}), (QStringList{"long.mid", "slot 1", "stopped"}));
+            // Nothing more of the song, only the closing control message: the keyboard left the transfer.
+            QTRY_COMPARE(rig.keyboard.messagesReceived(), receivedAtCancel + 1);
+            QVERIFY(!rig.keyboard.transferOpen());
+            QVERIFY(rig.stored.empty());
+            const QStringList fields = steadyFields(logLines(rig).value(0));
+            QCOMPARE(fields.size(), 6);
+            QCOMPARE((QStringList{fields[0], fields[3], fields[4]}), (QStringList{"long.mid", "slot 1", "stopped"}));
 
-        // The next Send works the first time; a log that cannot be written changes nothing for the user.
-        std::filesystem::remove(logPath(rig));
-        std::filesystem::create_directory(logPath(rig));
-        rig.messages.clear();
-        rig.sendSongs({"again.mid"}, [](SendFileDialog& window) {
-            window.sendButton().click();
-            QTRY_COMPARE_WITH_TIMEOUT(window.closeButton().text(), QString("Ok"), 10000);
-            QCOMPARE(window.statusText(), qt(text::kStatusSucceeded));
-            window.closeButton().click();
-        });
-        QVERIFY((rig.stored == std::vector<StoredItem>{{1, again}}));
-        QCOMPARE(rig.messages.messages().size(), 1u); // the confirmation only
-        QVERIFY(std::filesystem::is_directory(logPath(rig)));
+            // The next Send works the first time; a log that cannot be written changes nothing for the user.
+            std::filesystem::remove(logPath(rig));
+            std::filesystem::create_directory(logPath(rig));
+            rig.messages.clear();
+            rig.sendSongs({"again.mid"}, [](SendFileDialog& window) {
+                window.sendButton().click();
+                QTRY_COMPARE_WITH_TIMEOUT(window.closeButton().text(), QString("Ok"), 10000);
+                QCOMPARE(window.statusText(), qt(text::kStatusSucceeded));
+                window.closeButton().click();
+            });
+            QVERIFY((rig.stored == std::vector<StoredItem>{{1, again}}));
+            QCOMPARE(rig.messages.messages().size(), 1u); // the confirmation only
+            QVERIFY(std::filesystem::is_directory(logPath(rig)));
+        }
     }
 
     void aSilentKeyboardIsReportedWithoutChangingTheExchange()

@@ -31,7 +31,6 @@ void cancel(QDialog& d) { static_cast<NameDialog&>(d).cancelButton().click(); }
 struct Harness : quillon::testing::SessionRig {
     Harness() : SessionRig({}, Folder::WorkingDirectory) {}
     bool ask() { return quillon::base::askForName(session, nullptr); }
-    void touchSyx(const char* name) const { scratch.touch(std::string("Quillon/syx/") + name, "F0"); }
 };
 
 } // namespace
@@ -59,7 +58,6 @@ private slots:
             {"default accepted", {typeAndOk("QZ USER")}, true, true, "QZ USER", {}},
             {"cancelled", {cancel}, true, false, "earlier", {}},
             {"empty name, fresh prompt cancelled", {typeAndOk(""), cancel}, true, true, "earlier", {empty}},
-            {"the .syx check is case-sensitive", {typeAndOk("song")}, true, true, "song", {}},
             {"existing file replaced", {typeAndOk("Song")}, true, true, "Song", {exists}},
             {"existing file kept", {typeAndOk("Song"), typeAndOk("other")}, false, true, "other", {exists}},
             {"existing file kept, then cancel", {typeAndOk("Song"), cancel}, false, true, "earlier", {exists}},
@@ -69,7 +67,7 @@ private slots:
             Harness h;
             h.session.chosenName = "earlier";
             if (c.syxFolder)
-                h.touchSyx("Song.syx");
+                h.scratch.touch("Quillon/syx/Song.syx", "F0");
             else
                 std::filesystem::remove_all(h.folder("syx"));
             for (const auto& prompt : c.prompts)
@@ -113,16 +111,6 @@ private slots:
              std::vector<std::string>{"../escape", "sub/name", "sub\\name", "..", ".", "tab\tname", "two\nlines",
                                       "a\x7F", "a..b", std::string(252, 'x')})
             QVERIFY2(whyNameIsRefused(refused), refused.c_str());
-    }
-
-    void replacePromptAnswersYesOrNo()
-    {
-        Harness h;
-        h.messages.onNextDialog([](QDialog& d) { static_cast<ReplaceDialog&>(d).yesButton().click(); });
-        QVERIFY(quillon::base::askToReplace(h.session, nullptr));
-        h.messages.onNextDialog([](QDialog& d) { static_cast<ReplaceDialog&>(d).noButton().click(); });
-        QVERIFY(!quillon::base::askToReplace(h.session, nullptr));
-        QCOMPARE(h.messages.dialogTitles(), std::vector<QString>({"Save file", "Save file"}));
     }
 };
 

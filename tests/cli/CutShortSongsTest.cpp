@@ -57,11 +57,10 @@ TEST(CutShortSongsJack, SendSongsNamesEachSongTheKeyboardEndedEarlyAndFails)
     EXPECT_FALSE(std::filesystem::exists(folder.path() / "store/slot01.mid"));
     // The sender went on with the next song at once: no block of the ended one arrived after it.
     EXPECT_NE(keyboard.log().find("stopped: 1 songs, 0 errors"), std::string::npos) << keyboard.log();
-    // The report names the route, holds each reply, and says how the run ended.
-    const auto report = readText(folder.path() / "report.txt");
-    for (const char* line : {"\nroute: JACK", "  reply 90 37 7F (song done)\n",
-                             "  end: finished, but the keyboard ended these songs early: long.mid\n"})
-        EXPECT_NE(report.find(line), std::string::npos) << line << " in\n" << report;
+    // The report says how the run ended.
+    EXPECT_NE(readText(folder.path() / "report.txt")
+                  .find("  end: finished, but the keyboard ended these songs early: long.mid\n"),
+              std::string::npos);
 }
 
 } // namespace

@@ -11,26 +11,17 @@ using namespace quillon;
 using quillon::keyboard_program::KeyboardStore;
 using quillon::keyboard_program::storeThenReply;
 
-// One song fed to the model (opening the transfer if need be); the reaction of its last block.
-keyboard::Reaction sendSong(keyboard::KeyboardModel& model, int slot, const frame::Bytes& song)
-{
-    const frame::Bytes packed = frame::pack7(song);
-    const unsigned blocks = frame::blockCount(packed.size());
-    if (!model.transferOpen())
-        model.feed(frame::buildTransferControl());
-    model.feed(frame::buildSongHeader(static_cast<std::uint8_t>(slot), blocks));
-    keyboard::Reaction last;
-    for (unsigned i = 0; i < blocks; ++i)
-        last = model.feed(frame::buildDataBlock(1, i, frame::blockBytes(packed, i)));
-    return last;
-}
-
 // Whole or not at all is the one replace function's (the save-fault suite); here, the reply waits for it.
 TEST(KeyboardStore, AFailedStoreWithholdsTheReply)
 {
     const quillon::testing::TempFolder temp;
-    keyboard::KeyboardModel model;
-    const auto done = sendSong(model, 3, frame::Bytes(1024, 0x11));
+    keyboard::KeyboardModel model; // one song of two blocks into slot 3
+    const frame::Bytes packed = frame::pack7(frame::Bytes(1024, 0x11));
+    model.feed(frame::buildTransferControl());
+    model.feed(frame::buildSongHeader(3, frame::blockCount(packed.size())));
+    keyboard::Reaction done;
+    for (unsigned i = 0; i < frame::blockCount(packed.size()); ++i)
+        done = model.feed(frame::buildDataBlock(1, i, frame::blockBytes(packed, i)));
     const KeyboardStore store(temp.path()), missing(temp.path() / "missing");
     EXPECT_FALSE(storeThenReply(&missing, model, done).has_value()); // the sender must not take the song for stored
     ASSERT_EQ(storeThenReply(&store, model, done), frame::Reply::SongDone);

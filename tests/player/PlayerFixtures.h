@@ -14,12 +14,7 @@
 
 namespace quillon::testing {
 
-inline TrackBytes millisecondTrack()
-{
-    TrackBytes t;
-    t.tempo(0, 1000000);
-    return t;
-}
+inline TrackBytes millisecondTrack() { return TrackBytes().tempo(0, 1000000); }
 
 inline Bytes millisecondSong(TrackBytes track) { return smf(0, 1000, {track}); }
 

@@ -14,7 +14,7 @@ using namespace quillon::player;
 using namespace quillon::testing;
 using namespace std::chrono_literals;
 
-TEST(SynthSink, ASongPlayedIntoTheSynthesizerRendersSoundAndAMissingSoundFontIsNamed)
+TEST(SynthSink, ASongPlayedIntoTheSynthesizerRendersSound)
 {
     auto created = SynthSink::create({.soundFont = "", .openAudio = false, .sampleRate = 44100.0});
     ASSERT_TRUE(created.ok()) << created.reason();
@@ -31,10 +31,6 @@ TEST(SynthSink, ASongPlayedIntoTheSynthesizerRendersSoundAndAMissingSoundFontIsN
     for (float sample : samples)
         sum += static_cast<double>(sample) * sample;
     EXPECT_GT(sum / static_cast<double>(samples.size()), 1e-6);
-
-    auto missing = SynthSink::create({.soundFont = "/nonexistent/none.sf2", .openAudio = false, .sampleRate = 44100.0});
-    ASSERT_FALSE(missing.ok());
-    EXPECT_NE(missing.reason().find("none.sf2"), std::string::npos);
 }
 
 TEST(PortSink, SendsEachMessageWithItsOwnLength)

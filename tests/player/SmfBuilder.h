@@ -50,9 +50,7 @@ public:
     TrackBytes& event(std::uint32_t delta, std::initializer_list<int> bytes)
     {
         append(m_bytes, vlq(delta));
-        for (int b : bytes)
-            m_bytes.push_back(static_cast<std::uint8_t>(b));
-        return *this;
+        return raw(bytes);
     }
     TrackBytes& tempo(std::uint32_t delta, std::uint32_t microsPerQuarter)
     {

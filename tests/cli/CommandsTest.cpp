@@ -21,9 +21,12 @@ namespace {
 namespace fs = std::filesystem;
 using namespace quillon::testing;
 
-// The presets' numbers and the message's bytes are the curve core's to prove;
-// here, that the commands print exactly them.
-TEST(CurveCli, TableAndMessageAreOneLineFromAPresetOrKeyPoints)
+const std::string kFormat0 = std::string("MThd\0\0\0\6\0\0\0\1\0\x60", 14);
+const std::string kFormat1 = std::string("MThd\0\0\0\6\0\1\0\1\0\x60", 14);
+
+// The presets' numbers and the messages' bytes are the cores' to prove; here,
+// that the commands print exactly them, as upper-case hex, one message a line.
+TEST(PrintingCli, CurveTablesMessagesAndFramesFromPresetsKeyPointsAndSongs)
 {
     const CliRun run = runCli("curve-table --preset Hard2.crv");
     ASSERT_EQ(run.status, 0) << run.err;
@@ -43,13 +46,7 @@ TEST(CurveCli, TableAndMessageAreOneLineFromAPresetOrKeyPoints)
     for (int i = 0; i < 128; ++i)
         message += " 7F";
     EXPECT_EQ(fixup.out, message + " F7\n");
-}
 
-const std::string kFormat0 = std::string("MThd\0\0\0\6\0\0\0\1\0\x60", 14);
-const std::string kFormat1 = std::string("MThd\0\0\0\6\0\1\0\1\0\x60", 14);
-
-TEST(FramesCli, PrintsUpperCaseHexOneMessagePerLine)
-{
     TempFolder temp;
     const CliRun control = runCli("frames --control");
     EXPECT_EQ(control.status, 0);

@@ -43,7 +43,6 @@ TEST_F(SongPlayerTest, OpenRefusesAMissingFileAndASecondSongAndStopRewinds)
     EXPECT_FALSE(player.lastError().empty()); // a spoilt song: the sequencer's and the Midiplay window's tests
 
     ASSERT_TRUE(player.open(long200));
-    EXPECT_TRUE(player.lastError().empty());
     EXPECT_FALSE(player.stop() || player.pause()); // before Play
     ASSERT_TRUE(player.play());
     clock.runFor(65s);

@@ -1,8 +1,7 @@
 #pragma once
 // Runs the built quillon-cli as a user would, through the shell, and hands back
 // what it printed and its exit status. Arguments are one shell string, so paths
-// with spaces must be quoted by the caller (quoted()). Needs QUILLON_BINARY_DIR, which every
-// test program gets.
+// with spaces must be quoted by the caller (quoted()).
 #include "TempFolder.h"
 
 #include <sys/wait.h>

@@ -1,7 +1,6 @@
 #pragma once
 // A fresh folder under the system's temporary directory, removed with its
-// contents (write permission given back first, for tests that take it away),
-// and whole-file reading and writing for the tests that use it.
+// contents, and whole-file reading and writing for the tests that use it.
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -43,8 +42,6 @@ public:
     ~TempFolder()
     {
         std::error_code ignored;
-        std::filesystem::permissions(m_path, std::filesystem::perms::owner_all, std::filesystem::perm_options::add,
-                                     ignored);
         std::filesystem::remove_all(m_path, ignored);
     }
     TempFolder(const TempFolder&) = delete;

@@ -2,7 +2,6 @@
 // way (the one replace function every save goes through), broken key-points.
 // The old file stays whole and nothing half-written is left.
 #include "curve/core/CurveFile.h"
-#include "curve/core/Presets.h"
 
 #include "../support/TempFolder.h"
 
@@ -18,26 +17,20 @@ using quillon::testing::readBytes;
 
 namespace {
 
-StoredCurve curveFromPreset(std::size_t index)
-{
-    VelocityCurve curve;
-    curve.setKeyPoints(presetCurves().at(index).points);
-    curve.computeTable();
-    return storedCurveOf(curve);
-}
-
-// Mine.crv holds preset 1; each save tries to replace it with preset 4.
+// Mine.crv holds the default curve; each save tries to replace it with one entry changed.
 TEST(CurveSaveFaults, BrokenKeyPointsOrAWriteStoppingHalfWayKeepTheOldFile)
 {
     const quillon::testing::TempFolder temp;
     const std::filesystem::path file = temp.path() / "Mine.crv";
-    ASSERT_TRUE(writeCurveFile(file, curveFromPreset(1)).ok());
+    ASSERT_TRUE(writeCurveFile(file, storedCurveOf(VelocityCurve())).ok());
     const auto before = readBytes(file);
     const auto expectOldFileWhole = [&] {
         EXPECT_EQ(readBytes(file), before);
         EXPECT_EQ(std::distance(std::filesystem::directory_iterator(temp.path()), {}), 1) << "something half-written";
     };
-    StoredCurve broken = curveFromPreset(4);
+    StoredCurve replacement = storedCurveOf(VelocityCurve());
+    replacement.table[5] = 99;
+    StoredCurve broken = replacement;
     broken.points.x[3] = broken.points.x[2];
     EXPECT_FALSE(writeCurveFile(file, broken).ok());
     expectOldFileWhole();
@@ -49,7 +42,7 @@ TEST(CurveSaveFaults, BrokenKeyPointsOrAWriteStoppingHalfWayKeepTheOldFile)
     rlimit tight = saved;
     tight.rlim_cur = 100;
     ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &tight), 0);
-    const auto status = writeCurveFile(file, curveFromPreset(4));
+    const auto status = writeCurveFile(file, replacement);
     setrlimit(RLIMIT_FSIZE, &saved);
     std::signal(SIGXFSZ, previousHandler);
     EXPECT_FALSE(status.ok());

@@ -49,8 +49,6 @@ protected:
     VirtualClock clock;
     std::shared_ptr<RecordingSink> sink = std::make_shared<RecordingSink>(clock);
     Sequencer sequencer{sink, clock};
-
-    void load(const Bytes& song) { sequencer.load(timelineOf(song)); }
 };
 
 // Four notes at 0, 250, 500 and 1000 ms, the song ending at 1500 ms.
@@ -71,7 +69,7 @@ Bytes fourNotes()
 // silences every channel, and every event goes out once, at its time.
 TEST_F(SequencerTest, PlaysEachEventAtItsTimeAndSilencesOnEveryHaltAndAtTheEnd)
 {
-    load(fourNotes());
+    sequencer.load(timelineOf(fourNotes()));
     EXPECT_EQ(sequencer.lengthMs(), 1500);
     clock.runUntil(10s);
     sequencer.play();
@@ -139,7 +137,7 @@ TEST_F(SequencerTest, StartingMidSongRestoresProgramsControllersAndBend)
         .event(100, {0xC2, 41})
         .event(800, {0x82, 60, 0})
         .end(0);
-    load(millisecondSong(t));
+    sequencer.load(timelineOf(millisecondSong(t)));
     sequencer.seekMs(500);
     sequencer.play();
     clock.runFor(1s);

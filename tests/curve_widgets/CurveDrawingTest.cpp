@@ -5,23 +5,6 @@
 using namespace quillon::curve;
 using namespace quillon::testing;
 
-namespace {
-
-// What the window must show for these working key-points.
-void verifyShows(EditorHarness& h, const KeyPoints& expected)
-{
-    const auto& working = h.editor->state().working();
-    const auto list = [](const auto& values) { return QList<int>(values.begin(), values.end()); };
-    QCOMPARE(list(working.keyPoints().x), list(expected.x));
-    QCOMPARE(list(working.keyPoints().y), list(expected.y));
-    const auto table = computeCurveTable(expected);
-    QCOMPARE(working.table(), table);
-    QCOMPARE(h.editor->newCell(6).text(), QString::number(table[60]));
-    QCOMPARE(h.editor->newCell(13).text(), QString::number(table[127]));
-}
-
-} // namespace
-
 class CurveDrawingTest : public QObject {
     Q_OBJECT
 private slots:
@@ -75,7 +58,12 @@ private slots:
         KeyPoints expected = defaultKeyPoints();
         expected.x[static_cast<std::size_t>(index)] = x;
         expected.y[static_cast<std::size_t>(index)] = y;
-        verifyShows(*h, expected);
+        // What the window shows: the key-points, the table they give and the table's cells.
+        QCOMPARE(h->editor->state().working().keyPoints(), expected);
+        const auto table = computeCurveTable(expected);
+        QCOMPARE(h->editor->state().working().table(), table);
+        QCOMPARE(h->editor->newCell(6).text(), QString::number(table[60]));
+        QCOMPARE(h->editor->newCell(13).text(), QString::number(table[127]));
     }
 
     // In device pixels (run again at QT_SCALE_FACTOR=2): a grid line stays one pixel thick.

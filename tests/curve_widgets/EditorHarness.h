@@ -35,7 +35,6 @@ public:
     }
 
     std::filesystem::path crvFolder() const { return folder("crv"); }
-    void chooseScripted() { session.outputChoice = midi::PortChoice::of(scripted->ref(0, "out")); }
 
     curve::CurveEditor& open()
     {

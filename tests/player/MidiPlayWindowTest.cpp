@@ -3,7 +3,6 @@
 // The moc needs only the test class; the standard library headers below are kept from it.
 #ifndef Q_MOC_RUN
 #include "player/widgets/MidiPlayWindow.h"
-#include "base/core/FileListing.h"
 #include "base/core/Messages.h"
 #include "player/engine/RecordingSink.h"
 #include "player/widgets/PositionSlider.h"
@@ -23,7 +22,6 @@
 #include <QTest>
 
 #include <algorithm>
-#include <map>
 
 using namespace quillon;
 using namespace quillon::player;
@@ -32,10 +30,11 @@ using namespace std::chrono_literals;
 
 namespace {
 
-// A data folder with songs of 200, 30, 50 and 10 seconds, one MIDI output
-// port that keeps what it is sent, a recording sink and a virtual clock.
-const std::map<std::string, int> kSongSeconds{
-    {"long.mid", 200}, {"thirty.mid", 30}, {"fifty.mid", 50}, {"ten.mid", 10}};
+// A data folder with songs of 30, 200, 50 and 10 seconds (listed in this order,
+// newest first), one MIDI output port that keeps what it is sent, a recording
+// sink and a virtual clock.
+const std::pair<const char*, int> kSongs[] = {
+    {"thirty.mid", 30}, {"long.mid", 200}, {"fifty.mid", 50}, {"ten.mid", 10}};
 
 struct Rig : SessionRig {
     FakeBackend* port;
@@ -47,8 +46,10 @@ struct Rig : SessionRig {
         : SessionRig(backendsOf(std::make_unique<FakeBackend>("Scripted", std::vector<std::string>{"out"}))),
           port(&backend<FakeBackend>(0))
     {
-        for (const auto& [name, seconds] : kSongSeconds)
-            scratch.write("Quillon/mid/" + name, tickingSong(seconds));
+        for (auto song = std::rbegin(kSongs); song != std::rend(kSongs); ++song) {
+            scratch.write(std::string("Quillon/mid/") + song->first, tickingSong(song->second));
+            QTest::qWait(15); // a later creation time for the next one
+        }
         session.playHandOver = {session::PlayHandOver::kSongsOfMidFolder, -1};
     }
 
@@ -63,16 +64,7 @@ struct Rig : SessionRig {
         return std::make_unique<MidiPlayWindow>(session, options);
     }
 
-    std::vector<std::string> listing() const
-    {
-        return listing::listFolder(session.folders().songFolder(), DataFolders::kSongPattern).names;
-    }
-    int rowOf(const std::string& name) const
-    {
-        const auto names = listing();
-        return static_cast<int>(std::find(names.begin(), names.end(), name) - names.begin());
-    }
-    int secondsAt(int row) const { return kSongSeconds.at(listing()[static_cast<std::size_t>(row)]); }
+    static int secondsAt(int row) { return kSongs[row].second; }
     // Right-clicks the window and picks this entry of its context menu.
     void chooseFromMenu(QWidget& window, const QString& entry)
     {
@@ -96,7 +88,7 @@ private slots:
     {
         Rig rig;
         rig.silentReason = QString::fromUtf8(text::kPlayerNoAudio.data());
-        const int longRow = rig.rowOf("long.mid");
+        const int longRow = 1;
         rig.session.playHandOver.index = longRow;
         auto window = rig.window();
         QCOMPARE(window->songList().currentRow(), longRow);
@@ -126,7 +118,7 @@ private slots:
         // does not take) still resumes the paused song.
         QTest::mouseClick(&window->button(QStringLiteral("&Pause")), Qt::LeftButton);
         QVERIFY(window->songPlayer().isPaused() && !window->isTicking());
-        const int other = longRow == 0 ? 1 : 0; // not the last row either
+        const int other = 0;
         window->songList().setCurrentRow(other);
         QTest::keyClick(&window->button(QStringLiteral("<")), Qt::Key_Space);
         QVERIFY(window->songPlayer().isPlaying() && !window->songPlayer().isPaused());
@@ -160,7 +152,7 @@ private slots:
 
         // A song spoilt since it was listed says why, and no time runs for it.
         rig.scratch.touch("Quillon/mid/ten.mid", "MThd but nothing a player could read");
-        window->songList().setCurrentRow(rig.rowOf("ten.mid"));
+        window->songList().setCurrentRow(3); // ten.mid
         window->playPressed();
         QVERIFY2(window->statusLabel().text().startsWith(QStringLiteral("Can't play ten.mid: ")),
                  qPrintable(window->statusLabel().text()));

@@ -29,23 +29,6 @@ QString qt(std::string_view text) { return QString::fromUtf8(text.data(), static
 
 std::filesystem::path logPath(const TransferRig& rig) { return rig.folders.root() / "transfer-log.txt"; }
 
-// The drop-down's choices for the first row of a window of this session.
-QStringList slotChoices(session::Session& session)
-{
-    SendFileDialog window(session);
-    window.show();
-    window.activateWindow();
-    if (!QTest::qWaitForWindowActive(&window))
-        return {};
-    auto& list = window.list();
-    QTest::mouseClick(list.viewport(), Qt::LeftButton, {}, list.cellRect(0, SendFileDialog::SlotColumn).center());
-    auto* combo = qobject_cast<QComboBox*>(list.activeEditor());
-    QStringList choices;
-    for (int i = 0; combo && i < combo->count(); ++i)
-        choices << combo->itemText(i);
-    return choices;
-}
-
 // Line breaks themselves are the log's own test's.
 QStringList logLines(const TransferRig& rig)
 {
@@ -82,15 +65,18 @@ private slots:
         const auto b = rig.writeSong("b.mid", 5000, 12);
         const auto c = rig.writeSong("c.mid", 2100, 13);
         // What this computer sent before, to this keyboard and another.
-        const std::string tail = "\t1.0 s\t1.0 KiB/s\tdevice Quillon Virtual Keyboard\n";
-        std::ofstream(logPath(rig)) << "2026-12-05 12:00:00 UTC\tBroken chords.mid\t486 bytes\t1/1 blocks\tslot 1\tsent"
-                                    << tail
-                                    << "2026-12-06 12:00:00 UTC\tLittle tune.mid\t402 bytes\t1/1 blocks\tslot 2\tsent"
-                                    << tail
-                                    << "2026-12-06 12:00:00 UTC\tBig.mid\t9 bytes\t0/1 blocks\tslot 3\tcut short"
-                                    << tail
-                                    << "2026-12-06 12:00:00 UTC\tOther.mid\t9 bytes\t1/1 blocks\tslot 4\tsent\t1 s\t"
-                                    << "1 KiB/s\tdevice USB Keys\n";
+        for (const char* line : {"2026-12-05 12:00:00 UTC\tBroken chords.mid\t486 bytes\t1/1 blocks\tslot 1\tsent\t",
+                                 "2026-12-06 12:00:00 UTC\tLittle tune.mid\t402 bytes\t1/1 blocks\tslot 2\tsent\t",
+                                 "2026-12-06 12:00:00 UTC\tBig.mid\t9 bytes\t0/1 blocks\tslot 3\tcut short\t"})
+            std::ofstream(logPath(rig), std::ios::app) << line << "1.0 s\t1.0 KiB/s\tdevice Quillon Virtual Keyboard\n";
+        std::ofstream(logPath(rig), std::ios::app)
+            << "2026-12-06 12:00:00 UTC\tOther.mid\t9 bytes\t1/1 blocks\tslot 4\tsent\t1 s\t1 KiB/s\tdevice USB Keys\n";
+        // The command line logs into the same folder, and its map is the drop-down's.
+        const auto here = rig.folders.root().parent_path();
+        QCOMPARE(quillon::testing::runCli("send-songs Quillon/mid/b.mid --slots 7", here).status, 0);
+        const auto json = quillon::testing::runCli("slots --json", here);
+        const auto devices = QJsonDocument::fromJson(QByteArray::fromStdString(json.out))["devices"].toArray();
+        QCOMPARE(devices.size(), 2); // this keyboard and USB Keys
         rig.sendSongs({"a.mid", "b.mid", "c.mid"}, [&](SendFileDialog& window) {
             QVERIFY(QTest::qWaitForWindowActive(&window));
             auto& list = window.list();
@@ -114,6 +100,13 @@ private slots:
                      (QStringList{"No.02 · Little tune.mid · 6 Dec", "No.03 · not known: Big.mid cut short · 6 Dec",
                                   "No.04"}));
             QVERIFY(combo->toolTip().contains("what this computer last sent"));
+            QStringList filled;
+            for (const auto value : devices[0].toObject()["slots"].toArray()) {
+                const QJsonObject slot = value.toObject();
+                QCOMPARE(combo->itemText(slot["slot"].toInt() - 1), slot["choice"].toString());
+                filled << slot["song"].toString();
+            }
+            QCOMPARE(filled, (QStringList{"Broken chords.mid", "Little tune.mid", "Big.mid", "b.mid"})); // 1, 2, 3, 7
             QCOMPARE(combo->currentText(), combo->itemText(1));
             QWidget* popup = combo->view()->window();
             QTRY_VERIFY(popup->isVisible());
@@ -143,25 +136,10 @@ private slots:
         QVERIFY(rig.keyboard.errors().empty());
         QVERIFY(!rig.keyboard.transferOpen()); // the closing control message arrived
         const QStringList lines = logLines(rig);
-        QCOMPARE(lines.size(), 4 + 3);
-        QCOMPARE(steadyFields(lines[4]), sentLine("a.mid", 3584, "slot 5"));
-        QCOMPARE(steadyFields(lines[5]), sentLine("b.mid", 5000, "slot 1"));
-        QCOMPARE(steadyFields(lines[6]), sentLine("c.mid", 2100, "slot 5"));
-
-        // The command line logs into the same folder, and its map is the drop-down's.
-        const auto here = rig.folders.root().parent_path();
-        QCOMPARE(quillon::testing::runCli("send-songs Quillon/mid/b.mid --slots 7", here).status, 0);
-        const auto json = quillon::testing::runCli("slots --json", here);
-        const auto devices = QJsonDocument::fromJson(QByteArray::fromStdString(json.out))["devices"].toArray();
-        QCOMPARE(devices.size(), 2); // this keyboard and USB Keys
-        const QStringList choices = slotChoices(rig.session);
-        QStringList filled;
-        for (const auto value : devices[0].toObject()["slots"].toArray()) {
-            const QJsonObject slot = value.toObject();
-            QCOMPARE(choices.value(slot["slot"].toInt() - 1), slot["choice"].toString());
-            filled << slot["song"].toString();
-        }
-        QCOMPARE(filled, (QStringList{"b.mid", "Little tune.mid", "Big.mid", "c.mid", "b.mid"})); // slots 1, 2, 3, 5, 7
+        QCOMPARE(lines.size(), 5 + 3); // after the four before and the command line's
+        QCOMPARE(steadyFields(lines[5]), sentLine("a.mid", 3584, "slot 5"));
+        QCOMPARE(steadyFields(lines[6]), sentLine("b.mid", 5000, "slot 1"));
+        QCOMPARE(steadyFields(lines[7]), sentLine("c.mid", 2100, "slot 5"));
     }
 
     void portProblemsAreReportedAndNothingReachesTheKeyboard()

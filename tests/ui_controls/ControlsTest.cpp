@@ -92,7 +92,6 @@ private slots:
             QString shown;
         } steps[] = {
             {[](PercentBar& b) { b.setRange(0, 1); }, 0, "0%"},
-            {[](PercentBar& b) { b.setPosition(1); }, 1, "100%"},
             {[](PercentBar& b) { b.setRange(10, 40), b.setPosition(20); }, 20, "33%"}, // rounded down
             {[](PercentBar& b) { b.setRange(5, 5); }, 5, "0%"}, // an empty range never divides by zero
             {[](PercentBar& b) { b.setRange(0, 10), b.setPosition(25); }, 10, "100%"},

@@ -79,53 +79,41 @@ TEST(TransferLine, OneTabSeparatedLineWithEveryField)
               "2026-12-06 00:00:00 UTC\tupdate.bin\t70000 bytes\t0/79 blocks\tROM\tstopped\t0.000000 s\t0.00 KiB/s");
 }
 
-// The Send File tests check the lines a run leaves in the log; here, the timing and byte counts.
-TEST(TransferRecorder, ASongIsTimedFromItsFirstAnnouncementAndAStoppedOneToItsLastMessage)
+// The Send File tests check the lines a run leaves in the log; here, the timing and byte counts,
+// and that a song the keyboard cut short or the window closed on is never logged as sent.
+TEST(TransferRecorder, ASongIsTimedFromItsFirstAnnouncementAndOnlyOneThatArrivedWholeIsSent)
 {
     Rig rig;
     rig.store.files["a.mid"] = fileData(2500); // 2858 packed: 3 blocks
-    rig.store.files["b.mid"] = fileData(1500); // 1715 packed: 2 blocks
-    rig.begin({TransferKind::Songs, {{"a.mid", "", 5}, {"b.mid", "", 1}}});
+    rig.store.files["b.mid"] = fileData(2500);
+    rig.store.files["c.mid"] = fileData(1500); // 1715 packed: 2 blocks
+    rig.begin({TransferKind::Songs, {{"a.mid", "", 5}, {"b.mid", "", 6}, {"c.mid", "", 1}}});
 
     std::uint64_t aBytes = bytesOf(rig.answer(frame::Reply::Ready));
     aBytes += bytesOf(rig.answer(frame::Reply::SongBlockDone));
     aBytes += bytesOf(rig.answer(frame::Reply::Ready)); // asked for again: a.mid starts over, its time runs on
     for (int block = 0; block < 3; ++block)
         aBytes += bytesOf(rig.answer(frame::Reply::SongBlockDone));
-    const auto bHeader = bytesOf(rig.answer(frame::Reply::SongDone)); // a.mid taken at 18:40:00.7
-    const auto bBlock = bytesOf(rig.answer(frame::Reply::SongBlockDone));
-    EXPECT_EQ(rig.recorder.records().size(), 1u);
+    rig.answer(frame::Reply::SongDone); // a.mid taken at 18:40:00.7
+    rig.answer(frame::Reply::SongBlockDone);
+    const auto cHeader = bytesOf(rig.answer(frame::Reply::SongDone)); // b.mid ended after 1 of its 3 blocks
+    const auto cBlock = bytesOf(rig.answer(frame::Reply::SongBlockDone));
+    EXPECT_EQ(rig.recorder.records().size(), 2u);
 
-    rig.recorder.finish(at(18, 45, 0)); // the window closed with b.mid half sent
+    rig.recorder.finish(at(18, 45, 0)); // the window closed with c.mid half sent
     const auto& records = rig.recorder.records();
-    ASSERT_EQ(records.size(), 2u);
+    ASSERT_EQ(records.size(), 3u);
     EXPECT_EQ(records[0].result, FileResult::Sent);
     EXPECT_EQ(records[0].blocksSent, 3u);
     EXPECT_EQ(records[0].bytesSent, aBytes);
     EXPECT_EQ(records[0].duration, 600ms); // announced on the first ready reply, taken on the song-done reply
-    EXPECT_EQ(records[1].result, FileResult::Stopped);
-    EXPECT_EQ(records[1].bytesSent, bHeader + bBlock);
-    EXPECT_EQ(records[1].duration, 100ms); // up to its last message, not to the closing
-    EXPECT_EQ(records[1].finished, at(18, 45, 0));
-    EXPECT_EQ(rig.recorder.takeNewRecords().size(), 2u);
+    EXPECT_NE(formatRecord(records[1]).find("\t1/3 blocks\tslot 6\tcut short\t"), std::string::npos);
+    EXPECT_EQ(records[2].result, FileResult::Stopped);
+    EXPECT_EQ(records[2].bytesSent, cHeader + cBlock);
+    EXPECT_EQ(records[2].duration, 100ms); // up to its last message, not to the closing
+    EXPECT_EQ(records[2].finished, at(18, 45, 0));
+    EXPECT_EQ(rig.recorder.takeNewRecords().size(), 3u);
     EXPECT_TRUE(rig.recorder.takeNewRecords().empty());
-}
-
-TEST(TransferRecorder, ASongTheKeyboardCutShortIsLoggedSoNeverAsSentAndARomUpdateIsOneLine)
-{
-    Rig rig;
-    rig.store.files["a.mid"] = fileData(2500); // 3 blocks
-    rig.store.files["b.mid"] = fileData(100);
-    rig.begin({TransferKind::Songs, {{"a.mid", "", 5}, {"b.mid", "", 1}}});
-    rig.answer(frame::Reply::Ready);
-    rig.answer(frame::Reply::SongBlockDone);
-    rig.answer(frame::Reply::SongDone); // a.mid ended after 1 of its 3 blocks
-    rig.answer(frame::Reply::SongBlockDone);
-    rig.answer(frame::Reply::SongDone);
-    const auto& records = rig.recorder.records();
-    ASSERT_EQ(records.size(), 2u);
-    EXPECT_NE(formatRecord(records[0]).find("\t1/3 blocks\tslot 5\tcut short\t"), std::string::npos);
-    EXPECT_EQ(records[1].result, FileResult::Sent);
 
     Rig rom; // a ROM update is one line
     rom.store.files["fw.bin"] = fileData(5000);

@@ -78,13 +78,7 @@ TEST(Stalls, AStallNamesWhatIsKnownAndATransferThatCannotStartSendsNothing)
         fake.lastCycle = std::chrono::steady_clock::now() - std::chrono::seconds(3);
         fake.missed += 3; // its own doing: not mentioned
     };
-    const Change missThree = [](FakeBackend& fake) { fake.missed += 3; };
-    const Change stop = [](FakeBackend& fake) { fake.stops = 1; };
-    const Change dropSome = [](FakeBackend& fake) { fake.traits.dropsMessages = true; };
-    const Change unplug = [](FakeBackend& fake) { fake.m_inputs.clear(); };
     const Change mangle = [](FakeBackend& fake) { fake.traits.eightBitSysEx = false; };
-    const Change holdInput = [](FakeBackend& fake) { fake.inputHeldElsewhere = true; };
-    const Change dropOutput = [](FakeBackend& fake) { fake.m_outputs.clear(); };
     struct Case {
         const char* what;
         Change before, during; // before anything is sent; after each send
@@ -95,18 +89,18 @@ TEST(Stalls, AStallNamesWhatIsKnownAndATransferThatCannotStartSendsNothing)
     };
     const Case cases[] = {
         {"silent keyboard", {}, {}, {}, silent},
-        {"cycles missed while waiting", {}, missThree, {KeyboardSilent, 3}, missed3},
-        {"server stopped", {}, stop, {ServerStopped}, text::kStallServerStopped},
+        {"cycles missed while waiting", {}, [](FakeBackend& f) { f.missed += 3; }, {KeyboardSilent, 3}, missed3},
+        {"server stopped", {}, [](FakeBackend& f) { f.stops = 1; }, {ServerStopped}, text::kStallServerStopped},
         {"server runs no cycles (paused or stuck)", {}, freeze, {NoCycles, 3}, text::kStallNoCycles},
-        {"a server that drops a message now and then", {}, dropSome, {MaybeLost}, text::kStallMaybeLost},
-        {"port gone", {}, unplug, {PortGone}, text::kStallPortGone},
+        {"drops some", {}, [](FakeBackend& f) { f.traits.dropsMessages = true; }, {MaybeLost}, text::kStallMaybeLost},
+        {"port gone", {}, [](FakeBackend& f) { f.m_inputs.clear(); }, {PortGone}, text::kStallPortGone},
         {"bridge", {}, {}, {KeyboardSilent, 0, true}, bridged, "JACK", "a2j:Keys [24] (playback): Keys MIDI 1"},
         {"ALSA, block unanswered", {}, noBlockReply, {.blockOverAlsa = true}, text::kStallBlockOverAlsa, "ALSA raw"},
         {"JACK, block unanswered", {}, noBlockReply, {}, silent},
         // Every song has 8-bit data blocks, which such a server changes.
         {"server changes 8-bit bytes", mangle, {}, {}, text::kRefusedEightBitRoute, "JACK", "keys:in", Refused},
-        {"input held elsewhere", holdInput, {}, {}, "", "JACK", "keys:in", NoInput},
-        {"output gone", dropOutput, {}, {}, "", "JACK", "keys:in", NoOutput},
+        {"input held", [](FakeBackend& f) { f.inputHeldElsewhere = true; }, {}, {}, "", "JACK", "keys:in", NoInput},
+        {"output gone", [](FakeBackend& f) { f.m_outputs.clear(); }, {}, {}, "", "JACK", "keys:in", NoOutput},
     };
     for (const auto& c : cases) {
         std::vector<std::unique_ptr<Backend>> backends;

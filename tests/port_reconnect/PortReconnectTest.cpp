@@ -121,7 +121,6 @@ TEST(PortReconnectJack, SendingWorksAgainAfterTheKeyboardProgramRestarts)
 
     ASSERT_TRUE(keyboard.start()) << keyboard.log();
     EXPECT_EQ(sendSong(), TransferOutcome::Finished) << keyboard.log();
-    EXPECT_NE(keyboard.log().find("song"), std::string::npos) << keyboard.log();
 }
 
 } // namespace

@@ -11,7 +11,9 @@ using frame::Reply;
 
 namespace {
 
-TEST(HandshakeStart, RefusesListsThatCannotBeSent)
+// A list that cannot be sent is refused before any file is read. Replies before the
+// start, or before the first song is announced, change nothing: no song is skipped.
+TEST(HandshakeStart, RefusesListsThatCannotBeSentAndIgnoresRepliesBeforeTheFirstAnnouncement)
 {
     FileStore store;
     store.files["a.mid"] = fileData(10);
@@ -29,25 +31,14 @@ TEST(HandshakeStart, RefusesListsThatCannotBeSent)
         EXPECT_TRUE(reply(handshake, Reply::Ready).empty());
         EXPECT_EQ(handshake.bytesSent(), 0u);
     }
-    EXPECT_TRUE(store.reads.empty());
-}
 
-// Replies before the start, or before the first song is announced, change
-// nothing: no song is skipped and no file is read.
-TEST(HandshakeStart, StartsOnceAndIgnoresRepliesBeforeTheFirstAnnouncement)
-{
-    FileStore store;
-    store.files["a.mid"] = fileData(10);
-    store.files["b.mid"] = fileData(10);
     TransferHandshake handshake(songs({{"a.mid", 1}, {"b.mid", 2}}), store.reader());
     EXPECT_TRUE(reply(handshake, Reply::Ready).empty());
     ASSERT_TRUE(handshake.start().ok());
     EXPECT_FALSE(handshake.start().ok());
     EXPECT_EQ(handshake.bytesSent(), 14u);
-    EXPECT_TRUE(reply(handshake, Reply::SongBlockDone).empty());
-    EXPECT_TRUE(reply(handshake, Reply::SongDone).empty());
-    EXPECT_EQ(handshake.songIndex(), 0);
-    EXPECT_EQ(handshake.blockIndex(), 0);
+    for (const Reply code : {Reply::SongBlockDone, Reply::SongDone})
+        EXPECT_TRUE(reply(handshake, code).empty());
     EXPECT_TRUE(store.reads.empty());
     EXPECT_EQ(sent(reply(handshake, Reply::Ready)), std::vector<Bytes>{frame::buildSongHeader(1, 1)});
 }
@@ -97,18 +88,17 @@ TEST(HandshakeStop, InterruptClosesASongRunTheKeyboardAnsweredAndNothingElse)
     FileStore store;
     store.files["a.mid"] = fileData(2187);
     store.files["a.bin"] = fileData(2187);
-    struct Case {
+    const struct {
         TransferList list;
         std::vector<Reply> replies;
         std::vector<Bytes> closing;
-    };
-    const Case cases[] = {
+    } cases[] = {
         {songs({{"a.mid", 1}}), {Reply::Ready, Reply::SongBlockDone}, {frame::buildTransferControl()}},
         // No ready reply yet: the keyboard may not be in this run; a closing message would open one.
         {songs({{"a.mid", 1}}), {}, {}},
         {romImage("a.bin"), {Reply::Ready, Reply::RomBlockDone}, {}},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         TransferHandshake handshake(c.list, store.reader());
         EXPECT_TRUE(handshake.interrupt().empty()); // not started
         ASSERT_TRUE(handshake.start().ok());

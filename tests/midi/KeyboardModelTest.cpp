@@ -83,14 +83,13 @@ TEST(KeyboardModelErrors, BrokenFramesAndSequencesAreRecordedAndUnanswered)
         message.at(at) = value;
         return message;
     };
-    struct Case {
+    const struct {
         const char* name;
         std::vector<Bytes> messages;
         std::size_t unanswered;
         std::vector<ErrorKind> errors;
         std::size_t songsStored = 0;
-    };
-    const Case cases[] = {
+    } cases[] = {
         {"too short", {Bytes(control.begin(), control.begin() + 10)}, 1, {MalformedFrame}},
         {"manufacturer", {changed(control, 3, 0x64)}, 1, {MalformedFrame}},
         {"unknown kind", {changed(control, frame::kOffKind, 0x09)}, 1, {MalformedFrame}},
@@ -107,7 +106,7 @@ TEST(KeyboardModelErrors, BrokenFramesAndSequencesAreRecordedAndUnanswered)
         {"outside", {header(1, 1), romHeader, control, zeros(3)}, 1, {OutOfSequence, OutOfSequence, OutOfSequence}},
         {"ROM block with song target", {control, romHeader, zeros(8)}, 1, {MalformedFrame}},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         KeyboardModel model;
         std::vector<keyboard::Reaction> reactions;
         for (const Bytes& message : c.messages)

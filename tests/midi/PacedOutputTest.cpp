@@ -42,20 +42,19 @@ struct NoInput : InputConnection {
 TEST(PacedOutput, CountsAnArmedMessageOnlyWhenItLeftAndIsTheOneAskedFor)
 {
     const Bytes next{0xF0, 1, 0xF7}, other{0xF0, 2, 0xF7};
-    struct Case {
+    const struct {
         const char* what;
         bool canArm, replyCame;
         Bytes asked;
         SendResult result;
         std::vector<Bytes> plainSends;
-    };
-    const Case cases[] = {
+    } cases[] = {
         {"left on the reply, the one asked for", true, true, next, SendResult::Sent, {}},
         {"left on the reply, another asked for", true, true, other, SendResult::SendFailed, {}},
         {"no reply yet: taken back, sent as usual", true, false, other, SendResult::Sent, {other}},
         {"a port that cannot arm sends as usual", false, false, next, SendResult::Sent, {next}},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         auto port = std::make_unique<ReplyPort>();
         ReplyPort& raw = *port;
         raw.canArm = c.canArm;

@@ -8,13 +8,12 @@ using Bytes = std::vector<std::uint8_t>;
 // Events as a server hands them over, and the messages that must come out.
 TEST(SysExJoinerTest, JoinsPiecesAndPassesTheRestOn)
 {
-    struct Row {
+    const struct {
         const char* what;
         std::vector<Bytes> events;
         std::vector<Bytes> messages;
         std::uint64_t broken;
-    };
-    const std::vector<Row> rows = {
+    } rows[] = {
         {"whole, 8-bit byte kept", {{0xF0, 0x01, 0x89, 0x02, 0xF7}}, {{0xF0, 0x01, 0x89, 0x02, 0xF7}}, 0},
         {"pieces", {{0xF0, 0x01, 0x02}, {0x03, 0x04}, {0x05, 0xF7}}, {{0xF0, 0x01, 0x02, 0x03, 0x04, 0x05, 0xF7}}, 0},
         {"real-time between and inside pieces",
@@ -35,7 +34,7 @@ TEST(SysExJoinerTest, JoinsPiecesAndPassesTheRestOn)
          {{0xF0, 0x01, 0x02, 0xF7}, {0x90, 0x40, 0x7F}},
          0},
     };
-    for (const Row& row : rows) {
+    for (const auto& row : rows) {
         SysExJoiner joiner(8);
         std::vector<Bytes> out;
         for (const Bytes& event : row.events)

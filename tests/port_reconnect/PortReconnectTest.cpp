@@ -83,14 +83,6 @@ TEST(PortReconnect, ChoiceFindsItsPortAgainAfterItVanishedAndCameBackElsewhereOr
     EXPECT_EQ(midi.out(alsa), std::nullopt);
 }
 
-std::optional<PortRef> portNamed(const std::vector<PortInfo>& ports, const std::string& name)
-{
-    for (const auto& port : ports)
-        if (port.ref.backend == "JACK" && port.ref.name == name)
-            return port.ref;
-    return std::nullopt;
-}
-
 TEST(PortReconnectJack, SendingWorksAgainAfterTheKeyboardProgramRestarts)
 {
     const quillon::testing::TempFolder folder;
@@ -100,12 +92,9 @@ TEST(PortReconnectJack, SendingWorksAgainAfterTheKeyboardProgramRestarts)
         GTEST_SKIP() << "quillon-keyboard could not start on JACK (no server reachable?): " << keyboard.log();
 
     auto system = MidiSystem::createDefault();
-    const auto outRef = portNamed(system->outputs(), name + ":in");
-    const auto inRef = portNamed(system->inputs(), name + ":out");
-    if (!outRef || !inRef)
+    const PortChoice out = PortChoice::of({"JACK", name + ":in", 0}), in = PortChoice::of({"JACK", name + ":out", 0});
+    if (!system->resolve(out, Direction::Output) || !system->resolve(in, Direction::Input))
         GTEST_SKIP() << "this program reaches no JACK server of its own";
-    const PortChoice out = PortChoice::of(*outRef);
-    const PortChoice in = PortChoice::of(*inRef);
     if (!system->routeTraits(out).eightBitSysEx)
         GTEST_SKIP()
             << "this server changes 8-bit SysEx, so songs are refused up front (midi_jack_transfer checks that)";

@@ -35,7 +35,12 @@ TEST_P(OneSong, GoesOutOneBlockPerReplyThenFinishes)
     auto handshake = store.started(songs({{"a.mid", walk.slot}}));
     const auto blocks = static_cast<unsigned>(walk.blockLengths.size());
 
-    const Actions ready = reply(handshake, Reply::Ready);
+    // Only Note Ons with a known note count: not a Note Off, another channel, an unknown
+    // note, the ROM reply or a message too short; a ready reply of velocity 0 still counts.
+    for (const Bytes& ignored :
+         std::vector<Bytes>{{0x80, 54, 64}, {0x91, 54, 64}, {0x90, 52, 64}, {0x90, 51, 64}, {0x90}})
+        EXPECT_TRUE(handshake.onMidiMessage(ignored).empty());
+    const Actions ready = handshake.onMidiMessage(Bytes{0x90, 54, 0});
     EXPECT_EQ(statuses(ready), std::vector<std::string>{std::string(text::kStatusSendingSongs)});
     EXPECT_EQ(sent(ready), std::vector<Bytes>{frame::buildSongHeader(walk.slot, blocks)});
     EXPECT_EQ(each(ready, &SetProgressRange::maximum), std::vector<unsigned>{blocks});
@@ -104,22 +109,6 @@ TEST_F(SongHandshake, RepeatedReadyRestartsTheFirstSongAndSongDoneBeforeAllBlock
     EXPECT_TRUE(handshake.isFinished());
     EXPECT_EQ(handshake.cutShortSongs(), std::vector<std::string>{"a.mid"});
     EXPECT_EQ(statuses(end).at(0), "Sending ended, but the keyboard cut short: a.mid");
-}
-
-TEST_F(SongHandshake, OnlyNoteOnRepliesWithAKnownNoteCount)
-{
-    store.files["a.mid"] = fileData(10);
-    auto handshake = store.started(songs({{"a.mid", 1}}));
-    // Note off, another channel, an unknown note, the ROM reply, too short.
-    const std::vector<std::vector<std::uint8_t>> ignored = {
-        {0x80, 54, 64}, {0x91, 54, 64}, {0x90, 52, 64}, {0x90, 51, 64}, {0x90}};
-    for (const auto& message : ignored)
-        EXPECT_TRUE(handshake.onMidiMessage(message).empty());
-    EXPECT_EQ(handshake.phase(), TransferHandshake::Phase::Waiting);
-
-    const std::uint8_t silentReady[] = {0x90, 54, 0};
-    EXPECT_EQ(sent(handshake.onMidiMessage(silentReady)).size(), 1u);
-    EXPECT_EQ(handshake.phase(), TransferHandshake::Phase::Announced);
 }
 
 } // namespace

@@ -10,7 +10,7 @@ namespace {
 
 KeyPoints preset(std::size_t index) { return presetCurves()[index].points; }
 
-TEST(KeptCurves, OnlyKeptSlotsShowAndRestoreAndOneRestoreIsPendingOnce)
+TEST(KeptCurves, OnlyKeptSlotsShowAndRestoreOneRestoreIsPendingOnceAndADeletionOutlastsAllButReset)
 {
     KeptCurves slots;
     EXPECT_FALSE(slots.toggleShown(0)) << "an empty slot offers nothing";
@@ -30,11 +30,8 @@ TEST(KeptCurves, OnlyKeptSlotsShowAndRestoreAndOneRestoreIsPendingOnce)
     EXPECT_TRUE(afterNew.slot(0).shown);
     slots.clearForLoad();
     EXPECT_FALSE(slots.isUsable(0) || slots.isUsable(2));
-}
 
-TEST(KeptCurves, ADeletionOutlastsKeepNewAndLoadButNotReset)
-{
-    KeptCurves slots;
+    // A deletion outlasts keep, New and Load, but not a reset.
     slots.keep(1, preset(2));
     slots.toggleShown(1);
     ASSERT_TRUE(slots.remove(1));

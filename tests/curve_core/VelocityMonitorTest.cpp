@@ -10,7 +10,9 @@ namespace {
 
 int total(const VelocityMonitor::Histogram& h) { return std::accumulate(h.begin(), h.end(), 0); }
 
-TEST(VelocityMonitor, CountsStruckKeysOnAnyChannelAndNothingElse)
+// Struck keys on any channel count, nothing else. The last 200 keys are kept, the 201st
+// pushing out exactly the oldest; the curve decides where a key lands.
+TEST(VelocityMonitor, CountsTheLast200StruckKeysOnAnyChannelAndMapsThemThroughTheCurve)
 {
     VelocityMonitor monitor;
     EXPECT_TRUE(monitor.feed(0x90, 60, 100));
@@ -23,12 +25,7 @@ TEST(VelocityMonitor, CountsStruckKeysOnAnyChannelAndNothingElse)
     for (int v : {15, 16, 64, 127})
         monitor.addVelocity(v);
     EXPECT_EQ(monitor.histogramBins(8), (std::vector<int>{1, 1, 0, 0, 1, 0, 2, 1})); // equal ranges of 16
-}
 
-// The last 200 keys, the 201st pushing out exactly the oldest; the curve decides where a key lands.
-TEST(VelocityMonitor, KeepsOnlyTheLast200KeysAndMapsThemThroughTheCurve)
-{
-    VelocityMonitor monitor;
     for (int i = 0; i < 250; ++i)
         monitor.addVelocity(i < 50 ? 10 : 20 + (i - 50) % 100);
     monitor.addVelocity(90);

@@ -50,7 +50,8 @@ protected:
 
 } // namespace
 
-TEST_F(InputPump, DeliversEveryMessageInOrderOnItsOwnThread)
+// Messages posted but not yet handled when the pump closes never arrive.
+TEST_F(InputPump, DeliversEveryMessageInOrderOnItsOwnThreadAndNothingAfterClose)
 {
     ASSERT_TRUE(pump->open(input()));
 
@@ -65,19 +66,15 @@ TEST_F(InputPump, DeliversEveryMessageInOrderOnItsOwnThread)
     for (quint32 i = 0; i < count; ++i)
         ASSERT_EQ(received[i], 0x90 | (i << 8)) << "message " << i;
     EXPECT_TRUE(allOnMainThread);
-}
 
-TEST_F(InputPump, NothingArrivesAfterCloseAndClosingTwiceIsHarmless)
-{
-    ASSERT_TRUE(pump->open(input()));
     for (int i = 0; i < 10; ++i)
-        fake->inject(0x3690); // posted, not yet handled
+        fake->inject(0x3690);
     pump->close();
     pump->close();
     EXPECT_FALSE(pump->isOpen());
     fake->inject(0x3690);
     QTest::qWait(50);
-    EXPECT_TRUE(received.empty());
+    EXPECT_EQ(received.size(), count);
 }
 
 // Closing a JACK port can wait seconds for the server: the window's thread

@@ -55,7 +55,7 @@ public:
         QTest::qWait(12);
     }
 
-    // --- the mouse on the drawing area (canvas pixels) ---
+    // The mouse on the drawing area, in canvas pixels.
     void press(QPoint at) { QTest::mousePress(&editor->canvas(), Qt::LeftButton, {}, at); }
     void moveTo(QPoint at) { QTest::mouseMove(&editor->canvas(), at); }
     void release(QPoint at) { QTest::mouseRelease(&editor->canvas(), Qt::LeftButton, {}, at); }
@@ -66,7 +66,6 @@ public:
         release(to);
     }
 
-    // --- lists and buttons ---
     void clickEntry(QListWidget& list, const QString& name)
     {
         for (int row = 0; row < list.count(); ++row)
@@ -84,19 +83,15 @@ public:
         QTest::mouseClick(button, Qt::LeftButton);
     }
 
-    // --- the context menu, through a right click on the drawing area ---
-    void chooseFromMenu(const QString& entry, const QString& sub = {})
+    // An entry of a submenu of the context menu, through a right click on the drawing area.
+    void chooseFromMenu(const QString& entry, const QString& sub)
     {
         messages.onNextMenu([entry, sub](QMenu& menu) -> QAction* {
-            for (QAction* action : menu.actions()) {
-                if (action->text() != entry)
-                    continue;
-                if (sub.isEmpty())
-                    return action;
-                for (QAction* inner : action->menu()->actions())
-                    if (inner->text() == sub)
-                        return inner->isEnabled() ? inner : nullptr;
-            }
+            for (QAction* action : menu.actions())
+                if (action->text() == entry)
+                    for (QAction* inner : action->menu()->actions())
+                        if (inner->text() == sub)
+                            return inner->isEnabled() ? inner : nullptr;
             return nullptr;
         });
         QTest::mousePress(&editor->canvas(), Qt::RightButton, {}, QPoint(100, 100));

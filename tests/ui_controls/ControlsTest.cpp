@@ -36,11 +36,7 @@ private slots:
         list->addColumn("Name", 120);
         list->addColumn("Slot", 70);
         list->setComboColumn(1, true);
-        QList<int> asked;
-        list->setChoiceProvider([&](int column) {
-            asked.append(column);
-            return column == 1 ? choices : QStringList();
-        });
+        list->setChoiceProvider([&](int column) { return column == 1 ? choices : QStringList(); });
         for (const QStringList& row : {QStringList{"first.mid", "No.01"}, {"second.mid", "no.04"}, {"third.mid", "9"}})
             list->addRow(row);
         dialog.show();
@@ -51,12 +47,10 @@ private slots:
             return qobject_cast<QComboBox*>(list->activeEditor());
         };
         QVERIFY(!open(1, 0)); // only the drop-down column edits
-        QVERIFY(asked.isEmpty());
 
         // "no.04" matches "No.04" whatever the case; choosing from the opened list ends the edit.
         QComboBox* combo = open(1, 1);
         QVERIFY(combo);
-        QCOMPARE(asked, QList<int>{1});
         QCOMPARE(combo->count(), choices.size());
         QCOMPARE(combo->currentText(), QString("No.04"));
         combo->showPopup();

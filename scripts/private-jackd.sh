@@ -44,16 +44,5 @@ stop_private_jackd() {
     kill "$private_jackd_pid" 2>/dev/null || true
     wait "$private_jackd_pid" 2>/dev/null || true
     private_jackd_pid=
-
-# Whether the server answers: jack_lsp opens a client where it is installed;
-# without it (jack-example-tools missing on Debian 13), jackd2's request
-# socket appearing says the same.
-private_jackd_answers() {
-  if command -v jack_lsp >/dev/null; then
-    jack_lsp >/dev/null 2>&1
-  else
-    [ -S "/dev/shm/jack_${JACK_DEFAULT_SERVER}_$(id -u)_0" ]
-  fi
-}
   fi
 }

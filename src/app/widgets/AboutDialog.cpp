@@ -3,15 +3,12 @@
 #include "base/core/Messages.h"
 #include "ui/DialogUnits.h"
 #include "ui/ProgramIcon.h"
+#include "ui/QtText.h"
 
 #include <QLabel>
 #include <QPushButton>
 
 namespace quillon::app {
-
-namespace {
-QString qt(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
-} // namespace
 
 AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent)
 {

@@ -13,6 +13,7 @@
 #include "ui/ListedFile.h"
 #include "ui/MessageService.h"
 #include "ui/ProgramIcon.h"
+#include "ui/QtText.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -28,7 +29,6 @@
 namespace quillon::app {
 
 namespace {
-QString qt(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
 
 QString categoryEntry(const char* pattern)
 {

@@ -5,6 +5,7 @@
 #include "ui/DialogUnits.h"
 #include "ui/MessageService.h"
 #include "ui/ProgramIcon.h"
+#include "ui/QtText.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -13,10 +14,6 @@
 #include <filesystem>
 
 namespace quillon::base {
-
-namespace {
-QString qt(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
-} // namespace
 
 NameDialog::NameDialog(RunBasics& run, QWidget* parent) : QDialog(parent), m_run(run)
 {

@@ -3,6 +3,7 @@
 #include "base/core/Messages.h"
 #include "ui/DialogUnits.h"
 #include "ui/GroupFrame.h"
+#include "ui/QtText.h"
 
 #include <QAbstractItemView>
 #include <QComboBox>
@@ -13,7 +14,6 @@
 namespace quillon::midi {
 
 namespace {
-QString qt(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
 
 // Where a stored choice stands in a list of entries; -1 when it is not there.
 int positionOf(const std::vector<PortChoice>& entries, const PortChoice& choice)

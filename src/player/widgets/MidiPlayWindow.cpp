@@ -9,6 +9,7 @@
 #include "ui/DialogUnits.h"
 #include "ui/ListedFile.h"
 #include "ui/MessageService.h"
+#include "ui/QtText.h"
 #include "ui/ReadableColour.h"
 
 #include <QApplication>
@@ -24,8 +25,6 @@
 namespace quillon::player {
 
 namespace {
-
-QString qt(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
 
 const QColor kBackground(247, 251, 220);
 const QColor kSongText(210, 184, 130);

@@ -2,12 +2,9 @@
 
 #include "base/core/Messages.h"
 #include "player/core/SongFacts.h"
+#include "ui/QtText.h"
 
 namespace quillon::player {
-
-namespace {
-QString qt(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
-} // namespace
 
 QString songDetails(const std::filesystem::path& path)
 {

@@ -12,6 +12,7 @@
 #include "ui/FittingLabel.h"
 #include "ui/MessageService.h"
 #include "ui/PercentBar.h"
+#include "ui/QtText.h"
 
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -24,8 +25,6 @@
 namespace quillon::transfer {
 
 namespace {
-
-QString qt(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
 
 const QColor kStatusColour(0, 0, 250);
 constexpr int kVisibleRows = 8;

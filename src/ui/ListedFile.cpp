@@ -1,5 +1,7 @@
 #include "ui/ListedFile.h"
 
+#include "ui/QtText.h"
+
 #include <QByteArray>
 
 namespace quillon::ui {
@@ -9,10 +11,7 @@ namespace {
 constexpr int kFileNameRole = Qt::UserRole + 0x51;
 } // namespace
 
-QString shownName(std::string_view fileName)
-{
-    return QString::fromUtf8(fileName.data(), static_cast<qsizetype>(fileName.size()));
-}
+QString shownName(std::string_view fileName) { return qt(fileName); }
 
 void carryFileName(QListWidgetItem& item, const std::string& fileName)
 {

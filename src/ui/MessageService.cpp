@@ -1,5 +1,7 @@
 #include "ui/MessageService.h"
 
+#include "ui/QtText.h"
+
 #include <QAction>
 #include <QDesktopServices>
 #include <QDialog>
@@ -11,7 +13,7 @@ namespace quillon::ui {
 
 QString displayText(std::string_view text)
 {
-    QString shown = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+    QString shown = qt(text);
     shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     return shown;
 }
